@@ -1,0 +1,52 @@
+#include "platform/native_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace dw::platform {
+
+bool openNativeFile(QFile& file, const QByteArray& path, QIODevice::OpenMode mode) {
+    if (file.isOpen() || path.isEmpty() || path.contains('\0')) {
+        return false;
+    }
+    const bool reads = mode.testFlag(QIODevice::ReadOnly);
+    const bool writes = mode.testFlag(QIODevice::WriteOnly);
+    if (!reads && !writes) {
+        return false;
+    }
+    int flags = O_CLOEXEC | O_NOCTTY;
+    if (reads && writes) {
+        flags |= O_RDWR | O_CREAT;
+    } else if (writes) {
+        flags |= O_WRONLY | O_CREAT;
+        flags |= mode.testFlag(QIODevice::Append) ? O_APPEND : O_TRUNC;
+    } else {
+        // Opening a FIFO for reading would wait for a writer; a non-blocking open
+        // returns at once, and blocking reads are restored below.
+        flags |= O_RDONLY | O_NONBLOCK;
+    }
+    int fd = -1;
+    do {
+        fd = ::open(path.constData(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        return false;
+    }
+    if ((flags & O_NONBLOCK) != 0) {
+        const int current = ::fcntl(fd, F_GETFL);
+        if (current >= 0) {
+            ::fcntl(fd, F_SETFL, current & ~O_NONBLOCK);
+        }
+    }
+    // QFile must not truncate again or reposition: the descriptor is already as asked.
+    QIODevice::OpenMode qtMode = mode & ~QIODevice::Truncate;
+    if (!file.open(fd, qtMode, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace dw::platform
