@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include "platform/dir_entry.h"
+
+// Packed date-times: a file's local date and time in 32 bits, as the archives and the
+// finders' lists keep them. Date in the high 16 bits (year - 1980 in bits 25-31, month
+// in 21-24, day in 16-20), time in the low 16 bits (hour in 11-15, minute in 5-10,
+// seconds / 2 in 0-4). Two-second resolution, years 1980 to 2107. The value 0 means that
+// the file has no date.
+namespace dw {
+
+// `epochSeconds` (seconds since 1970 UTC) in local time, packed. 0 when the moment lies
+// before 1980 or after 2107 in local time, or cannot be converted at all. Odd seconds
+// are rounded down.
+quint32 PackDosDateTime(qint64 epochSeconds);
+
+// The local date-time a packed value stands for. Invalid when the value holds no valid
+// date and time (0, month 0 or 13, 30 February, hour 24, seconds 60 and beyond, ...), or
+// names a local time that does not exist (skipped by a change to summer time).
+QDateTime UnpackDosDateTime(quint32 packed);
+
+// The last-access, creation and last-write times of a directory entry, packed. 0 when
+// the time cannot be packed; CreatedFileDate is 0 also when the file system reports no
+// creation (birth) time for the entry.
+quint32 AccessedFileDate(const platform::DirEntry& entry);
+quint32 CreatedFileDate(const platform::DirEntry& entry);
+quint32 ModifiedFileDate(const platform::DirEntry& entry);
+
+// The date in the default locale's short date format. Empty for 0; the text of
+// 1 January 1980 for a value whose date is not valid.
+QString FileDateToDateText(quint32 packed);
+
+// The time in the default locale's long time format (hours, minutes and seconds; the
+// time-zone name some locales add is left out). Empty for 0; "12:00:00" for a value
+// that is no valid date-time.
+QString FileDateToTimeText(quint32 packed);
+
+// The local date-time; 1 January 1980, 00:00 for a value that is no valid date-time
+// (0 included).
+QDateTime FileDateToDateTimeSafe(quint32 packed);
+
+// The time as "hhmm" (24 hours, "0930"); "1200" for a value that is no valid
+// date-time (0 included).
+QString FileDateToHhmm(quint32 packed);
+
+// The date as "yyyymmdd" ("19990310"); "19800101" for a value that is no valid
+// date-time (0 included).
+QString FileDateToYyyymmdd(quint32 packed);
+
+}  // namespace dw

@@ -1,0 +1,135 @@
+#pragma once
+
+#include <QByteArray>
+#include <QChar>
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// Small stateless helpers that every window and engine shares: message boxes, number
+// and date texts, path joining, tab lines, character tests, file-type names and the
+// readable strings of a file. None keeps state between calls (the list of known file
+// suffixes is cached by the platform layer) and none throws.
+namespace dw {
+
+// The settings store's root key, below which the program keeps its sections.
+inline constexpr char ProgramKey[] = "Software\\Brightwater Systems\\Diskwell\\3.0";
+
+// Message boxes with one OK button, titled with the application's name, through the
+// prompter in force. Each returns when its box is closed.
+// ShowError plays the exclamation sound first and shows an error box.
+void ShowError(const QString& text);
+// ShowWarning plays the hand (stop) sound first and shows a warning box.
+void ShowWarning(const QString& text);
+// ShowInfo plays no sound and shows an information box.
+void ShowInfo(const QString& text);
+
+// `n` as whole decimal text in the default locale, with its group (thousands) separator
+// between groups of digits even where the locale would leave it out, and its own minus
+// sign: 1234567 gives "1,234,567" in English (US), "1.234.567" in German; 0 gives "0".
+// 64-bit: sizes above 2 GiB show in full.
+QString FormatThousands(qint64 n);
+
+// `x` rounded to a whole number (halves away from zero) and shown as FormatThousands
+// does, with at most 14 significant digits: beyond those, the digits are rounded and
+// written as zeros (123456789012345678 gives "123,456,789,012,350,000"). Empty text for
+// NaN and infinities.
+QString FormatFloatThousands(double x);
+
+// `folder` and `name` joined with exactly one platform::kSep: separators at the end of
+// `folder` and at the start of `name` are merged into one ("/" and "a" give "/a",
+// "/data" and "a" give "/data/a", "/data/" and "a" give "/data/a"). An empty `folder`
+// gives `name` unchanged (never a path below the root by accident); an empty `name`
+// gives `folder` followed by one separator. The QByteArray overload works on native
+// byte paths and never changes any other byte.
+QString JoinPath(const QString& folder, const QString& name);
+QByteArray JoinPath(const QByteArray& folder, const QByteArray& name);
+
+// The whole decimal number `text` denotes (an optional sign, decimal digits; blanks
+// around it are allowed), or 0 when it is no such number or does not fit in 64 bits.
+qint64 StrToIntSafe(const QString& text);
+
+// The number `text` denotes in the default locale (its decimal and group separators;
+// blanks around it allowed; exponents accepted), or 0 when it is no valid finite number.
+double StrToFloatSafe(const QString& text);
+
+// `date` in the default locale's short date format; for an invalid date, the text of
+// 1 January 1980 in that format.
+QString DateToTextSafe(const QDate& date);
+
+// The characters "0" to "9" of `text`, in their order; everything else dropped.
+QString DigitsOnly(const QString& text);
+
+// Field `n` of a tab line (fields separated by one TAB, numbered from 1): field 1 is
+// everything before the first TAB (the whole line without one), field n > 1 everything
+// between the (n-1)-th and the n-th TAB or the end. Blanks and control characters
+// (codes 0 to 32) are removed from both ends of the field. Empty text when the line has
+// fewer than `n` fields or `n` is below 1.
+QString TabField(const QString& line, int n);
+
+// ASCII character tests: letters A-Z and a-z, digits 0-9, either. Nothing else counts,
+// accented letters and other scripts included.
+constexpr bool IsLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+constexpr bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+constexpr bool IsLetterOrDigit(char c) {
+    return IsLetter(c) || IsDigit(c);
+}
+constexpr bool IsLetter(QChar c) {
+    return c.unicode() < 128 && IsLetter(static_cast<char>(c.unicode()));
+}
+constexpr bool IsDigit(QChar c) {
+    return c.unicode() < 128 && IsDigit(static_cast<char>(c.unicode()));
+}
+constexpr bool IsLetterOrDigit(QChar c) {
+    return IsLetter(c) || IsDigit(c);
+}
+
+// True for the empty text and for a text made only of backspace (8), line feed (10),
+// carriage return (13) and space (32). Any other character, TAB included, makes it false.
+bool IsBlankText(const QString& text);
+
+// How far `date` lies from the date of `reference`, in words: "Today", "Yesterday",
+// "Tomorrow"; past dates "This week", "Last week", "N wks ago" (below 3 calendar months),
+// "N mon ago"/"N mons ago" (up to 2 calendar years), "N yrs [M mon(s) ]ago"; future dates
+// "This week" (before the next Sunday), "Next week", "N wks", "N mon(s)", "N yrs[ M
+// mon(s)]". Weeks run Sunday to Saturday; calendar months and years are differences of
+// the month and year numbers, whatever the day. Empty for an invalid date or reference
+// and for a date before 1 January of the year 1.
+QString RelativeDateText(const QDate& date,
+                         const QDateTime& reference = QDateTime::currentDateTime());
+
+// The name of the file type of `ext` (an extension with its leading dot, ".doc"):
+// "*." and "." give "No extension"; an extension the desktop's file-type database knows
+// gives that database's description (in the language it follows); any other non-empty
+// text without "*" gives the text without its first character, upper-cased, followed by
+// " File" (".xyz" gives "XYZ File"); anything else (the empty text, other patterns)
+// gives the empty text.
+QString FileTypeName(const QString& ext);
+
+// Replaces the content of `list` with "*.*" (only when `withAll`) followed by "*." and
+// each file suffix the desktop's file-type database knows whose ".ext" has at most 5
+// characters, in lower case, each once, in ascending order ("*.bak", "*.doc", ...).
+void RegisteredExtensionPatterns(QStringList& list, bool withAll);
+
+// Writes the runs of readable characters (ASCII letters, digits and spaces) of the file
+// `source` to the text file `target` (created or emptied), one run per line, each line
+// ended by "\n". Both are native byte paths. The source is read in blocks of 2048
+// bytes and each block is examined by itself: a run crossing a block boundary is cut
+// there and its pieces count as runs of their own only if they end inside their block;
+// a run still open at a block's end (the file's end included) is dropped. A run is
+// written when it holds more than `minLength` characters, at most `maxLength` + 1 of
+// them (a run that reaches maxLength + 2 is too long and dropped), and differs from the
+// line written just before. Returns true when the whole source was read and every line
+// written. When the source cannot be opened, shows the error "Could not open file "
+// followed by its name and returns false without touching `target`; a target that
+// cannot be created, or a read or write that fails, likewise gives an error box naming
+// the file and false (lines written before stay in the target).
+bool ExtractStrings(const QByteArray& source, const QByteArray& target, int minLength,
+                    int maxLength);
+
+}  // namespace dw
