@@ -1,0 +1,380 @@
+#include "platform/settings_file.h"
+
+#include <QByteArrayView>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QLockFile>
+#include <QSaveFile>
+
+namespace dw::platform {
+
+namespace {
+
+// A settings file is a few kilobytes; the cap keeps a runaway or hostile file from
+// exhausting memory, and the writer keeps to it so that what it writes can be read.
+constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
+constexpr int kLockWaitMs = 10000;
+
+// ---- escaping ---------------------------------------------------------------------
+
+bool isControl(uchar c) {
+    return c < 0x20 || c == 0x7f;
+}
+
+char hexDigit(int v) {
+    return "0123456789ABCDEF"[v & 0xf];
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+QByteArray encodeName(const QString& name) {
+    const QByteArray utf8 = name.toUtf8();
+    QByteArray out;
+    out.reserve(utf8.size());
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const uchar c = uchar(utf8[i]);
+        const bool edgeBlank = c == ' ' && (i == 0 || i == utf8.size() - 1);
+        if (isControl(c) || edgeBlank || c == '%' || c == '=' || c == '[' || c == ']' || c == ';' ||
+            c == '#') {
+            out += '%';
+            out += hexDigit(c >> 4);
+            out += hexDigit(c);
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
+QString decodeName(QByteArrayView raw) {
+    QByteArray bytes;
+    bytes.reserve(raw.size());
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '%' && i + 2 < raw.size() && hexValue(raw[i + 1]) >= 0 &&
+            hexValue(raw[i + 2]) >= 0) {
+            bytes += char(hexValue(raw[i + 1]) * 16 + hexValue(raw[i + 2]));
+            i += 2;
+        } else {
+            bytes += raw[i];
+        }
+    }
+    return QString::fromUtf8(bytes);
+}
+
+QByteArray encodeValue(const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray out;
+    out.reserve(utf8.size() + 8);
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const uchar c = uchar(utf8[i]);
+        switch (c) {
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case ' ':
+                // Blanks at the ends would be lost to the reader's trimming.
+                out += (i == 0 || i == utf8.size() - 1) ? "\\s" : " ";
+                break;
+            default:
+                if (isControl(c)) {
+                    out += "\\x";
+                    out += hexDigit(c >> 4);
+                    out += hexDigit(c);
+                } else {
+                    out += char(c);
+                }
+        }
+    }
+    return out;
+}
+
+QString decodeValue(QByteArrayView raw) {
+    QByteArray bytes;
+    bytes.reserve(raw.size());
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (c != '\\' || i + 1 >= raw.size()) {
+            bytes += c;
+            continue;
+        }
+        const char e = raw[i + 1];
+        switch (e) {
+            case '\\':
+                bytes += '\\';
+                break;
+            case 'n':
+                bytes += '\n';
+                break;
+            case 'r':
+                bytes += '\r';
+                break;
+            case 't':
+                bytes += '\t';
+                break;
+            case 's':
+                bytes += ' ';
+                break;
+            case 'x':
+                if (i + 3 < raw.size() && hexValue(raw[i + 2]) >= 0 && hexValue(raw[i + 3]) >= 0) {
+                    bytes += char(hexValue(raw[i + 2]) * 16 + hexValue(raw[i + 3]));
+                    i += 3;
+                    continue;
+                }
+                [[fallthrough]];
+            default:
+                // An unknown sequence (a hand-edited "C:\Temp") is kept as written.
+                bytes += c;
+                bytes += e;
+        }
+        ++i;
+    }
+    return QString::fromUtf8(bytes);
+}
+
+// ---- the parsed file --------------------------------------------------------------
+
+struct Section {
+    QString name;
+    QList<SettingsFile::Value> values;
+    QHash<QString, qsizetype> index;  // case-folded name -> position in values
+
+    void set(const QString& key, const QString& text) {
+        const QString folded = key.toCaseFolded();
+        const auto it = index.constFind(folded);
+        if (it != index.constEnd()) {
+            values[*it].second = text;
+        } else {
+            index.insert(folded, values.size());
+            values.append({key, text});
+        }
+    }
+
+    const QString* find(const QString& key) const {
+        const auto it = index.constFind(key.toCaseFolded());
+        return it == index.constEnd() ? nullptr : &values[*it].second;
+    }
+};
+
+class Document {
+public:
+    const Section* find(const QString& name) const {
+        const auto it = index_.constFind(name.toCaseFolded());
+        return it == index_.constEnd() ? nullptr : &sections_[*it];
+    }
+
+    Section& obtain(const QString& name) {
+        const QString folded = name.toCaseFolded();
+        const auto it = index_.constFind(folded);
+        if (it != index_.constEnd())
+            return sections_[*it];
+        index_.insert(folded, sections_.size());
+        sections_.append(Section{name, {}, {}});
+        return sections_.last();
+    }
+
+    static Document parse(QByteArrayView data) {
+        Document doc;
+        if (data.startsWith("\xEF\xBB\xBF"))
+            data = data.sliced(3);
+        Section* current = nullptr;
+        qsizetype pos = 0;
+        while (pos < data.size()) {
+            qsizetype end = data.indexOf('\n', pos);
+            if (end < 0)
+                end = data.size();
+            const QByteArrayView line = data.sliced(pos, end - pos).trimmed();
+            pos = end + 1;
+            if (line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
+                continue;
+            const bool clean = !line.contains('\0') && line.isValidUtf8();
+            if (line.startsWith('[')) {
+                // Values below a header that cannot be read belong to no section we
+                // know, so they are dropped rather than credited to the one before.
+                current = nullptr;
+                if (clean && line.endsWith(']')) {
+                    const QString name = decodeName(line.sliced(1, line.size() - 2).trimmed());
+                    if (!name.isEmpty())
+                        current = &doc.obtain(name);
+                }
+                continue;
+            }
+            if (!clean || current == nullptr)
+                continue;
+            const qsizetype eq = line.indexOf('=');
+            if (eq <= 0)
+                continue;
+            const QString key = decodeName(line.first(eq).trimmed());
+            if (key.isEmpty())
+                continue;
+            current->set(key, decodeValue(line.sliced(eq + 1).trimmed()));
+        }
+        return doc;
+    }
+
+    QByteArray serialize() const {
+        QByteArray out;
+        for (const Section& s : sections_) {
+            if (!out.isEmpty())
+                out += '\n';
+            out += '[' + encodeName(s.name) + "]\n";
+            for (const SettingsFile::Value& v : s.values) {
+                out += encodeName(v.first) + '=' + encodeValue(v.second) + '\n';
+            }
+        }
+        return out;
+    }
+
+private:
+    // Sections keep their addresses only until the next obtain(); parse() holds at
+    // most one pointer and refreshes it on every header.
+    QList<Section> sections_;
+    QHash<QString, qsizetype> index_;
+};
+
+enum class Load { Loaded, Missing, Unreadable };
+
+Load load(const QString& path, Document* doc) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QFileInfo::exists(path) || QFileInfo(path).isSymLink() ? Load::Unreadable
+                                                                      : Load::Missing;
+    }
+    QByteArray data = file.read(kMaxFileBytes + 1);
+    if (data.size() > kMaxFileBytes) {
+        // A line cut at the cap is not a line.
+        data.truncate(kMaxFileBytes);
+        const qsizetype lastEnd = data.lastIndexOf('\n');
+        data.truncate(lastEnd < 0 ? 0 : lastEnd + 1);
+    } else if (file.error() != QFileDevice::NoError) {
+        return Load::Unreadable;
+    }
+    *doc = Document::parse(data);
+    return Load::Loaded;
+}
+
+Document loadForReading(const QString& path) {
+    Document doc;
+    load(path, &doc);
+    return doc;
+}
+
+bool isUsableName(const QString& name) {
+    return !name.isEmpty();
+}
+
+}  // namespace
+
+QString settingsFolder() {
+    const QString own = qEnvironmentVariable("DISKWELL_CONFIG_DIR");
+    if (!own.isEmpty())
+        return QDir::cleanPath(QFileInfo(own).absoluteFilePath());
+    // The base directory specification says relative values are to be ignored.
+    const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg)) {
+        return QDir::cleanPath(xdg + QStringLiteral("/diskwell"));
+    }
+    return QDir::cleanPath(QDir::homePath() + QStringLiteral("/.config/diskwell"));
+}
+
+QString userSettingsFilePath() {
+    return settingsFolder() + QStringLiteral("/registry.ini");
+}
+
+QString machineSettingsFilePath() {
+    const QString own = qEnvironmentVariable("DISKWELL_MACHINE_CONFIG");
+    if (!own.isEmpty())
+        return own;
+    return QStringLiteral("/etc/xdg/diskwell/registry.ini");
+}
+
+SettingsFile::SettingsFile(QString path) : path_(std::move(path)) {}
+
+SettingsFile SettingsFile::user() {
+    return SettingsFile(userSettingsFilePath());
+}
+
+SettingsFile SettingsFile::machine() {
+    return SettingsFile(machineSettingsFilePath());
+}
+
+std::optional<QString> SettingsFile::value(const QString& section, const QString& name) const {
+    const Document doc = loadForReading(path_);
+    const Section* s = doc.find(section);
+    if (s == nullptr)
+        return std::nullopt;
+    const QString* text = s->find(name);
+    if (text == nullptr)
+        return std::nullopt;
+    return *text;
+}
+
+QList<SettingsFile::Value> SettingsFile::values(const QString& section) const {
+    const Document doc = loadForReading(path_);
+    const Section* s = doc.find(section);
+    return s == nullptr ? QList<Value>{} : s->values;
+}
+
+bool SettingsFile::hasSection(const QString& section) const {
+    return loadForReading(path_).find(section) != nullptr;
+}
+
+bool SettingsFile::setValue(const QString& section, const QString& name, const QString& text) {
+    return setValues(section, {{name, text}});
+}
+
+bool SettingsFile::setValues(const QString& section, const QList<Value>& values) {
+    if (!isUsableName(section))
+        return false;
+    for (const Value& v : values) {
+        if (!isUsableName(v.first))
+            return false;
+    }
+    const QFileInfo info(path_);
+    if (!QDir().mkpath(info.absolutePath()))
+        return false;
+
+    QLockFile lock(path_ + QStringLiteral(".lock"));
+    if (!lock.tryLock(kLockWaitMs))
+        return false;
+
+    // Read again under the lock: another copy may have written since our last look.
+    Document doc;
+    if (load(path_, &doc) == Load::Unreadable)
+        return false;
+    Section& s = doc.obtain(section);
+    for (const Value& v : values)
+        s.set(v.first, v.second);
+    const QByteArray data = doc.serialize();
+    if (data.size() > kMaxFileBytes)
+        return false;
+
+    QSaveFile out(path_);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    if (out.write(data) != data.size()) {
+        out.cancelWriting();
+        return false;
+    }
+    return out.commit();
+}
+
+}  // namespace dw::platform

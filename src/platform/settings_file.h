@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+#include <utility>
+
+namespace dw::platform {
+
+// The folder that holds the user's settings file and the Safe Harbor folder list:
+// $DISKWELL_CONFIG_DIR when it is set and not empty (tests, portable use), else
+// $XDG_CONFIG_HOME/diskwell when $XDG_CONFIG_HOME is an absolute path, else
+// ~/.config/diskwell. Returned as an absolute, clean path without a trailing "/".
+// Nothing is created here; writers create the folder when they first write.
+QString settingsFolder();
+
+// The user's settings file: settingsFolder() + "/registry.ini".
+QString userSettingsFilePath();
+
+// The machine's read-only settings file: $DISKWELL_MACHINE_CONFIG when it is set and
+// not empty, else /etc/xdg/diskwell/registry.ini.
+QString machineSettingsFilePath();
+
+// One INI file that stands in for a registry tree. A section is a key path as the
+// registry writes it ("Software\Brightwater Systems\Diskwell\3.0\ZipFile",
+// "diskwell.ini\frmDups"); its values are named texts. Section and value names are
+// matched without regard to case, as registry names are; a write to an existing name
+// keeps the spelling already stored.
+//
+// The object only holds the file's path: every call opens, reads and closes the file,
+// so nothing is cached and changes made by another running copy are seen at once.
+//
+// Reading never fails: a missing, unreadable or malformed file reads as "absent" for
+// whatever cannot be parsed. Lines that are not valid UTF-8, hold a NUL, have no "=",
+// or stand before any section header are ignored; after a malformed section header
+// ("[name" without "]", "[]") the lines up to the next good header are ignored; a
+// section that appears twice is one section, and of a value that appears twice the
+// last one counts. Only the first 16 MiB of a file are read.
+//
+// Writing locks the file against other writers (a lock file beside it, waited for up
+// to 10 s), reads it afresh, changes the values and replaces the whole file atomically
+// (a temporary file renamed over it), so a crash never leaves a torn file and two
+// running copies never lose each other's values. The rewritten file holds every value
+// that could be read; ignored lines and comments are not kept.
+//
+// File format: UTF-8, "\n" line ends ("\r\n" read too), "[section]" headers and
+// "name=value" lines, blanks around names and values ignored, lines beginning with ";"
+// or "#" are comments. In values, "\\", "\n", "\r", "\t", "\xHH" stand for a
+// backslash and control characters and "\s" for a blank at either end, so every text
+// round-trips exactly. In section and value names, "%HH" stands for the characters
+// that would break the format ("%", "=", "[", "]", ";", "#", control characters, a
+// blank at either end); a section name's backslashes stay as they are.
+class SettingsFile {
+public:
+    using Value = std::pair<QString, QString>;  // name, text
+
+    explicit SettingsFile(QString path);
+
+    // The user's file (userSettingsFilePath()) and the machine's file
+    // (machineSettingsFilePath()); the program only ever reads the machine's file.
+    static SettingsFile user();
+    static SettingsFile machine();
+
+    const QString& path() const { return path_; }
+
+    // The text of `name` in `section`; std::nullopt when the file, the section or the
+    // value is missing or cannot be read. An empty text is a present value.
+    std::optional<QString> value(const QString& section, const QString& name) const;
+
+    // Every value of `section` in file order; empty when the section is missing.
+    QList<Value> values(const QString& section) const;
+
+    // True when the section is present (it may hold no values).
+    bool hasSection(const QString& section) const;
+
+    // Stores `text` as `name` in `section`, creating the folder, the file and the
+    // section as needed. Returns false, leaving the file as it was, when the lock could
+    // not be taken, the existing file cannot be read (writing would lose what it
+    // holds), the result would exceed 16 MiB, or the new file could not be written.
+    // An empty section or value name is refused (false).
+    bool setValue(const QString& section, const QString& name, const QString& text);
+
+    // Stores several values of one section in one atomic write: either all of them
+    // are stored or none. Same failures as setValue.
+    bool setValues(const QString& section, const QList<Value>& values);
+
+private:
+    QString path_;
+};
+
+}  // namespace dw::platform
