@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "platform/environment.h"
 #include "platform/paths.h"
 
 namespace dw::platform {
@@ -307,16 +308,6 @@ QByteArray readMountTable() {
         return {};
     }
     return f.readAll();
-}
-
-QByteArray currentFolder() {
-    char* cwd = ::getcwd(nullptr, 0);
-    if (!cwd) {
-        return {};
-    }
-    QByteArray out(cwd);
-    std::free(cwd);
-    return out;
 }
 
 QByteArray parentOf(const QByteArray& path) {
