@@ -1,0 +1,356 @@
+#include "platform/trash.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <ctime>
+#include <optional>
+
+#include "platform/environment.h"
+#include "platform/paths.h"
+#include "platform/volumes.h"
+
+namespace dw::platform {
+
+namespace {
+
+constexpr char kInfoSuffix[] = ".trashinfo";
+constexpr qsizetype kMaxName = NAME_MAX;
+
+// One trash folder to try, in order.
+struct TrashCandidate {
+    enum class Kind { Home, AdminTopdir, UserTopdir };
+    Kind kind;
+    QByteArray topdir;  // for the volume trashes: where relative paths start
+};
+
+// What trashing into one candidate came to.
+enum class Outcome { Done, TryNext, Failed };
+
+QString errnoText(int err) {
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+QByteArray joinPath(const QByteArray& folder, const QByteArray& name) {
+    return folder.endsWith(kSep) ? folder + name : folder + kSep + name;
+}
+
+// Absolute, without empty or "." components and trailing "/"; ".." is left to the
+// caller, as it cannot be resolved by text alone.
+QByteArray absoluteClean(const QByteArray& path) {
+    const QByteArray full = path.startsWith(kSep) ? path : joinPath(currentFolder(), path);
+    QByteArray out;
+    for (const QByteArray& part : full.split(kSep)) {
+        if (part.isEmpty() || part == ".") {
+            continue;
+        }
+        out += kSep;
+        out += part;
+    }
+    return out.isEmpty() ? QByteArray(kRootFolder) : out;
+}
+
+QByteArray nameOf(const QByteArray& path) {
+    return path.mid(path.lastIndexOf(kSep) + 1);
+}
+
+QByteArray folderOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf(kSep);
+    return slash <= 0 ? QByteArray(kRootFolder) : path.left(slash);
+}
+
+// The device of `path`, or of its nearest existing ancestor: the home trash may not
+// exist yet, but will be made on the volume of whatever holds it.
+std::optional<dev_t> deviceOfNearest(QByteArray path) {
+    for (;;) {
+        struct stat st {};
+        if (::stat(path.constData(), &st) == 0) {
+            return st.st_dev;
+        }
+        if (path == kRootFolder || path.isEmpty()) {
+            return std::nullopt;
+        }
+        path = folderOf(path);
+    }
+}
+
+QByteArray homeTrash() {
+    QByteArray data = qgetenv("XDG_DATA_HOME");
+    if (!data.startsWith(kSep)) {
+        data = joinPath(homeFolder(), ".local/share");
+    }
+    return joinPath(data, "Trash");
+}
+
+// Makes `path` and its missing parents (mode 0700) and checks it is a folder. The home
+// trash may sit behind the user's own links.
+bool makeFolders(const QByteArray& path, int* err) {
+    struct stat st {};
+    if (::stat(path.constData(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            return true;
+        }
+        *err = ENOTDIR;
+        return false;
+    }
+    if (errno != ENOENT) {
+        *err = errno;
+        return false;
+    }
+    if (path != kRootFolder && !makeFolders(folderOf(path), err)) {
+        return false;
+    }
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
+        *err = errno;
+        return false;
+    }
+    return true;
+}
+
+// On a shared volume nobody else's folder or link may stand in for the user's trash.
+bool makeOwnFolder(const QByteArray& path, int* err) {
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
+        *err = errno;
+        return false;
+    }
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0) {
+        *err = errno;
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) {
+        *err = EPERM;
+        return false;
+    }
+    return true;
+}
+
+// The trash folder of a candidate, made ready with its files/ and info/ folders.
+std::optional<QByteArray> prepare(const TrashCandidate& c, int* err) {
+    const QByteArray uid = QByteArray::number(::geteuid());
+    QByteArray trash;
+    switch (c.kind) {
+        case TrashCandidate::Kind::Home:
+            trash = homeTrash();
+            if (!makeFolders(joinPath(trash, "files"), err) ||
+                !makeFolders(joinPath(trash, "info"), err)) {
+                return std::nullopt;
+            }
+            return trash;
+        case TrashCandidate::Kind::AdminTopdir: {
+            const QByteArray shared = joinPath(c.topdir, ".Trash");
+            struct stat st {};
+            if (::lstat(shared.constData(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+                (st.st_mode & S_ISVTX) == 0) {
+                *err = ENOENT;
+                return std::nullopt;
+            }
+            trash = joinPath(shared, uid);
+            break;
+        }
+        case TrashCandidate::Kind::UserTopdir:
+            trash = joinPath(c.topdir, ".Trash-" + uid);
+            break;
+    }
+    if (!makeOwnFolder(trash, err) || !makeOwnFolder(joinPath(trash, "files"), err) ||
+        !makeOwnFolder(joinPath(trash, "info"), err)) {
+        return std::nullopt;
+    }
+    return trash;
+}
+
+// The n-th name for `name` in the trash, short enough that its .trashinfo name fits.
+QByteArray trashName(const QByteArray& name, int n) {
+    QByteArray stem = name;
+    QByteArray extension;
+    QByteArray suffix;
+    if (n > 1) {
+        suffix = "_" + QByteArray::number(n);
+        const qsizetype dot = name.lastIndexOf('.');
+        if (dot > 0) {
+            stem = name.left(dot);
+            extension = name.mid(dot);
+        }
+    }
+    const qsizetype room = kMaxName - qsizetype(sizeof(kInfoSuffix) - 1) - suffix.size();
+    if (stem.size() + extension.size() > room) {
+        if (extension.size() > room / 2) {
+            extension.clear();
+        }
+        stem.truncate(room - extension.size());
+    }
+    return stem + suffix + extension;
+}
+
+QByteArray deletionDate() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    char text[32];
+    const size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    return QByteArray(text, qsizetype(length));
+}
+
+bool writeAll(int fd, const QByteArray& data) {
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+int renameNoReplace(const QByteArray& from, const QByteArray& to) {
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return errno;
+    }
+    // File systems without the flag: the name was checked free just before.
+    struct stat st {};
+    if (::lstat(to.constData(), &st) == 0) {
+        return EEXIST;
+    }
+    return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+}
+
+Outcome trashInto(const QByteArray& trash, const QByteArray& original,
+                  const QByteArray& recordedPath, QByteArray* trashedAs, int* err) {
+    const QByteArray files = joinPath(trash, "files");
+    const QByteArray info = joinPath(trash, "info");
+    const QByteArray name = nameOf(original);
+    const QByteArray content = "[Trash Info]\nPath=" + recordedPath.toPercentEncoding("/") +
+                               "\nDeletionDate=" + deletionDate() + "\n";
+    for (int n = 1; n < 100000; ++n) {
+        const QByteArray candidate = trashName(name, n);
+        const QByteArray infoFile = joinPath(info, candidate + kInfoSuffix);
+        // The .trashinfo made with O_EXCL is what reserves a name in the trash.
+        const int fd = ::open(infoFile.constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            *err = errno;
+            return Outcome::Failed;
+        }
+        const QByteArray target = joinPath(files, candidate);
+        struct stat st {};
+        if (::lstat(target.constData(), &st) == 0) {
+            ::close(fd);
+            ::unlink(infoFile.constData());
+            continue;
+        }
+        const bool written = writeAll(fd, content);
+        const int writeErr = errno;
+        if (::close(fd) != 0 || !written) {
+            *err = written ? errno : writeErr;
+            ::unlink(infoFile.constData());
+            return Outcome::Failed;
+        }
+        const int renameErr = renameNoReplace(original, target);
+        if (renameErr == 0) {
+            if (trashedAs) {
+                *trashedAs = target;
+            }
+            return Outcome::Done;
+        }
+        ::unlink(infoFile.constData());
+        if (renameErr == EEXIST) {
+            continue;
+        }
+        *err = renameErr;
+        return renameErr == EXDEV ? Outcome::TryNext : Outcome::Failed;
+    }
+    *err = EEXIST;
+    return Outcome::Failed;
+}
+
+}  // namespace
+
+bool moveToTrash(const QByteArray& path, QString* error, QByteArray* trashedAs) {
+    const auto fail = [&](const QString& why) {
+        if (error) {
+            *error =
+                QStringLiteral("Cannot move %1 to the trash: %2").arg(QFile::decodeName(path), why);
+        }
+        return false;
+    };
+    if (path.isEmpty()) {
+        return fail(errnoText(ENOENT));
+    }
+    QByteArray original = absoluteClean(path);
+    if (original.split(kSep).contains("..")) {
+        const QByteArray folder = shortPath(folderOf(original));
+        original = joinPath(folder, nameOf(original));
+    }
+    struct stat st {};
+    if (::lstat(original.constData(), &st) != 0) {
+        return fail(errnoText(errno));
+    }
+    if (original == kRootFolder || isMountPoint(original)) {
+        return fail(QStringLiteral("it is the root of a volume"));
+    }
+    // Where the entry really lies, links in its folders resolved: a volume trash records
+    // the path below its volume's root.
+    const QByteArray located = joinPath(shortPath(folderOf(original)), nameOf(original));
+
+    QList<TrashCandidate> candidates;
+    const std::optional<dev_t> homeDevice = deviceOfNearest(homeTrash());
+    if (homeDevice && *homeDevice == st.st_dev) {
+        candidates.append({TrashCandidate::Kind::Home, {}});
+    }
+    const std::optional<Volume> mount = mountOf(located);
+    if (mount) {
+        candidates.append({TrashCandidate::Kind::AdminTopdir, mount->mountPoint});
+        candidates.append({TrashCandidate::Kind::UserTopdir, mount->mountPoint});
+    }
+
+    int lastErr = 0;
+    for (const TrashCandidate& c : candidates) {
+        int err = 0;
+        const std::optional<QByteArray> trash = prepare(c, &err);
+        if (!trash) {
+            // The home trash is the only one for its volume when it is usable at all.
+            if (c.kind == TrashCandidate::Kind::Home) {
+                return fail(QStringLiteral("the trash folder %1 cannot be made: %2")
+                                .arg(QFile::decodeName(homeTrash()), errnoText(err)));
+            }
+            lastErr = err;
+            continue;
+        }
+        QByteArray recorded = original;
+        if (c.kind != TrashCandidate::Kind::Home) {
+            recorded = c.topdir == kRootFolder ? located.mid(1) : located.mid(c.topdir.size() + 1);
+        }
+        switch (trashInto(*trash, original, recorded, trashedAs, &err)) {
+            case Outcome::Done:
+                return true;
+            case Outcome::Failed:
+                return fail(errnoText(err));
+            case Outcome::TryNext:
+                lastErr = err;
+                break;
+        }
+    }
+    return fail(
+        lastErr != 0 && lastErr != ENOENT && lastErr != EXDEV
+            ? QStringLiteral("its volume has no usable trash folder (%1)").arg(errnoText(lastErr))
+            : QStringLiteral("its volume has no usable trash folder"));
+}
+
+}  // namespace dw::platform

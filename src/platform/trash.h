@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace dw::platform {
+
+// Moves the file, folder or link at `path` into the desktop's trash (the freedesktop.org
+// trash), so that the desktop's trash and other trash tools list it under its exact
+// original path and the time of deletion, and can restore it there.
+//
+// - Files on the volume of the user's data folder go to the home trash,
+//   $XDG_DATA_HOME/Trash (default ~/.local/share/Trash), with their absolute path.
+// - Files on another volume go to that volume's trash, $topdir/.Trash/$uid when the
+//   administrator made $topdir/.Trash (a real, sticky folder, not a link), else
+//   $topdir/.Trash-$uid (made when missing), with their path relative to $topdir.
+// - The file is renamed, never copied: a volume without a usable trash is a failure.
+// - A link is trashed as itself, never its target; a folder with everything in it.
+// - Names already in the trash get a numbered name there ("a_2.txt"); the original
+//   path is kept in the .trashinfo, percent-encoded byte for byte, so names holding
+//   "%", blanks, TAB, newlines or bytes that are not UTF-8 restore exactly.
+//
+// Returns true when the entry is in the trash; `trashedAs`, when given, receives its
+// path there. Returns false when the entry does not exist, cannot be moved (no write
+// permission on its folder, a mount point, no trash on its volume), leaving the entry
+// where it was and no .trashinfo behind; `error`, when given, receives a clear message.
+bool moveToTrash(const QByteArray& path, QString* error, QByteArray* trashedAs = nullptr);
+
+}  // namespace dw::platform
