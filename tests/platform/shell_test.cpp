@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "platform/shell.h"
+#include "support/temp_tree.h"
+
+namespace dw::platform {
+namespace {
+
+// Puts a stand-in xdg-open first on PATH for one scope: it records its argument and
+// exits with the status the test asks for.
+class FakeXdgOpen {
+public:
+    FakeXdgOpen(test::TempTree& tree, int exitStatus, bool installed = true)
+        : oldPath_(qgetenv("PATH")), log_(tree.path("xdg-open.log")) {
+        const QByteArray bin = tree.dir("bin");
+        if (installed) {
+            tree.file("bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > '" + log_ + "'\nexit " +
+                                          QByteArray::number(exitStatus) + "\n");
+            tree.setMode("bin/xdg-open", 0755);
+        }
+        // Without the stand-in, nothing else on PATH may be found either.
+        qputenv("PATH", installed ? bin + ":" + oldPath_ : bin);
+    }
+    ~FakeXdgOpen() { qputenv("PATH", oldPath_); }
+
+    QByteArray argument() const {
+        QFile f(QFile::decodeName(log_));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(not run)");
+    }
+
+private:
+    QByteArray oldPath_;
+    QByteArray log_;
+};
+
+TEST(Shell, OpenIsJudgedByXdgOpensExitStatus) {
+    test::TempTree tree;
+    const QByteArray file = tree.file("docs/report 100%.txt", "x");
+    {
+        FakeXdgOpen fake(tree, 0);
+        EXPECT_TRUE(openWithDesktop(file));
+        EXPECT_EQ(fake.argument(), file);
+    }
+    {
+        FakeXdgOpen fake(tree, 3);  // no application for the type
+        EXPECT_FALSE(openWithDesktop(file));
+    }
+    {
+        FakeXdgOpen fake(tree, 0, false);
+        EXPECT_FALSE(openWithDesktop(file));
+    }
+    EXPECT_FALSE(openWithDesktop({}));
+}
+
+TEST(Shell, OddNamesReachTheExactFile) {
+    test::TempTree tree;
+    FakeXdgOpen fake(tree, 0);
+    const QByteArray newline = tree.file("new\nline -x.txt");
+    EXPECT_TRUE(openWithDesktop(newline));
+    EXPECT_EQ(fake.argument(), newline);
+
+    const QByteArray bad = tree.file("bad\xff name.txt");
+    EXPECT_TRUE(openWithDesktop(bad));
+    const QByteArray url = fake.argument();
+    ASSERT_TRUE(url.startsWith("file://")) << url.constData();
+    EXPECT_EQ(QByteArray::fromPercentEncoding(url.mid(7)), bad);
+}
+
+}  // namespace
+}  // namespace dw::platform
