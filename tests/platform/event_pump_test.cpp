@@ -17,8 +17,9 @@ TEST(EventPump, PumpRunsWaitingEvents) {
 
 TEST(EventPump, ClockedPumpPumpsAtMostOncePerInterval) {
     int pumps = 0;
+    ClockedPump slow(60'000, [&] { ++pumps; });
+    EXPECT_FALSE(slow());  // the first interval counts from the pump's making
     ClockedPump pump(30, [&] { ++pumps; });
-    EXPECT_FALSE(pump());  // the first interval has not passed yet
     QElapsedTimer clock;
     clock.start();
     qint64 calls = 0;
