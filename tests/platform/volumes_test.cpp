@@ -110,6 +110,17 @@ TEST(Volumes, DriveListFromTheMountTable) {
     EXPECT_EQ(volumes[1].label, "STICK");
     EXPECT_EQ(volumes[0].source, fx.tree.path("dev/sda1"));
     EXPECT_EQ(volumes[4].fsType, "fuse.sshfs");
+
+    // Without udev's label links or sysfs nothing is labelled or known as removable.
+    SystemPaths bare;
+    bare.sysDevBlock = fx.tree.path("no/sys");
+    bare.byLabel = fx.tree.path("no/by-label");
+    const QList<Volume> unlabelled = parseMountInfo(fx.table, bare);
+    ASSERT_EQ(unlabelled.size(), volumes.size());
+    EXPECT_EQ(volumeText(unlabelled[0]), "/");
+    EXPECT_EQ(unlabelled[1].kind, VolumeKind::Fixed);
+    EXPECT_EQ(volumeText(unlabelled[8]), "/home");
+    EXPECT_EQ(volumeText(unlabelled[2]), "/mnt/share //nas/share");
 }
 
 TEST(Volumes, AllMountsKeepThePseudoOnes) {
