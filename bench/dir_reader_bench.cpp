@@ -18,13 +18,14 @@ namespace {
 constexpr int kFolders = 1000;
 constexpr int kFilesPerFolder = 200;
 
-// Built once per run: 10 top folders of 100 folders of 200 files.
-const std::string& tree() {
-    static const std::string root = [] {
+// Built once per run: 10 top folders of 100 folders of 200 files, removed at exit.
+class Tree {
+public:
+    Tree() {
         char pattern[] = "/tmp/dw-bench-walk-XXXXXX";
-        const std::string top = mkdtemp(pattern);
+        root_ = mkdtemp(pattern);
         for (int f = 0; f < kFolders; ++f) {
-            const std::string group = top + "/group" + std::to_string(f / 100);
+            const std::string group = root_ + "/group" + std::to_string(f / 100);
             mkdir(group.c_str(), 0755);
             const std::string folder = group + "/folder" + std::to_string(f);
             mkdir(folder.c_str(), 0755);
@@ -39,15 +40,22 @@ const std::string& tree() {
                 }
             }
         }
-        std::atexit([] {
-            const std::string cmd = "rm -rf '" + root + "'";
-            if (std::system(cmd.c_str()) != 0) {
-                std::perror("rm");
-            }
-        });
-        return top;
-    }();
-    return root;
+    }
+    ~Tree() {
+        const std::string cmd = "rm -rf '" + root_ + "'";
+        if (std::system(cmd.c_str()) != 0) {
+            std::perror("rm");
+        }
+    }
+    const std::string& root() const { return root_; }
+
+private:
+    std::string root_;
+};
+
+const std::string& tree() {
+    static const Tree instance;
+    return instance.root();
 }
 
 void walk(dw::platform::DirReader& reader, qint64& files, qint64& bytes) {

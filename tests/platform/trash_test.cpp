@@ -277,7 +277,28 @@ TEST(Trash, OtherVolumesUseTheirOwnTrash) {
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     const QByteArray folder = pattern;
     const QByteArray folderName = folder.mid(9);
-    QList<QByteArray> cleanup;
+    // Puts /dev/shm back as it was, also when an assertion ends the test early.
+    struct Cleanup {
+        QByteArray folder, adminTrash, userTrash;
+        bool hadUserTrash;
+        QList<QByteArray> trashed;
+        static void removeTree(const QByteArray& path) {
+            QDir(QFile::decodeName(path)).removeRecursively();
+        }
+        ~Cleanup() {
+            removeTree(adminTrash);
+            if (hadUserTrash) {
+                for (const QByteArray& t : trashed) {
+                    const QByteArray name = t.mid(t.lastIndexOf('/') + 1);
+                    ::unlink(t.constData());
+                    ::unlink((userTrash + "/info/" + name + ".trashinfo").constData());
+                }
+            } else {
+                removeTree(userTrash);
+            }
+            removeTree(folder);
+        }
+    } cleanup{folder, adminTrash, userTrash, hadUserTrash, {}};
 
     // No shared .Trash: the user's own .Trash-$uid.
     const QByteArray first = folder + "/first file%.txt";
@@ -287,7 +308,7 @@ TEST(Trash, OtherVolumesUseTheirOwnTrash) {
     QByteArray trashedAs;
     QString error;
     ASSERT_TRUE(moveToTrash(first, &error, &trashedAs)) << qPrintable(error);
-    cleanup.append(trashedAs);
+    cleanup.trashed.append(trashedAs);
     EXPECT_TRUE(trashedAs.startsWith(userTrash + "/files/")) << trashedAs.constData();
     EXPECT_EQ(infoOf(trashedAs).value_or(TrashInfo{}).path, folderName + "/first file%.txt");
     ASSERT_EQ(::lstat(userTrash.constData(), &st), 0);
@@ -300,7 +321,7 @@ TEST(Trash, OtherVolumesUseTheirOwnTrash) {
     f = std::fopen(second.constData(), "w");
     std::fclose(f);
     ASSERT_TRUE(moveToTrash(second, &error, &trashedAs)) << qPrintable(error);
-    cleanup.append(trashedAs);
+    cleanup.trashed.append(trashedAs);
     EXPECT_TRUE(trashedAs.startsWith(userTrash + "/files/")) << trashedAs.constData();
 
     ::chmod(adminTrash.constData(), 01777);
@@ -316,21 +337,6 @@ TEST(Trash, OtherVolumesUseTheirOwnTrash) {
         EXPECT_TRUE(listed.contains(" /dev/shm/" + folderName + "/first file%.txt\n"))
             << listed.constData();
     }
-
-    const auto removeTree = [](const QByteArray& path) {
-        QDir(QFile::decodeName(path)).removeRecursively();
-    };
-    removeTree(adminTrash);
-    if (hadUserTrash) {
-        for (const QByteArray& t : cleanup) {
-            const QByteArray name = t.mid(t.lastIndexOf('/') + 1);
-            ::unlink(t.constData());
-            ::unlink((userTrash + "/info/" + name + ".trashinfo").constData());
-        }
-    } else {
-        removeTree(userTrash);
-    }
-    removeTree(folder);
 }
 
 }  // namespace
