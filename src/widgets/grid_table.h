@@ -1,0 +1,172 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <cstdlib>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace dw {
+
+// One row ready to be appended: the texts of its cells (column 0 first; missing cells
+// are empty, cells beyond the grid's column count are dropped), the hidden value it
+// carries (for a file, its native path) and its per-row data.
+struct GridRow {
+    QStringList cells;
+    QByteArray data;
+    quint8 mark = 0;
+    char band = 0;
+};
+
+// The storage of a string grid: rows of text cells, row 0 the title row, each row with a
+// mark, a band tag and one hidden byte value. Holds millions of rows: a row's cells and
+// hidden value live in one compact block (UTF-8 text), a row record is 16 bytes, and an
+// empty row allocates nothing. Rows always move whole: cells, mark, band and hidden value.
+//
+// Row numbers run from 0 (the title row) to rowCount() - 1; the grid always has its
+// title row, so rowCount() is at least 1. Reads outside the grid give empty values; writes
+// outside it are ignored.
+//
+// The table tells observers (the view's model) about every change through its signals.
+// Between beginUpdate() and the matching endUpdate() it sends no fine-grained signal,
+// only aboutToReset() at the start and reset() at the end: the way to fill or change many
+// rows at once. No cell text is kept as display text other than the cell itself; text
+// that is not valid UTF-16 (a lone surrogate) is stored as U+FFFD.
+class GridTable : public QObject {
+    Q_OBJECT
+
+public:
+    explicit GridTable(int columnCount = 0, QObject* parent = nullptr);
+    ~GridTable() override;
+    GridTable(const GridTable&) = delete;
+    GridTable& operator=(const GridTable&) = delete;
+
+    // Columns. Shrinking hides the cells beyond the new count (they read as empty) and
+    // growing shows empty cells; a change resets observers. Negative counts count as 0.
+    int columnCount() const { return columns_; }
+    void setColumnCount(int count);
+
+    // Rows, the title row included (at least 1). setRowCount adds empty rows at the end
+    // or removes rows from the end; counts below 1 keep only the title row.
+    qsizetype rowCount() const { return static_cast<qsizetype>(rows_.size()); }
+    void setRowCount(qsizetype count);
+
+    // Cell text; empty outside the grid.
+    QString cell(int column, qsizetype row) const;
+    // The cell's stored UTF-8 bytes, without copying. Stays valid until that row is
+    // written, removed or the table destroyed; moving rows does not invalidate it.
+    QByteArrayView cellUtf8(int column, qsizetype row) const;
+    // Sets one cell; ignored outside the grid.
+    void setCell(int column, qsizetype row, QStringView text);
+
+    // All cells of a row (columnCount() texts); empty list outside the grid.
+    QStringList rowCells(qsizetype row) const;
+    // Replaces the cells of a row, keeping its mark, band and hidden value. Missing
+    // cells become empty. Ignored outside the grid.
+    void setRowCells(qsizetype row, const QStringList& cells);
+    // The title row (row 0): its cells are the column titles.
+    void setTitles(const QStringList& titles) { setRowCells(0, titles); }
+    QString title(int column) const { return cell(column, 0); }
+
+    // Per-row data. The mark is 0 for an unmarked row; a marked row carries a non-zero
+    // value (1, or a glyph number of the window's choosing). The band tag is a character
+    // of the window's choosing ('A', 'B'), 0 for none. Reads outside the grid give 0;
+    // writes outside it are ignored.
+    quint8 mark(qsizetype row) const;
+    bool isMarked(qsizetype row) const { return mark(row) != 0; }
+    void setMark(qsizetype row, quint8 mark);
+    char band(qsizetype row) const;
+    void setBand(qsizetype row, char band);
+
+    // The row's hidden value, such as the native path of the row's file: bytes exactly as
+    // given (any byte, NUL included). Empty outside the grid. The view form stays valid as
+    // cellUtf8() does.
+    QByteArray rowData(qsizetype row) const { return rowDataView(row).toByteArray(); }
+    QByteArrayView rowDataView(qsizetype row) const;
+    void setRowData(qsizetype row, QByteArrayView data);
+
+    // Appends one row and returns its number.
+    qsizetype appendRow(const QStringList& cells, QByteArrayView data = {}, quint8 mark = 0,
+                        char band = 0);
+    // Appends a batch of rows with one insertion signal for all of them.
+    void appendRows(std::span<const GridRow> rows);
+    void appendRows(const QList<GridRow>& rows) {
+        appendRows(std::span<const GridRow>(rows.constData(), rows.size()));
+    }
+    // Inserts `count` empty rows before row `before` (1 to rowCount(); the title row stays
+    // first). Ignored for other positions or count < 1.
+    void insertRows(qsizetype before, qsizetype count);
+    // Removes rows first to first + count - 1, clipped to the data rows (the title row is
+    // never removed).
+    void removeRows(qsizetype first, qsizetype count);
+    // Removes every data row; the titles and the column count stay.
+    void clearRows();
+
+    // Whole-row moves: cells, mark, band and hidden value travel together. Out-of-range
+    // rows make these do nothing. The title row can be moved by them like any row; the
+    // callers keep it in place.
+    void swapRows(qsizetype a, qsizetype b);
+    // Takes row `from` out and puts it back so that it ends up as row `to`.
+    void moveRow(qsizetype from, qsizetype to);
+    // Puts the rows first, first + 1, ... in a new order: row first + k receives the row
+    // that was row order[k]. Returns false and changes nothing unless `order` holds each
+    // number of first to first + order.size() - 1 exactly once.
+    bool reorderRows(qsizetype first, std::span<const qsizetype> order);
+
+    // Starts or ends a bulk change (they nest): see the class comment.
+    void beginUpdate();
+    void endUpdate();
+    bool isUpdating() const { return updating_ > 0; }
+
+    // Returns unused room of the row list to the allocator.
+    void squeeze();
+    // Heap bytes the table holds: row records (by capacity) plus row blocks with their
+    // allocator overhead, estimated. For measuring the cost per row.
+    qsizetype memoryUsage() const;
+
+signals:
+    // Rows first to last are about to appear / have appeared.
+    void rowsAboutToBeInserted(qsizetype first, qsizetype last);
+    void rowsInserted(qsizetype first, qsizetype last);
+    // Rows first to last are about to go / have gone.
+    void rowsAboutToBeRemoved(qsizetype first, qsizetype last);
+    void rowsRemoved(qsizetype first, qsizetype last);
+    // Rows are about to change places / have changed places (no row appeared or went).
+    void rowsAboutToBeMoved();
+    void rowsMoved();
+    // Cells or per-row data of rows first to last (columns firstColumn to lastColumn)
+    // changed.
+    void cellsChanged(qsizetype first, qsizetype last, int firstColumn, int lastColumn);
+    // Everything may have changed (column count, bulk change).
+    void aboutToReset();
+    void reset();
+
+private:
+    struct FreeBlock {
+        void operator()(char* p) const { std::free(p); }
+    };
+    struct Row {
+        std::unique_ptr<char, FreeBlock> block;
+        quint8 mark = 0;
+        char band = 0;
+    };
+
+    bool validRow(qsizetype row) const { return row >= 0 && row < rowCount(); }
+    static Row makeRow(const QStringList& cells, int columns, QByteArrayView data);
+    void replaceBlock(qsizetype row, const QStringList& cells, QByteArrayView data);
+    void notifyCells(qsizetype first, qsizetype last, int firstColumn, int lastColumn);
+    void notifyMoves(bool before);
+
+    std::vector<Row> rows_;
+    int columns_ = 0;
+    int updating_ = 0;
+};
+
+}  // namespace dw

@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QMenu>
+
+#include "widgets/grid_table.h"
+#include "widgets/sort_menu.h"
+
+namespace dw {
+namespace {
+
+// A file-hog style grid: Size, Date, Time, Access, FileName, Type.
+class SortMenuTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        grid.setColumnCount(6);
+        grid.setTitles({"Size", "Modified", "Time", "Access", "FileName", "Type"});
+    }
+
+    void fill() {
+        grid.appendRow({"2,000", "1/5/2020", "", "2/1/2024", "/b", "B File"});
+        grid.appendRow({"30", "7/1/2021", "", "1/1/2024", "/c", "A File"});
+        grid.appendRow({"1,000,000", "3/3/2019", "", "3/1/2024", "/a", "C File"});
+    }
+
+    // The FileName column top to bottom.
+    QString names() const {
+        QString s;
+        for (qsizetype r = 1; r < grid.rowCount(); ++r)
+            s += grid.cell(4, r);
+        return s;
+    }
+
+    QList<bool> checks(const SortMenu& menu) const {
+        QList<bool> out;
+        for (QAction* a : menu.actions())
+            out.append(a->isChecked());
+        return out;
+    }
+
+    GridTable grid;
+    SortDirections directions;
+};
+
+TEST_F(SortMenuTest, EachItemKeepsAndInvertsItsOwnDirection) {
+    fill();
+    SortMenu menu(&grid, kSortMenuDup, nullptr, &directions);
+    EXPECT_EQ(checks(menu), (QList<bool>{true, false, false, false, false}));
+
+    EXPECT_TRUE(menu.choose(0));  // "&Size" starts descending
+    EXPECT_EQ(names(), "/a/b/c");
+    EXPECT_FALSE(menu.descending(0));
+    EXPECT_TRUE(menu.choose(0));
+    EXPECT_EQ(names(), "/c/b/a");
+    EXPECT_TRUE(menu.descending(0));
+
+    EXPECT_TRUE(menu.choose(3));  // "&Name" starts ascending; Size's direction is its own
+    EXPECT_EQ(names(), "/a/b/c");
+    EXPECT_TRUE(menu.descending(0));
+    EXPECT_TRUE(menu.descending(3));
+    EXPECT_EQ(checks(menu), (QList<bool>{false, false, false, true, false}));
+
+    EXPECT_TRUE(menu.chooseColumn(3));  // the "Access" title: "&Access Date", descending
+    EXPECT_EQ(names(), "/a/b/c");
+    EXPECT_FALSE(menu.chooseColumn(2));  // "Time" has no item
+    EXPECT_EQ(menu.checkedItem(), 2);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    // A window opened later in the same run goes on from these directions.
+    SortMenu later(&grid, kSortMenuDup, nullptr, &directions);
+    EXPECT_TRUE(later.choose(0));
+    EXPECT_EQ(names(), "/a/b/c");  // descending, as the first window left it
+}
+
+TEST_F(SortMenuTest, NothingHappensWithoutADataRowOrWhileDisabled) {
+    SortMenu menu(&grid, kSortMenuDup, nullptr, &directions);
+    int sorts = 0;
+    QObject::connect(&menu, &SortMenu::sorted, &menu, [&] { ++sorts; });
+    menu.action(1)->trigger();
+    EXPECT_FALSE(menu.choose(1));
+    // The triggered action does not stay checked, the direction is unchanged.
+    EXPECT_EQ(checks(menu), (QList<bool>{true, false, false, false, false}));
+    EXPECT_TRUE(menu.descending(1));
+
+    fill();
+    menu.setSortingEnabled(false);  // duplicate mode
+    EXPECT_FALSE(menu.choose(0));
+    EXPECT_EQ(names(), "/b/c/a");
+    menu.setSortingEnabled(true);
+    menu.action(0)->trigger();
+    EXPECT_EQ(names(), "/a/b/c");
+    EXPECT_EQ(sorts, 1);
+}
+
+TEST_F(SortMenuTest, BrowserInvertsBeforeAUserSortAndResortsUnchanged) {
+    // Browser columns: Modified, Time, Access, Size, Filename, Type.
+    grid.setTitles({"Modified", "Time", "Access", "Size", "Filename", "Type"});
+    grid.appendRow({"1/5/2020", "", "", "2,000", "b", ""});
+    grid.appendRow({"7/1/2021", "", "", "30", "c", ""});
+    grid.appendRow({"3/3/2019", "", "", "1,000,000", "a", ""});
+    SortMenu menu(&grid, kSortMenuBrowse, nullptr, &directions);
+    EXPECT_TRUE(menu.choose(3));  // "&Size" stored descending: the first click sorts ascending
+    EXPECT_EQ(names(), "cba");
+    EXPECT_FALSE(menu.descending(3));
+    EXPECT_TRUE(menu.resortChecked());  // a refilled list keeps the direction
+    EXPECT_EQ(names(), "cba");
+    EXPECT_FALSE(menu.descending(3));
+    EXPECT_TRUE(menu.choose(3));
+    EXPECT_EQ(names(), "abc");
+    EXPECT_TRUE(menu.choose(0));  // "Name" stored ascending: the first click sorts descending
+    EXPECT_EQ(names(), "cba");
+}
+
+TEST_F(SortMenuTest, StatisticsKeepsTheTotalsRowAndNeverInverts) {
+    grid.setColumnCount(5);
+    grid.setTitles({"Extension", "Type", "Size", "# Files", "Avg File Size"});
+    grid.appendRow({".TXT", "Text", "300", "3", "100"});
+    SortMenu menu(&grid, kSortMenuStatistics, nullptr, &directions);
+    grid.appendRow({"", "Totals", "300", "3", ""});
+    EXPECT_FALSE(menu.choose(2));  // fewer than 4 rows
+    grid.insertRows(2, 1);
+    grid.setRowCells(2, {".DOC", "Document", "5,000", "1", "5,000"});
+    EXPECT_TRUE(menu.choose(2));  // "Sort by &Size", always largest first
+    EXPECT_TRUE(menu.choose(2));
+    EXPECT_EQ(grid.cell(0, 1), ".DOC");
+    EXPECT_EQ(grid.cell(0, 2), ".TXT");
+    EXPECT_EQ(grid.cell(1, 3), "Totals");
+    EXPECT_TRUE(menu.descending(2));
+    EXPECT_TRUE(menu.choose(0));
+    EXPECT_TRUE(menu.choose(0));
+    EXPECT_EQ(grid.cell(0, 1), ".DOC");
+    EXPECT_EQ(grid.cell(1, 3), "Totals");
+}
+
+TEST_F(SortMenuTest, AddsItsItemsToAMenu) {
+    SortMenu menu(&grid, kSortMenuMods, nullptr, &directions);
+    QMenu popup;
+    menu.addTo(&popup);
+    ASSERT_EQ(popup.actions().size(), 7);
+    EXPECT_EQ(popup.actions()[1]->text(), QStringLiteral("Access &Date"));
+    EXPECT_EQ(menu.itemForColumn(6), 6);
+}
+
+}  // namespace
+}  // namespace dw
