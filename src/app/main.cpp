@@ -1,7 +1,36 @@
+// Diskwell: the program's start.
 #include <QApplication>
+#include <QIcon>
+#include <QScreen>
+
+#include "app/main_window.h"
+#include "app/resources.h"
+#include "platform/prompter.h"
+#include "platform/qt_prompter.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Diskwell 99"));
-    return 0;
+    QApplication::setApplicationVersion(QStringLiteral(DISKWELL_VERSION));
+    QApplication::setOrganizationName(QStringLiteral("Brightwater Systems"));
+    QApplication::setDesktopFileName(QStringLiteral("diskwell"));
+    dw::ensureResources();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/diskwell.png")));
+
+    dw::platform::QtPrompter prompter;
+    dw::platform::setPrompter(&prompter);
+
+    // The long-lived windows, in the order they are made; the others are made when
+    // their tools open and go when they close.
+    dw::TfrmMain frmMain;
+    if (const QScreen* screen = frmMain.screen()) {
+        QRect frame = frmMain.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        frmMain.move(frame.topLeft());
+    }
+    frmMain.show();
+
+    const int result = QApplication::exec();
+    dw::platform::setPrompter(nullptr);
+    return result;
 }

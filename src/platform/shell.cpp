@@ -27,12 +27,7 @@ QString argumentFor(const QByteArray& path) {
     return QStringLiteral("file://") + QString::fromLatin1(absolute.toPercentEncoding("/"));
 }
 
-}  // namespace
-
-bool openWithDesktop(const QByteArray& path) {
-    if (path.isEmpty()) {
-        return false;
-    }
+bool runXdgOpen(const QString& argument) {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (program.isEmpty()) {
         return false;
@@ -41,7 +36,7 @@ bool openWithDesktop(const QByteArray& path) {
     // is reaped when it ends, not killed now.
     auto* process = new QProcess(QCoreApplication::instance());
     process->setProgram(program);
-    process->setArguments({argumentFor(path)});
+    process->setArguments({argument});
     process->setStandardInputFile(QProcess::nullDevice());
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
@@ -57,6 +52,22 @@ bool openWithDesktop(const QByteArray& path) {
     }
     QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
     return true;
+}
+
+}  // namespace
+
+bool openWithDesktop(const QByteArray& path) {
+    if (path.isEmpty()) {
+        return false;
+    }
+    return runXdgOpen(argumentFor(path));
+}
+
+bool openUrlWithDesktop(const QUrl& url) {
+    if (!url.isValid() || url.isRelative()) {
+        return false;
+    }
+    return runXdgOpen(url.toString(QUrl::FullyEncoded));
 }
 
 }  // namespace dw::platform

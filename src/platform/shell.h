@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QUrl>
 
 namespace dw::platform {
 
@@ -15,5 +16,10 @@ namespace dw::platform {
 // an xdg-open still running then is waiting for the application it started, which is
 // counted as success and left running.
 bool openWithDesktop(const QByteArray& path);
+
+// Opens a web address (or any URL with a scheme) with the desktop's application for
+// it, usually the web browser, through xdg-open. Returns as openWithDesktop does;
+// false also for a URL that is empty, relative or not valid.
+bool openUrlWithDesktop(const QUrl& url);
 
 }  // namespace dw::platform

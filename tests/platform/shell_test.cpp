@@ -68,5 +68,21 @@ TEST(Shell, OddNamesReachTheExactFile) {
     EXPECT_EQ(QByteArray::fromPercentEncoding(url.mid(7)), bad);
 }
 
+TEST(Shell, WebAddressesGoToXdgOpenAsTheyAre) {
+    test::TempTree tree;
+    {
+        FakeXdgOpen fake(tree, 0);
+        EXPECT_TRUE(openUrlWithDesktop(QUrl(QStringLiteral("https://example.org/a b?q=1"))));
+        EXPECT_EQ(fake.argument(), QByteArray("https://example.org/a%20b?q=1"));
+    }
+    {
+        FakeXdgOpen fake(tree, 4);
+        EXPECT_FALSE(openUrlWithDesktop(QUrl(QStringLiteral("https://example.org/"))));
+    }
+    FakeXdgOpen fake(tree, 0);
+    EXPECT_FALSE(openUrlWithDesktop(QUrl()));
+    EXPECT_FALSE(openUrlWithDesktop(QUrl(QStringLiteral("relative/page.html"))));
+}
+
 }  // namespace
 }  // namespace dw::platform

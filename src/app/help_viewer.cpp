@@ -1,0 +1,105 @@
+#include "app/help_viewer.h"
+
+#include <QDesktopServices>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+#include "app/resources.h"
+
+namespace dw {
+
+namespace {
+
+struct Topic {
+    int contextNumber;
+    const char* page;
+};
+
+// Context numbers stay stable so that windows can ask for their own page.
+constexpr Topic kTopics[] = {
+    {HelpViewer::kContentsTopic, "index.html"},
+    {1010, "main-window.html"},
+    {1020, "safe-harbor.html"},
+    {1030, "settings.html"},
+};
+
+}  // namespace
+
+HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
+    ensureResources();
+    setObjectName(QStringLiteral("HelpViewer"));
+    setWindowTitle(tr("Diskwell 99 Help"));
+    resize(720, 560);
+
+    browser_ = new QTextBrowser(this);
+    browser_->setSearchPaths({QStringLiteral(":/help")});
+    // The guide's look lives in one style sheet; setting it as the default styles every
+    // page without each page having to load it.
+    QFile css(QStringLiteral(":/help/style.css"));
+    if (css.open(QIODevice::ReadOnly)) {
+        browser_->document()->setDefaultStyleSheet(QString::fromUtf8(css.readAll()));
+    }
+    // Links that leave the guide belong in the user's web browser.
+    browser_->setOpenExternalLinks(false);
+    browser_->setOpenLinks(false);
+    connect(browser_, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
+        if (url.scheme() == QLatin1String("qrc") || url.isRelative()) {
+            browser_->setSource(browser_->source().resolved(url));
+        } else {
+            QDesktopServices::openUrl(url);
+        }
+    });
+
+    auto* contents = new QPushButton(tr("&Contents"), this);
+    back_ = new QPushButton(tr("&Back"), this);
+    forward_ = new QPushButton(tr("&Forward"), this);
+    auto* close = new QPushButton(tr("Close"), this);
+    back_->setEnabled(false);
+    forward_->setEnabled(false);
+    connect(contents, &QPushButton::clicked, this, [this] { showTopic(kContentsTopic); });
+    connect(back_, &QPushButton::clicked, browser_, &QTextBrowser::backward);
+    connect(forward_, &QPushButton::clicked, browser_, &QTextBrowser::forward);
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+    connect(browser_, &QTextBrowser::backwardAvailable, back_, &QPushButton::setEnabled);
+    connect(browser_, &QTextBrowser::forwardAvailable, forward_, &QPushButton::setEnabled);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(contents);
+    buttons->addWidget(back_);
+    buttons->addWidget(forward_);
+    buttons->addStretch();
+    buttons->addWidget(close);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addWidget(browser_);
+}
+
+QUrl HelpViewer::topicUrl(int contextNumber) {
+    for (const Topic& t : kTopics) {
+        if (t.contextNumber == contextNumber) {
+            return QUrl(QStringLiteral("qrc:/help/") + QLatin1String(t.page));
+        }
+    }
+    return topicUrl(kContentsTopic);
+}
+
+void HelpViewer::showTopic(int contextNumber) {
+    browser_->setSource(topicUrl(contextNumber));
+    show();
+    raise();
+    activateWindow();
+}
+
+QUrl HelpViewer::currentPage() const {
+    return browser_->source();
+}
+
+QString HelpViewer::currentTitle() const {
+    return browser_->documentTitle();
+}
+
+}  // namespace dw

@@ -1,0 +1,308 @@
+#include "app/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+#include "app/about_box.h"
+#include "app/help_viewer.h"
+#include "app/resources.h"
+#include "app/settings_sections.h"
+#include "app/settings_store.h"
+#include "app/utility.h"
+#include "platform/settings_file.h"
+#include "widgets/backdrop.h"
+
+namespace dw {
+
+namespace {
+
+constexpr int kClientWidth = 557;
+constexpr int kClientHeight = 428;
+constexpr int kToolTipDelayMs = 1000;
+const QColor kToolTipColour(245, 249, 136);
+
+// Qt has no setter for the delay before a tip shows; the style answers it.
+class ToolTipStyle final : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == QStyle::SH_ToolTip_WakeUpDelay)
+            return kToolTipDelayMs;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+// The style offers no shield on Linux; the Safe Harbor button draws its own.
+QIcon shieldIcon() {
+    QPixmap pm(32, 32);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shield;
+    shield.moveTo(16, 2);
+    shield.lineTo(28, 7);
+    shield.cubicTo(28, 19, 23, 26, 16, 30);
+    shield.cubicTo(9, 26, 4, 19, 4, 7);
+    shield.closeSubpath();
+    p.fillPath(shield, QColor(46, 125, 50));
+    p.setPen(QPen(QColor(27, 94, 32), 1.5));
+    p.drawPath(shield);
+    p.setPen(QPen(Qt::white, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawPolyline(QPolygonF({QPointF(10, 16), QPointF(14.5, 20.5), QPointF(22, 11)}));
+    return QIcon(pm);
+}
+
+void turnOnToolTips() {
+    if (!dynamic_cast<ToolTipStyle*>(QApplication::style())) {
+        QApplication::setStyle(new ToolTipStyle(QApplication::style()->name()));
+    }
+    QPalette tips = QToolTip::palette();
+    tips.setColor(QPalette::ToolTipBase, kToolTipColour);
+    tips.setColor(QPalette::ToolTipText, Qt::black);
+    QToolTip::setPalette(tips);
+}
+
+}  // namespace
+
+TfrmMain::TfrmMain(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint) {
+    ensureResources();
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(caption());
+    setFixedSize(kClientWidth, kClientHeight);
+
+    backdrop_ = new Backdrop(this);
+    backdrop_->setGeometry(rect());
+
+    auto* layout = new QVBoxLayout(backdrop_);
+    layout->setContentsMargins(14, 10, 14, 8);
+    layout->setSpacing(10);
+
+    lblTitle_ = new QLabel(QStringLiteral("Diskwell 99"), backdrop_);
+    lblTitle_->setObjectName(QStringLiteral("lblTitle"));
+    QFont titleFont = lblTitle_->font();
+    titleFont.setPointSize(30);
+    titleFont.setBold(true);
+    titleFont.setItalic(true);
+    lblTitle_->setFont(titleFont);
+    lblTitle_->setAlignment(Qt::AlignCenter);
+    lblTitle_->setStyleSheet(QStringLiteral("color: #1b3f73; background: transparent;"));
+    layout->addWidget(lblTitle_);
+
+    buildButtons();
+
+    auto* bottom = new QHBoxLayout;
+    lblMaker_ = new QLabel(QStringLiteral("Brightwater Systems"), backdrop_);
+    lblMaker_->setObjectName(QStringLiteral("lblMaker"));
+    lblWeb_ = new QLabel(QString::fromLatin1(kMakerWebAddress), backdrop_);
+    lblWeb_->setObjectName(QStringLiteral("lblWeb"));
+    for (QLabel* l : {lblMaker_, lblWeb_}) {
+        l->setCursor(Qt::PointingHandCursor);
+        l->setStyleSheet(QStringLiteral("color: #1b3f73; background: transparent;"));
+        l->installEventFilter(this);
+    }
+    QFont makerFont = lblMaker_->font();
+    makerFont.setBold(true);
+    lblMaker_->setFont(makerFont);
+    QFont webFont = lblWeb_->font();
+    webFont.setUnderline(true);
+    lblWeb_->setFont(webFont);
+    bottom->addWidget(lblMaker_);
+    bottom->addStretch();
+    bottom->addWidget(lblWeb_);
+    layout->addStretch();
+    layout->addLayout(bottom);
+}
+
+TfrmMain::~TfrmMain() = default;
+
+QString TfrmMain::caption() {
+    return QStringLiteral("Diskwell 99 Version 3.0 from Brightwater Systems");
+}
+
+QPushButton* TfrmMain::addToolButton(const char* objectName, const QString& caption,
+                                     const QString& tip, const QIcon& icon, bool large) {
+    auto* b = new QPushButton(icon, caption, backdrop_);
+    b->setObjectName(QLatin1String(objectName));
+    if (!tip.isEmpty())
+        b->setToolTip(tip);
+    b->setIconSize(large ? QSize(32, 32) : QSize(18, 18));
+    b->setMinimumHeight(large ? 70 : 36);
+    // Equal columns whatever the captions' widths.
+    b->setSizePolicy(large ? QSizePolicy::Ignored : QSizePolicy::Expanding, QSizePolicy::Fixed);
+    b->setAutoDefault(false);
+    if (large) {
+        QFont f = b->font();
+        f.setPointSize(f.pointSize() + 1);
+        f.setBold(true);
+        b->setFont(f);
+    }
+    return b;
+}
+
+void TfrmMain::buildButtons() {
+    QStyle* s = style();
+    // Nine tools in a 3 x 3 block, then the four program buttons in one row.
+    auto* grid = new QGridLayout;
+    grid->setSpacing(8);
+    struct ToolButton {
+        const char* name;
+        const char* caption;
+        const char* tip;
+        QStyle::StandardPixmap icon;
+        Tool tool;
+    };
+    const ToolButton tools[] = {
+        {"btDuplicates", "&Duplicate files", "Locate duplicate files",
+         QStyle::SP_FileDialogContentsView, Tool::Duplicates},
+        {"btFileHogs", "&File hogs", "Locate large files", QStyle::SP_FileIcon, Tool::FileHogs},
+        {"btFilesAccessed", "Files &accessed", "Locate old and recent files",
+         QStyle::SP_FileDialogDetailedView, Tool::FilesAccessed},
+        {"btFolderHogs", "Folder &hogs", "Locate folders taking the most space", QStyle::SP_DirIcon,
+         Tool::FolderHogs},
+        {"btQuickClean", "&Quick clean", "Quickly clean up temporary files", QStyle::SP_TrashIcon,
+         Tool::QuickClean},
+        {"btStatistics", "&Statistics", "Compute disk statistics", QStyle::SP_FileDialogInfoView,
+         Tool::Statistics},
+        {"btBrowse", "&Browse", "Browse through disks/folders", QStyle::SP_DriveHDIcon,
+         Tool::Browse},
+        {"btClearInternet", "&Clear internet files", "Clean up web browser cache folders",
+         QStyle::SP_DriveNetIcon, Tool::ClearInternetFiles},
+        {"btUnzip", "&Unzip archive files",
+         "Unzip files that have been zipped up by Diskwell (compressed)",
+         QStyle::SP_DialogOpenButton, Tool::UnzipArchives},
+    };
+    int i = 0;
+    for (const ToolButton& t : tools) {
+        QPushButton* b = addToolButton(t.name, QString::fromLatin1(t.caption),
+                                       QString::fromLatin1(t.tip), s->standardIcon(t.icon), true);
+        const Tool tool = t.tool;
+        connect(b, &QPushButton::clicked, this, [this, tool] { openGatedTool(tool); });
+        grid->addWidget(b, i / 3, i % 3);
+        ++i;
+    }
+    for (int column = 0; column < 3; ++column)
+        grid->setColumnStretch(column, 1);
+    static_cast<QVBoxLayout*>(backdrop_->layout())->addLayout(grid);
+
+    auto* row = new QHBoxLayout;
+    row->setSpacing(10);
+    QPushButton* build = addToolButton(
+        "btBuild", QStringLiteral("Build &safe harbor"),
+        QStringLiteral("Build list of folders that will not be deleted in Diskwell without "
+                       "warning"),
+        shieldIcon(), false);
+    connect(build, &QPushButton::clicked, this, [this] { openTool(Tool::BuildSafeHarbor); });
+    QPushButton* about = addToolButton("btAbout", QStringLiteral("Ab&out"), QString(),
+                                       s->standardIcon(QStyle::SP_MessageBoxInformation), false);
+    connect(about, &QPushButton::clicked, this, &TfrmMain::btAboutClick);
+    QPushButton* help = addToolButton("btHelp", QStringLiteral("H&elp"), QString(),
+                                      s->standardIcon(QStyle::SP_DialogHelpButton), false);
+    connect(help, &QPushButton::clicked, this, &TfrmMain::btHelpClick);
+    QPushButton* exit =
+        addToolButton("btExit", QStringLiteral("E&xit"), QStringLiteral("Quit and close "),
+                      s->standardIcon(QStyle::SP_DialogCloseButton), false);
+    connect(exit, &QPushButton::clicked, this, &QWidget::close);
+    row->addWidget(build, 2);
+    row->addWidget(about, 1);
+    row->addWidget(help, 1);
+    row->addWidget(exit, 1);
+    static_cast<QVBoxLayout*>(backdrop_->layout())->addSpacing(4);
+    static_cast<QVBoxLayout*>(backdrop_->layout())->addLayout(row);
+}
+
+bool TfrmMain::checkExceptionList() {
+    if (!safeHarborMissing)
+        return true;
+    ShowError(QStringLiteral(
+        "The Safe Harbor list of folders/files not to delete has not been created yet.  "
+        "Click on the Build Safe Harbor button to initialize."));
+    return false;
+}
+
+void TfrmMain::getDefaultZipPath() {
+    DefaultZipPath =
+        SettingsStore().readString(QString::fromLatin1(settings::kZipFile),
+                                   QString::fromLatin1(settings::kZipPath), defaultZipFolder());
+}
+
+void TfrmMain::GetSearchPath() {
+    safeHarborMissing =
+        !QFileInfo::exists(platform::settingsFolder() + QStringLiteral("/folders.txt"));
+}
+
+void TfrmMain::openGatedTool(Tool tool) {
+    const bool gated = tool != Tool::Statistics && tool != Tool::UnzipArchives;
+    if (gated && !checkExceptionList())
+        return;
+    if (tool == Tool::Duplicates)
+        DuplicateMode = true;
+    if (tool == Tool::FileHogs)
+        DuplicateMode = false;
+    openTool(tool);
+}
+
+void TfrmMain::openTool(Tool tool) {
+    // Each tool's window is created here, shown modally and destroyed as it closes;
+    // tools whose windows this build does not have yet end with the signal.
+    emit toolOpened(tool);
+}
+
+void TfrmMain::btAboutClick() {
+    TfrmAbout about(this);
+    about.exec();
+}
+
+void TfrmMain::btHelpClick() {
+    if (!helpViewer_)
+        helpViewer_ = new HelpViewer(this);
+    helpViewer_->showTopic(HelpViewer::kContentsTopic);
+}
+
+void TfrmMain::FormShow(int bitsPerPixel) {
+    backdrop_->applyColourDepth(bitsPerPixel);
+    getDefaultZipPath();
+    GetSearchPath();
+    turnOnToolTips();
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (shownOnce_)
+        return;
+    shownOnce_ = true;
+    const QScreen* screen = this->screen();
+    FormShow(screen ? screen->depth() : 32);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    // The help window is a window of its own; it goes when the program goes.
+    if (helpViewer_)
+        helpViewer_->close();
+    event->accept();
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == lblMaker_ || watched == lblWeb_) &&
+        event->type() == QEvent::MouseButtonRelease) {
+        btAboutClick();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace dw

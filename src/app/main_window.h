@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace dw {
+
+class Backdrop;
+class HelpViewer;
+
+// The main window `frmMain`: a fixed panel of large buttons, one per tool. It owns the
+// program-wide state the tools share (the duplicates/file-hogs switch, the default
+// archive folder, the Safe Harbor state), loads it when first shown, and keeps most
+// tools closed until a Safe Harbor folder list exists.
+class TfrmMain : public QWidget {
+    Q_OBJECT
+public:
+    // The tools the buttons open.
+    enum class Tool {
+        Duplicates,
+        FileHogs,
+        FilesAccessed,
+        FolderHogs,
+        QuickClean,
+        Statistics,
+        Browse,
+        ClearInternetFiles,
+        UnzipArchives,
+        BuildSafeHarbor,
+    };
+    Q_ENUM(Tool)
+
+    explicit TfrmMain(QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // The caption of the window.
+    static QString caption();
+
+    // Which mode the duplicates window runs in: true for duplicate files, false for file
+    // hogs. Set anew by its two buttons just before each opening.
+    bool DuplicateMode = true;
+    // The default folder for archives, read from the settings at first show.
+    QString DefaultZipPath;
+    // True while no Safe Harbor folder list has been saved (folders.txt absent at the
+    // last load). Starts true so that nothing opens before the first load.
+    bool safeHarborMissing = true;
+
+    // The Safe Harbor gate: true when the folder list exists; otherwise shows the error
+    // box that asks the user to build it, and returns false.
+    bool checkExceptionList();
+
+    // Reads the default archive folder from the settings into DefaultZipPath.
+    void getDefaultZipPath();
+
+    // Loads the Safe Harbor state: sets or clears safeHarborMissing from the presence of
+    // folders.txt in the settings folder.
+    void GetSearchPath();
+
+    // The help window, once it has been opened; owned by this window.
+    HelpViewer* helpViewer() const { return helpViewer_; }
+    // The background panel, for its colour-depth mode.
+    Backdrop* backdrop() const { return backdrop_; }
+
+    // Runs the first-show steps for a screen of `bitsPerPixel`; called by the first
+    // show with the screen's depth, and by tests with the depth they want.
+    void FormShow(int bitsPerPixel);
+
+signals:
+    // A tool passed its gate and is being opened. Tools whose windows do not exist in
+    // this build stop here.
+    void toolOpened(dw::TfrmMain::Tool tool);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildButtons();
+    QPushButton* addToolButton(const char* objectName, const QString& caption, const QString& tip,
+                               const QIcon& icon, bool large);
+    void openTool(Tool tool);
+    void openGatedTool(Tool tool);
+    void btAboutClick();
+    void btHelpClick();
+
+    Backdrop* backdrop_ = nullptr;
+    QLabel* lblTitle_ = nullptr;
+    QLabel* lblMaker_ = nullptr;
+    QLabel* lblWeb_ = nullptr;
+    HelpViewer* helpViewer_ = nullptr;  // made on first use, owned as a child
+    bool shownOnce_ = false;
+};
+
+}  // namespace dw

@@ -1,0 +1,290 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStyle>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolTip>
+
+#include "app/about_box.h"
+#include "app/help_viewer.h"
+#include "app/main_window.h"
+#include "app/settings_sections.h"
+#include "app/settings_store.h"
+#include "support/scripted_prompter.h"
+#include "widgets/backdrop.h"
+
+namespace dw {
+namespace {
+
+using platform::MessageKind;
+using platform::Sound;
+using Tool = TfrmMain::Tool;
+
+const QString kGateMessage = QStringLiteral(
+    "The Safe Harbor list of folders/files not to delete has not been created yet.  "
+    "Click on the Build Safe Harbor button to initialize.");
+
+// Each test gets a settings folder of its own, with or without a Safe Harbor list.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(config_.isValid());
+        saved_ = qgetenv("DISKWELL_CONFIG_DIR");
+        qputenv("DISKWELL_CONFIG_DIR", config_.path().toLocal8Bit());
+    }
+    void TearDown() override { qputenv("DISKWELL_CONFIG_DIR", saved_); }
+
+    void writeSafeHarborList() {
+        QFile f(config_.path() + QStringLiteral("/folders.txt"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("/opt/app/*.*\n");
+    }
+
+    QPushButton* button(TfrmMain& w, const char* name) {
+        auto* b = w.findChild<QPushButton*>(QLatin1String(name));
+        EXPECT_NE(b, nullptr) << name;
+        return b;
+    }
+
+    QTemporaryDir config_;
+    QByteArray saved_;
+};
+
+struct ButtonCase {
+    const char* name;
+    const char* caption;
+    const char* tip;
+    Tool tool;
+    bool gated;
+};
+
+const ButtonCase kToolButtons[] = {
+    {"btDuplicates", "&Duplicate files", "Locate duplicate files", Tool::Duplicates, true},
+    {"btFileHogs", "&File hogs", "Locate large files", Tool::FileHogs, true},
+    {"btFilesAccessed", "Files &accessed", "Locate old and recent files", Tool::FilesAccessed,
+     true},
+    {"btFolderHogs", "Folder &hogs", "Locate folders taking the most space", Tool::FolderHogs,
+     true},
+    {"btQuickClean", "&Quick clean", "Quickly clean up temporary files", Tool::QuickClean, true},
+    {"btStatistics", "&Statistics", "Compute disk statistics", Tool::Statistics, false},
+    {"btBrowse", "&Browse", "Browse through disks/folders", Tool::Browse, true},
+    {"btClearInternet", "&Clear internet files", "Clean up web browser cache folders",
+     Tool::ClearInternetFiles, true},
+    {"btUnzip", "&Unzip archive files",
+     "Unzip files that have been zipped up by Diskwell (compressed)", Tool::UnzipArchives, false},
+};
+
+TEST_F(MainWindowTest, WindowAndButtonsCarryTheirCaptionsAndTips) {
+    TfrmMain w;
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Diskwell 99 Version 3.0 from Brightwater Systems"));
+    EXPECT_EQ(w.size(), QSize(557, 428));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize());
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(w.findChild<QLabel*>(QStringLiteral("lblTitle"))->text(),
+              QStringLiteral("Diskwell 99"));
+    EXPECT_EQ(w.findChild<QLabel*>(QStringLiteral("lblMaker"))->text(),
+              QStringLiteral("Brightwater Systems"));
+
+    for (const ButtonCase& c : kToolButtons) {
+        QPushButton* b = button(w, c.name);
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(b->text(), QLatin1String(c.caption)) << c.name;
+        EXPECT_EQ(b->toolTip(), QLatin1String(c.tip)) << c.name;
+    }
+    const ButtonCase others[] = {
+        {"btBuild", "Build &safe harbor",
+         "Build list of folders that will not be deleted in Diskwell without warning",
+         Tool::BuildSafeHarbor, false},
+        {"btAbout", "Ab&out", "", Tool::Statistics, false},
+        {"btHelp", "H&elp", "", Tool::Statistics, false},
+        {"btExit", "E&xit", "Quit and close ", Tool::Statistics, false},
+    };
+    for (const ButtonCase& c : others) {
+        QPushButton* b = button(w, c.name);
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(b->text(), QLatin1String(c.caption)) << c.name;
+        EXPECT_EQ(b->toolTip(), QLatin1String(c.tip)) << c.name;
+    }
+    EXPECT_EQ(w.findChildren<QPushButton*>().size(), 13);
+
+    // Every button has an accelerator; "&Statistics" and "Build &safe harbor" share
+    // Alt+S as their captions are written, so that key moves between the two.
+    for (QPushButton* b : w.findChildren<QPushButton*>()) {
+        EXPECT_FALSE(QKeySequence::mnemonic(b->text()).isEmpty()) << b->text().toStdString();
+    }
+}
+
+TEST_F(MainWindowTest, GateRefusesEveryGatedToolWhileTheListIsMissing) {
+    test::ScriptedPrompter prompter;
+    TfrmMain w;
+    w.show();
+    ASSERT_TRUE(w.safeHarborMissing);
+    QSignalSpy opened(&w, &TfrmMain::toolOpened);
+
+    for (const ButtonCase& c : kToolButtons) {
+        prompter.clear();
+        opened.clear();
+        // The mode must not move when the gate refuses.
+        w.DuplicateMode = (c.tool == Tool::FileHogs);
+        const bool modeBefore = w.DuplicateMode;
+        button(w, c.name)->click();
+        EXPECT_EQ(w.DuplicateMode, modeBefore) << c.name;
+        if (c.gated) {
+            ASSERT_EQ(prompter.boxes().size(), 1) << c.name;
+            EXPECT_EQ(prompter.boxes()[0].text, kGateMessage);
+            EXPECT_EQ(prompter.boxes()[0].kind, MessageKind::Error);
+            EXPECT_EQ(prompter.sounds(), QList<Sound>{Sound::Exclamation});
+            EXPECT_TRUE(opened.isEmpty()) << c.name;
+        } else {
+            EXPECT_TRUE(prompter.boxes().isEmpty()) << c.name;
+            ASSERT_EQ(opened.size(), 1) << c.name;
+            EXPECT_EQ(opened[0][0].value<Tool>(), c.tool);
+        }
+    }
+}
+
+TEST_F(MainWindowTest, GateOpensToolsOnceTheListExistsWithoutRestarting) {
+    test::ScriptedPrompter prompter;
+    TfrmMain w;
+    w.show();
+    ASSERT_TRUE(w.safeHarborMissing);
+
+    // What the Safe Harbor window does after a build: save the list, reload.
+    writeSafeHarborList();
+    w.GetSearchPath();
+    EXPECT_FALSE(w.safeHarborMissing);
+
+    QSignalSpy opened(&w, &TfrmMain::toolOpened);
+    for (const ButtonCase& c : kToolButtons) {
+        opened.clear();
+        button(w, c.name)->click();
+        ASSERT_EQ(opened.size(), 1) << c.name;
+        EXPECT_EQ(opened[0][0].value<Tool>(), c.tool);
+    }
+    EXPECT_TRUE(prompter.boxes().isEmpty());
+}
+
+TEST_F(MainWindowTest, DuplicateModeIsSetAnewBeforeEveryOpening) {
+    writeSafeHarborList();
+    TfrmMain w;
+    w.show();
+    button(w, "btDuplicates")->click();
+    EXPECT_TRUE(w.DuplicateMode);
+    button(w, "btFileHogs")->click();
+    EXPECT_FALSE(w.DuplicateMode);
+    button(w, "btDuplicates")->click();
+    EXPECT_TRUE(w.DuplicateMode);
+}
+
+TEST_F(MainWindowTest, FirstShowReadsTheArchiveFolderAndTurnsOnTips) {
+    {
+        TfrmMain w;
+        w.show();
+        EXPECT_EQ(w.DefaultZipPath, defaultZipFolder());
+    }
+    ASSERT_TRUE(SettingsStore().writeString(QStringLiteral("ZipFile"), QStringLiteral("Path"),
+                                            QStringLiteral("/srv/archives")));
+    TfrmMain w;
+    w.show();
+    EXPECT_EQ(w.DefaultZipPath, QStringLiteral("/srv/archives"));
+    EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipBase), QColor(245, 249, 136));
+    EXPECT_EQ(QApplication::style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), 1000);
+}
+
+TEST_F(MainWindowTest, ColourDepthChoosesTheBackground) {
+    const struct {
+        int depth;
+        Backdrop::Mode mode;
+    } cases[] = {
+        {1, Backdrop::Mode::Gradient},      {8, Backdrop::Mode::Gradient},
+        {14, Backdrop::Mode::Gradient},     {15, Backdrop::Mode::TiledPicture},
+        {16, Backdrop::Mode::TiledPicture}, {32, Backdrop::Mode::TiledPicture},
+    };
+    TfrmMain w;
+    for (const auto& c : cases) {
+        w.FormShow(c.depth);
+        EXPECT_EQ(w.backdrop()->mode(), c.mode) << c.depth;
+    }
+}
+
+TEST_F(MainWindowTest, HelpOpensTheGuideAtItsContents) {
+    TfrmMain w;
+    w.show();
+    button(w, "btHelp")->click();
+    ASSERT_NE(w.helpViewer(), nullptr);
+    EXPECT_TRUE(w.helpViewer()->isVisible());
+    EXPECT_EQ(w.helpViewer()->currentPage(), QUrl(QStringLiteral("qrc:/help/index.html")));
+    EXPECT_EQ(w.helpViewer()->currentTitle(), QStringLiteral("Diskwell 99 Help: Contents"));
+    // Every page the guide links to exists.
+    for (int topic : {1000, 1010, 1020, 1030}) {
+        const QUrl url = HelpViewer::topicUrl(topic);
+        EXPECT_TRUE(QFile::exists(QLatin1Char(':') + url.path())) << topic;
+    }
+    EXPECT_EQ(HelpViewer::topicUrl(424242), HelpViewer::topicUrl(HelpViewer::kContentsTopic));
+}
+
+TEST_F(MainWindowTest, MakerLabelsAndAboutButtonOpenTheAboutBox) {
+    TfrmMain w;
+    w.show();
+    QString seen;
+    for (const char* target : {"lblMaker", "lblWeb"}) {
+        seen.clear();
+        QTimer::singleShot(0, [&seen] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                seen = modal->windowTitle();
+                modal->close();
+            }
+        });
+        QTest::mouseClick(w.findChild<QLabel*>(QLatin1String(target)), Qt::LeftButton);
+        EXPECT_EQ(seen, QStringLiteral("How to contact us")) << target;
+    }
+    seen.clear();
+    QTimer::singleShot(0, [&seen] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            seen = modal->windowTitle();
+            modal->close();
+        }
+    });
+    button(w, "btAbout")->click();
+    EXPECT_EQ(seen, QStringLiteral("How to contact us"));
+}
+
+TEST_F(MainWindowTest, ExitClosesTheWindow) {
+    TfrmMain w;
+    w.show();
+    ASSERT_TRUE(w.isVisible());
+    button(w, "btExit")->click();
+    EXPECT_FALSE(w.isVisible());
+}
+
+TEST(AboutBox, ShowsTheProgramAndReportsABrowserThatCannotStart) {
+    TfrmAbout about;
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("How to contact us"));
+    QStringList texts;
+    for (QLabel* l : about.findChildren<QLabel*>())
+        texts << l->text();
+    for (const char* expected : {"Diskwell 99", "Version 3.0", "Brightwater Systems"}) {
+        EXPECT_TRUE(texts.contains(QLatin1String(expected))) << expected;
+    }
+
+    // With no desktop opener on the search path the browser cannot start.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", "/nonexistent");
+    test::ScriptedPrompter prompter;
+    EXPECT_FALSE(about.openHomePage());
+    qputenv("PATH", path);
+    ASSERT_EQ(prompter.boxes().size(), 1);
+    EXPECT_EQ(prompter.boxes()[0].text,
+              QStringLiteral("Unable to start web browser. Make sure you have it properly "
+                             "set-up on your system."));
+    EXPECT_EQ(prompter.boxes()[0].kind, MessageKind::Error);
+}
+
+}  // namespace
+}  // namespace dw
