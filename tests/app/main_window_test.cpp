@@ -82,6 +82,7 @@ const ButtonCase kToolButtons[] = {
 
 TEST_F(MainWindowTest, WindowAndButtonsCarryTheirCaptionsAndTips) {
     TfrmMain w;
+    w.setToolWindowsEnabled(false);
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Diskwell 99 Version 3.0 from Brightwater Systems"));
     EXPECT_EQ(w.size(), QSize(557, 428));
     EXPECT_EQ(w.minimumSize(), w.maximumSize());
@@ -123,6 +124,7 @@ TEST_F(MainWindowTest, WindowAndButtonsCarryTheirCaptionsAndTips) {
 TEST_F(MainWindowTest, GateRefusesEveryGatedToolWhileTheListIsMissing) {
     test::ScriptedPrompter prompter;
     TfrmMain w;
+    w.setToolWindowsEnabled(false);
     w.show();
     ASSERT_TRUE(w.safeHarborMissing);
     QSignalSpy opened(&w, &TfrmMain::toolOpened);
@@ -152,6 +154,7 @@ TEST_F(MainWindowTest, GateRefusesEveryGatedToolWhileTheListIsMissing) {
 TEST_F(MainWindowTest, GateOpensToolsOnceTheListExistsWithoutRestarting) {
     test::ScriptedPrompter prompter;
     TfrmMain w;
+    w.setToolWindowsEnabled(false);
     w.show();
     ASSERT_TRUE(w.safeHarborMissing);
 
@@ -173,6 +176,7 @@ TEST_F(MainWindowTest, GateOpensToolsOnceTheListExistsWithoutRestarting) {
 TEST_F(MainWindowTest, DuplicateModeIsSetAnewBeforeEveryOpening) {
     writeSafeHarborList();
     TfrmMain w;
+    w.setToolWindowsEnabled(false);
     w.show();
     button(w, "btDuplicates")->click();
     EXPECT_TRUE(w.DuplicateMode);
@@ -185,12 +189,14 @@ TEST_F(MainWindowTest, DuplicateModeIsSetAnewBeforeEveryOpening) {
 TEST_F(MainWindowTest, FirstShowReadsTheArchiveFolderAndTurnsOnTips) {
     {
         TfrmMain w;
+        w.setToolWindowsEnabled(false);
         w.show();
         EXPECT_EQ(w.DefaultZipPath, defaultZipFolder());
     }
     ASSERT_TRUE(SettingsStore().writeString(QStringLiteral("ZipFile"), QStringLiteral("Path"),
                                             QStringLiteral("/srv/archives")));
     TfrmMain w;
+    w.setToolWindowsEnabled(false);
     w.show();
     EXPECT_EQ(w.DefaultZipPath, QStringLiteral("/srv/archives"));
     EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipBase), QColor(245, 249, 136));
@@ -207,6 +213,7 @@ TEST_F(MainWindowTest, ColourDepthChoosesTheBackground) {
         {16, Backdrop::Mode::TiledPicture}, {32, Backdrop::Mode::TiledPicture},
     };
     TfrmMain w;
+    w.setToolWindowsEnabled(false);
     for (const auto& c : cases) {
         w.FormShow(c.depth);
         EXPECT_EQ(w.backdrop()->mode(), c.mode) << c.depth;
@@ -215,6 +222,7 @@ TEST_F(MainWindowTest, ColourDepthChoosesTheBackground) {
 
 TEST_F(MainWindowTest, HelpOpensTheGuideAtItsContents) {
     TfrmMain w;
+    w.setToolWindowsEnabled(false);
     w.show();
     button(w, "btHelp")->click();
     ASSERT_NE(w.helpViewer(), nullptr);
@@ -231,6 +239,7 @@ TEST_F(MainWindowTest, HelpOpensTheGuideAtItsContents) {
 
 TEST_F(MainWindowTest, MakerLabelsAndAboutButtonOpenTheAboutBox) {
     TfrmMain w;
+    w.setToolWindowsEnabled(false);
     w.show();
     QString seen;
     for (const char* target : {"lblMaker", "lblWeb"}) {
@@ -257,6 +266,7 @@ TEST_F(MainWindowTest, MakerLabelsAndAboutButtonOpenTheAboutBox) {
 
 TEST_F(MainWindowTest, ExitClosesTheWindow) {
     TfrmMain w;
+    w.setToolWindowsEnabled(false);
     w.show();
     ASSERT_TRUE(w.isVisible());
     button(w, "btExit")->click();
