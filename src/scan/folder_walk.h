@@ -1,0 +1,167 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QSet>
+#include <QString>
+
+#include <vector>
+
+#include "platform/dir_entry.h"
+#include "platform/dir_names.h"
+#include "platform/dir_reader.h"
+#include "scan/drive_entry.h"
+#include "scan/drive_list.h"
+#include "scan/wildcard.h"
+
+namespace dw {
+
+// What a finder asks of its walk.
+struct WalkOptions {
+    // The names of the entries handed to the per-file step ("*.*": all).
+    WildcardPattern pattern;
+    // Whether hidden entries (name beginning with ".") are handed over. Hidden folders
+    // are never entered, whatever this says.
+    bool wantHidden = false;
+    // Whether system entries (symbolic links, FIFOs, sockets, devices) are handed over,
+    // each as itself: a link is never followed, a FIFO never opened.
+    bool wantSystem = false;
+    // Whether the entries of subfolders are handed over too, each in the files of the
+    // folder holding it and after that folder's own walk (EntryKind 0), hidden ones when
+    // `wantHidden`. For the statistics and the folder hogs.
+    bool wantFolders = false;
+    // The most folders the walk keeps open at once (one descriptor each). Deeper levels
+    // are walked too: the walk then gives up the open folders nearest to its start and
+    // reopens them, one name at a time from the start folder, when it returns to them.
+    // Running out of descriptors lowers the number by itself. At least 3 are used (the
+    // start, the folder being read and the subfolder being opened).
+    int maxOpenFolders = 128;
+};
+
+// The folder a hook is told about.
+struct WalkFolder {
+    // Native bytes; the start folder as given (without trailing separators, "/" for the
+    // root), then each subfolder name joined with one separator. The exact path of an
+    // entry is JoinPath(path, entry.name), whatever bytes the names hold.
+    QByteArray path;
+    // `path` decoded for display (the folder text shown as progress).
+    QString text;
+    // 0 for the start folder, 1 for its subfolders, and so on.
+    int depth = 0;
+};
+
+// The finder's side of a walk. Every hook runs on the walk's thread, inside the walk.
+class WalkHooks {
+public:
+    virtual ~WalkHooks() = default;
+
+    // The per-file step: one wanted entry of `folder`. Valid only during the call (copy
+    // what is kept).
+    virtual void onFile(const WalkFolder& folder, const platform::DirEntry& entry) = 0;
+
+    // The folder text as progress: when a folder's walk starts, when its files are
+    // looked at, and again before every file after the first.
+    virtual void onProgress(const QString& folderText) { Q_UNUSED(folderText); }
+
+    // A folder has been entered (the start folder included), before anything in it.
+    virtual void onFolderEntered(const WalkFolder& folder) { Q_UNUSED(folder); }
+
+    // The walk has left a folder it entered: after its subfolders and its files, or
+    // when an abort unwinds the walk (read the abort flag to tell). Called exactly once
+    // for every `onFolderEntered`, innermost first.
+    virtual void onFolderDone(const WalkFolder& folder) { Q_UNUSED(folder); }
+
+    // The abort flag. Read when a folder's walk would start, when its files would be
+    // looked at, and before every file handed over.
+    virtual bool abortRequested() const { return false; }
+
+    // Called after every directory entry the walk reads, wanted or not. A window pumps
+    // its events here (on a clock, see WindowWalkHooks); may set the abort flag.
+    virtual void yield() {}
+};
+
+// The walk of drives and folders that every finder runs, reading folders through their
+// descriptors (never changing the current folder) and keeping one listing open per
+// level of depth:
+//
+// - Post-order: in each folder, first every subfolder is walked, in the file system's
+//   order, then the folder's own files are handed over. Hidden folders are never entered.
+// - Never follows a symbolic link, never leaves the file system of the start folder
+//   (a mount point below it is left out, like `find -xdev`), never enters a pseudo file
+//   system, and never enters a folder that is already open above it (a bind mount of a
+//   folder into itself). A subfolder that cannot be opened or read is skipped silently
+//   with everything below it; an entry that vanishes is left out.
+// - Abort: once `abortRequested` is seen at one of its checks, nothing more is handed
+//   over or entered; the walk unwinds at once (`onFolderDone` for each open folder) and
+//   returns. What was handed over before stays with the finder.
+// - Deep trees do not recurse: the levels are a list, and at most `maxOpenFolders` of
+//   them hold a descriptor.
+//
+// One FolderWalk may run any number of walks, one after the other; it is not reentrant.
+class FolderWalk {
+public:
+    FolderWalk(WalkOptions options, WalkHooks& hooks);
+    ~FolderWalk();
+    FolderWalk(const FolderWalk&) = delete;
+    FolderWalk& operator=(const FolderWalk&) = delete;
+
+    const WalkOptions& options() const { return options_; }
+
+    // Walks every checked entry of `entries`, in list order: a drive whose volume does
+    // not answer (PathDriveReady false) is skipped without a message; an entry whose
+    // start folder cannot be opened (EnterStartFolder) gives the error box "Can't open
+    // drive " followed by the entry's text (error icon, OK, no sound) and the walk goes
+    // on with the next entry; every other entry is walked with `scan_dir`. An entry
+    // listed twice is walked twice. The abort flag does not stop this loop: after an
+    // abort each remaining entry is still opened (and may still give its error box), and
+    // its walk returns at once. Returns how many checked entries could not be opened.
+    int ScanAllDrives(const QList<DriveEntry>& entries);
+
+    // Walks `start` and everything below it. Returns at once, entering nothing, when the
+    // abort flag is already set. The start folder's reader is used and stays open.
+    void scan_dir(StartFolder& start);
+
+    // Hands over the wanted entries of `folder` alone, without its subfolders: checks
+    // the abort flag, shows the folder text as progress, then the entries as in a walk.
+    // No folder hooks are called.
+    void scanfiles(StartFolder& folder);
+
+private:
+    struct Level {
+        platform::DirReader reader;
+        platform::DirNames names;
+        QByteArray name;                 // the name in the parent folder ("" at the start)
+        qsizetype parentPathLength = 0;  // where the folder path is cut back on leaving
+        quint64 inode = 0;
+        qint64 position = 0;    // where the folder listing stood when the reader was given up
+        bool lost = false;      // could not be reopened: the rest of it is skipped
+        bool reopened = false;  // its descriptor was opened again after being given up
+    };
+
+    bool aborted();
+    bool stepFolders(Level& level);
+    void filesOf(Level& level);
+    bool freshDescriptor(Level& level);
+    void handFiles(const platform::DirReader& reader, platform::DirNames& names);
+    bool openChild(qsizetype parentIndex, const QByteArray& name, quint64 inode, Level& child);
+    void enter(Level&& child);
+    void leave(StartFolder& start);
+    bool giveUpShallowest(qsizetype below);
+    void reopen(qsizetype index);
+    bool openLevel(qsizetype index);
+
+    WalkOptions options_;
+    WalkHooks& hooks_;
+    std::vector<Level> stack_;
+    QSet<quint64> openInodes_;  // the folders being walked, against bind-mount loops
+    WalkFolder current_;
+    quint64 device_ = 0;
+    int maxOpen_ = 0;
+    int openCount_ = 0;
+    bool aborted_ = false;
+    // Reused for every entry, so reading a folder allocates nothing per entry.
+    QByteArray name_;
+    platform::DirEntry entry_;
+};
+
+}  // namespace dw

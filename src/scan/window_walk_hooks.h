@@ -1,0 +1,41 @@
+#pragma once
+
+#include <functional>
+#include <utility>
+
+#include "platform/event_pump.h"
+#include "scan/folder_walk.h"
+
+namespace dw {
+
+// The base of a window's walk hooks: the abort flag that the window's Abort control (or
+// Esc) sets, and a yield that runs the window's pending events whenever about 30 ms have
+// passed since the last time, so the window repaints and Abort can be pressed while the
+// walk runs at full speed. The window adds its per-file step and progress display.
+class WindowWalkHooks : public WalkHooks {
+public:
+    // `pump` is what runs when the interval is up (platform::pumpEvents unless a test
+    // says otherwise).
+    explicit WindowWalkHooks(int intervalMs = platform::ClockedPump::kDefaultIntervalMs,
+                             std::function<void()> pump = platform::pumpEvents)
+        : pump_(intervalMs, std::move(pump)) {}
+
+    // Sets the flag; the walk stops at its next check. For the Abort control's slot.
+    void requestAbort() { abort_ = true; }
+
+    // Clears the flag and starts the pump's interval anew: call before each walk.
+    void startWalk() {
+        abort_ = false;
+        pump_.restart();
+    }
+
+    bool abortRequested() const override { return abort_; }
+
+    void yield() override { pump_(); }
+
+private:
+    platform::ClockedPump pump_;
+    bool abort_ = false;
+};
+
+}  // namespace dw
