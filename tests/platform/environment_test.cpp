@@ -3,35 +3,13 @@
 #include <optional>
 
 #include "platform/environment.h"
+#include "support/scoped_env.h"
 #include "support/temp_tree.h"
 
 namespace dw::platform {
 namespace {
 
-// Sets an environment variable (or unsets it for nullopt) for one scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, std::optional<QByteArray> value)
-        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
-        if (value) {
-            qputenv(name, *value);
-        } else {
-            qunsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        if (had_) {
-            qputenv(name_, old_);
-        } else {
-            qunsetenv(name_);
-        }
-    }
-
-private:
-    const char* name_;
-    bool had_;
-    QByteArray old_;
-};
+using test::ScopedEnv;
 
 TEST(Environment, SearchPathSplitsAtColonsAndSkipsEmptyElements) {
     const std::pair<QByteArray, QList<QByteArray>> cases[] = {

@@ -9,35 +9,13 @@
 #include <unistd.h>
 
 #include "platform/settings_file.h"
+#include "support/scoped_env.h"
 #include "support/temp_tree.h"
 
 namespace dw::platform {
 namespace {
 
-// Sets an environment variable for one scope and puts the old state back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QByteArray& value)
-        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
-        if (value.isNull()) {
-            qunsetenv(name);
-        } else {
-            qputenv(name, value);
-        }
-    }
-    ~ScopedEnv() {
-        if (had_) {
-            qputenv(name_, old_);
-        } else {
-            qunsetenv(name_);
-        }
-    }
-
-private:
-    const char* name_;
-    bool had_;
-    QByteArray old_;
-};
+using test::ScopedEnv;
 
 class SettingsFileTest : public ::testing::Test {
 protected:
