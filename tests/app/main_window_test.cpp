@@ -16,6 +16,7 @@
 #include "app/main_window.h"
 #include "app/settings_sections.h"
 #include "app/settings_store.h"
+#include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
 #include "widgets/backdrop.h"
 
@@ -33,12 +34,7 @@ const QString kGateMessage = QStringLiteral(
 // Each test gets a settings folder of its own, with or without a Safe Harbor list.
 class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(config_.isValid());
-        saved_ = qgetenv("DISKWELL_CONFIG_DIR");
-        qputenv("DISKWELL_CONFIG_DIR", config_.path().toLocal8Bit());
-    }
-    void TearDown() override { qputenv("DISKWELL_CONFIG_DIR", saved_); }
+    void SetUp() override { ASSERT_TRUE(config_.isValid()); }
 
     void writeSafeHarborList() {
         QFile f(config_.path() + QStringLiteral("/folders.txt"));
@@ -53,7 +49,7 @@ protected:
     }
 
     QTemporaryDir config_;
-    QByteArray saved_;
+    test::ScopedEnv configDir_{"DISKWELL_CONFIG_DIR", config_.path().toLocal8Bit()};
 };
 
 struct ButtonCase {
@@ -284,11 +280,11 @@ TEST(AboutBox, ShowsTheProgramAndReportsABrowserThatCannotStart) {
     }
 
     // With no desktop opener on the search path the browser cannot start.
-    const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", "/nonexistent");
     test::ScriptedPrompter prompter;
-    EXPECT_FALSE(about.openHomePage());
-    qputenv("PATH", path);
+    {
+        test::ScopedEnv noOpener("PATH", QByteArray("/nonexistent"));
+        EXPECT_FALSE(about.openHomePage());
+    }
     ASSERT_EQ(prompter.boxes().size(), 1);
     EXPECT_EQ(prompter.boxes()[0].text,
               QStringLiteral("Unable to start web browser. Make sure you have it properly "
