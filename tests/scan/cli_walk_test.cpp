@@ -130,8 +130,17 @@ TEST(CliWalk, CountsAgreeWithFindUnderTheSameRules) {
     // A file system mounted inside is left out, by find -xdev too (find still lists the
     // mount point itself as a folder, which the walk does not enter).
     t.dir("mounted");
-    const bool mounted =
-        ::mount("dw-cli", t.path("mounted").constData(), "tmpfs", 0, "size=1m") == 0;
+    struct Unmount {
+        QByteArray point;
+        bool mounted;
+        ~Unmount() {
+            if (mounted) {
+                ::umount2(point.constData(), MNT_DETACH);
+            }
+        }
+    } mount{t.path("mounted"),
+            ::mount("dw-cli", t.path("mounted").constData(), "tmpfs", 0, "size=1m") == 0};
+    const bool mounted = mount.mounted;
     if (mounted) {
         t.file("mounted/other-fs.txt", "other file system");
     }
@@ -164,9 +173,6 @@ TEST(CliWalk, CountsAgreeWithFindUnderTheSameRules) {
         expected.folders -= mounted ? 1 : 0;
         EXPECT_EQ(parseCounts(run.out), expected);
         EXPECT_EQ(expected.files, 6 + 2);
-    }
-    if (mounted) {
-        ::umount2(t.path("mounted").constData(), MNT_DETACH);
     }
 }
 
