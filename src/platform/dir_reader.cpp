@@ -1,6 +1,5 @@
 #include "platform/dir_reader.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -8,16 +7,11 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <utility>
 
 namespace dw::platform {
 
 namespace {
-
-// Large enough that a folder of a few hundred entries is read in one system call,
-// small enough that a reader per level of a deep walk stays cheap.
-constexpr int kBufferSize = 16 * 1024;
 
 constexpr int kOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
@@ -95,13 +89,6 @@ QByteArray withoutTrailingSlashes(const QByteArray& path) {
     return end == path.size() ? path : path.left(end);
 }
 
-void assignName(QByteArray& target, const char* name, size_t length) {
-    // Reuses the caller's buffer when it is not shared, so a loop over a folder does
-    // not allocate per entry.
-    target.resize(static_cast<qsizetype>(length));
-    std::memcpy(target.data(), name, length);
-}
-
 }  // namespace
 
 DirReader::~DirReader() {
@@ -109,24 +96,14 @@ DirReader::~DirReader() {
 }
 
 DirReader::DirReader(DirReader&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
-      error_(other.error_),
-      buffer_(std::move(other.buffer_)),
-      length_(std::exchange(other.length_, 0)),
-      offset_(std::exchange(other.offset_, 0)),
-      atEnd_(other.atEnd_),
-      position_(other.position_) {}
+    : fd_(std::exchange(other.fd_, -1)), error_(other.error_), names_(std::move(other.names_)) {}
 
 DirReader& DirReader::operator=(DirReader&& other) noexcept {
     if (this != &other) {
         close();
         fd_ = std::exchange(other.fd_, -1);
         error_ = other.error_;
-        buffer_ = std::move(other.buffer_);
-        length_ = std::exchange(other.length_, 0);
-        offset_ = std::exchange(other.offset_, 0);
-        atEnd_ = other.atEnd_;
-        position_ = other.position_;
+        names_ = std::move(other.names_);
     }
     return *this;
 }
@@ -158,13 +135,11 @@ bool DirReader::adopt(int fd) {
     }
     fd_ = fd;
     error_ = 0;
-    if (!buffer_) {
-        buffer_ = std::make_unique<char[]>(kBufferSize);
+    if (!names_.start(fd_)) {
+        error_ = names_.error();
+        closeDescriptor();
+        return false;
     }
-    length_ = 0;
-    offset_ = 0;
-    atEnd_ = false;
-    position_ = 0;
     return true;
 }
 
@@ -177,35 +152,9 @@ void DirReader::closeDescriptor() {
 
 void DirReader::close() {
     closeDescriptor();
-    // The buffer is dropped too: a walk keeps closed readers for the levels it had to
-    // give up when out of descriptors.
-    buffer_.reset();
-    length_ = 0;
-    offset_ = 0;
-    atEnd_ = true;
-    position_ = 0;
-}
-
-bool DirReader::fill() {
-    for (;;) {
-        const ssize_t n = ::getdents64(fd_, buffer_.get(), kBufferSize);
-        if (n > 0) {
-            length_ = static_cast<int>(n);
-            offset_ = 0;
-            return true;
-        }
-        if (n == 0) {
-            atEnd_ = true;
-            error_ = 0;
-            return false;
-        }
-        if (errno == EINTR) {
-            continue;
-        }
-        error_ = errno;
-        atEnd_ = true;
-        return false;
-    }
+    // The listing's buffer goes too: a walk keeps closed readers for the levels it had
+    // to give up when out of descriptors.
+    names_.release();
 }
 
 bool DirReader::next(DirEntry& entry) {
@@ -213,25 +162,15 @@ bool DirReader::next(DirEntry& entry) {
         error_ = EBADF;
         return false;
     }
-    for (;;) {
-        if (offset_ >= length_) {
-            if (atEnd_ || !fill()) {
-                return false;
-            }
+    NameType type;
+    // The name goes straight into the caller's entry, so a loop allocates nothing.
+    while (names_.next(entry.name, type)) {
+        if (statInto(fd_, entry.name.constData(), 0, entry.name.constData(), entry)) {
+            return true;
         }
-        const auto* d = reinterpret_cast<const struct dirent64*>(buffer_.get() + offset_);
-        offset_ += d->d_reclen;
-        position_ = d->d_off;
-        const char* name = d->d_name;
-        if (isDotOrDotDot(name)) {
-            continue;
-        }
-        if (!statInto(fd_, name, 0, name, entry)) {
-            continue;
-        }
-        assignName(entry.name, name, std::strlen(name));
-        return true;
     }
+    error_ = names_.error();
+    return false;
 }
 
 bool DirReader::stat(const QByteArray& name, DirEntry& entry) const {
@@ -264,16 +203,9 @@ bool DirReader::seek(qint64 position) {
         error_ = EBADF;
         return false;
     }
-    if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) {
-        error_ = errno;
-        return false;
-    }
-    length_ = 0;
-    offset_ = 0;
-    atEnd_ = false;
-    position_ = position;
-    error_ = 0;
-    return true;
+    const bool ok = names_.start(fd_, position);
+    error_ = names_.error();
+    return ok;
 }
 
 std::optional<DirEntry> statPath(const QByteArray& path) {

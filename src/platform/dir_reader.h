@@ -2,10 +2,10 @@
 
 #include <QByteArray>
 
-#include <memory>
 #include <optional>
 
 #include "platform/dir_entry.h"
+#include "platform/dir_names.h"
 
 namespace dw::platform {
 
@@ -78,21 +78,16 @@ public:
 
     // The position after the last entry returned (0 before the first), to resume a
     // folder after reopening it by path: open, then `seek(tell())` of the old reader.
-    qint64 tell() const { return position_; }
+    qint64 tell() const { return fd_ >= 0 ? names_.tell() : 0; }
     bool seek(qint64 position);
 
 private:
     bool adopt(int fd);
     void closeDescriptor();
-    bool fill();
 
     int fd_ = -1;
     int error_ = 0;
-    std::unique_ptr<char[]> buffer_;
-    int length_ = 0;  // bytes in buffer_
-    int offset_ = 0;  // next record in buffer_
-    bool atEnd_ = false;
-    qint64 position_ = 0;
+    DirNames names_;  // the listing of fd_
 };
 
 // The entry at `path`, not followed when it is a link, or nullopt when it cannot be
