@@ -1,0 +1,232 @@
+#include "safety/folder_list.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/paths.h"
+#include "platform/settings_file.h"
+
+namespace dw {
+
+namespace {
+
+constexpr char foldLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
+constexpr char foldUpper(char c) {
+    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
+
+int compareFolded(QByteArrayView a, QByteArrayView b) {
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const auto ca = static_cast<unsigned char>(foldLower(a[i]));
+        const auto cb = static_cast<unsigned char>(foldLower(b[i]));
+        if (ca != cb) {
+            return ca < cb ? -1 : 1;
+        }
+    }
+    if (a.size() == b.size()) {
+        return 0;
+    }
+    return a.size() < b.size() ? -1 : 1;
+}
+
+}  // namespace
+
+bool isSubtreeEntry(QByteArrayView entry) {
+    return entry.endsWith(QByteArrayView(kSubtreeMarker));
+}
+
+QByteArray entryFolder(QByteArrayView entry) {
+    QByteArray folder =
+        isSubtreeEntry(entry)
+            ? entry.first(entry.size() - qsizetype(std::strlen(kSubtreeMarker))).toByteArray()
+            : entry.toByteArray();
+    if (folder.isEmpty() && entry.isEmpty()) {
+        return folder;
+    }
+    if (!folder.endsWith(platform::kSep)) {
+        folder.append(platform::kSep);
+    }
+    return folder;
+}
+
+QByteArray lowerAscii(QByteArrayView text) {
+    QByteArray out(text.data(), text.size());
+    for (char& c : out) {
+        c = foldLower(c);
+    }
+    return out;
+}
+
+QByteArray upperAscii(QByteArrayView text) {
+    QByteArray out(text.data(), text.size());
+    for (char& c : out) {
+        c = foldUpper(c);
+    }
+    return out;
+}
+
+int compareFolderText(QByteArrayView a, QByteArrayView b) {
+    const int folded = compareFolded(a, b);
+    if (folded != 0) {
+        return folded;
+    }
+    return a.compare(b);
+}
+
+bool startsWithNoCase(QByteArrayView text, QByteArrayView prefix) {
+    return text.size() >= prefix.size() && compareFolded(text.first(prefix.size()), prefix) == 0;
+}
+
+bool equalsNoCase(QByteArrayView a, QByteArrayView b) {
+    return compareFolded(a, b) == 0;
+}
+
+void sortFolderList(QList<QByteArray>& list) {
+    std::sort(list.begin(), list.end(),
+              [](const QByteArray& a, const QByteArray& b) { return compareFolderText(a, b) < 0; });
+}
+
+void removeCoveredFolders(QList<QByteArray>& list) {
+    // The folders of the subtree entries, folded, each with the entry it came from.
+    struct Subtree {
+        QByteArray folder;
+        QByteArray entry;
+    };
+    std::vector<Subtree> subtrees;
+    for (const QByteArray& entry : list) {
+        if (isSubtreeEntry(entry)) {
+            subtrees.push_back({lowerAscii(entryFolder(entry)), entry});
+        }
+    }
+    if (subtrees.empty()) {
+        sortFolderList(list);
+        return;
+    }
+    // Sorted, an outer folder comes right before the folders below it, so one pass keeps
+    // the outermost of each nest: a later lookup by halving may rely on no subtree entry
+    // lying inside another.
+    std::stable_sort(subtrees.begin(), subtrees.end(),
+                     [](const Subtree& a, const Subtree& b) { return a.folder < b.folder; });
+    std::vector<Subtree> outer;
+    for (Subtree& s : subtrees) {
+        if (!outer.empty() && s.folder.startsWith(outer.back().folder)) {
+            continue;
+        }
+        outer.push_back(std::move(s));
+    }
+
+    // Any folder covering a text is the greatest outer folder not above it, since no
+    // outer folder lies inside another.
+    auto covered = [&outer](const QByteArray& entry) {
+        const QByteArray key = lowerAscii(entry);
+        auto it =
+            std::upper_bound(outer.begin(), outer.end(), key,
+                             [](const QByteArray& k, const Subtree& s) { return k < s.folder; });
+        if (it == outer.begin()) {
+            return false;
+        }
+        --it;
+        return key.startsWith(it->folder);
+    };
+
+    QList<QByteArray> kept;
+    kept.reserve(list.size());
+    for (const QByteArray& entry : list) {
+        // Subtree entries come back through `outer`.
+        if (!isSubtreeEntry(entry) && !covered(entry)) {
+            kept.append(entry);
+        }
+    }
+    for (const Subtree& s : outer) {
+        kept.append(s.entry);
+    }
+    sortFolderList(kept);
+    list = std::move(kept);
+}
+
+QString foldersFilePath() {
+    return platform::settingsFolder() + QStringLiteral("/folders.txt");
+}
+
+std::optional<QList<QByteArray>> ReadFolderList(const QString& file, QString* error) {
+    if (error) {
+        error->clear();
+    }
+    QFile f(file);
+    if (!f.exists()) {
+        return std::nullopt;
+    }
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error) {
+            *error = f.errorString();
+        }
+        return std::nullopt;
+    }
+    const QByteArray content = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        if (error) {
+            *error = f.errorString();
+        }
+        return std::nullopt;
+    }
+    QList<QByteArray> entries;
+    for (QByteArray line : content.split('\n')) {
+        if (line.endsWith('\r')) {
+            line.chop(1);
+        }
+        if (!line.isEmpty()) {
+            entries.append(line);
+        }
+    }
+    return entries;
+}
+
+bool SaveFolderList(const QString& file, QList<QByteArray> entries, QString* error) {
+    if (error) {
+        error->clear();
+    }
+    if (entries.isEmpty()) {
+        if (QFileInfo::exists(file) && !QFile::remove(file)) {
+            if (error) {
+                *error = QStringLiteral("could not delete the file");
+            }
+            return false;
+        }
+        return true;
+    }
+    for (const QByteArray& entry : entries) {
+        if (entry.contains('\n') || entry.contains('\r')) {
+            if (error) {
+                *error = QStringLiteral("the folder %1 holds a line break")
+                             .arg(QFile::decodeName(entry).simplified());
+            }
+            return false;
+        }
+    }
+    sortFolderList(entries);
+    QByteArray content;
+    for (const QByteArray& entry : entries) {
+        content += entry;
+        content += '\n';
+    }
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size() || !out.commit()) {
+        if (error) {
+            *error = out.errorString();
+        }
+        return false;
+    }
+    return true;
+}
+
+}  // namespace dw

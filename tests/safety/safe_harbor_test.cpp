@@ -1,0 +1,415 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
+#include "app/settings_sections.h"
+#include "app/settings_store.h"
+#include "platform/environment.h"
+#include "safety/folder_list.h"
+#include "safety/safe_harbor.h"
+#include "support/scoped_env.h"
+#include "support/temp_tree.h"
+
+namespace dw {
+namespace {
+
+using Sources = SafeHarbor::Sources;
+
+QList<QByteArray> bytes(std::initializer_list<const char*> items) {
+    QList<QByteArray> out;
+    for (const char* i : items) {
+        out.append(QByteArray(i));
+    }
+    return out;
+}
+
+// A lookup loaded from a folder list with the given lines, no search path and no
+// system folders unless given.
+struct Harbor {
+    QTemporaryDir dir;
+    SafeHarbor harbor;
+
+    explicit Harbor(const QList<QByteArray>& lines, QList<QByteArray> searchPath = {},
+                    QList<QByteArray> systemFolders = {}) {
+        const QString file = dir.path() + QStringLiteral("/folders.txt");
+        QFile f(file);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        for (const QByteArray& l : lines) {
+            f.write(l + "\n");
+        }
+        f.close();
+        Sources s;
+        s.foldersFile = file;
+        s.searchPath = std::move(searchPath);
+        s.systemFolders = std::move(systemFolders);
+        harbor.GetSearchPath(s);
+    }
+
+    int reason(const QByteArray& path, bool isFile = true) {
+        int r = -1;
+        const bool isProtected = harbor.isInSafeHarbor(path, isFile, r);
+        EXPECT_EQ(isProtected, r > 0) << path.constData();
+        return r;
+    }
+};
+
+TEST(SafeHarborReason, TextsOfTheCodes) {
+    const struct {
+        int code;
+        const char* text;
+    } cases[] = {
+        {0, ""},
+        {1, "in the Windows/System folder"},
+        {2, "in the search path"},
+        {3, "referenced in the registry"},
+        {4, "included in the protected file extensions"},
+        {5, ""},
+        {-1, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SafeHarbor::safeHarborReason(c.code), QLatin1String(c.text)) << c.code;
+    }
+}
+
+// The system folders and the search path are folder entries: their files are
+// protected, their subfolders' files are not (unless something else protects them).
+TEST(SafeHarborLookup, SystemAndSearchPathFoldersProtectOnlyTheirOwnFiles) {
+    test::TempTree t;
+    const QByteArray root = platform::shortPath(t.root());
+    t.dir("etc/sub");
+    t.dir("usr/lib/x86");
+    t.dir("bin/deep");
+    t.dir("other");
+    Harbor h({root + "/other/"}, {root + "/bin"}, {root + "/usr/lib", root + "/etc/"});
+
+    const struct {
+        const char* rel;
+        bool isFile;
+        int reason;
+    } cases[] = {
+        {"/etc/foo.conf", true, 1},
+        {"/ETC/foo.conf", true, 1},  // case folded: the safe side
+        {"/etc/sub/foo.conf", true, 0},
+        {"/etc", false, 1},
+        {"/etc/", false, 1},
+        {"/etc/sub", false, 0},
+        {"/usr/lib/libc.so", true, 1},
+        {"/usr/lib/x86/libc.so", true, 0},
+        {"/bin/ls", true, 2},
+        {"/bin/deep/ls", true, 0},
+        {"/bin", false, 2},
+        {"/other/a.txt", true, 3},
+        {"/other/x/a.txt", true, 0},
+        {"/elsewhere/a.txt", true, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(h.reason(root + c.rel, c.isFile), c.reason) << c.rel;
+    }
+    EXPECT_EQ(h.harbor.lbWindows(),
+              (QList<QByteArray>{lowerAscii(root + "/etc/"), lowerAscii(root + "/usr/lib/")}));
+    EXPECT_EQ(h.harbor.lbSearchPath(), QList<QByteArray>{lowerAscii(root + "/bin/")});
+    EXPECT_FALSE(h.harbor.safeHarborMissing());
+}
+
+TEST(SafeHarborLookup, SearchPathIsSplitAtColonsAndReadWhole) {
+    const struct {
+        const char* path;
+        QList<QByteArray> folders;
+    } cases[] = {
+        {"/nx-h6/bin:/nx-h6/tools", bytes({"/nx-h6/bin/", "/nx-h6/tools/"})},
+        {"/nx-h6/bin::/nx-h6/tools:", bytes({"/nx-h6/bin/", "/nx-h6/tools/"})},
+        {":/nx-h6/bin/:", bytes({"/nx-h6/bin/"})},
+        {"/nx-h6/B:/nx-h6/b", bytes({"/nx-h6/b/"})},  // one folder once case is folded
+        {"", {}},
+    };
+    for (const auto& c : cases) {
+        test::ScopedEnv path("PATH", QByteArray(c.path));
+        Sources s = Sources::current();
+        s.foldersFile.clear();
+        s.systemFolders.clear();
+        SafeHarbor harbor;
+        harbor.GetSearchPath(s);
+        EXPECT_EQ(harbor.lbSearchPath(), c.folders) << c.path;
+        EXPECT_TRUE(harbor.safeHarborMissing());
+    }
+
+    // Far beyond any fixed buffer: every element counts, the last one too.
+    QByteArray longPath;
+    for (int i = 0; i < 400; ++i) {
+        longPath += "/nx-h6/a-rather-long-folder-name-" + QByteArray::number(i) + ":";
+    }
+    longPath += "/nx-h6/last";
+    test::ScopedEnv path("PATH", longPath);
+    SafeHarbor harbor;
+    Sources s = Sources::current();
+    s.foldersFile.clear();
+    harbor.GetSearchPath(s);
+    EXPECT_EQ(harbor.lbSearchPath().size(), 401);
+    int reason = 0;
+    EXPECT_TRUE(harbor.isInSafeHarbor("/nx-h6/last/tool", true, reason));
+    EXPECT_EQ(reason, SafeHarbor::kReasonSearchPath);
+}
+
+// Subtree entries protect their folder and everything below; folder entries only the
+// files directly inside. Whole entries count, however long.
+TEST(SafeHarborLookup, SubtreeAndFolderEntries) {
+    const QByteArray longFolder =
+        "/nx-h6/" + QByteArray(120, 'l') + "/" + QByteArray(60, 'm') + "/";
+    Harbor h({"/nx-h6/data/*.*", "/nx-h6/docs/", "/nx-h6/typed*.*", longFolder + "*.*",
+              "/nx-h6/Mixed/Case/"});
+    const struct {
+        QByteArray path;
+        bool isFile;
+        int reason;
+    } cases[] = {
+        {"/nx-h6/data/x.txt", true, 3},
+        {"/nx-h6/data/a/b/y.txt", true, 3},
+        {"/nx-h6/data", false, 3},
+        {"/nx-h6/data/a/b", false, 3},
+        {"/nx-h6/database/z.txt", true, 0},
+        {"/nx-h6/dat/z.txt", true, 0},
+        {"/nx-h6/x.txt", true, 0},
+        {"/nx-h6/DATA/deep/x.txt", true, 3},  // case folded: the safe side
+        {"/nx-h6/docs/x.txt", true, 3},
+        {"/nx-h6/docs/sub/x.txt", true, 0},
+        {"/nx-h6/docs", false, 3},
+        {"/nx-h6/docs/sub", false, 0},
+        {"/nx-h6/typed/file", true, 3},  // "typed*.*" means the folder "typed/"
+        {"/nx-h6/typedx/file", true, 0},
+        {longFolder + "f", true, 3},
+        {longFolder + "a/b/c/f", true, 3},
+        {longFolder.chopped(2) + "/f", true, 0},
+        {"/nx-h6/mixed/case/f", true, 3},
+        {"", true, 0},
+        {"", false, 0},
+        {"relative/x.txt", true, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(h.reason(c.path, c.isFile), c.reason) << c.path.constData();
+    }
+}
+
+// Whatever else the sorted list holds around a subtree entry, halving finds it: checked
+// against a plain scan over many random lists.
+TEST(SafeHarborLookup, HalvingAgreesWithAPlainScanOnRandomLists) {
+    QRandomGenerator rng(20261210);
+    const char* parts[] = {"a", "b", "a b", "a-b", "a.b", "a_b", "ab", "A", "b0", "b!", "z"};
+    auto randomFolder = [&](int maxDepth) {
+        QByteArray f = "/nx-h6/";
+        const int depth = 1 + int(rng.bounded(maxDepth));
+        for (int d = 0; d < depth; ++d) {
+            f += parts[rng.bounded(int(std::size(parts)))];
+            f += '/';
+        }
+        return f;
+    };
+    for (int round = 0; round < 20; ++round) {
+        QList<QByteArray> lines;
+        for (int i = 0; i < 300; ++i) {
+            QByteArray f = randomFolder(4);
+            lines.append(rng.bounded(4) == 0 ? f + "*.*" : f);
+        }
+        Harbor h(lines);
+        // The plain answer from the raw lines, case folded.
+        auto expected = [&](const QByteArray& folder) {
+            const QByteArray f = lowerAscii(folder);
+            for (const QByteArray& l : lines) {
+                const QByteArray e = lowerAscii(l);
+                if (isSubtreeEntry(e) ? f.startsWith(entryFolder(e)) : f == e) {
+                    return 3;
+                }
+            }
+            return 0;
+        };
+        for (int q = 0; q < 500; ++q) {
+            const QByteArray folder = randomFolder(5);
+            h.harbor.clearMemo();
+            ASSERT_EQ(h.reason(folder + "f.txt"), expected(folder))
+                << "round " << round << " " << folder.constData();
+        }
+    }
+}
+
+TEST(SafeHarborLookup, CanonicalFormsMeetThroughLinks) {
+    test::TempTree t;
+    const QByteArray root = platform::shortPath(t.root());
+    t.dir("real/sub");
+    t.symlink("link", "real");
+    t.dir("kept");
+    t.symlink("kept-link", "kept");
+    Harbor h({root + "/link/*.*", root + "/kept-link/"});
+    EXPECT_EQ(h.reason(root + "/real/sub/a.txt"), 3);
+    EXPECT_EQ(h.reason(root + "/link/sub/a.txt"), 3);
+    EXPECT_EQ(h.reason(root + "/kept/a.txt"), 3);
+    EXPECT_EQ(h.reason(root + "/kept-link/a.txt"), 3);
+    EXPECT_EQ(h.reason(root + "/kept/sub/a.txt"), 0);
+    EXPECT_TRUE(h.harbor.lb1().contains(lowerAscii(root + "/real/*.*")));
+    EXPECT_TRUE(h.harbor.lb1().contains(lowerAscii(root + "/kept/")));
+}
+
+TEST(SafeHarborLookup, MissingListLeavesTheSearchPathAndSystemFolders) {
+    test::TempTree t;
+    const QByteArray root = platform::shortPath(t.root());
+    t.dir("bin");
+    t.dir("etc");
+    Sources s;
+    s.foldersFile = QFile::decodeName(root + "/no-such-folders.txt");
+    s.searchPath = {root + "/bin"};
+    s.systemFolders = {root + "/etc"};
+    SafeHarbor harbor;
+    EXPECT_TRUE(harbor.safeHarborMissing());
+    harbor.GetSearchPath(s);
+    EXPECT_TRUE(harbor.safeHarborMissing());
+    EXPECT_EQ(harbor.lb1(),
+              (QList<QByteArray>{lowerAscii(root + "/bin/"), lowerAscii(root + "/etc/")}));
+
+    // "\r\n" lines and blank lines read as well; a list present lifts the flag.
+    t.file("folders.txt", "\r\n" + root + "/data/*.*\r\n\r\n" + root + "/x/\r\n");
+    s.foldersFile = QFile::decodeName(root + "/folders.txt");
+    harbor.GetSearchPath(s);
+    EXPECT_FALSE(harbor.safeHarborMissing());
+    EXPECT_EQ(harbor.lb1(),
+              (QList<QByteArray>{lowerAscii(root + "/bin/"), lowerAscii(root + "/data/*.*"),
+                                 lowerAscii(root + "/etc/"), lowerAscii(root + "/x/")}));
+}
+
+TEST(SafeHarborLookup, RemoveCoveredFolders) {
+    const struct {
+        QList<QByteArray> in;
+        QList<QByteArray> out;
+    } cases[] = {
+        {bytes({"/a/", "/a/b/", "/a/*.*", "/c/"}), bytes({"/a/*.*", "/c/"})},
+        // Of nested subtree entries only the outermost stays.
+        {bytes({"/a/b/*.*", "/a/*.*", "/a/b/c/*.*", "/a/x/"}), bytes({"/a/*.*"})},
+        // Case folded, and equal ones once.
+        {bytes({"/A/*.*", "/a/B/", "/a/*.*", "/b/"}), bytes({"/A/*.*", "/b/"})},
+        // A subtree covers at folder boundaries only.
+        {bytes({"/opt/app*.*", "/opt/apple/", "/opt/app/x/"}),
+         bytes({"/opt/app*.*", "/opt/apple/"})},
+        // Without subtree entries nothing goes, duplicates included; the list is sorted.
+        {bytes({"/b/", "/a/", "/B/", "/a/"}), bytes({"/a/", "/a/", "/B/", "/b/"})},
+        {bytes({"/*.*", "/etc/", "/usr/*.*"}), bytes({"/*.*"})},
+        {{}, {}},
+    };
+    for (const auto& c : cases) {
+        QList<QByteArray> list = c.in;
+        removeCoveredFolders(list);
+        EXPECT_EQ(list, c.out) << c.in.join(' ').constData();
+    }
+}
+
+TEST(SafeHarborLookup, ExtensionAndWholeNameEntries) {
+    Harbor h({"/nx-h6/docs/"});
+    h.harbor.setExtensions({QStringLiteral("*.sys"), QStringLiteral("README.txt"),
+                            QStringLiteral("a*.tmp"), QStringLiteral("*.~*"),
+                            QStringLiteral("*.gz")});
+    const struct {
+        const char* path;
+        bool isFile;
+        int reason;
+    } cases[] = {
+        {"/nx-h6/x/DRIVER.SYS", true, 4},     {"/nx-h6/x/driver.sys.bak", true, 0},
+        {"/nx-h6/x/readme.TXT", true, 4},     {"/nx-h6/y/z/README.txt", true, 4},
+        {"/nx-h6/x/readme.txt.old", true, 0}, {"/nx-h6/x/abc.tmp", true, 4},
+        {"/nx-h6/x/bc.tmp", true, 0},         {"/nx-h6/x/page.~mp", true, 4},
+        {"/nx-h6/x/archive.tar.gz", true, 4}, {"/nx-h6/x/noextension", true, 0},
+        {"/nx-h6/x.sys", false, 0},      // folders have no extension
+        {"/nx-h6/docs/a.sys", true, 3},  // a folder reason comes first
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(h.reason(c.path, c.isFile), c.reason) << c.path;
+    }
+
+    // A file without an extension is protected only by the entry "*".
+    h.harbor.setExtensions({QStringLiteral("*")});
+    EXPECT_EQ(h.reason("/nx-h6/x/noextension"), 4);
+    EXPECT_EQ(h.reason("/nx-h6/x/name.txt"), 0);
+    EXPECT_EQ(h.harbor.lbExt(), QList<QByteArray>{"*"});
+}
+
+// The lookup protects only stored extensions: the editors' "*.sys" and "*.drv" count
+// once the editor has saved them.
+TEST(SafeHarborLookup, StoredExtensionListWithAndWithoutNumber) {
+    QTemporaryDir config;
+    test::ScopedEnv env("DISKWELL_CONFIG_DIR", config.path().toLocal8Bit());
+    SettingsStore store;
+    const QString section = QString::fromLatin1(settings::kNoDelExt);
+    SafeHarbor harbor;
+
+    harbor.ReadSafeHarborExtensions();
+    EXPECT_TRUE(harbor.lbExt().isEmpty());
+    EXPECT_FALSE(harbor.isInSafeHarbor("/nx-h6/x/driver.sys", true));
+
+    ASSERT_TRUE(
+        store.writeList(section, {QStringLiteral("*.SYS\tSystem file"), QStringLiteral("*.drv")}));
+    harbor.ReadSafeHarborExtensions();
+    EXPECT_EQ(harbor.lbExt(), (QList<QByteArray>{"*.drv", "*.sys"}));
+    int reason = 0;
+    EXPECT_TRUE(harbor.isInSafeHarbor("/nx-h6/x/driver.sys", true, reason));
+    EXPECT_EQ(reason, SafeHarbor::kReasonExtension);
+
+    ASSERT_TRUE(store.writeList(section, {}));
+    harbor.ReadSafeHarborExtensions();
+    EXPECT_TRUE(harbor.lbExt().isEmpty());
+    EXPECT_FALSE(harbor.isInSafeHarbor("/nx-h6/x/driver.sys", true));
+}
+
+// The memo answers a folder asked before without looking again, until it is emptied;
+// the extension test still runs for every file.
+TEST(SafeHarborLookup, MemoRemembersFoldersUntilCleared) {
+    test::TempTree t;
+    const QByteArray root = platform::shortPath(t.root());
+    t.dir("protected");
+    t.dir("plain");
+    t.symlink("moving", "protected");
+    Harbor h({root + "/protected/"});
+    h.harbor.setExtensions({QStringLiteral("*.sys")});
+
+    EXPECT_EQ(h.reason(root + "/moving/a.txt"), 3);
+    EXPECT_EQ(h.harbor.lastFolder(), root + "/moving/");
+    EXPECT_EQ(h.harbor.lastReason(), 3);
+    EXPECT_EQ(h.reason(root + "/plain/a.txt"), 0);
+    EXPECT_EQ(h.reason(root + "/plain/a.sys"), 4);
+    EXPECT_EQ(h.harbor.lastFolder(), root + "/plain/");
+    EXPECT_EQ(h.harbor.lastReason(), 0);
+
+    // The link now leads elsewhere; the memo still holds the old answer.
+    ASSERT_EQ(::unlink((root + "/moving").constData()), 0);
+    t.symlink("moving", "plain");
+    EXPECT_EQ(h.reason(root + "/moving/b.txt"), 3);
+    h.harbor.clearMemo();
+    EXPECT_TRUE(h.harbor.lastFolder().isEmpty());
+    EXPECT_EQ(h.harbor.lastReason(), 0);
+    EXPECT_EQ(h.reason(root + "/moving/b.txt"), 0);
+    EXPECT_EQ(h.reason(root + "/moving/b.sys"), 4);
+}
+
+TEST(FolderListFile, SavedSortedWithLineFeedsAndDeletedWhenEmpty) {
+    QTemporaryDir dir;
+    const QString file = dir.path() + QStringLiteral("/sub/folders.txt");
+    QString error;
+    ASSERT_TRUE(SaveFolderList(file, bytes({"/b/", "/A/*.*", "/a/", "/ca f\xe9/"}), &error))
+        << error.toStdString();
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("/a/\n/A/*.*\n/b/\n/ca f\xe9/\n"));
+    f.close();
+    EXPECT_EQ(ReadFolderList(file), bytes({"/a/", "/A/*.*", "/b/", "/ca f\xe9/"}));
+
+    // A line break cannot be kept in a line per entry: refused, file untouched.
+    EXPECT_FALSE(SaveFolderList(file, bytes({"/x/", "/bad\nname/"}), &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(ReadFolderList(file)->size(), 4);
+
+    ASSERT_TRUE(SaveFolderList(file, {}, &error));
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_EQ(ReadFolderList(file), std::nullopt);
+    EXPECT_TRUE(SaveFolderList(file, {}, &error));  // nothing to delete is fine
+}
+
+}  // namespace
+}  // namespace dw
