@@ -1,5 +1,6 @@
 // The Safe Harbor query as the result grids ask it, once per painted row, against a
-// folder list of 20,000 entries and a non-empty extension list; and the load of that list.
+// folder list of 20,000 entries and a non-empty extension list; the load of that list; and
+// the build over this machine's configuration.
 //
 //   cmake --build build --target bench_safe_harbor && ./build/bench/bench_safe_harbor
 #include <benchmark/benchmark.h>
@@ -16,6 +17,7 @@
 
 #include "platform/environment.h"
 #include "safety/safe_harbor.h"
+#include "safety/safe_harbor_build.h"
 
 namespace {
 
@@ -159,6 +161,20 @@ void BM_LoadLists(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_LoadLists)->Unit(benchmark::kMillisecond);
+
+// The build over this machine's configuration trees (/etc, the desktop-entry folders, the
+// user's configuration), as "Build list of folders" runs it.
+void BM_BuildThisMachine(benchmark::State& state) {
+    const dw::HarborBuildRoots roots = dw::HarborBuildRoots::current();
+    for (auto _ : state) {
+        dw::SafeHarborBuild build;
+        build.run(roots);
+        state.counters["folders"] = double(build.found().size());
+        state.counters["files"] = double(build.filesRead());
+        state.counters["dirs"] = double(build.foldersEntered());
+    }
+}
+BENCHMARK(BM_BuildThisMachine)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 
