@@ -1,0 +1,913 @@
+#include "safety/archive_writer.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+#include "safety/archive_name.h"
+
+namespace dw {
+
+namespace {
+
+// Large enough that most files are read in one call and a big file's progress moves
+// in visible steps; the whole of a file this size stays in memory, which lets a small
+// file that does not shrink be stored from memory instead of being read again.
+constexpr qint64 kChunk = 256 * 1024;
+// Spool writes are gathered into blocks of this size.
+constexpr qint64 kSpoolBlock = 1024 * 1024;
+
+// Extra fields of the Info-ZIP family that other tools read: exact times and owners.
+constexpr zip_uint16_t kExtraTime = 0x5455;   // "UT"
+constexpr zip_uint16_t kExtraOwner = 0x7875;  // "ux"
+
+QString systemError(int err) {
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+QString shown(const QByteArray& path) {
+    return QFile::decodeName(path);
+}
+
+QString libzipError(zip_error_t* error) {
+    return QString::fromLocal8Bit(zip_error_strerror(error));
+}
+
+QString libzipOpenError(int code) {
+    zip_error_t error;
+    zip_error_init_with_code(&error, code);
+    const QString text = libzipError(&error);
+    zip_error_fini(&error);
+    return text;
+}
+
+// What makes a file the one that was read: the same inode, size and modification time.
+struct Identity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    qint64 size = 0;
+    qint64 mtimeSec = 0;
+    qint64 mtimeNsec = 0;
+
+    static Identity of(const struct stat& st) {
+        return {st.st_dev, st.st_ino, static_cast<qint64>(st.st_size), st.st_mtim.tv_sec,
+                st.st_mtim.tv_nsec};
+    }
+    bool operator==(const Identity&) const = default;
+};
+
+bool writeAll(int fd, const char* data, qint64 length, qint64 offset) {
+    while (length > 0) {
+        const ssize_t n = ::pwrite(fd, data, static_cast<size_t>(length), offset);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += n;
+        length -= n;
+        offset += n;
+    }
+    return true;
+}
+
+// Reads until `length` bytes or the end of the file; -1 with errno on failure.
+qint64 readFull(int fd, char* data, qint64 length) {
+    qint64 done = 0;
+    while (done < length) {
+        const ssize_t n = ::read(fd, data + done, static_cast<size_t>(length - done));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return -1;
+        }
+        if (n == 0) {
+            break;
+        }
+        done += n;
+    }
+    return done;
+}
+
+bool syncPath(const QByteArray& path, int flags) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | flags);
+    if (fd < 0) {
+        return false;
+    }
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+void putLe16(std::vector<zip_uint8_t>& out, quint32 v) {
+    out.push_back(static_cast<zip_uint8_t>(v & 0xff));
+    out.push_back(static_cast<zip_uint8_t>((v >> 8) & 0xff));
+}
+
+void putLe32(std::vector<zip_uint8_t>& out, quint32 v) {
+    putLe16(out, v & 0xffff);
+    putLe16(out, v >> 16);
+}
+
+QByteArray folderOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0) {
+        return ".";
+    }
+    return slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
+}  // namespace
+
+// A pending file: what was read, where its data waits, and the state of the source
+// libzip reads it through at the commit.
+struct PendingEntry {
+    ArchiveWriter::Impl* owner = nullptr;
+    ArchiveFile file;
+    quint32 crc = 0;
+    bool inSpool = true;  // false: a large stored file, read again from its place
+    qint64 spoolOffset = 0;
+    qint64 spoolLength = 0;
+    Identity identity;
+    mode_t mode = 0;
+    time_t mtime = 0;
+    zip_int64_t index = -1;
+    bool dropped = false;  // left out of the commit
+
+    int fd = -1;
+    qint64 position = 0;
+    zip_error_t error{};
+    bool failed = false;
+    QString failure;
+
+    PendingEntry() { zip_error_init(&error); }
+    ~PendingEntry() {
+        closeSource();
+        zip_error_fini(&error);
+    }
+    PendingEntry(const PendingEntry&) = delete;
+    PendingEntry& operator=(const PendingEntry&) = delete;
+
+    void closeSource() {
+        if (fd >= 0) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
+};
+
+struct ArchiveWriter::Impl {
+    QByteArray path;
+    QByteArray folder;
+    QString error;
+    QString comment;
+    zip_t* za = nullptr;
+    bool opened = false;
+    bool broken = false;
+
+    // The spool: compressed data of the pending batch, in an unnamed file beside the
+    // archive (same file system, so a full disk shows up here and not halfway through
+    // a commit).
+    int spoolFd = -1;
+    qint64 spoolBase = 0;  // spool offset of the first byte in spoolBuffer
+    std::vector<char> spoolBuffer;
+
+    z_stream z{};
+    bool zReady = false;
+    std::vector<char> in;
+    std::vector<char> out;
+
+    std::vector<std::unique_ptr<PendingEntry>> pending;
+    qint64 pendingBytes = 0;
+    qsizetype entries = 0;
+    qint64 size = 0;
+    bool haveIdentity = false;
+    dev_t archiveDevice = 0;
+    ino_t archiveInode = 0;
+
+    std::function<void(int)> commitProgress;
+
+    ~Impl() {
+        // The archive goes first: discarding it may still call the entries' sources.
+        if (za) {
+            zip_discard(za);
+        }
+        pending.clear();
+        if (spoolFd >= 0) {
+            ::close(spoolFd);
+        }
+        if (zReady) {
+            deflateEnd(&z);
+        }
+    }
+
+    qint64 spoolEnd() const { return spoolBase + static_cast<qint64>(spoolBuffer.size()); }
+
+    bool spoolFlush() {
+        if (spoolBuffer.empty()) {
+            return true;
+        }
+        if (!writeAll(spoolFd, spoolBuffer.data(), static_cast<qint64>(spoolBuffer.size()),
+                      spoolBase)) {
+            return false;
+        }
+        spoolBase += static_cast<qint64>(spoolBuffer.size());
+        spoolBuffer.clear();
+        return true;
+    }
+
+    bool spoolAppend(const char* data, qint64 length) {
+        if (static_cast<qint64>(spoolBuffer.size()) + length > kSpoolBlock && !spoolFlush()) {
+            return false;
+        }
+        if (length >= kSpoolBlock) {
+            if (!writeAll(spoolFd, data, length, spoolBase)) {
+                return false;
+            }
+            spoolBase += length;
+            return true;
+        }
+        spoolBuffer.insert(spoolBuffer.end(), data, data + length);
+        return true;
+    }
+
+    void spoolRewind(qint64 offset) {
+        if (offset >= spoolBase) {
+            spoolBuffer.resize(static_cast<size_t>(offset - spoolBase));
+        } else {
+            spoolBuffer.clear();
+            spoolBase = offset;
+        }
+    }
+
+    void spoolReset() {
+        spoolBuffer.clear();
+        spoolBase = 0;
+        if (::ftruncate(spoolFd, 0) != 0) {
+            // Only the space is not given back early; the spool is rewritten from 0.
+        }
+    }
+
+    bool makeSpool() {
+        spoolFd = ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (spoolFd >= 0) {
+            return true;
+        }
+        // File systems without unnamed files: a named one, unlinked at once.
+        QByteArray pattern = folder + "/.diskwell-spool-XXXXXX";
+        spoolFd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (spoolFd < 0) {
+            return false;
+        }
+        ::unlink(pattern.constData());
+        return true;
+    }
+
+    void readArchiveFacts() {
+        struct stat st;
+        if (::stat(path.constData(), &st) == 0) {
+            haveIdentity = true;
+            archiveDevice = st.st_dev;
+            archiveInode = st.st_ino;
+            size = static_cast<qint64>(st.st_size);
+        } else {
+            haveIdentity = false;
+            size = 0;
+        }
+    }
+
+    // Opens `za` for the next batch, after open() or a commit.
+    bool reopen(bool check) {
+        if (za) {
+            return true;
+        }
+        struct stat st;
+        const bool exists = ::lstat(path.constData(), &st) == 0;
+        if (exists && !S_ISREG(st.st_mode)) {
+            error = QStringLiteral("Cannot open the archive %1: it is not a regular file")
+                        .arg(shown(path));
+            return false;
+        }
+        int code = 0;
+        const int flags = exists ? (check ? ZIP_CHECKCONS : 0) : ZIP_CREATE | ZIP_EXCL;
+        za = zip_open(path.constData(), flags, &code);
+        if (!za) {
+            error = QStringLiteral("Cannot open the archive %1: %2")
+                        .arg(shown(path), libzipOpenError(code));
+            return false;
+        }
+        const zip_int64_t n = zip_get_num_entries(za, 0);
+        entries = n < 0 ? 0 : static_cast<qsizetype>(n);
+        readArchiveFacts();
+        return true;
+    }
+
+    void fail(PendingEntry& e, int code, int sysErr, const QString& why) {
+        zip_error_set(&e.error, code, sysErr);
+        e.failed = true;
+        e.failure = why;
+    }
+
+    static zip_int64_t source(void* userdata, void* data, zip_uint64_t length,
+                              zip_source_cmd_t command);
+
+    void finishEntryFields(PendingEntry& e, const struct stat& st);
+    ArchiveWriter::AddStatus add(const QByteArray& path, qint64 tag,
+                                 const std::function<bool(int)>& progress, QString* reason);
+    ArchiveWriter::CommitResult commit();
+    void verify(CommitResult& result);
+};
+
+zip_int64_t ArchiveWriter::Impl::source(void* userdata, void* data, zip_uint64_t length,
+                                        zip_source_cmd_t command) {
+    auto* e = static_cast<PendingEntry*>(userdata);
+    switch (command) {
+        case ZIP_SOURCE_OPEN: {
+            e->position = 0;
+            if (e->inSpool) {
+                return 0;
+            }
+            e->closeSource();
+            e->fd =
+                ::open(e->file.path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+            if (e->fd < 0) {
+                const int err = errno;
+                e->owner->fail(*e, ZIP_ER_OPEN, err, systemError(err));
+                return -1;
+            }
+            struct stat st;
+            if (::fstat(e->fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+                !(Identity::of(st) == e->identity)) {
+                e->closeSource();
+                e->owner->fail(*e, ZIP_ER_CHANGED, 0,
+                               QStringLiteral("The file changed before it was archived"));
+                return -1;
+            }
+            return 0;
+        }
+        case ZIP_SOURCE_READ: {
+            const qint64 total = e->inSpool ? e->spoolLength : e->file.size;
+            const qint64 want = qMin<qint64>(static_cast<qint64>(length), total - e->position);
+            if (want <= 0) {
+                return 0;
+            }
+            ssize_t n;
+            do {
+                n = e->inSpool ? ::pread(e->owner->spoolFd, data, static_cast<size_t>(want),
+                                         e->spoolOffset + e->position)
+                               : ::read(e->fd, data, static_cast<size_t>(want));
+            } while (n < 0 && errno == EINTR);
+            if (n < 0) {
+                const int err = errno;
+                e->owner->fail(*e, ZIP_ER_READ, err, systemError(err));
+                return -1;
+            }
+            if (n == 0) {
+                e->owner->fail(*e, ZIP_ER_CHANGED, 0,
+                               QStringLiteral("The file changed before it was archived"));
+                return -1;
+            }
+            e->position += n;
+            return n;
+        }
+        case ZIP_SOURCE_CLOSE:
+            e->closeSource();
+            return 0;
+        case ZIP_SOURCE_STAT: {
+            auto* st = static_cast<zip_stat_t*>(data);
+            zip_stat_init(st);
+            st->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_MTIME;
+            st->size = static_cast<zip_uint64_t>(e->file.size);
+            st->mtime = e->mtime;
+            if (e->file.deflated) {
+                st->valid |= ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC;
+                st->comp_method = ZIP_CM_DEFLATE;
+                st->comp_size = static_cast<zip_uint64_t>(e->spoolLength);
+                st->crc = e->crc;
+            } else {
+                st->comp_method = ZIP_CM_STORE;
+            }
+            return sizeof(zip_stat_t);
+        }
+        case ZIP_SOURCE_ERROR:
+            return zip_error_to_data(&e->error, data, length);
+        case ZIP_SOURCE_FREE:
+            // The entry belongs to the writer, which outlives every source.
+            return 0;
+        case ZIP_SOURCE_SUPPORTS:
+            return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ,
+                                                  ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                                  ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+        default:
+            zip_error_set(&e->error, ZIP_ER_OPNOTSUPP, 0);
+            return -1;
+    }
+}
+
+void ArchiveWriter::Impl::finishEntryFields(PendingEntry& e, const struct stat& st) {
+    // Unix mode in the high 16 bits; the low byte keeps the DOS read-only bit, which
+    // tools on other systems honour.
+    const zip_uint32_t attributes = (static_cast<zip_uint32_t>(st.st_mode & 0xffff) << 16) |
+                                    ((st.st_mode & S_IWUSR) ? 0u : 0x01u);
+    zip_file_set_external_attributes(za, static_cast<zip_uint64_t>(e.index), 0, ZIP_OPSYS_UNIX,
+                                     attributes);
+
+    const qint64 mtime = st.st_mtim.tv_sec;
+    if (mtime >= INT_MIN && mtime <= INT_MAX) {
+        std::vector<zip_uint8_t> ut{0x01};  // flags: modification time present
+        putLe32(ut, static_cast<quint32>(static_cast<qint32>(mtime)));
+        zip_file_extra_field_set(
+            za, static_cast<zip_uint64_t>(e.index), kExtraTime, ZIP_EXTRA_FIELD_NEW, ut.data(),
+            static_cast<zip_uint16_t>(ut.size()), ZIP_FL_LOCAL | ZIP_FL_CENTRAL);
+    }
+    std::vector<zip_uint8_t> ux{0x01, 4};  // version 1, 4-byte ids
+    putLe32(ux, static_cast<quint32>(st.st_uid));
+    ux.push_back(4);
+    putLe32(ux, static_cast<quint32>(st.st_gid));
+    zip_file_extra_field_set(za, static_cast<zip_uint64_t>(e.index), kExtraOwner,
+                             ZIP_EXTRA_FIELD_NEW, ux.data(), static_cast<zip_uint16_t>(ux.size()),
+                             ZIP_FL_LOCAL | ZIP_FL_CENTRAL);
+}
+
+ArchiveWriter::AddStatus ArchiveWriter::Impl::add(const QByteArray& filePath, qint64 tag,
+                                                  const std::function<bool(int)>& progress,
+                                                  QString* reason) {
+    auto failWith = [&](const QString& why) {
+        if (reason) {
+            *reason = why;
+        }
+        return AddStatus::Failed;
+    };
+    if (broken || !opened) {
+        return failWith(error.isEmpty() ? QStringLiteral("The archive is not open") : error);
+    }
+    if (!reopen(false)) {
+        broken = true;
+        return failWith(error);
+    }
+    const QByteArray name = storedEntryName(filePath);
+    if (name.isEmpty()) {
+        return failWith(QStringLiteral("It is not a full path to a file"));
+    }
+    if (zip_name_locate(za, name.constData(), ZIP_FL_ENC_RAW) >= 0) {
+        return failWith(
+            QStringLiteral("An entry of that name is already in the archive %1").arg(shown(path)));
+    }
+
+    const int fd = ::open(filePath.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        if (err == ELOOP) {
+            return failWith(QStringLiteral("It is a symbolic link; links are not archived"));
+        }
+        return failWith(systemError(err));
+    }
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closer{fd};
+
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        return failWith(systemError(errno));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return failWith(QStringLiteral("It is not a regular file"));
+    }
+    if (haveIdentity && st.st_dev == archiveDevice && st.st_ino == archiveInode) {
+        return failWith(QStringLiteral("It is the archive being written"));
+    }
+    const Identity before = Identity::of(st);
+
+    if (progress && progress(0)) {
+        return AddStatus::Stopped;
+    }
+
+    deflateReset(&z);
+    const qint64 start = spoolEnd();
+    quint32 crc = crc32(0L, Z_NULL, 0);
+    qint64 total = 0;
+    int chunksWithData = 0;
+    int lastPercent = 0;
+    bool end = false;
+    while (!end) {
+        const qint64 n = readFull(fd, in.data(), kChunk);
+        if (n < 0) {
+            const int err = errno;
+            spoolRewind(start);
+            return failWith(systemError(err));
+        }
+        end = n < kChunk;
+        if (n > 0) {
+            ++chunksWithData;
+            crc = crc32(crc, reinterpret_cast<const Bytef*>(in.data()), static_cast<uInt>(n));
+            total += n;
+        }
+        z.next_in = reinterpret_cast<Bytef*>(in.data());
+        z.avail_in = static_cast<uInt>(n);
+        const int flush = end ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            z.next_out = reinterpret_cast<Bytef*>(out.data());
+            z.avail_out = static_cast<uInt>(out.size());
+            deflate(&z, flush);
+            const qint64 have = static_cast<qint64>(out.size()) - z.avail_out;
+            if (have > 0 && !spoolAppend(out.data(), have)) {
+                const int err = errno;
+                spoolRewind(start);
+                return failWith(QStringLiteral("Cannot write the archive's working data in %1: %2")
+                                    .arg(shown(folder), systemError(err)));
+            }
+        } while (z.avail_out == 0);
+        if (progress && !end && before.size > 0) {
+            const int percent = static_cast<int>(qMin<qint64>(99, total * 100 / before.size));
+            if (percent > lastPercent) {
+                lastPercent = percent;
+                if (progress(percent)) {
+                    spoolRewind(start);
+                    return AddStatus::Stopped;
+                }
+            }
+        }
+    }
+
+    struct stat after;
+    if (::fstat(fd, &after) != 0 || !(Identity::of(after) == before) || total != before.size) {
+        spoolRewind(start);
+        return failWith(QStringLiteral("The file changed while it was being archived"));
+    }
+
+    auto e = std::make_unique<PendingEntry>();
+    e->owner = this;
+    e->file.path = filePath;
+    e->file.entryName = name;
+    e->file.size = total;
+    e->file.tag = tag;
+    e->crc = crc;
+    e->identity = before;
+    e->mode = st.st_mode;
+    e->mtime = st.st_mtim.tv_sec;
+
+    const qint64 compressed = spoolEnd() - start;
+    if (compressed < total) {
+        e->file.deflated = true;
+        e->spoolOffset = start;
+        e->spoolLength = compressed;
+    } else {
+        spoolRewind(start);
+        e->file.deflated = false;
+        if (chunksWithData <= 1) {
+            // Still in memory: stored from the spool, so the commit reads the spool only.
+            if (!spoolAppend(in.data(), total)) {
+                const int err = errno;
+                spoolRewind(start);
+                return failWith(QStringLiteral("Cannot write the archive's working data in %1: %2")
+                                    .arg(shown(folder), systemError(err)));
+            }
+            e->spoolOffset = start;
+            e->spoolLength = total;
+        } else {
+            e->inSpool = false;
+        }
+    }
+
+    zip_source_t* src = zip_source_function(za, &Impl::source, e.get());
+    if (!src) {
+        spoolRewind(start);
+        return failWith(libzipError(zip_get_error(za)));
+    }
+    e->index = zip_file_add(za, name.constData(), src, ZIP_FL_ENC_GUESS);
+    if (e->index < 0) {
+        const QString why = libzipError(zip_get_error(za));
+        zip_source_free(src);
+        spoolRewind(start);
+        return failWith(why);
+    }
+    if (!e->file.deflated) {
+        zip_set_file_compression(za, static_cast<zip_uint64_t>(e->index), ZIP_CM_STORE, 0);
+    }
+    finishEntryFields(*e, st);
+    pendingBytes += e->inSpool ? e->spoolLength : e->file.size;
+    pending.push_back(std::move(e));
+    if (progress) {
+        progress(100);
+    }
+    return AddStatus::Added;
+}
+
+ArchiveWriter::CommitResult ArchiveWriter::Impl::commit() {
+    CommitResult result;
+    if (pending.empty()) {
+        return result;
+    }
+    auto failAll = [&](const QString& why) {
+        error = why;
+        broken = true;
+        if (za) {
+            zip_discard(za);
+            za = nullptr;
+        }
+        for (auto& e : pending) {
+            if (!e->dropped) {
+                e->file.reason = why;
+                result.notArchived.append(e->file);
+            }
+        }
+        result.ok = false;
+    };
+
+    if (broken || !za) {
+        failAll(error.isEmpty() ? QStringLiteral("The archive is not open") : error);
+        pending.clear();
+        return result;
+    }
+    if (!spoolFlush()) {
+        failAll(QStringLiteral("Cannot write the archive's working data in %1: %2")
+                    .arg(shown(folder), systemError(errno)));
+        pending.clear();
+        return result;
+    }
+    if (!comment.isEmpty()) {
+        const QByteArray text = comment.toUtf8();
+        zip_set_archive_comment(za, text.constData(), static_cast<zip_uint16_t>(text.size()));
+    }
+    zip_register_progress_callback_with_state(
+        za, 0.01,
+        [](zip_t*, double done, void* ud) {
+            auto* self = static_cast<Impl*>(ud);
+            if (self->commitProgress) {
+                self->commitProgress(static_cast<int>(done * 50));
+            }
+        },
+        nullptr, this);
+
+    for (;;) {
+        if (zip_close(za) == 0) {
+            za = nullptr;
+            break;
+        }
+        // A source that could not be read fails the whole write, which leaves the
+        // archive as it was; drop those files and write the rest.
+        bool droppedSome = false;
+        for (auto& e : pending) {
+            if (e->failed && !e->dropped) {
+                e->closeSource();
+                zip_delete(za, static_cast<zip_uint64_t>(e->index));
+                e->dropped = true;
+                e->file.reason = e->failure;
+                result.notArchived.append(e->file);
+                droppedSome = true;
+            }
+        }
+        if (!droppedSome) {
+            failAll(QStringLiteral("Cannot write the archive %1: %2")
+                        .arg(shown(path), libzipError(zip_get_error(za))));
+            pending.clear();
+            spoolReset();
+            return result;
+        }
+    }
+
+    // The rename is done; make the new archive and its name durable before any
+    // original is given up.
+    if (!syncPath(path, 0) || !syncPath(folder, O_DIRECTORY)) {
+        const int err = errno;
+        bool anyLeft = false;
+        for (auto& e : pending) {
+            anyLeft = anyLeft || !e->dropped;
+        }
+        if (anyLeft) {
+            failAll(QStringLiteral("Cannot write the archive %1: %2")
+                        .arg(shown(path), systemError(err)));
+            pending.clear();
+            spoolReset();
+            return result;
+        }
+    }
+    verify(result);
+    pending.clear();
+    pendingBytes = 0;
+    spoolReset();
+    return result;
+}
+
+void ArchiveWriter::Impl::verify(CommitResult& result) {
+    qint64 toRead = 0;
+    bool anyLeft = false;
+    for (auto& e : pending) {
+        if (!e->dropped) {
+            toRead += e->file.size;
+            anyLeft = true;
+        }
+    }
+    if (!anyLeft) {
+        readArchiveFacts();
+        return;
+    }
+    int code = 0;
+    zip_t* check = zip_open(path.constData(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+    if (!check) {
+        const QString why = QStringLiteral("The archive %1 does not read back: %2")
+                                .arg(shown(path), libzipOpenError(code));
+        error = why;
+        broken = true;
+        result.ok = false;
+        for (auto& e : pending) {
+            if (!e->dropped) {
+                e->file.reason = why;
+                result.notArchived.append(e->file);
+            }
+        }
+        readArchiveFacts();
+        return;
+    }
+    const zip_int64_t n = zip_get_num_entries(check, 0);
+    entries = n < 0 ? 0 : static_cast<qsizetype>(n);
+
+    qint64 readSoFar = 0;
+    int lastPercent = 50;
+    for (auto& e : pending) {
+        if (e->dropped) {
+            continue;
+        }
+        QString why;
+        const zip_int64_t index =
+            zip_name_locate(check, e->file.entryName.constData(), ZIP_FL_ENC_RAW);
+        zip_stat_t st;
+        if (index < 0 || zip_stat_index(check, static_cast<zip_uint64_t>(index), 0, &st) != 0) {
+            why = QStringLiteral("Its entry is missing from the archive");
+        } else if (st.size != static_cast<zip_uint64_t>(e->file.size) || st.crc != e->crc) {
+            why = QStringLiteral("Its entry in the archive does not match the file");
+        } else {
+            zip_file_t* f = zip_fopen_index(check, static_cast<zip_uint64_t>(index), 0);
+            if (!f) {
+                why = QStringLiteral("Its entry in the archive cannot be read: %1")
+                          .arg(libzipError(zip_get_error(check)));
+            } else {
+                quint32 crc = crc32(0L, Z_NULL, 0);
+                qint64 got = 0;
+                zip_int64_t r;
+                while ((r = zip_fread(f, out.data(), out.size())) > 0) {
+                    crc = crc32(crc, reinterpret_cast<const Bytef*>(out.data()),
+                                static_cast<uInt>(r));
+                    got += r;
+                    if (commitProgress && toRead > 0) {
+                        const int percent = 50 + static_cast<int>((readSoFar + got) * 50 / toRead);
+                        if (percent > lastPercent) {
+                            lastPercent = percent;
+                            commitProgress(percent);
+                        }
+                    }
+                }
+                if (r < 0) {
+                    why = QStringLiteral("Its entry in the archive cannot be read: %1")
+                              .arg(libzipError(zip_file_get_error(f)));
+                } else if (got != e->file.size || crc != e->crc) {
+                    why = QStringLiteral("Its entry in the archive does not match the file");
+                }
+                zip_fclose(f);
+            }
+        }
+        readSoFar += e->file.size;
+        if (why.isEmpty()) {
+            struct stat now;
+            if (::lstat(e->file.path.constData(), &now) != 0 ||
+                !(Identity::of(now) == e->identity)) {
+                why = QStringLiteral("The file changed while it was being archived");
+            }
+        }
+        if (why.isEmpty()) {
+            result.archived.append(e->file);
+        } else {
+            e->file.reason = why;
+            result.notArchived.append(e->file);
+        }
+    }
+    zip_discard(check);
+    readArchiveFacts();
+    if (commitProgress) {
+        commitProgress(100);
+    }
+}
+
+ArchiveWriter::ArchiveWriter(const QByteArray& archivePath) : d_(std::make_unique<Impl>()) {
+    d_->path = archivePath;
+    d_->folder = folderOf(archivePath);
+}
+
+ArchiveWriter::~ArchiveWriter() = default;
+
+bool ArchiveWriter::open() {
+    Impl& d = *d_;
+    if (d.opened) {
+        return !d.broken;
+    }
+    struct stat st;
+    if (::stat(d.folder.constData(), &st) != 0) {
+        d.error =
+            QStringLiteral("Cannot open the archive %1: %2").arg(shown(d.path), systemError(errno));
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        d.error = QStringLiteral("Cannot open the archive %1: %2")
+                      .arg(shown(d.path), systemError(ENOTDIR));
+        return false;
+    }
+    if (!d.reopen(true)) {
+        return false;
+    }
+    if (!d.makeSpool()) {
+        d.error = QStringLiteral("Cannot write the archive %1: %2")
+                      .arg(shown(d.path), systemError(errno));
+        zip_discard(d.za);
+        d.za = nullptr;
+        return false;
+    }
+    if (deflateInit2(&d.z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) !=
+        Z_OK) {
+        d.error = QStringLiteral("Cannot open the archive %1: out of memory").arg(shown(d.path));
+        return false;
+    }
+    d.zReady = true;
+    d.in.resize(kChunk);
+    d.out.resize(kChunk);
+    d.spoolBuffer.reserve(kSpoolBlock);
+    d.opened = true;
+    d.error.clear();
+    return true;
+}
+
+const QByteArray& ArchiveWriter::archivePath() const {
+    return d_->path;
+}
+
+const QString& ArchiveWriter::error() const {
+    return d_->error;
+}
+
+void ArchiveWriter::setComment(const QString& comment) {
+    d_->comment = comment;
+}
+
+ArchiveWriter::AddStatus ArchiveWriter::addFile(const QByteArray& path, qint64 tag,
+                                                const std::function<bool(int)>& progress,
+                                                QString* reason) {
+    return d_->add(path, tag, progress, reason);
+}
+
+qsizetype ArchiveWriter::pendingCount() const {
+    return static_cast<qsizetype>(d_->pending.size());
+}
+
+qint64 ArchiveWriter::pendingArchiveBytes() const {
+    return d_->pendingBytes;
+}
+
+qsizetype ArchiveWriter::entryCount() const {
+    return d_->entries;
+}
+
+qint64 ArchiveWriter::archiveSize() const {
+    return d_->size;
+}
+
+ArchiveWriter::CommitResult ArchiveWriter::commit(const std::function<void(int)>& progress) {
+    d_->commitProgress = progress;
+    CommitResult result = d_->commit();
+    d_->commitProgress = nullptr;
+    return result;
+}
+
+QList<ArchiveFile> ArchiveWriter::discardPending(const QString& reason) {
+    Impl& d = *d_;
+    QList<ArchiveFile> files;
+    for (auto& e : d.pending) {
+        e->file.reason = reason;
+        files.append(e->file);
+    }
+    // Abandoning the open archive drops every added entry with it; the next batch
+    // opens the archive afresh.
+    if (d.za) {
+        zip_discard(d.za);
+        d.za = nullptr;
+    }
+    d.pending.clear();
+    d.pendingBytes = 0;
+    if (d.spoolFd >= 0) {
+        d.spoolReset();
+    }
+    return files;
+}
+
+}  // namespace dw
