@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPainter>
@@ -20,7 +19,8 @@
 #include "app/settings_sections.h"
 #include "app/settings_store.h"
 #include "app/utility.h"
-#include "platform/settings_file.h"
+#include "platform/event_pump.h"
+#include "safety/no_delete_window.h"
 #include "widgets/backdrop.h"
 
 namespace dw {
@@ -226,7 +226,7 @@ void TfrmMain::buildButtons() {
 }
 
 bool TfrmMain::checkExceptionList() {
-    if (!safeHarborMissing)
+    if (!safeHarbor_.safeHarborMissing())
         return true;
     ShowError(QStringLiteral(
         "The Safe Harbor list of folders/files not to delete has not been created yet.  "
@@ -241,8 +241,29 @@ void TfrmMain::getDefaultZipPath() {
 }
 
 void TfrmMain::GetSearchPath() {
-    safeHarborMissing =
-        !QFileInfo::exists(platform::settingsFolder() + QStringLiteral("/folders.txt"));
+    platform::ClockedPump pump;
+    safeHarbor_.setYield([&pump] { pump(); });
+    safeHarbor_.GetSearchPath();
+    safeHarbor_.setYield({});
+}
+
+void TfrmMain::ReadSafeHarborExtensions() {
+    safeHarbor_.ReadSafeHarborExtensions();
+}
+
+void TfrmMain::btBuildClick() {
+    bool reload = false;
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        TfrmNoDelete window(this);
+        QApplication::restoreOverrideCursor();
+        window.exec();
+        reload = window.reloadNeeded;
+    }
+    if (reload) {
+        GetSearchPath();
+        ReadSafeHarborExtensions();
+    }
 }
 
 void TfrmMain::openGatedTool(Tool tool) {
@@ -280,6 +301,7 @@ void TfrmMain::openTool(Tool tool) {
         case Tool::UnzipArchives:
             break;
         case Tool::BuildSafeHarbor:
+            btBuildClick();
             break;
     }
 }
@@ -298,6 +320,7 @@ void TfrmMain::btHelpClick() {
 void TfrmMain::FormShow(int bitsPerPixel) {
     backdrop_->applyColourDepth(bitsPerPixel);
     getDefaultZipPath();
+    ReadSafeHarborExtensions();
     GetSearchPath();
     turnOnToolTips();
 }

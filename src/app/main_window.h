@@ -3,6 +3,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "safety/safe_harbor.h"
+
 class QLabel;
 class QPushButton;
 
@@ -45,8 +47,13 @@ public:
     // The default folder for archives, read from the settings at first show.
     QString DefaultZipPath;
     // True while no Safe Harbor folder list has been saved (folders.txt absent at the
-    // last load). Starts true so that nothing opens before the first load.
-    bool safeHarborMissing = true;
+    // last load). True before the first load, so that nothing opens before it.
+    bool safeHarborMissing() const { return safeHarbor_.safeHarborMissing(); }
+
+    // The Safe Harbor lookup the whole program asks; windows that delete files or show
+    // them in lists take it by reference from here. Lives as long as this window.
+    SafeHarbor& safeHarbor() { return safeHarbor_; }
+    const SafeHarbor& safeHarbor() const { return safeHarbor_; }
 
     // The Safe Harbor gate: true when the folder list exists; otherwise shows the error
     // box that asks the user to build it, and returns false.
@@ -55,9 +62,16 @@ public:
     // Reads the default archive folder from the settings into DefaultZipPath.
     void getDefaultZipPath();
 
-    // Loads the Safe Harbor state: sets or clears safeHarborMissing from the presence of
-    // folders.txt in the settings folder.
+    // (Re)loads the Safe Harbor folder lookup: folders.txt of the settings folder, the
+    // search path and the system folders (SafeHarbor::GetSearchPath), keeping the window
+    // live meanwhile.
     void GetSearchPath();
+    // (Re)loads the protected extensions from the settings (SafeHarbor).
+    void ReadSafeHarborExtensions();
+
+    // "Build &safe harbor": shows the Safe Harbor window modally and, when it reports
+    // that the lists changed, reloads them, so the gate opens without a restart.
+    void btBuildClick();
 
     // The help window, once it has been opened; owned by this window.
     HelpViewer* helpViewer() const { return helpViewer_; }
@@ -97,6 +111,7 @@ private:
     HelpViewer* helpViewer_ = nullptr;  // made on first use, owned as a child
     bool shownOnce_ = false;
     bool toolWindowsEnabled_ = true;
+    SafeHarbor safeHarbor_;
 };
 
 }  // namespace dw

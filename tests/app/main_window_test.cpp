@@ -11,13 +11,19 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include <functional>
+
 #include "app/about_box.h"
 #include "app/help_viewer.h"
 #include "app/main_window.h"
 #include "app/settings_sections.h"
 #include "app/settings_store.h"
+#include "platform/environment.h"
+#include "safety/keep_files_dialog.h"
+#include "safety/no_delete_window.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
+#include "support/temp_tree.h"
 #include "widgets/backdrop.h"
 
 namespace dw {
@@ -122,7 +128,7 @@ TEST_F(MainWindowTest, GateRefusesEveryGatedToolWhileTheListIsMissing) {
     TfrmMain w;
     w.setToolWindowsEnabled(false);
     w.show();
-    ASSERT_TRUE(w.safeHarborMissing);
+    ASSERT_TRUE(w.safeHarborMissing());
     QSignalSpy opened(&w, &TfrmMain::toolOpened);
 
     for (const ButtonCase& c : kToolButtons) {
@@ -152,12 +158,12 @@ TEST_F(MainWindowTest, GateOpensToolsOnceTheListExistsWithoutRestarting) {
     TfrmMain w;
     w.setToolWindowsEnabled(false);
     w.show();
-    ASSERT_TRUE(w.safeHarborMissing);
+    ASSERT_TRUE(w.safeHarborMissing());
 
     // What the Safe Harbor window does after a build: save the list, reload.
     writeSafeHarborList();
     w.GetSearchPath();
-    EXPECT_FALSE(w.safeHarborMissing);
+    EXPECT_FALSE(w.safeHarborMissing());
 
     QSignalSpy opened(&w, &TfrmMain::toolOpened);
     for (const ButtonCase& c : kToolButtons) {
@@ -167,6 +173,98 @@ TEST_F(MainWindowTest, GateOpensToolsOnceTheListExistsWithoutRestarting) {
         EXPECT_EQ(opened[0][0].value<Tool>(), c.tool);
     }
     EXPECT_TRUE(prompter.boxes().isEmpty());
+}
+
+// Runs `step` on the Safe Harbor window once it is up, then closes it with "Close".
+void onSafeHarborWindow(std::function<void(TfrmNoDelete&)> step) {
+    QTimer::singleShot(0, [step] {
+        auto* window = qobject_cast<TfrmNoDelete*>(QApplication::activeModalWidget());
+        ASSERT_NE(window, nullptr);
+        step(*window);
+        window->btClose->click();
+    });
+}
+
+// The first run: the gate refuses, "Build &safe harbor" builds a list from the
+// configuration trees, and the tools open at once, with the folders found protected.
+TEST_F(MainWindowTest, BuildOpensTheGateWithoutRestarting) {
+    test::TempTree t;
+    const QByteArray r = platform::shortPath(t.root());
+    t.dir("app/data");
+    t.file("etc/app.conf", "DataDir=" + r + "/app/data/\n");
+    test::ScopedEnv machine("DISKWELL_HARBOR_MACHINE_ROOTS", r + "/etc");
+    test::ScopedEnv user("DISKWELL_HARBOR_USER_ROOTS", QByteArray());
+
+    test::ScriptedPrompter prompter;
+    TfrmMain w;
+    w.show();
+    w.setToolWindowsEnabled(false);
+    button(w, "btDuplicates")->click();
+    EXPECT_EQ(prompter.texts(), QStringList{kGateMessage});
+
+    w.setToolWindowsEnabled(true);
+    prompter.clear();
+    prompter.script({platform::Answer::Yes});
+    bool built = false;
+    onSafeHarborWindow([&built](TfrmNoDelete& window) {
+        window.btBuildClick();
+        built = !window.entries().isEmpty();
+    });
+    button(w, "btBuild")->click();
+    EXPECT_TRUE(built);
+    ASSERT_EQ(prompter.boxes().size(), 1);
+    EXPECT_TRUE(prompter.boxes()[0].text.startsWith(
+        QStringLiteral("Diskwell will now scan the registry for references to folders.")));
+
+    EXPECT_FALSE(w.safeHarborMissing());
+    EXPECT_TRUE(QFile::exists(config_.path() + QStringLiteral("/folders.txt")));
+    int reason = 0;
+    EXPECT_TRUE(w.safeHarbor().isInSafeHarbor(r + "/app/data/file.dat", true, reason));
+    EXPECT_EQ(reason, SafeHarbor::kReasonFolderList);
+
+    w.setToolWindowsEnabled(false);
+    prompter.clear();
+    QSignalSpy opened(&w, &TfrmMain::toolOpened);
+    button(w, "btDuplicates")->click();
+    EXPECT_EQ(opened.size(), 1);
+    EXPECT_TRUE(prompter.boxes().isEmpty());
+}
+
+// The extensions count for the lookup once their editor has been closed, and the window
+// then asks the main window to reload; a build that finds nothing keeps the gate shut.
+TEST_F(MainWindowTest, ExtensionEditorAndAnEmptyBuildReloadTheLookup) {
+    test::TempTree t;
+    test::ScopedEnv machine("DISKWELL_HARBOR_MACHINE_ROOTS", t.root() + "/none");
+    test::ScopedEnv user("DISKWELL_HARBOR_USER_ROOTS", QByteArray());
+    test::ScriptedPrompter prompter;
+    TfrmMain w;
+    w.show();
+    EXPECT_TRUE(w.safeHarbor().lbExt().isEmpty());
+
+    onSafeHarborWindow([](TfrmNoDelete& window) {
+        QTimer::singleShot(0, [] {
+            auto* editor = qobject_cast<TfrmKeepFiles*>(QApplication::activeModalWidget());
+            ASSERT_NE(editor, nullptr);
+            editor->btClose->click();
+        });
+        window.BitBtn1->click();
+    });
+    button(w, "btBuild")->click();
+    EXPECT_EQ(w.safeHarbor().lbExt(), (QList<QByteArray>{"*.drv", "*.sys"}));
+    EXPECT_TRUE(w.safeHarbor().isInSafeHarbor("/srv/x/driver.sys", true));
+
+    prompter.script({platform::Answer::Yes});
+    onSafeHarborWindow([](TfrmNoDelete& window) { window.btBuildClick(); });
+    button(w, "btBuild")->click();
+    EXPECT_TRUE(w.safeHarborMissing());
+    EXPECT_FALSE(QFile::exists(config_.path() + QStringLiteral("/folders.txt")));
+    EXPECT_EQ(
+        SettingsStore().readString(QStringLiteral("Folders"), QStringLiteral("When"), QString()),
+        QStringLiteral("Not recorded"));
+    w.setToolWindowsEnabled(false);
+    prompter.clear();
+    button(w, "btFolderHogs")->click();
+    EXPECT_EQ(prompter.texts(), QStringList{kGateMessage});
 }
 
 TEST_F(MainWindowTest, DuplicateModeIsSetAnewBeforeEveryOpening) {
