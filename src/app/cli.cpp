@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QString>
 
+#include "app/cli_protected.h"
 #include "app/cli_walk.h"
 
 namespace dw::cli {
@@ -19,6 +20,8 @@ struct Command {
 
 const Command kCommands[] = {
     {"walk", "count the files, folders and bytes a walk of folders finds", runWalk, walkUsage},
+    {"protected", "tell whether the Safe Harbor protects files and folders", runProtected,
+     protectedUsage},
 };
 
 const Command* findCommand(const QByteArray& name) {
@@ -41,7 +44,7 @@ QString overview() {
                        .arg(QLatin1String(kProgramName));
     for (const Command& c : kCommands) {
         text += QStringLiteral("  %1  %2\n")
-                    .arg(QLatin1String(c.name), -8)
+                    .arg(QLatin1String(c.name), -10)
                     .arg(QLatin1String(c.summary));
     }
     text += QStringLiteral(
