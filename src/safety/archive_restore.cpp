@@ -378,6 +378,36 @@ RestoreSummary restoreArchive(const ArchiveReader& archive, const QByteArray& ro
     return Restorer(archive, root, hooks).run();
 }
 
+bool makeFolders(const QByteArray& base, const QByteArray& relative, QString* error) {
+    QList<QByteArray> parts;
+    if (!splitName(relative, parts) || parts.isEmpty()) {
+        if (error) {
+            *error = QStringLiteral("\"%1\" is not a folder name below %2")
+                         .arg(QFile::decodeName(relative), QFile::decodeName(base));
+        }
+        return false;
+    }
+    const int baseFd = ::open(base.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (baseFd < 0) {
+        if (error) {
+            *error = QStringLiteral("Cannot open the folder %1: %2")
+                         .arg(QFile::decodeName(base), systemError(errno));
+        }
+        return false;
+    }
+    RestoreFailure failure;
+    bool ok;
+    {
+        FolderChain chain(baseFd, base);
+        ok = chain.enter(parts, parts.size(), 0777, failure) >= 0;
+    }
+    ::close(baseFd);
+    if (!ok && error) {
+        *error = failure.reason;
+    }
+    return ok;
+}
+
 QString extractFailureText(const QByteArray& entryName, const QByteArray& archivePath) {
     return QStringLiteral("Cannot extract ") + QFile::decodeName(entryName) +
            QStringLiteral(" from ") + QFile::decodeName(archivePath);

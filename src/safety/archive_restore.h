@@ -75,6 +75,14 @@ struct RestoreSummary {
 RestoreSummary restoreArchive(const ArchiveReader& archive, const QByteArray& root,
                               const RestoreHooks& hooks);
 
+// Makes the folders of `relative` (components separated by "/") below the folder
+// `base`, as the restore makes the folders on an entry's way: one component at a time,
+// never through a link, missing ones made with the usual default mode. Returns true when
+// all of them are folders afterwards (also when they existed). False, with `error` set,
+// for an empty or absolute name or one with a ".." component, a link or a file in the
+// way, or a folder that cannot be made.
+bool makeFolders(const QByteArray& base, const QByteArray& relative, QString* error);
+
 // The message of an entry that failed: "Cannot extract " + entry + " from " + archive.
 QString extractFailureText(const QByteArray& entryName, const QByteArray& archivePath);
 

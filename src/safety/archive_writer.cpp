@@ -1,6 +1,8 @@
 #include "safety/archive_writer.h"
 
 #include <QFile>
+#include <QHash>
+#include <QSet>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -182,6 +184,7 @@ struct ArchiveWriter::Impl {
     // a commit).
     int spoolFd = -1;
     qint64 spoolBase = 0;  // spool offset of the first byte in spoolBuffer
+    qint64 spoolHigh = 0;  // how far the spool file may reach (written or tried)
     std::vector<char> spoolBuffer;
 
     z_stream z{};
@@ -191,6 +194,11 @@ struct ArchiveWriter::Impl {
 
     std::vector<std::unique_ptr<PendingEntry>> pending;
     qint64 pendingBytes = 0;
+    // The stored names in the archive and the batch, as raw bytes. libzip's own lookup
+    // converts names that are not UTF-8 from the old PC code page first, so it cannot
+    // find such names by their bytes.
+    QSet<QByteArray> names;
+    bool namesRead = false;
     qsizetype entries = 0;
     qint64 size = 0;
     bool haveIdentity = false;
@@ -219,6 +227,7 @@ struct ArchiveWriter::Impl {
         if (spoolBuffer.empty()) {
             return true;
         }
+        spoolHigh = qMax(spoolHigh, spoolEnd());
         if (!writeAll(spoolFd, spoolBuffer.data(), static_cast<qint64>(spoolBuffer.size()),
                       spoolBase)) {
             return false;
@@ -233,6 +242,7 @@ struct ArchiveWriter::Impl {
             return false;
         }
         if (length >= kSpoolBlock) {
+            spoolHigh = qMax(spoolHigh, spoolBase + length);
             if (!writeAll(spoolFd, data, length, spoolBase)) {
                 return false;
             }
@@ -250,13 +260,20 @@ struct ArchiveWriter::Impl {
             spoolBuffer.clear();
             spoolBase = offset;
         }
+        // Give back the space of what was written beyond (a failed write may have
+        // written part of a block): on a full disk the next file and the commit need it.
+        if (spoolHigh > spoolBase) {
+            if (::ftruncate(spoolFd, spoolBase) == 0) {
+                spoolHigh = spoolBase;
+            }
+        }
     }
 
     void spoolReset() {
         spoolBuffer.clear();
         spoolBase = 0;
-        if (::ftruncate(spoolFd, 0) != 0) {
-            // Only the space is not given back early; the spool is rewritten from 0.
+        if (::ftruncate(spoolFd, 0) == 0) {
+            spoolHigh = 0;
         }
     }
 
@@ -310,6 +327,15 @@ struct ArchiveWriter::Impl {
         }
         const zip_int64_t n = zip_get_num_entries(za, 0);
         entries = n < 0 ? 0 : static_cast<qsizetype>(n);
+        if (!namesRead) {
+            for (zip_int64_t i = 0; i < n; ++i) {
+                if (const char* name =
+                        zip_get_name(za, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW)) {
+                    names.insert(QByteArray(name));
+                }
+            }
+            namesRead = true;
+        }
         readArchiveFacts();
         return true;
     }
@@ -461,7 +487,7 @@ ArchiveWriter::AddStatus ArchiveWriter::Impl::add(const QByteArray& filePath, qi
     if (name.isEmpty()) {
         return failWith(QStringLiteral("It is not a full path to a file"));
     }
-    if (zip_name_locate(za, name.constData(), ZIP_FL_ENC_RAW) >= 0) {
+    if (names.contains(name)) {
         return failWith(
             QStringLiteral("An entry of that name is already in the archive %1").arg(shown(path)));
     }
@@ -599,6 +625,7 @@ ArchiveWriter::AddStatus ArchiveWriter::Impl::add(const QByteArray& filePath, qi
     }
     finishEntryFields(*e, st);
     pendingBytes += e->inSpool ? e->spoolLength : e->file.size;
+    names.insert(name);
     pending.push_back(std::move(e));
     if (progress) {
         progress(100);
@@ -664,6 +691,7 @@ ArchiveWriter::CommitResult ArchiveWriter::Impl::commit() {
             if (e->failed && !e->dropped) {
                 e->closeSource();
                 zip_delete(za, static_cast<zip_uint64_t>(e->index));
+                names.remove(e->file.entryName);
                 e->dropped = true;
                 e->file.reason = e->failure;
                 result.notArchived.append(e->file);
@@ -734,6 +762,25 @@ void ArchiveWriter::Impl::verify(CommitResult& result) {
     }
     const zip_int64_t n = zip_get_num_entries(check, 0);
     entries = n < 0 ? 0 : static_cast<qsizetype>(n);
+    QHash<QByteArray, zip_int64_t> indexOf;
+    for (auto& e : pending) {
+        if (!e->dropped) {
+            indexOf.insert(e->file.entryName, -1);
+        }
+    }
+    // The batch was appended, so its entries are found from the end.
+    qsizetype left = indexOf.size();
+    for (zip_int64_t i = n - 1; i >= 0 && left > 0; --i) {
+        const char* name = zip_get_name(check, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
+        if (!name) {
+            continue;
+        }
+        auto it = indexOf.find(QByteArray(name));
+        if (it != indexOf.end() && *it < 0) {
+            *it = i;
+            --left;
+        }
+    }
 
     qint64 readSoFar = 0;
     int lastPercent = 50;
@@ -742,8 +789,7 @@ void ArchiveWriter::Impl::verify(CommitResult& result) {
             continue;
         }
         QString why;
-        const zip_int64_t index =
-            zip_name_locate(check, e->file.entryName.constData(), ZIP_FL_ENC_RAW);
+        const zip_int64_t index = indexOf.value(e->file.entryName, -1);
         zip_stat_t st;
         if (index < 0 || zip_stat_index(check, static_cast<zip_uint64_t>(index), 0, &st) != 0) {
             why = QStringLiteral("Its entry is missing from the archive");
@@ -895,6 +941,7 @@ QList<ArchiveFile> ArchiveWriter::discardPending(const QString& reason) {
     for (auto& e : d.pending) {
         e->file.reason = reason;
         files.append(e->file);
+        d.names.remove(e->file.entryName);
     }
     // Abandoning the open archive drops every added entry with it; the next batch
     // opens the archive afresh.
