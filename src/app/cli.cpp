@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QString>
 
+#include "app/cli_duplicates.h"
 #include "app/cli_protected.h"
 #include "app/cli_walk.h"
 
@@ -20,6 +21,8 @@ struct Command {
 
 const Command kCommands[] = {
     {"walk", "count the files, folders and bytes a walk of folders finds", runWalk, walkUsage},
+    {"duplicates", "list duplicate files as tab-separated rows", runDuplicates, duplicatesUsage},
+    {"hogs", "list the files of a size range, largest first", runHogs, hogsUsage},
     {"protected", "tell whether the Safe Harbor protects files and folders", runProtected,
      protectedUsage},
 };

@@ -1,0 +1,158 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "finders/thousands_text.h"
+#include "platform/dir_entry.h"
+
+namespace dw {
+
+struct WalkFolder;
+
+// The fields of a candidate line of the duplicates and file-hogs finder, each the text
+// its list shows:
+//   Name      the file's name as the folder listing gave it
+//   Size      FormatThousands of its size
+//   Modified  FileDateToDateText of its last-write time
+//   Time      FileDateToTimeText of its last-write time
+//   Access    FileDateToDateText of its last-access time
+//   Folder    the folder text of the folder it lies in
+//   Type      FileTypeName of its extension (dot included; empty without extension)
+//   Path      the folder text, "/" unless it ends with one, and the name
+enum class DupField { Name, Size, Modified, Time, Access, Folder, Type, Path };
+
+// The folder a candidate lies in: its native path and its text (the path decoded).
+struct DupFolder {
+    QByteArray path;
+    QString text;
+};
+
+// The candidate list of one scan: one compact record per file that passed the
+// finder's tests, sizes and times as numbers, the name's bytes kept once, the folder
+// and the file type shared by all the files that have them. The texts of the fields
+// are made only when asked for.
+//
+// The list plays the part of a list of TAB-separated lines kept sorted by their whole
+// text, case-insensitively: files are added in the walk's order, and sortLines() then
+// puts them once into the order such lines would have (see there).
+//
+// The list holds at most `limit()` candidates. add() refuses a file beyond it, and also
+// when memory for it cannot be had; the caller then warns and stops its walk.
+class DupCandidateList {
+public:
+    // Enough for tens of millions of files.
+    static constexpr qsizetype kDefaultLimit = 100'000'000;
+
+    explicit DupCandidateList(qsizetype limit = kDefaultLimit);
+    ~DupCandidateList();
+    DupCandidateList(const DupCandidateList&) = delete;
+    DupCandidateList& operator=(const DupCandidateList&) = delete;
+
+    qsizetype limit() const { return limit_; }
+    qsizetype size() const { return count_; }
+    bool isEmpty() const { return count_ == 0; }
+
+    // Adds the file `entry` of `folder` at the end. Returns false, adding nothing, when
+    // the list holds limit() candidates already or memory for another one cannot be had.
+    bool add(const WalkFolder& folder, const platform::DirEntry& entry);
+
+    // Empties the list (the limit stays).
+    void clear();
+
+    // Sorts the candidates as lines made of `fields` in that order, joined by TAB, would
+    // sort by their whole text: field by field, each compared case-insensitively as
+    // compareFolded does on its text, a text that is the beginning of the other first.
+    // Candidates whose lines are equal keep the order they were added in. Sizes, dates
+    // and times therefore sort as their texts do ("1,024" before "999"). O(n log n).
+    void sortLines(std::span<const DupField> fields);
+
+    // Reads of candidate `i` (0 to size() - 1, in the current order).
+    qint64 size(qsizetype i) const { return at(i).size; }
+    quint32 modified(qsizetype i) const { return at(i).modified; }
+    quint32 accessed(qsizetype i) const { return at(i).accessed; }
+    // The name's native bytes; valid while the list lives and is not cleared.
+    QByteArrayView name(qsizetype i) const { return nameOf(at(i)); }
+    const DupFolder& folder(qsizetype i) const { return folders_[at(i).folder]; }
+    // The file's exact native path: the folder's path and the name joined.
+    QByteArray path(qsizetype i) const;
+
+    // The text of field `field` of candidate `i`.
+    QString text(qsizetype i, DupField field) const;
+    // The same as UTF-8 bytes, appended to `out`; the Name, Folder and Path fields are
+    // appended as their native bytes.
+    void appendBytes(qsizetype i, DupField field, QByteArray& out) const;
+
+    // Identity of texts that are shared: equal ids mean equal texts.
+    quint32 typeId(qsizetype i) const { return at(i).type; }
+    // The Time text's id of a packed last-write time.
+    static quint32 timeKey(quint32 packed);
+
+    // Heap bytes the list holds now (records, names, folders, types), by capacity.
+    qsizetype memoryUsage() const;
+    // The most heap bytes it held at once, the temporary tables of sorting included.
+    qsizetype peakMemoryUsage() const { return peak_; }
+
+private:
+    struct Record {
+        qint64 size = 0;
+        quint64 name = 0;  // chunk index << 32 | offset
+        quint32 folder = 0;
+        quint32 type = 0;
+        quint32 modified = 0;
+        quint32 accessed = 0;
+        quint32 sizeRank = 0;  // the size text's place among all size texts, while sorting
+        quint16 nameLength = 0;
+    };
+    // Records live in blocks that never move, so the list grows without copying; the
+    // order is a separate index.
+    static constexpr int kBlockBits = 14;
+    static constexpr quint32 kBlockSize = 1u << kBlockBits;
+
+    const Record& record(quint32 n) const { return blocks_[n >> kBlockBits][n & (kBlockSize - 1)]; }
+    Record& record(quint32 n) { return blocks_[n >> kBlockBits][n & (kBlockSize - 1)]; }
+    const Record& at(qsizetype i) const { return record(order_[size_t(i)]); }
+    QByteArrayView nameOf(const Record& r) const;
+
+    static quint32 dateKey(quint32 packed);
+    quint32 typeOf(QByteArrayView name);
+    bool storeName(QByteArrayView name, quint64& ref);
+    const QString& dateText(quint32 packed) const;
+    const QString& timeText(quint32 packed) const;
+    const QByteArray& dateUtf8(quint32 packed) const;
+    const QByteArray& timeUtf8(quint32 packed) const;
+    QByteArrayView folderPrefix(quint32 folder) const;
+    void notePeak(qsizetype extra);
+
+    qsizetype limit_;
+    std::vector<std::unique_ptr<Record[]>> blocks_;
+    std::vector<quint32> order_;  // candidate numbers in the current order
+    qsizetype count_ = 0;
+    std::vector<std::unique_ptr<char[]>> chunks_;
+    quint32 chunkUsed_ = 0;
+    std::vector<DupFolder> folders_;
+    std::vector<QByteArray> folderPrefixes_;  // the path followed by "/" (the root as is)
+    QByteArray lastFolderPath_;
+    qsizetype folderBytes_ = 0;
+    QStringList types_;
+    std::vector<QByteArray> typesUtf8_;
+    QHash<QByteArray, quint32> typeByExtension_;
+    ThousandsText thousands_;
+    // Texts of dates and times, made once per distinct value when first asked for.
+    mutable std::vector<qint32> dateTextIds_;
+    mutable std::vector<qint32> timeTextIds_;
+    mutable QStringList dateTexts_;
+    mutable QStringList timeTexts_;
+    mutable std::vector<QByteArray> dateUtf8_;
+    mutable std::vector<QByteArray> timeUtf8_;
+    qsizetype peak_ = 0;
+};
+
+}  // namespace dw

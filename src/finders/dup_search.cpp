@@ -1,0 +1,301 @@
+#include "finders/dup_search.h"
+
+#include <QFile>
+
+#include <algorithm>
+
+#include "app/sort_grid.h"
+#include "app/utility.h"
+#include "finders/folded_text.h"
+#include "platform/paths.h"
+#include "platform/volumes.h"
+
+namespace dw {
+
+namespace {
+
+using F = DupField;
+
+constexpr std::array<DupField, 7> kNameFirst{F::Name,   F::Size,   F::Modified, F::Time,
+                                             F::Access, F::Folder, F::Type};
+constexpr std::array<DupField, 7> kSizeFirst{F::Size,   F::Name,   F::Modified, F::Time,
+                                             F::Access, F::Folder, F::Type};
+constexpr std::array<DupField, 7> kTypeFirst{F::Type, F::Modified, F::Time,  F::Name,
+                                             F::Size, F::Access,   F::Folder};
+
+// Rows handed to the grid at a time: one insertion for many rows, without holding the
+// texts of every result at once.
+constexpr qsizetype kRowBatch = 4096;
+
+}  // namespace
+
+const DupCriterion kDupCriteria[kDupCriterionCount] = {
+    {"Filename only", kNameFirst, {F::Name}, 1},
+    {"Filename and size", kNameFirst, {F::Name, F::Size}, 2},
+    {"Filename, size and modify date/time",
+     kNameFirst,
+     {F::Name, F::Size, F::Modified, F::Time},
+     4},
+    {"Size only", kSizeFirst, {F::Size}, 1},
+    {"Size and modify date/time", kSizeFirst, {F::Size, F::Modified, F::Time}, 3},
+    {"Size and type", kSizeFirst, {F::Size, F::Type}, 2},
+    {"Type and modify date/time", kTypeFirst, {F::Type, F::Modified, F::Time}, 3},
+};
+
+const std::array<DupField, 6> kHogLineOrder{F::Size,   F::Modified, F::Time,
+                                            F::Access, F::Path,     F::Type};
+
+bool PassesSizeTest(qint64 size, SizeTest test, qint64 lo, qint64 hi) {
+    switch (test) {
+        case SizeTest::LargerOrEqual:
+            return size >= lo;
+        case SizeTest::SmallerOrEqual:
+            return size <= lo;
+        case SizeTest::Between:
+            return lo <= size && size <= hi;
+    }
+    return false;
+}
+
+QString resourceLimitText() {
+    // The two line breaks of the message stand between its two sentences.
+    return QStringLiteral(
+        "Due to Windows resource limitations ... cannot process any more files.\n\n"
+        "Try increasing the file size limits or file match and re-scan.");
+}
+
+QStringList DupColumnTitles(bool duplicateMode) {
+    if (duplicateMode) {
+        return {QStringLiteral("Filename"), QStringLiteral("Size"),   QStringLiteral("Modified"),
+                QStringLiteral("Time"),     QStringLiteral("Access"), QStringLiteral("Folder"),
+                QStringLiteral("Type")};
+    }
+    return {QStringLiteral("Size"),   QStringLiteral("Modified"), QStringLiteral("Time"),
+            QStringLiteral("Access"), QStringLiteral("FileName"), QStringLiteral("Type")};
+}
+
+void ClearDupGrid(GridTable& grid, bool duplicateMode) {
+    grid.beginUpdate();
+    grid.setRowCount(1);
+    grid.setColumnCount(duplicateMode ? kDupColumnCount : kHogColumnCount);
+    grid.setTitles(DupColumnTitles(duplicateMode));
+    grid.setRowCount(2);
+    grid.setRowCells(1, {});
+    grid.setRowData(1, {});
+    grid.setMark(1, 0);
+    grid.setBand(1, 0);
+    grid.endUpdate();
+}
+
+DupSearch::DupSearch(const DupOptions& options)
+    : options_(options), lo_(options.lo()), hi_(options.hi()), candidates_(options.candidateLimit) {
+    options_.criterion = std::clamp(options_.criterion, 0, kDupCriterionCount - 1);
+}
+
+DupSearch::Step DupSearch::addFile(const WalkFolder& folder, const platform::DirEntry& entry) {
+    if (!PassesSizeTest(entry.size, options_.sizeTest, lo_, hi_)) {
+        return Step::Skipped;
+    }
+    return candidates_.add(folder, entry) ? Step::Added : Step::Full;
+}
+
+void DupSearch::finish() {
+    if (finished_) {
+        return;
+    }
+    finished_ = true;
+    if (options_.duplicateMode) {
+        const DupCriterion& c = kDupCriteria[options_.criterion];
+        candidates_.sortLines(c.order);
+        group();
+    } else {
+        candidates_.sortLines(kHogLineOrder);
+        const auto n = quint32(candidates_.size());
+        results_.reserve(n);
+        for (quint32 i = n; i > 0; --i) {
+            results_.push_back(i - 1);
+        }
+    }
+}
+
+void DupSearch::keyOf(qsizetype i, QByteArray& out, QByteArray& field) const {
+    out.clear();
+    for (DupField f : kDupCriteria[options_.criterion].keyFields()) {
+        field.clear();
+        candidates_.appendBytes(i, f, field);
+        out.append(trimmedField(field));
+    }
+}
+
+void DupSearch::group() {
+    const DupCriterion& c = kDupCriteria[options_.criterion];
+    const qsizetype n = candidates_.size();
+    // Keys of one field need no joining: compare the field itself.
+    const bool nameKey = c.keyCount == 1 && c.key[0] == DupField::Name;
+    const bool sizeKey = c.keyCount == 1 && c.key[0] == DupField::Size;
+    QByteArray keyI;
+    QByteArray keyJ;
+    QByteArray scratch;
+    const auto sameKey = [&](qsizetype i, qsizetype j) {
+        if (nameKey) {
+            return equalFolded(trimmedField(candidates_.name(i)),
+                               trimmedField(candidates_.name(j)));
+        }
+        if (sizeKey) {
+            return candidates_.size(i) == candidates_.size(j);
+        }
+        keyOf(j, keyJ, scratch);
+        return equalFolded(keyI, keyJ);
+    };
+    qsizetype i = 0;
+    while (i < n) {
+        if (!nameKey && !sizeKey) {
+            keyOf(i, keyI, scratch);
+        }
+        qsizetype j = i + 1;
+        while (j < n && sameKey(i, j)) {
+            ++j;
+        }
+        if (j > i + 1) {
+            for (qsizetype k = i; k < j; ++k) {
+                results_.push_back(quint32(k));
+            }
+        }
+        i = j;
+    }
+    bands_.resize(results_.size());
+    for (size_t k = 0; k < results_.size(); ++k) {
+        if (k == 0) {
+            bands_[k] = kBandA;
+        } else if (sameBandColumns(results_[k - 1], results_[k])) {
+            bands_[k] = bands_[k - 1];
+        } else {
+            bands_[k] = bands_[k - 1] == kBandA ? kBandB : kBandA;
+        }
+    }
+}
+
+bool DupSearch::sameBandColumns(qsizetype a, qsizetype b) const {
+    switch (options_.criterion) {
+        case 0:
+        case 1:
+        case 2:
+            return equalFolded(trimmedField(candidates_.name(a)),
+                               trimmedField(candidates_.name(b)));
+        case 6:
+            return candidates_.text(a, DupField::Type) == candidates_.text(b, DupField::Type) &&
+                   candidates_.text(a, DupField::Time) == candidates_.text(b, DupField::Time);
+        default:
+            return candidates_.size(a) == candidates_.size(b);
+    }
+}
+
+GridRow DupSearch::resultRow(qsizetype k) const {
+    const qsizetype i = results_[size_t(k)];
+    GridRow row;
+    row.data = candidates_.path(i);
+    if (options_.duplicateMode) {
+        row.cells = {candidates_.text(i, F::Name),     candidates_.text(i, F::Size),
+                     candidates_.text(i, F::Modified), candidates_.text(i, F::Time),
+                     candidates_.text(i, F::Access),   candidates_.text(i, F::Folder),
+                     candidates_.text(i, F::Type)};
+        row.band = bands_[size_t(k)];
+    } else {
+        row.cells = {candidates_.text(i, F::Size), candidates_.text(i, F::Modified),
+                     candidates_.text(i, F::Time), candidates_.text(i, F::Access),
+                     QFile::decodeName(row.data),  candidates_.text(i, F::Type)};
+    }
+    return row;
+}
+
+void DupSearch::fillGrid(GridTable& grid) const {
+    grid.beginUpdate();
+    ClearDupGrid(grid, options_.duplicateMode);
+    const qsizetype total = resultCount();
+    if (total > 0) {
+        grid.setRowCount(1);
+        std::vector<GridRow> batch;
+        batch.reserve(size_t(std::min(total, kRowBatch)));
+        for (qsizetype k = 0; k < total; ++k) {
+            batch.push_back(resultRow(k));
+            if (qsizetype(batch.size()) == kRowBatch || k + 1 == total) {
+                grid.appendRows(batch);
+                batch.clear();
+            }
+        }
+        if (!options_.duplicateMode) {
+            SortGridByNumber(grid, 1, grid.rowCount() - 1, true, kHogSizeColumn);
+        }
+    }
+    grid.endUpdate();
+}
+
+QList<QByteArray> DupRowBytes(const GridTable& grid, qsizetype row, bool duplicateMode) {
+    QList<QByteArray> cells;
+    cells.reserve(grid.columnCount());
+    for (int c = 0; c < grid.columnCount(); ++c) {
+        cells << grid.cellUtf8(c, row).toByteArray();
+    }
+    const QByteArray path = grid.rowData(row);
+    if (path.isEmpty()) {
+        return cells;
+    }
+    if (!duplicateMode) {
+        if (kHogPathColumn < cells.size()) {
+            cells[kHogPathColumn] = path;
+        }
+        return cells;
+    }
+    const qsizetype slash = path.lastIndexOf(platform::kSep);
+    if (kDupFolderColumn < cells.size()) {
+        cells[kDupNameColumn] = path.mid(slash + 1);
+        cells[kDupFolderColumn] =
+            slash <= 0 ? QByteArray(slash == 0 ? platform::kRootFolder : "") : path.left(slash);
+    }
+    return cells;
+}
+
+void DupWalkHooks::onFile(const WalkFolder& folder, const platform::DirEntry& entry) {
+    if (full_) {
+        return;
+    }
+    if (search_.addFile(folder, entry) == DupSearch::Step::Full) {
+        full_ = true;
+        ShowWarning(resourceLimitText());
+    }
+}
+
+QString DupReportTitle(const DupOptions& options, const QList<DriveEntry>& checked) {
+    const QString unit = QLatin1String(options.unit == SizeUnit::KB ? kUnitKBText : kUnitBytesText);
+    const QString n1 = QString::number(options.num1);
+    const QString n2 = QString::number(options.num2);
+    QString title = QLatin1String(options.duplicateMode ? "Duplicates " : "File Hogs ");
+    switch (options.sizeTest) {
+        case SizeTest::LargerOrEqual:
+            title += QStringLiteral("larger or equal to ") + n1 + u' ' + unit;
+            break;
+        case SizeTest::SmallerOrEqual:
+            title += QStringLiteral("smaller or equal to") + u' ' + n1 + u' ' + unit;
+            break;
+        case SizeTest::Between:
+            title += QStringLiteral("in between ") + n1 + u' ' + unit + QStringLiteral(" and ") +
+                     n2 + u' ' + unit;
+            break;
+    }
+    title += QStringLiteral(" matching ") + options.pattern;
+    title += QStringLiteral(" on drive(s) ");
+    for (const DriveEntry& e : checked) {
+        QString word;
+        if (e.isDrive()) {
+            word = platform::volumeKey(e.startFolder);
+        } else if (const std::optional<platform::Volume> v = platform::mountOf(e.startFolder)) {
+            word = platform::volumeKey(v->mountPoint);
+        } else {
+            word = e.text;
+        }
+        title += word + u' ';
+    }
+    return title;
+}
+
+}  // namespace dw

@@ -1,0 +1,196 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <span>
+#include <vector>
+
+#include "finders/dup_candidates.h"
+#include "scan/drive_entry.h"
+#include "scan/folder_walk.h"
+#include "widgets/grid_table.h"
+
+// The engine of the duplicates and file-hogs finder: its options, the per-file step
+// that turns files into candidates, the grouping of duplicates, the order of file hogs
+// and the rows of the result grid. The window (TfrmDup) and `diskwell-cli duplicates`
+// and `hogs` both run it, so they list the same rows.
+namespace dw {
+
+// How a file's size is compared with the limits.
+enum class SizeTest { LargerOrEqual, SmallerOrEqual, Between };
+enum class SizeUnit { Bytes, KB };
+
+// The texts of the options, as the window shows them.
+inline constexpr char kSizeTestLargerText[] = "Larger or equal to";
+inline constexpr char kSizeTestSmallerText[] = "Smaller or equal to";
+inline constexpr char kSizeTestBetweenText[] = "In between";
+inline constexpr char kUnitBytesText[] = "bytes";
+inline constexpr char kUnitKBText[] = "KB";
+
+// The duplicate criteria: the item of the criterion box, the order of the fields of a
+// candidate line, and the fields compared (the key), in the order they are joined.
+struct DupCriterion {
+    const char* item;
+    std::array<DupField, 7> order;
+    std::array<DupField, 4> key;
+    int keyCount;
+    std::span<const DupField> keyFields() const { return {key.data(), size_t(keyCount)}; }
+};
+inline constexpr int kDupCriterionCount = 7;
+extern const DupCriterion kDupCriteria[kDupCriterionCount];
+// The six fields of a file-hog line, in their order.
+extern const std::array<DupField, 6> kHogLineOrder;
+
+// The limits of the size boxes.
+inline constexpr int kSizeLimitMax = 10000;
+
+struct DupOptions {
+    bool duplicateMode = true;
+    int criterion = 0;  // 0 to 6 (duplicate mode)
+    SizeTest sizeTest = SizeTest::LargerOrEqual;
+    qint64 num1 = 250;
+    qint64 num2 = 250;
+    SizeUnit unit = SizeUnit::KB;
+    QString pattern = QStringLiteral("*.*");
+    qsizetype candidateLimit = DupCandidateList::kDefaultLimit;
+
+    // The limits in bytes: num1 and num2, times 1,024 when the unit is KB.
+    qint64 lo() const { return unit == SizeUnit::KB ? num1 * 1024 : num1; }
+    qint64 hi() const { return unit == SizeUnit::KB ? num2 * 1024 : num2; }
+};
+
+// The size test of the per-file step: "Larger or equal to" size >= lo, "Smaller or equal
+// to" size <= lo, "In between" lo <= size <= hi.
+bool PassesSizeTest(qint64 size, SizeTest test, qint64 lo, qint64 hi);
+
+// The error of Start when "In between" has num2 < num1.
+inline constexpr char kSecondNumberError[] =
+    "The second number must be larger or equal than the first number";
+// The warning when the candidate list cannot take another file.
+QString resourceLimitText();
+// The warning of Abort.
+inline constexpr char kAbortedText[] = "LIST INCOMPLETE ... ABORTED BY USER";
+// The information when nothing passed.
+inline constexpr char kNoFilesText[] = "No files found.";
+
+// The result grid's columns.
+inline constexpr int kDupColumnCount = 7;
+inline constexpr int kDupNameColumn = 0;
+inline constexpr int kDupSizeColumn = 1;
+inline constexpr int kDupModifiedColumn = 2;
+inline constexpr int kDupTimeColumn = 3;
+inline constexpr int kDupAccessColumn = 4;
+inline constexpr int kDupFolderColumn = 5;
+inline constexpr int kDupTypeColumn = 6;
+inline constexpr int kHogColumnCount = 6;
+inline constexpr int kHogSizeColumn = 0;
+inline constexpr int kHogPathColumn = 4;
+// The titles of the columns in duplicate mode ("Filename", "Size", ...) or file-hog mode
+// ("Size", "Modified", "Time", "Access", "FileName", "Type").
+QStringList DupColumnTitles(bool duplicateMode);
+// The column whose cell carries the mark of a row: "Filename" or "FileName".
+inline int DupMarkColumn(bool duplicateMode) {
+    return duplicateMode ? kDupNameColumn : kHogPathColumn;
+}
+// The band tags of duplicate mode; rows of kBandA are painted grey.
+inline constexpr char kBandA = 'A';
+inline constexpr char kBandB = 'B';
+
+// One scan of the finder: the per-file step collects candidates, finish() groups or
+// orders them, and the results are read as grid rows. The options are fixed for the
+// scan.
+class DupSearch {
+public:
+    explicit DupSearch(const DupOptions& options);
+
+    const DupOptions& options() const { return options_; }
+
+    enum class Step { Skipped, Added, Full };
+    // The per-file step for a file the walk handed over: Skipped when its size fails the
+    // test, Added when it became a candidate, Full when the candidate list cannot take
+    // it (the caller warns with resourceLimitText() and stops its walk).
+    Step addFile(const WalkFolder& folder, const platform::DirEntry& entry);
+
+    // After the walk: duplicate mode sorts the candidates in the criterion's line order
+    // and keeps each run of neighbouring lines whose keys agree (the key fields' texts,
+    // each without blanks and control characters at its ends, joined without separator
+    // and compared upper-cased) as results, in list order; a line whose neighbours
+    // differ is no result. File-hog mode sorts in the file-hog line order and takes all
+    // lines from the last to the first. Calling it again does nothing.
+    void finish();
+
+    qsizetype candidateCount() const { return candidates_.size(); }
+    qsizetype resultCount() const { return qsizetype(results_.size()); }
+    const DupCandidateList& candidates() const { return candidates_; }
+
+    // Result k (0 to resultCount() - 1) as a grid row: the cells of the mode's columns,
+    // the file's native path as the row's hidden value, and in duplicate mode its band
+    // tag. Bands: the first result has kBandA; every further one has the band of the one
+    // before when the compared columns agree (criteria 0 to 2: the names, upper-cased;
+    // 3 to 5: the sizes; 6: the types and the times), the other band otherwise.
+    GridRow resultRow(qsizetype k) const;
+
+    // Fills `grid` for the results: the mode's columns and titles, one row per result
+    // in result order (appended in batches), and in file-hog mode the rows sorted by
+    // size, largest first, as the "Size" sort of the grid does it (SortGridByNumber of
+    // column 0, descending). With no result the grid keeps one empty data row.
+    void fillGrid(GridTable& grid) const;
+
+    // The memory the candidate list took at most, in bytes.
+    qsizetype peakMemoryUsage() const { return candidates_.peakMemoryUsage(); }
+
+private:
+    void group();
+    void keyOf(qsizetype i, QByteArray& out, QByteArray& scratch) const;
+    bool sameBandColumns(qsizetype a, qsizetype b) const;
+
+    DupOptions options_;
+    qint64 lo_;
+    qint64 hi_;
+    DupCandidateList candidates_;
+    std::vector<quint32> results_;  // places in the candidate list, in result order
+    std::vector<char> bands_;
+    bool finished_ = false;
+};
+
+// The cells of row `row` of a result grid as exact bytes: the text cells as UTF-8, and
+// the cells that name the file from the row's native path (duplicate mode: "Filename"
+// the part after the last "/", "Folder" the part before it, "/" for the root; file-hog
+// mode: "FileName" the whole path), so a name that is not valid UTF-8 keeps its bytes.
+// Rows without a path (the title row) give their cells as UTF-8.
+QList<QByteArray> DupRowBytes(const GridTable& grid, qsizetype row, bool duplicateMode);
+
+// Sets `grid` up as the window's cleared grid: the mode's columns and titles and one
+// empty data row.
+void ClearDupGrid(GridTable& grid, bool duplicateMode);
+
+// The walk's side of a search without a window (the command line, tests): hands every
+// file to the search; when the list is full, shows the resource-limit warning through
+// the prompter and stops the walk.
+class DupWalkHooks : public WalkHooks {
+public:
+    explicit DupWalkHooks(DupSearch& search) : search_(search) {}
+    void onFile(const WalkFolder& folder, const platform::DirEntry& entry) override;
+    bool abortRequested() const override { return full_; }
+    bool listFull() const { return full_; }
+
+private:
+    DupSearch& search_;
+    bool full_ = false;
+};
+
+// The title of the printed report: "Duplicates " or "File Hogs ", the size phrase
+// ("larger or equal to 250 KB", "smaller or equal to 3 bytes", "in between 10 KB and
+// 20 KB"), " matching " and the pattern, " on drive(s) " and for every checked entry its
+// drive word followed by a blank. A drive word is the volume's key (platform::volumeKey:
+// the mount point without its leading "/" and with "/" as "_", "root" for "/"); an
+// extra folder gives the key of the volume it lies on (its own text when the mount
+// table cannot be read). Example: "Duplicates larger or equal to 250 KB matching *.* on
+// drive(s) root home ".
+QString DupReportTitle(const DupOptions& options, const QList<DriveEntry>& checked);
+
+}  // namespace dw

@@ -1,0 +1,157 @@
+#include "finders/folded_text.h"
+
+#include <QChar>
+
+namespace dw {
+
+namespace {
+
+// Values of bytes that are no valid UTF-8: above every code point (0x10FFFF).
+constexpr char32_t kInvalidBase = 0x110000;
+constexpr char32_t kEnd = 0xFFFFFFFF;
+
+char32_t upperAscii(unsigned char c) {
+    return (c >= 'a' && c <= 'z') ? char32_t(c - ('a' - 'A')) : char32_t(c);
+}
+
+// Reads one character at `p` (before `end`), returns its folded value and advances `p`.
+char32_t readFolded(const unsigned char*& p, const unsigned char* end) {
+    const unsigned char c = *p;
+    if (c < 0x80) {
+        ++p;
+        return upperAscii(c);
+    }
+    int extra = 0;
+    char32_t cp = 0;
+    char32_t min = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        extra = 1;
+        cp = c & 0x1F;
+        min = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        extra = 2;
+        cp = c & 0x0F;
+        min = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        extra = 3;
+        cp = c & 0x07;
+        min = 0x10000;
+    } else {
+        ++p;
+        return kInvalidBase + c;
+    }
+    if (end - p <= extra) {
+        ++p;
+        return kInvalidBase + c;
+    }
+    for (int i = 1; i <= extra; ++i) {
+        const unsigned char k = p[i];
+        if ((k & 0xC0) != 0x80) {
+            ++p;
+            return kInvalidBase + c;
+        }
+        cp = (cp << 6) | (k & 0x3F);
+    }
+    // Overlong forms, surrogates and values beyond Unicode are not characters.
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        ++p;
+        return kInvalidBase + c;
+    }
+    p += extra + 1;
+    return QChar::toUpper(cp);
+}
+
+class Cursor {
+public:
+    explicit Cursor(TextParts t)
+        : p_(bytes(t.first)),
+          end_(p_ + t.first.size()),
+          next_(bytes(t.second)),
+          nextEnd_(next_ + t.second.size()) {}
+
+    char32_t next() {
+        if (p_ == end_) {
+            if (next_ == nextEnd_) {
+                return kEnd;
+            }
+            p_ = next_;
+            end_ = nextEnd_;
+            next_ = nextEnd_;
+        }
+        return readFolded(p_, end_);
+    }
+
+private:
+    static const unsigned char* bytes(QByteArrayView v) {
+        return reinterpret_cast<const unsigned char*>(v.data());
+    }
+    const unsigned char* p_;
+    const unsigned char* end_;
+    const unsigned char* next_;
+    const unsigned char* nextEnd_;
+};
+
+}  // namespace
+
+int compareFolded(QByteArrayView a, QByteArrayView b) {
+    // The common case, two ASCII names, stays in this loop.
+    const auto* pa = reinterpret_cast<const unsigned char*>(a.data());
+    const auto* pb = reinterpret_cast<const unsigned char*>(b.data());
+    const auto* ea = pa + a.size();
+    const auto* eb = pb + b.size();
+    while (pa != ea && pb != eb) {
+        if ((*pa | *pb) < 0x80) {
+            const char32_t ca = upperAscii(*pa++);
+            const char32_t cb = upperAscii(*pb++);
+            if (ca != cb) {
+                return ca < cb ? -1 : 1;
+            }
+            continue;
+        }
+        const char32_t ca = readFolded(pa, ea);
+        const char32_t cb = readFolded(pb, eb);
+        if (ca != cb) {
+            return ca < cb ? -1 : 1;
+        }
+    }
+    if (pa == ea) {
+        return pb == eb ? 0 : -1;
+    }
+    return 1;
+}
+
+int compareFolded(TextParts a, TextParts b) {
+    Cursor ca(a);
+    Cursor cb(b);
+    for (;;) {
+        const char32_t x = ca.next();
+        const char32_t y = cb.next();
+        if (x != y) {
+            // kEnd is the largest value, but the shorter text comes first.
+            if (x == kEnd) {
+                return -1;
+            }
+            if (y == kEnd) {
+                return 1;
+            }
+            return x < y ? -1 : 1;
+        }
+        if (x == kEnd) {
+            return 0;
+        }
+    }
+}
+
+QByteArrayView trimmedField(QByteArrayView text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= 32) {
+        ++begin;
+    }
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 32) {
+        --end;
+    }
+    return text.sliced(begin, end - begin);
+}
+
+}  // namespace dw

@@ -1,0 +1,91 @@
+#include "finders/marked_files.h"
+
+#include "app/utility.h"
+#include "platform/paths.h"
+
+namespace dw {
+
+MarkedFiles::Batch::~Batch() {
+    if (--marks_.batchDepth_ == 0) {
+        marks_.folder_.close();
+        marks_.folderPath_.clear();
+    }
+}
+
+std::optional<qint64> MarkedFiles::lookUp(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf(platform::kSep);
+    QByteArray folder;
+    QByteArray name;
+    if (slash < 0) {
+        folder = ".";
+        name = path;
+    } else {
+        folder = slash == 0 ? QByteArray(platform::kRootFolder) : path.left(slash);
+        name = path.mid(slash + 1);
+    }
+    std::optional<qint64> result;
+    if (!name.isEmpty()) {
+        if (!folder_.isOpen() || folderPath_ != folder) {
+            folderPath_ = folder;
+            if (!folder_.open(folder)) {
+                folderPath_.clear();
+            }
+        }
+        platform::DirEntry entry;
+        if (folder_.isOpen() && folder_.stat(name, entry)) {
+            result = entry.size;
+        }
+    }
+    if (batchDepth_ == 0) {
+        folder_.close();
+        folderPath_.clear();
+    }
+    return result;
+}
+
+void MarkedFiles::mark(const QByteArray& path) {
+    Entry& e = entries_[path];
+    if (++e.rows > 1) {
+        return;
+    }
+    order_.append(path);
+    if (const std::optional<qint64> size = lookUp(path)) {
+        e.counted = true;
+        e.size = *size;
+        ++count_;
+        total_ += *size;
+    }
+}
+
+void MarkedFiles::unmark(const QByteArray& path) {
+    const auto it = entries_.find(path);
+    if (it == entries_.end()) {
+        return;
+    }
+    if (--it->rows > 0) {
+        return;
+    }
+    if (it->counted) {
+        --count_;
+        total_ -= it->size;
+    }
+    entries_.erase(it);
+    order_.removeOne(path);
+}
+
+void MarkedFiles::clear() {
+    entries_.clear();
+    order_.clear();
+    count_ = 0;
+    total_ = 0;
+}
+
+QString MarkedFiles::statusText() const {
+    return statusText(count_, total_);
+}
+
+QString MarkedFiles::statusText(qint64 count, qint64 totalBytes) {
+    return QStringLiteral("%1 files %2 bytes").arg(count).arg(FormatThousands(totalBytes));
+}
+
+}  // namespace dw

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+#include "platform/dir_reader.h"
+
+namespace dw {
+
+// The files marked in a finder's result list (its `lbDeleted`), with the marked count
+// and total: what the deletion panel receives.
+//
+// Files are native paths, compared exactly (byte for byte: Linux names are
+// case-sensitive, and a name may hold any byte). A file that several rows of the list
+// show (the same folder reached twice) is marked through each of its rows but listed
+// and counted once: it stays in the list until the last of its rows is unmarked.
+// Marking looks the file up on disk without following a link: a file found adds 1 to
+// the count and its size to the total; a file not found (it has gone) is listed but
+// adds nothing. Unmarking takes off exactly what marking added, so the totals never
+// drift or go below zero when a file changes or vanishes in between.
+class MarkedFiles {
+public:
+    MarkedFiles() = default;
+    MarkedFiles(const MarkedFiles&) = delete;
+    MarkedFiles& operator=(const MarkedFiles&) = delete;
+
+    // One row showing `path` was marked / unmarked. Unmarking a path that is not
+    // marked does nothing.
+    void mark(const QByteArray& path);
+    void unmark(const QByteArray& path);
+    bool isMarked(const QByteArray& path) const { return entries_.contains(path); }
+
+    // Forgets every mark.
+    void clear();
+
+    // The marked files, each once, in the order they were first marked.
+    const QList<QByteArray>& paths() const { return order_; }
+    // Files found when they were marked, and the sum of their sizes (64-bit).
+    qint64 count() const { return count_; }
+    qint64 totalBytes() const { return total_; }
+
+    // "%d files %s bytes": the count and FormatThousands of the total, as the status
+    // line shows them ("3 files 1,234,567 bytes").
+    QString statusText() const;
+    static QString statusText(qint64 count, qint64 totalBytes);
+
+    // While a Batch lives, the folder of the last file looked up stays open, so marking
+    // all the rows of a list opens each folder once rather than once per file.
+    class Batch {
+    public:
+        explicit Batch(MarkedFiles& marks) : marks_(marks) { ++marks_.batchDepth_; }
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        MarkedFiles& marks_;
+    };
+
+    // The size of the file at `path` as it is on disk now (a link's own size, 0 for a
+    // folder), or nullopt when there is no such entry.
+    std::optional<qint64> lookUp(const QByteArray& path);
+
+private:
+    struct Entry {
+        int rows = 0;
+        bool counted = false;
+        qint64 size = 0;
+    };
+
+    QHash<QByteArray, Entry> entries_;
+    QList<QByteArray> order_;
+    qint64 count_ = 0;
+    qint64 total_ = 0;
+    platform::DirReader folder_;
+    QByteArray folderPath_;
+    int batchDepth_ = 0;
+};
+
+}  // namespace dw

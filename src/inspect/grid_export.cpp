@@ -1,0 +1,175 @@
+#include "inspect/grid_export.h"
+
+#include <QFile>
+
+#include "widgets/grid_table.h"
+
+namespace dw {
+
+namespace {
+
+// The length of the valid UTF-8 sequence at `p`, or 0 when the byte there starts none.
+int utf8SequenceLength(const unsigned char* p, const unsigned char* end) {
+    const unsigned char c = *p;
+    int extra = 0;
+    if (c < 0x80) {
+        return 1;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+        extra = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        extra = 2;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        extra = 3;
+    } else {
+        return 0;
+    }
+    if (end - p <= extra) {
+        return 0;
+    }
+    for (int i = 1; i <= extra; ++i) {
+        if ((p[i] & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    // Overlong forms, surrogates and values beyond U+10FFFF.
+    if ((c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] >= 0xA0) || (c == 0xF0 && p[1] < 0x90) ||
+        (c == 0xF4 && p[1] >= 0x90)) {
+        return 0;
+    }
+    return extra + 1;
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
+
+bool rowIsEmpty(const GridTable& grid, qsizetype row) {
+    for (int c = 0; c < grid.columnCount(); ++c) {
+        if (!grid.cellUtf8(c, row).isEmpty()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+QStringList ClipboardLines(const GridTable& grid, ClipboardForm form, bool keepEmpty) {
+    QStringList lines;
+    if (form == ClipboardForm::FilenamesOnly) {
+        for (qsizetype r = 1; r < grid.rowCount(); ++r) {
+            const QByteArrayView path = grid.rowDataView(r);
+            if (path.isEmpty() && !keepEmpty) {
+                continue;
+            }
+            lines << QFile::decodeName(path.toByteArray());
+        }
+        return lines;
+    }
+    for (qsizetype r = 0; r < grid.rowCount(); ++r) {
+        if (!keepEmpty && rowIsEmpty(grid, r)) {
+            continue;
+        }
+        lines << grid.rowCells(r).join(u'\t');
+    }
+    return lines;
+}
+
+QString ClipboardText(const GridTable& grid, ClipboardForm form, bool keepEmpty) {
+    return ClipboardLines(grid, form, keepEmpty).join(u'\n');
+}
+
+QByteArray TsvEscape(QByteArrayView bytes) {
+    static const char kHex[] = "0123456789ABCDEF";
+    QByteArray out;
+    out.reserve(bytes.size() + 8);
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = p + bytes.size();
+    while (p < end) {
+        const unsigned char c = *p;
+        switch (c) {
+            case '\t':
+                out += "\\t";
+                ++p;
+                continue;
+            case '\n':
+                out += "\\n";
+                ++p;
+                continue;
+            case '\r':
+                out += "\\r";
+                ++p;
+                continue;
+            case '\\':
+                out += "\\\\";
+                ++p;
+                continue;
+            default:
+                break;
+        }
+        const int length = utf8SequenceLength(p, end);
+        if (length == 0) {
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 0x0F];
+            ++p;
+        } else {
+            out.append(reinterpret_cast<const char*>(p), length);
+            p += length;
+        }
+    }
+    return out;
+}
+
+QByteArray TsvUnescape(QByteArrayView text) {
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\\' || i + 1 >= text.size()) {
+            out += c;
+            continue;
+        }
+        const char next = text[i + 1];
+        if (next == 't') {
+            out += '\t';
+        } else if (next == 'n') {
+            out += '\n';
+        } else if (next == 'r') {
+            out += '\r';
+        } else if (next == '\\') {
+            out += '\\';
+        } else if (next == 'x' && i + 3 < text.size() && hexValue(text[i + 2]) >= 0 &&
+                   hexValue(text[i + 3]) >= 0) {
+            out += char(hexValue(text[i + 2]) * 16 + hexValue(text[i + 3]));
+            i += 2;
+        } else {
+            out += c;
+            continue;
+        }
+        ++i;
+    }
+    return out;
+}
+
+QByteArray TsvLine(const QList<QByteArray>& cells) {
+    QByteArray line;
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        if (i > 0) {
+            line += '\t';
+        }
+        line += TsvEscape(cells[i]);
+    }
+    return line;
+}
+
+}  // namespace dw

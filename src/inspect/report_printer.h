@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QFont>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QPrinter;
+
+// Printing of the plain-text reports: the lines of report_lines.h painted page by page
+// on a printer chosen in the print dialog (a real printer or a PDF file).
+namespace dw {
+
+class GridTable;
+
+// `family` at `points` points; where that family is not installed, the system's
+// fixed-pitch font at that size, so the columns of a report stay aligned.
+QFont ReportFont(const QString& family, int points);
+
+// Paints `lines` on `printer` in `font`, top to bottom, one line below the other; a line
+// that no longer fits on the page starts a new page, and a line is cut at the right edge
+// of the printable area. With `expandTabs` a TAB moves to the next multiple of eight
+// characters. Shows the wait cursor while it paints. Returns true when every line was
+// painted and the job closed; when the printer cannot be opened or a page cannot be
+// started, shows kPrintErrorText in an error box without sound (through the prompter),
+// paints nothing more, closes the job and returns false.
+bool PrintReportLines(QPrinter& printer, const QStringList& lines, const QFont& font,
+                      bool expandTabs);
+
+// The grid report: GridReportLines of `grid` (its column widths in pixels in
+// `columnWidths`) under `title`, dated now, in "Courier New" 8 points. The caller has
+// shown the print dialog. Returns as PrintReportLines does.
+bool PrintGridReport(QPrinter& printer, const GridTable& grid, const QList<int>& columnWidths,
+                     const QString& title);
+
+// The list report: ListReportLines of `list` under `title`, dated now, in "Courier"
+// 8 points, TAB characters printed as tabs. Returns as PrintReportLines does.
+bool PrintListReport(QPrinter& printer, const QStringList& list, const QString& title);
+
+}  // namespace dw
