@@ -21,6 +21,7 @@
 #include "app/utility.h"
 #include "platform/event_pump.h"
 #include "safety/no_delete_window.h"
+#include "safety/unzip_it.h"
 #include "widgets/backdrop.h"
 
 namespace dw {
@@ -298,8 +299,11 @@ void TfrmMain::openTool(Tool tool) {
             break;
         case Tool::ClearInternetFiles:
             break;
-        case Tool::UnzipArchives:
+        case Tool::UnzipArchives: {
+            TfrmUnZipIt window(this, DefaultZipPath);
+            window.exec();
             break;
+        }
         case Tool::BuildSafeHarbor:
             btBuildClick();
             break;

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QLineEdit;
+class QToolButton;
+
+namespace dw {
+
+// The archive options `TfrmZipOptions` ("Archive Zip File Options"), shown before every
+// zip run: the folder archives go to (read-only field, changed with the folder browser)
+// and the comment put into the archives (at most 80 characters). Both are read from the
+// settings ("ZipFile": "Path", "Comment") when the dialog is shown and written back
+// whenever it closes, by OK or by Cancel; the run goes on only after OK.
+class TfrmZipOptions : public QDialog {
+    Q_OBJECT
+
+public:
+    // `defaultZipPath`, when given, is the program's DefaultZipPath: set from the
+    // settings on show and from the folder field on close. Not owned.
+    explicit TfrmZipOptions(QWidget* parent = nullptr, QString* defaultZipPath = nullptr);
+
+    // Fills the fields from the settings (the folder defaults to defaultZipFolder(),
+    // the comment to empty). Runs when the dialog is shown.
+    void readSettings();
+    // Stores the fields in the settings, DefaultZipPath and comment(). Runs at close;
+    // a settings file that cannot be written is reported.
+    void writeSettings();
+
+    // The folder and comment as they were when the dialog closed (or as read).
+    QString zipPath() const { return zipPath_; }
+    QString comment() const { return comment_; }
+
+    // The folder browser beside the folder field ("Location of archive zip files").
+    void SpeedButton1Click();
+
+    QLineEdit* Edit1 = nullptr;  // the folder
+    QLineEdit* Edit2 = nullptr;  // the comment
+    QToolButton* SpeedButton1 = nullptr;
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QString* defaultZipPath_;
+    QString zipPath_;
+    QString comment_;
+    bool read_ = false;
+};
+
+}  // namespace dw
