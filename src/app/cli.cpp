@@ -5,6 +5,7 @@
 
 #include "app/cli_duplicates.h"
 #include "app/cli_protected.h"
+#include "app/cli_restore.h"
 #include "app/cli_walk.h"
 
 namespace dw::cli {
@@ -25,6 +26,8 @@ const Command kCommands[] = {
     {"hogs", "list the files of a size range, largest first", runHogs, hogsUsage},
     {"protected", "tell whether the Safe Harbor protects files and folders", runProtected,
      protectedUsage},
+    {"restore", "put the files of a Diskwell archive back in their places", runRestore,
+     restoreUsage},
 };
 
 const Command* findCommand(const QByteArray& name) {
