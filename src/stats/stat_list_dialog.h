@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QLabel;
+class QPushButton;
+
+namespace dw {
+
+class TypeList;
+
+// "File types": the editor of one of the statistics' stored type lists ("Include" or
+// "Exclude"), opened modally by the drive and type dialog. It reads the list when first
+// shown and, however it is closed ("Close", Esc, the close box), stores it and closes
+// with QDialog::Accepted.
+class TfrmStatList : public QDialog {
+    Q_OBJECT
+
+public:
+    // `listName`: "Include" or "Exclude".
+    explicit TfrmStatList(const QString& listName, QWidget* parent = nullptr);
+    ~TfrmStatList() override;
+
+    const QString& listName() const { return listName_; }
+
+    TypeList* PickList1 = nullptr;
+    QLabel* lblCount = nullptr;
+    QPushButton* btAdd = nullptr;
+    QPushButton* btDelete = nullptr;
+    QPushButton* btClear = nullptr;
+    QPushButton* btClose = nullptr;
+
+    // Loads the list (ReadStatFilesFromDisk) and shows its count ("N available").
+    void FormShow();
+    // "&Add": the extension picker; its choice is added, each line once.
+    void btAddClick();
+    // "&Delete": removes the selected lines, more than one only after "Really delete N
+    // extensions?" is answered Yes.
+    void btDeleteClick();
+    // "&Clear all": empties the list after "Really clear out all extensions?" is answered
+    // Yes.
+    void btClearClick();
+    // "Close", Esc, the close box: stores the list (WriteStatFilesToDisk; an error box
+    // when that fails) and closes with Accepted.
+    void btCloseClick();
+
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void updateCount();
+
+    QString listName_;
+    bool shownOnce_ = false;
+};
+
+}  // namespace dw
