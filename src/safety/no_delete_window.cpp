@@ -140,9 +140,17 @@ TfrmNoDelete::TfrmNoDelete(QWidget* parent) : QDialog(parent) {
     auto* typeSide = new QVBoxLayout;
     typeSide->addWidget(BitBtn1);
     typeSide->addStretch();
-    auto* typeLayout = new QHBoxLayout(types);
-    typeLayout->addWidget(PickList1, 1);
-    typeLayout->addLayout(typeSide);
+    auto* typeCaption = new QLabel(
+        QStringLiteral("Files with these extensions or names are never deleted without your "
+                       "consent:"),
+        types);
+    typeCaption->setWordWrap(true);
+    auto* typeRow = new QHBoxLayout;
+    typeRow->addWidget(PickList1, 1);
+    typeRow->addLayout(typeSide);
+    auto* typeLayout = new QVBoxLayout(types);
+    typeLayout->addWidget(typeCaption);
+    typeLayout->addLayout(typeRow, 1);
     PageControl1->addTab(types, QStringLiteral("File types not to delete"));
 
     btClose = new QPushButton(QStringLiteral("Close"), this);

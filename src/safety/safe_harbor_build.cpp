@@ -201,7 +201,24 @@ QByteArray SafeHarborBuild::folderOfValue(QByteArrayView text) {
         !text.startsWith(platform::kSep)) {
         return {};
     }
-    return text.first(text.lastIndexOf(platform::kSep) + 1).toByteArray();
+    const QByteArrayView folder = text.first(text.lastIndexOf(platform::kSep) + 1);
+    // "//" (a comment marker as often as a path) and "/./" name the folder without them;
+    // kept, they would list one folder under several spellings.
+    QByteArray clean;
+    clean.reserve(folder.size());
+    for (qsizetype i = 0; i < folder.size(); ++i) {
+        const char c = folder[i];
+        if (c == platform::kSep && clean.endsWith(platform::kSep)) {
+            continue;
+        }
+        if (c == '.' && clean.endsWith(platform::kSep) && i + 1 < folder.size() &&
+            folder[i + 1] == platform::kSep) {
+            ++i;
+            continue;
+        }
+        clean.append(c);
+    }
+    return clean;
 }
 
 bool SafeHarborBuild::isFolderOnDisk(const QByteArray& folder) {

@@ -95,8 +95,10 @@ public:
 
     // The folder a value text names, by its shape: the text must be longer than 3
     // characters, hold no ";" and no ":", and begin with "/"; its folder is the text up
-    // to and including its last "/". The empty text for any other value.
-    // "/usr/lib/app/run %U" gives "/usr/lib/app/"; "a/b", "/x;/y", "/a:b/c", "//" give "".
+    // to and including its last "/", with runs of "/" made one and "." components left
+    // out. The empty text for any other value.
+    // "/usr/lib/app/run %U" gives "/usr/lib/app/", "//usr/./lib/x" gives "/usr/lib/";
+    // "a/b", "/x;/y", "/a:b/c", "//" give "".
     static QByteArray folderOfValue(QByteArrayView text);
 
     // The value test on one text: adds its folder and returns true when it passes.

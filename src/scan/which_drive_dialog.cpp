@@ -100,8 +100,11 @@ TfrmWhichDrive::TfrmWhichDrive(QWidget* parent) : QDialog(parent) {
     btNext2 = makeButton(page2, "btNext2", QStringLiteral("&Next >>"));
     connect(btPrevious2, &QPushButton::clicked, this, [this] { showPage(0); });
     connect(btNext2, &QPushButton::clicked, this, &TfrmWhichDrive::btNext2Click);
+    auto* cancel2 = makeButton(page2, "btCancel2", QStringLiteral("Cancel"));
+    connect(cancel2, &QPushButton::clicked, this, &QDialog::reject);
     auto* row2 = new QHBoxLayout;
     row2->addStretch();
+    row2->addWidget(cancel2);
     row2->addWidget(btPrevious2);
     row2->addWidget(btNext2);
     auto* layout2 = new QVBoxLayout(page2);
@@ -146,6 +149,9 @@ TfrmWhichDrive::TfrmWhichDrive(QWidget* parent) : QDialog(parent) {
     row3->addWidget(lblOf);
     row3->addStretch();
     row3->addWidget(btEdit);
+    auto* cancel3 = makeButton(page3, "btCancel3", QStringLiteral("Cancel"));
+    connect(cancel3, &QPushButton::clicked, this, &QDialog::reject);
+    row3->addWidget(cancel3);
     row3->addWidget(btPrevious3);
     row3->addWidget(btOK);
     auto* layout3 = new QVBoxLayout(page3);

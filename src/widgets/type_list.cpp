@@ -54,6 +54,9 @@ private:
 TypeList::TypeList(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSortingEnabled(true);
+    setUniformItemSizes(true);
+    // Long descriptions are cut short in their column; the list never scrolls sideways.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setItemDelegate(new TypeLineDelegate(this));
 }
 

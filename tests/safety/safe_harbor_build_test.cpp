@@ -45,6 +45,10 @@ TEST(SafeHarborBuild, ShapeOfAValue) {
         {"relative/path/x", ""},
         {" /opt/x/y", ""},  // values are trimmed before, not here
         {"/opt/app/app /data/x", "/opt/app/app /data/"},
+        {"// a comment", "/"},
+        {"//usr/./lib//./x.so", "/usr/lib/"},
+        {"/usr/lib/../share/x", "/usr/lib/../share/"},
+        {"/opt/.hidden/./.x", "/opt/.hidden/"},
         {"", ""},
     };
     for (const auto& c : cases) {
