@@ -24,6 +24,7 @@ constexpr Topic kTopics[] = {
     {1010, "main-window.html"},
     {1020, "safe-harbor.html"},
     {1030, "settings.html"},
+    {1040, "archives.html"},
 };
 
 }  // namespace

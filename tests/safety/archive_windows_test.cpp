@@ -15,7 +15,9 @@
 
 #include <functional>
 
+#include "app/help_viewer.h"
 #include "app/main_window.h"
+#include "app/resources.h"
 #include "app/settings_sections.h"
 #include "app/settings_store.h"
 #include "archive_fixtures.h"
@@ -385,6 +387,18 @@ TEST_F(UnzipWindow, TheMainWindowsUnzipButtonOpensTheRestoreWindowWithoutTheGate
     unzip->click();
     EXPECT_EQ(seenFolder, QFile::decodeName(zips_.root()));
     EXPECT_TRUE(prompter.boxes().isEmpty());
+}
+
+TEST(ArchiveHelp, TheGuideHasAPageOnArchivesWithATopicOfItsOwn) {
+    ensureResources();
+    const QUrl url = HelpViewer::topicUrl(1040);
+    EXPECT_TRUE(url.toString().endsWith(QLatin1String("archives.html")))
+        << url.toString().toStdString();
+    QFile page(QStringLiteral(":/help/archives.html"));
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(page.readAll());
+    EXPECT_TRUE(text.contains(QLatin1String("Drive-home-TempClean10Dec261533.zip")));
+    EXPECT_TRUE(text.contains(QLatin1String("diskwell-cli restore")));
 }
 
 }  // namespace
