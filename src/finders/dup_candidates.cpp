@@ -69,6 +69,58 @@ std::vector<quint32> rankTexts(const std::vector<qint32>& ids,
     return ranks;
 }
 
+// Keys of 128 bits for sorting: compared as numbers, shifted as one.
+__extension__ typedef unsigned __int128 U128;
+
+// The size texts of a simple locale (ThousandsText::isSimple) are made of eleven
+// characters: ten digits and one separator. Numbered 1 to 11 in the order of their codes,
+// with 0 for the end, each fits in 4 bits, and a text of `chars` characters at most
+// becomes a number of 4 * `chars` bits in the order of the texts.
+class SizeTextKey {
+public:
+    explicit SizeTextKey(const ThousandsText& thousands) : thousands_(thousands) {
+        std::array<char16_t, 11> sorted{};
+        for (int d = 0; d < 10; ++d) {
+            sorted[size_t(d)] = char16_t(thousands.zero() + d);
+        }
+        sorted[10] = thousands.group();
+        std::sort(sorted.begin(), sorted.end());
+        const auto code = [&](char16_t c) {
+            return quint8(std::find(sorted.begin(), sorted.end(), c) - sorted.begin() + 1);
+        };
+        for (int d = 0; d < 10; ++d) {
+            digitCode_[size_t(d)] = code(char16_t(thousands.zero() + d));
+        }
+        groupCode_ = code(thousands.group());
+    }
+
+    int length(qint64 size) const {
+        char16_t reversed[32];
+        return thousands_.reversedDigits(quint64(size), reversed);
+    }
+
+    U128 operator()(qint64 size, int chars) const {
+        char16_t reversed[32];
+        const int length = thousands_.reversedDigits(quint64(size), reversed);
+        U128 key = 0;
+        for (int c = 0; c < chars; ++c) {
+            quint8 v = 0;
+            if (c < length) {
+                const char16_t ch = reversed[length - 1 - c];
+                v = ch == thousands_.group() ? groupCode_
+                                             : digitCode_[size_t(ch - thousands_.zero())];
+            }
+            key = (key << 4) | v;
+        }
+        return key;
+    }
+
+private:
+    const ThousandsText& thousands_;
+    std::array<quint8, 10> digitCode_{};
+    quint8 groupCode_ = 0;
+};
+
 int compareNumbers(quint32 a, quint32 b) {
     return a < b ? -1 : (a > b ? 1 : 0);
 }
@@ -94,6 +146,7 @@ void DupCandidateList::clear() {
     types_.clear();
     typesUtf8_.clear();
     typeByExtension_.clear();
+    typeSlots_.fill(TypeSlot());
     dateTextIds_.clear();
     timeTextIds_.clear();
     dateTexts_.clear();
@@ -122,6 +175,30 @@ QByteArrayView DupCandidateList::nameOf(const Record& r) const {
 quint32 DupCandidateList::typeOf(QByteArrayView name) {
     const qsizetype dot = name.lastIndexOf('.');
     const QByteArrayView ext = dot < 0 ? QByteArrayView() : name.sliced(dot);
+    // Most files share a few extensions: a small table answers them without hashing a
+    // new QByteArray for every file.
+    TypeSlot* slot = nullptr;
+    if (ext.size() <= TypeSlot::kMaxBytes) {
+        quint32 h = 2166136261u;
+        for (const char c : ext) {
+            h = (h ^ quint8(c)) * 16777619u;
+        }
+        slot = &typeSlots_[h % typeSlots_.size()];
+        if (slot->id != TypeSlot::kEmpty && slot->length == ext.size() &&
+            std::memcmp(slot->bytes, ext.data(), size_t(ext.size())) == 0) {
+            return slot->id;
+        }
+    }
+    const quint32 id = typeOfExtension(ext);
+    if (slot) {
+        slot->id = id;
+        slot->length = quint8(ext.size());
+        std::memcpy(slot->bytes, ext.data(), size_t(ext.size()));
+    }
+    return id;
+}
+
+quint32 DupCandidateList::typeOfExtension(QByteArrayView ext) {
     const QByteArray key = ext.toByteArray();
     const auto it = typeByExtension_.constFind(key);
     if (it != typeByExtension_.constEnd()) {
@@ -254,7 +331,8 @@ QString DupCandidateList::text(qsizetype i, DupField field) const {
     const Record& r = at(i);
     switch (field) {
         case DupField::Name:
-            return QFile::decodeName(nameOf(r).toByteArray());
+            // QFile::decodeName, without copying the bytes first.
+            return QString::fromUtf8(nameOf(r));
         case DupField::Size:
             return thousands_(r.size);
         case DupField::Modified:
@@ -271,6 +349,68 @@ QString DupCandidateList::text(qsizetype i, DupField field) const {
             return QFile::decodeName(path(i));
     }
     return {};
+}
+
+namespace {
+
+// QFile::decodeName of the parts joined, into `out`: ASCII is widened in place, anything
+// else goes through the decoder.
+void decodeInto(QByteArrayView first, QByteArrayView second, QString& out) {
+    bool ascii = true;
+    for (const QByteArrayView part : {first, second}) {
+        for (const char c : part) {
+            ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+        }
+    }
+    if (!ascii) {
+        if (second.isEmpty()) {
+            out = QString::fromUtf8(first);
+        } else {
+            QByteArray joined;
+            joined.reserve(first.size() + second.size());
+            joined.append(first);
+            joined.append(second);
+            out = QString::fromUtf8(joined);
+        }
+        return;
+    }
+    out.resize(first.size() + second.size());
+    QChar* p = out.data();
+    for (const QByteArrayView part : {first, second}) {
+        for (const char c : part) {
+            *p++ = QLatin1Char(c);
+        }
+    }
+}
+
+}  // namespace
+
+void DupCandidateList::textInto(qsizetype i, DupField field, QString& out) const {
+    const Record& r = at(i);
+    switch (field) {
+        case DupField::Name:
+            decodeInto(nameOf(r), {}, out);
+            return;
+        case DupField::Path:
+            decodeInto(folderPrefixes_[r.folder], nameOf(r), out);
+            return;
+        case DupField::Size:
+            if (thousands_.isSimple() && r.size >= 0) {
+                char16_t reversed[32];
+                const int length = thousands_.reversedDigits(quint64(r.size), reversed);
+                out.resize(length);
+                QChar* p = out.data();
+                for (int c = length - 1; c >= 0; --c) {
+                    *p++ = QChar(reversed[c]);
+                }
+                return;
+            }
+            out = text(i, field);
+            return;
+        default:
+            out = text(i, field);
+            return;
+    }
 }
 
 void DupCandidateList::appendBytes(qsizetype i, DupField field, QByteArray& out) const {
@@ -306,6 +446,51 @@ void DupCandidateList::appendBytes(qsizetype i, DupField field, QByteArray& out)
     }
 }
 
+std::vector<quint32> DupCandidateList::sizeRanks() const {
+    // The distinct sizes in the order of their texts, and each candidate's place there:
+    // for locales whose size texts do not fit SizeTextKey.
+    std::vector<qint64> sizes;
+    sizes.reserve(size_t(count_));
+    for (quint32 n = 0; n < quint32(count_); ++n) {
+        sizes.push_back(record(n).size);
+    }
+    std::sort(sizes.begin(), sizes.end());
+    sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
+    std::vector<quint32> byText(sizes.size());
+    for (quint32 k = 0; k < byText.size(); ++k) {
+        byText[k] = k;
+    }
+    {
+        QByteArray texts;
+        std::vector<quint32> ends;
+        ends.reserve(sizes.size());
+        char buffer[ThousandsText::kMaxUtf8];
+        for (qint64 size : sizes) {
+            texts.append(buffer, thousands_.toUtf8(size, buffer));
+            ends.push_back(quint32(texts.size()));
+        }
+        const auto textOf = [&](size_t k) {
+            const quint32 begin = k == 0 ? 0 : ends[k - 1];
+            return QByteArrayView(texts.constData() + begin, ends[k] - begin);
+        };
+        std::sort(byText.begin(), byText.end(),
+                  [&](quint32 a, quint32 b) { return compareFolded(textOf(a), textOf(b)) < 0; });
+        notePeak(qsizetype(sizes.capacity() * 8 + texts.capacity() +
+                           (ends.capacity() + byText.capacity()) * 4));
+    }
+    // Different sizes have different texts, so a size's rank is its text's place.
+    std::vector<quint32> rankOfSize(sizes.size());
+    for (quint32 k = 0; k < byText.size(); ++k) {
+        rankOfSize[byText[k]] = k;
+    }
+    std::vector<quint32> ranks(static_cast<size_t>(count_));
+    for (quint32 n = 0; n < quint32(count_); ++n) {
+        const auto it = std::lower_bound(sizes.begin(), sizes.end(), record(n).size);
+        ranks[n] = rankOfSize[size_t(it - sizes.begin())];
+    }
+    return ranks;
+}
+
 void DupCandidateList::sortLines(std::span<const DupField> fields) {
     if (count_ < 2 || fields.empty()) {
         return;
@@ -315,50 +500,30 @@ void DupCandidateList::sortLines(std::span<const DupField> fields) {
     };
 
     // Everything but names and paths is compared by rank: the place of its text among
-    // the distinct texts of that field, made once. Only names and paths are compared as
-    // text while sorting.
+    // the distinct texts of that field, made once.
+    // Sizes go into the keys as their texts where the locale makes them simply, else as
+    // the ranks of their texts.
+    std::vector<quint32> sizeRank;
+    const SizeTextKey sizeText(thousands_);
+    bool sizeByText = false;
+    int sizeChars = 0;
     if (has(DupField::Size)) {
-        std::vector<qint64> sizes;
-        sizes.reserve(size_t(count_));
+        qint64 smallest = 0;
+        qint64 largest = 0;
         for (quint32 n = 0; n < quint32(count_); ++n) {
-            sizes.push_back(record(n).size);
+            smallest = std::min(smallest, record(n).size);
+            largest = std::max(largest, record(n).size);
         }
-        std::sort(sizes.begin(), sizes.end());
-        sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
-        // The texts of the distinct sizes, back to back.
-        QByteArray texts;
-        std::vector<quint32> ends;
-        ends.reserve(sizes.size());
-        char buffer[ThousandsText::kMaxUtf8];
-        for (qint64 s : sizes) {
-            texts.append(buffer, thousands_.toUtf8(s, buffer));
-            ends.push_back(quint32(texts.size()));
-        }
-        const auto textOf = [&](size_t k) {
-            const quint32 begin = k == 0 ? 0 : ends[k - 1];
-            return QByteArrayView(texts.constData() + begin, ends[k] - begin);
-        };
-        std::vector<quint32> byText(sizes.size());
-        for (quint32 k = 0; k < byText.size(); ++k) {
-            byText[k] = k;
-        }
-        std::sort(byText.begin(), byText.end(),
-                  [&](quint32 a, quint32 b) { return compareFolded(textOf(a), textOf(b)) < 0; });
-        // Different sizes have different texts, so a size's rank is its text's place.
-        std::vector<quint32> rank(sizes.size());
-        for (quint32 k = 0; k < byText.size(); ++k) {
-            rank[byText[k]] = k;
-        }
-        const auto extra = qsizetype(sizes.capacity() * sizeof(qint64) + texts.capacity() +
-                                     (ends.capacity() + byText.capacity() + rank.capacity()) * 4);
-        notePeak(extra);
-        for (quint32 n = 0; n < quint32(count_); ++n) {
-            Record& r = record(n);
-            const auto it = std::lower_bound(sizes.begin(), sizes.end(), r.size);
-            r.sizeRank = rank[size_t(it - sizes.begin())];
+        sizeByText = thousands_.isSimple() && smallest >= 0;
+        if (sizeByText) {
+            sizeChars = sizeText.length(largest);
+        } else {
+            sizeRank = sizeRanks();
         }
     }
-
+    const auto sizeKey = [&](quint32 n) -> U128 {
+        return sizeByText ? sizeText(record(n).size, sizeChars) : U128(sizeRank[n]);
+    };
     std::vector<quint32> dateRank;
     std::vector<quint32> timeRank;
     std::vector<quint32> typeRank;
@@ -390,16 +555,38 @@ void DupCandidateList::sortLines(std::span<const DupField> fields) {
         }
         folderRank = rankTexts(ids, paths);
     }
-    notePeak(qsizetype(
-        (dateRank.capacity() + timeRank.capacity() + typeRank.capacity() + folderRank.capacity()) *
-        sizeof(quint32)));
+    const auto textOf = [&](DupField f, const Record& r) {
+        return f == DupField::Name ? TextParts{nameOf(r), {}}
+                                   : TextParts{folderPrefix(r.folder), nameOf(r)};
+    };
+    // The bytes every text of the name or path field begins with need no comparing (the
+    // folder a walk started from begins every path).
+    qsizetype textSkip = 0;
+    for (DupField f : fields) {
+        if (f != DupField::Name && f != DupField::Path) {
+            continue;
+        }
+        const TextParts first = textOf(f, record(0));
+        textSkip = first.first.size() + first.second.size();
+        for (quint32 n = 1; n < quint32(count_) && textSkip > 0; ++n) {
+            textSkip = commonPrefixBytes(first, textOf(f, record(n)), textSkip);
+        }
+        break;
+    }
 
-    const auto compareField = [&](DupField f, const Record& a, const Record& b) -> int {
+    const auto compareField = [&](DupField f, quint32 x, quint32 y) -> int {
+        const Record& a = record(x);
+        const Record& b = record(y);
         switch (f) {
             case DupField::Name:
-                return compareFolded(nameOf(a), nameOf(b));
-            case DupField::Size:
-                return compareNumbers(a.sizeRank, b.sizeRank);
+            case DupField::Path:
+                return compareFolded(skipBytes(textOf(f, a), textSkip),
+                                     skipBytes(textOf(f, b), textSkip));
+            case DupField::Size: {
+                const U128 a = sizeKey(x);
+                const U128 b = sizeKey(y);
+                return a < b ? -1 : (a > b ? 1 : 0);
+            }
             case DupField::Modified:
                 return compareNumbers(dateRank[dateKey(a.modified)], dateRank[dateKey(b.modified)]);
             case DupField::Time:
@@ -410,25 +597,131 @@ void DupCandidateList::sortLines(std::span<const DupField> fields) {
                 return compareNumbers(folderRank[a.folder], folderRank[b.folder]);
             case DupField::Type:
                 return compareNumbers(typeRank[a.type], typeRank[b.type]);
-            case DupField::Path:
-                return compareFolded(TextParts{folderPrefix(a.folder), nameOf(a)},
-                                     TextParts{folderPrefix(b.folder), nameOf(b)});
         }
         return 0;
     };
-    // Candidate numbers are unique, so the last comparison makes the order total and the
-    // result the same as a stable sort's, without a stable sort's buffer.
-    std::sort(order_.begin(), order_.end(), [&](quint32 x, quint32 y) {
-        const Record& a = record(x);
-        const Record& b = record(y);
-        for (DupField f : fields) {
-            const int c = compareField(f, a, b);
+    // The fields the keys do not hold whole, from the first one cut short: every
+    // candidate's key stops at the same field, so equal keys mean equal fields before it.
+    size_t openField = 0;
+    const auto fullLess = [&](quint32 x, quint32 y) {
+        for (size_t f = openField; f < fields.size(); ++f) {
+            const int c = compareField(fields[f], x, y);
             if (c != 0) {
                 return c < 0;
             }
         }
+        // Candidate numbers are unique, so this makes the order total and the result
+        // the same as a stable sort's, without a stable sort's buffer.
         return x < y;
+    };
+
+    // Most comparisons are settled by a 128-bit key made once per candidate: the ranks
+    // of the fields in line order and the first characters of the name or path where it
+    // stands. Keys keep the order of the whole lines, so only candidates with equal keys
+    // are compared field by field.
+    const auto bitsFor = [](quint32 largest) {
+        int bits = 1;
+        while (bits < 32 && (quint64(1) << bits) <= largest) {
+            ++bits;
+        }
+        return bits;
+    };
+    const auto maxOf = [](const std::vector<quint32>& v) {
+        return v.empty() ? quint32(0) : *std::max_element(v.begin(), v.end());
+    };
+    const int sizeBits = sizeByText ? sizeChars * 4 : bitsFor(maxOf(sizeRank));
+    const int dateBits = bitsFor(maxOf(dateRank));
+    const int timeBits = bitsFor(maxOf(timeRank));
+    const int typeBits = bitsFor(maxOf(typeRank));
+    const int folderBits = bitsFor(maxOf(folderRank));
+    struct Keyed {
+        U128 key;
+        quint32 n;
+    };
+    // Whether the keys hold every field; then equal keys are equal lines.
+    bool complete = true;
+    openField = fields.size();
+    const auto keyOf = [&](quint32 n) {
+        const Record& r = record(n);
+        U128 key = 0;
+        int left = 128;
+        // Puts `bits` bits of a rank; where they do not fit, its high bits (which keep
+        // its order) and reports that the key is full.
+        const auto put = [&](U128 rank, int bits) {
+            if (bits <= left) {
+                key = (key << bits) | rank;
+                left -= bits;
+                return true;
+            }
+            if (left > 0) {
+                key = (key << left) | (rank >> (bits - left));
+                left = 0;
+            }
+            return false;
+        };
+        for (size_t index = 0; index < fields.size(); ++index) {
+            const DupField f = fields[index];
+            bool fits = true;
+            switch (f) {
+                case DupField::Size:
+                    fits = put(sizeKey(n), sizeBits);
+                    break;
+                case DupField::Modified:
+                    fits = put(dateRank[dateKey(r.modified)], dateBits);
+                    break;
+                case DupField::Time:
+                    fits = put(timeRank[timeKey(r.modified)], timeBits);
+                    break;
+                case DupField::Access:
+                    fits = put(dateRank[dateKey(r.accessed)], dateBits);
+                    break;
+                case DupField::Folder:
+                    fits = put(folderRank[r.folder], folderBits);
+                    break;
+                case DupField::Type:
+                    fits = put(typeRank[r.type], typeBits);
+                    break;
+                case DupField::Name:
+                case DupField::Path: {
+                    const int chars = left / 8;
+                    quint8 bytes[16];
+                    foldedPrefixKey(skipBytes(textOf(f, r), textSkip), chars, bytes);
+                    for (int c = 0; c < chars; ++c) {
+                        key = (key << 8) | bytes[c];
+                    }
+                    left -= chars * 8;
+                    fits = false;
+                    break;
+                }
+            }
+            if (!fits) {
+                complete = false;
+                openField = index;
+                break;
+            }
+        }
+        // Left-aligned, so what was put first weighs most.
+        return Keyed{left >= 128 ? U128(0) : key << left, n};
+    };
+
+    std::vector<Keyed> keyed;
+    keyed.reserve(size_t(count_));
+    notePeak(qsizetype(keyed.capacity() * sizeof(Keyed) +
+                       (sizeRank.capacity() + dateRank.capacity() + timeRank.capacity() +
+                        typeRank.capacity() + folderRank.capacity()) *
+                           sizeof(quint32)));
+    for (quint32 n = 0; n < quint32(count_); ++n) {
+        keyed.push_back(keyOf(n));
+    }
+    std::sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
+        if (a.key != b.key) {
+            return a.key < b.key;
+        }
+        return complete ? a.n < b.n : fullLess(a.n, b.n);
     });
+    for (size_t k = 0; k < keyed.size(); ++k) {
+        order_[k] = keyed[k].n;
+    }
 }
 
 qsizetype DupCandidateList::memoryUsage() const {
@@ -446,7 +739,7 @@ qsizetype DupCandidateList::memoryUsage() const {
     return bytes;
 }
 
-void DupCandidateList::notePeak(qsizetype extra) {
+void DupCandidateList::notePeak(qsizetype extra) const {
     peak_ = std::max(peak_, memoryUsage() + extra);
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <memory>
 #include <span>
 #include <vector>
@@ -86,6 +87,10 @@ public:
 
     // The text of field `field` of candidate `i`.
     QString text(qsizetype i, DupField field) const;
+    // The same written into `out`, reusing its storage where it holds the only reference
+    // to it: a loop that fills many rows through the same strings allocates nothing for
+    // names, paths and sizes.
+    void textInto(qsizetype i, DupField field, QString& out) const;
     // The same as UTF-8 bytes, appended to `out`; the Name, Folder and Path fields are
     // appended as their native bytes.
     void appendBytes(qsizetype i, DupField field, QByteArray& out) const;
@@ -108,7 +113,6 @@ private:
         quint32 type = 0;
         quint32 modified = 0;
         quint32 accessed = 0;
-        quint32 sizeRank = 0;  // the size text's place among all size texts, while sorting
         quint16 nameLength = 0;
     };
     // Records live in blocks that never move, so the list grows without copying; the
@@ -123,13 +127,15 @@ private:
 
     static quint32 dateKey(quint32 packed);
     quint32 typeOf(QByteArrayView name);
+    quint32 typeOfExtension(QByteArrayView ext);
     bool storeName(QByteArrayView name, quint64& ref);
     const QString& dateText(quint32 packed) const;
     const QString& timeText(quint32 packed) const;
     const QByteArray& dateUtf8(quint32 packed) const;
     const QByteArray& timeUtf8(quint32 packed) const;
     QByteArrayView folderPrefix(quint32 folder) const;
-    void notePeak(qsizetype extra);
+    void notePeak(qsizetype extra) const;
+    std::vector<quint32> sizeRanks() const;
 
     qsizetype limit_;
     std::vector<std::unique_ptr<Record[]>> blocks_;
@@ -144,6 +150,14 @@ private:
     QStringList types_;
     std::vector<QByteArray> typesUtf8_;
     QHash<QByteArray, quint32> typeByExtension_;
+    struct TypeSlot {
+        static constexpr quint32 kEmpty = 0xFFFFFFFF;
+        static constexpr qsizetype kMaxBytes = 15;
+        char bytes[kMaxBytes];
+        quint8 length = 0;
+        quint32 id = kEmpty;
+    };
+    std::array<TypeSlot, 64> typeSlots_{};
     ThousandsText thousands_;
     // Texts of dates and times, made once per distinct value when first asked for.
     mutable std::vector<qint32> dateTextIds_;
@@ -152,7 +166,7 @@ private:
     mutable QStringList timeTexts_;
     mutable std::vector<QByteArray> dateUtf8_;
     mutable std::vector<QByteArray> timeUtf8_;
-    qsizetype peak_ = 0;
+    mutable qsizetype peak_ = 0;
 };
 
 }  // namespace dw

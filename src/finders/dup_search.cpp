@@ -23,10 +23,6 @@ constexpr std::array<DupField, 7> kSizeFirst{F::Size,   F::Name,   F::Modified, 
 constexpr std::array<DupField, 7> kTypeFirst{F::Type, F::Modified, F::Time,  F::Name,
                                              F::Size, F::Access,   F::Folder};
 
-// Rows handed to the grid at a time: one insertion for many rows, without holding the
-// texts of every result at once.
-constexpr qsizetype kRowBatch = 4096;
-
 }  // namespace
 
 const DupCriterion kDupCriteria[kDupCriterionCount] = {
@@ -190,20 +186,35 @@ bool DupSearch::sameBandColumns(qsizetype a, qsizetype b) const {
     }
 }
 
-GridRow DupSearch::resultRow(qsizetype k) const {
+void DupSearch::rowCells(qsizetype k, QStringList& cells, QByteArray& path) const {
     const qsizetype i = results_[size_t(k)];
-    GridRow row;
-    row.data = candidates_.path(i);
+    path.clear();
+    candidates_.appendBytes(i, F::Path, path);
     if (options_.duplicateMode) {
-        row.cells = {candidates_.text(i, F::Name),     candidates_.text(i, F::Size),
-                     candidates_.text(i, F::Modified), candidates_.text(i, F::Time),
-                     candidates_.text(i, F::Access),   candidates_.text(i, F::Folder),
-                     candidates_.text(i, F::Type)};
-        row.band = bands_[size_t(k)];
+        cells.resize(kDupColumnCount);
+        candidates_.textInto(i, F::Name, cells[kDupNameColumn]);
+        candidates_.textInto(i, F::Size, cells[kDupSizeColumn]);
+        cells[kDupModifiedColumn] = candidates_.text(i, F::Modified);
+        cells[kDupTimeColumn] = candidates_.text(i, F::Time);
+        cells[kDupAccessColumn] = candidates_.text(i, F::Access);
+        cells[kDupFolderColumn] = candidates_.text(i, F::Folder);
+        cells[kDupTypeColumn] = candidates_.text(i, F::Type);
     } else {
-        row.cells = {candidates_.text(i, F::Size), candidates_.text(i, F::Modified),
-                     candidates_.text(i, F::Time), candidates_.text(i, F::Access),
-                     QFile::decodeName(row.data),  candidates_.text(i, F::Type)};
+        cells.resize(kHogColumnCount);
+        candidates_.textInto(i, F::Size, cells[kHogSizeColumn]);
+        cells[1] = candidates_.text(i, F::Modified);
+        cells[2] = candidates_.text(i, F::Time);
+        cells[3] = candidates_.text(i, F::Access);
+        candidates_.textInto(i, F::Path, cells[kHogPathColumn]);
+        cells[5] = candidates_.text(i, F::Type);
+    }
+}
+
+GridRow DupSearch::resultRow(qsizetype k) const {
+    GridRow row;
+    rowCells(k, row.cells, row.data);
+    if (options_.duplicateMode) {
+        row.band = bands_[size_t(k)];
     }
     return row;
 }
@@ -214,14 +225,13 @@ void DupSearch::fillGrid(GridTable& grid) const {
     const qsizetype total = resultCount();
     if (total > 0) {
         grid.setRowCount(1);
-        std::vector<GridRow> batch;
-        batch.reserve(size_t(std::min(total, kRowBatch)));
+        // One row at a time into the table, which sends nothing while it is being
+        // updated; the cells and the path reuse their storage from row to row.
+        QStringList cells;
+        QByteArray path;
         for (qsizetype k = 0; k < total; ++k) {
-            batch.push_back(resultRow(k));
-            if (qsizetype(batch.size()) == kRowBatch || k + 1 == total) {
-                grid.appendRows(batch);
-                batch.clear();
-            }
+            rowCells(k, cells, path);
+            grid.appendRow(cells, path, 0, options_.duplicateMode ? bands_[size_t(k)] : char(0));
         }
         if (!options_.duplicateMode) {
             SortGridByNumber(grid, 1, grid.rowCount() - 1, true, kHogSizeColumn);

@@ -135,7 +135,7 @@ public:
     GridRow resultRow(qsizetype k) const;
 
     // Fills `grid` for the results: the mode's columns and titles, one row per result
-    // in result order (appended in batches), and in file-hog mode the rows sorted by
+    // in result order (in one bulk update of the table), and in file-hog mode the rows sorted by
     // size, largest first, as the "Size" sort of the grid does it (SortGridByNumber of
     // column 0, descending). With no result the grid keeps one empty data row.
     void fillGrid(GridTable& grid) const;
@@ -145,6 +145,7 @@ public:
 
 private:
     void group();
+    void rowCells(qsizetype k, QStringList& cells, QByteArray& path) const;
     void keyOf(qsizetype i, QByteArray& out, QByteArray& scratch) const;
     bool sameBandColumns(qsizetype a, qsizetype b) const;
 

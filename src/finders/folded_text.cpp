@@ -2,6 +2,8 @@
 
 #include <QChar>
 
+#include <algorithm>
+
 namespace dw {
 
 namespace {
@@ -61,8 +63,7 @@ char32_t readFolded(const unsigned char*& p, const unsigned char* end) {
     return QChar::toUpper(cp);
 }
 
-class Cursor {
-public:
+struct Cursor {
     explicit Cursor(TextParts t)
         : p_(bytes(t.first)),
           end_(p_ + t.first.size()),
@@ -81,7 +82,6 @@ public:
         return readFolded(p_, end_);
     }
 
-private:
     static const unsigned char* bytes(QByteArrayView v) {
         return reinterpret_cast<const unsigned char*>(v.data());
     }
@@ -124,6 +124,15 @@ int compareFolded(TextParts a, TextParts b) {
     Cursor ca(a);
     Cursor cb(b);
     for (;;) {
+        // Two ASCII characters, the common case, without a call.
+        if (ca.p_ != ca.end_ && cb.p_ != cb.end_ && (*ca.p_ | *cb.p_) < 0x80) {
+            const char32_t x = upperAscii(*ca.p_++);
+            const char32_t y = upperAscii(*cb.p_++);
+            if (x != y) {
+                return x < y ? -1 : 1;
+            }
+            continue;
+        }
         const char32_t x = ca.next();
         const char32_t y = cb.next();
         if (x != y) {
@@ -140,6 +149,66 @@ int compareFolded(TextParts a, TextParts b) {
             return 0;
         }
     }
+}
+
+void foldedPrefixKey(TextParts text, int chars, quint8* out) {
+    Cursor cursor(text);
+    int i = 0;
+    for (; i < chars; ++i) {
+        const char32_t c = cursor.next();
+        if (c == kEnd) {
+            break;
+        }
+        if (c >= 0x80) {
+            // Every character beyond ASCII sorts after all ASCII ones; which of them
+            // comes first is left to the whole comparison.
+            out[i++] = 0xFF;
+            break;
+        }
+        out[i] = quint8(c);
+    }
+    for (; i < chars; ++i) {
+        out[i] = 0;
+    }
+}
+
+TextParts skipBytes(TextParts text, qsizetype bytes) {
+    if (bytes <= 0) {
+        return text;
+    }
+    if (bytes < text.first.size()) {
+        return {text.first.sliced(bytes), text.second};
+    }
+    bytes -= text.first.size();
+    return {{}, text.second.sliced(std::min(bytes, text.second.size()))};
+}
+
+qsizetype commonPrefixBytes(TextParts a, TextParts b, qsizetype limit) {
+    const auto byteAt = [](const TextParts& t, qsizetype i) -> int {
+        if (i < t.first.size()) {
+            return quint8(t.first[i]);
+        }
+        i -= t.first.size();
+        return i < t.second.size() ? quint8(t.second[i]) : -1;
+    };
+    qsizetype n = 0;
+    while (n < limit) {
+        const int x = byteAt(a, n);
+        if (x < 0 || x != byteAt(b, n)) {
+            break;
+        }
+        ++n;
+    }
+    // Back to a byte that is no continuation byte in either text: such a byte always
+    // starts a character, however the bytes before it decode.
+    const auto continuation = [&](const TextParts& t) {
+        const int x = byteAt(t, n);
+        return x >= 0 && (x & 0xC0) == 0x80;
+    };
+    while (n > 0 && (continuation(a) || continuation(b))) {
+        --n;
+    }
+    return n;
 }
 
 QByteArrayView trimmedField(QByteArrayView text) {

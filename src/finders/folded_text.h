@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QtGlobal>
 
 // Case-insensitive comparison of the finders' texts (file names, folders, the texts of
 // their list fields) as they are kept: native bytes or UTF-8, never decoded into a
@@ -26,6 +27,22 @@ int compareFolded(TextParts a, TextParts b);
 inline bool equalFolded(QByteArrayView a, QByteArrayView b) {
     return compareFolded(a, b) == 0;
 }
+
+// The first `chars` characters of `text` as bytes of a key for sorting many texts
+// quickly, written to `out` (`chars` bytes): each character's upper-case form when that
+// is ASCII, 0xFF in place of the first character that is not (and nothing after it),
+// zeros after the end. Compared byte by byte, keys keep the order of compareFolded: a
+// smaller key means a text that sorts first, and texts that compare equal have equal
+// keys. Equal keys say nothing: such texts must be compared whole.
+void foldedPrefixKey(TextParts text, int chars, quint8* out);
+
+// `text` without its first `bytes` bytes (taken from the first part, then the second).
+TextParts skipBytes(TextParts text, qsizetype bytes);
+
+// The number of bytes at the start of `a` and `b` that are the same, at most `limit`,
+// moved back to a byte that starts a character in both (never inside a UTF-8
+// sequence), so both texts can be read on from there.
+qsizetype commonPrefixBytes(TextParts a, TextParts b, qsizetype limit);
 
 // `text` without the bytes 0 to 32 (blanks and control characters) at both ends: how a
 // field of a tab line is taken before it is compared.

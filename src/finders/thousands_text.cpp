@@ -39,11 +39,8 @@ ThousandsText::ThousandsText() {
     }
 }
 
-int ThousandsText::format(qint64 n, char16_t* out) const {
-    char16_t reversed[kMaxChars];
+int ThousandsText::reversedDigits(quint64 v, char16_t* reversed) const {
     int length = 0;
-    // Negate in unsigned arithmetic: the lowest 64-bit number has no positive twin.
-    quint64 v = n < 0 ? quint64(0) - quint64(n) : quint64(n);
     int digits = 0;
     do {
         if (digits > 0 && digits % 3 == 0) {
@@ -53,6 +50,13 @@ int ThousandsText::format(qint64 n, char16_t* out) const {
         v /= 10;
         ++digits;
     } while (v != 0);
+    return length;
+}
+
+int ThousandsText::format(qint64 n, char16_t* out) const {
+    char16_t reversed[kMaxChars];
+    // Negate in unsigned arithmetic: the lowest 64-bit number has no positive twin.
+    int length = reversedDigits(n < 0 ? quint64(0) - quint64(n) : quint64(n), reversed);
     if (n < 0) {
         reversed[length++] = minus_;
     }

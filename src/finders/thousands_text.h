@@ -21,6 +21,16 @@ public:
     static constexpr int kMaxUtf8 = 96;
     int toUtf8(qint64 n, char* out) const;
 
+    // True when the texts are made from one digit zero, nine digits after it and one
+    // group separator, each a single UTF-16 character (then `zero()` and `group()` tell
+    // them); false when FormatThousands itself makes them.
+    bool isSimple() const { return fast_; }
+    char16_t zero() const { return zero_; }
+    char16_t group() const { return group_; }
+    // The text of a number >= 0 in reversed order (last digit first), when isSimple();
+    // returns its length (at most 32).
+    int reversedDigits(quint64 n, char16_t* out) const;
+
 private:
     int format(qint64 n, char16_t* out) const;
 

@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QLocale>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <numeric>
+
+#include "finders/dup_candidates.h"
+#include "finders/dup_search.h"
+#include "finders/folded_text.h"
+#include "scan/folder_walk.h"
+
+namespace dw {
+namespace {
+
+// The order the candidate list must have: lines compared field by field, each field's
+// text case-insensitively, equal lines in the order they were added. Slow and plain.
+std::vector<qsizetype> referenceOrder(const DupCandidateList& list,
+                                      std::span<const DupField> fields) {
+    std::vector<qsizetype> order(size_t(list.size()));
+    std::iota(order.begin(), order.end(), 0);
+    const auto bytes = [&](qsizetype i, DupField f) {
+        QByteArray out;
+        list.appendBytes(i, f, out);
+        return out;
+    };
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        for (DupField f : fields) {
+            const int c = compareFolded(bytes(a, f), bytes(b, f));
+            if (c != 0) {
+                return c < 0;
+            }
+        }
+        return false;
+    });
+    return order;
+}
+
+struct Made {
+    QByteArray folder;
+    QByteArray name;
+    qint64 size;
+    qint64 modified;
+};
+
+// Files with the traps of sorting by keys: long shared beginnings, names that differ
+// only in case, letters beyond ASCII (some of which upper-case to ASCII letters, like
+// the dotless i), bytes that are no UTF-8, sizes whose texts sort apart from their
+// values, equal times, folders that are the beginning of other folders.
+QList<Made> trickyFiles(int count, quint32 seed) {
+    QRandomGenerator random(seed);
+    const QList<QByteArray> folders = {"/data",     "/data/sub",           "/data/sub dir",
+                                       "/data/Sub", "/d\xC3\xA9j\xC3\xA0", "/data/\xFF",
+                                       "/",         "/data/sub/deeper"};
+    const QList<QByteArray> stems = {"file-",
+                                     "FILE-",
+                                     "File-",
+                                     "\xC4\xB1mage",
+                                     "Image",
+                                     "image",
+                                     "\xC3\xA9t\xC3\xA9",
+                                     "\xC3\x89T\xC3\x89",
+                                     "a",
+                                     "a b",
+                                     "ab",
+                                     "\xFF\xFE",
+                                     "report final version ",
+                                     "report final version",
+                                     "\xE2\x82\xAC",
+                                     "z"};
+    const QList<QByteArray> exts = {"", ".txt", ".TXT", ".jpg", ".tar.gz", "."};
+    const qint64 sizes[] = {0,     7,      999,    1000,    1024,         1025,
+                            12345, 256000, 999999, 1000000, 5368709120LL, 123456789012LL};
+    QList<Made> out;
+    for (int k = 0; k < count; ++k) {
+        Made m;
+        m.folder = folders[random.bounded(int(folders.size()))];
+        m.name = stems[random.bounded(int(stems.size()))];
+        if (random.bounded(3) != 0) {
+            m.name += QByteArray::number(random.bounded(30));
+        }
+        m.name += exts[random.bounded(int(exts.size()))];
+        m.size = sizes[random.bounded(int(std::size(sizes)))];
+        m.modified = 1614853230 + 3600 * qint64(random.bounded(3)) + 2 * random.bounded(2);
+        out << m;
+    }
+    return out;
+}
+
+void fill(DupCandidateList& list, const QList<Made>& files) {
+    for (const Made& m : files) {
+        WalkFolder folder;
+        folder.path = m.folder;
+        folder.text = QFile::decodeName(m.folder);
+        platform::DirEntry e;
+        e.name = m.name;
+        e.size = m.size;
+        e.modified = m.modified;
+        e.accessed = m.modified + 86400 * (m.size % 3);
+        ASSERT_TRUE(list.add(folder, e));
+    }
+}
+
+TEST(DupCandidates, SortGivesTheOrderOfTheLines) {
+    std::vector<std::vector<DupField>> orders;
+    for (const DupCriterion& c : kDupCriteria) {
+        orders.emplace_back(c.order.begin(), c.order.end());
+    }
+    orders.emplace_back(kHogLineOrder.begin(), kHogLineOrder.end());
+    const QLocale saved;
+    for (const char* locale : {"en_US", "de_CH", "fr_FR"}) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
+        for (quint32 seed : {1u, 2u, 3u}) {
+            const QList<Made> files = trickyFiles(400, seed);
+            for (const std::vector<DupField>& fields : orders) {
+                SCOPED_TRACE(testing::Message()
+                             << locale << " seed " << seed << " first field " << int(fields[0]));
+                DupCandidateList list;
+                fill(list, files);
+                DupCandidateList reference;
+                fill(reference, files);
+                list.sortLines(fields);
+                const std::vector<qsizetype> expected = referenceOrder(reference, fields);
+                ASSERT_EQ(qsizetype(expected.size()), list.size());
+                for (qsizetype k = 0; k < list.size(); ++k) {
+                    ASSERT_EQ(list.path(k), reference.path(expected[size_t(k)])) << k;
+                    ASSERT_EQ(list.modified(k), reference.modified(expected[size_t(k)])) << k;
+                }
+            }
+        }
+    }
+    QLocale::setDefault(saved);
+}
+
+TEST(DupCandidates, LimitRefusesFilesBeyondIt) {
+    DupCandidateList list(2);
+    WalkFolder folder;
+    folder.path = "/x";
+    platform::DirEntry e;
+    e.name = "a";
+    EXPECT_TRUE(list.add(folder, e));
+    EXPECT_TRUE(list.add(folder, e));
+    EXPECT_FALSE(list.add(folder, e));
+    EXPECT_EQ(list.size(), 2);
+    EXPECT_EQ(list.path(1), QByteArray("/x/a"));
+    EXPECT_GT(list.memoryUsage(), 0);
+}
+
+}  // namespace
+}  // namespace dw
