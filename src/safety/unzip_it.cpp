@@ -143,6 +143,12 @@ TfrmUnZipIt::TfrmUnZipIt(QWidget* parent, const QString& zipFolder)
         fillFileList();
     });
     connect(FileListBox1, &QListWidget::itemSelectionChanged, this, [this] { BtExtractEnable(); });
+    // Moving onto an archive with the keys chooses it, as a click does.
+    connect(FileListBox1, &QListWidget::currentItemChanged, this, [](QListWidgetItem* current) {
+        if (current && !current->isSelected()) {
+            current->setSelected(true);
+        }
+    });
     connect(FileListBox1, &QListWidget::itemDoubleClicked, this,
             [this] { FileListBox1DblClick(); });
     connect(btView, &QPushButton::clicked, this, [this] { FileListBox1DblClick(); });

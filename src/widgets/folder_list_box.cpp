@@ -1,6 +1,5 @@
 #include "widgets/folder_list_box.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
 #include <QStyle>
@@ -15,7 +14,6 @@ namespace dw {
 namespace {
 
 constexpr int kPathRole = Qt::UserRole;
-constexpr int kIndent = 3;  // blanks per level
 
 QByteArray foldAscii(const QByteArray& s) {
     QByteArray out = s;
@@ -37,10 +35,16 @@ QByteArray normalised(const QByteArray& folder) {
 
 }  // namespace
 
-FolderListBox::FolderListBox(QWidget* parent) : QListWidget(parent) {
+FolderListBox::FolderListBox(QWidget* parent) : QTreeWidget(parent) {
     setToolTip(QStringLiteral("Double click to select"));
-    connect(this, &QListWidget::itemDoubleClicked, this,
-            [this](QListWidgetItem* item) { openRow(row(item)); });
+    setHeaderHidden(true);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setExpandsOnDoubleClick(false);
+    setUniformRowHeights(true);
+    setIndentation(fontMetrics().averageCharWidth() * 2);
+    connect(this, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item) { openItem(item); });
     fill();
 }
 
@@ -55,8 +59,8 @@ void FolderListBox::setFolder(const QByteArray& folder) {
 }
 
 QByteArray FolderListBox::folderAt(int row) const {
-    const QListWidgetItem* it = item(row);
-    return it ? it->data(kPathRole).toByteArray() : QByteArray();
+    return row >= 0 && row < rows_.size() ? rows_[row]->data(0, kPathRole).toByteArray()
+                                          : QByteArray();
 }
 
 void FolderListBox::refresh() {
@@ -65,14 +69,14 @@ void FolderListBox::refresh() {
 
 void FolderListBox::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        openRow(currentRow());
+        openItem(currentItem());
         return;
     }
-    QListWidget::keyPressEvent(event);
+    QTreeWidget::keyPressEvent(event);
 }
 
-void FolderListBox::openRow(int row) {
-    const QByteArray f = folderAt(row);
+void FolderListBox::openItem(QTreeWidgetItem* item) {
+    const QByteArray f = item ? item->data(0, kPathRole).toByteArray() : QByteArray();
     if (!f.isEmpty()) {
         setFolder(f);
     }
@@ -80,10 +84,11 @@ void FolderListBox::openRow(int row) {
 
 void FolderListBox::fill() {
     clear();
+    rows_.clear();
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
 
-    // The way down: "/", then each component.
+    // The way down: "/", then each component, each one a step further in.
     QList<QByteArray> way{QByteArray(platform::kRootFolder)};
     if (folder_ != platform::kRootFolder) {
         QByteArray path;
@@ -96,17 +101,19 @@ void FolderListBox::fill() {
             way.append(path);
         }
     }
-    int depth = 0;
+    QTreeWidgetItem* parent = nullptr;
     for (const QByteArray& p : way) {
         const QString text = p == platform::kRootFolder
                                  ? QString::fromLatin1(platform::kRootFolder)
                                  : QFile::decodeName(p.mid(p.lastIndexOf(platform::kSep) + 1));
-        auto* item = new QListWidgetItem(open, QString(depth * kIndent, QLatin1Char(' ')) + text);
-        item->setData(kPathRole, p);
-        addItem(item);
-        ++depth;
+        auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
+        item->setIcon(0, open);
+        item->setText(0, text);
+        item->setData(0, kPathRole, p);
+        rows_.append(item);
+        parent = item;
     }
-    setCurrentRow(count() - 1);
+    QTreeWidgetItem* current = parent;
 
     QList<QByteArray> children;
     platform::DirReader reader;
@@ -125,11 +132,14 @@ void FolderListBox::fill() {
     });
     const QByteArray base = folder_ == platform::kRootFolder ? QByteArray() : folder_;
     for (const QByteArray& name : children) {
-        auto* item = new QListWidgetItem(
-            closed, QString(depth * kIndent, QLatin1Char(' ')) + QFile::decodeName(name));
-        item->setData(kPathRole, base + platform::kSep + name);
-        addItem(item);
+        auto* item = new QTreeWidgetItem(current);
+        item->setIcon(0, closed);
+        item->setText(0, QFile::decodeName(name));
+        item->setData(0, kPathRole, base + platform::kSep + name);
+        rows_.append(item);
     }
+    expandAll();
+    setCurrentItem(current);
 }
 
 }  // namespace dw

@@ -1,17 +1,19 @@
 #pragma once
 
 #include <QByteArray>
-#include <QListWidget>
+#include <QList>
+#include <QTreeWidget>
 
 namespace dw {
 
 // A folder list in the classic style (`DirectoryListBox1`, `DLB`): the folders from the
-// root down to the current folder, each shown open and indented by its depth, then the
-// current folder's sub-folders, shown closed, in name order (ASCII case folded). A
+// root down to the current folder, each shown open and indented one step more than the
+// one above, then the current folder's sub-folders, shown closed, one step further in,
+// in name order (ASCII case folded). Rows are numbered from the top, "/" being row 0. A
 // double click or Enter on a row makes that folder the current one. Sub-folders are
 // real folders only (a link is never listed as one); folders whose names begin with "."
 // are left out unless they are on the way to the current folder.
-class FolderListBox : public QListWidget {
+class FolderListBox : public QTreeWidget {
     Q_OBJECT
 
 public:
@@ -25,7 +27,8 @@ public:
     // The current folder; "/" before the first setFolder.
     const QByteArray& folder() const { return folder_; }
 
-    // The folder of `row`, or empty for no such row.
+    // The number of rows, and the folder of `row` (empty for no such row).
+    int count() const { return static_cast<int>(rows_.size()); }
     QByteArray folderAt(int row) const;
 
     // Reads the current folder's sub-folders again (after one was made).
@@ -36,12 +39,15 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // The list is always open all the way: no expand arrows.
+    void drawBranches(QPainter*, const QRect&, const QModelIndex&) const override {}
 
 private:
     void fill();
-    void openRow(int row);
+    void openItem(QTreeWidgetItem* item);
 
     QByteArray folder_ = "/";
+    QList<QTreeWidgetItem*> rows_;
 };
 
 }  // namespace dw

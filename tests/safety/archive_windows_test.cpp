@@ -249,6 +249,10 @@ TEST_F(UnzipWindow, ListsTheFoldersArchivesAndShowsOneWithItsCountAndComment) {
                            "Drive-root-Duplicates06Sep991533.zip"}));
     EXPECT_FALSE(w.btExtract->isEnabled());
     EXPECT_FALSE(w.btView->isEnabled());
+    // Moving onto an archive with the keys chooses it as a click does.
+    QTest::keyClick(w.FileListBox1, Qt::Key_Down);
+    EXPECT_EQ(w.FileListBox1->selectedItems().size(), 1);
+    EXPECT_TRUE(w.btExtract->isEnabled());
 
     w.FileListBox1->setCurrentItem(item(w, "Drive-root-Duplicates06Sep991533.zip"));
     EXPECT_TRUE(w.btExtract->isEnabled());
