@@ -78,11 +78,15 @@ public:
             const mode_t mode = i + 1 == count ? lastMode : 0777;
             int fd = openFolder(parent, name);
             if (fd < 0 && errno == ENOENT) {
-                if (::mkdirat(parent, name.constData(), mode) != 0 && errno != EEXIST) {
+                const bool made = ::mkdirat(parent, name.constData(), mode) == 0;
+                if (!made && errno != EEXIST) {
                     fillSystem(failure, errno, joined(root_, parts, i + 1));
                     return -1;
                 }
                 fd = openFolder(parent, name);
+                if (made && fd >= 0) {
+                    giveParentsOwner(parent, fd);
+                }
             }
             if (fd < 0) {
                 const int err = errno;
@@ -113,6 +117,18 @@ public:
     }
 
 private:
+    // A folder the administrator's restore makes belongs to whoever owns the folder it
+    // is made in, as if that user had made it: restoring into /home/ann must not leave
+    // folders there that ann cannot write to.
+    static void giveParentsOwner(int parent, int fd) {
+        struct stat st;
+        if (::geteuid() == 0 && ::fstat(parent, &st) == 0 && st.st_uid != 0) {
+            if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+                // The folder stays the administrator's; its files still restore.
+            }
+        }
+    }
+
     static int openFolder(int parent, const QByteArray& name) {
         return ::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     }

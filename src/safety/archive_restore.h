@@ -63,7 +63,8 @@ struct RestoreSummary {
 //   components are skipped.
 // - Folders on the way are opened one component at a time relative to their parent,
 //   never following a link, and made when missing (with the entry's mode for folder
-//   entries, the usual default otherwise).
+//   entries, the usual default otherwise); run as root, a folder made belongs to the
+//   owner of the folder it is made in.
 // - Files are created new (never through a link, never over anything that exists:
 //   an existing file is reported and kept), written, then given the entry's owner
 //   (only when running as root and the archive records one), permission bits (0777 of

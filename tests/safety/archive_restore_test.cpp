@@ -237,11 +237,15 @@ TEST(ArchiveRestore, GivesFilesBackToTheirOwnerWhenRunByTheAdministrator) {
     const QByteArray file = tree.file("owned.txt", "nobody's");
     ASSERT_EQ(::chown(file.constData(), 65534, 65534), 0);
     const QByteArray zip = archiveAndDelete({file}, zips.root());
+    // The folders the restore has to make lie in a folder of the same user.
+    ASSERT_EQ(::chown(into.root().constData(), 65534, 65534), 0);
     const Outcome out = restore(zip, into.root());
     ASSERT_TRUE(out.summary.complete());
     const struct stat st = statOf(into.root() + file);
     EXPECT_EQ(st.st_uid, 65534u);
     EXPECT_EQ(st.st_gid, 65534u);
+    const QByteArray firstMade = into.root() + file.left(file.indexOf('/', 1));
+    EXPECT_EQ(statOf(firstMade).st_uid, 65534u) << firstMade.constData();
 }
 
 TEST(ArchiveRestore, AFolderThatCannotBeOpenedIsReportedOnce) {
