@@ -381,8 +381,11 @@ void TfrmUnZipIt::ExtractFiles1Click() {
         CursorScope arrow(Qt::ArrowCursor);
         OutlineProcessItemFailure(f);
     };
-    hooks.password = [this](const ArchiveEntry&, bool) -> std::optional<QByteArray> {
+    hooks.password = [this](const ArchiveEntry& entry, bool retry) -> std::optional<QByteArray> {
         CursorScope arrow(Qt::ArrowCursor);
+        if (retry) {
+            plainBox(QStringLiteral("Wrong password for ") + entry.displayName());
+        }
         TfrmPassword ask(this);
         if (ask.exec() == QDialog::Accepted) {
             return ask.password();
