@@ -25,6 +25,7 @@ constexpr Topic kTopics[] = {
     {1020, "safe-harbor.html"},
     {1030, "settings.html"},
     {1040, "archives.html"},
+    {1050, "duplicates.html"},
 };
 
 }  // namespace

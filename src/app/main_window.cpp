@@ -19,6 +19,7 @@
 #include "app/settings_sections.h"
 #include "app/settings_store.h"
 #include "app/utility.h"
+#include "finders/dup_window.h"
 #include "platform/event_pump.h"
 #include "safety/no_delete_window.h"
 #include "safety/unzip_it.h"
@@ -285,8 +286,11 @@ void TfrmMain::openTool(Tool tool) {
     // Each tool's window is created here, shown modally and destroyed as it closes.
     switch (tool) {
         case Tool::Duplicates:
-        case Tool::FileHogs:
+        case Tool::FileHogs: {
+            TfrmDup dup(DuplicateMode, &safeHarbor_, this);
+            dup.exec();
             break;
+        }
         case Tool::FilesAccessed:
             break;
         case Tool::FolderHogs:
