@@ -111,6 +111,7 @@ TfrmDup::TfrmDup(bool duplicateMode, const SafeHarbor* harbor, QWidget* parent, 
             sortMenu_->chooseColumn(column);
         }
     });
+    grid_->viewport()->installEventFilter(this);
     FormShow();
 }
 
@@ -443,6 +444,10 @@ void TfrmDup::closeEvent(QCloseEvent* event) {
 bool TfrmDup::eventFilter(QObject* watched, QEvent* event) {
     if (tipsOff_ && event->type() == QEvent::ToolTip) {
         return true;
+    }
+    // The grid's room changes also without the window's (its scroll bar comes and goes).
+    if (watched == grid_->viewport() && event->type() == QEvent::Resize) {
+        FormResize();
     }
     return QDialog::eventFilter(watched, event);
 }

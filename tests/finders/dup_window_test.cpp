@@ -251,6 +251,31 @@ TEST(DupWindow, AbortWarnsAtOnceAndShowsWhatWasFound) {
     }
 }
 
+TEST(DupWindow, EscAbortsAndClosingWaitsForTheWalk) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    for (int i = 0; i < 200; ++i) {
+        t.fileOfSize("d/x" + QByteArray::number(i), 5);
+    }
+    {
+        Window win(false, {t.root()});
+        win.w.setPumpInterval(0);
+        QTimer::singleShot(0, &win.w, [&] { QTest::keyClick(&win.w, Qt::Key_Escape); });
+        win.w.btScanClick();
+        EXPECT_EQ(prompter.texts().value(0), QStringLiteral("LIST INCOMPLETE ... ABORTED BY USER"));
+        EXPECT_TRUE(win.w.isVisible());
+    }
+    prompter.clear();
+    Window win(false, {t.root()});
+    win.w.setPumpInterval(0);
+    QTimer::singleShot(0, &win.w, [&] { win.w.close(); });
+    win.w.btScanClick();
+    // The walk stopped, nothing more was said, and the window closed after it.
+    EXPECT_TRUE(prompter.boxes().isEmpty());
+    EXPECT_FALSE(win.w.isScanning());
+    EXPECT_FALSE(win.w.isVisible());
+}
+
 TEST(DupWindow, CandidateLimitWarnsAndKeepsWhatItHas) {
     test::ScriptedPrompter prompter;
     TempTree t;
