@@ -453,6 +453,7 @@ TEST(DupWindow, ResizeItemsAndWildcardText) {
 struct CliRun {
     int status = -1;
     QByteArray out;
+    QByteArray err;
 };
 
 CliRun runCli(const QStringList& args) {
@@ -469,7 +470,51 @@ CliRun runCli(const QStringList& args) {
     }
     run.status = p.exitCode();
     run.out = p.readAllStandardOutput();
+    run.err = p.readAllStandardError();
     return run;
+}
+
+TEST(DupCommandLine, ExitStatusesAndMessages) {
+    TempTree t;
+    makePairs(t);
+    const QString root = QFile::decodeName(t.root());
+    struct Case {
+        QStringList args;
+        int status;
+        const char* err;  // a part of standard error; "" for none
+        int lines;        // lines on standard output; -1 for any
+    };
+    const Case cases[] = {
+        {{"duplicates", "--larger", "0", "--unit", "bytes", root}, 0, "", 11},
+        {{"duplicates", root}, 0, "No files found.", 1},
+        {{"hogs", "--larger", "0", "--unit", "bytes", "--limit", "3", root},
+         1,
+         "Due to Windows resource limitations",
+         4},
+        {{"hogs", "--larger", "0", root, root + "/nothing-here"}, 1, "Can't open drive", -1},
+        {{"hogs", "--between", "5", "3", root},
+         2,
+         "The second number must be larger or equal than the first number",
+         0},
+        {{"hogs", "--larger", "1", "--smaller", "2", root}, 2, "one size test only", 0},
+        {{"duplicates", "--criterion", "7", root}, 2, "--criterion needs", 0},
+        {{"duplicates", "--unit", "MB", root}, 2, "--unit needs bytes or KB", 0},
+        {{"hogs", "--pattern", ";", root}, 2, "--pattern needs", 0},
+        {{"hogs"}, 2, "no folder given", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(u' ').toStdString());
+        const CliRun run = runCli(c.args);
+        EXPECT_EQ(run.status, c.status);
+        if (*c.err) {
+            EXPECT_TRUE(run.err.contains(c.err)) << run.err.constData();
+        } else {
+            EXPECT_TRUE(run.err.isEmpty()) << run.err.constData();
+        }
+        if (c.lines >= 0) {
+            EXPECT_EQ(run.out.count('\n'), c.lines) << run.out.constData();
+        }
+    }
 }
 
 TEST(DupWindow, CommandLinePrintsTheWindowsRows) {
