@@ -257,6 +257,19 @@ bool DupCandidateList::add(const WalkFolder& folder, const platform::DirEntry& e
     return true;
 }
 
+void DupCandidateList::prefetch(qsizetype i, int stage) const {
+    if (i < 0 || i >= count_) {
+        return;
+    }
+    const Record& r = at(i);
+    if (stage == 0) {
+        __builtin_prefetch(&r);
+        return;
+    }
+    __builtin_prefetch(chunks_[size_t(r.name >> 32)].get() + quint32(r.name));
+    __builtin_prefetch(folderPrefixes_[r.folder].constData());
+}
+
 QByteArray DupCandidateList::path(qsizetype i) const {
     const Record& r = at(i);
     QByteArray p = folderPrefixes_[r.folder];
@@ -414,6 +427,8 @@ void DupCandidateList::textInto(qsizetype i, DupField field, QString& out) const
 }
 
 void DupCandidateList::appendBytes(qsizetype i, DupField field, QByteArray& out) const {
+    // Appended as views: appending a QByteArray to an empty one would share it, and the
+    // next append would then copy it, once per row.
     const Record& r = at(i);
     switch (field) {
         case DupField::Name:
@@ -425,22 +440,22 @@ void DupCandidateList::appendBytes(qsizetype i, DupField field, QByteArray& out)
             return;
         }
         case DupField::Modified:
-            out.append(dateUtf8(r.modified));
+            out.append(QByteArrayView(dateUtf8(r.modified)));
             return;
         case DupField::Time:
-            out.append(timeUtf8(r.modified));
+            out.append(QByteArrayView(timeUtf8(r.modified)));
             return;
         case DupField::Access:
-            out.append(dateUtf8(r.accessed));
+            out.append(QByteArrayView(dateUtf8(r.accessed)));
             return;
         case DupField::Folder:
-            out.append(folders_[r.folder].path);
+            out.append(QByteArrayView(folders_[r.folder].path));
             return;
         case DupField::Type:
-            out.append(typesUtf8_[r.type]);
+            out.append(QByteArrayView(typesUtf8_[r.type]));
             return;
         case DupField::Path:
-            out.append(folderPrefixes_[r.folder]);
+            out.append(QByteArrayView(folderPrefixes_[r.folder]));
             out.append(nameOf(r));
             return;
     }

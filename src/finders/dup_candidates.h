@@ -95,6 +95,11 @@ public:
     // appended as their native bytes.
     void appendBytes(qsizetype i, DupField field, QByteArray& out) const;
 
+    // Asks the processor to fetch what reading candidate `i` will touch: its record
+    // (`stage` 0), or, once that is at hand, its name and folder (`stage` 1). Reading many
+    // candidates in sorted order jumps through memory; fetching a few ahead hides that.
+    void prefetch(qsizetype i, int stage) const;
+
     // Identity of texts that are shared: equal ids mean equal texts.
     quint32 typeId(qsizetype i) const { return at(i).type; }
     // The Time text's id of a packed last-write time.

@@ -149,7 +149,13 @@ void DupSearch::group() {
             keyOf(i, keyI, scratch);
         }
         qsizetype j = i + 1;
-        while (j < n && sameKey(i, j)) {
+        while (j < n) {
+            // The list is read in sorted order, which jumps through memory.
+            candidates_.prefetch(j + 16, 0);
+            candidates_.prefetch(j + 8, 1);
+            if (!sameKey(i, j)) {
+                break;
+            }
             ++j;
         }
         if (j > i + 1) {
@@ -161,6 +167,9 @@ void DupSearch::group() {
     }
     bands_.resize(results_.size());
     for (size_t k = 0; k < results_.size(); ++k) {
+        if (k + 16 < results_.size()) {
+            candidates_.prefetch(results_[k + 16], 0);
+        }
         if (k == 0) {
             bands_[k] = kBandA;
         } else if (sameBandColumns(results_[k - 1], results_[k])) {
@@ -230,6 +239,12 @@ void DupSearch::fillGrid(GridTable& grid) const {
         QStringList cells;
         QByteArray path;
         for (qsizetype k = 0; k < total; ++k) {
+            if (k + 16 < total) {
+                candidates_.prefetch(results_[size_t(k + 16)], 0);
+            }
+            if (k + 8 < total) {
+                candidates_.prefetch(results_[size_t(k + 8)], 1);
+            }
             rowCells(k, cells, path);
             grid.appendRow(cells, path, 0, options_.duplicateMode ? bands_[size_t(k)] : char(0));
         }
