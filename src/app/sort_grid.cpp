@@ -91,6 +91,26 @@ private:
 
 template <class Ch>
 double numericKey(View<Ch> t, View<Ch> decimalPoint, const Digits<Ch>& digitSet) {
+    // Most keys are whole numbers with group separators ("1,234,567"), read here straight
+    // into an integer: fifteen digits always fit a double exactly, so this is the value
+    // the full reading below gives them, without building the text first.
+    quint64 whole = 0;
+    int count = 0;
+    bool point = false;
+    for (size_t i = 0; i < t.size() && !point;) {
+        const int d = digitSet.take(t, i);
+        if (d >= 0) {
+            whole = whole * 10 + static_cast<quint64>(d);
+            ++count;
+        } else if (startsWithAt(t, i, decimalPoint)) {
+            point = true;
+        } else {
+            ++i;
+        }
+    }
+    if (!point && count <= 15)
+        return static_cast<double>(whole);
+
     std::string kept;
     int points = 0;
     bool digits = false;

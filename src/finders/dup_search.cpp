@@ -234,10 +234,18 @@ void DupSearch::fillGrid(GridTable& grid) const {
     const qsizetype total = resultCount();
     if (total > 0) {
         grid.setRowCount(1);
-        // One row at a time into the table, which sends nothing while it is being
-        // updated; the cells and the path reuse their storage from row to row.
-        QStringList cells;
+        // The cells go in as the UTF-8 bytes the list keeps or makes; the batch decodes
+        // only cells that are not ASCII, so each cell holds the same text as rowCells()
+        // gives. The names and paths reuse their storage from row to row.
+        GridRowBatch batch(grid);
+        batch.reserve(total);
         QByteArray path;
+        QByteArray field;
+        const auto addField = [&](qsizetype i, DupField f) {
+            field.truncate(0);
+            candidates_.appendBytes(i, f, field);
+            batch.addCell(field);
+        };
         for (qsizetype k = 0; k < total; ++k) {
             if (k + 16 < total) {
                 candidates_.prefetch(results_[size_t(k + 16)], 0);
@@ -245,9 +253,31 @@ void DupSearch::fillGrid(GridTable& grid) const {
             if (k + 8 < total) {
                 candidates_.prefetch(results_[size_t(k + 8)], 1);
             }
-            rowCells(k, cells, path);
-            grid.appendRow(cells, path, 0, options_.duplicateMode ? bands_[size_t(k)] : char(0));
+            const qsizetype i = results_[size_t(k)];
+            path.truncate(0);
+            candidates_.appendBytes(i, F::Path, path);
+            if (options_.duplicateMode) {
+                // Name, Size, Modified, Time, Access, Folder, Type.
+                batch.addCell(candidates_.name(i));
+                addField(i, F::Size);
+                addField(i, F::Modified);
+                addField(i, F::Time);
+                addField(i, F::Access);
+                batch.addCell(candidates_.folder(i).path);
+                addField(i, F::Type);
+                batch.endRow(path, 0, bands_[size_t(k)]);
+            } else {
+                // Size, Modified, Time, Access, FileName, Type.
+                addField(i, F::Size);
+                addField(i, F::Modified);
+                addField(i, F::Time);
+                addField(i, F::Access);
+                batch.addCell(path);
+                addField(i, F::Type);
+                batch.endRow(path);
+            }
         }
+        batch.commit();
         if (!options_.duplicateMode) {
             SortGridByNumber(grid, 1, grid.rowCount() - 1, true, kHogSizeColumn);
         }

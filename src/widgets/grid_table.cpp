@@ -360,6 +360,12 @@ void GridTable::appendRows(std::span<const GridRow> rows) {
         r.band = g.band;
         built.push_back(std::move(r));
     }
+    appendBuilt(built);
+}
+
+void GridTable::appendBuilt(std::vector<Row>& built) {
+    if (built.empty())
+        return;
     const qsizetype first = rowCount();
     const qsizetype last = first + static_cast<qsizetype>(built.size()) - 1;
     if (rows_.capacity() < rows_.size() + built.size()) {
@@ -369,6 +375,7 @@ void GridTable::appendRows(std::span<const GridRow> rows) {
     if (!isUpdating())
         emit rowsAboutToBeInserted(first, last);
     std::move(built.begin(), built.end(), std::back_inserter(rows_));
+    built.clear();
     if (!isUpdating())
         emit rowsInserted(first, last);
 }
@@ -490,6 +497,89 @@ void GridTable::notifyMoves(bool before) {
     } else {
         emit rowsMoved();
     }
+}
+
+GridRowBatch::GridRowBatch(GridTable& table) : table_(table) {
+    bytes_.reserve(256);
+    ends_.reserve(static_cast<size_t>(std::max(table.columnCount(), 1)));
+}
+
+GridRowBatch::~GridRowBatch() = default;
+
+void GridRowBatch::reserve(qsizetype rows) {
+    pending_.reserve(static_cast<size_t>(std::max<qsizetype>(rows, 0)));
+}
+
+void GridRowBatch::append(QStringView text) {
+    const size_t at = bytes_.size();
+    bytes_.resize(at + static_cast<size_t>(utf8Length(text)));
+    writeUtf8(bytes_.data() + at, text);
+}
+
+void GridRowBatch::endCell() {
+    const size_t begin = ends_.empty() ? 0 : ends_.back();
+    if (ends_.size() >= static_cast<size_t>(table_.columnCount())) {
+        bytes_.resize(begin);  // beyond the last column
+        return;
+    }
+    // ASCII is stored as it is; anything else goes through the decoder, so that the cell
+    // holds exactly what its text would.
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes_.data() + begin);
+    const size_t size = bytes_.size() - begin;
+    unsigned char high = 0;
+    for (size_t k = 0; k < size; ++k)
+        high |= p[k];
+    if (high & 0x80) {
+        scratch_ = QString::fromUtf8(bytes_.data() + begin, static_cast<qsizetype>(size));
+        bytes_.resize(begin);
+        append(QStringView(scratch_));
+    }
+    if (bytes_.size() > std::numeric_limits<quint32>::max())
+        throw std::bad_alloc();
+    ends_.push_back(static_cast<quint32>(bytes_.size()));
+}
+
+void GridRowBatch::endRow(QByteArrayView data, quint8 mark, char band) {
+    if (!ends_.empty() ? bytes_.size() != ends_.back() : !bytes_.empty())
+        endCell();
+    // Trailing empty cells are not stored, as the table's own rows do.
+    size_t cells = ends_.size();
+    while (cells > 0 && ends_[cells - 1] == (cells >= 2 ? ends_[cells - 2] : 0))
+        --cells;
+    const size_t cellBytes = cells == 0 ? 0 : ends_[cells - 1];
+    GridTable::Row row;
+    row.mark = mark;
+    row.band = band;
+    if (cells > 0 || !data.isEmpty()) {
+        const size_t total = cellBytes + static_cast<size_t>(data.size());
+        if (total > std::numeric_limits<quint32>::max())
+            throw std::bad_alloc();
+        const auto n = static_cast<quint32>(cells + 1);
+        const size_t offsets = static_cast<size_t>(kHeader) + n * sizeof(quint32);
+        char* block = static_cast<char*>(std::malloc(offsets + total));
+        if (!block)
+            throw std::bad_alloc();
+        row.block.reset(block);
+        std::memcpy(block, &n, sizeof n);
+        std::memcpy(block + kHeader, ends_.data(), cells * sizeof(quint32));
+        const auto end = static_cast<quint32>(total);
+        std::memcpy(block + kHeader + cells * sizeof(quint32), &end, sizeof end);
+        if (cellBytes > 0)
+            std::memcpy(block + offsets, bytes_.data(), cellBytes);
+        if (!data.isEmpty())
+            std::memcpy(block + offsets + cellBytes, data.data(), static_cast<size_t>(data.size()));
+    }
+    pending_.push_back(std::move(row));
+    bytes_.clear();
+    ends_.clear();
+}
+
+qsizetype GridRowBatch::commit() {
+    if (pending_.empty())
+        return -1;
+    const qsizetype first = table_.rowCount();
+    table_.appendBuilt(pending_);
+    return first;
 }
 
 }  // namespace dw

@@ -11,9 +11,12 @@
 #include <cstdlib>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace dw {
+
+class GridRowBatch;
 
 // One row ready to be appended: the texts of its cells (column 0 first; missing cells
 // are empty, cells beyond the grid's column count are dropped), the hidden value it
@@ -149,6 +152,8 @@ signals:
     void reset();
 
 private:
+    friend class GridRowBatch;
+
     struct FreeBlock {
         void operator()(char* p) const { std::free(p); }
     };
@@ -163,10 +168,70 @@ private:
     void replaceBlock(qsizetype row, const QStringList& cells, QByteArrayView data);
     void notifyCells(qsizetype first, qsizetype last, int firstColumn, int lastColumn);
     void notifyMoves(bool before);
+    // Appends rows built already, with one insertion signal for all of them.
+    void appendBuilt(std::vector<Row>& built);
 
     std::vector<Row> rows_;
     int columns_ = 0;
     int updating_ = 0;
+};
+
+// Appends many rows to a GridTable whose cells are UTF-8 bytes already: each row is
+// written cell by cell into one buffer and stored as the table's block for it, with no
+// QString and no list per row. Rows wait in the batch until commit() puts them into the
+// table all at once.
+//
+// Cells come in column order (column 0 first); cells beyond the table's column count are
+// dropped, missing ones are empty. A cell's bytes that are not valid UTF-8 are stored as
+// QString::fromUtf8 reads them (each bad sequence as U+FFFD), so a row reads back exactly
+// as appendRow() with the decoded texts would store it. The hidden value is kept byte for
+// byte, whatever it holds.
+//
+// The table must outlive the batch. Rows not committed when the batch goes are dropped,
+// and the table never sees them.
+class GridRowBatch {
+public:
+    explicit GridRowBatch(GridTable& table);
+    ~GridRowBatch();
+    GridRowBatch(const GridRowBatch&) = delete;
+    GridRowBatch& operator=(const GridRowBatch&) = delete;
+
+    // Makes room for `rows` waiting rows.
+    void reserve(qsizetype rows);
+
+    // Adds bytes (UTF-8) or text to the end of the cell being written.
+    void append(QByteArrayView utf8) {
+        bytes_.append(utf8.data(), static_cast<size_t>(utf8.size()));
+    }
+    void append(QStringView text);
+    // Ends the cell being written; what is appended next goes to the next column.
+    void endCell();
+    // append(utf8), then endCell().
+    void addCell(QByteArrayView utf8) {
+        append(utf8);
+        endCell();
+    }
+
+    // Ends the row being written (and a cell begun in it) with its hidden value, mark and
+    // band. The row waits for commit(); the next append starts a new row at column 0.
+    // Throws std::bad_alloc when its block cannot be had; the rows ended before stay.
+    void endRow(QByteArrayView data = {}, quint8 mark = 0, char band = 0);
+
+    // Rows ended and not yet committed.
+    qsizetype pendingCount() const { return static_cast<qsizetype>(pending_.size()); }
+
+    // Appends the waiting rows to the table in the order they were ended, with one
+    // rowsAboutToBeInserted / rowsInserted pair for all of them (none while the table is
+    // updating). Returns the number of the first row appended, or -1 when none waited.
+    // The batch is then empty and takes further rows; a row being written stays open.
+    qsizetype commit();
+
+private:
+    GridTable& table_;
+    std::string bytes_;          // the cells of the row being written, back to back
+    std::vector<quint32> ends_;  // end offset of each cell ended so far
+    std::vector<GridTable::Row> pending_;
+    QString scratch_;
 };
 
 }  // namespace dw

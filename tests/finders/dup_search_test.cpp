@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QHash>
 #include <QLocale>
 #include <QSet>
 
@@ -321,8 +322,9 @@ TEST(FileHogs, EqualSizesKeepTheOrderOfTheSizeSort) {
 
 TEST(DupSearch, EveryRowCarriesTheExactPathOfItsFile) {
     TempTree t;
-    const QList<QByteArray> names = {"tab\tname",    "new\nline",   " lead",        "trail ",
-                                     "\xFF\xFE bad", "back\\slash", "we ird\tdir/x"};
+    const QList<QByteArray> names = {"tab\tname",     "new\nline",    " lead",
+                                     "trail ",        "\xFF\xFE bad", "back\\slash",
+                                     "we ird\tdir/x", "caf\xC3\xA9",  "\xE9t\xE9 dir/y\xE9"};
     QSet<QByteArray> made;
     for (const QByteArray& n : names) {
         made.insert(t.fileOfSize(n, 77));
@@ -339,6 +341,19 @@ TEST(DupSearch, EveryRowCarriesTheExactPathOfItsFile) {
             struct stat st {};
             EXPECT_EQ(::lstat(p.constData(), &st), 0) << p.toHex().constData();
             EXPECT_EQ(st.st_size, 77);
+        }
+        // The grid holds each result's cells and band exactly as the search gives them
+        // one by one (decoded texts, bad bytes as U+FFFD).
+        QHash<QByteArray, GridRow> expected;
+        for (qsizetype k = 0; k < run.search->resultCount(); ++k) {
+            const GridRow row = run.search->resultRow(k);
+            expected.insert(row.data, row);
+        }
+        ASSERT_EQ(expected.size(), run.rows());
+        for (qsizetype r = 1; r <= run.rows(); ++r) {
+            const GridRow& want = expected[run.grid->rowData(r)];
+            EXPECT_EQ(run.grid->rowCells(r), want.cells) << r;
+            EXPECT_EQ(run.grid->band(r), want.band) << r;
         }
         if (duplicateMode) {
             // Names show as they are: blanks kept, nothing cut at a TAB.

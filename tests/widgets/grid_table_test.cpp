@@ -162,5 +162,100 @@ TEST(GridTable, RowCountKeepsTheTitleRow) {
     EXPECT_EQ(t.title(0), QStringLiteral("T"));
 }
 
+// The batch must store every row exactly as appendRow() with the decoded texts does: the
+// same cells (bad UTF-8 read as U+FFFD), the hidden value byte for byte, mark and band.
+TEST(GridRowBatch, RowsReadBackAsAppendRowStoresThem) {
+    struct Case {
+        const char* what;
+        std::vector<QByteArray> cells;
+        QByteArray data;
+        quint8 mark;
+        char band;
+    };
+    const QByteArray hostile("/d/a\tb\nc\xff\xfe\x00 end ", 19);
+    const std::vector<Case> cases{
+        {"plain", {"name", "1,024", "5/3/2024"}, "/d/name", 0, 'A'},
+        {"tab, newline, blanks", {"a\tb", "line1\nline2", "  both  "}, hostile, 1, 'B'},
+        {"multi-byte", {"caf\xc3\xa9", "\xe6\x97\xa5", "\xf0\x9f\x98\x80"}, "/x", 0, 0},
+        {"bad UTF-8 in cells", {"bad\xff", "\xc3", "\xed\xa0\x80 sur"}, hostile, 3, 'A'},
+        {"empty cells between", {"", "mid", ""}, "", 0, 0},
+        {"nothing at all", {}, "", 0, 0},
+        {"hidden value only", {}, QByteArray("\x00\x01", 2), 2, 0},
+        {"more cells than columns", {"a", "b", "c", "d", "e"}, "/e", 0, 0},
+    };
+    GridTable expected(3);
+    GridTable actual(3);
+    GridRowBatch batch(actual);
+    for (const Case& c : cases) {
+        QStringList texts;
+        for (const QByteArray& cell : c.cells)
+            texts << QString::fromUtf8(cell);
+        expected.appendRow(texts, c.data, c.mark, c.band);
+        for (const QByteArray& cell : c.cells)
+            batch.addCell(cell);
+        batch.endRow(c.data, c.mark, c.band);
+    }
+    EXPECT_EQ(actual.rowCount(), 1);  // nothing is seen before the commit
+    EXPECT_EQ(batch.commit(), 1);
+    ASSERT_EQ(actual.rowCount(), expected.rowCount());
+    for (size_t k = 0; k < cases.size(); ++k) {
+        SCOPED_TRACE(cases[k].what);
+        const auto row = static_cast<qsizetype>(k + 1);
+        EXPECT_EQ(actual.rowCells(row), expected.rowCells(row));
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(actual.cellUtf8(c, row).toByteArray(),
+                      expected.cellUtf8(c, row).toByteArray());
+        EXPECT_EQ(actual.rowData(row), cases[k].data);
+        EXPECT_EQ(actual.mark(row), cases[k].mark);
+        EXPECT_EQ(actual.band(row), cases[k].band);
+    }
+    // Trailing empty cells are left out of the blocks just the same.
+    actual.squeeze();
+    expected.squeeze();
+    EXPECT_EQ(actual.memoryUsage(), expected.memoryUsage());
+    EXPECT_EQ(actual.cell(0, 4), QStringLiteral("bad") + QChar(0xFFFD));
+
+    // A cell may come in pieces and as text; the next row starts at column 0 again.
+    batch.append(QByteArrayView("/home/"));
+    batch.append(QStringView(u"\u00e9t\u00e9"));
+    batch.endCell();
+    batch.append(QByteArrayView("open"));  // ended by endRow
+    batch.endRow("/home/x");
+    batch.addCell("next");
+    batch.endRow();
+    EXPECT_EQ(batch.commit(), 9);
+    EXPECT_EQ(actual.rowCells(9),
+              (QStringList{QString::fromUtf8("/home/\u00e9t\u00e9"), "open", ""}));
+    EXPECT_EQ(actual.rowCells(10), (QStringList{"next", "", ""}));
+    EXPECT_EQ(batch.commit(), -1);  // nothing waits
+}
+
+TEST(GridRowBatch, AnnouncesEachCommitOnceAndDropsWhatWasNotCommitted) {
+    GridTable t(2);
+    Recorder rec(t);
+    {
+        GridRowBatch batch(t);
+        for (int i = 0; i < 1000; ++i) {
+            batch.addCell(QByteArray::number(i));
+            batch.endRow("/p");
+        }
+        EXPECT_EQ(batch.pendingCount(), 1000);
+        batch.commit();
+        EXPECT_EQ(batch.pendingCount(), 0);
+        batch.addCell("dropped");
+        batch.endRow();
+    }
+    t.beginUpdate();
+    GridRowBatch quiet(t);
+    quiet.addCell("while updating");
+    quiet.endRow();
+    quiet.commit();
+    t.endUpdate();
+    EXPECT_EQ(rec.log, (QStringList{"+1-1000", "reset<", ">reset"}));
+    EXPECT_EQ(t.rowCount(), 1002);
+    EXPECT_EQ(t.cell(0, 1000), QStringLiteral("999"));
+    EXPECT_EQ(t.cell(0, 1001), QStringLiteral("while updating"));
+}
+
 }  // namespace
 }  // namespace dw
