@@ -6,10 +6,10 @@
 //
 // Compare the medians: BM_DuplicatesSizeOnly / BM_PlainWalk and BM_FileHogs /
 // BM_PlainWalk must stay at or below 1.3 (both include filling the result grid; the
-// *_SearchOnly lines leave the grid out). BM_CandidateMemory reports the list's own
-// account of its peak (list_bytes_per_candidate) and the growth of the process's peak
-// resident memory during one search (rss_bytes_per_candidate); both must stay below 300.
-// DW_BENCH_TREE=FOLDER runs on a tree made before by bench_make_tree instead.
+// *_SearchOnly lines leave the grid out; BM_FillGrid_* time the filling alone). BM_CandidateMemory
+// reports the list's own account of its peak (list_bytes_per_candidate) and the growth of the
+// process's peak resident memory during one search (rss_bytes_per_candidate); both must stay below
+// 300. DW_BENCH_TREE=FOLDER runs on a tree made before by bench_make_tree instead.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -20,6 +20,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "finders/dup_search.h"
@@ -172,6 +173,37 @@ void BM_FileHogs_SearchOnly(benchmark::State& state) {
     runSearch(state, allSizes(false, 0), false);
 }
 BENCHMARK(BM_FileHogs_SearchOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Filling the result grid alone, from one search made before the timing: the part of
+// the *_SearchOnly / full difference that the grid and its number sort take.
+void fillOnly(benchmark::State& state, const dw::DupOptions& options) {
+    dw::DupSearch search(options);
+    {
+        dw::DupWalkHooks hooks(search);
+        dw::FolderWalk walk(finderWalk(options), hooks);
+        walk.ScanAllDrives(entries());
+        search.finish();
+    }
+    for (auto _ : state) {
+        auto grid = std::make_unique<dw::GridTable>();
+        search.fillGrid(*grid);
+        benchmark::DoNotOptimize(grid->rowCount());
+        state.PauseTiming();
+        grid.reset();
+        state.ResumeTiming();
+    }
+    state.counters["rows"] = double(search.resultCount());
+}
+
+void BM_FillGrid_DuplicatesSizeOnly(benchmark::State& state) {
+    fillOnly(state, allSizes(true, 3));
+}
+BENCHMARK(BM_FillGrid_DuplicatesSizeOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_FillGrid_FileHogs(benchmark::State& state) {
+    fillOnly(state, allSizes(false, 0));
+}
+BENCHMARK(BM_FillGrid_FileHogs)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A field of /proc/self/status in kB ("VmHWM", "VmRSS").
 qint64 statusKb(const char* field) {

@@ -246,6 +246,12 @@ TEST(NumericKey, KeepsDigitsAndTheDecimalSeparator) {
         {"DELETED", 0},
         {"1 2", 12},
         {"12,345,678,901,234", 12345678901234.0},
+        // Fifteen digits and more, where a whole number no longer fits every reader.
+        {"999,999,999,999,999", 999999999999999.0},
+        {"9,007,199,254,740,993", 9007199254740992.0},
+        {"123,456,789,012,345,678,901", 123456789012345678901.0},
+        {"007", 7},
+        {"1,234.5", 1234.5},
     };
     for (const Case& c : english) {
         EXPECT_DOUBLE_EQ(NumericKey(QString::fromUtf8(c.text)), c.key) << c.text;
