@@ -14,20 +14,29 @@ public:
                Buttons buttons) override {
         const char* tag = "";
         switch (kind) {
-            case MessageKind::Error: tag = "error: "; break;
-            case MessageKind::Warning: tag = "warning: "; break;
+            case MessageKind::Error:
+                tag = "error: ";
+                break;
+            case MessageKind::Warning:
+                tag = "warning: ";
+                break;
             case MessageKind::Info:
             case MessageKind::Question:
-            case MessageKind::Plain: break;
+            case MessageKind::Plain:
+                break;
         }
         const QString head = title.isEmpty() ? QString() : title + QStringLiteral(": ");
         std::fprintf(stderr, "%s%s%s\n", tag, qPrintable(head), qPrintable(text));
         // Unattended, a question is never answered with the button that acts.
         switch (buttons) {
-            case Buttons::Ok: return Answer::Ok;
-            case Buttons::OkCancel: return Answer::Cancel;
-            case Buttons::YesNo: return Answer::No;
-            case Buttons::YesNoCancel: return Answer::Cancel;
+            case Buttons::Ok:
+                return Answer::Ok;
+            case Buttons::OkCancel:
+                return Answer::Cancel;
+            case Buttons::YesNo:
+                return Answer::No;
+            case Buttons::YesNoCancel:
+                return Answer::Cancel;
         }
         return Answer::Cancel;
     }
@@ -42,7 +51,9 @@ Prompter& consolePrompter() {
     return console;
 }
 
-Prompter& prompter() { return g_installed ? *g_installed : consolePrompter(); }
+Prompter& prompter() {
+    return g_installed ? *g_installed : consolePrompter();
+}
 
 Prompter* setPrompter(Prompter* p) {
     Prompter* const previous = g_installed;

@@ -18,9 +18,9 @@ TEST(ConsolePrompter, NeverAnswersAQuestionWithTheActingButton) {
         {Buttons::YesNoCancel, Answer::Cancel},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(consolePrompter().ask(MessageKind::Question, {}, QStringLiteral("Delete?"),
-                                        c.buttons),
-                  c.expected);
+        EXPECT_EQ(
+            consolePrompter().ask(MessageKind::Question, {}, QStringLiteral("Delete?"), c.buttons),
+            c.expected);
     }
 }
 
@@ -30,9 +30,9 @@ TEST(Prompter, ScriptedPrompterIsInstalledForItsLifetime) {
         test::ScriptedPrompter scripted;
         EXPECT_EQ(&prompter(), &scripted);
         scripted.script({Answer::Yes});
-        EXPECT_EQ(prompter().ask(MessageKind::Question, {}, QStringLiteral("Sure?"),
-                                 Buttons::YesNo),
-                  Answer::Yes);
+        EXPECT_EQ(
+            prompter().ask(MessageKind::Question, {}, QStringLiteral("Sure?"), Buttons::YesNo),
+            Answer::Yes);
         EXPECT_EQ(scripted.texts(), QStringList{QStringLiteral("Sure?")});
     }
     EXPECT_EQ(&prompter(), before);

@@ -15,15 +15,19 @@ ScriptedPrompter::~ScriptedPrompter() {
 }
 
 void ScriptedPrompter::script(std::initializer_list<Answer> answers) {
-    for (Answer a : answers) answers_.append(a);
+    for (Answer a : answers)
+        answers_.append(a);
 }
 
-void ScriptedPrompter::playSound(platform::Sound sound) { sounds_.append(sound); }
+void ScriptedPrompter::playSound(platform::Sound sound) {
+    sounds_.append(sound);
+}
 
-Answer ScriptedPrompter::ask(platform::MessageKind kind, const QString& title,
-                             const QString& text, Buttons buttons) {
+Answer ScriptedPrompter::ask(platform::MessageKind kind, const QString& title, const QString& text,
+                             Buttons buttons) {
     boxes_.append({kind, title, text, buttons});
-    if (buttons == Buttons::Ok) return Answer::Ok;
+    if (buttons == Buttons::Ok)
+        return Answer::Ok;
     if (answers_.isEmpty()) {
         ADD_FAILURE() << "unscripted question: " << text.toStdString();
         return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
@@ -33,7 +37,8 @@ Answer ScriptedPrompter::ask(platform::MessageKind kind, const QString& title,
 
 QStringList ScriptedPrompter::texts() const {
     QStringList out;
-    for (const Box& b : boxes_) out.append(b.text);
+    for (const Box& b : boxes_)
+        out.append(b.text);
     return out;
 }
 

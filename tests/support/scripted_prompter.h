@@ -30,8 +30,8 @@ public:
     void script(std::initializer_list<platform::Answer> answers);
 
     void playSound(platform::Sound sound) override;
-    platform::Answer ask(platform::MessageKind kind, const QString& title,
-                         const QString& text, platform::Buttons buttons) override;
+    platform::Answer ask(platform::MessageKind kind, const QString& title, const QString& text,
+                         platform::Buttons buttons) override;
 
     const QList<Box>& boxes() const { return boxes_; }
     const QList<platform::Sound>& sounds() const { return sounds_; }

@@ -22,12 +22,14 @@ namespace {
 void removeTree(const QByteArray& path) {
     // Restore permissions first so a test that locked a folder cannot leave it behind.
     struct stat st {};
-    if (lstat(path.constData(), &st) != 0) return;
+    if (lstat(path.constData(), &st) != 0)
+        return;
     if (S_ISDIR(st.st_mode)) {
         chmod(path.constData(), 0700);
         if (DIR* d = opendir(path.constData())) {
             while (dirent* e = readdir(d)) {
-                if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+                if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+                    continue;
                 removeTree(path + '/' + e->d_name);
             }
             closedir(d);
@@ -45,7 +47,9 @@ TempTree::TempTree() : root_(QFile::encodeName(dir_.path())) {
     EXPECT_TRUE(dir_.isValid());
 }
 
-TempTree::~TempTree() { removeTree(root_); }
+TempTree::~TempTree() {
+    removeTree(root_);
+}
 
 QByteArray TempTree::path(const QByteArray& rel) const {
     return rel.isEmpty() ? root_ : root_ + '/' + rel;
@@ -53,7 +57,8 @@ QByteArray TempTree::path(const QByteArray& rel) const {
 
 void TempTree::makeParents(const QByteArray& full) {
     for (qsizetype i = root_.size() + 1; i < full.size(); ++i) {
-        if (full[i] != '/') continue;
+        if (full[i] != '/')
+            continue;
         const QByteArray parent = full.left(i);
         if (mkdir(parent.constData(), 0755) != 0 && errno != EEXIST) {
             ADD_FAILURE() << "mkdir " << parent.constData() << ": " << std::strerror(errno);
@@ -72,7 +77,8 @@ QByteArray TempTree::file(const QByteArray& rel, const QByteArray& content) {
     qsizetype done = 0;
     while (done < content.size()) {
         const ssize_t n = ::write(fd, content.constData() + done, content.size() - done);
-        if (n <= 0) break;
+        if (n <= 0)
+            break;
         done += n;
     }
     ::close(fd);
@@ -120,7 +126,8 @@ bool TempTree::exists(const QByteArray& rel) const {
 
 int runAsNobody(const std::function<int()>& body) {
     const pid_t pid = fork();
-    if (pid < 0) return -1;
+    if (pid < 0)
+        return -1;
     if (pid == 0) {
         constexpr gid_t kNobodyGroup = 65534;
         constexpr uid_t kNobody = 65534;
@@ -130,7 +137,8 @@ int runAsNobody(const std::function<int()>& body) {
         _exit(body() & 0xff);
     }
     int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
     return WEXITSTATUS(status);
 }
 
