@@ -287,7 +287,7 @@ QString settingsFolder() {
     const QString own = qEnvironmentVariable("DISKWELL_CONFIG_DIR");
     if (!own.isEmpty())
         return QDir::cleanPath(QFileInfo(own).absoluteFilePath());
-    // The base directory specification says relative values are to be ignored.
+    // The XDG base directory rules say relative values are to be ignored.
     const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg)) {
         return QDir::cleanPath(xdg + QStringLiteral("/diskwell"));
