@@ -1,0 +1,183 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDialog>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QListView;
+class QProgressBar;
+class QPushButton;
+class QStackedWidget;
+class QTabWidget;
+class QWidget;
+
+namespace dw::platform {
+class ClockedPump;
+}
+
+namespace dw {
+
+class PathListModel;
+class SafeHarbor;
+class TfrmStandBy;
+struct CleanFileResult;
+
+// The deletion panel `frmReallyDelete` ("Clean up the following files"): the one place
+// where the finders' marked files leave the disk.
+//
+// A finder hands it the native paths of the marked files, its caller word and their
+// total size, and shows it modally (execute() does all of this). On show the panel
+// sorts the files into the Deletion Panel (`lb1`, the files it will act on) and the
+// Safe Harbor list (`lb2`, the files the Safe Harbor protects); the user may move files
+// between the two, ask why a file is on the Safe Harbor list, and then delete the files
+// of the Deletion Panel, send them to the desktop's trash, or store them in archives
+// and delete them. The files acted on are exactly those on the Deletion Panel; the
+// Safe Harbor list is never acted on.
+//
+// Every run removes files through platform::FileRemover (never through a link, never a
+// folder, mount point or system folder); after archiving, a file goes only once its
+// archive is on disk and reads back. A file that cannot be deleted is reported and the
+// run goes on. Each run adds what it really did to the cumulative totals.
+//
+// Modal results: kClosed (2) when the panel closed without a run, kRunDone (1) after any
+// run that got past its confirmation (also an aborted one).
+class TfrmReallyDelete : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kRunDone = 1;
+    static constexpr int kClosed = 2;
+
+    // `harbor` must outlive the panel. `defaultZipPath`, when given, is the program's
+    // DefaultZipPath (the main window's), which the archive options dialog updates.
+    explicit TfrmReallyDelete(SafeHarbor& harbor, QWidget* parent = nullptr,
+                              QString* defaultZipPath = nullptr);
+    ~TfrmReallyDelete() override;
+
+    // The whole hand-off from a finder: makes the panel over `parent` with `files` (native
+    // paths of the marked files), `callerName` ("Duplicates", "FileDates", "TempClean",
+    // "InternetCache", or empty) and `totalSize` (their bytes), shows it modally and
+    // returns its modal result: kClosed (2) nothing was done, kRunDone (1) a run took
+    // place (the finder then closes too).
+    static int execute(QWidget* parent, SafeHarbor& harbor, const QList<QByteArray>& files,
+                       const QString& callerName, qint64 totalSize,
+                       QString* defaultZipPath = nullptr);
+
+    // ---- the hand-off, set before the panel is shown ---------------------------------
+    // The marked files, assigned whole to the Deletion Panel (the split happens on show).
+    void setFiles(const QList<QByteArray>& files);
+    // The calling tool's word in archive names.
+    QString callerName;
+    // The finder's total of the marked files, shown as the potential savings.
+    qint64 totalSize = 0;
+
+    // ---- state -------------------------------------------------------------------------
+    // The Deletion Panel and the Safe Harbor list, sorted (byte order).
+    const QList<QByteArray>& deletionPanel() const;
+    const QList<QByteArray>& safeHarborList() const;
+    bool isRunning() const { return running_ != Run::None; }
+    bool abortRequested() const { return abortRequested_; }
+
+    // ---- operations --------------------------------------------------------------------
+    // The show steps: savings text, counts, the split (MoveFiles), the Deletion Panel
+    // tab; when every file is protected, the box that says so after half a second and the
+    // Safe Harbor tab. Run by the first show.
+    void FormShow();
+    // Moves every file of the Deletion Panel that the Safe Harbor protects to the Safe
+    // Harbor list. The stand-by notice shows when this takes more than a moment.
+    void MoveFiles();
+    void UpdateHeaders();
+    void updateLeftRight();
+    // The selected files of one list to the other ("Move files OFF to safe harbor",
+    // "Move files to the deletion panel"); not asked of the Safe Harbor again.
+    void btToAgainstClick();
+    void btMoveLeftClick();
+    // "Reason that file is on this list", for the current file of the Safe Harbor list.
+    void btReasonClick();
+    // True, after a box saying so, when the Deletion Panel is empty.
+    bool NoFilesToDelete();
+    // The three actions: each asks its confirmation (or the archive options), runs over
+    // the Deletion Panel with the progress panel in place of the buttons, records the
+    // totals and closes the panel with kRunDone.
+    void btDeleteAllClick();
+    void btRecycleClick();
+    void btZipClick();
+    // "Close": closes with kClosed when idle; during an archive run asks whether to
+    // abort; ignored during delete and trash runs (it is disabled then).
+    void btCloseClick();
+
+    // For tests: called as each file of a run is taken, with its place in the list;
+    // and how often a run lets window events run (milliseconds, default 30; 0: at every
+    // file and progress step).
+    void setRunStepHook(std::function<void(qsizetype index)> hook) { stepHook_ = std::move(hook); }
+    void setPumpInterval(int milliseconds) { pumpIntervalMs_ = milliseconds; }
+
+    // The controls.
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* tabDelete = nullptr;
+    QWidget* tabSafeHarbor = nullptr;
+    QListView* lb1 = nullptr;
+    QListView* lb2 = nullptr;
+    QLabel* lblLeft = nullptr;
+    QLabel* lblRight = nullptr;
+    QLabel* lblDelete = nullptr;
+    QLabel* lblSavings = nullptr;
+    QLabel* lblName = nullptr;
+    QPushButton* btToAgainst = nullptr;
+    QPushButton* btMoveLeft = nullptr;
+    QPushButton* btReason = nullptr;
+    QPushButton* btZip = nullptr;
+    QPushButton* btDelete = nullptr;
+    QPushButton* btRecycle = nullptr;
+    QPushButton* btClose = nullptr;
+    QStackedWidget* pnlBottom = nullptr;
+    QWidget* pnlButtons = nullptr;
+    QWidget* pnlProgress = nullptr;
+    QProgressBar* bar = nullptr;
+    QProgressBar* Gauge1 = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    enum class Run { None, Delete, Trash, Zip };
+
+    void buildControls();
+    void lb1Click();
+    void lb2Click();
+    void moveSelected(PathListModel& from, QListView& fromView, PathListModel& to);
+    // Swaps the action panel for the progress panel (or back) around a run.
+    void beginRun(Run run, qsizetype files);
+    void endRun();
+    // Run steps: the file taken, and events on a clock.
+    void stepTo(qsizetype index, const QByteArray& path);
+    void pump();
+    void DeleteAllClick();
+    void RecycleClick();
+    void ZipItClick();
+    void finishRun();
+
+    SafeHarbor& harbor_;
+    QString* defaultZipPath_;
+    PathListModel* model1_ = nullptr;
+    PathListModel* model2_ = nullptr;
+    TfrmStandBy* standBy_ = nullptr;
+    bool shownOnce_ = false;
+    Run running_ = Run::None;
+    bool abortRequested_ = false;
+    qsizetype current_ = -1;
+    QByteArray currentPath_;
+    int gaugePercent_ = 0;
+    int pumpIntervalMs_ = 30;
+    std::unique_ptr<platform::ClockedPump> pump_;
+    std::function<void(qsizetype index)> stepHook_;
+};
+
+}  // namespace dw
