@@ -22,6 +22,7 @@
 #include "finders/dup_window.h"
 #include "platform/event_pump.h"
 #include "safety/no_delete_window.h"
+#include "safety/really_delete.h"
 #include "safety/unzip_it.h"
 #include "widgets/backdrop.h"
 
@@ -287,7 +288,16 @@ void TfrmMain::openTool(Tool tool) {
     switch (tool) {
         case Tool::Duplicates:
         case Tool::FileHogs: {
-            TfrmDup dup(DuplicateMode, &safeHarbor_, this);
+            // "Clean?" hands the marked files to the deletion panel, over the finder.
+            TfrmDup* finder = nullptr;
+            TfrmDup::Tools tools;
+            tools.reallyDelete = [this, &finder](const QList<QByteArray>& files,
+                                                 const QString& callerName, qint64 totalSize) {
+                return TfrmReallyDelete::execute(finder, safeHarbor_, files, callerName,
+                                                 totalSize, &DefaultZipPath);
+            };
+            TfrmDup dup(DuplicateMode, &safeHarbor_, this, tools);
+            finder = &dup;
             dup.exec();
             break;
         }

@@ -1,0 +1,144 @@
+// The road of one request: from the main window, duplicates are found and marked, and
+// "Clean?" hands them to the deletion panel, which deletes or archives them; an archive
+// goes back with the command-line restore.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <sys/stat.h>
+
+#include <functional>
+
+#include "app/main_window.h"
+#include "finders/dup_fixture.h"
+#include "finders/dup_window.h"
+#include "platform/environment.h"
+#include "safety/clean_totals.h"
+#include "safety/really_delete.h"
+#include "safety/zip_options.h"
+#include "support/scoped_env.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_tree.h"
+
+namespace dw {
+namespace {
+
+using platform::Answer;
+
+bool present(const QByteArray& path) {
+    struct stat st;
+    return ::lstat(path.constData(), &st) == 0;
+}
+
+template <typename W>
+void onModal(std::function<void(W&)> step) {
+    QTimer::singleShot(0, [step] {
+        auto* w = qobject_cast<W*>(QApplication::activeModalWidget());
+        ASSERT_NE(w, nullptr) << W::staticMetaObject.className();
+        step(*w);
+    });
+}
+
+class CleanHandOff : public ::testing::Test {
+protected:
+    test::TempTree tree_;
+    QTemporaryDir config_;
+    test::ScopedEnv configDir_{"DISKWELL_CONFIG_DIR", config_.path().toLocal8Bit()};
+    test::ScopedEnv dataHome_{"XDG_DATA_HOME", tree_.dir("data-home")};
+    QByteArray r_ = platform::shortPath(tree_.root());
+    test::ScriptedPrompter prompter_;
+
+    void SetUp() override {
+        QFile f(config_.path() + QStringLiteral("/folders.txt"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(r_ + "/files/kept/*.*\n");
+    }
+
+    // Opens "&Duplicate files" from the main window, scans the tree, marks every
+    // result and presses "Clean?", where `panel` takes over.
+    void cleanDuplicates(TfrmMain& main, std::function<void(TfrmReallyDelete&)> panel) {
+        onModal<TfrmDup>([this, panel](TfrmDup& dup) {
+            dup.setDriveEntries(test::folderEntries({r_ + "/files"}));
+            dup.findChild<QComboBox*>(QStringLiteral("cbKB1"))->setCurrentIndex(0);
+            dup.findChild<QSpinBox*>(QStringLiteral("num1"))->setValue(0);
+            dup.btScanClick();
+            dup.Markall1Click();
+            onModal<TfrmReallyDelete>(panel);
+            dup.findChild<QPushButton*>(QStringLiteral("btDelete"))->click();
+        });
+        main.findChild<QPushButton*>(QStringLiteral("btDuplicates"))->click();
+    }
+};
+
+TEST_F(CleanHandOff, MarkedDuplicatesAreDeletedExceptTheProtectedOnesAndTheFinderCloses) {
+    const QByteArray a = tree_.fileOfSize("files/a/report.txt", 100);
+    const QByteArray b = tree_.fileOfSize("files/b/report.txt", 200);
+    const QByteArray k = tree_.fileOfSize("files/kept/report.txt", 300);
+    // The finder walks files/, the Safe Harbor protects files/kept/.
+    TfrmMain main;
+    main.GetSearchPath();
+    ASSERT_FALSE(main.safeHarborMissing());
+    bool panelSeen = false;
+    cleanDuplicates(main, [&](TfrmReallyDelete& p) {
+        panelSeen = true;
+        EXPECT_EQ(p.callerName, QStringLiteral("Duplicates"));
+        EXPECT_EQ(p.deletionPanel(),
+                  (QList<QByteArray>{r_ + "/files/a/report.txt", r_ + "/files/b/report.txt"}));
+        EXPECT_EQ(p.safeHarborList(), QList<QByteArray>{r_ + "/files/kept/report.txt"});
+        EXPECT_EQ(p.lblSavings->text(), QStringLiteral("600 bytes"));
+        prompter_.script({Answer::Yes});
+        p.btDelete->click();
+    });
+    EXPECT_TRUE(panelSeen);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);  // the finder closed with the panel
+    EXPECT_FALSE(present(a));
+    EXPECT_FALSE(present(b));
+    EXPECT_TRUE(present(k));
+    EXPECT_EQ(readCleanTotals().Ndelete, 2);
+    EXPECT_EQ(readCleanTotals().SizeDelete, 300);
+}
+
+TEST_F(CleanHandOff, ArchivedDuplicatesComeBackWithTheRestore) {
+    const QByteArray zips = tree_.dir("zips");
+    const QByteArray a = tree_.file("files/a/notes.txt", "first copy");
+    const QByteArray b = tree_.file("files/b/notes.txt", "second copy");
+    TfrmMain main;
+    main.GetSearchPath();
+    cleanDuplicates(main, [&](TfrmReallyDelete& p) {
+        onModal<TfrmZipOptions>([&](TfrmZipOptions& d) {
+            d.Edit1->setText(QFile::decodeName(zips));
+            d.accept();
+        });
+        p.btZip->click();
+    });
+    EXPECT_EQ(main.DefaultZipPath, QFile::decodeName(zips));
+    EXPECT_FALSE(present(a));
+    EXPECT_FALSE(present(b));
+    EXPECT_EQ(readCleanTotals().NZip, 2);
+    const QStringList archives = QDir(QFile::decodeName(zips)).entryList(QDir::Files);
+    ASSERT_EQ(archives.size(), 1);
+    EXPECT_TRUE(archives[0].startsWith(QStringLiteral("Drive-"))) << archives[0].toStdString();
+
+    QProcess restore;
+    restore.start(QStringLiteral(DISKWELL_CLI_PATH),
+                  {QStringLiteral("restore"), QFile::decodeName(zips) + u'/' + archives[0]});
+    ASSERT_TRUE(restore.waitForFinished(60000));
+    EXPECT_EQ(restore.exitCode(), 0) << restore.readAllStandardError().constData();
+    QFile back(QFile::decodeName(a));
+    ASSERT_TRUE(back.open(QIODevice::ReadOnly));
+    EXPECT_EQ(back.readAll(), QByteArray("first copy"));
+    EXPECT_TRUE(present(b));
+}
+
+}  // namespace
+}  // namespace dw
