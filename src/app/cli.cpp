@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QString>
 
+#include "app/cli_clean.h"
 #include "app/cli_duplicates.h"
 #include "app/cli_protected.h"
 #include "app/cli_restore.h"
@@ -28,6 +29,8 @@ const Command kCommands[] = {
      protectedUsage},
     {"restore", "put the files of a Diskwell archive back in their places", runRestore,
      restoreUsage},
+    {"clean", "delete files, send them to the trash, or archive and delete them", runClean,
+     cleanUsage},
 };
 
 const Command* findCommand(const QByteArray& name) {
