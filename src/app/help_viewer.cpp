@@ -26,6 +26,7 @@ constexpr Topic kTopics[] = {
     {1030, "settings.html"},
     {1040, "archives.html"},
     {1050, "duplicates.html"},
+    {1060, "deletion.html"},
 };
 
 }  // namespace

@@ -18,6 +18,8 @@
 
 #include <functional>
 
+#include "app/help_viewer.h"
+#include "app/resources.h"
 #include "archive_fixtures.h"
 #include "platform/environment.h"
 #include "safety/archive_name.h"
@@ -447,6 +449,21 @@ TEST_F(Panel, HandOffShowsThePanelModallyAndAnswersWhetherARunTookPlace) {
     EXPECT_EQ(TfrmReallyDelete::execute(nullptr, harbor_, {a}, QString(), 5),
               TfrmReallyDelete::kRunDone);
     EXPECT_FALSE(present(a));
+}
+
+TEST(DeletionHelp, TheGuideHasAPageOnTheDeletionPanelWithATopicOfItsOwn) {
+    ensureResources();
+    const QUrl url = HelpViewer::topicUrl(1060);
+    EXPECT_TRUE(url.toString().endsWith(QLatin1String("deletion.html")))
+        << url.toString().toStdString();
+    QFile page(QStringLiteral(":/help/deletion.html"));
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(page.readAll());
+    EXPECT_TRUE(text.contains(QLatin1String("Clean up the following files")));
+    EXPECT_TRUE(text.contains(QLatin1String("diskwell-cli clean")));
+    QFile index(QStringLiteral(":/help/index.html"));
+    ASSERT_TRUE(index.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(index.readAll().contains("href=\"deletion.html\""));
 }
 
 }  // namespace
