@@ -12,7 +12,6 @@
 #include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStackedWidget>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -231,23 +230,23 @@ void TfrmReallyDelete::buildControls() {
     progress->addWidget(bar);
     progress->addWidget(Gauge1);
 
-    pnlBottom = new QStackedWidget(this);
-    pnlBottom->addWidget(pnlButtons);
-    pnlBottom->addWidget(pnlProgress);
-    pnlBottom->setCurrentWidget(pnlButtons);
+    // Only one of the two panels shows; the row takes the height of the one shown and
+    // Close stays on the same line as the action buttons.
     pnlProgress->hide();
-
     btClose = new QPushButton(QStringLiteral("Close"), this);
     btClose->setObjectName(QStringLiteral("btClose"));
     btClose->setAutoDefault(false);
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(pnlBottom, 1);
+    pnlBottom = new QWidget(this);
+    auto* bottom = new QHBoxLayout(pnlBottom);
+    bottom->setContentsMargins(0, 0, 0, 0);
+    bottom->addWidget(pnlButtons, 1, Qt::AlignBottom);
+    bottom->addWidget(pnlProgress, 1);
     bottom->addWidget(btClose, 0, Qt::AlignBottom);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(PageControl1, 1);
-    layout->addLayout(bottom);
+    layout->addWidget(pnlBottom);
     resize(640, 460);
 
     connect(lb1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -462,7 +461,6 @@ void TfrmReallyDelete::beginRun(Run run, qsizetype files) {
     current_ = -1;
     currentPath_.clear();
     gaugePercent_ = 0;
-    pnlBottom->setCurrentWidget(pnlProgress);
     pnlButtons->hide();
     pnlProgress->show();
     PageControl1->setEnabled(false);
@@ -509,7 +507,6 @@ void TfrmReallyDelete::pump() {
 void TfrmReallyDelete::finishRun() {
     model1_->setPaths({});
     UpdateHeaders();
-    pnlBottom->setCurrentWidget(pnlButtons);
     pnlProgress->hide();
     pnlButtons->show();
     PageControl1->setEnabled(true);

@@ -12,7 +12,6 @@ class QLabel;
 class QListView;
 class QProgressBar;
 class QPushButton;
-class QStackedWidget;
 class QTabWidget;
 class QWidget;
 
@@ -135,7 +134,7 @@ public:
     QPushButton* btDelete = nullptr;
     QPushButton* btRecycle = nullptr;
     QPushButton* btClose = nullptr;
-    QStackedWidget* pnlBottom = nullptr;
+    QWidget* pnlBottom = nullptr;  // holds the two panels and Close
     QWidget* pnlButtons = nullptr;
     QWidget* pnlProgress = nullptr;
     QProgressBar* bar = nullptr;

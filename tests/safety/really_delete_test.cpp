@@ -8,7 +8,6 @@
 #include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStackedWidget>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
