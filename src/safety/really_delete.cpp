@@ -300,6 +300,9 @@ void TfrmReallyDelete::FormShow() {
     PageControl1->setCurrentWidget(tabDelete);
     if (model1_->rowCount() == 0) {
         QTimer::singleShot(500, this, [this] {
+            if (!isVisible()) {
+                return;
+            }
             ShowInfo(QStringLiteral(
                 "All files selected appear on the Safe Harbor list.  To delete the files "
                 "anyway, move them off of the Safe Harbor list onto the DELETION PANEL."));
@@ -524,8 +527,10 @@ void TfrmReallyDelete::DeleteAllClick() {
     hooks.starting = [this](qsizetype i, const QByteArray& path) { stepTo(i, path); };
     hooks.fileDone = [](const CleanFileResult& r) {
         if (!r.done) {
+            QApplication::restoreOverrideCursor();
             ShowError(withDetail(QStringLiteral("Couldn't delete file - ") + displayPath(r.path),
                                  r.reason));
+            QApplication::setOverrideCursor(Qt::WaitCursor);
         }
     };
     const CleanRunSummary summary = deleteFiles(files, hooks);
@@ -555,10 +560,12 @@ void TfrmReallyDelete::RecycleClick() {
         // Only the failure that stopped the run; the files after it were not tried.
         if (!r.done && !reported) {
             reported = true;
+            QApplication::restoreOverrideCursor();
             ShowError(withDetail(
                 QStringLiteral(
                     "An error occurred sending files to the recycle bin.  The bin may be full."),
                 displayPath(r.path) + QStringLiteral(": ") + r.reason));
+            QApplication::setOverrideCursor(Qt::WaitCursor);
         }
     };
     const CleanRunSummary summary = trashFiles(files, hooks);
@@ -640,9 +647,11 @@ void TfrmReallyDelete::btCloseClick() {
     if (running_ != Run::Zip || abortRequested_) {
         return;
     }
+    QApplication::restoreOverrideCursor();
     if (askYesNo(QStringLiteral("Really abort?  Folders may be partially deleted!"))) {
         abortRequested_ = true;
     }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
 void TfrmReallyDelete::reject() {
