@@ -23,11 +23,12 @@ void report(const CleanRunHooks& hooks, const CleanFileResult& result) {
 }
 
 void reportNotDone(const CleanRunHooks& hooks, const QByteArray& path, qsizetype index,
-                   const QString& reason) {
+                   const QString& reason, bool aborted = false) {
     CleanFileResult r;
     r.path = path;
     r.index = index;
     r.reason = reason;
+    r.aborted = aborted;
     report(hooks, r);
 }
 
@@ -121,6 +122,9 @@ CleanRunSummary zipFiles(const QList<QByteArray>& files, ZipRunSettings settings
     // it is still that file once its copy is safely on disk.
     std::vector<std::optional<platform::FileIdentity>> identities(size_t(files.size()));
 
+    // The file being handed to the archive: the one an abort abandons.
+    qsizetype adding = -1;
+
     ZipRunHooks zipHooks;
     zipHooks.progress = [&](int percent) {
         if (!summary.aborted && hooks.progress && hooks.progress(percent)) {
@@ -135,6 +139,7 @@ CleanRunSummary zipFiles(const QList<QByteArray>& files, ZipRunSettings settings
         r.archive = z.archive;
         if (!z.archived) {
             r.reason = z.reason;
+            r.aborted = summary.aborted && r.index == adding;
             report(hooks, r);
             return;
         }
@@ -156,7 +161,7 @@ CleanRunSummary zipFiles(const QList<QByteArray>& files, ZipRunSettings settings
         const QByteArray& path = files[i];
         if (summary.aborted || run.stopped()) {
             summary.aborted = true;
-            reportNotDone(hooks, path, i, abortedText());
+            reportNotDone(hooks, path, i, abortedText(), true);
             continue;
         }
         if (run.ended()) {
@@ -172,7 +177,9 @@ CleanRunSummary zipFiles(const QList<QByteArray>& files, ZipRunSettings settings
             reportNotDone(hooks, path, i, reason);
             continue;
         }
+        adding = i;
         run.addFile(path, i);
+        adding = -1;
     }
     run.finish();
     summary.ended = run.ended();

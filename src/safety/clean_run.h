@@ -44,6 +44,9 @@ struct CleanFileResult {
     QByteArray archive;
     qint64 size = 0;  // the file's bytes when acted on (archived or done); else 0
     QString reason;   // why it was not done (or, archived, why the original stayed)
+    // Zip runs: left because the run was aborted (the file being compressed, or one
+    // after it), not because of anything wrong with it.
+    bool aborted = false;
 };
 
 struct CleanRunHooks {

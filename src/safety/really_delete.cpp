@@ -614,7 +614,7 @@ void TfrmReallyDelete::ZipItClick() {
         if (r.archived) {
             ShowError(withDetail(QStringLiteral("Couldn't delete file - ") + displayPath(r.path),
                                  r.reason));
-        } else if (!summary.aborted && !(summary.ended && r.reason == summary.error)) {
+        } else if (!r.aborted && !(summary.ended && r.reason == summary.error)) {
             // Files left by an abort, or by the archive failure reported below, have
             // nothing wrong of their own.
             ShowError(withDetail(QStringLiteral("Couldn't zip up file - ") + displayPath(r.path),

@@ -375,6 +375,7 @@ TEST(ZipThenDeleteRun, AbortKeepsTheFileBeingCompressedAndEveryFileAfterIt) {
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(present(files[i]), i >= 3) << i;
         EXPECT_EQ(results.find(files[i])->done, i < 3) << i;
+        EXPECT_EQ(results.find(files[i])->aborted, i >= 3) << i;
     }
     ASSERT_EQ(s.archives.size(), 1);
     const test::PythonView view = test::pythonZipView(s.archives.front());

@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <functional>
 
@@ -358,13 +359,18 @@ TEST_F(Panel, CloseDuringAZipRunAbortsKeepingTheFileBeingCompressedAndTheRest) {
     for (int i = 0; i < 5; ++i) {
         files.append(file("free/" + QByteArray::number(i) + ".bin", 4000));
     }
-    auto p = panel(files);
+    // A link cannot be archived: it is reported even though the run is aborted later.
+    const QByteArray link = r_ + "/free/00link";
+    ASSERT_EQ(::symlink(files[0].constData(), link.constData()), 0);
+    auto p = panel(files + QList<QByteArray>{link});
+    // The order: 0.bin, 00link, 1.bin, 2.bin, 3.bin, 4.bin.
+    ASSERT_EQ(p->deletionPanel().value(1), link);
     p->setPumpInterval(0);
     int abortsAsked = 0;
     p->setRunStepHook([&](qsizetype index) {
         EXPECT_TRUE(p->btClose->isEnabled());
         EXPECT_TRUE(p->Gauge1->isVisible());
-        if (index == 2) {
+        if (index == 3) {
             // No first: the run goes on; then Yes.
             prompter_.script({Answer::No, Answer::Yes});
             p->btClose->click();
@@ -380,13 +386,19 @@ TEST_F(Panel, CloseDuringAZipRunAbortsKeepingTheFileBeingCompressedAndTheRest) {
     });
     p->btZip->click();
     EXPECT_EQ(abortsAsked, 1);
-    EXPECT_EQ(prompter_.texts(),
-              (QStringList{QStringLiteral("Really abort?  Folders may be partially deleted!"),
-                           QStringLiteral("Really abort?  Folders may be partially deleted!")}));
+    ASSERT_EQ(prompter_.texts().size(), 3);
+    EXPECT_EQ(prompter_.texts()[0],
+              QStringLiteral("Really abort?  Folders may be partially deleted!"));
+    EXPECT_EQ(prompter_.texts()[1],
+              QStringLiteral("Really abort?  Folders may be partially deleted!"));
+    EXPECT_TRUE(prompter_.texts()[2].startsWith(QStringLiteral("Couldn't zip up file - ") +
+                                                QFile::decodeName(link)))
+        << prompter_.texts()[2].toStdString();
     EXPECT_EQ(p->result(), TfrmReallyDelete::kRunDone);
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(present(files[i]), i >= 2) << i;
     }
+    EXPECT_TRUE(present(link));
     EXPECT_EQ(readCleanTotals().NZip, 2);
     const QStringList archives = QDir(QFile::decodeName(zips)).entryList(QDir::Files);
     ASSERT_EQ(archives.size(), 1);
