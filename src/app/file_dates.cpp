@@ -1,5 +1,7 @@
 #include "app/file_dates.h"
 
+#include "app/utility.h"
+
 #include <QLocale>
 
 #include "platform/local_time.h"
@@ -30,23 +32,6 @@ Fields unpack(quint32 packed) {
         f.time = QTime(hour, minute, second);
     }
     return f;
-}
-
-// The locale's long time format without its time-zone part: a packed time carries no
-// zone, and the desktop's long format ("h:mm:ss AP t") would otherwise name today's.
-QString longTimeFormatWithoutZone(const QLocale& locale) {
-    const QString format = locale.timeFormat(QLocale::LongFormat);
-    QString kept;
-    bool quoted = false;
-    for (const QChar c : format) {
-        if (c == u'\'') {
-            quoted = !quoted;
-        } else if (!quoted && c == u't') {
-            continue;
-        }
-        kept += c;
-    }
-    return kept.simplified();
 }
 
 }  // namespace
@@ -102,7 +87,7 @@ QString FileDateToTimeText(quint32 packed) {
         return QStringLiteral("12:00:00");
     }
     const QLocale locale;
-    return locale.toString(f.time, longTimeFormatWithoutZone(locale));
+    return locale.toString(f.time, LongTimeFormat(locale));
 }
 
 QDateTime FileDateToDateTimeSafe(quint32 packed) {

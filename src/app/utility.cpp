@@ -163,6 +163,21 @@ QString DateToTextSafe(const QDate& date) {
     return locale.toString(QDate(1980, 1, 1), QLocale::ShortFormat);
 }
 
+QString LongTimeFormat(const QLocale& locale) {
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    QString kept;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == u'\'') {
+            quoted = !quoted;
+        } else if (!quoted && c == u't') {
+            continue;
+        }
+        kept += c;
+    }
+    return kept.simplified();
+}
+
 QString DigitsOnly(const QString& text) {
     QString digits;
     digits.reserve(text.size());

@@ -4,6 +4,7 @@
 #include <QChar>
 #include <QDate>
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -57,6 +58,11 @@ double StrToFloatSafe(const QString& text);
 // `date` in the default locale's short date format; for an invalid date, the text of
 // 1 January 1980 in that format.
 QString DateToTextSafe(const QDate& date);
+
+// The locale's long time format without its time-zone part ("h:mm:ss AP t" gives
+// "h:mm:ss AP"): the program's times are local file and clock times that carry no zone.
+// Quoted literal text is kept as it is.
+QString LongTimeFormat(const QLocale& locale = QLocale());
 
 // The characters "0" to "9" of `text`, in their order; everything else dropped.
 QString DigitsOnly(const QString& text);

@@ -2,28 +2,12 @@
 
 #include <QLocale>
 
+#include "app/utility.h"
 #include "widgets/grid_table.h"
 
 namespace dw {
 
 namespace {
-
-// The long time format without its time-zone part ("h:mm:ss AP t" gives "h:mm:ss AP"):
-// a report names the time of the desk it was printed at, as the file times do.
-QString longTimeWithoutZone(const QLocale& locale) {
-    const QString format = locale.timeFormat(QLocale::LongFormat);
-    QString kept;
-    bool quoted = false;
-    for (const QChar c : format) {
-        if (c == u'\'') {
-            quoted = !quoted;
-        } else if (!quoted && c == u't') {
-            continue;
-        }
-        kept += c;
-    }
-    return kept.simplified();
-}
 
 const QString kIndent = QStringLiteral("   ");
 
@@ -32,7 +16,7 @@ const QString kIndent = QStringLiteral("   ");
 QString PrintedLine(const QDateTime& printed) {
     const QLocale locale;
     return QStringLiteral("Printed : ") + locale.toString(printed.date(), QLocale::ShortFormat) +
-           QStringLiteral("  ") + locale.toString(printed.time(), longTimeWithoutZone(locale));
+           QStringLiteral("  ") + locale.toString(printed.time(), LongTimeFormat(locale));
 }
 
 QString ReportCell(QStringView text, int width) {

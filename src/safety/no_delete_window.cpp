@@ -38,24 +38,6 @@ QByteArray entryOf(const QListWidgetItem* item) {
     return item->data(kEntryRole).toByteArray();
 }
 
-// The locale's long time format without the time-zone name some locales add: the date
-// of a build is read on this machine, in its own zone.
-QString longTimeText(const QTime& time) {
-    const QLocale locale;
-    const QString format = locale.timeFormat(QLocale::LongFormat);
-    QString kept;
-    bool quoted = false;
-    for (const QChar c : format) {
-        if (c == u'\'') {
-            quoted = !quoted;
-        } else if (!quoted && c == u't') {
-            continue;
-        }
-        kept += c;
-    }
-    return locale.toString(time, kept.simplified());
-}
-
 QString longDateText(const QDate& date) {
     return QLocale().toString(date, QLocale::LongFormat);
 }
@@ -256,7 +238,8 @@ void TfrmNoDelete::updateLastDate() {
     const QDateTime now = QDateTime::currentDateTime();
     QString text = QString::fromLatin1(settings::kFoldersWhenDefault);
     if (ListBox1->count() > 0) {
-        text = longDateText(now.date()) + QLatin1Char(' ') + longTimeText(now.time());
+        text = longDateText(now.date()) + QLatin1Char(' ') +
+               QLocale().toString(now.time(), LongTimeFormat());
     }
     if (!SettingsStore().writeString(QString::fromLatin1(settings::kFolders),
                                      QString::fromLatin1(settings::kFoldersWhen), text)) {
