@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -26,6 +25,7 @@
 #include "safety/clean_totals.h"
 #include "safety/really_delete.h"
 #include "safety/zip_options.h"
+#include "support/cli_runner.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
@@ -129,11 +129,9 @@ TEST_F(CleanHandOff, ArchivedDuplicatesComeBackWithTheRestore) {
     ASSERT_EQ(archives.size(), 1);
     EXPECT_TRUE(archives[0].startsWith(QStringLiteral("Drive-"))) << archives[0].toStdString();
 
-    QProcess restore;
-    restore.start(QStringLiteral(DISKWELL_CLI_PATH),
-                  {QStringLiteral("restore"), QFile::decodeName(zips) + u'/' + archives[0]});
-    ASSERT_TRUE(restore.waitForFinished(60000));
-    EXPECT_EQ(restore.exitCode(), 0) << restore.readAllStandardError().constData();
+    const test::CliRun restore =
+        test::runCli({QStringLiteral("restore"), QFile::decodeName(zips) + u'/' + archives[0]});
+    EXPECT_EQ(restore.status, 0) << restore.err.constData();
     QFile back(QFile::decodeName(a));
     ASSERT_TRUE(back.open(QIODevice::ReadOnly));
     EXPECT_EQ(back.readAll(), QByteArray("first copy"));

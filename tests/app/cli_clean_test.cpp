@@ -12,17 +12,12 @@
 #include "app/settings_store.h"
 #include "platform/environment.h"
 #include "safety/clean_totals.h"
+#include "support/cli_runner.h"
 #include "support/scoped_env.h"
 #include "support/temp_tree.h"
 
 namespace dw {
 namespace {
-
-struct CliRun {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
 
 bool present(const QByteArray& path) {
     struct stat st;
@@ -53,32 +48,18 @@ protected:
         return r_ + "/" + rel;
     }
 
-    CliRun run(const QList<QByteArray>& args, const QByteArray& input = {}) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISKWELL_CONFIG_DIR"), QFile::decodeName(config_));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), QFile::decodeName(dataHome_));
-        env.insert(QStringLiteral("PATH"), QFile::decodeName(r_ + "/bin:/usr/bin:/bin"));
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(QFile::decodeName(r_));
+    test::CliRun run(const QList<QByteArray>& args, const QByteArray& input = {}) {
+        test::CliOptions options;
+        options.env.insert(QStringLiteral("DISKWELL_CONFIG_DIR"), QFile::decodeName(config_));
+        options.env.insert(QStringLiteral("XDG_DATA_HOME"), QFile::decodeName(dataHome_));
+        options.env.insert(QStringLiteral("PATH"), QFile::decodeName(r_ + "/bin:/usr/bin:/bin"));
+        options.workingFolder = QFile::decodeName(r_);
+        options.input = input;
         QStringList list{QStringLiteral("clean")};
         for (const QByteArray& a : args) {
             list.append(QFile::decodeName(a));
         }
-        p.start(QStringLiteral(DISKWELL_CLI_PATH), list);
-        CliRun result;
-        if (!p.waitForStarted(30000)) {
-            return result;
-        }
-        p.write(input);
-        p.closeWriteChannel();
-        if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit) {
-            return result;
-        }
-        result.status = p.exitCode();
-        result.out = p.readAllStandardOutput();
-        result.err = p.readAllStandardError();
-        return result;
+        return test::runCli(list, options);
     }
 };
 
@@ -91,8 +72,8 @@ TEST_F(CliClean, DeletesWhatIsNotProtectedAndSaysWhyTheRestStays) {
     const QByteArray tool = file("bin/tool");
     const QByteArray driver = file("free/DRIVER.SYS");
     const QByteArray folder = tree_.dir("free/folder");
-    const CliRun ran = run({"--delete", a, link, kept, "free/DRIVER.SYS", tool, "free/folder",
-                            r_ + "/free/missing", a});
+    const test::CliRun ran = run({"--delete", a, link, kept, "free/DRIVER.SYS", tool, "free/folder",
+                                  r_ + "/free/missing", a});
     EXPECT_EQ(ran.status, 1) << ran.err.constData();
     EXPECT_FALSE(present(a));
     EXPECT_FALSE(present(link));
@@ -132,7 +113,7 @@ TEST_F(CliClean, ReadsNulSeparatedPathsWithHostileNames) {
     }
     const QByteArray kept = file("kept/new\nline");
     input += kept;  // the last one without its NUL
-    const CliRun ran = run({"--delete", "-0"}, input);
+    const test::CliRun ran = run({"--delete", "-0"}, input);
     EXPECT_EQ(ran.status, 1);
     for (const QByteArray& f : files) {
         EXPECT_FALSE(present(f)) << f.constData();
@@ -143,14 +124,14 @@ TEST_F(CliClean, ReadsNulSeparatedPathsWithHostileNames) {
                            ": referenced in the registry\n");
     EXPECT_EQ(ran.out, QByteArray("deleted 6 of 7 files (6 bytes)\n"));
 
-    const CliRun nothing = run({"--delete", "-0"}, {});
+    const test::CliRun nothing = run({"--delete", "-0"}, {});
     EXPECT_EQ(nothing.status, 0);
 }
 
 TEST_F(CliClean, TrashesIntoTheDesktopTrash) {
     const QByteArray a = file("free/100% a.txt", "abc");
     const QByteArray b = file("free/b c", "de");
-    const CliRun ran = run({"--trash", a, b});
+    const test::CliRun ran = run({"--trash", a, b});
     EXPECT_EQ(ran.status, 0) << ran.err.constData();
     EXPECT_FALSE(present(a));
     EXPECT_FALSE(present(b));
@@ -186,7 +167,7 @@ TEST_F(CliClean, ArchivesIntoTheStoredOrGivenFolderThenDeletes) {
                                   QStringLiteral("stored comment")));
     const QByteArray a = file("free/a.txt", "hello hello hello");
     const QByteArray b = file("free/\nodd", "odd");
-    const CliRun first = run({"--zip", "--caller", "Nightly", a, b});
+    const test::CliRun first = run({"--zip", "--caller", "Nightly", a, b});
     EXPECT_EQ(first.status, 0) << first.err.constData();
     EXPECT_FALSE(present(a));
     EXPECT_FALSE(present(b));
@@ -213,7 +194,7 @@ TEST_F(CliClean, ArchivesIntoTheStoredOrGivenFolderThenDeletes) {
     EXPECT_EQ(readCleanTotals().SizeZip, 20);
 
     const QByteArray c = file("free/c.txt", "c");
-    const CliRun second = run({"--zip", "--zip-folder", given, "--comment=given comment", c});
+    const test::CliRun second = run({"--zip", "--zip-folder", given, "--comment=given comment", c});
     EXPECT_EQ(second.status, 0) << second.err.constData();
     EXPECT_EQ(QDir(QFile::decodeName(given)).entryList(QDir::Files).size(), 1);
     EXPECT_EQ(readCleanTotals().NZip, 3);
@@ -224,7 +205,7 @@ TEST_F(CliClean, ArchivesIntoTheStoredOrGivenFolderThenDeletes) {
 
     // An archive folder that does not exist: nothing is deleted.
     const QByteArray d = file("free/d.txt", "d");
-    const CliRun failed = run({"--zip", "--zip-folder", r_ + "/no/such", d});
+    const test::CliRun failed = run({"--zip", "--zip-folder", r_ + "/no/such", d});
     EXPECT_EQ(failed.status, 1);
     EXPECT_TRUE(present(d));
     EXPECT_TRUE(failed.err.contains("Couldn't zip up file - " + d)) << failed.err.constData();
@@ -233,7 +214,7 @@ TEST_F(CliClean, ArchivesIntoTheStoredOrGivenFolderThenDeletes) {
 TEST_F(CliClean, TouchesNothingWithoutASafeHarborListOrWithBadArguments) {
     const QByteArray a = file("free/a.txt");
     ASSERT_TRUE(QFile::remove(QFile::decodeName(config_ + "/folders.txt")));
-    const CliRun missing = run({"--delete", a});
+    const test::CliRun missing = run({"--delete", a});
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(missing.err.contains("has not been created yet")) << missing.err.constData();
     EXPECT_TRUE(present(a));
@@ -254,14 +235,14 @@ TEST_F(CliClean, TouchesNothingWithoutASafeHarborListOrWithBadArguments) {
         {{"--zip", a, "--zip-folder"}, "--zip-folder needs a value"},
     };
     for (const Case& c : cases) {
-        const CliRun ran = run(c.args);
+        const test::CliRun ran = run(c.args);
         EXPECT_EQ(ran.status, 2) << c.message;
         EXPECT_TRUE(ran.err.startsWith(QByteArray("diskwell-cli clean: ") + c.message))
             << ran.err.constData();
         EXPECT_TRUE(present(a)) << c.message;
     }
     EXPECT_EQ(readCleanTotals().Ndelete, -1);
-    const CliRun help = run({"--help"});
+    const test::CliRun help = run({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.startsWith("Usage: diskwell-cli clean (--delete | --trash | --zip"));
 }

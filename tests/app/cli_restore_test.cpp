@@ -1,37 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
 #include <QUuid>
 
 #include <zip.h>
 
 #include "safety/zip_run.h"
+#include "support/cli_runner.h"
 #include "support/temp_tree.h"
 
 namespace dw {
 namespace {
 
 using test::TempTree;
-
-struct ToolRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-ToolRun runTool(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(DISKWELL_CLI_PATH), args);
-    ToolRun run;
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit) {
-        return run;
-    }
-    run.status = p.exitCode();
-    run.out = QString::fromUtf8(p.readAllStandardOutput());
-    run.err = QString::fromUtf8(p.readAllStandardError());
-    return run;
-}
 
 QByteArray contentOf(const QByteArray& path) {
     QFile f(QFile::decodeName(path));
@@ -71,23 +52,23 @@ TEST(CliRestore, PutsArchivedFilesBackBelowTheFolderGiven) {
     const QString zip = QFile::decodeName(run.archives().value(0));
     EXPECT_TRUE(QFileInfo(zip).fileName().startsWith(QLatin1String("Drive-")));
 
-    const ToolRun r = runTool(
+    const test::CliRun r = test::runCli(
         {QStringLiteral("restore"), zip, QStringLiteral("--into"), QFile::decodeName(into.root())});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.status, 0) << r.errText().toStdString();
     EXPECT_EQ(contentOf(into.root() + a), "alpha");
     EXPECT_EQ(contentOf(into.root() + b), "beta");
-    EXPECT_EQ(r.out, QStringLiteral("restored 2 of 2 files into ") +
-                         QFile::decodeName(into.root()) + QLatin1Char('\n'));
-    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+    EXPECT_EQ(r.outText(), QStringLiteral("restored 2 of 2 files into ") +
+                               QFile::decodeName(into.root()) + QLatin1Char('\n'));
+    EXPECT_TRUE(r.errText().isEmpty()) << r.errText().toStdString();
 
     // Again: every file is there now, so each one is reported and kept.
     ASSERT_TRUE(QFile(QFile::decodeName(into.root() + a)).open(QIODevice::WriteOnly));
-    const ToolRun again =
-        runTool({QStringLiteral("restore"),
-                 QStringLiteral("--into=") + QFile::decodeName(into.root()), zip});
+    const test::CliRun again =
+        test::runCli({QStringLiteral("restore"),
+                      QStringLiteral("--into=") + QFile::decodeName(into.root()), zip});
     EXPECT_EQ(again.status, 1);
-    EXPECT_EQ(again.err.count(QLatin1String("already exists; it is kept as it is")), 2)
-        << again.err.toStdString();
+    EXPECT_EQ(again.errText().count(QLatin1String("already exists; it is kept as it is")), 2)
+        << again.errText().toStdString();
     EXPECT_EQ(contentOf(into.root() + a), "");
 }
 
@@ -96,18 +77,18 @@ TEST(CliRestore, RefusesEntriesLeavingTheFolderAndGoesOnWithTheRest) {
     const QByteArray into = tree.dir("into");
     const QByteArray zip = tree.path("evil.zip");
     craft(zip, {{"../outside.txt", "x"}, {"/tmp/diskwell-cli-abs.txt", "x"}, {"in/ok.txt", "ok"}});
-    const ToolRun r = runTool({QStringLiteral("restore"), QFile::decodeName(zip),
-                               QStringLiteral("--into"), QFile::decodeName(into)});
+    const test::CliRun r = test::runCli({QStringLiteral("restore"), QFile::decodeName(zip),
+                                         QStringLiteral("--into"), QFile::decodeName(into)});
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("Cannot extract ../outside.txt from ") +
-                               QFile::decodeName(zip) + QStringLiteral(": ")))
-        << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QLatin1String("Cannot extract /tmp/diskwell-cli-abs.txt")));
+    EXPECT_TRUE(r.errText().contains(QStringLiteral("Cannot extract ../outside.txt from ") +
+                                     QFile::decodeName(zip) + QStringLiteral(": ")))
+        << r.errText().toStdString();
+    EXPECT_TRUE(r.errText().contains(QLatin1String("Cannot extract /tmp/diskwell-cli-abs.txt")));
     EXPECT_FALSE(tree.exists("outside.txt"));
     EXPECT_FALSE(QFile::exists(QStringLiteral("/tmp/diskwell-cli-abs.txt")));
     EXPECT_EQ(contentOf(into + "/in/ok.txt"), "ok");
-    EXPECT_EQ(r.out, QStringLiteral("restored 1 of 3 files into ") + QFile::decodeName(into) +
-                         QLatin1Char('\n'));
+    EXPECT_EQ(r.outText(), QStringLiteral("restored 1 of 3 files into ") + QFile::decodeName(into) +
+                               QLatin1Char('\n'));
 }
 
 TEST(CliRestore, IntoTheRootAVolumeThatIsNotMountedIsRefusedAsAWhole) {
@@ -116,9 +97,9 @@ TEST(CliRestore, IntoTheRootAVolumeThatIsNotMountedIsRefusedAsAWhole) {
     const QByteArray marker =
         "tmp/diskwell-cli-" + QUuid::createUuid().toString(QUuid::Id128).toLatin1();
     craft(zip, {{marker, "must not appear"}});
-    const ToolRun r = runTool({QStringLiteral("restore"), QFile::decodeName(zip)});
+    const test::CliRun r = test::runCli({QStringLiteral("restore"), QFile::decodeName(zip)});
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.err.contains(QLatin1String("not mounted"))) << r.err.toStdString();
+    EXPECT_TRUE(r.errText().contains(QLatin1String("not mounted"))) << r.errText().toStdString();
     EXPECT_FALSE(QFile::exists(QStringLiteral("/") + QString::fromLatin1(marker)));
 }
 
@@ -142,10 +123,10 @@ TEST(CliRestore, BadArgumentsDoNothingAndAnUnreadableArchiveFails) {
         {{"restore", "--help"}, 0},
     };
     for (const auto& c : cases) {
-        const ToolRun r = runTool(c.args);
+        const test::CliRun r = test::runCli(c.args);
         EXPECT_EQ(r.status, c.status) << c.args.join(QLatin1Char(' ')).toStdString();
         if (c.status != 0) {
-            EXPECT_FALSE(r.err.isEmpty());
+            EXPECT_FALSE(r.errText().isEmpty());
         }
     }
     EXPECT_FALSE(tree.exists("a.txt"));

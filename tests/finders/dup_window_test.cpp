@@ -7,8 +7,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPrinter>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -24,6 +22,7 @@
 #include "platform/clipboard.h"
 #include "safety/folder_list.h"
 #include "safety/safe_harbor.h"
+#include "support/cli_runner.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
 #include "widgets/drive_check_list.h"
@@ -450,28 +449,15 @@ TEST(DupWindow, ResizeItemsAndWildcardText) {
 
 // ---- the command line prints the rows the window shows ----------------------------------
 
-struct CliRun {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using test::CliRun;
 
+// The built tool in the locale the window's tests pin.
 CliRun runCli(const QStringList& args) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
-    env.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
-    env.remove(QStringLiteral("LANGUAGE"));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(DISKWELL_CLI_PATH), args);
-    CliRun run;
-    if (!p.waitForFinished(60000)) {
-        return run;
-    }
-    run.status = p.exitCode();
-    run.out = p.readAllStandardOutput();
-    run.err = p.readAllStandardError();
-    return run;
+    test::CliOptions options;
+    options.env.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
+    options.env.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
+    options.env.remove(QStringLiteral("LANGUAGE"));
+    return test::runCli(args, options);
 }
 
 TEST(DupCommandLine, ExitStatusesAndMessages) {

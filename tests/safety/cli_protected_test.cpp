@@ -1,39 +1,25 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include "app/settings_store.h"
 #include "platform/environment.h"
+#include "support/cli_runner.h"
 #include "support/scoped_env.h"
 #include "support/temp_tree.h"
 
 namespace dw {
 namespace {
 
-struct CliRun {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using test::CliRun;
 
 // Runs the built diskwell-cli with its settings folder and PATH as given.
 CliRun runCli(const QStringList& args, const QString& configDir, const QByteArray& path) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISKWELL_CONFIG_DIR"), configDir);
-    env.insert(QStringLiteral("PATH"), QFile::decodeName(path));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(DISKWELL_CLI_PATH), args);
-    CliRun run;
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit) {
-        return run;
-    }
-    run.status = p.exitCode();
-    run.out = p.readAllStandardOutput();
-    run.err = p.readAllStandardError();
-    return run;
+    test::CliOptions options;
+    options.env.insert(QStringLiteral("DISKWELL_CONFIG_DIR"), configDir);
+    options.env.insert(QStringLiteral("PATH"), QFile::decodeName(path));
+    return test::runCli(args, options);
 }
 
 TEST(CliProtected, AnswersForEachPathFromTheProgramsLists) {

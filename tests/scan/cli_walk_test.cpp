@@ -8,6 +8,7 @@
 
 #include "app/cli.h"
 #include "app/cli_walk.h"
+#include "support/cli_runner.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
 
@@ -15,25 +16,6 @@ namespace dw {
 namespace {
 
 using test::TempTree;
-
-struct ToolRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-ToolRun runTool(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(DISKWELL_CLI_PATH), args);
-    ToolRun run;
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit) {
-        return run;
-    }
-    run.status = p.exitCode();
-    run.out = QString::fromUtf8(p.readAllStandardOutput());
-    run.err = QString::fromUtf8(p.readAllStandardError());
-    return run;
-}
 
 struct Counts {
     qint64 files = 0;
@@ -157,21 +139,22 @@ TEST(CliWalk, CountsAgreeWithFindUnderTheSameRules) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.flags.join(QLatin1Char(' ')).toStdString());
-        const ToolRun run = runTool(QStringList{QStringLiteral("walk")} + c.flags +
-                                    QStringList{QString::fromUtf8(t.root())});
-        EXPECT_EQ(run.status, 0) << run.err.toStdString();
-        EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+        const test::CliRun run = test::runCli(QStringList{QStringLiteral("walk")} + c.flags +
+                                              QStringList{QString::fromUtf8(t.root())});
+        EXPECT_EQ(run.status, 0) << run.errText().toStdString();
+        EXPECT_TRUE(run.errText().isEmpty()) << run.errText().toStdString();
         Counts expected = findCounts(t.root(), c.hidden, c.system);
         expected.folders -= mounted ? 1 : 0;
-        EXPECT_EQ(parseCounts(run.out), expected);
+        EXPECT_EQ(parseCounts(run.outText()), expected);
         EXPECT_GT(expected.bytes, 3LL << 30);
     }
     {
-        const ToolRun run = runTool({QStringLiteral("walk"), QStringLiteral("--pattern"),
-                                     QStringLiteral("*.TXT"), QString::fromUtf8(t.root())});
+        const test::CliRun run =
+            test::runCli({QStringLiteral("walk"), QStringLiteral("--pattern"),
+                          QStringLiteral("*.TXT"), QString::fromUtf8(t.root())});
         Counts expected = findCounts(t.root(), false, false, QStringLiteral("*.txt"));
         expected.folders -= mounted ? 1 : 0;
-        EXPECT_EQ(parseCounts(run.out), expected);
+        EXPECT_EQ(parseCounts(run.outText()), expected);
         EXPECT_EQ(expected.files, 6 + 2);
     }
 }
@@ -182,19 +165,20 @@ TEST(CliWalk, FoldersAreWalkedInTurnAndMissingOnesReported) {
     const QString one = QString::fromUtf8(t.path("one"));
     const QString missing = QString::fromUtf8(t.path("missing"));
 
-    ToolRun twice = runTool({QStringLiteral("walk"), one, one});
+    test::CliRun twice = test::runCli({QStringLiteral("walk"), one, one});
     EXPECT_EQ(twice.status, 0);
-    EXPECT_EQ(parseCounts(twice.out), (Counts{2, 2, 8}));
+    EXPECT_EQ(parseCounts(twice.outText()), (Counts{2, 2, 8}));
 
-    ToolRun partly = runTool({QStringLiteral("walk"), missing, one});
+    test::CliRun partly = test::runCli({QStringLiteral("walk"), missing, one});
     EXPECT_EQ(partly.status, 1);
-    EXPECT_EQ(parseCounts(partly.out), (Counts{1, 1, 4}));
-    EXPECT_TRUE(partly.err.contains(QStringLiteral("Can't open drive ") + missing))
-        << partly.err.toStdString();
+    EXPECT_EQ(parseCounts(partly.outText()), (Counts{1, 1, 4}));
+    EXPECT_TRUE(partly.errText().contains(QStringLiteral("Can't open drive ") + missing))
+        << partly.errText().toStdString();
 
     // Folder names beginning with "-" after "--".
     const QByteArray dashed = t.file("-dash/f", "xy");
-    ToolRun dash = runTool({QStringLiteral("walk"), QStringLiteral("--"), QStringLiteral("-dash")});
+    test::CliRun dash =
+        test::runCli({QStringLiteral("walk"), QStringLiteral("--"), QStringLiteral("-dash")});
     EXPECT_EQ(dash.status, 1);  // relative to the tool's folder, where there is none
     QProcess p;
     p.setWorkingDirectory(QString::fromUtf8(t.root()));
@@ -223,30 +207,32 @@ TEST(CliWalk, BadArgumentsGiveStatusTwoAndNothingWalked) {
     };
     for (const QStringList& args : cases) {
         SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
-        const ToolRun run = runTool(args);
+        const test::CliRun run = test::runCli(args);
         EXPECT_EQ(run.status, 2);
-        EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
-        EXPECT_TRUE(run.err.contains(QLatin1String("diskwell-cli"))) << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains(QLatin1String("--help"))) << run.err.toStdString();
+        EXPECT_TRUE(run.outText().isEmpty()) << run.outText().toStdString();
+        EXPECT_TRUE(run.errText().contains(QLatin1String("diskwell-cli")))
+            << run.errText().toStdString();
+        EXPECT_TRUE(run.errText().contains(QLatin1String("--help"))) << run.errText().toStdString();
     }
 }
 
 TEST(CliWalk, HelpAndVersion) {
-    const ToolRun overview = runTool({QStringLiteral("--help")});
+    const test::CliRun overview = test::runCli({QStringLiteral("--help")});
     EXPECT_EQ(overview.status, 0);
-    EXPECT_TRUE(overview.out.startsWith(QLatin1String("Usage: diskwell-cli COMMAND")));
-    EXPECT_TRUE(overview.out.contains(QLatin1String("\n  walk ")));
-    EXPECT_TRUE(overview.err.isEmpty());
+    EXPECT_TRUE(overview.outText().startsWith(QLatin1String("Usage: diskwell-cli COMMAND")));
+    EXPECT_TRUE(overview.outText().contains(QLatin1String("\n  walk ")));
+    EXPECT_TRUE(overview.errText().isEmpty());
 
-    const ToolRun walkHelp = runTool({QStringLiteral("walk"), QStringLiteral("--help")});
+    const test::CliRun walkHelp = test::runCli({QStringLiteral("walk"), QStringLiteral("--help")});
     EXPECT_EQ(walkHelp.status, 0);
-    EXPECT_TRUE(walkHelp.out.startsWith(
+    EXPECT_TRUE(walkHelp.outText().startsWith(
         QLatin1String("Usage: diskwell-cli walk [--hidden] [--system] [--pattern P] FOLDER...")));
-    EXPECT_EQ(runTool({QStringLiteral("help"), QStringLiteral("walk")}).out, walkHelp.out);
+    EXPECT_EQ(test::runCli({QStringLiteral("help"), QStringLiteral("walk")}).outText(),
+              walkHelp.outText());
 
-    const ToolRun version = runTool({QStringLiteral("--version")});
+    const test::CliRun version = test::runCli({QStringLiteral("--version")});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, QStringLiteral("diskwell-cli " DISKWELL_VERSION "\n"));
+    EXPECT_EQ(version.outText(), QStringLiteral("diskwell-cli " DISKWELL_VERSION "\n"));
 }
 
 TEST(CliWalk, FolderArgumentsAreNativeBytes) {

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+namespace dw::test {
+
+// What one run of the built command-line tool gave.
+struct CliRun {
+    int status = -1;  // exit status; -1 when it did not start or did not end normally
+    QByteArray out;   // standard output, byte for byte
+    QByteArray err;   // standard error, byte for byte
+
+    QString outText() const { return QString::fromUtf8(out); }
+    QString errText() const { return QString::fromUtf8(err); }
+};
+
+// How to run it: the environment (the test's own by default), what to feed its standard
+// input (closed after), and the folder to run it in (the test's current one when empty).
+struct CliOptions {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QByteArray input;
+    QString workingFolder;
+};
+
+// Runs the built diskwell-cli with `args` and waits up to two minutes for it.
+CliRun runCli(const QStringList& args, const CliOptions& options = {});
+
+}  // namespace dw::test
