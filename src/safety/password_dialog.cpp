@@ -1,4 +1,5 @@
 #include "safety/password_dialog.h"
+#include "widgets/dialog_buttons.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -27,15 +28,7 @@ TfrmPassword::TfrmPassword(QWidget* parent) : QDialog(parent) {
     form->addRow(passwordLabel, edPassword);
     form->addRow(verifyLabel, edVerify);
 
-    auto* buttons = new QDialogButtonBox(this);
-    btOK = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    btOK->setObjectName(QStringLiteral("btOK"));
-    btOK->setDefault(true);
-    QPushButton* cancel =
-        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("btCancel"));
-    connect(btOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = OkCancelButtons(this, &btOK);
 
     // Typing in the first field asks for the verification anew.
     connect(edPassword, &QLineEdit::textEdited, this, [this] {

@@ -14,6 +14,7 @@
 #include "app/settings_sections.h"
 #include "app/settings_store.h"
 #include "app/utility.h"
+#include "widgets/dialog_buttons.h"
 #include "widgets/folder_chooser.h"
 
 namespace dw {
@@ -58,15 +59,7 @@ TfrmZipOptions::TfrmZipOptions(QWidget* parent, QString* defaultZipPath)
     form->addRow(folderLabel, folderRow);
     form->addRow(commentLabel, Edit2);
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("btOK"));
-    ok->setDefault(true);
-    QPushButton* cancel =
-        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("btCancel"));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = OkCancelButtons(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
