@@ -26,7 +26,7 @@
 #include "finders/dup_search.h"
 #include "scan/folder_walk.h"
 #include "tree_generator.h"
-#include "widgets/grid_table.h"
+#include "base/grid_table.h"
 
 namespace {
 

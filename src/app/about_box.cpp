@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/resources.h"
-#include "app/utility.h"
+#include "base/utility.h"
 #include "platform/shell.h"
 
 namespace dw {

@@ -9,8 +9,8 @@
 #include <limits>
 #include <new>
 
-#include "app/file_dates.h"
-#include "app/utility.h"
+#include "base/file_dates.h"
+#include "base/utility.h"
 #include "finders/folded_text.h"
 #include "platform/paths.h"
 #include "scan/folder_walk.h"

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "app/sort_grid.h"
-#include "app/utility.h"
+#include "base/sort_grid.h"
+#include "base/utility.h"
 #include "finders/folded_text.h"
 #include "platform/paths.h"
 #include "platform/volumes.h"

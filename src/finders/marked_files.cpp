@@ -1,6 +1,6 @@
 #include "finders/marked_files.h"
 
-#include "app/utility.h"
+#include "base/utility.h"
 #include "platform/paths.h"
 
 namespace dw {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/utility.h"
+#include "base/utility.h"
 
 namespace dw {
 

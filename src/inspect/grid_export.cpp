@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "widgets/grid_table.h"
+#include "base/grid_table.h"
 
 namespace dw {
 

@@ -2,8 +2,8 @@
 
 #include <QLocale>
 
-#include "app/utility.h"
-#include "widgets/grid_table.h"
+#include "base/utility.h"
+#include "base/grid_table.h"
 
 namespace dw {
 

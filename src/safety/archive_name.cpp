@@ -3,8 +3,8 @@
 #include <QFileInfo>
 #include <QLocale>
 
-#include "app/settings_sections.h"
-#include "app/utility.h"
+#include "base/settings_sections.h"
+#include "base/utility.h"
 #include "platform/paths.h"
 #include "platform/volumes.h"
 

@@ -5,8 +5,8 @@
 
 #include <limits>
 
-#include "app/settings_sections.h"
-#include "app/settings_store.h"
+#include "base/settings_sections.h"
+#include "base/settings_store.h"
 #include "platform/settings_file.h"
 
 namespace dw {

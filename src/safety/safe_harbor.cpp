@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "app/settings_sections.h"
-#include "app/settings_store.h"
+#include "base/settings_sections.h"
+#include "base/settings_store.h"
 #include "platform/environment.h"
 #include "platform/paths.h"
 #include "safety/folder_list.h"

@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "app/utility.h"
+#include "base/utility.h"
 #include "platform/dir_reader.h"
 #include "platform/environment.h"
 #include "platform/native_file.h"

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "app/utility.h"
+#include "base/utility.h"
 #include "platform/prompter.h"
 
 namespace dw {

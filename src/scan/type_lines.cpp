@@ -1,6 +1,6 @@
 #include "scan/type_lines.h"
 
-#include "app/utility.h"
+#include "base/utility.h"
 
 namespace dw {
 

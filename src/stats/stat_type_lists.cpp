@@ -1,7 +1,7 @@
 #include "stats/stat_type_lists.h"
 
-#include "app/settings_sections.h"
-#include "app/settings_store.h"
+#include "base/settings_sections.h"
+#include "base/settings_store.h"
 #include "scan/type_lines.h"
 
 namespace dw {

@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "app/sort_grid.h"
+#include "base/sort_grid.h"
 
 class QAction;
 class QMenu;

@@ -9,7 +9,7 @@
 
 #include <functional>
 
-#include "widgets/grid_table.h"
+#include "base/grid_table.h"
 #include "widgets/string_grid_model.h"
 
 namespace dw {

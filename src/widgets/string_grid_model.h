@@ -3,7 +3,7 @@
 #include <QAbstractTableModel>
 #include <QHash>
 
-#include "widgets/grid_table.h"
+#include "base/grid_table.h"
 
 namespace dw {
 

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "app/settings_store.h"
+#include "base/settings_store.h"
 
 namespace dw {
 

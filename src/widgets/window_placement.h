@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "app/settings_sections.h"
+#include "base/settings_sections.h"
 
 class QWidget;
 

@@ -9,7 +9,7 @@
 
 #include <ctime>
 
-#include "app/utility.h"
+#include "base/utility.h"
 #include "finders/dup_fixture.h"
 #include "finders/dup_search.h"
 #include "finders/folded_text.h"

@@ -4,7 +4,7 @@
 
 #include "inspect/grid_export.h"
 #include "inspect/report_lines.h"
-#include "widgets/grid_table.h"
+#include "base/grid_table.h"
 
 namespace dw {
 namespace {

@@ -1,4 +1,4 @@
-#include "archive_fixtures.h"
+#include "safety/archive_fixtures.h"
 
 #include <QFile>
 #include <QProcess>

@@ -2,8 +2,8 @@
 
 #include <QLocale>
 
-#include "app/settings_sections.h"
-#include "app/utility.h"
+#include "base/settings_sections.h"
+#include "base/utility.h"
 #include "safety/archive_name.h"
 
 namespace dw {

@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "archive_fixtures.h"
+#include "safety/archive_fixtures.h"
 #include "safety/archive_reader.h"
 #include "safety/archive_restore.h"
 #include "safety/zip_run.h"

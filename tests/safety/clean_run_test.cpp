@@ -7,9 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/settings_sections.h"
-#include "app/settings_store.h"
-#include "archive_fixtures.h"
+#include "base/settings_sections.h"
+#include "base/settings_store.h"
+#include "safety/archive_fixtures.h"
 #include "platform/environment.h"
 #include "safety/archive_name.h"
 #include "safety/archive_reader.h"

@@ -6,8 +6,8 @@
 
 #include <unistd.h>
 
-#include "app/settings_sections.h"
-#include "app/settings_store.h"
+#include "base/settings_sections.h"
+#include "base/settings_store.h"
 #include "platform/environment.h"
 #include "safety/folder_list.h"
 #include "safety/safe_harbor.h"

@@ -8,7 +8,7 @@
 
 #include <cstdio>
 
-#include "archive_fixtures.h"
+#include "safety/archive_fixtures.h"
 #include "safety/archive_name.h"
 #include "safety/archive_reader.h"
 #include "safety/zip_run.h"

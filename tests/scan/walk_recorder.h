@@ -8,7 +8,7 @@
 #include <optional>
 #include <utility>
 
-#include "app/utility.h"
+#include "base/utility.h"
 #include "scan/folder_walk.h"
 
 namespace dw::test {

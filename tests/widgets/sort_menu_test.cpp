@@ -4,7 +4,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 
-#include "widgets/grid_table.h"
+#include "base/grid_table.h"
 #include "widgets/sort_menu.h"
 
 namespace dw {

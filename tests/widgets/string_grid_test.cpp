@@ -6,7 +6,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-#include "app/sort_grid.h"
+#include "base/sort_grid.h"
 #include "widgets/string_grid.h"
 
 namespace dw {

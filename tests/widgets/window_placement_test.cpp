@@ -5,8 +5,8 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
-#include "app/settings_sections.h"
-#include "app/settings_store.h"
+#include "base/settings_sections.h"
+#include "base/settings_store.h"
 #include "widgets/window_placement.h"
 
 namespace dw {

@@ -1,0 +1,347 @@
+#include "cli/clean_command.h"
+
+#include <QDateTime>
+#include <QFile>
+
+#include <cstdio>
+#include <optional>
+
+#include "cli/command_line.h"
+#include "base/settings_sections.h"
+#include "base/settings_store.h"
+#include "base/utility.h"
+#include "platform/environment.h"
+#include "platform/paths.h"
+#include "safety/archive_name.h"
+#include "safety/clean_run.h"
+#include "safety/clean_totals.h"
+#include "safety/folder_list.h"
+#include "safety/safe_harbor.h"
+
+namespace dw::cli {
+
+namespace {
+
+enum class Action { None, Delete, Trash, Zip };
+
+struct CleanOptions {
+    Action action = Action::None;
+    std::optional<QString> comment;
+    std::optional<QString> zipFolder;
+    QString caller;
+    bool fromStdin = false;
+    QList<QByteArray> paths;
+};
+
+int cleanUsageError(QTextStream& err, const QString& message) {
+    err << kProgramName << " clean: " << message << '\n'
+        << "Try '" << kProgramName << " clean --help'." << '\n';
+    err.flush();
+    return kExitUsage;
+}
+
+// Paths go out as the bytes given, so a script can match them to what it asked; a
+// stream with no device (a test's string) gets their text.
+void writeBytes(QTextStream& stream, const QByteArray& bytes) {
+    if (QIODevice* device = stream.device()) {
+        stream.flush();
+        device->write(bytes);
+    } else {
+        stream << QFile::decodeName(bytes);
+    }
+}
+
+// One line about one file on `err`: "diskwell-cli clean: TEXT PATH: REASON".
+void fileMessage(QTextStream& err, const QString& text, const QByteArray& path,
+                 const QString& reason) {
+    err << kProgramName << " clean: " << text;
+    writeBytes(err, path);
+    if (!reason.isEmpty()) {
+        err << ": " << reason;
+    }
+    err << '\n';
+    err.flush();
+}
+
+QByteArray absolute(const QByteArray& path) {
+    if (path.startsWith(platform::kSep)) {
+        return path;
+    }
+    return JoinPath(platform::currentFolder(), path);
+}
+
+// Reads NUL-separated paths; empty items (a trailing NUL) are none.
+QList<QByteArray> readNulSeparated(QIODevice& input) {
+    QList<QByteArray> paths;
+    for (const QByteArray& item : input.readAll().split('\0')) {
+        if (!item.isEmpty()) {
+            paths.append(item);
+        }
+    }
+    return paths;
+}
+
+// Takes the value of "--name VALUE" or "--name=VALUE" at args[i]; nullopt (and a usage
+// message) when it is missing.
+std::optional<QByteArray> optionValue(const QList<QByteArray>& args, qsizetype& i,
+                                      const QByteArray& name) {
+    const QByteArray& arg = args[i];
+    if (arg == name) {
+        if (i + 1 >= args.size()) {
+            return std::nullopt;
+        }
+        return args[++i];
+    }
+    return arg.mid(name.size() + 1);
+}
+
+bool isOption(const QByteArray& arg, const QByteArray& name) {
+    return arg == name || arg.startsWith(name + '=');
+}
+
+QString settingsText(const char* name, const QString& def) {
+    return SettingsStore().readString(QString::fromLatin1(settings::kZipFile),
+                                      QString::fromLatin1(name), def);
+}
+
+}  // namespace
+
+QString cleanUsage() {
+    return QStringLiteral(
+               "Usage: %1 clean (--delete | --trash | --zip [--comment TEXT]) [--caller WORD]\n"
+               "                [--zip-folder FOLDER] [PATH... | -0]\n"
+               "\n"
+               "Deletes files, sends them to the desktop's trash, or stores them in archives\n"
+               "and then deletes them, as Diskwell's deletion panel does once its questions\n"
+               "are answered yes.\n"
+               "\n"
+               "Files the Safe Harbor protects (Diskwell's folder list, the search path, the\n"
+               "system folders and the protected extensions) are set aside, listed on stderr\n"
+               "with their reason, and never touched; without a Safe Harbor folder list\n"
+               "nothing is touched. Nothing is removed through a link (a link is removed\n"
+               "itself, never its target), and folders, mount points and the system's own\n"
+               "folders are never removed. A file that cannot be acted on is reported on\n"
+               "stderr and the run goes on (a trash run stops at the first file the trash\n"
+               "refuses). The totals Diskwell keeps grow by what was done.\n"
+               "\n"
+               "Actions (exactly one):\n"
+               "  --delete             delete the files\n"
+               "  --trash              send the files to the desktop's trash\n"
+               "  --zip                store the files in one archive per volume, named\n"
+               "                       Drive-KEY-WORDddmmmyyhhmm.zip, and delete each file\n"
+               "                       once its archive is on disk and reads back\n"
+               "\n"
+               "Options:\n"
+               "  --comment TEXT       the archive comment (default: the one in the settings)\n"
+               "  --caller WORD        the word in archive names (default: none)\n"
+               "  --zip-folder FOLDER  where archives go (default: the folder in the\n"
+               "                       settings); neither option changes the settings\n"
+               "  -0                   read the paths from stdin, each ended by a NUL byte\n"
+               "                       (find -print0), instead of from the command line\n"
+               "  -h, --help           show this help\n"
+               "  --                   the arguments after it are paths, even those\n"
+               "                       beginning with \"-\"\n"
+               "\n"
+               "Exit status: 0 every file acted on, 1 some were not (protected, refused or\n"
+               "failed), 2 bad arguments (nothing done).\n")
+        .arg(QLatin1String(kProgramName));
+}
+
+int runClean(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly)) {
+        return runClean(args, out, err, nullptr);
+    }
+    return runClean(args, out, err, &in);
+}
+
+int runClean(const QList<QByteArray>& args, QTextStream& out, QTextStream& err, QIODevice* input) {
+    CleanOptions o;
+    bool optionsEnded = false;
+    auto setAction = [&o](Action a) {
+        const bool twice = o.action != Action::None && o.action != a;
+        o.action = a;
+        return !twice;
+    };
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QByteArray& arg = args[i];
+        if (optionsEnded || !arg.startsWith('-') || arg == "-") {
+            o.paths.append(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help" || arg == "-h") {
+            out << cleanUsage();
+            out.flush();
+            return kExitOk;
+        } else if (arg == "--delete" || arg == "--trash" || arg == "--zip") {
+            const Action a = arg == "--delete"  ? Action::Delete
+                             : arg == "--trash" ? Action::Trash
+                                                : Action::Zip;
+            if (!setAction(a)) {
+                return cleanUsageError(
+                    err, QStringLiteral("give only one of --delete, --trash and --zip"));
+            }
+        } else if (arg == "-0") {
+            o.fromStdin = true;
+        } else if (isOption(arg, "--comment") || isOption(arg, "--caller") ||
+                   isOption(arg, "--zip-folder")) {
+            const QByteArray name = arg.left(arg.indexOf('=') < 0 ? arg.size() : arg.indexOf('='));
+            const std::optional<QByteArray> value = optionValue(args, i, name);
+            if (!value) {
+                return cleanUsageError(
+                    err, QStringLiteral("%1 needs a value").arg(QString::fromLatin1(name)));
+            }
+            if (name == "--comment") {
+                o.comment = QString::fromUtf8(*value);
+            } else if (name == "--caller") {
+                o.caller = QString::fromUtf8(*value);
+                // The word is part of a file name: a separator would make it a folder.
+                if (value->contains(platform::kSep) || value->contains('\0')) {
+                    return cleanUsageError(err, QStringLiteral("--caller WORD cannot hold \"/\""));
+                }
+            } else {
+                if (value->isEmpty()) {
+                    return cleanUsageError(err, QStringLiteral("--zip-folder needs a folder"));
+                }
+                o.zipFolder = QFile::decodeName(*value);
+            }
+        } else {
+            return cleanUsageError(
+                err, QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
+        }
+    }
+    if (o.action == Action::None) {
+        return cleanUsageError(err, QStringLiteral("say what to do: --delete, --trash or --zip"));
+    }
+    if (o.comment && o.action != Action::Zip) {
+        return cleanUsageError(err, QStringLiteral("--comment goes with --zip"));
+    }
+    if (o.fromStdin && !o.paths.isEmpty()) {
+        return cleanUsageError(err, QStringLiteral("give paths or -0, not both"));
+    }
+    if (!o.fromStdin && o.paths.isEmpty()) {
+        return cleanUsageError(err, QStringLiteral("no file given"));
+    }
+    if (o.fromStdin) {
+        if (!input) {
+            err << kProgramName << " clean: cannot read stdin" << '\n';
+            err.flush();
+            return kExitIncomplete;
+        }
+        o.paths = readNulSeparated(*input);
+    }
+    for (QByteArray& p : o.paths) {
+        p = absolute(p);
+    }
+
+    SafeHarbor harbor;
+    harbor.ReadSafeHarborExtensions();
+    harbor.GetSearchPath();
+    if (harbor.safeHarborMissing()) {
+        err << kProgramName
+            << " clean: the Safe Harbor list of folders/files not to delete has not been "
+               "created yet, so no file was touched. Build it with Diskwell's \"Build safe "
+               "harbor\" button, or write the folders to protect, one a line, to "
+            << foldersFilePath() << '\n';
+        err.flush();
+        return kExitIncomplete;
+    }
+    const SafeHarborSplit split = splitBySafeHarbor(o.paths, harbor);
+    for (qsizetype i = 0; i < split.protectedFiles.size(); ++i) {
+        fileMessage(err, QStringLiteral("Protected by the Safe Harbor, not touched - "),
+                    split.protectedFiles[i], SafeHarbor::safeHarborReason(split.reasons[i]));
+    }
+    const qsizetype total = split.deletable.size() + split.protectedFiles.size();
+    if (split.deletable.isEmpty()) {
+        out << "nothing to do: no file left to act on of " << total << '\n';
+        out.flush();
+        return total == 0 ? kExitOk : kExitIncomplete;
+    }
+
+    CleanRunHooks hooks;
+    CleanRunSummary summary;
+    bool totalsSaved = true;
+    switch (o.action) {
+        case Action::Delete: {
+            hooks.fileDone = [&err](const CleanFileResult& r) {
+                if (!r.done) {
+                    fileMessage(err, QStringLiteral("Couldn't delete file - "), r.path, r.reason);
+                }
+            };
+            summary = deleteFiles(split.deletable, hooks);
+            totalsSaved = recordDeleteTotals(summary.doneCount, summary.doneBytes, 0, 0);
+            out << "deleted " << summary.doneCount << " of " << total << " files ("
+                << summary.doneBytes << " bytes)" << '\n';
+            break;
+        }
+        case Action::Trash: {
+            bool first = true;
+            hooks.fileDone = [&err, &first](const CleanFileResult& r) {
+                if (r.done) {
+                    return;
+                }
+                if (first) {
+                    err << kProgramName
+                        << " clean: An error occurred sending files to the recycle bin.  The "
+                           "bin may be full."
+                        << '\n';
+                    first = false;
+                }
+                fileMessage(err, QStringLiteral("Couldn't send file to the trash - "), r.path,
+                            r.reason);
+            };
+            summary = trashFiles(split.deletable, hooks);
+            totalsSaved = recordDeleteTotals(0, 0, summary.doneCount, summary.doneBytes);
+            out << "sent " << summary.doneCount << " of " << total << " files to the trash ("
+                << summary.doneBytes << " bytes)" << '\n';
+            break;
+        }
+        case Action::Zip: {
+            ZipRunSettings settings;
+            settings.zipFolder =
+                o.zipFolder.value_or(settingsText(settings::kZipPath, defaultZipFolder()));
+            settings.comment = o.comment.value_or(settingsText(settings::kZipComment, QString()));
+            settings.callerWord = o.caller;
+            settings.stamp = QDateTime::currentDateTime();
+            hooks.fileDone = [&err](const CleanFileResult& r) {
+                if (r.done) {
+                    return;
+                }
+                if (r.archived) {
+                    fileMessage(err, QStringLiteral("Couldn't delete file - "), r.path,
+                                r.reason + QStringLiteral(" (its copy is in ") +
+                                    QFile::decodeName(r.archive) + QLatin1Char(')'));
+                } else {
+                    fileMessage(err, QStringLiteral("Couldn't zip up file - "), r.path, r.reason);
+                }
+            };
+            const QString folder = archiveFolderOrDefault(settings.zipFolder);
+            summary = zipFiles(split.deletable, settings, hooks);
+            if (summary.ended) {
+                err << kProgramName << " clean: " << summary.error << '\n';
+            }
+            totalsSaved = recordZipTotals(summary.archivedCount, summary.archivedBytes);
+            out << "archived " << summary.archivedCount << " of " << total << " files ("
+                << summary.archivedBytes << " bytes) and deleted " << summary.doneCount
+                << " of them, in " << folder << '\n';
+            for (const QByteArray& archive : summary.archives) {
+                if (!QFile::exists(QFile::decodeName(archive))) {
+                    continue;  // one that could not be made
+                }
+                out << "archive: ";
+                writeBytes(out, archive + '\n');
+            }
+            break;
+        }
+        case Action::None:
+            break;
+    }
+    out.flush();
+    if (!totalsSaved) {
+        err << kProgramName << " clean: the totals could not be saved in the settings file" << '\n';
+    }
+    err.flush();
+    return summary.doneCount == total ? kExitOk : kExitIncomplete;
+}
+
+}  // namespace dw::cli

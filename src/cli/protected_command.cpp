@@ -1,0 +1,113 @@
+#include "cli/protected_command.h"
+
+#include <QFile>
+
+#include "cli/command_line.h"
+#include "platform/dir_reader.h"
+#include "safety/safe_harbor.h"
+
+namespace dw::cli {
+
+namespace {
+
+int protectedUsageError(QTextStream& err, const QString& message) {
+    err << kProgramName << " protected: " << message << '\n'
+        << "Try '" << kProgramName << " protected --help'." << '\n';
+    err.flush();
+    return kExitUsage;
+}
+
+// Paths go out as the bytes given, so a script can match them to what it asked; a
+// stream with no device (a test's string) gets their text.
+void writeBytes(QTextStream& out, const QByteArray& bytes) {
+    if (QIODevice* device = out.device()) {
+        out.flush();
+        device->write(bytes);
+    } else {
+        out << QFile::decodeName(bytes);
+    }
+}
+
+}  // namespace
+
+QByteArray protectedLine(const SafeHarbor& harbor, const QByteArray& path) {
+    const auto entry = platform::statPath(path);
+    const bool isFolder = entry && entry->isFolder();
+    int reason = SafeHarbor::kNotProtected;
+    QByteArray line = path;
+    if (harbor.isInSafeHarbor(path, !isFolder, reason)) {
+        line += "\tprotected\t";
+        line += SafeHarbor::safeHarborReason(reason).toUtf8();
+    } else {
+        line += "\tnot protected";
+    }
+    return line;
+}
+
+QString protectedUsage() {
+    return QStringLiteral(
+               "Usage: %1 protected PATH...\n"
+               "\n"
+               "Tells for each PATH whether Diskwell's Safe Harbor protects it, one line per\n"
+               "PATH, fields separated by a TAB:\n"
+               "  PATH<TAB>protected<TAB>REASON\n"
+               "  PATH<TAB>not protected\n"
+               "REASON is one of \"in the Windows/System folder\" (the system's folders\n"
+               "/etc and /usr/lib), \"in the search path\", \"referenced in the registry\"\n"
+               "(the Safe Harbor folder list) and \"included in the protected file\n"
+               "extensions\".\n"
+               "\n"
+               "An existing folder is asked as a folder, anything else as a file. The\n"
+               "lists are those of Diskwell: folders.txt in its settings folder, $PATH,\n"
+               "the system folders and the protected extensions of its settings.\n"
+               "\n"
+               "Options:\n"
+               "  -h, --help   show this help\n"
+               "  --           the arguments after it are paths, even those beginning\n"
+               "               with \"-\"\n"
+               "\n"
+               "Exit status: 0 done, 1 done but the Safe Harbor folder list has not been\n"
+               "built yet (only the search path, the system folders and the extensions\n"
+               "were asked), 2 bad arguments.\n")
+        .arg(QLatin1String(kProgramName));
+}
+
+int runProtected(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
+    QList<QByteArray> paths;
+    bool optionsEnded = false;
+    for (const QByteArray& arg : args) {
+        if (optionsEnded || !arg.startsWith('-') || arg == "-") {
+            paths.append(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help" || arg == "-h") {
+            out << protectedUsage();
+            out.flush();
+            return kExitOk;
+        } else {
+            return protectedUsageError(
+                err, QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
+        }
+    }
+    if (paths.isEmpty()) {
+        return protectedUsageError(err, QStringLiteral("no path given"));
+    }
+
+    SafeHarbor harbor;
+    harbor.ReadSafeHarborExtensions();
+    harbor.GetSearchPath();
+    if (harbor.safeHarborMissing()) {
+        err << kProgramName
+            << " protected: the Safe Harbor list of folders has not been built yet; only the "
+               "search path, the system folders and the protected extensions were asked."
+            << '\n';
+        err.flush();
+    }
+    for (const QByteArray& path : paths) {
+        writeBytes(out, protectedLine(harbor, path) + '\n');
+    }
+    out.flush();
+    return harbor.safeHarborMissing() ? kExitIncomplete : kExitOk;
+}
+
+}  // namespace dw::cli

@@ -1,0 +1,131 @@
+#include "cli/walk_command.h"
+
+#include <QFile>
+
+#include "cli/command_line.h"
+#include "scan/drive_entry.h"
+
+namespace dw::cli {
+
+namespace {
+
+class CountingHooks final : public WalkHooks {
+public:
+    explicit CountingHooks(WalkCounts& counts) : counts_(counts) {}
+
+    void onFile(const WalkFolder&, const platform::DirEntry& entry) override {
+        ++counts_.files;
+        counts_.bytes += entry.size;
+    }
+    void onFolderEntered(const WalkFolder&) override { ++counts_.folders; }
+
+private:
+    WalkCounts& counts_;
+};
+
+int walkUsageError(QTextStream& err, const QString& message) {
+    err << kProgramName << " walk: " << message << '\n'
+        << "Try '" << kProgramName << " walk --help'." << '\n';
+    err.flush();
+    return kExitUsage;
+}
+
+}  // namespace
+
+WalkCounts countWalk(const QList<QByteArray>& folders, const WalkOptions& options) {
+    QList<DriveEntry> entries;
+    entries.reserve(folders.size());
+    for (const QByteArray& folder : folders) {
+        DriveEntry e;
+        e.kind = DriveEntry::Kind::ExtraFolder;
+        e.startFolder = folder;
+        e.text = QFile::decodeName(folder);
+        e.checked = true;
+        entries.append(e);
+    }
+    WalkCounts counts;
+    CountingHooks hooks(counts);
+    FolderWalk walk(options, hooks);
+    counts.unopened = walk.ScanAllDrives(entries);
+    return counts;
+}
+
+QString walkUsage() {
+    return QStringLiteral(
+               "Usage: %1 walk [--hidden] [--system] [--pattern P] FOLDER...\n"
+               "\n"
+               "Walks each FOLDER as Diskwell's finders do and prints what the walk hands\n"
+               "to a finder:\n"
+               "  files N     the entries handed over\n"
+               "  folders N   the folders entered, each FOLDER included\n"
+               "  bytes N     the sum of the sizes of the entries handed over\n"
+               "\n"
+               "The walk never follows a symbolic link, stays on the file system of each\n"
+               "FOLDER, never enters hidden folders (name beginning with \".\"), and skips\n"
+               "folders it cannot read without a message. A FOLDER given twice is walked\n"
+               "twice.\n"
+               "\n"
+               "Options:\n"
+               "  --hidden       hand over hidden files too\n"
+               "  --system       hand over symbolic links, FIFOs, sockets and devices too,\n"
+               "                 each as itself (a link's size is that of the link)\n"
+               "  --pattern P    only names matching P (\"*\" any run, \"?\" one character,\n"
+               "                 letters in either case, \";\" between several patterns;\n"
+               "                 default \"*.*\", every name)\n"
+               "  -h, --help     show this help\n"
+               "\n"
+               "Exit status: 0 done, 1 a FOLDER could not be opened (the others are still\n"
+               "counted), 2 bad arguments.\n")
+        .arg(QLatin1String(kProgramName));
+}
+
+int runWalk(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
+    WalkOptions options;
+    QList<QByteArray> folders;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QByteArray& arg = args[i];
+        if (optionsEnded || !arg.startsWith('-') || arg == "-") {
+            folders.append(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help" || arg == "-h") {
+            out << walkUsage();
+            out.flush();
+            return kExitOk;
+        } else if (arg == "--hidden") {
+            options.wantHidden = true;
+        } else if (arg == "--system") {
+            options.wantSystem = true;
+        } else if (arg == "--pattern" || arg.startsWith("--pattern=")) {
+            QByteArray value;
+            if (arg == "--pattern") {
+                if (i + 1 >= args.size()) {
+                    return walkUsageError(err, QStringLiteral("--pattern needs a value"));
+                }
+                value = args[++i];
+            } else {
+                value = arg.mid(int(sizeof("--pattern=")) - 1);
+            }
+            options.pattern = WildcardPattern(QFile::decodeName(value));
+            if (options.pattern.isEmpty()) {
+                return walkUsageError(err, QStringLiteral("the pattern is empty"));
+            }
+        } else {
+            return walkUsageError(
+                err, QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
+        }
+    }
+    if (folders.isEmpty()) {
+        return walkUsageError(err, QStringLiteral("no folder given"));
+    }
+
+    const WalkCounts counts = countWalk(folders, options);
+    out << "files " << counts.files << '\n'
+        << "folders " << counts.folders << '\n'
+        << "bytes " << counts.bytes << '\n';
+    out.flush();
+    return counts.unopened > 0 ? kExitIncomplete : kExitOk;
+}
+
+}  // namespace dw::cli

@@ -1,0 +1,111 @@
+#include "inspect/ui/report_printer.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDateTime>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPrinter>
+#include <QTextOption>
+
+#include "inspect/report_lines.h"
+#include "platform/prompter.h"
+
+namespace dw {
+
+namespace {
+
+void showPrintError() {
+    platform::prompter().ask(platform::MessageKind::Error, QCoreApplication::applicationName(),
+                             QString::fromLatin1(kPrintErrorText), platform::Buttons::Ok);
+}
+
+class WaitCursor {
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+QFont ReportFont(const QString& family, int points) {
+    QFont font(family, points);
+    if (QFontInfo(font).family().compare(family, Qt::CaseInsensitive) == 0 &&
+        QFontInfo(font).fixedPitch()) {
+        return font;
+    }
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setPointSize(points);
+    fixed.setStyleHint(QFont::TypeWriter);
+    return fixed;
+}
+
+bool PrintReportLines(QPrinter& printer, const QStringList& lines, const QFont& font,
+                      bool expandTabs) {
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        showPrintError();
+        return false;
+    }
+    WaitCursor wait;
+    painter.setFont(font);
+    const QFontMetrics metrics(font, painter.device());
+    const int lineHeight = std::max(metrics.lineSpacing(), 1);
+    const QRect page = painter.viewport();
+    const int width = page.width();
+    const int height = page.height();
+    const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
+    const int tabWidth = metrics.horizontalAdvance(QLatin1Char(' ')) * 8;
+    int y = 0;
+    bool ok = true;
+    for (const QString& line : lines) {
+        if (y > 0 && y + lineHeight > height) {
+            if (!printer.newPage()) {
+                showPrintError();
+                ok = false;
+                break;
+            }
+            y = 0;
+        }
+        const QRect box(0, y, width, lineHeight);
+        painter.save();
+        painter.setClipRect(box);
+        if (expandTabs && line.contains(u'\t')) {
+            // drawText expands tabs to the tab stops of its option only.
+            QTextOption option(Qt::AlignLeft | Qt::AlignTop);
+            option.setWrapMode(QTextOption::NoWrap);
+            option.setTabStopDistance(tabWidth);
+            painter.drawText(QRectF(box), line, option);
+        } else {
+            painter.drawText(box, flags, line);
+        }
+        painter.restore();
+        y += lineHeight;
+    }
+    if (!painter.end()) {
+        if (ok) {
+            showPrintError();
+        }
+        ok = false;
+    }
+    return ok;
+}
+
+bool PrintGridReport(QPrinter& printer, const GridTable& grid, const QList<int>& columnWidths,
+                     const QString& title) {
+    return PrintReportLines(
+        printer, GridReportLines(grid, columnWidths, title, QDateTime::currentDateTime()),
+        ReportFont(QStringLiteral("Courier New"), 8), false);
+}
+
+bool PrintListReport(QPrinter& printer, const QStringList& list, const QString& title) {
+    return PrintReportLines(printer, ListReportLines(list, title, QDateTime::currentDateTime()),
+                            ReportFont(QStringLiteral("Courier"), 8), true);
+}
+
+}  // namespace dw

@@ -1,0 +1,261 @@
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+#include <vector>
+
+#include "base/grid_table.h"
+
+namespace dw {
+namespace {
+
+// Counts what a table announces, in order.
+struct Recorder {
+    explicit Recorder(GridTable& t) {
+        QObject::connect(&t, &GridTable::rowsAboutToBeInserted, &t,
+                         [this](qsizetype f, qsizetype l) {
+                             log.append(QStringLiteral("+%1-%2").arg(f).arg(l));
+                         });
+        QObject::connect(&t, &GridTable::rowsAboutToBeRemoved, &t,
+                         [this](qsizetype f, qsizetype l) {
+                             log.append(QStringLiteral("-%1-%2").arg(f).arg(l));
+                         });
+        QObject::connect(&t, &GridTable::rowsAboutToBeMoved, &t,
+                         [this] { log.append(QStringLiteral("move")); });
+        QObject::connect(
+            &t, &GridTable::cellsChanged, &t, [this](qsizetype f, qsizetype l, int c1, int c2) {
+                log.append(QStringLiteral("cells %1-%2 %3-%4").arg(f).arg(l).arg(c1).arg(c2));
+            });
+        QObject::connect(&t, &GridTable::aboutToReset, &t,
+                         [this] { log.append(QStringLiteral("reset<")); });
+        QObject::connect(&t, &GridTable::reset, &t,
+                         [this] { log.append(QStringLiteral(">reset")); });
+    }
+    QStringList log;
+};
+
+TEST(GridTable, KeepsCellTextAndHiddenBytesExactly) {
+    GridTable t(4);
+    const QStringList texts{
+        QString(),
+        QStringLiteral("plain"),
+        QString::fromUtf8("caf\u00e9 \u65e5\u672c \U0001F600"),  // two-byte, three-byte, pair
+        QString(2000, QLatin1Char('x')),
+    };
+    const QByteArray path("/home/ann/a\tb\nc\xff\x00 end", 21);
+    const qsizetype row = t.appendRow(texts, path, 1, 'B');
+    EXPECT_EQ(row, 1);
+    EXPECT_EQ(t.rowCells(row), texts);
+    EXPECT_EQ(t.rowData(row), path);
+    EXPECT_EQ(t.cellUtf8(2, row), texts[2].toUtf8());
+
+    // A lone surrogate cannot be stored as UTF-8: it reads back as U+FFFD.
+    t.setCell(1, row, QString(QChar(0xD800)) + QStringLiteral("z"));
+    EXPECT_EQ(t.cell(1, row), QString(QChar(0xFFFD)) + QStringLiteral("z"));
+
+    // Writing cells keeps the hidden value and the per-row data, and the other way round.
+    t.setCell(3, row, QString());
+    t.setRowData(row, "/other");
+    EXPECT_EQ(t.cell(2, row), texts[2]);
+    EXPECT_EQ(t.cell(3, row), QString());
+    EXPECT_EQ(t.rowData(row), QByteArray("/other"));
+    t.setRowCells(row, {QStringLiteral("one")});
+    EXPECT_EQ(t.rowCells(row), (QStringList{"one", "", "", ""}));
+    EXPECT_EQ(t.rowData(row), QByteArray("/other"));
+    EXPECT_EQ(t.mark(row), 1);
+    EXPECT_EQ(t.band(row), 'B');
+
+    // Outside the grid: reads are empty, writes change nothing.
+    t.setCell(4, row, QStringLiteral("no"));
+    t.setCell(0, 2, QStringLiteral("no"));
+    t.setMark(7, 1);
+    EXPECT_EQ(t.cell(4, row), QString());
+    EXPECT_EQ(t.cell(0, 2), QString());
+    EXPECT_EQ(t.mark(7), 0);
+    EXPECT_EQ(t.rowCount(), 2);
+
+    // Cells beyond a row's columns are dropped; a narrowed grid that widens again shows
+    // empty cells, not the old ones.
+    t.appendRow({"a", "b", "c", "d", "e"});
+    EXPECT_EQ(t.rowCells(2), (QStringList{"a", "b", "c", "d"}));
+    t.setColumnCount(2);
+    t.setColumnCount(4);
+    EXPECT_EQ(t.rowCells(2), (QStringList{"a", "b", "", ""}));
+}
+
+TEST(GridTable, RowsMoveWholeWithTheirData) {
+    GridTable t(2);
+    t.setTitles({"Name", "Size"});
+    for (int i = 1; i <= 5; ++i) {
+        t.appendRow({QStringLiteral("r%1").arg(i), QString::number(i)},
+                    QByteArray("/p/") + QByteArray::number(i), static_cast<quint8>(i % 2),
+                    static_cast<char>('A' + i % 2));
+    }
+    auto order = [&t] {
+        QString s;
+        for (qsizetype r = 1; r < t.rowCount(); ++r) {
+            const int id = t.cell(1, r).toInt();
+            // Every part of the row must still belong to the same id.
+            EXPECT_EQ(t.cell(0, r), QStringLiteral("r%1").arg(id));
+            EXPECT_EQ(t.rowData(r), QByteArray("/p/") + QByteArray::number(id));
+            EXPECT_EQ(t.mark(r), id % 2);
+            EXPECT_EQ(t.band(r), 'A' + id % 2);
+            s += QString::number(id);
+        }
+        return s;
+    };
+    t.swapRows(1, 5);
+    EXPECT_EQ(order(), "52341");
+    t.moveRow(1, 4);  // down
+    EXPECT_EQ(order(), "23451");
+    t.moveRow(5, 2);  // up
+    EXPECT_EQ(order(), "21345");
+    const std::vector<qsizetype> permutation{4, 2, 3};
+    EXPECT_TRUE(t.reorderRows(2, permutation));
+    EXPECT_EQ(order(), "24135");
+    const std::vector<qsizetype> notPermutation{2, 2, 3};
+    const std::vector<qsizetype> outside{2, 3, 5};
+    EXPECT_FALSE(t.reorderRows(2, notPermutation));
+    EXPECT_FALSE(t.reorderRows(2, outside));
+    EXPECT_EQ(order(), "24135");
+    EXPECT_EQ(t.rowCells(0), (QStringList{"Name", "Size"}));
+}
+
+TEST(GridTable, AnnouncesChangesOncePerBatch) {
+    GridTable t(2);
+    Recorder rec(t);
+    QList<GridRow> batch;
+    for (int i = 0; i < 100; ++i)
+        batch.append({{QString::number(i), "x"}, "/p", 0, 0});
+    t.appendRows(batch);
+    t.setCell(1, 3, QStringLiteral("y"));
+    t.setMark(4, 1);
+    t.setMark(4, 1);  // no change, no signal
+    t.swapRows(1, 2);
+    t.removeRows(0, 3);  // the title row stays: rows 1 and 2 go
+    t.beginUpdate();
+    t.beginUpdate();
+    t.appendRow({"a"});
+    t.setCell(0, 1, QStringLiteral("b"));
+    t.endUpdate();
+    t.clearRows();
+    t.endUpdate();
+    EXPECT_EQ(rec.log, (QStringList{"+1-100", "cells 3-3 1-1", "cells 4-4 0-1", "move", "-1-2",
+                                    "reset<", ">reset"}));
+    EXPECT_EQ(t.rowCount(), 1);
+}
+
+TEST(GridTable, RowCountKeepsTheTitleRow) {
+    GridTable t(1);
+    t.setTitles({"T"});
+    t.setRowCount(4);
+    EXPECT_EQ(t.rowCount(), 4);
+    EXPECT_EQ(t.cell(0, 3), QString());
+    t.setCell(0, 3, QStringLiteral("last"));
+    t.insertRows(1, 2);
+    EXPECT_EQ(t.rowCount(), 6);
+    EXPECT_EQ(t.cell(0, 5), QStringLiteral("last"));
+    t.insertRows(0, 1);  // nothing goes before the title row
+    EXPECT_EQ(t.rowCount(), 6);
+    t.setRowCount(0);
+    EXPECT_EQ(t.rowCount(), 1);
+    EXPECT_EQ(t.title(0), QStringLiteral("T"));
+}
+
+// The batch must store every row exactly as appendRow() with the decoded texts does: the
+// same cells (bad UTF-8 read as U+FFFD), the hidden value byte for byte, mark and band.
+TEST(GridRowBatch, RowsReadBackAsAppendRowStoresThem) {
+    struct Case {
+        const char* what;
+        std::vector<QByteArray> cells;
+        QByteArray data;
+        quint8 mark;
+        char band;
+    };
+    const QByteArray hostile("/d/a\tb\nc\xff\xfe\x00 end ", 19);
+    const std::vector<Case> cases{
+        {"plain", {"name", "1,024", "5/3/2024"}, "/d/name", 0, 'A'},
+        {"tab, newline, blanks", {"a\tb", "line1\nline2", "  both  "}, hostile, 1, 'B'},
+        {"multi-byte", {"caf\xc3\xa9", "\xe6\x97\xa5", "\xf0\x9f\x98\x80"}, "/x", 0, 0},
+        {"bad UTF-8 in cells", {"bad\xff", "\xc3", "\xed\xa0\x80 sur"}, hostile, 3, 'A'},
+        {"empty cells between", {"", "mid", ""}, "", 0, 0},
+        {"nothing at all", {}, "", 0, 0},
+        {"hidden value only", {}, QByteArray("\x00\x01", 2), 2, 0},
+        {"more cells than columns", {"a", "b", "c", "d", "e"}, "/e", 0, 0},
+    };
+    GridTable expected(3);
+    GridTable actual(3);
+    GridRowBatch batch(actual);
+    for (const Case& c : cases) {
+        QStringList texts;
+        for (const QByteArray& cell : c.cells)
+            texts << QString::fromUtf8(cell);
+        expected.appendRow(texts, c.data, c.mark, c.band);
+        for (const QByteArray& cell : c.cells)
+            batch.addCell(cell);
+        batch.endRow(c.data, c.mark, c.band);
+    }
+    EXPECT_EQ(actual.rowCount(), 1);  // nothing is seen before the commit
+    EXPECT_EQ(batch.commit(), 1);
+    ASSERT_EQ(actual.rowCount(), expected.rowCount());
+    for (size_t k = 0; k < cases.size(); ++k) {
+        SCOPED_TRACE(cases[k].what);
+        const auto row = static_cast<qsizetype>(k + 1);
+        EXPECT_EQ(actual.rowCells(row), expected.rowCells(row));
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(actual.cellUtf8(c, row).toByteArray(),
+                      expected.cellUtf8(c, row).toByteArray());
+        EXPECT_EQ(actual.rowData(row), cases[k].data);
+        EXPECT_EQ(actual.mark(row), cases[k].mark);
+        EXPECT_EQ(actual.band(row), cases[k].band);
+    }
+    // Trailing empty cells are left out of the blocks just the same.
+    actual.squeeze();
+    expected.squeeze();
+    EXPECT_EQ(actual.memoryUsage(), expected.memoryUsage());
+    EXPECT_EQ(actual.cell(0, 4), QStringLiteral("bad") + QChar(0xFFFD));
+
+    // A cell may come in pieces and as text; the next row starts at column 0 again.
+    batch.append(QByteArrayView("/home/"));
+    batch.append(QStringView(u"\u00e9t\u00e9"));
+    batch.endCell();
+    batch.append(QByteArrayView("open"));  // ended by endRow
+    batch.endRow("/home/x");
+    batch.addCell("next");
+    batch.endRow();
+    EXPECT_EQ(batch.commit(), 9);
+    EXPECT_EQ(actual.rowCells(9),
+              (QStringList{QString::fromUtf8("/home/\u00e9t\u00e9"), "open", ""}));
+    EXPECT_EQ(actual.rowCells(10), (QStringList{"next", "", ""}));
+    EXPECT_EQ(batch.commit(), -1);  // nothing waits
+}
+
+TEST(GridRowBatch, AnnouncesEachCommitOnceAndDropsWhatWasNotCommitted) {
+    GridTable t(2);
+    Recorder rec(t);
+    {
+        GridRowBatch batch(t);
+        for (int i = 0; i < 1000; ++i) {
+            batch.addCell(QByteArray::number(i));
+            batch.endRow("/p");
+        }
+        EXPECT_EQ(batch.pendingCount(), 1000);
+        batch.commit();
+        EXPECT_EQ(batch.pendingCount(), 0);
+        batch.addCell("dropped");
+        batch.endRow();
+    }
+    t.beginUpdate();
+    GridRowBatch quiet(t);
+    quiet.addCell("while updating");
+    quiet.endRow();
+    quiet.commit();
+    t.endUpdate();
+    EXPECT_EQ(rec.log, (QStringList{"+1-1000", "reset<", ">reset"}));
+    EXPECT_EQ(t.rowCount(), 1002);
+    EXPECT_EQ(t.cell(0, 1000), QStringLiteral("999"));
+    EXPECT_EQ(t.cell(0, 1001), QStringLiteral("while updating"));
+}
+
+}  // namespace
+}  // namespace dw

@@ -1,0 +1,251 @@
+// diskwell-cli clean, run as the built tool.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+#include "base/settings_sections.h"
+#include "base/settings_store.h"
+#include "platform/environment.h"
+#include "safety/clean_totals.h"
+#include "support/cli_runner.h"
+#include "support/scoped_env.h"
+#include "support/temp_tree.h"
+
+namespace dw {
+namespace {
+
+bool present(const QByteArray& path) {
+    struct stat st;
+    return ::lstat(path.constData(), &st) == 0;
+}
+
+// A tree with a Safe Harbor over part of it: folders.txt protects kept/, the search path
+// is bin/, "*.sys" is a protected extension; settings and the trash in folders of the
+// test.
+class CliClean : public ::testing::Test {
+protected:
+    test::TempTree tree_;
+    QByteArray r_ = platform::shortPath(tree_.root());
+    QByteArray config_ = tree_.dir("config");
+    QByteArray dataHome_ = tree_.dir("data-home");
+    test::ScopedEnv configDir_{"DISKWELL_CONFIG_DIR", config_};
+
+    void SetUp() override {
+        tree_.dir("kept");
+        tree_.dir("bin");
+        tree_.file("config/folders.txt", r_ + "/kept/*.*\n");
+        ASSERT_TRUE(SettingsStore().writeList(QString::fromLatin1(settings::kNoDelExt),
+                                              {QStringLiteral("*.sys")}));
+    }
+
+    QByteArray file(const QByteArray& rel, const QByteArray& content = "x") {
+        tree_.file(rel, content);
+        return r_ + "/" + rel;
+    }
+
+    test::CliRun run(const QList<QByteArray>& args, const QByteArray& input = {}) {
+        test::CliOptions options;
+        options.env.insert(QStringLiteral("DISKWELL_CONFIG_DIR"), QFile::decodeName(config_));
+        options.env.insert(QStringLiteral("XDG_DATA_HOME"), QFile::decodeName(dataHome_));
+        options.env.insert(QStringLiteral("PATH"), QFile::decodeName(r_ + "/bin:/usr/bin:/bin"));
+        options.workingFolder = QFile::decodeName(r_);
+        options.input = input;
+        QStringList list{QStringLiteral("clean")};
+        for (const QByteArray& a : args) {
+            list.append(QFile::decodeName(a));
+        }
+        return test::runCli(list, options);
+    }
+};
+
+TEST_F(CliClean, DeletesWhatIsNotProtectedAndSaysWhyTheRestStays) {
+    const QByteArray target = file("target.txt", "keep me");
+    const QByteArray a = file("free/a.txt", "aaaa");
+    const QByteArray link = r_ + "/free/link";
+    ASSERT_EQ(::symlink(target.constData(), link.constData()), 0);
+    const QByteArray kept = file("kept/deep/k.txt");
+    const QByteArray tool = file("bin/tool");
+    const QByteArray driver = file("free/DRIVER.SYS");
+    const QByteArray folder = tree_.dir("free/folder");
+    const test::CliRun ran = run({"--delete", a, link, kept, "free/DRIVER.SYS", tool, "free/folder",
+                                  r_ + "/free/missing", a});
+    EXPECT_EQ(ran.status, 1) << ran.err.constData();
+    EXPECT_FALSE(present(a));
+    EXPECT_FALSE(present(link));
+    EXPECT_TRUE(present(target));
+    EXPECT_TRUE(present(kept));
+    EXPECT_TRUE(present(tool));
+    EXPECT_TRUE(present(driver));
+    EXPECT_TRUE(present(folder));
+    const QByteArray p = "diskwell-cli clean: ";
+    EXPECT_EQ(ran.err, p + "Protected by the Safe Harbor, not touched - " + tool +
+                           ": in the search path\n" + p +
+                           "Protected by the Safe Harbor, not touched - " + driver +
+                           ": included in the protected file extensions\n" + p +
+                           "Protected by the Safe Harbor, not touched - " + kept +
+                           ": referenced in the registry\n" + p + "Couldn't delete file - " +
+                           folder + ": it is a folder\n" + p + "Couldn't delete file - " + r_ +
+                           "/free/missing: No such file or directory\n");
+    EXPECT_EQ(ran.out,
+              "deleted 2 of 7 files (" + QByteArray::number(4 + target.size()) + " bytes)\n");
+    EXPECT_EQ(readCleanTotals().Ndelete, 2);
+    EXPECT_EQ(readCleanTotals().SizeDelete, 4 + target.size());
+
+    // Everything acted on: 0.
+    const QByteArray b = file("free/b.txt");
+    EXPECT_EQ(run({"--delete", "--", b}).status, 0);
+    EXPECT_FALSE(present(b));
+    EXPECT_EQ(readCleanTotals().Ndelete, 3);
+}
+
+TEST_F(CliClean, ReadsNulSeparatedPathsWithHostileNames) {
+    const QList<QByteArray> files = {
+        file("free/new\nline"),        file("free/tab\there"),         file("free/-rf"),
+        file("free/ lead and trail "), file("free/\xff\xfe not utf8"), file("free/100% sure")};
+    QByteArray input;
+    for (const QByteArray& f : files) {
+        input += f + '\0';
+    }
+    const QByteArray kept = file("kept/new\nline");
+    input += kept;  // the last one without its NUL
+    const test::CliRun ran = run({"--delete", "-0"}, input);
+    EXPECT_EQ(ran.status, 1);
+    for (const QByteArray& f : files) {
+        EXPECT_FALSE(present(f)) << f.constData();
+    }
+    EXPECT_TRUE(present(kept));
+    EXPECT_TRUE(present(r_ + "/free"));
+    EXPECT_EQ(ran.err, "diskwell-cli clean: Protected by the Safe Harbor, not touched - " + kept +
+                           ": referenced in the registry\n");
+    EXPECT_EQ(ran.out, QByteArray("deleted 6 of 7 files (6 bytes)\n"));
+
+    const test::CliRun nothing = run({"--delete", "-0"}, {});
+    EXPECT_EQ(nothing.status, 0);
+}
+
+TEST_F(CliClean, TrashesIntoTheDesktopTrash) {
+    const QByteArray a = file("free/100% a.txt", "abc");
+    const QByteArray b = file("free/b c", "de");
+    const test::CliRun ran = run({"--trash", a, b});
+    EXPECT_EQ(ran.status, 0) << ran.err.constData();
+    EXPECT_FALSE(present(a));
+    EXPECT_FALSE(present(b));
+    EXPECT_EQ(ran.out, QByteArray("sent 2 of 2 files to the trash (5 bytes)\n"));
+    EXPECT_EQ(QDir(QFile::decodeName(dataHome_ + "/Trash/files")).entryList(QDir::Files).size(), 2);
+    EXPECT_EQ(readCleanTotals().NWaste, 2);
+    EXPECT_EQ(readCleanTotals().SizeWaste, 5);
+    EXPECT_EQ(readCleanTotals().Ndelete, 0);
+
+    QProcess list;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), QFile::decodeName(dataHome_));
+    list.setProcessEnvironment(env);
+    list.start(QStringLiteral("trash-list"), {});
+    if (!list.waitForStarted(10000)) {
+        GTEST_SKIP() << "trash-cli is not installed";
+    }
+    ASSERT_TRUE(list.waitForFinished(30000));
+    const QByteArray listed = list.readAllStandardOutput();
+    EXPECT_TRUE(listed.contains(" " + a + "\n")) << listed.constData();
+    EXPECT_TRUE(listed.contains(" " + b + "\n")) << listed.constData();
+}
+
+TEST_F(CliClean, ArchivesIntoTheStoredOrGivenFolderThenDeletes) {
+    const QByteArray stored = tree_.dir("stored-zips");
+    const QByteArray given = tree_.dir("given-zips");
+    SettingsStore store;
+    ASSERT_TRUE(store.writeString(QString::fromLatin1(settings::kZipFile),
+                                  QString::fromLatin1(settings::kZipPath),
+                                  QFile::decodeName(stored)));
+    ASSERT_TRUE(store.writeString(QString::fromLatin1(settings::kZipFile),
+                                  QString::fromLatin1(settings::kZipComment),
+                                  QStringLiteral("stored comment")));
+    const QByteArray a = file("free/a.txt", "hello hello hello");
+    const QByteArray b = file("free/\nodd", "odd");
+    const test::CliRun first = run({"--zip", "--caller", "Nightly", a, b});
+    EXPECT_EQ(first.status, 0) << first.err.constData();
+    EXPECT_FALSE(present(a));
+    EXPECT_FALSE(present(b));
+    QStringList archives = QDir(QFile::decodeName(stored)).entryList(QDir::Files);
+    ASSERT_EQ(archives.size(), 1);
+    EXPECT_TRUE(archives[0].startsWith(QStringLiteral("Drive-"))) << archives[0].toStdString();
+    EXPECT_TRUE(archives[0].contains(QStringLiteral("-Nightly"))) << archives[0].toStdString();
+    const QByteArray archive = stored + "/" + QFile::encodeName(archives[0]);
+    EXPECT_TRUE(first.out.startsWith("archived 2 of 2 files (20 bytes) and deleted 2 of them, in " +
+                                     stored + "\narchive: " + archive + "\n"))
+        << first.out.constData();
+    // Python's zipfile reads it back, CRCs and comment included.
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys, zipfile\n"
+                                 "z = zipfile.ZipFile(sys.argv[1])\n"
+                                 "assert z.testzip() is None\n"
+                                 "print(len(z.namelist()), z.comment.decode())\n"),
+                  QFile::decodeName(archive)});
+    ASSERT_TRUE(python.waitForFinished(30000));
+    EXPECT_EQ(python.readAllStandardOutput(), QByteArray("2 stored comment\n"));
+    EXPECT_EQ(readCleanTotals().NZip, 2);
+    EXPECT_EQ(readCleanTotals().SizeZip, 20);
+
+    const QByteArray c = file("free/c.txt", "c");
+    const test::CliRun second = run({"--zip", "--zip-folder", given, "--comment=given comment", c});
+    EXPECT_EQ(second.status, 0) << second.err.constData();
+    EXPECT_EQ(QDir(QFile::decodeName(given)).entryList(QDir::Files).size(), 1);
+    EXPECT_EQ(readCleanTotals().NZip, 3);
+    // The options apply to the run only.
+    EXPECT_EQ(store.readString(QString::fromLatin1(settings::kZipFile),
+                               QString::fromLatin1(settings::kZipPath), QString()),
+              QFile::decodeName(stored));
+
+    // An archive folder that does not exist: nothing is deleted.
+    const QByteArray d = file("free/d.txt", "d");
+    const test::CliRun failed = run({"--zip", "--zip-folder", r_ + "/no/such", d});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_TRUE(present(d));
+    EXPECT_TRUE(failed.err.contains("Couldn't zip up file - " + d)) << failed.err.constData();
+}
+
+TEST_F(CliClean, TouchesNothingWithoutASafeHarborListOrWithBadArguments) {
+    const QByteArray a = file("free/a.txt");
+    ASSERT_TRUE(QFile::remove(QFile::decodeName(config_ + "/folders.txt")));
+    const test::CliRun missing = run({"--delete", a});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.contains("has not been created yet")) << missing.err.constData();
+    EXPECT_TRUE(present(a));
+    tree_.file("config/folders.txt", r_ + "/kept/*.*\n");
+
+    struct Case {
+        QList<QByteArray> args;
+        const char* message;
+    };
+    const QList<Case> cases = {
+        {{a}, "say what to do: --delete, --trash or --zip"},
+        {{"--delete", "--trash", a}, "give only one of --delete, --trash and --zip"},
+        {{"--delete", "--comment", "x", a}, "--comment goes with --zip"},
+        {{"--delete"}, "no file given"},
+        {{"--delete", "-0", a}, "give paths or -0, not both"},
+        {{"--delete", "--force", a}, "unknown option '--force'"},
+        {{"--zip", "--caller", "a/b", a}, "--caller WORD cannot hold \"/\""},
+        {{"--zip", a, "--zip-folder"}, "--zip-folder needs a value"},
+    };
+    for (const Case& c : cases) {
+        const test::CliRun ran = run(c.args);
+        EXPECT_EQ(ran.status, 2) << c.message;
+        EXPECT_TRUE(ran.err.startsWith(QByteArray("diskwell-cli clean: ") + c.message))
+            << ran.err.constData();
+        EXPECT_TRUE(present(a)) << c.message;
+    }
+    EXPECT_EQ(readCleanTotals().Ndelete, -1);
+    const test::CliRun help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.startsWith("Usage: diskwell-cli clean (--delete | --trash | --zip"));
+}
+
+}  // namespace
+}  // namespace dw

@@ -1,0 +1,551 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <ctime>
+
+#include "finders/dup_fixture.h"
+#include "finders/ui/dup_window.h"
+#include "inspect/grid_export.h"
+#include "platform/clipboard.h"
+#include "safety/folder_list.h"
+#include "safety/safe_harbor.h"
+#include "support/cli_runner.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_tree.h"
+#include "scan/ui/drive_check_list.h"
+#include "widgets/sort_menu.h"
+#include "widgets/string_grid.h"
+
+namespace dw {
+namespace {
+
+using test::folderEntries;
+using test::TempTree;
+
+constexpr std::time_t kT0 = 1614853230;
+
+// A window over `folders` with the limits set to every size in bytes.
+class Window {
+public:
+    Window(bool duplicateMode, const QList<QByteArray>& folders, const SafeHarbor* harbor = nullptr,
+           TfrmDup::Tools tools = {})
+        : w(duplicateMode, harbor, nullptr, std::move(tools)) {
+        w.setDriveEntries(folderEntries(folders));
+        w.findChild<QComboBox*>(QStringLiteral("cbKB1"))->setCurrentIndex(0);
+        w.findChild<QSpinBox*>(QStringLiteral("num1"))->setValue(0);
+        w.show();
+    }
+    ~Window() { SortDirections::forRun().clear(); }
+
+    void criterion(int c) { w.findChild<QComboBox*>(QStringLiteral("cbDup"))->setCurrentIndex(c); }
+    QPushButton* button(const char* name) { return w.findChild<QPushButton*>(QLatin1String(name)); }
+    GridTable& table() { return w.grid()->table(); }
+    QString cell(int c, qsizetype r) { return table().cell(c, r); }
+    QStringList column(int c) {
+        QStringList out;
+        for (qsizetype r = 1; r < table().rowCount(); ++r) {
+            out << table().cell(c, r);
+        }
+        return out;
+    }
+    QList<qsizetype> markedRows() {
+        QList<qsizetype> out;
+        for (qsizetype r = 1; r < table().rowCount(); ++r) {
+            if (table().isMarked(r)) {
+                out << r;
+            }
+        }
+        return out;
+    }
+    void clickTitle(int column) {
+        QHeaderView* header = w.grid()->horizontalHeader();
+        const QPoint at(header->sectionViewportPosition(column) + 4, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+    }
+    QAction* menuItem(const QString& text) {
+        for (QAction* a : w.popupMenu()->actions()) {
+            if (a->text() == text) {
+                return a;
+            }
+        }
+        return nullptr;
+    }
+
+    TfrmDup w;
+};
+
+// Five files of the sizes 100 to 500 and a twin of each in a second folder.
+void makePairs(TempTree& t) {
+    for (int i = 1; i <= 5; ++i) {
+        const QByteArray name = "f" + QByteArray::number(i) + ".dat";
+        t.fileOfSize("one/" + name, 100 * i);
+        t.fileOfSize("two/" + name, 100 * i);
+        t.setTimes("one/" + name, kT0, kT0);
+        t.setTimes("two/" + name, kT0, kT0);
+    }
+}
+
+TEST(DupWindow, StartFindsGroupsInBandsAndCountsThem) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    makePairs(t);
+    Window win(true, {t.root()});
+    EXPECT_EQ(win.w.windowTitle(), QStringLiteral("Find and delete duplicate files"));
+    EXPECT_EQ(win.button("btScan")->toolTip(), QStringLiteral("Duplicates on file name only"));
+    EXPECT_FALSE(win.button("btMark")->isVisible());
+    win.w.btScanClick();
+    EXPECT_TRUE(prompter.boxes().isEmpty());
+    EXPECT_EQ(win.w.resultCount(), 10);
+    EXPECT_EQ(win.w.statusText(), QStringLiteral("10 duplicates found"));
+    EXPECT_EQ(win.table().rowCount(), 11);
+    EXPECT_EQ(win.column(kDupNameColumn),
+              QStringList({"f1.dat", "f1.dat", "f2.dat", "f2.dat", "f3.dat", "f3.dat", "f4.dat",
+                           "f4.dat", "f5.dat", "f5.dat"}));
+    QByteArray bands;
+    for (qsizetype r = 1; r <= 10; ++r) {
+        bands += win.table().band(r);
+    }
+    EXPECT_EQ(bands, QByteArray("AABBAABBAA"));
+    EXPECT_TRUE(win.button("btMark")->isVisible());
+    EXPECT_TRUE(win.button("btOptions")->isVisible());
+    EXPECT_FALSE(win.button("btAbort")->isVisible());
+    // Not offered until their windows exist.
+    for (const char* name : {"btDelete", "btBrowse", "btDetails", "btCompare"}) {
+        EXPECT_FALSE(win.button(name)->isVisible()) << name;
+    }
+    EXPECT_FALSE(win.menuItem(QStringLiteral("View"))->isVisible());
+    EXPECT_FALSE(win.menuItem(QStringLiteral("Details"))->isVisible());
+    // Painting: grey for band A, the sizes on the right, the mark glyph in the name.
+    EXPECT_EQ(win.w.grid()->cellStyle(1, 0).background, QColor(223, 223, 223));
+    EXPECT_NE(win.w.grid()->cellStyle(3, 0).background, QColor(223, 223, 223));
+    EXPECT_EQ(win.w.grid()->cellStyle(1, kDupSizeColumn).alignment, Qt::AlignRight);
+
+    // Duplicate mode: no "Sort", and a title click leaves the groups as they are.
+    EXPECT_FALSE(win.menuItem(QStringLiteral("Sort"))->isVisible());
+    const QStringList before = win.column(kDupFolderColumn);
+    win.clickTitle(kDupSizeColumn);
+    EXPECT_EQ(win.column(kDupFolderColumn), before);
+}
+
+TEST(DupWindow, MarksStatusLineAndDeleteKey) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    makePairs(t);
+    Window win(true, {t.root()});
+    win.w.btScanClick();
+
+    // Double click marks the current row and the selection stays.
+    win.w.grid()->setCurrentRow(2);
+    win.w.gridDblClick();
+    EXPECT_EQ(win.w.statusText(), QStringLiteral("1 files 100 bytes"));
+    EXPECT_EQ(win.w.grid()->currentRow(), 2);
+    EXPECT_TRUE(win.button("btDelete")->isEnabled());
+    EXPECT_TRUE(win.w.grid()->cellStyle(2, kDupNameColumn).drawMark);
+
+    // The Delete key marks and moves one row down; on the last row it stays there.
+    win.w.grid()->setCurrentRow(3);
+    QTest::keyClick(win.w.grid(), Qt::Key_Delete);
+    EXPECT_EQ(win.w.grid()->currentRow(), 4);
+    win.w.grid()->setCurrentRow(10);
+    QTest::keyClick(win.w.grid(), Qt::Key_Delete);
+    EXPECT_EQ(win.w.grid()->currentRow(), 10);
+    EXPECT_EQ(win.markedRows(), QList<qsizetype>({2, 3, 10}));
+    EXPECT_EQ(win.w.statusText(), QStringLiteral("3 files 800 bytes"));
+
+    // "&Mark" toggles too: row 4 marked, then unmarked through MarkThisFile.
+    win.w.grid()->setCurrentRow(4);
+    win.button("btMark")->click();
+    EXPECT_EQ(win.w.grid()->currentRow(), 5);
+    EXPECT_EQ(win.w.statusText(), QStringLiteral("4 files 1,000 bytes"));
+    win.w.MarkThisFile(4);
+    EXPECT_EQ(win.w.statusText(), QStringLiteral("3 files 800 bytes"));
+
+    win.w.Unmarkall1Click();
+    EXPECT_EQ(win.w.statusText(), QStringLiteral("0 files 0 bytes"));
+    EXPECT_FALSE(win.button("btDelete")->isEnabled());
+    EXPECT_TRUE(win.markedRows().isEmpty());
+
+    win.w.Markall1Click();
+    EXPECT_EQ(win.markedRows().size(), 10);
+    EXPECT_EQ(win.w.statusText(), QStringLiteral("10 files 3,000 bytes"));
+    EXPECT_TRUE(win.button("btDelete")->isEnabled());
+    EXPECT_EQ(win.w.marks().paths().size(), 10);
+
+    // A new Start takes every mark away.
+    win.w.btScanClick();
+    EXPECT_TRUE(win.markedRows().isEmpty());
+    EXPECT_FALSE(win.button("btDelete")->isEnabled());
+    EXPECT_EQ(win.w.statusText(), QStringLiteral("10 duplicates found"));
+    EXPECT_TRUE(win.w.marks().paths().isEmpty());
+}
+
+TEST(DupWindow, NoFilesFoundAndTheSecondNumberError) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    t.fileOfSize("a", 10);
+    t.fileOfSize("b", 20);
+    Window win(true, {t.root()});
+    win.criterion(3);
+    win.w.btScanClick();
+    ASSERT_EQ(prompter.boxes().size(), 1);
+    EXPECT_EQ(prompter.boxes()[0].text, QStringLiteral("No files found."));
+    EXPECT_EQ(prompter.boxes()[0].kind, platform::MessageKind::Info);
+    EXPECT_TRUE(prompter.sounds().isEmpty());
+    EXPECT_FALSE(win.button("btMark")->isVisible());
+    EXPECT_EQ(win.w.resultCount(), 0);
+
+    prompter.clear();
+    win.w.findChild<QRadioButton*>(QStringLiteral("rbBetween"))->setChecked(true);
+    EXPECT_TRUE(win.w.findChild<QSpinBox*>(QStringLiteral("num2"))->isVisible());
+    win.w.findChild<QSpinBox*>(QStringLiteral("num1"))->setValue(10);
+    win.w.findChild<QSpinBox*>(QStringLiteral("num2"))->setValue(5);
+    win.w.btScanClick();
+    ASSERT_EQ(prompter.boxes().size(), 1);
+    EXPECT_EQ(prompter.boxes()[0].text,
+              QStringLiteral("The second number must be larger or equal than the first number"));
+    EXPECT_EQ(prompter.boxes()[0].kind, platform::MessageKind::Error);
+}
+
+TEST(DupWindow, AbortWarnsAtOnceAndShowsWhatWasFound) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    for (int f = 0; f < 6; ++f) {
+        for (int i = 0; i < 40; ++i) {
+            t.fileOfSize("d" + QByteArray::number(f) + "/x" + QByteArray::number(i), 5);
+        }
+    }
+    Window win(false, {t.root()});
+    win.w.setPumpInterval(0);
+    bool abortSeenWhileScanning = false;
+    QTimer::singleShot(0, &win.w, [&] {
+        abortSeenWhileScanning = win.w.isScanning() && win.button("btAbort")->isVisible();
+        win.button("btAbort")->click();
+    });
+    win.w.btScanClick();
+    EXPECT_TRUE(abortSeenWhileScanning);
+    ASSERT_GE(prompter.boxes().size(), 1);
+    EXPECT_EQ(prompter.boxes()[0].text, QStringLiteral("LIST INCOMPLETE ... ABORTED BY USER"));
+    EXPECT_EQ(prompter.boxes()[0].kind, platform::MessageKind::Warning);
+    EXPECT_EQ(prompter.sounds().value(0), platform::Sound::Hand);
+    EXPECT_LT(win.w.resultCount(), 240);
+    EXPECT_FALSE(win.w.isScanning());
+    EXPECT_FALSE(win.button("btAbort")->isVisible());
+    EXPECT_TRUE(win.button("btScan")->isEnabled());
+    if (win.w.resultCount() > 0) {
+        EXPECT_EQ(win.w.statusText(),
+                  QStringLiteral("%1 file hogs found").arg(win.w.resultCount()));
+    }
+}
+
+TEST(DupWindow, EscAbortsAndClosingWaitsForTheWalk) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    for (int i = 0; i < 200; ++i) {
+        t.fileOfSize("d/x" + QByteArray::number(i), 5);
+    }
+    {
+        Window win(false, {t.root()});
+        win.w.setPumpInterval(0);
+        QTimer::singleShot(0, &win.w, [&] { QTest::keyClick(&win.w, Qt::Key_Escape); });
+        win.w.btScanClick();
+        EXPECT_EQ(prompter.texts().value(0), QStringLiteral("LIST INCOMPLETE ... ABORTED BY USER"));
+        EXPECT_TRUE(win.w.isVisible());
+    }
+    prompter.clear();
+    Window win(false, {t.root()});
+    win.w.setPumpInterval(0);
+    QTimer::singleShot(0, &win.w, [&] { win.w.close(); });
+    win.w.btScanClick();
+    // The walk stopped, nothing more was said, and the window closed after it.
+    EXPECT_TRUE(prompter.boxes().isEmpty());
+    EXPECT_FALSE(win.w.isScanning());
+    EXPECT_FALSE(win.w.isVisible());
+}
+
+TEST(DupWindow, CandidateLimitWarnsAndKeepsWhatItHas) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    for (int i = 0; i < 8; ++i) {
+        t.fileOfSize("x" + QByteArray::number(i), 100 + i);
+    }
+    Window win(false, {t.root()});
+    win.w.setCandidateLimit(5);
+    win.w.btScanClick();
+    ASSERT_EQ(prompter.boxes().size(), 1);
+    EXPECT_TRUE(prompter.boxes()[0].text.startsWith(
+        QStringLiteral("Due to Windows resource limitations ... cannot process any more files.")));
+    EXPECT_EQ(win.w.resultCount(), 5);
+    EXPECT_EQ(win.w.statusText(), QStringLiteral("5 file hogs found"));
+}
+
+TEST(DupWindow, FileHogsSortByTitlesAndMarksFollowTheirRows) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    t.fileOfSize("Big.ISO", 5000);
+    t.fileOfSize("mid.dat", 3000);
+    t.fileOfSize("Small.txt", 1000);
+    Window win(false, {t.root()});
+    EXPECT_EQ(win.w.windowTitle(), QStringLiteral("Find and delete file hogs"));
+    EXPECT_EQ(win.button("btScan")->toolTip(), QStringLiteral("Start scanning for file hogs"));
+    win.w.btScanClick();
+    EXPECT_EQ(win.column(kHogSizeColumn), QStringList({"5,000", "3,000", "1,000"}));
+    EXPECT_EQ(win.cell(kHogPathColumn, 1), QFile::decodeName(t.path("Big.ISO")));
+    EXPECT_TRUE(win.menuItem(QStringLiteral("Sort"))->isVisible());
+
+    win.w.MarkThisFile(1);  // Big.ISO
+    win.clickTitle(kHogSizeColumn);
+    EXPECT_EQ(win.column(kHogSizeColumn), QStringList({"1,000", "3,000", "5,000"}));
+    EXPECT_EQ(win.markedRows(), QList<qsizetype>({3}));
+    EXPECT_EQ(win.table().rowData(3), t.path("Big.ISO"));
+    win.clickTitle(kHogSizeColumn);
+    EXPECT_EQ(win.column(kHogSizeColumn), QStringList({"5,000", "3,000", "1,000"}));
+    EXPECT_EQ(win.markedRows(), QList<qsizetype>({1}));
+
+    // "&Name" sorts by the path, ascending first; the "Time" column sorts nothing.
+    win.clickTitle(kHogPathColumn);
+    EXPECT_EQ(win.column(kHogSizeColumn), QStringList({"5,000", "3,000", "1,000"}));
+    win.clickTitle(kHogPathColumn);
+    EXPECT_EQ(win.column(kHogSizeColumn), QStringList({"1,000", "3,000", "5,000"}));
+    const QStringList order = win.column(kHogSizeColumn);
+    win.clickTitle(2);
+    EXPECT_EQ(win.column(kHogSizeColumn), order);
+    EXPECT_EQ(win.w.statusText(), QStringLiteral("1 files 5,000 bytes"));
+}
+
+TEST(DupWindow, HostileNamesAreMarkedCopiedAndHandedOverExactly) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    const QList<QByteArray> made = {
+        t.fileOfSize("a/tab\there", 64), t.fileOfSize("b/tab\there", 64),
+        t.fileOfSize("a/ lead ", 64),    t.fileOfSize("b/ lead ", 64),
+        t.fileOfSize("a/new\nline", 64), t.fileOfSize("b/new\nline", 64)};
+    QList<QByteArray> handed;
+    QString caller;
+    qint64 total = 0;
+    int answer = 2;
+    TfrmDup::Tools tools;
+    tools.reallyDelete = [&](const QList<QByteArray>& files, const QString& word, qint64 size) {
+        handed = files;
+        caller = word;
+        total = size;
+        return answer;
+    };
+    Window win(true, {t.root()}, nullptr, tools);
+    win.w.btScanClick();
+    ASSERT_EQ(win.w.resultCount(), 6);
+    EXPECT_TRUE(win.button("btDelete")->isVisible());
+    win.w.Markall1Click();
+    EXPECT_EQ(win.w.statusText(), QStringLiteral("6 files 384 bytes"));
+
+    // "Filenames only": the exact paths, in grid order.
+    win.w.btClipClick(ClipboardForm::FilenamesOnly);
+    QStringList expected;
+    for (qsizetype r = 1; r <= 6; ++r) {
+        expected << QFile::decodeName(win.table().rowData(r));
+    }
+    EXPECT_EQ(platform::clipboardText(), expected.join(u'\n'));
+    QStringList sortedMade;
+    for (const QByteArray& p : made) {
+        sortedMade << QFile::decodeName(p);
+    }
+    sortedMade.sort();
+    expected.sort();
+    EXPECT_EQ(expected, sortedMade);
+
+    // "Clean?": the deletion panel gets the marked paths; closed without acting (2), the
+    // window stays with its marks; after a run (1) it closes.
+    win.button("btDelete")->click();
+    QList<QByteArray> sortedHanded = handed;
+    std::sort(sortedHanded.begin(), sortedHanded.end());
+    QList<QByteArray> sortedPaths = made;
+    std::sort(sortedPaths.begin(), sortedPaths.end());
+    EXPECT_EQ(sortedHanded, sortedPaths);
+    EXPECT_EQ(caller, QStringLiteral("Duplicates"));
+    EXPECT_EQ(total, 384);
+    EXPECT_TRUE(win.w.isVisible());
+    EXPECT_EQ(win.markedRows().size(), 6);
+    answer = 1;
+    win.button("btDelete")->click();
+    EXPECT_FALSE(win.w.isVisible());
+    EXPECT_EQ(win.w.result(), QDialog::Accepted);
+}
+
+TEST(DupWindow, SafeHarborHighlightAndPrint) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    t.fileOfSize("prot/same.txt", 30);
+    t.fileOfSize("free/same.txt", 30);
+    QTemporaryDir dir;
+    const QString folders = dir.filePath(QStringLiteral("folders.txt"));
+    ASSERT_TRUE(SaveFolderList(folders, {t.path("prot") + "/"}));
+    SafeHarbor harbor;
+    SafeHarbor::Sources sources;
+    sources.foldersFile = folders;
+    harbor.GetSearchPath(sources);
+
+    Window win(true, {t.root()}, &harbor);
+    win.w.btScanClick();
+    ASSERT_EQ(win.w.resultCount(), 2);
+    const qsizetype prot = win.table().rowData(1).contains("/prot/") ? 1 : 2;
+    const qsizetype free = 3 - prot;
+    EXPECT_TRUE(win.w.grid()->cellStyle(prot, kDupFolderColumn).bold);
+    EXPECT_FALSE(win.w.grid()->cellStyle(prot, kDupNameColumn).bold);
+    EXPECT_FALSE(win.w.grid()->cellStyle(free, kDupFolderColumn).bold);
+    win.w.highlightAction()->trigger();
+    EXPECT_FALSE(win.w.highlightAction()->isChecked());
+    EXPECT_FALSE(win.w.grid()->cellStyle(prot, kDupFolderColumn).bold);
+
+    // Print: the title of the options, the grid on a PDF page.
+    const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+    QString title;
+    win.w.setPrintDialog([&](QPrinter& printer) {
+        title = printer.docName();
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    });
+    win.w.btPrintClick();
+    EXPECT_EQ(title,
+              QStringLiteral("Duplicates larger or equal to 0 bytes matching *.* on drive(s) ") +
+                  win.w.reportTitle().section(QStringLiteral("drive(s) "), 1));
+    QFile report(pdf);
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(report.readAll().startsWith("%PDF"));
+    EXPECT_TRUE(prompter.boxes().isEmpty());
+}
+
+TEST(DupWindow, ResizeItemsAndWildcardText) {
+    TempTree t;
+    Window win(true, {t.root()});
+    auto* wild = win.w.findChild<QComboBox*>(QStringLiteral("cbWildCard"));
+    auto* lblWild = win.w.findChild<QLabel*>(QStringLiteral("lblWild"));
+    EXPECT_EQ(wild->currentText(), QStringLiteral("*.*"));
+    EXPECT_EQ(lblWild->text(), QStringLiteral("All files"));
+    EXPECT_GT(wild->count(), 1);
+    wild->setEditText(QStringLiteral("*.xyz"));
+    EXPECT_EQ(lblWild->text(), QStringLiteral("XYZ File"));
+    QWidget* panel = win.w.findChild<QWidget*>(QStringLiteral("Panel1"));
+    win.w.shrinkTopPanel();
+    EXPECT_FALSE(panel->isVisible());
+    win.w.restoreTopPanel();
+    EXPECT_TRUE(panel->isVisible());
+    // Nothing checked: Start is disabled.
+    win.w.driveList()->setAllChecked(false);
+    EXPECT_FALSE(win.button("btScan")->isEnabled());
+}
+
+// ---- the command line prints the rows the window shows ----------------------------------
+
+using test::CliRun;
+
+// The built tool in the locale the window's tests pin.
+CliRun runCli(const QStringList& args) {
+    test::CliOptions options;
+    options.env.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
+    options.env.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
+    options.env.remove(QStringLiteral("LANGUAGE"));
+    return test::runCli(args, options);
+}
+
+TEST(DupCommandLine, ExitStatusesAndMessages) {
+    TempTree t;
+    makePairs(t);
+    const QString root = QFile::decodeName(t.root());
+    struct Case {
+        QStringList args;
+        int status;
+        const char* err;  // a part of standard error; "" for none
+        int lines;        // lines on standard output; -1 for any
+    };
+    const Case cases[] = {
+        {{"duplicates", "--larger", "0", "--unit", "bytes", root}, 0, "", 11},
+        {{"duplicates", root}, 0, "No files found.", 1},
+        {{"hogs", "--larger", "0", "--unit", "bytes", "--limit", "3", root},
+         1,
+         "Due to Windows resource limitations",
+         4},
+        {{"hogs", "--larger", "0", root, root + "/nothing-here"}, 1, "Can't open drive", -1},
+        {{"hogs", "--between", "5", "3", root},
+         2,
+         "The second number must be larger or equal than the first number",
+         0},
+        {{"hogs", "--larger", "1", "--smaller", "2", root}, 2, "one size test only", 0},
+        {{"duplicates", "--criterion", "7", root}, 2, "--criterion needs", 0},
+        {{"duplicates", "--unit", "MB", root}, 2, "--unit needs bytes or KB", 0},
+        {{"hogs", "--pattern", ";", root}, 2, "--pattern needs", 0},
+        {{"hogs"}, 2, "no folder given", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(u' ').toStdString());
+        const CliRun run = runCli(c.args);
+        EXPECT_EQ(run.status, c.status);
+        if (*c.err) {
+            EXPECT_TRUE(run.err.contains(c.err)) << run.err.constData();
+        } else {
+            EXPECT_TRUE(run.err.isEmpty()) << run.err.constData();
+        }
+        if (c.lines >= 0) {
+            EXPECT_EQ(run.out.count('\n'), c.lines) << run.out.constData();
+        }
+    }
+}
+
+TEST(DupWindow, CommandLinePrintsTheWindowsRows) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    makePairs(t);
+    t.fileOfSize("one/odd \xFF name", 300);
+    t.fileOfSize("two/tab\tand\\slash", 300);
+    t.fileOfSize("two/Big.BIN", 4096);
+    struct Case {
+        bool duplicateMode;
+        int criterion;
+        QStringList args;
+    };
+    const Case cases[] = {
+        {true, 0, {"duplicates", "--criterion", "0", "--larger", "0", "--unit", "bytes"}},
+        {true, 3, {"duplicates", "--criterion=3", "--larger", "0", "--unit", "bytes"}},
+        {true, 5, {"duplicates", "--criterion", "5", "--larger", "0", "--unit", "bytes"}},
+        {false, 0, {"hogs", "--larger", "0", "--unit", "bytes"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(u' ').toStdString());
+        Window win(c.duplicateMode, {t.root()});
+        win.criterion(c.criterion);
+        win.w.btScanClick();
+        ASSERT_GT(win.w.resultCount(), 0);
+        const CliRun run = runCli(c.args + QStringList{QFile::decodeName(t.root())});
+        ASSERT_EQ(run.status, 0);
+        QList<QByteArray> lines = run.out.split('\n');
+        ASSERT_EQ(lines.takeLast(), QByteArray());
+        ASSERT_EQ(lines.size(), win.table().rowCount());
+        for (qsizetype r = 0; r < win.table().rowCount(); ++r) {
+            EXPECT_EQ(lines[r], TsvLine(DupRowBytes(win.table(), r, c.duplicateMode))) << r;
+            // Every path comes back byte for byte from its cells.
+            if (r > 0) {
+                const QList<QByteArray> cells = lines[r].split('\t');
+                const QByteArray path = c.duplicateMode
+                                            ? TsvUnescape(cells[kDupFolderColumn]) + '/' +
+                                                  TsvUnescape(cells[kDupNameColumn])
+                                            : TsvUnescape(cells[kHogPathColumn]);
+                EXPECT_EQ(path, win.table().rowData(r));
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace dw

@@ -1,0 +1,481 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include "app/help_viewer.h"
+#include "app/resources.h"
+#include "safety/archive_fixtures.h"
+#include "platform/environment.h"
+#include "safety/archive_name.h"
+#include "safety/clean_totals.h"
+#include "safety/ui/really_delete.h"
+#include "safety/safe_harbor.h"
+#include "safety/ui/zip_options.h"
+#include "widgets/stand_by.h"
+#include "support/scoped_env.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_tree.h"
+
+namespace dw {
+namespace {
+
+using platform::Answer;
+using test::TempTree;
+
+bool present(const QByteArray& path) {
+    struct stat st;
+    return ::lstat(path.constData(), &st) == 0;
+}
+
+// Runs `step` on the modal window of type W once it is up.
+template <typename W>
+void onModal(std::function<void(W&)> step) {
+    QTimer::singleShot(0, [step] {
+        auto* w = qobject_cast<W*>(QApplication::activeModalWidget());
+        ASSERT_NE(w, nullptr) << W::staticMetaObject.className();
+        step(*w);
+    });
+}
+
+void selectRows(QListView* view, const QList<int>& rows) {
+    view->selectionModel()->clearSelection();
+    for (int r : rows) {
+        view->selectionModel()->select(view->model()->index(r, 0), QItemSelectionModel::Select);
+    }
+    if (!rows.isEmpty()) {
+        view->selectionModel()->setCurrentIndex(view->model()->index(rows.front(), 0),
+                                                QItemSelectionModel::NoUpdate);
+    }
+}
+
+// A list as one readable text, for comparisons that print well.
+std::string joined(const QList<QByteArray>& list) {
+    return list.join('|').toStdString();
+}
+
+QStringList shown(QListView* view) {
+    QStringList out;
+    for (int r = 0; r < view->model()->rowCount(); ++r) {
+        out.append(view->model()->index(r, 0).data().toString());
+    }
+    return out;
+}
+
+// A real tree with a Safe Harbor over part of it, the program's settings and the trash
+// in folders of the test.
+class Panel : public ::testing::Test {
+protected:
+    TempTree tree_;
+    QTemporaryDir config_;
+    test::ScopedEnv configDir_{"DISKWELL_CONFIG_DIR", config_.path().toLocal8Bit()};
+    test::ScopedEnv dataHome_{"XDG_DATA_HOME", tree_.dir("data-home")};
+    QByteArray r_ = platform::shortPath(tree_.root());
+    SafeHarbor harbor_;
+    test::ScriptedPrompter prompter_;
+
+    void SetUp() override {
+        tree_.dir("kept");
+        tree_.dir("bin");
+        SafeHarbor::Sources s;
+        s.foldersFile = QFile::decodeName(tree_.file("folders.txt", r_ + "/kept/*.*\n"));
+        s.searchPath = {r_ + "/bin"};
+        harbor_.GetSearchPath(s);
+        harbor_.setExtensions({QStringLiteral("*.sys")});
+    }
+
+    QByteArray file(const QByteArray& rel, qint64 size) {
+        tree_.fileOfSize(rel, size);
+        return r_ + "/" + rel;
+    }
+
+    // A panel for `files`, shown (not modally), the split done.
+    std::unique_ptr<TfrmReallyDelete> panel(const QList<QByteArray>& files, qint64 total = 0,
+                                            const QString& caller = QStringLiteral("Duplicates")) {
+        auto p = std::make_unique<TfrmReallyDelete>(harbor_);
+        p->setFiles(files);
+        p->totalSize = total;
+        p->callerName = caller;
+        p->show();
+        return p;
+    }
+};
+
+TEST_F(Panel, SplitsOnShowAndMovesFilesBetweenTheListsWithoutAskingAgain) {
+    const QByteArray a = file("free/a.txt", 1);
+    const QByteArray b = file("free/b\tc\nd.txt", 1);
+    const QByteArray c = file("free/c.txt", 1);
+    const QByteArray kept = file("kept/deep/k.txt", 1);
+    const QByteArray tool = file("bin/tool", 1);
+    const QByteArray driver = file("free/DRIVER.SYS", 1);
+    auto p = panel({c, kept, a, tool, b, driver, a}, 1234567);
+
+    EXPECT_EQ(p->windowTitle(), QStringLiteral("Clean up the following files"));
+    EXPECT_EQ(joined(p->deletionPanel()), joined({a, b, c}));
+    EXPECT_EQ(joined(p->safeHarborList()), joined({tool, driver, kept}));
+    EXPECT_EQ(p->lblSavings->text(), QStringLiteral("1,234,567 bytes"));
+    EXPECT_EQ(p->lblDelete->text(), QStringLiteral("Delete - 3, Do NOT delete - 3"));
+    EXPECT_EQ(p->lblLeft->text(), QStringLiteral("Deletion Panel - files to be deleted: 3"));
+    EXPECT_EQ(p->lblRight->text(), QStringLiteral("Safe Harbor - files NOT to be deleted: 3"));
+    EXPECT_EQ(p->PageControl1->currentWidget(), p->tabDelete);
+    // A name with a TAB and a line break shows on one line, its control characters visible.
+    EXPECT_EQ(shown(p->lb1).value(1),
+              QFile::decodeName(r_) + QStringLiteral("/free/b\u2409c\u240ad.txt"));
+    EXPECT_FALSE(p->btToAgainst->isEnabled());
+    EXPECT_FALSE(p->btMoveLeft->isEnabled());
+    EXPECT_FALSE(p->btReason->isEnabled());
+
+    // Off to the Safe Harbor: two files, then the last one, which turns the tab.
+    selectRows(p->lb1, {0, 2});
+    EXPECT_TRUE(p->btToAgainst->isEnabled());
+    p->btToAgainst->click();
+    EXPECT_EQ(joined(p->deletionPanel()), joined({b}));
+    EXPECT_EQ(joined(p->safeHarborList()), joined({tool, a, c, driver, kept}));
+    EXPECT_EQ(p->lblDelete->text(), QStringLiteral("Delete - 1, Do NOT delete - 5"));
+    EXPECT_FALSE(p->btToAgainst->isEnabled());
+    EXPECT_EQ(p->PageControl1->currentWidget(), p->tabDelete);
+    selectRows(p->lb1, {0});
+    p->btToAgainst->click();
+    EXPECT_TRUE(p->deletionPanel().isEmpty());
+    EXPECT_EQ(p->PageControl1->currentWidget(), p->tabSafeHarbor);
+
+    // Back to the Deletion Panel: protected files too, and they stay there.
+    selectRows(p->lb2, {0, 1, 2, 3, 4, 5});
+    EXPECT_TRUE(p->btMoveLeft->isEnabled());
+    EXPECT_TRUE(p->btReason->isEnabled());
+    p->btMoveLeft->click();
+    EXPECT_EQ(joined(p->deletionPanel()), joined({tool, a, b, c, driver, kept}));
+    EXPECT_TRUE(p->safeHarborList().isEmpty());
+    EXPECT_EQ(p->PageControl1->currentWidget(), p->tabDelete);
+    EXPECT_EQ(p->lblRight->text(), QStringLiteral("Safe Harbor - files NOT to be deleted: 0"));
+    EXPECT_TRUE(prompter_.boxes().isEmpty());
+}
+
+TEST_F(Panel, TellsWhyAFileIsOnTheSafeHarborList) {
+    const QByteArray a = file("free/a.txt", 1);
+    const QByteArray tool = file("bin/tool", 1);
+    const QByteArray kept = file("kept/k.txt", 1);
+    const QByteArray driver = file("free/DRIVER.SYS", 1);
+    auto p = panel({a, tool, kept, driver});
+    selectRows(p->lb1, {0});
+    p->btToAgainst->click();
+    ASSERT_EQ(joined(p->safeHarborList()), joined({tool, a, driver, kept}));
+    const QString root = QFile::decodeName(r_);
+    const QStringList expected = {
+        QStringLiteral("This file \"%1/bin/tool\" is on the Safe Harbor List since the folder "
+                       "that it is stored in is in the search path")
+            .arg(root),
+        QStringLiteral("This file \"%1/free/a.txt\" is on the Safe Harbor List because you moved "
+                       "it here.")
+            .arg(root),
+        QStringLiteral("This file \"%1/free/DRIVER.SYS\" is on the Safe Harbor List since the "
+                       "folder that it is stored in is included in the protected file extensions")
+            .arg(root),
+        QStringLiteral("This file \"%1/kept/k.txt\" is on the Safe Harbor List since the folder "
+                       "that it is stored in is referenced in the registry")
+            .arg(root),
+    };
+    for (int row = 0; row < 4; ++row) {
+        selectRows(p->lb2, {row});
+        p->btReason->click();
+    }
+    EXPECT_EQ(prompter_.texts(), expected);
+}
+
+TEST_F(Panel, WhenEveryFileIsProtectedItSaysSoOnceAndNoActionRuns) {
+    const QByteArray tool = file("bin/tool", 1);
+    const QByteArray kept = file("kept/k.txt", 1);
+    auto p = panel({tool, kept});
+    EXPECT_TRUE(p->deletionPanel().isEmpty());
+    EXPECT_TRUE(prompter_.boxes().isEmpty());
+    QTest::qWait(800);
+    ASSERT_EQ(prompter_.texts(),
+              QStringList{QStringLiteral(
+                  "All files selected appear on the Safe Harbor list.  To delete the files "
+                  "anyway, move them off of the Safe Harbor list onto the DELETION PANEL.")});
+    EXPECT_EQ(p->PageControl1->currentWidget(), p->tabSafeHarbor);
+    prompter_.clear();
+    p->btDelete->click();
+    p->btRecycle->click();
+    p->btZip->click();
+    const QString none = QStringLiteral(
+        "There are no files on the deletion panel.  In order to perform this operation you need "
+        "to move files from the NON-DELETE list to the deletion panel.");
+    EXPECT_EQ(prompter_.texts(), (QStringList{none, none, none}));
+    EXPECT_TRUE(present(tool));
+    EXPECT_TRUE(present(kept));
+    EXPECT_TRUE(p->isVisible());
+}
+
+TEST_F(Panel, DeleteRunDeletesThePanelsFilesReportsFailuresAndCountsWhatWentAfterAReset) {
+    const QByteArray a = file("free/a.txt", 100);
+    const QByteArray odd = file("free/ odd\n\xff name", 50);
+    const QByteArray folder = tree_.dir("free/folder");
+    const QByteArray gone = r_ + "/free/gone.txt";
+    const QByteArray kept = file("kept/k.txt", 7);
+    const QByteArray moved = file("free/moved.txt", 9);
+    ASSERT_TRUE(recordDeleteTotals(10, 1000, 2, 20));
+
+    auto p = panel({a, odd, folder, gone, kept, moved}, 999999);
+    selectRows(p->lb1, {int(p->deletionPanel().indexOf(moved))});
+    p->btToAgainst->click();
+
+    // No: nothing happens and the panel stays as it was.
+    prompter_.script({Answer::No});
+    p->btDelete->click();
+    EXPECT_EQ(prompter_.texts(),
+              (QStringList{QStringLiteral("Really delete?"), QStringLiteral("Files not deleted")}));
+    EXPECT_EQ(p->deletionPanel().size(), 4);
+    EXPECT_TRUE(p->isVisible());
+    EXPECT_TRUE(present(a));
+
+    prompter_.clear();
+    prompter_.script({Answer::Yes});
+    bool closeDisabledDuringRun = true;
+    bool progressShownDuringRun = true;
+    p->setRunStepHook([&](qsizetype) {
+        closeDisabledDuringRun &= !p->btClose->isEnabled();
+        progressShownDuringRun &= p->pnlProgress->isVisible() && !p->pnlButtons->isVisible();
+    });
+    p->btDelete->click();
+    EXPECT_TRUE(closeDisabledDuringRun);
+    EXPECT_TRUE(progressShownDuringRun);
+    const QString root = QFile::decodeName(r_);
+    EXPECT_EQ(
+        prompter_.texts(),
+        (QStringList{
+            QStringLiteral("Really delete?"),
+            QStringLiteral("Couldn't delete file - %1/free/folder\n\nit is a folder").arg(root),
+            QStringLiteral("Couldn't delete file - %1/free/gone.txt\n\nNo such file "
+                           "or directory")
+                .arg(root)}));
+    EXPECT_EQ(p->result(), TfrmReallyDelete::kRunDone);
+    EXPECT_FALSE(p->isVisible());
+    EXPECT_TRUE(p->deletionPanel().isEmpty());
+    EXPECT_FALSE(present(a));
+    EXPECT_FALSE(present(odd));
+    EXPECT_TRUE(present(folder));
+    EXPECT_TRUE(present(kept));
+    EXPECT_TRUE(present(moved));
+    // What was deleted is counted, not what was handed in.
+    const CleanTotals t = readCleanTotals();
+    EXPECT_EQ(t.Ndelete, 10 + 2);
+    EXPECT_EQ(t.SizeDelete, 1000 + 150);
+    EXPECT_EQ(t.NWaste, 2);
+    EXPECT_EQ(t.SizeWaste, 20);
+}
+
+TEST_F(Panel, TrashRunAsksItsQuestionAndSendsTheFilesToTheDesktopTrash) {
+    const QByteArray a = file("free/100% a.txt", 10);
+    const QByteArray b = file("free/b c.txt", 20);
+    const QByteArray kept = file("kept/k.txt", 7);
+    auto p = panel({a, b, kept});
+    prompter_.script({Answer::Yes});
+    p->btRecycle->click();
+    ASSERT_EQ(prompter_.texts(),
+              QStringList{QStringLiteral(
+                  "Note that the recycle bin may be full or that you may have the \"Immediately "
+                  "Remove Files On Delete\" option turned on in the recycle bin. If either is "
+                  "true, then you will not be able to recover the deleted files from the "
+                  "recycle bin. \n\nSend to the recycle bin anyway?")});
+    EXPECT_EQ(p->result(), TfrmReallyDelete::kRunDone);
+    EXPECT_FALSE(present(a));
+    EXPECT_FALSE(present(b));
+    EXPECT_TRUE(present(kept));
+    const CleanTotals t = readCleanTotals();
+    EXPECT_EQ(t.NWaste, 2);
+    EXPECT_EQ(t.SizeWaste, 30);
+    EXPECT_EQ(t.Ndelete, 0);
+    EXPECT_EQ(t.DelDate, totalsDayNumber(QDate::currentDate()));
+    const test::ProgramRun listed = test::runProgram(QStringLiteral("trash-list"), {});
+    if (listed.status == -1) {
+        GTEST_SKIP() << "trash-cli is not installed";
+    }
+    EXPECT_TRUE(listed.out.contains(" " + a + "\n")) << listed.out.constData();
+    EXPECT_TRUE(listed.out.contains(" " + b + "\n")) << listed.out.constData();
+}
+
+TEST_F(Panel, ZipRunAsksForTheOptionsArchivesThenDeletesAndSaysWhere) {
+    const QByteArray zips = tree_.dir("zips");
+    const QByteArray a = file("free/a.txt", 3000);
+    const QByteArray b = file("free/\nb", 10);
+    const QByteArray kept = file("kept/k.txt", 7);
+    auto p = panel({a, b, kept}, 0, QStringLiteral("Duplicates"));
+
+    // Cancel in the options: no run, the panel stays.
+    onModal<TfrmZipOptions>([](TfrmZipOptions& d) { d.reject(); });
+    p->btZip->click();
+    EXPECT_TRUE(p->isVisible());
+    EXPECT_TRUE(present(a));
+
+    onModal<TfrmZipOptions>([&](TfrmZipOptions& d) {
+        d.Edit1->setText(QFile::decodeName(zips));
+        d.Edit2->setText(QStringLiteral("old duplicates"));
+        d.accept();
+    });
+    p->btZip->click();
+    EXPECT_EQ(p->result(), TfrmReallyDelete::kRunDone);
+    ASSERT_EQ(prompter_.boxes().size(), 1);
+    EXPECT_EQ(prompter_.boxes()[0].kind, platform::MessageKind::Plain);
+    EXPECT_EQ(prompter_.texts()[0],
+              QStringLiteral("Files deleted and stored in archive zip files in the folder \"%1\"")
+                  .arg(QFile::decodeName(zips)));
+    EXPECT_FALSE(present(a));
+    EXPECT_FALSE(present(b));
+    EXPECT_TRUE(present(kept));
+    const QStringList archives = QDir(QFile::decodeName(zips)).entryList(QDir::Files);
+    ASSERT_EQ(archives.size(), 1);
+    EXPECT_TRUE(archives[0].contains(QStringLiteral("-Duplicates"))) << archives[0].toStdString();
+    const test::PythonView view = test::pythonZipView(zips + "/" + QFile::encodeName(archives[0]));
+    ASSERT_TRUE(view.ok) << view.failure.toStdString();
+    EXPECT_TRUE(view.crcOk);
+    EXPECT_EQ(view.entries.size(), 2);
+    EXPECT_EQ(view.comment, QByteArray("old duplicates"));
+    const CleanTotals t = readCleanTotals();
+    EXPECT_EQ(t.NZip, 2);
+    EXPECT_EQ(t.SizeZip, 3010);
+    EXPECT_EQ(t.ZipDate, totalsDayNumber(QDate::currentDate()));
+    EXPECT_EQ(t.Ndelete, -1);
+}
+
+TEST_F(Panel, CloseDuringAZipRunAbortsKeepingTheFileBeingCompressedAndTheRest) {
+    const QByteArray zips = tree_.dir("zips");
+    QList<QByteArray> files;
+    for (int i = 0; i < 5; ++i) {
+        files.append(file("free/" + QByteArray::number(i) + ".bin", 4000));
+    }
+    // A link cannot be archived: it is reported even though the run is aborted later.
+    const QByteArray link = r_ + "/free/00link";
+    ASSERT_EQ(::symlink(files[0].constData(), link.constData()), 0);
+    auto p = panel(files + QList<QByteArray>{link});
+    // The order: 0.bin, 00link, 1.bin, 2.bin, 3.bin, 4.bin.
+    ASSERT_EQ(p->deletionPanel().value(1), link);
+    p->setPumpInterval(0);
+    int abortsAsked = 0;
+    p->setRunStepHook([&](qsizetype index) {
+        EXPECT_TRUE(p->btClose->isEnabled());
+        EXPECT_TRUE(p->Gauge1->isVisible());
+        if (index == 3) {
+            // No first: the run goes on; then Yes.
+            prompter_.script({Answer::No, Answer::Yes});
+            p->btClose->click();
+            EXPECT_FALSE(p->abortRequested());
+            p->btClose->click();
+            EXPECT_TRUE(p->abortRequested());
+            ++abortsAsked;
+        }
+    });
+    onModal<TfrmZipOptions>([&](TfrmZipOptions& d) {
+        d.Edit1->setText(QFile::decodeName(zips));
+        d.accept();
+    });
+    p->btZip->click();
+    EXPECT_EQ(abortsAsked, 1);
+    ASSERT_EQ(prompter_.texts().size(), 3);
+    EXPECT_EQ(prompter_.texts()[0],
+              QStringLiteral("Really abort?  Folders may be partially deleted!"));
+    EXPECT_EQ(prompter_.texts()[1],
+              QStringLiteral("Really abort?  Folders may be partially deleted!"));
+    EXPECT_TRUE(prompter_.texts()[2].startsWith(QStringLiteral("Couldn't zip up file - ") +
+                                                QFile::decodeName(link)))
+        << prompter_.texts()[2].toStdString();
+    EXPECT_EQ(p->result(), TfrmReallyDelete::kRunDone);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(present(files[i]), i >= 2) << i;
+    }
+    EXPECT_TRUE(present(link));
+    EXPECT_EQ(readCleanTotals().NZip, 2);
+    const QStringList archives = QDir(QFile::decodeName(zips)).entryList(QDir::Files);
+    ASSERT_EQ(archives.size(), 1);
+    EXPECT_EQ(test::pythonZipView(zips + "/" + QFile::encodeName(archives[0])).entries.size(), 2);
+}
+
+TEST_F(Panel, AnArchiveThatCannotBeWrittenIsReportedOnceAndEveryFileStays) {
+    const QList<QByteArray> files = {file("free/a.txt", 10), file("free/b.txt", 20)};
+    auto p = panel(files);
+    onModal<TfrmZipOptions>([&](TfrmZipOptions& d) {
+        d.Edit1->setText(QFile::decodeName(r_ + "/no/such/folder"));
+        d.accept();
+    });
+    p->btZip->click();
+    // One error box with the reason, and no word of files stored.
+    ASSERT_EQ(prompter_.boxes().size(), 1)
+        << prompter_.texts().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(prompter_.boxes()[0].kind, platform::MessageKind::Error);
+    EXPECT_FALSE(prompter_.texts()[0].isEmpty());
+    EXPECT_EQ(p->result(), TfrmReallyDelete::kRunDone);
+    for (const QByteArray& f : files) {
+        EXPECT_TRUE(present(f));
+    }
+    EXPECT_EQ(readCleanTotals().NZip, 0);
+}
+
+TEST_F(Panel, StandByNoticeEmptiesTheSafeHarborMemoWhenShownAndHidden) {
+    TfrmStandBy standBy([this] { harbor_.clearMemo(); });
+    EXPECT_EQ(standBy.windowTitle(), QStringLiteral("Loading Files"));
+    EXPECT_EQ(standBy.lblLoading->text(), QStringLiteral("Loading files ... standby"));
+    EXPECT_EQ(standBy.bar->maximum(), 100);
+    harbor_.isInSafeHarbor(r_ + "/kept/a.txt", true);
+    ASSERT_FALSE(harbor_.lastFolder().isEmpty());
+    standBy.show();
+    EXPECT_TRUE(harbor_.lastFolder().isEmpty());
+    harbor_.isInSafeHarbor(r_ + "/kept/a.txt", true);
+    ASSERT_FALSE(harbor_.lastFolder().isEmpty());
+    standBy.hide();
+    EXPECT_TRUE(harbor_.lastFolder().isEmpty());
+}
+
+TEST_F(Panel, HandOffShowsThePanelModallyAndAnswersWhetherARunTookPlace) {
+    const QByteArray a = file("free/a.txt", 5);
+    onModal<TfrmReallyDelete>([](TfrmReallyDelete& p) {
+        EXPECT_EQ(p.deletionPanel().size(), 1);
+        EXPECT_EQ(p.callerName, QStringLiteral("Duplicates"));
+        p.btClose->click();
+    });
+    EXPECT_EQ(TfrmReallyDelete::execute(nullptr, harbor_, {a}, QStringLiteral("Duplicates"), 5),
+              TfrmReallyDelete::kClosed);
+    EXPECT_TRUE(present(a));
+
+    onModal<TfrmReallyDelete>([](TfrmReallyDelete& p) { QTest::keyClick(&p, Qt::Key_Escape); });
+    EXPECT_EQ(TfrmReallyDelete::execute(nullptr, harbor_, {a}, QString(), 5),
+              TfrmReallyDelete::kClosed);
+
+    prompter_.script({Answer::Yes});
+    onModal<TfrmReallyDelete>([](TfrmReallyDelete& p) { p.btDelete->click(); });
+    EXPECT_EQ(TfrmReallyDelete::execute(nullptr, harbor_, {a}, QString(), 5),
+              TfrmReallyDelete::kRunDone);
+    EXPECT_FALSE(present(a));
+}
+
+TEST(DeletionHelp, TheGuideHasAPageOnTheDeletionPanelWithATopicOfItsOwn) {
+    ensureResources();
+    const QUrl url = HelpViewer::topicUrl(1060);
+    EXPECT_TRUE(url.toString().endsWith(QLatin1String("deletion.html")))
+        << url.toString().toStdString();
+    QFile page(QStringLiteral(":/help/deletion.html"));
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(page.readAll());
+    EXPECT_TRUE(text.contains(QLatin1String("Clean up the following files")));
+    EXPECT_TRUE(text.contains(QLatin1String("diskwell-cli clean")));
+    QFile index(QStringLiteral(":/help/index.html"));
+    ASSERT_TRUE(index.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(index.readAll().contains("href=\"deletion.html\""));
+}
+
+}  // namespace
+}  // namespace dw
