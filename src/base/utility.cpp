@@ -106,23 +106,7 @@ QString JoinPath(const QString& folder, const QString& name) {
 }
 
 QByteArray JoinPath(const QByteArray& folder, const QByteArray& name) {
-    if (folder.isEmpty()) {
-        return name;
-    }
-    qsizetype folderEnd = folder.size();
-    while (folderEnd > 0 && folder.at(folderEnd - 1) == platform::kSep) {
-        --folderEnd;
-    }
-    qsizetype nameStart = 0;
-    while (nameStart < name.size() && name.at(nameStart) == platform::kSep) {
-        ++nameStart;
-    }
-    QByteArray joined;
-    joined.reserve(folderEnd + 1 + name.size() - nameStart);
-    joined.append(folder.constData(), folderEnd);
-    joined.append(platform::kSep);
-    joined.append(name.constData() + nameStart, name.size() - nameStart);
-    return joined;
+    return platform::joinPath(folder, name);
 }
 
 qint64 StrToIntSafe(const QString& text) {

@@ -12,14 +12,11 @@
 
 #include "platform/environment.h"
 #include "platform/paths.h"
+#include "platform/posix_io.h"
 
 namespace dw::platform {
 
 namespace {
-
-QString errnoText(int err) {
-    return QString::fromLocal8Bit(std::strerror(err));
-}
 
 QString linkInPathText() {
     return QStringLiteral("a folder on its path is a symbolic link");
@@ -30,12 +27,7 @@ QString linkInPathText() {
 struct PathParts {
     QByteArray folder;  // "/" or "/a/b"
     QByteArray name;    // empty for the root itself
-    QByteArray whole() const {
-        if (name.isEmpty()) {
-            return folder;
-        }
-        return folder == kRootFolder ? folder + name : folder + kSep + name;
-    }
+    QByteArray whole() const { return name.isEmpty() ? folder : joinPath(folder, name); }
 };
 
 enum class SplitError { None, NotAbsolute, DotDot, Nul };

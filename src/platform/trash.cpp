@@ -15,6 +15,7 @@
 
 #include "platform/environment.h"
 #include "platform/paths.h"
+#include "platform/posix_io.h"
 #include "platform/volumes.h"
 
 namespace dw::platform {
@@ -34,14 +35,6 @@ struct TrashCandidate {
 // What trashing into one candidate came to.
 enum class Outcome { Done, TryNext, Failed };
 
-QString errnoText(int err) {
-    return QString::fromLocal8Bit(std::strerror(err));
-}
-
-QByteArray joinPath(const QByteArray& folder, const QByteArray& name) {
-    return folder.endsWith(kSep) ? folder + name : folder + kSep + name;
-}
-
 // Absolute, without empty or "." components and trailing "/"; ".." is left to the
 // caller, as it cannot be resolved by text alone.
 QByteArray absoluteClean(const QByteArray& path) {
@@ -58,12 +51,12 @@ QByteArray absoluteClean(const QByteArray& path) {
 }
 
 QByteArray nameOf(const QByteArray& path) {
-    return path.mid(path.lastIndexOf(kSep) + 1);
+    return nameOfPath(path);
 }
 
+// Only absolute paths come here: a name without a folder never reaches it.
 QByteArray folderOf(const QByteArray& path) {
-    const qsizetype slash = path.lastIndexOf(kSep);
-    return slash <= 0 ? QByteArray(kRootFolder) : path.left(slash);
+    return folderOfPath(path);
 }
 
 // The device of `path`, or of its nearest existing ancestor: the home trash may not
@@ -198,21 +191,6 @@ QByteArray deletionDate() {
     return QByteArray(text, qsizetype(length));
 }
 
-bool writeAll(int fd, const QByteArray& data) {
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += n;
-    }
-    return true;
-}
-
 int renameNoReplace(const QByteArray& from, const QByteArray& to) {
     if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
         return 0;
@@ -239,9 +217,9 @@ Outcome trashInto(const QByteArray& trash, const QByteArray& original,
         const QByteArray candidate = trashName(name, n);
         const QByteArray infoFile = joinPath(info, candidate + kInfoSuffix);
         // The .trashinfo made with O_EXCL is what reserves a name in the trash.
-        const int fd = ::open(infoFile.constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0) {
+        UniqueFd fd(::open(infoFile.constData(),
+                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!fd) {
             if (errno == EEXIST) {
                 continue;
             }
@@ -251,13 +229,13 @@ Outcome trashInto(const QByteArray& trash, const QByteArray& original,
         const QByteArray target = joinPath(files, candidate);
         struct stat st {};
         if (::lstat(target.constData(), &st) == 0) {
-            ::close(fd);
+            fd.reset();
             ::unlink(infoFile.constData());
             continue;
         }
-        const bool written = writeAll(fd, content);
+        const bool written = writeAll(fd.get(), content);
         const int writeErr = errno;
-        if (::close(fd) != 0 || !written) {
+        if (!written || fd.close() != 0) {
             *err = written ? errno : writeErr;
             ::unlink(infoFile.constData());
             return Outcome::Failed;

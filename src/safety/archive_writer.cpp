@@ -16,6 +16,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/paths.h"
+#include "platform/posix_io.h"
 #include "safety/archive_name.h"
 
 namespace dw {
@@ -34,7 +36,7 @@ constexpr zip_uint16_t kExtraTime = 0x5455;   // "UT"
 constexpr zip_uint16_t kExtraOwner = 0x7875;  // "ux"
 
 QString systemError(int err) {
-    return QString::fromLocal8Bit(std::strerror(err));
+    return platform::errnoText(err);
 }
 
 QString shown(const QByteArray& path) {
@@ -67,22 +69,6 @@ struct Identity {
     }
     bool operator==(const Identity&) const = default;
 };
-
-bool writeAll(int fd, const char* data, qint64 length, qint64 offset) {
-    while (length > 0) {
-        const ssize_t n = ::pwrite(fd, data, static_cast<size_t>(length), offset);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += n;
-        length -= n;
-        offset += n;
-    }
-    return true;
-}
 
 // Reads until `length` bytes or the end of the file; -1 with errno on failure.
 qint64 readFull(int fd, char* data, qint64 length) {
@@ -124,11 +110,7 @@ void putLe32(std::vector<zip_uint8_t>& out, quint32 v) {
 }
 
 QByteArray folderOf(const QByteArray& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    if (slash < 0) {
-        return ".";
-    }
-    return slash == 0 ? QByteArray("/") : path.left(slash);
+    return platform::folderOfPath(path);
 }
 
 }  // namespace
@@ -228,8 +210,8 @@ struct ArchiveWriter::Impl {
             return true;
         }
         spoolHigh = qMax(spoolHigh, spoolEnd());
-        if (!writeAll(spoolFd, spoolBuffer.data(), static_cast<qint64>(spoolBuffer.size()),
-                      spoolBase)) {
+        if (!platform::writeAll(spoolFd, spoolBuffer.data(),
+                                static_cast<qint64>(spoolBuffer.size()), spoolBase)) {
             return false;
         }
         spoolBase += static_cast<qint64>(spoolBuffer.size());
@@ -243,7 +225,7 @@ struct ArchiveWriter::Impl {
         }
         if (length >= kSpoolBlock) {
             spoolHigh = qMax(spoolHigh, spoolBase + length);
-            if (!writeAll(spoolFd, data, length, spoolBase)) {
+            if (!platform::writeAll(spoolFd, data, length, spoolBase)) {
                 return false;
             }
             spoolBase += length;
@@ -283,7 +265,7 @@ struct ArchiveWriter::Impl {
             return true;
         }
         // File systems without unnamed files: a named one, unlinked at once.
-        QByteArray pattern = folder + "/.diskwell-spool-XXXXXX";
+        QByteArray pattern = platform::joinPath(folder, ".diskwell-spool-XXXXXX");
         spoolFd = ::mkostemp(pattern.data(), O_CLOEXEC);
         if (spoolFd < 0) {
             return false;

@@ -1,0 +1,37 @@
+#include "platform/paths.h"
+
+namespace dw::platform {
+
+QByteArray joinPath(const QByteArray& folder, const QByteArray& name) {
+    if (folder.isEmpty()) {
+        return name;
+    }
+    qsizetype folderEnd = folder.size();
+    while (folderEnd > 0 && folder.at(folderEnd - 1) == kSep) {
+        --folderEnd;
+    }
+    qsizetype nameStart = 0;
+    while (nameStart < name.size() && name.at(nameStart) == kSep) {
+        ++nameStart;
+    }
+    QByteArray joined;
+    joined.reserve(folderEnd + 1 + name.size() - nameStart);
+    joined.append(folder.constData(), folderEnd);
+    joined.append(kSep);
+    joined.append(name.constData() + nameStart, name.size() - nameStart);
+    return joined;
+}
+
+QByteArray folderOfPath(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf(kSep);
+    if (slash < 0) {
+        return QByteArrayLiteral(".");
+    }
+    return slash == 0 ? QByteArray(kRootFolder) : path.left(slash);
+}
+
+QByteArray nameOfPath(const QByteArray& path) {
+    return path.mid(path.lastIndexOf(kSep) + 1);
+}
+
+}  // namespace dw::platform
