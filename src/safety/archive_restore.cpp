@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/paths.h"
+#include "platform/posix_io.h"
 
 namespace dw {
 
@@ -21,34 +22,14 @@ namespace {
 constexpr qint64 kChunk = 256 * 1024;
 constexpr int kPasswordAttempts = 3;
 
-QString systemError(int err) {
-    return QString::fromLocal8Bit(std::strerror(err));
-}
+using platform::UniqueFd;
 
 QByteArray joined(const QByteArray& root, const QList<QByteArray>& parts, qsizetype count) {
     QByteArray path = root;
     for (qsizetype i = 0; i < count; ++i) {
-        if (!path.endsWith(platform::kSep)) {
-            path += platform::kSep;
-        }
-        path += parts[i];
+        path = platform::joinPath(path, parts[i]);
     }
     return path;
-}
-
-bool writeAll(int fd, const char* data, qint64 length) {
-    while (length > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(length));
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += n;
-        length -= n;
-    }
-    return true;
 }
 
 // The folders of the entry being restored, open from the root down. Entries of one
@@ -73,22 +54,23 @@ public:
         }
         truncate(same);
         for (qsizetype i = same; i < count; ++i) {
-            const int parent = chain_.empty() ? rootFd_ : chain_.back().second;
+            const int parent = chain_.empty() ? rootFd_ : chain_.back().second.get();
             const QByteArray& name = parts[i];
             const mode_t mode = i + 1 == count ? lastMode : 0777;
-            int fd = openFolder(parent, name);
-            if (fd < 0 && errno == ENOENT) {
+            UniqueFd fd = openFolder(parent, name);
+            if (!fd && errno == ENOENT) {
                 const bool made = ::mkdirat(parent, name.constData(), mode) == 0;
                 if (!made && errno != EEXIST) {
-                    fillSystem(failure, errno, joined(root_, parts, i + 1));
+                    const int err = errno;
+                    fillSystem(failure, err, joined(root_, parts, i + 1));
                     return -1;
                 }
                 fd = openFolder(parent, name);
-                if (made && fd >= 0) {
-                    giveParentsOwner(parent, fd);
+                if (made && fd) {
+                    giveParentsOwner(parent, fd.get());
                 }
             }
-            if (fd < 0) {
+            if (!fd) {
                 const int err = errno;
                 const QString where = QFile::decodeName(joined(root_, parts, i + 1));
                 struct stat st;
@@ -106,14 +88,15 @@ public:
                 }
                 return -1;
             }
-            chain_.emplace_back(name, fd);
+            chain_.emplace_back(name, std::move(fd));
         }
-        return count == 0 ? rootFd_ : chain_.back().second;
+        return count == 0 ? rootFd_ : chain_.back().second.get();
     }
 
     static void fillSystem(RestoreFailure& failure, int err, const QByteArray& where) {
         failure.problem = RestoreProblem::System;
-        failure.reason = QStringLiteral("%1: %2").arg(QFile::decodeName(where), systemError(err));
+        failure.reason =
+            QStringLiteral("%1: %2").arg(QFile::decodeName(where), platform::errnoText(err));
     }
 
 private:
@@ -129,20 +112,20 @@ private:
         }
     }
 
-    static int openFolder(int parent, const QByteArray& name) {
-        return ::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    static UniqueFd openFolder(int parent, const QByteArray& name) {
+        return UniqueFd(
+            ::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     }
 
     void truncate(qsizetype keep) {
         while (static_cast<qsizetype>(chain_.size()) > keep) {
-            ::close(chain_.back().second);
             chain_.pop_back();
         }
     }
 
     int rootFd_;
     QByteArray root_;
-    std::vector<std::pair<QByteArray, int>> chain_;
+    std::vector<std::pair<QByteArray, UniqueFd>> chain_;
 };
 
 // The components of a stored name, or false when the name would leave the folder.
@@ -177,10 +160,11 @@ public:
     RestoreSummary run() {
         const QList<ArchiveEntry>& entries = archive_.entries();
         summary_.entries = entries.size();
-        const int rootFd = ::open(root_.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (rootFd < 0) {
+        const UniqueFd rootFd(::open(root_.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!rootFd) {
+            const int err = errno;
             summary_.error = QStringLiteral("Cannot open the folder %1: %2")
-                                 .arg(QFile::decodeName(root_), systemError(errno));
+                                 .arg(QFile::decodeName(root_), platform::errnoText(err));
             return summary_;
         }
         total_ = entries.size();
@@ -189,7 +173,7 @@ public:
         }
         buffer_.resize(kChunk);
         {
-            FolderChain chain(rootFd, root_);
+            FolderChain chain(rootFd.get(), root_);
             for (qsizetype i = 0; i < entries.size(); ++i) {
                 if (tellProgress()) {
                     summary_.stopped = true;
@@ -212,7 +196,6 @@ public:
                 done_ += entries[i].size + 1;
             }
         }
-        ::close(rootFd);
         if (!summary_.stopped) {
             tellProgress();
         }
@@ -267,9 +250,9 @@ private:
         if (!stream) {
             return false;
         }
-        const int fd = ::openat(dirFd, name.constData(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0) {
+        UniqueFd fd(::openat(dirFd, name.constData(),
+                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!fd) {
             const int err = errno;
             if (err == EEXIST) {
                 failure.problem = RestoreProblem::Exists;
@@ -294,8 +277,9 @@ private:
             if (n == 0) {
                 break;
             }
-            if (!writeAll(fd, buffer_.data(), n)) {
-                FolderChain::fillSystem(failure, errno, joined(root_, parts, parts.size()));
+            if (!platform::writeAll(fd.get(), buffer_.data(), n)) {
+                const int err = errno;
+                FolderChain::fillSystem(failure, err, joined(root_, parts, parts.size()));
                 ok = false;
                 break;
             }
@@ -304,10 +288,15 @@ private:
             done_ -= n;
         }
         if (ok) {
-            finishFile(fd, entry);
+            const int err = finishFile(fd.get(), entry);
+            if (err != 0) {
+                FolderChain::fillSystem(failure, err, joined(root_, parts, parts.size()));
+                ok = false;
+            }
         }
-        if (::close(fd) != 0 && ok) {
-            FolderChain::fillSystem(failure, errno, joined(root_, parts, parts.size()));
+        if (fd.close() != 0 && ok) {
+            const int err = errno;
+            FolderChain::fillSystem(failure, err, joined(root_, parts, parts.size()));
             ok = false;
         }
         if (!ok) {
@@ -317,7 +306,9 @@ private:
         return ok;
     }
 
-    void finishFile(int fd, const ArchiveEntry& entry) {
+    // Gives the restored file its mode and time: 0, or the error number of what failed
+    // (a file that cannot get them is not the file that was archived).
+    int finishFile(int fd, const ArchiveEntry& entry) {
         if (entry.hasOwner && ::geteuid() == 0) {
             // The owner is a courtesy of the administrator's restore; a failure leaves
             // the file the administrator's, which is still readable to them.
@@ -330,10 +321,12 @@ private:
         } else {
             mode = (entry.readOnly ? 0444 : 0666) & ~umask_;
         }
-        ::fchmod(fd, mode);
+        if (::fchmod(fd, mode) != 0) {
+            return errno;
+        }
         const struct timespec times[2] = {{static_cast<time_t>(entry.mtime), 0},
                                           {static_cast<time_t>(entry.mtime), 0}};
-        ::futimens(fd, times);
+        return ::futimens(fd, times) == 0 ? 0 : errno;
     }
 
     std::unique_ptr<ArchiveEntryStream> openData(qsizetype index, const ArchiveEntry& entry,
@@ -403,21 +396,21 @@ bool makeFolders(const QByteArray& base, const QByteArray& relative, QString* er
         }
         return false;
     }
-    const int baseFd = ::open(base.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (baseFd < 0) {
+    const UniqueFd baseFd(::open(base.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!baseFd) {
+        const int err = errno;
         if (error) {
             *error = QStringLiteral("Cannot open the folder %1: %2")
-                         .arg(QFile::decodeName(base), systemError(errno));
+                         .arg(QFile::decodeName(base), platform::errnoText(err));
         }
         return false;
     }
     RestoreFailure failure;
     bool ok;
     {
-        FolderChain chain(baseFd, base);
+        FolderChain chain(baseFd.get(), base);
         ok = chain.enter(parts, parts.size(), 0777, failure) >= 0;
     }
-    ::close(baseFd);
     if (!ok && error) {
         *error = failure.reason;
     }
