@@ -229,6 +229,15 @@ void TfrmMain::buildButtons() {
 }
 
 bool TfrmMain::checkExceptionList() {
+    // A file that could not be read may have been mended since.
+    if (!safeHarbor_.loadError().isEmpty()) {
+        ReadSafeHarborExtensions();
+        GetSearchPath();
+    }
+    if (const QString error = safeHarbor_.loadError(); !error.isEmpty()) {
+        ShowError(error + QStringLiteral(". Nothing can be deleted until it is mended."));
+        return false;
+    }
     if (!safeHarbor_.safeHarborMissing())
         return true;
     ShowError(QStringLiteral(

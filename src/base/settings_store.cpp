@@ -72,15 +72,6 @@ std::optional<qint64> parseHex(QStringView digits) {
     return qint64(acc);
 }
 
-std::optional<qint64> parseStoredInteger(const QString& stored) {
-    const QStringView text = QStringView(stored).trimmed();
-    if (text.size() > 2 &&
-        (text.startsWith(QLatin1String("0x")) || text.startsWith(QLatin1String("0X")))) {
-        return parseHex(text.sliced(2));
-    }
-    return parseDecimal(text);
-}
-
 int placementField(QStringView token, int def) {
     const std::optional<qint64> v = parseDecimal(token);
     if (!v || *v < std::numeric_limits<int>::min() || *v > std::numeric_limits<int>::max()) {
@@ -109,6 +100,15 @@ QString placementSection(const QString& key, const QString& subkey) {
 }
 
 }  // namespace
+
+std::optional<qint64> parseStoredInteger(const QString& stored) {
+    const QStringView text = QStringView(stored).trimmed();
+    if (text.size() > 2 &&
+        (text.startsWith(QLatin1String("0x")) || text.startsWith(QLatin1String("0X")))) {
+        return parseHex(text.sliced(2));
+    }
+    return parseDecimal(text);
+}
 
 // ---- PlacementRecord ------------------------------------------------------------------
 
@@ -185,6 +185,48 @@ NumberedList SettingsStore::readList(const QString& section) const {
               [](const auto& a, const auto& b) { return a.first < b.first; });
     for (const auto& entry : found)
         list.entries.append(entry.second);
+    return list;
+}
+
+NumberedList SettingsStore::readListChecked(const QString& section, QString* error) const {
+    if (error)
+        error->clear();
+    const platform::SettingsFile file = platform::SettingsFile::user();
+    const std::optional<QList<platform::SettingsFile::Value>> values =
+        file.checkedValues(sectionPath(section), error);
+    if (!values)
+        return {};
+    std::optional<QString> countText;
+    QList<std::pair<qint64, QString>> found;
+    for (const auto& [name, text] : *values) {
+        if (name.compare(QLatin1StringView(settings::kListCount), Qt::CaseInsensitive) == 0) {
+            countText = text;
+        }
+        const qint64 i = listEntryIndex(name);
+        if (i >= 1 && !text.isEmpty())
+            found.append({i, text});
+    }
+    const std::optional<qint64> count =
+        countText ? parseStoredInteger(*countText) : std::optional<qint64>();
+    const bool damaged = countText ? (!count || *count < 0) : !found.isEmpty();
+    NumberedList list;
+    if (!countText && !damaged)
+        return list;  // never saved
+    std::sort(found.begin(), found.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    list.saved = true;
+    for (const auto& entry : found) {
+        // A damaged count: every entry that is there protects, whatever the count says.
+        if (damaged || entry.first <= *count)
+            list.entries.append(entry.second);
+    }
+    if (damaged && error) {
+        *error = QStringLiteral(
+                     "The list \"%1\" in the settings file %2 is damaged: its count \"%3\" is %4")
+                     .arg(section, file.path(), QLatin1StringView(settings::kListCount),
+                          countText ? QStringLiteral("\"%1\"").arg(*countText)
+                                    : QStringLiteral("missing"));
+    }
     return list;
 }
 

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 #include "base/settings_sections.h"
 
 namespace dw {
@@ -79,6 +81,17 @@ public:
     // however large the stored count is.
     NumberedList readList(const QString& section) const;
 
+    // readList for a list that protects files, where nothing unreadable or damaged may
+    // pass for an empty list. `error` (when given) is emptied, and the list is readList's,
+    // when all is well. When the settings file exists but cannot be read
+    // (platform::SettingsFile::checkedValues), returns a list never saved and sets
+    // `error` to that message. When the count is damaged ("Number" present but not a
+    // whole number of 0 or more: empty, "abc", "-5", beyond 64 bits; or absent while
+    // "File<i>" entries are there), the list is saved and holds every non-empty entry
+    // "File<i>" there is, by i, and `error` is "The list \"SECTION\" in the settings file
+    // PATH is damaged: its count \"Number\" is \"TEXT\"" (or "... is missing").
+    NumberedList readListChecked(const QString& section, QString* error) const;
+
     // Stores "Number" := the count and "File1" .. "File<count>" := each entry's text
     // before its first TAB (the whole entry when it has none), in one atomic write.
     // Values "File<i>" above the new count stay in the file unread. False when the
@@ -96,6 +109,10 @@ public:
     // The full key path of a section: the program key, "\" and the section.
     static QString sectionPath(const QString& section);
 };
+
+// A stored integer read as readInteger reads it; std::nullopt when the text is no such
+// integer.
+std::optional<qint64> parseStoredInteger(const QString& stored);
 
 // The name of the running program file without its folder ("diskwell"), the subkey of
 // several placement records. Empty only when the platform cannot tell.

@@ -52,10 +52,10 @@ QString protectedUsage() {
                "PATH, fields separated by a TAB:\n"
                "  PATH<TAB>protected<TAB>REASON\n"
                "  PATH<TAB>not protected\n"
-               "REASON is one of \"in the Windows/System folder\" (the system's folders\n"
-               "/etc and /usr/lib), \"in the search path\", \"referenced in the registry\"\n"
-               "(the Safe Harbor folder list) and \"included in the protected file\n"
-               "extensions\".\n"
+               "REASON is one of \"in the Windows/System folder\" (the system's trees\n"
+               "/usr, /etc, /boot, /opt, /var/lib, and /bin, /sbin, /lib* where they are\n"
+               "real folders), \"in the search path\", \"referenced in the registry\" (the\n"
+               "Safe Harbor folder list) and \"included in the protected file extensions\".\n"
                "\n"
                "An existing folder is asked as a folder, anything else as a file. The\n"
                "lists are those of Diskwell: folders.txt in its settings folder, $PATH,\n"
@@ -68,7 +68,9 @@ QString protectedUsage() {
                "\n"
                "Exit status: 0 done, 1 done but the Safe Harbor folder list has not been\n"
                "built yet (only the search path, the system folders and the extensions\n"
-               "were asked), 2 bad arguments.\n")
+               "were asked), or nothing answered because the folder list or the settings\n"
+               "file cannot be read or the protected extensions' count is damaged (the\n"
+               "message names the file), 2 bad arguments.\n")
         .arg(QLatin1String(kProgramName));
 }
 
@@ -96,6 +98,13 @@ int runProtected(const QList<QByteArray>& args, QTextStream& out, QTextStream& e
     SafeHarbor harbor;
     harbor.ReadSafeHarborExtensions();
     harbor.GetSearchPath();
+    if (const QString error = harbor.loadError(); !error.isEmpty()) {
+        // An answer from lists that may lack what protects a path could be wrong the
+        // dangerous way: none is given.
+        err << kProgramName << " protected: " << error << '\n';
+        err.flush();
+        return kExitIncomplete;
+    }
     if (harbor.safeHarborMissing()) {
         err << kProgramName
             << " protected: the Safe Harbor list of folders has not been built yet; only the "

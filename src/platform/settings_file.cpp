@@ -8,6 +8,14 @@
 #include <QLockFile>
 #include <QSaveFile>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/posix_io.h"
+
 namespace dw::platform {
 
 namespace {
@@ -250,22 +258,69 @@ private:
     QHash<QString, qsizetype> index_;
 };
 
-enum class Load { Loaded, Missing, Unreadable };
+enum class Load { Loaded, Missing, Unreadable, TooLarge };
 
-Load load(const QString& path, Document* doc) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return QFileInfo::exists(path) || QFileInfo(path).isSymLink() ? Load::Unreadable
-                                                                      : Load::Missing;
+// Reads `path` into `doc`. Only a regular file is read: the open does not wait for a
+// FIFO's writer, and a device, FIFO or folder in the file's place is Unreadable (a link
+// to /dev/zero would otherwise never end). `why` (when given) receives the reason of
+// Unreadable. A file above the cap reads as its first kMaxFileBytes when `cut`, else
+// is TooLarge.
+Load load(const QString& path, Document* doc, bool cut = true, QString* why = nullptr) {
+    const QByteArray native = QFile::encodeName(path);
+    auto unreadable = [why](const QString& text) {
+        if (why) {
+            *why = text;
+        }
+        return Load::Unreadable;
+    };
+    UniqueFd fd(::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd) {
+        const int err = errno;
+        struct stat st {};
+        if (err == ENOENT && ::lstat(native.constData(), &st) != 0) {
+            return Load::Missing;
+        }
+        return unreadable(errnoText(err));
     }
-    QByteArray data = file.read(kMaxFileBytes + 1);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        return unreadable(errnoText(errno));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return unreadable(QStringLiteral("it is not a regular file"));
+    }
+    if (!cut && st.st_size > kMaxFileBytes) {
+        return Load::TooLarge;
+    }
+    QByteArray data;
+    data.resize(qMin<qint64>(st.st_size, kMaxFileBytes) + 1);
+    qsizetype got = 0;
+    while (got < data.size()) {
+        const ssize_t n = ::read(fd.get(), data.data() + got, size_t(data.size() - got));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return unreadable(errnoText(errno));
+        }
+        if (n == 0) {
+            break;
+        }
+        got += n;
+        if (got == data.size() && got <= kMaxFileBytes) {
+            // Grown since the look: read on, up to the cap.
+            data.resize(qMin<qsizetype>(data.size() * 2, kMaxFileBytes + 1));
+        }
+    }
+    data.truncate(got);
     if (data.size() > kMaxFileBytes) {
+        if (!cut) {
+            return Load::TooLarge;
+        }
         // A line cut at the cap is not a line.
         data.truncate(kMaxFileBytes);
         const qsizetype lastEnd = data.lastIndexOf('\n');
         data.truncate(lastEnd < 0 ? 0 : lastEnd + 1);
-    } else if (file.error() != QFileDevice::NoError) {
-        return Load::Unreadable;
     }
     *doc = Document::parse(data);
     return Load::Loaded;
@@ -337,17 +392,40 @@ bool SettingsFile::hasSection(const QString& section) const {
     return loadForReading(path_).find(section) != nullptr;
 }
 
+std::optional<QList<SettingsFile::Value>> SettingsFile::checkedValues(const QString& section,
+                                                                      QString* error) const {
+    Document doc;
+    QString why;
+    switch (load(path_, &doc, false, &why)) {
+        case Load::Missing:
+            return QList<Value>{};
+        case Load::Loaded:
+            break;
+        case Load::TooLarge:
+            why = QStringLiteral("it is larger than %1 MiB").arg(kMaxFileBytes / (1024 * 1024));
+            [[fallthrough]];
+        case Load::Unreadable:
+            if (error) {
+                *error = QStringLiteral("The settings file %1 cannot be read: %2").arg(path_, why);
+            }
+            return std::nullopt;
+    }
+    const Section* s = doc.find(section);
+    return s == nullptr ? QList<Value>{} : s->values;
+}
+
 bool SettingsFile::setValue(const QString& section, const QString& name, const QString& text) {
     return setValues(section, {{name, text}});
 }
 
 bool SettingsFile::setValues(const QString& section, const QList<Value>& values) {
+    return update(section, [&values](const QList<Value>&) { return values; });
+}
+
+bool SettingsFile::update(const QString& section,
+                          const std::function<QList<Value>(const QList<Value>& current)>& change) {
     if (!isUsableName(section))
         return false;
-    for (const Value& v : values) {
-        if (!isUsableName(v.first))
-            return false;
-    }
     const QFileInfo info(path_);
     if (!QDir().mkpath(info.absolutePath()))
         return false;
@@ -358,8 +436,15 @@ bool SettingsFile::setValues(const QString& section, const QList<Value>& values)
 
     // Read again under the lock: another copy may have written since our last look.
     Document doc;
-    if (load(path_, &doc) == Load::Unreadable)
+    const Load loaded = load(path_, &doc);
+    if (loaded == Load::Unreadable || loaded == Load::TooLarge)
         return false;
+    const Section* current = doc.find(section);
+    const QList<Value> values = change(current ? current->values : QList<Value>{});
+    for (const Value& v : values) {
+        if (!isUsableName(v.first))
+            return false;
+    }
     Section& s = doc.obtain(section);
     for (const Value& v : values)
         s.set(v.first, v.second);

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -31,9 +32,14 @@ QString machineSettingsFilePath();
 // The object only holds the file's path: every call opens, reads and closes the file,
 // so nothing is cached and changes made by another running copy are seen at once.
 //
+// Only a regular file (or a link to one) is ever read: the file is opened without
+// waiting (a FIFO in its place never blocks) and anything but a regular file reads as
+// unreadable.
+//
 // Reading never fails: a missing, unreadable or malformed file reads as "absent" for
-// whatever cannot be parsed. Lines that are not valid UTF-8, hold a NUL, have no "=",
-// or stand before any section header are ignored; after a malformed section header
+// whatever cannot be parsed (checkedValues tells an unreadable file apart). Lines that are not
+// valid UTF-8, hold a NUL, have no "=", or stand before any section header are ignored; after a
+// malformed section header
 // ("[name" without "]", "[]") the lines up to the next good header are ignored; a
 // section that appears twice is one section, and of a value that appears twice the
 // last one counts. Only the first 16 MiB of a file are read.
@@ -74,6 +80,15 @@ public:
     // True when the section is present (it may hold no values).
     bool hasSection(const QString& section) const;
 
+    // values() for what protects files, where an unreadable file must not read as an
+    // empty one: the values of `section` (empty when the file or the section is
+    // missing), or std::nullopt with `error` (when given) set to "The settings file
+    // PATH cannot be read: REASON" when the file exists but cannot be read, is not a
+    // regular file (REASON "it is not a regular file"), or is larger than 16 MiB ("it is
+    // larger than 16 MiB").
+    std::optional<QList<Value>> checkedValues(const QString& section,
+                                              QString* error = nullptr) const;
+
     // Stores `text` as `name` in `section`, creating the folder, the file and the
     // section as needed. Returns false, leaving the file as it was, when the lock could
     // not be taken, the existing file cannot be read (writing would lose what it
@@ -84,6 +99,15 @@ public:
     // Stores several values of one section in one atomic write: either all of them
     // are stored or none. Same failures as setValue.
     bool setValues(const QString& section, const QList<Value>& values);
+
+    // One read-modify-write of `section` under the file's lock, so that concurrent
+    // updates (several running copies adding to a total) add up: `change` receives the
+    // section's values as read under the lock (empty when missing) and returns the
+    // values to store, which are then written as setValues writes them. `change` runs
+    // only under the lock, at most once. Same failures as setValue (an empty value name
+    // among those returned too); on failure nothing changed.
+    bool update(const QString& section,
+                const std::function<QList<Value>(const QList<Value>& current)>& change);
 
 private:
     QString path_;

@@ -5,10 +5,16 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "platform/paths.h"
+#include "platform/posix_io.h"
 #include "platform/settings_file.h"
 
 namespace dw {
@@ -158,26 +164,64 @@ QString foldersFilePath() {
 }
 
 std::optional<QList<QByteArray>> ReadFolderList(const QString& file, QString* error) {
+    auto fail = [error](const QString& why) -> std::optional<QList<QByteArray>> {
+        if (error) {
+            *error = why;
+        }
+        return std::nullopt;
+    };
     if (error) {
         error->clear();
     }
-    QFile f(file);
-    if (!f.exists()) {
-        return std::nullopt;
-    }
-    if (!f.open(QIODevice::ReadOnly)) {
-        if (error) {
-            *error = f.errorString();
+    const QByteArray native = QFile::encodeName(file);
+    // Not waiting for a FIFO's writer; only a regular file is read (a link to a device
+    // such as /dev/zero would never end).
+    platform::UniqueFd fd(::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd) {
+        const int err = errno;
+        struct stat st {};
+        if (err == ENOENT && ::lstat(native.constData(), &st) != 0) {
+            return std::nullopt;
         }
-        return std::nullopt;
+        return fail(platform::errnoText(err));
     }
-    const QByteArray content = f.readAll();
-    if (f.error() != QFileDevice::NoError) {
-        if (error) {
-            *error = f.errorString();
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        return fail(platform::errnoText(errno));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return fail(QStringLiteral("it is not a regular file"));
+    }
+    const auto tooLarge = [&] {
+        return fail(QStringLiteral("it is larger than %1 MiB").arg(kMaxFolderListBytes >> 20));
+    };
+    if (st.st_size > kMaxFolderListBytes) {
+        return tooLarge();
+    }
+    QByteArray content;
+    content.resize(qsizetype(st.st_size) + 1);
+    qsizetype got = 0;
+    for (;;) {
+        if (got == content.size()) {
+            if (got > kMaxFolderListBytes) {
+                return tooLarge();
+            }
+            // Grown since the look.
+            content.resize(qMin<qsizetype>(content.size() * 2 + 4096, kMaxFolderListBytes + 1));
         }
-        return std::nullopt;
+        const ssize_t n = ::read(fd.get(), content.data() + got, size_t(content.size() - got));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return fail(platform::errnoText(errno));
+        }
+        if (n == 0) {
+            break;
+        }
+        got += n;
     }
+    content.truncate(got);
     QList<QByteArray> entries;
     for (QByteArray line : content.split('\n')) {
         if (line.endsWith('\r')) {

@@ -62,11 +62,17 @@ void removeCoveredFolders(QList<QByteArray>& list);
 // The path of folders.txt: platform::settingsFolder() followed by "/folders.txt".
 QString foldersFilePath();
 
+// The largest folder list read: a list of folders is far smaller, and anything larger
+// is not one (a link to a device, a runaway file).
+inline constexpr qint64 kMaxFolderListBytes = 64 * 1024 * 1024;
+
 // The entries of the folder list file `file`: one entry per line, lines ended by "\n"
 // or "\r\n" (a last line without an end counts), empty lines left out, every other byte
 // kept (blanks included, since folder names may hold them). std::nullopt when the file
 // does not exist or cannot be read (`error`, when given, is then set: empty when the
-// file does not exist, else the reason it could not be read).
+// file does not exist, else the reason it could not be read: the system's text, "it is
+// not a regular file", or "it is larger than 64 MiB"). The file is opened without
+// waiting (a FIFO in its place never blocks) and read only when it is a regular file.
 std::optional<QList<QByteArray>> ReadFolderList(const QString& file, QString* error = nullptr);
 
 // Saves `entries` to `file`: sorted (sortFolderList), one per line, each ended by "\n",

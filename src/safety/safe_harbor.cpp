@@ -6,6 +6,7 @@
 
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
+#include "platform/dir_reader.h"
 #include "platform/environment.h"
 #include "platform/paths.h"
 #include "safety/folder_list.h"
@@ -47,12 +48,28 @@ bool isWildcardEntry(QByteArrayView entry) {
 
 }  // namespace
 
+QList<QByteArray> systemTrees() {
+    QList<QByteArray> trees = {"/usr", "/etc", "/boot", "/opt", "/var/lib"};
+    // On a merged /usr these are links into it, and /usr covers them.
+    for (const char* top : {"/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32"}) {
+        const auto entry = platform::statPath(top);
+        if (entry && entry->isFolder()) {
+            trees.append(top);
+        }
+    }
+    return trees;
+}
+
 SafeHarbor::Sources SafeHarbor::Sources::current() {
     Sources s;
     s.foldersFile = foldersFilePath();
     s.searchPath = platform::searchPath();
-    s.systemFolders = {platform::systemFolder(), platform::windowsFolder()};
+    s.systemFolders = systemTrees();
     return s;
+}
+
+QString SafeHarbor::loadError() const {
+    return foldersError_.isEmpty() ? extensionsError_ : foldersError_;
 }
 
 SafeHarbor::SafeHarbor() = default;
@@ -85,12 +102,17 @@ void SafeHarbor::GetSearchPath(const Sources& sources) {
     QList<QByteArray> searchPath;
     QList<QByteArray> windows;
     bool missing = false;
+    QString foldersError;
 
-    if (auto entries =
-            sources.foldersFile.isEmpty() ? std::nullopt : ReadFolderList(sources.foldersFile)) {
+    QString why;
+    if (auto entries = sources.foldersFile.isEmpty() ? std::nullopt
+                                                     : ReadFolderList(sources.foldersFile, &why)) {
         all = std::move(*entries);
-    } else {
+    } else if (why.isEmpty()) {
         missing = true;
+    } else {
+        foldersError = QStringLiteral("The Safe Harbor list %1 cannot be read: %2")
+                           .arg(sources.foldersFile, why);
     }
     auto asFolder = [](QByteArray folder) {
         if (!folder.endsWith(platform::kSep)) {
@@ -110,9 +132,9 @@ void SafeHarbor::GetSearchPath(const Sources& sources) {
         if (element.isEmpty()) {
             continue;
         }
-        const QByteArray folder = asFolder(element);
-        all.append(folder);
-        windows.append(folder);
+        const QByteArray tree = asFolder(element) + kSubtreeMarker;
+        all.append(tree);
+        windows.append(tree);
     }
 
     normalizeFolderList(all);
@@ -122,17 +144,23 @@ void SafeHarbor::GetSearchPath(const Sources& sources) {
     // order findFolderEntry halves in.
     removeCoveredFolders(all);
     sortUnique(all);
+    removeCoveredFolders(windows);
+    sortUnique(windows);
 
     lb1_ = std::move(all);
     lbSearchPath_ = std::move(searchPath);
     lbWindows_ = std::move(windows);
     safeHarborMissing_ = missing;
+    foldersError_ = foldersError;
     clearMemo();
 }
 
 void SafeHarbor::ReadSafeHarborExtensions() {
-    const NumberedList list = SettingsStore().readList(QString::fromLatin1(settings::kNoDelExt));
+    QString error;
+    const NumberedList list =
+        SettingsStore().readListChecked(QString::fromLatin1(settings::kNoDelExt), &error);
     setExtensions(list.saved ? list.entries : QStringList());
+    extensionsError_ = error;
 }
 
 void SafeHarbor::setExtensions(const QStringList& entries) {

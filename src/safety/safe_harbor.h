@@ -16,8 +16,9 @@ namespace dw {
 // reference to every window that deletes files or shows them in a list.
 //
 // Four sorted lists, rebuilt by GetSearchPath and ReadSafeHarborExtensions:
-// - lbWindows: the system's own folders (windowsFolder() "/etc" and systemFolder()
-//   "/usr/lib"), folder entries: reason 1;
+// - lbWindows: the system's own trees (systemTrees(): "/usr", "/etc", "/boot", "/opt",
+//   "/var/lib", and "/bin", "/sbin", "/lib*" where they are real folders), subtree
+//   entries: reason 1 for everything in and below them;
 // - lbSearchPath: the folders of $PATH, folder entries: reason 2;
 // - lb1: everything: the entries of folders.txt, the search path and the system folders
 //   (reason 3 for a hit that the two lists above do not explain);
@@ -35,6 +36,12 @@ namespace dw {
 // long.
 //
 // Not thread-safe; the query keeps a memo and is meant for the user-interface thread.
+// The system's own trees on this machine: "/usr", "/etc", "/boot", "/opt", "/var/lib",
+// then those of "/bin", "/sbin", "/lib", "/lib32", "/lib64" and "/libx32" that are real
+// folders (not links into /usr). Caches, logs and spool (/var/cache, /var/log, /var/tmp)
+// are not among them.
+QList<QByteArray> systemTrees();
+
 class SafeHarbor {
 public:
     // Reason codes of the query.
@@ -46,11 +53,12 @@ public:
 
     // Where GetSearchPath takes its lists from.
     struct Sources {
-        QString foldersFile;              // the folder list; empty: none
-        QList<QByteArray> searchPath;     // the search path's folders, in order
-        QList<QByteArray> systemFolders;  // the System folder, then the Windows folder
+        QString foldersFile;           // the folder list; empty: none
+        QList<QByteArray> searchPath;  // the search path's folders, in order
+        // The system's trees: each protects its folder and everything below it.
+        QList<QByteArray> systemFolders;
         // This machine: foldersFilePath(), platform::searchPath() ($PATH split at ":",
-        // read whole), platform::systemFolder() and platform::windowsFolder().
+        // read whole) and systemTrees().
         static Sources current();
     };
 
@@ -63,17 +71,20 @@ public:
 
     // (Re)builds lb1, lbSearchPath and lbWindows and safeHarborMissing from `sources`:
     // lb1 gets the lines of the folder list (safeHarborMissing when the file does not
-    // exist), then every search-path folder (with "/" appended) goes to lb1 and
-    // lbSearchPath, every system folder to lb1 and lbWindows; then normalizeExceptionList,
-    // removeCoveredFolders on lb1, duplicates dropped, and the memo emptied. Queries made
-    // from the yield hook meanwhile still see the previous lists.
+    // exist; a file that exists but cannot be read sets loadError()), then every
+    // search-path folder (with "/" appended) goes to lb1 and lbSearchPath, every system
+    // tree (with "/*.*" appended) to lb1 and lbWindows; then normalizeExceptionList,
+    // removeCoveredFolders on lb1 and lbWindows, duplicates dropped, and the memo
+    // emptied. Queries made from the yield hook meanwhile still see the previous lists.
     void GetSearchPath(const Sources& sources);
     // The same from Sources::current().
     void GetSearchPath();
 
     // (Re)builds lbExt from the settings list "NoDelExt": its stored, non-empty entries,
     // lower case, sorted. No defaults: until the list has been saved once, no extension is
-    // protected. Empties the memo.
+    // protected. A settings file that cannot be read, or a list whose count is damaged,
+    // sets loadError() (SettingsStore::readListChecked); a damaged count still protects
+    // every entry there is. Empties the memo.
     void ReadSafeHarborExtensions();
     // The same from given entries (as stored: "*.sys", "readme.txt", "a*.tmp").
     void setExtensions(const QStringList& entries);
@@ -108,6 +119,12 @@ public:
     // True when the folder list did not exist at the last GetSearchPath (true before the
     // first load).
     bool safeHarborMissing() const { return safeHarborMissing_; }
+    // Why the lists cannot be trusted, naming the file: the folder list or the settings
+    // file exists but could not be read, or the protected extensions' count is damaged
+    // (from the last GetSearchPath and ReadSafeHarborExtensions). Empty when both were
+    // read. While it is not empty nothing may be deleted: the lists may lack what
+    // protects a file.
+    QString loadError() const;
     // The memo: the folder last asked about, as asked (with its trailing "/"; empty
     // after clearMemo), and the folder reason (0 to 3) found for it.
     const QByteArray& lastFolder() const { return lastFolder_; }
@@ -154,6 +171,8 @@ private:
     QList<QByteArray> extExact_;     // lbExt entries compared whole, sorted
     QList<QByteArray> extPatterns_;  // lbExt entries matched as wildcards
     bool safeHarborMissing_ = true;
+    QString foldersError_;
+    QString extensionsError_;
     std::function<void()> yield_;
 
     mutable QByteArray lastFolder_;

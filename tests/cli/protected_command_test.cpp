@@ -78,6 +78,19 @@ TEST(CliProtected, AnswersForEachPathFromTheProgramsLists) {
     const CliRun system = runCli({QStringLiteral("protected"), QStringLiteral("/etc/hostname")},
                                  config, "/nowhere-h6");
     EXPECT_EQ(system.out, QByteArray("/etc/hostname\tprotected\tin the Windows/System folder\n"));
+
+    // The system's trees are protected as a whole, their caches and logs are not.
+    const CliRun trees =
+        runCli({QStringLiteral("protected"), QStringLiteral("/etc/ssh/ssh_config"),
+                QStringLiteral("/usr/lib/x86_64-linux-gnu/libc.so.6"),
+                QStringLiteral("/var/lib/dpkg/status"), QStringLiteral("/var/log/syslog")},
+               config, "/nowhere-h6");
+    EXPECT_EQ(trees.out,
+              QByteArray("/etc/ssh/ssh_config\tprotected\tin the Windows/System folder\n"
+                         "/usr/lib/x86_64-linux-gnu/libc.so.6\tprotected\tin the Windows/System "
+                         "folder\n"
+                         "/var/lib/dpkg/status\tprotected\tin the Windows/System folder\n"
+                         "/var/log/syslog\tnot protected\n"));
 }
 
 TEST(CliProtected, MissingListAndBadArguments) {

@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <functional>
+
 #include "platform/settings_file.h"
 #include "support/scoped_env.h"
 #include "support/temp_tree.h"
@@ -280,6 +282,131 @@ TEST_F(SettingsFileTest, FolderInPlaceOfTheFileIsNeitherReadNorReplaced) {
     EXPECT_FALSE(file.value(QStringLiteral("S"), QStringLiteral("a")).has_value());
     EXPECT_FALSE(file.setValue(QStringLiteral("S"), QStringLiteral("a"), QStringLiteral("1")));
     EXPECT_TRUE(QFileInfo(iniPath()).isDir());
+}
+
+// Runs `body` in a child process that the system ends after 30 s, so that a read that
+// would wait for ever fails the test instead of hanging it. The child's exit status, or
+// -1 when it did not exit normally.
+int inChildThatCannotHang(const std::function<int()>& body) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        ::alarm(30);
+        _exit(body() & 0xff);
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+// What stands where the settings file should be: only a regular file is read; anything
+// else reads as absent, never blocks or runs on, and a checked read says why, naming
+// the file.
+TEST_F(SettingsFileTest, OnlyARegularFileIsReadAndACheckedReadSaysWhyNot) {
+    enum class Put { Good, Missing, Fifo, DevZero, Folder, TooLarge, Unreadable };
+    const struct {
+        const char* what;
+        Put put;
+        const char* reason;  // nullptr: the checked read succeeds
+    } cases[] = {
+        {"a good file", Put::Good, nullptr},
+        {"no file", Put::Missing, nullptr},
+        {"a FIFO without a writer", Put::Fifo, "it is not a regular file"},
+        {"a link to /dev/zero", Put::DevZero, "it is not a regular file"},
+        {"a folder", Put::Folder, "it is not a regular file"},
+        {"a file above 16 MiB", Put::TooLarge, "it is larger than 16 MiB"},
+        {"a file its reader may not read", Put::Unreadable, "Permission denied"},
+    };
+    for (const auto& c : cases) {
+        test::TempTree tree;
+        ASSERT_EQ(chmod(tree.root().constData(), 0755), 0);
+        const QByteArray path = tree.path("registry.ini");
+        switch (c.put) {
+            case Put::Good:
+                tree.file("registry.ini", "[S]\na=1\n");
+                break;
+            case Put::Missing:
+                break;
+            case Put::Fifo:
+                tree.fifo("registry.ini");
+                break;
+            case Put::DevZero:
+                tree.symlink("registry.ini", "/dev/zero");
+                break;
+            case Put::Folder:
+                tree.dir("registry.ini");
+                break;
+            case Put::TooLarge:
+                tree.file("registry.ini", "[S]\na=1\n");
+                ASSERT_EQ(::truncate(path.constData(), 16 * 1024 * 1024 + 1), 0);
+                break;
+            case Put::Unreadable:
+                tree.file("registry.ini", "[S]\na=1\n");
+                tree.setMode("registry.ini", 0);
+                break;
+        }
+        const QString file = QFile::decodeName(path);
+        const bool good = c.reason == nullptr;
+        const QString expectedError =
+            good ? QString()
+                 : QStringLiteral("The settings file %1 cannot be read: %2")
+                       .arg(file, QString::fromUtf8(c.reason));
+        const auto body = [&] {
+            const SettingsFile settings(file);
+            const bool hasValue =
+                settings.value(QStringLiteral("S"), QStringLiteral("a")).has_value();
+            // A file above the cap reads as its first 16 MiB where nothing protects.
+            if (hasValue != (c.put == Put::Good || c.put == Put::TooLarge))
+                return 1;
+            QString error;
+            const auto values = settings.checkedValues(QStringLiteral("S"), &error);
+            if (values.has_value() != good || error != expectedError)
+                return 2;
+            if (good && values->size() != (c.put == Put::Good ? 1 : 0))
+                return 3;
+            return 0;
+        };
+        const int status =
+            c.put == Put::Unreadable ? test::runAsNobody(body) : inChildThatCannotHang(body);
+        EXPECT_EQ(status, 0) << c.what;
+    }
+}
+
+// Many running copies each adding to one value at the same moment: every addition
+// counts, as each is one read-modify-write under the lock.
+TEST_F(SettingsFileTest, UpdatesOfSeveralProcessesAddUp) {
+    constexpr int kProcesses = 6;
+    constexpr int kAdds = 15;
+    QList<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            SettingsFile file(iniPath());
+            for (int i = 0; i < kAdds; ++i) {
+                const bool ok = file.update(QStringLiteral("Totals"), [](const auto& current) {
+                    qint64 n = 0;
+                    for (const auto& [name, text] : current) {
+                        if (name == QLatin1String("n"))
+                            n = text.toLongLong();
+                    }
+                    return QList<SettingsFile::Value>{
+                        {QStringLiteral("n"), QString::number(n + 1)}};
+                });
+                if (!ok)
+                    _exit(1);
+            }
+            _exit(0);
+        }
+        ASSERT_GT(pid, 0);
+        children.append(pid);
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(SettingsFile(iniPath()).value(QStringLiteral("Totals"), QStringLiteral("n")),
+              QString::number(kProcesses * kAdds));
 }
 
 TEST_F(SettingsFileTest, TwoProcessesWritingAtOnceKeepEachOthersValues) {

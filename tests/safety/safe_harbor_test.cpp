@@ -4,10 +4,13 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
+#include "platform/dir_reader.h"
 #include "platform/environment.h"
 #include "safety/folder_list.h"
 #include "safety/safe_harbor.h"
@@ -75,9 +78,10 @@ TEST(SafeHarborReason, TextsOfTheCodes) {
     }
 }
 
-// The system folders and the search path are folder entries: their files are
-// protected, their subfolders' files are not (unless something else protects them).
-TEST(SafeHarborLookup, SystemAndSearchPathFoldersProtectOnlyTheirOwnFiles) {
+// The system's trees protect everything below them; the search path's folders are
+// folder entries: their files are protected, their subfolders' files are not (unless
+// something else protects them).
+TEST(SafeHarborLookup, SystemTreesProtectAllBelowThemSearchPathFoldersTheirOwnFiles) {
     test::TempTree t;
     const QByteArray root = platform::shortPath(t.root());
     t.dir("etc/sub");
@@ -93,12 +97,14 @@ TEST(SafeHarborLookup, SystemAndSearchPathFoldersProtectOnlyTheirOwnFiles) {
     } cases[] = {
         {"/etc/foo.conf", true, 1},
         {"/ETC/foo.conf", true, 1},  // case folded: the safe side
-        {"/etc/sub/foo.conf", true, 0},
+        {"/etc/sub/foo.conf", true, 1},
         {"/etc", false, 1},
         {"/etc/", false, 1},
-        {"/etc/sub", false, 0},
+        {"/etc/sub", false, 1},
+        {"/etcetera/foo.conf", true, 0},
         {"/usr/lib/libc.so", true, 1},
-        {"/usr/lib/x86/libc.so", true, 0},
+        {"/usr/lib/x86/libc.so", true, 1},
+        {"/usr/libexec/a", true, 0},
         {"/bin/ls", true, 2},
         {"/bin/deep/ls", true, 0},
         {"/bin", false, 2},
@@ -109,8 +115,8 @@ TEST(SafeHarborLookup, SystemAndSearchPathFoldersProtectOnlyTheirOwnFiles) {
     for (const auto& c : cases) {
         EXPECT_EQ(h.reason(root + c.rel, c.isFile), c.reason) << c.rel;
     }
-    EXPECT_EQ(h.harbor.lbWindows(),
-              (QList<QByteArray>{lowerAscii(root + "/etc/"), lowerAscii(root + "/usr/lib/")}));
+    EXPECT_EQ(h.harbor.lbWindows(), (QList<QByteArray>{lowerAscii(root + "/etc/*.*"),
+                                                       lowerAscii(root + "/usr/lib/*.*")}));
     EXPECT_EQ(h.harbor.lbSearchPath(), QList<QByteArray>{lowerAscii(root + "/bin/")});
     EXPECT_FALSE(h.harbor.safeHarborMissing());
 }
@@ -265,7 +271,7 @@ TEST(SafeHarborLookup, MissingListLeavesTheSearchPathAndSystemFolders) {
     harbor.GetSearchPath(s);
     EXPECT_TRUE(harbor.safeHarborMissing());
     EXPECT_EQ(harbor.lb1(),
-              (QList<QByteArray>{lowerAscii(root + "/bin/"), lowerAscii(root + "/etc/")}));
+              (QList<QByteArray>{lowerAscii(root + "/bin/"), lowerAscii(root + "/etc/*.*")}));
 
     // "\r\n" lines and blank lines read as well; a list present lifts the flag.
     t.file("folders.txt", "\r\n" + root + "/data/*.*\r\n\r\n" + root + "/x/\r\n");
@@ -274,7 +280,7 @@ TEST(SafeHarborLookup, MissingListLeavesTheSearchPathAndSystemFolders) {
     EXPECT_FALSE(harbor.safeHarborMissing());
     EXPECT_EQ(harbor.lb1(),
               (QList<QByteArray>{lowerAscii(root + "/bin/"), lowerAscii(root + "/data/*.*"),
-                                 lowerAscii(root + "/etc/"), lowerAscii(root + "/x/")}));
+                                 lowerAscii(root + "/etc/*.*"), lowerAscii(root + "/x/")}));
 }
 
 TEST(SafeHarborLookup, RemoveCoveredFolders) {
@@ -356,6 +362,177 @@ TEST(SafeHarborLookup, StoredExtensionListWithAndWithoutNumber) {
     harbor.ReadSafeHarborExtensions();
     EXPECT_TRUE(harbor.lbExt().isEmpty());
     EXPECT_FALSE(harbor.isInSafeHarbor("/nx-h6/x/driver.sys", true));
+}
+
+// This machine's own trees: a duplicate search over "/" must find the system's files
+// protected, its caches and logs not.
+TEST(SafeHarborLookup, TheSystemsOwnTreesOfThisMachine) {
+    const QList<QByteArray> trees = systemTrees();
+    for (const char* tree : {"/usr", "/etc", "/boot", "/opt", "/var/lib"}) {
+        EXPECT_TRUE(trees.contains(tree)) << tree;
+    }
+    for (const QByteArray& tree : trees) {
+        const auto entry = platform::statPath(tree);
+        EXPECT_TRUE(!entry || entry->isFolder()) << "a link is never listed: " << tree.constData();
+    }
+    test::ScopedEnv path("PATH", QByteArray("/nx-h6/bin"));
+    Sources s = Sources::current();
+    s.foldersFile.clear();
+    SafeHarbor harbor;
+    harbor.GetSearchPath(s);
+    const struct {
+        const char* path;
+        int reason;
+    } cases[] = {
+        {"/etc/ssh/ssh_config", 1},
+        {"/usr/lib/x86_64-linux-gnu/libc.so.6", 1},
+        {"/var/lib/dpkg/status", 1},
+        {"/usr/bin/ls", 1},
+        {"/boot/vmlinuz", 1},
+        {"/opt/app/bin/app", 1},
+        {"/bin/sh", 1},  // a link into /usr, or a tree of its own
+        {"/var/cache/apt/pkgcache.bin", 0},
+        {"/var/log/syslog", 0},
+        {"/var/tmp/x", 0},
+        {"/home/ann/a.txt", 0},
+    };
+    for (const auto& c : cases) {
+        int reason = -1;
+        harbor.isInSafeHarbor(c.path, true, reason);
+        EXPECT_EQ(reason, c.reason) << c.path;
+    }
+}
+
+// What stands where folders.txt or the settings file should be, and what the protected
+// extensions' count holds: every case the lists cannot be trusted in sets loadError(),
+// naming the file; a damaged count still protects the entries there are.
+TEST(SafeHarborLoad, ListsThatCannotBeReadOrAreDamagedFailClosed) {
+    enum class Put { Nothing, Fifo, DevZero, Folder, TooLarge, Unreadable, Text };
+    const struct {
+        const char* what;
+        const char* file;  // "folders.txt" or "registry.ini"
+        Put put;
+        QByteArray count;     // Put::Text: the NoDelExt count line ("" for none)
+        const char* problem;  // nullptr: the lists are read
+    } cases[] = {
+        {"good lists", "registry.ini", Put::Text, "Number=1", nullptr},
+        {"no extension list ever saved", "registry.ini", Put::Nothing, {}, nullptr},
+        {"folders.txt a FIFO", "folders.txt", Put::Fifo, {}, "it is not a regular file"},
+        {"folders.txt a link to /dev/zero",
+         "folders.txt",
+         Put::DevZero,
+         {},
+         "it is not a regular file"},
+        {"folders.txt a folder", "folders.txt", Put::Folder, {}, "it is not a regular file"},
+        {"folders.txt above 64 MiB", "folders.txt", Put::TooLarge, {}, "it is larger than 64 MiB"},
+        {"folders.txt unreadable", "folders.txt", Put::Unreadable, {}, "Permission denied"},
+        {"registry.ini a FIFO", "registry.ini", Put::Fifo, {}, "it is not a regular file"},
+        {"registry.ini a link to /dev/zero",
+         "registry.ini",
+         Put::DevZero,
+         {},
+         "it is not a regular file"},
+        {"registry.ini above 16 MiB",
+         "registry.ini",
+         Put::TooLarge,
+         {},
+         "it is larger than 16 MiB"},
+        {"registry.ini unreadable", "registry.ini", Put::Unreadable, {}, "Permission denied"},
+        {"count empty", "registry.ini", Put::Text, "Number=", "damaged"},
+        {"count missing", "registry.ini", Put::Text, "", "damaged"},
+        {"count not a number", "registry.ini", Put::Text, "Number=abc", "damaged"},
+        {"count negative", "registry.ini", Put::Text, "Number=-5", "damaged"},
+        {"count beyond 64 bits", "registry.ini", Put::Text, "Number=12345678901234567890",
+         "damaged"},
+    };
+    for (const auto& c : cases) {
+        test::TempTree t;
+        ASSERT_EQ(::chmod(t.root().constData(), 0755), 0);
+        const QByteArray config = t.dir("config");
+        test::ScopedEnv env("DISKWELL_CONFIG_DIR", config);
+        const QByteArray protectedFile = t.file("data/driver.sys", "x");
+        t.file("config/folders.txt", t.root() + "/kept/\n");
+        t.file("config/registry.ini", "[Software\\Brightwater Systems\\Diskwell\\3.0\\NoDelExt]\n" +
+                                          (c.put == Put::Text ? c.count : QByteArray("Number=1")) +
+                                          "\nFile1=*.sys\n");
+        const QByteArray rel = "config/" + QByteArray(c.file);
+        const QByteArray path = t.path(rel);
+        switch (c.put) {
+            case Put::Nothing:
+                ASSERT_EQ(::unlink(path.constData()), 0);
+                break;
+            case Put::Fifo:
+                ASSERT_EQ(::unlink(path.constData()), 0);
+                t.fifo(rel);
+                break;
+            case Put::DevZero:
+                ASSERT_EQ(::unlink(path.constData()), 0);
+                t.symlink(rel, "/dev/zero");
+                break;
+            case Put::Folder:
+                ASSERT_EQ(::unlink(path.constData()), 0);
+                t.dir(rel);
+                break;
+            case Put::TooLarge:
+                ASSERT_EQ(::truncate(path.constData(), 64 * 1024 * 1024 + 1), 0);
+                break;
+            case Put::Unreadable:
+                t.setMode(rel, 0);
+                break;
+            case Put::Text:
+                break;
+        }
+        const bool damaged = c.problem && QByteArray(c.problem) == "damaged";
+        QString expected;
+        if (damaged) {
+            expected =
+                QStringLiteral(
+                    "The list \"NoDelExt\" in the settings file %1 is damaged: its count "
+                    "\"Number\" is %2")
+                    .arg(QFile::decodeName(path),
+                         c.count.isEmpty()
+                             ? QStringLiteral("missing")
+                             : QStringLiteral("\"%1\"").arg(QString::fromUtf8(c.count.mid(7))));
+        } else if (c.problem) {
+            expected = QByteArray(c.file) == "folders.txt"
+                           ? QStringLiteral("The Safe Harbor list %1 cannot be read: %2")
+                                 .arg(QFile::decodeName(path), QString::fromUtf8(c.problem))
+                           : QStringLiteral("The settings file %1 cannot be read: %2")
+                                 .arg(QFile::decodeName(path), QString::fromUtf8(c.problem));
+        }
+        // A child that cannot hang (a read waiting on the FIFO ends it by the alarm),
+        // running as nobody where the file must be unreadable.
+        const auto body = [&] {
+            ::alarm(30);
+            SafeHarbor harbor;
+            harbor.ReadSafeHarborExtensions();
+            Sources s;
+            s.foldersFile = QFile::decodeName(config + "/folders.txt");
+            harbor.GetSearchPath(s);
+            if (harbor.loadError() != expected) {
+                return 1;
+            }
+            // A damaged count still protects every entry there is.
+            if (damaged && !harbor.isInSafeHarbor(protectedFile, true)) {
+                return 2;
+            }
+            return 0;
+        };
+        int status = -1;
+        if (c.put == Put::Unreadable) {
+            status = test::runAsNobody(body);
+        } else {
+            const pid_t pid = fork();
+            if (pid == 0) {
+                _exit(body());
+            }
+            int raw = 0;
+            if (pid > 0 && waitpid(pid, &raw, 0) == pid && WIFEXITED(raw)) {
+                status = WEXITSTATUS(raw);
+            }
+        }
+        EXPECT_EQ(status, 0) << c.what << ": expected " << expected.toStdString();
+    }
 }
 
 // The memo answers a folder asked before without looking again, until it is emptied;
