@@ -12,7 +12,7 @@
 
 #include "platform/environment.h"
 #include "platform/paths.h"
-#include "platform/posix_io.h"
+#include "platform/trash.h"
 
 namespace dw::platform {
 
@@ -25,8 +25,9 @@ QString linkInPathText() {
 // An absolute path taken apart: its folder and its name, both without repeated or
 // trailing separators and "." components.
 struct PathParts {
-    QByteArray folder;  // "/" or "/a/b"
-    QByteArray name;    // empty for the root itself
+    QByteArray folder;         // "/" or "/a/b"
+    QByteArray name;           // empty for the root itself
+    bool trailingSep = false;  // written with a separator after the name
     QByteArray whole() const { return name.isEmpty() ? folder : joinPath(folder, name); }
 };
 
@@ -70,8 +71,16 @@ SplitError splitPath(const QByteArray& path, PathParts& parts) {
         const qsizetype slash = path.lastIndexOf(kSep);
         parts.folder = slash == 0 ? QByteArray(kRootFolder) : path.left(slash);
         parts.name = path.mid(slash + 1);
+        parts.trailingSep = false;
         return SplitError::None;
     }
+    qsizetype end = path.size();
+    while (end > 0 &&
+           (path[end - 1] == kSep || (path[end - 1] == '.' && end >= 2 && path[end - 2] == kSep))) {
+        --end;
+    }
+    // "a/" and "a/." both ask for "a" as a folder.
+    parts.trailingSep = end < path.size();
     QList<QByteArray> components;
     for (const QByteArray& c : path.split(kSep)) {
         if (c.isEmpty() || c == ".") {
@@ -140,49 +149,60 @@ bool isSystemFolder(const QByteArray& path) {
     return systemFolders().contains(lexicalClean(absolute));
 }
 
+struct FileRemover::Target {
+    int folderFd = -1;  // owned by the remover
+    QByteArray name;
+};
+
+QString FileRemover::replacedFolderText() {
+    return QStringLiteral("its folder was replaced after it was checked");
+}
+
+QString FileRemover::replacedFileText() {
+    return QStringLiteral("it was replaced after it was checked");
+}
+
+QString FileRemover::changedText() {
+    return QStringLiteral("it changed after it was checked");
+}
+
 FileRemover::FileRemover(bool walkFolders)
     : systemFolders_(systemFolders()), useOpenat2_(!walkFolders) {}
 
-FileRemover::~FileRemover() {
-    reset();
-}
+FileRemover::~FileRemover() = default;
 
 void FileRemover::reset() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-    fd_ = -1;
-    folder_.clear();
+    fd_.reset();
     folderDevice_ = 0;
+    folderInode_ = 0;
 }
 
 int FileRemover::folderFd(const QByteArray& folder, int* error) {
-    if (fd_ >= 0 && folder == folder_) {
-        return fd_;
-    }
+    // The folder is opened afresh for every file: a descriptor kept from an earlier file
+    // would still lead to a folder renamed away since, while the path leads elsewhere.
     reset();
-    int fd = -1;
+    UniqueFd fd;
     bool walked = false;
     if (useOpenat2_) {
         // One call refuses a link anywhere on the way.
         open_how how{};
         how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
         how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-        fd = int(::syscall(SYS_openat2, AT_FDCWD, folder.constData(), &how, sizeof how));
-        if (fd < 0 && (errno == ENOSYS || errno == E2BIG || errno == EPERM)) {
+        fd.reset(int(::syscall(SYS_openat2, AT_FDCWD, folder.constData(), &how, sizeof how)));
+        if (!fd && (errno == ENOSYS || errno == E2BIG || errno == EPERM)) {
             // An older kernel, or a sandbox that forbids the call: walk instead.
             useOpenat2_ = false;
         } else {
             walked = true;
-            if (fd < 0) {
+            if (!fd) {
                 *error = errno;
                 return -1;
             }
         }
     }
     if (!walked) {
-        fd = ::open(kRootFolder, O_PATH | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) {
+        fd.reset(::open(kRootFolder, O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!fd) {
             *error = errno;
             return -1;
         }
@@ -190,35 +210,32 @@ int FileRemover::folderFd(const QByteArray& folder, int* error) {
             if (c.isEmpty()) {
                 continue;
             }
-            const int next = ::openat(fd, c.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-            const int openError = errno;
-            ::close(fd);
-            if (next < 0) {
-                *error = openError;
+            UniqueFd next(::openat(fd.get(), c.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+            if (!next) {
+                *error = errno;
                 return -1;
             }
             struct stat st {};
-            if (::fstat(next, &st) != 0 || !S_ISDIR(st.st_mode)) {
+            if (::fstat(next.get(), &st) != 0 || !S_ISDIR(st.st_mode)) {
                 *error = S_ISLNK(st.st_mode) ? ELOOP : ENOTDIR;
-                ::close(next);
                 return -1;
             }
-            fd = next;
+            fd = std::move(next);
         }
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
+    if (::fstat(fd.get(), &st) != 0) {
         *error = errno;
-        ::close(fd);
         return -1;
     }
-    fd_ = fd;
-    folder_ = folder;
+    fd_ = std::move(fd);
     folderDevice_ = quint64(st.st_dev);
-    return fd_;
+    folderInode_ = quint64(st.st_ino);
+    return fd_.get();
 }
 
-std::optional<FileIdentity> FileRemover::inspect(const QByteArray& path, QString* reason) {
+std::optional<FileIdentity> FileRemover::reach(const QByteArray& path, Target& target,
+                                               QString* reason) {
     auto fail = [reason](const QString& text) -> std::optional<FileIdentity> {
         if (reason) {
             *reason = text;
@@ -252,6 +269,16 @@ std::optional<FileIdentity> FileRemover::inspect(const QByteArray& path, QString
     if (S_ISDIR(sx.stx_mode)) {
         return fail(QStringLiteral("it is a folder"));
     }
+    if (parts.trailingSep) {
+        // Written as a folder: the system would follow a link here, and anything but a
+        // folder is refused, as `rm` refuses "file/".
+        struct stat target {};
+        if (S_ISLNK(sx.stx_mode) && ::fstatat(fd, parts.name.constData(), &target, 0) == 0 &&
+            S_ISDIR(target.st_mode)) {
+            return fail(QStringLiteral("it is a folder"));
+        }
+        return fail(errnoText(ENOTDIR));
+    }
     const quint64 device = quint64(makedev(sx.stx_dev_major, sx.stx_dev_minor));
     const bool mountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 &&
                            (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
@@ -261,29 +288,58 @@ std::optional<FileIdentity> FileRemover::inspect(const QByteArray& path, QString
     FileIdentity id;
     id.device = device;
     id.inode = sx.stx_ino;
+    id.folderDevice = folderDevice_;
+    id.folderInode = folderInode_;
     id.size = qint64(sx.stx_size);
     id.modifiedNs = qint64(sx.stx_mtime.tv_sec) * 1000000000 + sx.stx_mtime.tv_nsec;
     id.isLink = S_ISLNK(sx.stx_mode);
     id.isRegular = S_ISREG(sx.stx_mode);
+    target.folderFd = fd;
+    target.name = parts.name;
     return id;
 }
 
+std::optional<FileIdentity> FileRemover::inspect(const QByteArray& path, QString* reason) {
+    Target target;
+    return reach(path, target, reason);
+}
+
+namespace {
+
+// Why `found` is not the file `expected`, or an empty text when it is. `sameContent`
+// also asks for the same size and modification time.
+QString differenceFrom(const FileIdentity& found, const FileIdentity& expected, bool sameContent) {
+    if (found.folderDevice != expected.folderDevice || found.folderInode != expected.folderInode) {
+        return FileRemover::replacedFolderText();
+    }
+    if (found.device != expected.device || found.inode != expected.inode) {
+        return FileRemover::replacedFileText();
+    }
+    if (sameContent && (found.size != expected.size || found.modifiedNs != expected.modifiedNs)) {
+        return FileRemover::changedText();
+    }
+    return QString();
+}
+
+}  // namespace
+
 bool FileRemover::remove(const QByteArray& path, QString* reason, const FileIdentity* expected,
                          FileIdentity* identity) {
-    const std::optional<FileIdentity> found = inspect(path, reason);
+    Target target;
+    const std::optional<FileIdentity> found = reach(path, target, reason);
     if (!found) {
         return false;
     }
-    if (expected && *found != *expected) {
-        if (reason) {
-            *reason = QStringLiteral("it changed after it was archived");
+    if (expected) {
+        const QString difference = differenceFrom(*found, *expected, true);
+        if (!difference.isEmpty()) {
+            if (reason) {
+                *reason = difference;
+            }
+            return false;
         }
-        return false;
     }
-    // inspect() left the folder's descriptor open and split the same path.
-    PathParts parts;
-    splitPath(path, parts);
-    if (::unlinkat(fd_, parts.name.constData(), 0) != 0) {
+    if (::unlinkat(target.folderFd, target.name.constData(), 0) != 0) {
         if (reason) {
             *reason = errnoText(errno);
         }
@@ -293,6 +349,75 @@ bool FileRemover::remove(const QByteArray& path, QString* reason, const FileIden
         *identity = *found;
     }
     return true;
+}
+
+bool FileRemover::trash(const QByteArray& path, const FileIdentity& expected, QString* reason) {
+    Target target;
+    const std::optional<FileIdentity> found = reach(path, target, reason);
+    if (!found) {
+        return false;
+    }
+    const QString difference = differenceFrom(*found, expected, false);
+    if (!difference.isEmpty()) {
+        if (reason) {
+            *reason = difference;
+        }
+        return false;
+    }
+    PathParts parts;
+    splitPath(path, parts);
+    return moveToTrashAt(target.folderFd, target.name, parts.whole(), reason);
+}
+
+UniqueFd FileRemover::openForReading(const QByteArray& path, const FileIdentity& expected,
+                                     QString* reason) {
+    auto fail = [reason](const QString& text) {
+        if (reason) {
+            *reason = text;
+        }
+        return UniqueFd();
+    };
+    Target target;
+    const std::optional<FileIdentity> found = reach(path, target, reason);
+    if (!found) {
+        return UniqueFd();
+    }
+    if (found->isLink) {
+        return fail(QStringLiteral("It is a symbolic link; links are not archived"));
+    }
+    if (!found->isRegular) {
+        // A device or FIFO is never opened: opening some devices has effects.
+        return fail(QStringLiteral("It is not a regular file"));
+    }
+    QString difference = differenceFrom(*found, expected, true);
+    if (!difference.isEmpty()) {
+        return fail(difference);
+    }
+    UniqueFd fd(::openat(target.folderFd, target.name.constData(),
+                         O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd) {
+        return fail(errnoText(errno));
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        return fail(errnoText(errno));
+    }
+    // The name may have been given to another file between the look and the open.
+    FileIdentity opened = *found;
+    opened.device = quint64(st.st_dev);
+    opened.inode = quint64(st.st_ino);
+    opened.size = qint64(st.st_size);
+    opened.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    difference = S_ISREG(st.st_mode) ? differenceFrom(opened, expected, true) : replacedFileText();
+    if (!difference.isEmpty()) {
+        return fail(difference);
+    }
+    // Reads block as usual: a regular file never waits.
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags >= 0) {
+        ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+    }
+    return fd;
 }
 
 }  // namespace dw::platform

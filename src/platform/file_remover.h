@@ -7,6 +7,8 @@
 
 #include <optional>
 
+#include "platform/posix_io.h"
+
 namespace dw::platform {
 
 // The folders no deletion may ever remove, whatever the Safe Harbor says: "/", /bin,
@@ -21,10 +23,13 @@ QList<QByteArray> systemFolders();
 // A relative path, or one holding "..", is judged by its canonical form.
 bool isSystemFolder(const QByteArray& path);
 
-// What a removal found at a path, to tell later whether it is still the same file.
+// What a check found at a path, to tell later whether it is still the same file in the
+// same folder.
 struct FileIdentity {
     quint64 device = 0;
     quint64 inode = 0;
+    quint64 folderDevice = 0;  // the folder the file was found in
+    quint64 folderInode = 0;
     qint64 size = 0;         // the entry's own size (a link's, not its target's)
     qint64 modifiedNs = 0;   // modification time, nanoseconds since the epoch
     bool isLink = false;     // a symbolic link (removed as itself)
@@ -33,23 +38,31 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
-// Removes single files the way every deletion of the program must: never through a
-// link, never a folder, never a mount point or a system folder.
+// Acts on single files the way every deletion of the program must: never through a
+// link, never on a folder, never on a mount point or a system folder, and only on the
+// file that was checked.
 //
 // A path is acted on only when
 // - it is absolute and holds no ".." component and no NUL byte (repeated "/" and "."
 //   components are dropped);
+// - it does not end with "/" (as `rm` refuses "file/": "Not a directory", and a
+//   folder, or a link to one, written so is "it is a folder");
 // - it does not name a system folder (isSystemFolder);
 // - no folder on its way is a symbolic link (the folders are opened one by one, or in
 //   one call where the kernel offers it, refusing any link), so the entry reached is
 //   the one the path names and no other;
 // - the entry itself is not a folder (a link to a folder is a link, and removable);
 // - the entry is not the root of a mount (a bind-mounted file).
-// The entry is then removed relative to its folder's descriptor: a link is removed
-// itself, never its target.
 //
-// The descriptor of the last folder used is kept, so a sorted list of files costs one
-// folder opening per folder. Not thread-safe; not copyable.
+// inspect() is the check: it returns the file's identity, including the device and
+// inode of the folder it was found in. Every act (remove, trash, openForReading) is
+// handed that identity, opens the path's folder afresh without following links, and
+// acts only when that folder and the entry in it are still the ones checked (same
+// device and inode); the act itself goes through the folder's descriptor (unlinkat,
+// renameat, openat), never through the path. A file or folder replaced since the check
+// is left alone and reported so.
+//
+// Not thread-safe; not copyable.
 class FileRemover {
 public:
     // `walkFolders`: open the folders of a path one by one even where the kernel could
@@ -61,32 +74,55 @@ public:
 
     // Checks `path` as described above and returns what is there, or nullopt with
     // `reason` (when given) set to a clear message: "its path is not absolute", "its
-    // path holds \"..\"", "its path holds a NUL byte", "it is a system folder", "a folder on its
-    // path is a symbolic link", "it is a folder", "it is a mount point", or the system's text for
-    // the error ("No such file or directory", "Permission denied", ...).
+    // path holds \"..\"", "its path holds a NUL byte", "it is a system folder", "a folder
+    // on its path is a symbolic link", "it is a folder", "it is a mount point", or the
+    // system's text for the error ("No such file or directory", "Not a directory",
+    // "Permission denied", ...).
     std::optional<FileIdentity> inspect(const QByteArray& path, QString* reason = nullptr);
 
-    // Removes the entry at `path` after inspect() has passed it. With `expected`, the
-    // entry must still be that file (same device, inode, size and modification time);
-    // otherwise it stays and `reason` is "it changed after it was archived". Returns
-    // true when the entry is gone; `identity`, when given, receives what was removed.
-    // False with `reason` set otherwise (inspect's reasons, or the system's text for a
-    // failed removal, such as "Permission denied").
+    // Removes the entry at `path` (a link itself, never its target). Without `expected`
+    // it is checked first (inspect) and removed. With `expected` (from inspect), it is
+    // removed only when it is still that file: a folder or file replaced since gives
+    // kReplacedFolder or kReplacedFile; the same file with another size or modification
+    // time gives kChanged. Returns true when the entry is gone; `identity`, when given,
+    // receives what was removed. False with `reason` set otherwise (also inspect's
+    // reasons, or the system's text for a failed removal, such as "Permission denied").
     bool remove(const QByteArray& path, QString* reason = nullptr,
                 const FileIdentity* expected = nullptr, FileIdentity* identity = nullptr);
+
+    // Moves the entry at `path` into the desktop's trash of its own volume (see
+    // moveToTrashAt) when it is still `expected` (device and inode, in the same folder).
+    // False with `reason` set as for remove(), or to the trash's message.
+    bool trash(const QByteArray& path, const FileIdentity& expected, QString* reason = nullptr);
+
+    // Opens the entry at `path` for reading when it is a regular file and still
+    // `expected` (device, inode, size and modification time, in the same folder); the
+    // open never follows a link, never blocks, and nothing but a regular file is ever
+    // opened. An invalid descriptor with `reason` set otherwise.
+    UniqueFd openForReading(const QByteArray& path, const FileIdentity& expected,
+                            QString* reason = nullptr);
+
+    // The reasons of a file that is no longer the one checked.
+    static QString replacedFolderText();  // "its folder was replaced after it was checked"
+    static QString replacedFileText();    // "it was replaced after it was checked"
+    static QString changedText();         // "it changed after it was checked"
 
     // Closes the kept folder descriptor (it is also closed with the object).
     void reset();
 
 private:
+    struct Target;
+    // Checks `path` and opens its folder: the entry's identity, with `target` holding
+    // the folder's descriptor and the name. nullopt with `reason` set otherwise.
+    std::optional<FileIdentity> reach(const QByteArray& path, Target& target, QString* reason);
     // The descriptor of `folder` (normalised, absolute) opened without following any
-    // link, or -1 with errno-like `error` set; `folderDevice` its device.
+    // link, or -1 with errno-like `error` set.
     int folderFd(const QByteArray& folder, int* error);
 
     const QList<QByteArray> systemFolders_;  // taken once: it asks for the home folder
-    QByteArray folder_;
-    int fd_ = -1;
+    UniqueFd fd_;
     quint64 folderDevice_ = 0;
+    quint64 folderInode_ = 0;
     bool useOpenat2_ = true;
 };
 

@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <optional>
 
 #include "platform/environment.h"
@@ -191,8 +192,11 @@ QByteArray deletionDate() {
     return QByteArray(text, qsizetype(length));
 }
 
-int renameNoReplace(const QByteArray& from, const QByteArray& to) {
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+// The entry `name` of the folder open as `fromFd`, renamed to `to`: the rename starts
+// from the descriptor, so exactly the entry of that folder moves, whatever its path
+// leads to by now.
+int renameNoReplace(int fromFd, const QByteArray& name, const QByteArray& to) {
+    if (::renameat2(fromFd, name.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
         return 0;
     }
     if (errno != EINVAL && errno != ENOSYS) {
@@ -203,14 +207,20 @@ int renameNoReplace(const QByteArray& from, const QByteArray& to) {
     if (::lstat(to.constData(), &st) == 0) {
         return EEXIST;
     }
-    return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+    return ::renameat(fromFd, name.constData(), AT_FDCWD, to.constData()) == 0 ? 0 : errno;
 }
 
-Outcome trashInto(const QByteArray& trash, const QByteArray& original,
-                  const QByteArray& recordedPath, QByteArray* trashedAs, int* err) {
+// Where the entry to trash is: its folder's descriptor and its name there.
+struct Source {
+    int folderFd;
+    QByteArray name;
+};
+
+Outcome trashInto(const QByteArray& trash, const Source& source, const QByteArray& recordedPath,
+                  QByteArray* trashedAs, int* err) {
     const QByteArray files = joinPath(trash, "files");
     const QByteArray info = joinPath(trash, "info");
-    const QByteArray name = nameOf(original);
+    const QByteArray& name = source.name;
     const QByteArray content = "[Trash Info]\nPath=" + recordedPath.toPercentEncoding("/") +
                                "\nDeletionDate=" + deletionDate() + "\n";
     for (int n = 1; n < 100000; ++n) {
@@ -240,7 +250,7 @@ Outcome trashInto(const QByteArray& trash, const QByteArray& original,
             ::unlink(infoFile.constData());
             return Outcome::Failed;
         }
-        const int renameErr = renameNoReplace(original, target);
+        const int renameErr = renameNoReplace(source.folderFd, name, target);
         if (renameErr == 0) {
             if (trashedAs) {
                 *trashedAs = target;
@@ -260,26 +270,12 @@ Outcome trashInto(const QByteArray& trash, const QByteArray& original,
 
 }  // namespace
 
-bool moveToTrash(const QByteArray& path, QString* error, QByteArray* trashedAs) {
-    const auto fail = [&](const QString& why) {
-        if (error) {
-            *error =
-                QStringLiteral("Cannot move %1 to the trash: %2").arg(QFile::decodeName(path), why);
-        }
-        return false;
-    };
-    if (path.isEmpty()) {
-        return fail(errnoText(ENOENT));
-    }
-    QByteArray original = absoluteClean(path);
-    if (original.split(kSep).contains("..")) {
-        const QByteArray folder = shortPath(folderOf(original));
-        original = joinPath(folder, nameOf(original));
-    }
-    struct stat st {};
-    if (::lstat(original.constData(), &st) != 0) {
-        return fail(errnoText(errno));
-    }
+namespace {
+
+// Trashes `source`, which is the entry at the absolute, clean path `original` (holding
+// no ".."); `device` is the entry's own device.
+bool trashEntry(const Source& source, const QByteArray& original, dev_t device,
+                const std::function<bool(const QString&)>& fail, QByteArray* trashedAs) {
     if (original == kRootFolder || isMountPoint(original)) {
         return fail(QStringLiteral("it is the root of a volume"));
     }
@@ -289,7 +285,7 @@ bool moveToTrash(const QByteArray& path, QString* error, QByteArray* trashedAs) 
 
     QList<TrashCandidate> candidates;
     const std::optional<dev_t> homeDevice = deviceOfNearest(homeTrash());
-    if (homeDevice && *homeDevice == st.st_dev) {
+    if (homeDevice && *homeDevice == device) {
         candidates.append({TrashCandidate::Kind::Home, {}});
     }
     const std::optional<Volume> mount = mountOf(located);
@@ -315,7 +311,7 @@ bool moveToTrash(const QByteArray& path, QString* error, QByteArray* trashedAs) 
         if (c.kind != TrashCandidate::Kind::Home) {
             recorded = c.topdir == kRootFolder ? located.mid(1) : located.mid(c.topdir.size() + 1);
         }
-        switch (trashInto(*trash, original, recorded, trashedAs, &err)) {
+        switch (trashInto(*trash, source, recorded, trashedAs, &err)) {
             case Outcome::Done:
                 return true;
             case Outcome::Failed:
@@ -329,6 +325,56 @@ bool moveToTrash(const QByteArray& path, QString* error, QByteArray* trashedAs) 
         lastErr != 0 && lastErr != ENOENT && lastErr != EXDEV
             ? QStringLiteral("its volume has no usable trash folder (%1)").arg(errnoText(lastErr))
             : QStringLiteral("its volume has no usable trash folder"));
+}
+
+std::function<bool(const QString&)> failureSetter(const QByteArray& path, QString* error) {
+    return [path, error](const QString& why) {
+        if (error) {
+            *error =
+                QStringLiteral("Cannot move %1 to the trash: %2").arg(QFile::decodeName(path), why);
+        }
+        return false;
+    };
+}
+
+}  // namespace
+
+bool moveToTrash(const QByteArray& path, QString* error, QByteArray* trashedAs) {
+    const auto fail = failureSetter(path, error);
+    if (path.isEmpty()) {
+        return fail(errnoText(ENOENT));
+    }
+    QByteArray original = absoluteClean(path);
+    if (original.split(kSep).contains("..")) {
+        const QByteArray folder = shortPath(folderOf(original));
+        original = joinPath(folder, nameOf(original));
+    }
+    struct stat st {};
+    if (::lstat(original.constData(), &st) != 0) {
+        return fail(errnoText(errno));
+    }
+    if (original == kRootFolder) {
+        return fail(QStringLiteral("it is the root of a volume"));
+    }
+    const UniqueFd folder(::open(folderOf(original).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!folder) {
+        return fail(errnoText(errno));
+    }
+    return trashEntry({folder.get(), nameOf(original)}, original, st.st_dev, fail, trashedAs);
+}
+
+bool moveToTrashAt(int folderFd, const QByteArray& name, const QByteArray& path, QString* error,
+                   QByteArray* trashedAs) {
+    const auto fail = failureSetter(path, error);
+    if (name.isEmpty() || name.contains(kSep) || name == "." || name == ".." ||
+        !path.startsWith(kSep) || path.split(kSep).contains("..")) {
+        return fail(errnoText(EINVAL));
+    }
+    struct stat st {};
+    if (::fstatat(folderFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return fail(errnoText(errno));
+    }
+    return trashEntry({folderFd, name}, absoluteClean(path), st.st_dev, fail, trashedAs);
 }
 
 }  // namespace dw::platform

@@ -26,4 +26,12 @@ namespace dw::platform {
 // where it was and no .trashinfo behind; `error`, when given, receives a clear message.
 bool moveToTrash(const QByteArray& path, QString* error, QByteArray* trashedAs = nullptr);
 
+// The same for the entry `name` (one name, no separator) of the folder open as
+// `folderFd` (any descriptor of a folder, O_PATH too), whose absolute path (no "..") is
+// `path`: `path` names the entry in the .trashinfo and in messages, and picks the
+// volume's trash, but the entry is renamed from `folderFd`, so exactly that folder's
+// entry goes, whatever `path` leads to by then. Returns as moveToTrash does.
+bool moveToTrashAt(int folderFd, const QByteArray& name, const QByteArray& path, QString* error,
+                   QByteArray* trashedAs = nullptr);
+
 }  // namespace dw::platform

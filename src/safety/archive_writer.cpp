@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QSet>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "platform/paths.h"
@@ -35,9 +37,11 @@ constexpr qint64 kSpoolBlock = 1024 * 1024;
 constexpr zip_uint16_t kExtraTime = 0x5455;   // "UT"
 constexpr zip_uint16_t kExtraOwner = 0x7875;  // "ux"
 
-QString systemError(int err) {
-    return platform::errnoText(err);
-}
+using platform::UniqueFd;
+
+// A temporary file a commit leaves only when it is killed: older than this, nothing is
+// writing it any more.
+constexpr std::time_t kStaleTemporarySeconds = 10 * 60;
 
 QString shown(const QByteArray& path) {
     return QFile::decodeName(path);
@@ -45,6 +49,11 @@ QString shown(const QByteArray& path) {
 
 QString libzipError(zip_error_t* error) {
     return QString::fromLocal8Bit(zip_error_strerror(error));
+}
+
+QString zlibError(const z_stream& z, int code) {
+    return QStringLiteral("Cannot compress the file: %1")
+        .arg(QString::fromLatin1(z.msg ? z.msg : zError(code)));
 }
 
 QString libzipOpenError(int code) {
@@ -89,14 +98,100 @@ qint64 readFull(int fd, char* data, qint64 length) {
     return done;
 }
 
-bool syncPath(const QByteArray& path, int flags) {
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | flags);
-    if (fd < 0) {
+// 0 when `path` is flushed to the disk, else the error number.
+int syncPath(const QByteArray& path, int flags) {
+    UniqueFd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | flags));
+    if (!fd) {
+        return errno;
+    }
+    return ::fsync(fd.get()) == 0 ? 0 : errno;
+}
+
+// Opens the original at `path` for reading: only a regular file, never through a link,
+// and only when the file opened is the one looked at (a device or FIFO is never opened).
+UniqueFd openByPath(const QByteArray& path, QString* reason) {
+    struct stat looked;
+    if (::lstat(path.constData(), &looked) != 0) {
+        *reason = platform::errnoText(errno);
+        return UniqueFd();
+    }
+    if (S_ISLNK(looked.st_mode)) {
+        *reason = QStringLiteral("It is a symbolic link; links are not archived");
+        return UniqueFd();
+    }
+    if (!S_ISREG(looked.st_mode)) {
+        *reason = QStringLiteral("It is not a regular file");
+        return UniqueFd();
+    }
+    UniqueFd fd(
+        ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd) {
+        const int err = errno;
+        *reason = err == ELOOP ? QStringLiteral("It is a symbolic link; links are not archived")
+                               : platform::errnoText(err);
+        return UniqueFd();
+    }
+    struct stat opened;
+    if (::fstat(fd.get(), &opened) != 0 || opened.st_dev != looked.st_dev ||
+        opened.st_ino != looked.st_ino) {
+        *reason = QStringLiteral("The file changed before it was archived");
+        return UniqueFd();
+    }
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags >= 0) {
+        ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+    }
+    return fd;
+}
+
+// True for the name libzip gives the temporary file of an archive of ours while it is
+// written: "Drive-...zip." followed by six letters or digits.
+bool isTemporaryArchiveName(const QByteArray& name) {
+    constexpr qsizetype kSuffix = 6;
+    if (!name.startsWith("Drive-") || name.size() < 6 + 5 + kSuffix) {
         return false;
     }
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
+    const qsizetype dot = name.size() - kSuffix - 1;
+    if (name.mid(dot - 4, 5) != ".zip.") {
+        return false;
+    }
+    for (qsizetype i = dot + 1; i < name.size(); ++i) {
+        const char c = name[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Removes the temporary archive files a killed commit left in `folder` (see the header).
+void removeStaleTemporaries(const QByteArray& folder) {
+    UniqueFd fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd) {
+        return;
+    }
+    DIR* dir = ::fdopendir(fd.get());
+    if (!dir) {
+        return;
+    }
+    const int dirFd = fd.release();
+    const std::time_t now = std::time(nullptr);
+    QList<QByteArray> stale;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (!isTemporaryArchiveName(name)) {
+            continue;
+        }
+        struct stat st;
+        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+            st.st_uid == ::geteuid() && now - st.st_mtim.tv_sec >= kStaleTemporarySeconds) {
+            stale.append(name);
+        }
+    }
+    for (const QByteArray& name : stale) {
+        ::unlinkat(dirFd, name.constData(), 0);
+    }
+    ::closedir(dir);
 }
 
 void putLe16(std::vector<zip_uint8_t>& out, quint32 v) {
@@ -130,7 +225,7 @@ struct PendingEntry {
     zip_int64_t index = -1;
     bool dropped = false;  // left out of the commit
 
-    int fd = -1;
+    UniqueFd fd;
     qint64 position = 0;
     zip_error_t error{};
     bool failed = false;
@@ -144,12 +239,7 @@ struct PendingEntry {
     PendingEntry(const PendingEntry&) = delete;
     PendingEntry& operator=(const PendingEntry&) = delete;
 
-    void closeSource() {
-        if (fd >= 0) {
-            ::close(fd);
-            fd = -1;
-        }
-    }
+    void closeSource() { fd.reset(); }
 };
 
 struct ArchiveWriter::Impl {
@@ -157,6 +247,7 @@ struct ArchiveWriter::Impl {
     QByteArray folder;
     QString error;
     QString comment;
+    ArchiveWriter::Opener opener;
     zip_t* za = nullptr;
     bool opened = false;
     bool broken = false;
@@ -164,7 +255,7 @@ struct ArchiveWriter::Impl {
     // The spool: compressed data of the pending batch, in an unnamed file beside the
     // archive (same file system, so a full disk shows up here and not halfway through
     // a commit).
-    int spoolFd = -1;
+    UniqueFd spool;
     qint64 spoolBase = 0;  // spool offset of the first byte in spoolBuffer
     qint64 spoolHigh = 0;  // how far the spool file may reach (written or tried)
     std::vector<char> spoolBuffer;
@@ -195,9 +286,6 @@ struct ArchiveWriter::Impl {
             zip_discard(za);
         }
         pending.clear();
-        if (spoolFd >= 0) {
-            ::close(spoolFd);
-        }
         if (zReady) {
             deflateEnd(&z);
         }
@@ -210,7 +298,7 @@ struct ArchiveWriter::Impl {
             return true;
         }
         spoolHigh = qMax(spoolHigh, spoolEnd());
-        if (!platform::writeAll(spoolFd, spoolBuffer.data(),
+        if (!platform::writeAll(spool.get(), spoolBuffer.data(),
                                 static_cast<qint64>(spoolBuffer.size()), spoolBase)) {
             return false;
         }
@@ -225,7 +313,7 @@ struct ArchiveWriter::Impl {
         }
         if (length >= kSpoolBlock) {
             spoolHigh = qMax(spoolHigh, spoolBase + length);
-            if (!platform::writeAll(spoolFd, data, length, spoolBase)) {
+            if (!platform::writeAll(spool.get(), data, length, spoolBase)) {
                 return false;
             }
             spoolBase += length;
@@ -245,7 +333,7 @@ struct ArchiveWriter::Impl {
         // Give back the space of what was written beyond (a failed write may have
         // written part of a block): on a full disk the next file and the commit need it.
         if (spoolHigh > spoolBase) {
-            if (::ftruncate(spoolFd, spoolBase) == 0) {
+            if (::ftruncate(spool.get(), spoolBase) == 0) {
                 spoolHigh = spoolBase;
             }
         }
@@ -254,24 +342,28 @@ struct ArchiveWriter::Impl {
     void spoolReset() {
         spoolBuffer.clear();
         spoolBase = 0;
-        if (::ftruncate(spoolFd, 0) == 0) {
+        if (::ftruncate(spool.get(), 0) == 0) {
             spoolHigh = 0;
         }
     }
 
     bool makeSpool() {
-        spoolFd = ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-        if (spoolFd >= 0) {
+        spool.reset(::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+        if (spool) {
             return true;
         }
         // File systems without unnamed files: a named one, unlinked at once.
         QByteArray pattern = platform::joinPath(folder, ".diskwell-spool-XXXXXX");
-        spoolFd = ::mkostemp(pattern.data(), O_CLOEXEC);
-        if (spoolFd < 0) {
+        spool.reset(::mkostemp(pattern.data(), O_CLOEXEC));
+        if (!spool) {
             return false;
         }
         ::unlink(pattern.constData());
         return true;
+    }
+
+    UniqueFd openOriginal(const ArchiveFile& file, QString* reason) const {
+        return opener ? opener(file.path, file.tag, reason) : openByPath(file.path, reason);
     }
 
     void readArchiveFacts() {
@@ -331,11 +423,27 @@ struct ArchiveWriter::Impl {
     static zip_int64_t source(void* userdata, void* data, zip_uint64_t length,
                               zip_source_cmd_t command);
 
-    void finishEntryFields(PendingEntry& e, const struct stat& st);
+    // What reading one original into the spool came to.
+    struct Read {
+        enum class Outcome { Done, Failed, Stopped } outcome = Outcome::Done;
+        QString failure;
+        quint32 crc = 0;
+        qint64 total = 0;
+        int chunksWithData = 0;
+    };
+
+    bool finishEntryFields(PendingEntry& e, const struct stat& st, QString* why);
     ArchiveWriter::AddStatus add(const QByteArray& path, qint64 tag,
                                  const std::function<bool(int)>& progress, QString* reason);
+    Read compressInto(int fd, const Identity& before, const std::function<bool(int)>& progress);
+    bool queue(std::unique_ptr<PendingEntry> e, const Read& read, qint64 start,
+               const struct stat& st, QString* why);
     ArchiveWriter::CommitResult commit();
     void verify(CommitResult& result);
+    zip_t* openForCheck(CommitResult& result);
+    QString checkEntry(zip_t* check, zip_int64_t index, PendingEntry& e, qint64 toRead,
+                       qint64 readSoFar, int& lastPercent);
+    QString checkOriginal(const PendingEntry& e) const;
 };
 
 zip_int64_t ArchiveWriter::Impl::source(void* userdata, void* data, zip_uint64_t length,
@@ -348,15 +456,14 @@ zip_int64_t ArchiveWriter::Impl::source(void* userdata, void* data, zip_uint64_t
                 return 0;
             }
             e->closeSource();
-            e->fd =
-                ::open(e->file.path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-            if (e->fd < 0) {
-                const int err = errno;
-                e->owner->fail(*e, ZIP_ER_OPEN, err, systemError(err));
+            QString why;
+            e->fd = e->owner->openOriginal(e->file, &why);
+            if (!e->fd) {
+                e->owner->fail(*e, ZIP_ER_OPEN, 0, why);
                 return -1;
             }
             struct stat st;
-            if (::fstat(e->fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+            if (::fstat(e->fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
                 !(Identity::of(st) == e->identity)) {
                 e->closeSource();
                 e->owner->fail(*e, ZIP_ER_CHANGED, 0,
@@ -373,13 +480,13 @@ zip_int64_t ArchiveWriter::Impl::source(void* userdata, void* data, zip_uint64_t
             }
             ssize_t n;
             do {
-                n = e->inSpool ? ::pread(e->owner->spoolFd, data, static_cast<size_t>(want),
+                n = e->inSpool ? ::pread(e->owner->spool.get(), data, static_cast<size_t>(want),
                                          e->spoolOffset + e->position)
-                               : ::read(e->fd, data, static_cast<size_t>(want));
+                               : ::read(e->fd.get(), data, static_cast<size_t>(want));
             } while (n < 0 && errno == EINTR);
             if (n < 0) {
                 const int err = errno;
-                e->owner->fail(*e, ZIP_ER_READ, err, systemError(err));
+                e->owner->fail(*e, ZIP_ER_READ, err, platform::errnoText(err));
                 return -1;
             }
             if (n == 0) {
@@ -424,29 +531,44 @@ zip_int64_t ArchiveWriter::Impl::source(void* userdata, void* data, zip_uint64_t
     }
 }
 
-void ArchiveWriter::Impl::finishEntryFields(PendingEntry& e, const struct stat& st) {
+bool ArchiveWriter::Impl::finishEntryFields(PendingEntry& e, const struct stat& st, QString* why) {
+    const auto index = static_cast<zip_uint64_t>(e.index);
+    // Stored entries must say so: libzip would otherwise deflate them itself.
+    if (!e.file.deflated && zip_set_file_compression(za, index, ZIP_CM_STORE, 0) != 0) {
+        *why = libzipError(zip_get_error(za));
+        return false;
+    }
     // Unix mode in the high 16 bits; the low byte keeps the DOS read-only bit, which
     // tools on other systems honour.
     const zip_uint32_t attributes = (static_cast<zip_uint32_t>(st.st_mode & 0xffff) << 16) |
                                     ((st.st_mode & S_IWUSR) ? 0u : 0x01u);
-    zip_file_set_external_attributes(za, static_cast<zip_uint64_t>(e.index), 0, ZIP_OPSYS_UNIX,
-                                     attributes);
+    if (zip_file_set_external_attributes(za, index, 0, ZIP_OPSYS_UNIX, attributes) != 0) {
+        *why = libzipError(zip_get_error(za));
+        return false;
+    }
 
     const qint64 mtime = st.st_mtim.tv_sec;
     if (mtime >= INT_MIN && mtime <= INT_MAX) {
         std::vector<zip_uint8_t> ut{0x01};  // flags: modification time present
         putLe32(ut, static_cast<quint32>(static_cast<qint32>(mtime)));
-        zip_file_extra_field_set(
-            za, static_cast<zip_uint64_t>(e.index), kExtraTime, ZIP_EXTRA_FIELD_NEW, ut.data(),
-            static_cast<zip_uint16_t>(ut.size()), ZIP_FL_LOCAL | ZIP_FL_CENTRAL);
+        if (zip_file_extra_field_set(za, index, kExtraTime, ZIP_EXTRA_FIELD_NEW, ut.data(),
+                                     static_cast<zip_uint16_t>(ut.size()),
+                                     ZIP_FL_LOCAL | ZIP_FL_CENTRAL) != 0) {
+            *why = libzipError(zip_get_error(za));
+            return false;
+        }
     }
     std::vector<zip_uint8_t> ux{0x01, 4};  // version 1, 4-byte ids
     putLe32(ux, static_cast<quint32>(st.st_uid));
     ux.push_back(4);
     putLe32(ux, static_cast<quint32>(st.st_gid));
-    zip_file_extra_field_set(za, static_cast<zip_uint64_t>(e.index), kExtraOwner,
-                             ZIP_EXTRA_FIELD_NEW, ux.data(), static_cast<zip_uint16_t>(ux.size()),
-                             ZIP_FL_LOCAL | ZIP_FL_CENTRAL);
+    if (zip_file_extra_field_set(za, index, kExtraOwner, ZIP_EXTRA_FIELD_NEW, ux.data(),
+                                 static_cast<zip_uint16_t>(ux.size()),
+                                 ZIP_FL_LOCAL | ZIP_FL_CENTRAL) != 0) {
+        *why = libzipError(zip_get_error(za));
+        return false;
+    }
+    return true;
 }
 
 ArchiveWriter::AddStatus ArchiveWriter::Impl::add(const QByteArray& filePath, qint64 tag,
@@ -474,22 +596,19 @@ ArchiveWriter::AddStatus ArchiveWriter::Impl::add(const QByteArray& filePath, qi
             QStringLiteral("An entry of that name is already in the archive %1").arg(shown(path)));
     }
 
-    const int fd = ::open(filePath.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        const int err = errno;
-        if (err == ELOOP) {
-            return failWith(QStringLiteral("It is a symbolic link; links are not archived"));
-        }
-        return failWith(systemError(err));
+    auto e = std::make_unique<PendingEntry>();
+    e->owner = this;
+    e->file.path = filePath;
+    e->file.entryName = name;
+    e->file.tag = tag;
+    QString why;
+    const UniqueFd fd = openOriginal(e->file, &why);
+    if (!fd) {
+        return failWith(why);
     }
-    struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
-    } closer{fd};
-
     struct stat st;
-    if (::fstat(fd, &st) != 0) {
-        return failWith(systemError(errno));
+    if (::fstat(fd.get(), &st) != 0) {
+        return failWith(platform::errnoText(errno));
     }
     if (!S_ISREG(st.st_mode)) {
         return failWith(QStringLiteral("It is not a regular file"));
@@ -502,33 +621,67 @@ ArchiveWriter::AddStatus ArchiveWriter::Impl::add(const QByteArray& filePath, qi
     if (progress && progress(0)) {
         return AddStatus::Stopped;
     }
-
-    deflateReset(&z);
     const qint64 start = spoolEnd();
-    quint32 crc = crc32(0L, Z_NULL, 0);
-    qint64 total = 0;
-    int chunksWithData = 0;
+    const Read read = compressInto(fd.get(), before, progress);
+    if (read.outcome != Read::Outcome::Done) {
+        spoolRewind(start);
+        if (read.outcome == Read::Outcome::Stopped) {
+            return AddStatus::Stopped;
+        }
+        return failWith(read.failure);
+    }
+    struct stat after;
+    if (::fstat(fd.get(), &after) != 0 || !(Identity::of(after) == before) ||
+        read.total != before.size) {
+        spoolRewind(start);
+        return failWith(QStringLiteral("The file changed while it was being archived"));
+    }
+    e->file.size = read.total;
+    e->crc = read.crc;
+    e->identity = before;
+    e->mode = st.st_mode;
+    e->mtime = st.st_mtim.tv_sec;
+    if (!queue(std::move(e), read, start, st, &why)) {
+        spoolRewind(start);
+        return failWith(why);
+    }
+    if (progress) {
+        progress(100);
+    }
+    return AddStatus::Added;
+}
+
+ArchiveWriter::Impl::Read ArchiveWriter::Impl::compressInto(
+    int fd, const Identity& before, const std::function<bool(int)>& progress) {
+    Read read;
+    auto failed = [&read](const QString& why) {
+        read.outcome = Read::Outcome::Failed;
+        read.failure = why;
+        return read;
+    };
+    if (const int code = deflateReset(&z); code != Z_OK) {
+        return failed(zlibError(z, code));
+    }
+    read.crc = crc32(0L, Z_NULL, 0);
     int lastPercent = 0;
     bool end = false;
     while (!end) {
         // Exactly the size the file had when opened: a file that grows or shrinks
-        // meanwhile is caught below and by the check after reading.
-        const qint64 want = qMin<qint64>(kChunk, before.size - total);
+        // meanwhile is caught here and by the check after reading.
+        const qint64 want = qMin<qint64>(kChunk, before.size - read.total);
         const qint64 n = want > 0 ? readFull(fd, in.data(), want) : 0;
         if (n < 0) {
-            const int err = errno;
-            spoolRewind(start);
-            return failWith(systemError(err));
+            return failed(platform::errnoText(errno));
         }
         if (n < want) {
-            spoolRewind(start);
-            return failWith(QStringLiteral("The file changed while it was being archived"));
+            return failed(QStringLiteral("The file changed while it was being archived"));
         }
-        end = total + n >= before.size;
+        end = read.total + n >= before.size;
         if (n > 0) {
-            ++chunksWithData;
-            crc = crc32(crc, reinterpret_cast<const Bytef*>(in.data()), static_cast<uInt>(n));
-            total += n;
+            ++read.chunksWithData;
+            read.crc =
+                crc32(read.crc, reinterpret_cast<const Bytef*>(in.data()), static_cast<uInt>(n));
+            read.total += n;
         }
         z.next_in = reinterpret_cast<Bytef*>(in.data());
         z.avail_in = static_cast<uInt>(n);
@@ -536,62 +689,52 @@ ArchiveWriter::AddStatus ArchiveWriter::Impl::add(const QByteArray& filePath, qi
         do {
             z.next_out = reinterpret_cast<Bytef*>(out.data());
             z.avail_out = static_cast<uInt>(out.size());
-            deflate(&z, flush);
+            const int code = deflate(&z, flush);
+            // Z_BUF_ERROR only says no progress was possible with this call's buffers.
+            if (code != Z_OK && code != Z_STREAM_END && code != Z_BUF_ERROR) {
+                return failed(zlibError(z, code));
+            }
             const qint64 have = static_cast<qint64>(out.size()) - z.avail_out;
             if (have > 0 && !spoolAppend(out.data(), have)) {
                 const int err = errno;
-                spoolRewind(start);
-                return failWith(QStringLiteral("Cannot write the archive's working data in %1: %2")
-                                    .arg(shown(folder), systemError(err)));
+                return failed(QStringLiteral("Cannot write the archive's working data in %1: %2")
+                                  .arg(shown(folder), platform::errnoText(err)));
             }
         } while (z.avail_out == 0);
         if (progress && !end && before.size > 0) {
-            const int percent = static_cast<int>(qMin<qint64>(99, total * 100 / before.size));
+            const int percent = static_cast<int>(qMin<qint64>(99, read.total * 100 / before.size));
             if (percent > lastPercent) {
                 lastPercent = percent;
                 if (progress(percent)) {
-                    spoolRewind(start);
-                    return AddStatus::Stopped;
+                    read.outcome = Read::Outcome::Stopped;
+                    return read;
                 }
             }
         }
     }
+    return read;
+}
 
-    struct stat after;
-    if (::fstat(fd, &after) != 0 || !(Identity::of(after) == before) || total != before.size) {
-        spoolRewind(start);
-        return failWith(QStringLiteral("The file changed while it was being archived"));
-    }
-
-    auto e = std::make_unique<PendingEntry>();
-    e->owner = this;
-    e->file.path = filePath;
-    e->file.entryName = name;
-    e->file.size = total;
-    e->file.tag = tag;
-    e->crc = crc;
-    e->identity = before;
-    e->mode = st.st_mode;
-    e->mtime = st.st_mtim.tv_sec;
-
+bool ArchiveWriter::Impl::queue(std::unique_ptr<PendingEntry> e, const Read& read, qint64 start,
+                                const struct stat& st, QString* why) {
     const qint64 compressed = spoolEnd() - start;
-    if (compressed < total) {
+    if (compressed < read.total) {
         e->file.deflated = true;
         e->spoolOffset = start;
         e->spoolLength = compressed;
     } else {
         spoolRewind(start);
         e->file.deflated = false;
-        if (chunksWithData <= 1) {
+        if (read.chunksWithData <= 1) {
             // Still in memory: stored from the spool, so the commit reads the spool only.
-            if (!spoolAppend(in.data(), total)) {
+            if (!spoolAppend(in.data(), read.total)) {
                 const int err = errno;
-                spoolRewind(start);
-                return failWith(QStringLiteral("Cannot write the archive's working data in %1: %2")
-                                    .arg(shown(folder), systemError(err)));
+                *why = QStringLiteral("Cannot write the archive's working data in %1: %2")
+                           .arg(shown(folder), platform::errnoText(err));
+                return false;
             }
             e->spoolOffset = start;
-            e->spoolLength = total;
+            e->spoolLength = read.total;
         } else {
             e->inSpool = false;
         }
@@ -599,27 +742,30 @@ ArchiveWriter::AddStatus ArchiveWriter::Impl::add(const QByteArray& filePath, qi
 
     zip_source_t* src = zip_source_function(za, &Impl::source, e.get());
     if (!src) {
-        spoolRewind(start);
-        return failWith(libzipError(zip_get_error(za)));
+        *why = libzipError(zip_get_error(za));
+        return false;
     }
-    e->index = zip_file_add(za, name.constData(), src, ZIP_FL_ENC_GUESS);
+    e->index = zip_file_add(za, e->file.entryName.constData(), src, ZIP_FL_ENC_GUESS);
     if (e->index < 0) {
-        const QString why = libzipError(zip_get_error(za));
+        *why = libzipError(zip_get_error(za));
         zip_source_free(src);
-        spoolRewind(start);
-        return failWith(why);
+        return false;
     }
-    if (!e->file.deflated) {
-        zip_set_file_compression(za, static_cast<zip_uint64_t>(e->index), ZIP_CM_STORE, 0);
+    if (!finishEntryFields(*e, st, why)) {
+        // The entry goes again, and its source with it.
+        if (zip_delete(za, static_cast<zip_uint64_t>(e->index)) != 0) {
+            // The source still points at the entry, which must then outlive the archive;
+            // a writer in that state takes nothing more.
+            e.release();
+            broken = true;
+            error = *why;
+        }
+        return false;
     }
-    finishEntryFields(*e, st);
     pendingBytes += e->inSpool ? e->spoolLength : e->file.size;
-    names.insert(name);
+    names.insert(e->file.entryName);
     pending.push_back(std::move(e));
-    if (progress) {
-        progress(100);
-    }
-    return AddStatus::Added;
+    return true;
 }
 
 ArchiveWriter::CommitResult ArchiveWriter::Impl::commit() {
@@ -649,24 +795,37 @@ ArchiveWriter::CommitResult ArchiveWriter::Impl::commit() {
         return result;
     }
     if (!spoolFlush()) {
+        const int err = errno;
         failAll(QStringLiteral("Cannot write the archive's working data in %1: %2")
-                    .arg(shown(folder), systemError(errno)));
+                    .arg(shown(folder), platform::errnoText(err)));
         pending.clear();
         return result;
     }
     if (!comment.isEmpty()) {
         const QByteArray text = comment.toUtf8();
-        zip_set_archive_comment(za, text.constData(), static_cast<zip_uint16_t>(text.size()));
+        if (text.size() > kMaxArchiveCommentBytes ||
+            zip_set_archive_comment(za, text.constData(), static_cast<zip_uint16_t>(text.size())) !=
+                0) {
+            failAll(QStringLiteral("Cannot write the archive %1: %2")
+                        .arg(shown(path), text.size() > kMaxArchiveCommentBytes
+                                              ? QStringLiteral("the comment is too long")
+                                              : libzipError(zip_get_error(za))));
+            pending.clear();
+            spoolReset();
+            return result;
+        }
     }
-    zip_register_progress_callback_with_state(
-        za, 0.01,
-        [](zip_t*, double done, void* ud) {
-            auto* self = static_cast<Impl*>(ud);
-            if (self->commitProgress) {
-                self->commitProgress(static_cast<int>(done * 50));
-            }
-        },
-        nullptr, this);
+    if (zip_register_progress_callback_with_state(
+            za, 0.01,
+            [](zip_t*, double done, void* ud) {
+                auto* self = static_cast<Impl*>(ud);
+                if (self->commitProgress) {
+                    self->commitProgress(static_cast<int>(done * 50));
+                }
+            },
+            nullptr, this) != 0) {
+        // Without it the write runs all the same, only without its share of progress.
+    }
 
     for (;;) {
         if (zip_close(za) == 0) {
@@ -679,7 +838,9 @@ ArchiveWriter::CommitResult ArchiveWriter::Impl::commit() {
         for (auto& e : pending) {
             if (e->failed && !e->dropped) {
                 e->closeSource();
-                zip_delete(za, static_cast<zip_uint64_t>(e->index));
+                if (zip_delete(za, static_cast<zip_uint64_t>(e->index)) != 0) {
+                    continue;  // still in: the next close fails again, and all fail then
+                }
                 names.remove(e->file.entryName);
                 e->dropped = true;
                 e->file.reason = e->failure;
@@ -698,15 +859,16 @@ ArchiveWriter::CommitResult ArchiveWriter::Impl::commit() {
 
     // The rename is done; make the new archive and its name durable before any
     // original is given up.
-    if (!syncPath(path, 0) || !syncPath(folder, O_DIRECTORY)) {
-        const int err = errno;
-        bool anyLeft = false;
-        for (auto& e : pending) {
-            anyLeft = anyLeft || !e->dropped;
-        }
+    int err = syncPath(path, 0);
+    if (err == 0) {
+        err = syncPath(folder, O_DIRECTORY);
+    }
+    if (err != 0) {
+        const bool anyLeft =
+            std::any_of(pending.begin(), pending.end(), [](const auto& e) { return !e->dropped; });
         if (anyLeft) {
             failAll(QStringLiteral("Cannot write the archive %1: %2")
-                        .arg(shown(path), systemError(err)));
+                        .arg(shown(path), platform::errnoText(err)));
             pending.clear();
             spoolReset();
             return result;
@@ -719,44 +881,100 @@ ArchiveWriter::CommitResult ArchiveWriter::Impl::commit() {
     return result;
 }
 
+zip_t* ArchiveWriter::Impl::openForCheck(CommitResult& result) {
+    int code = 0;
+    zip_t* check = zip_open(path.constData(), ZIP_RDONLY, &code);
+    if (check) {
+        return check;
+    }
+    const QString why = QStringLiteral("The archive %1 does not read back: %2")
+                            .arg(shown(path), libzipOpenError(code));
+    error = why;
+    broken = true;
+    result.ok = false;
+    for (auto& e : pending) {
+        if (!e->dropped) {
+            e->file.reason = why;
+            result.notArchived.append(e->file);
+        }
+    }
+    return nullptr;
+}
+
+QString ArchiveWriter::Impl::checkEntry(zip_t* check, zip_int64_t index, PendingEntry& e,
+                                        qint64 toRead, qint64 readSoFar, int& lastPercent) {
+    zip_stat_t st;
+    if (index < 0 || zip_stat_index(check, static_cast<zip_uint64_t>(index), 0, &st) != 0) {
+        return QStringLiteral("Its entry is missing from the archive");
+    }
+    if (st.size != static_cast<zip_uint64_t>(e.file.size) || st.crc != e.crc) {
+        return QStringLiteral("Its entry in the archive does not match the file");
+    }
+    zip_file_t* f = zip_fopen_index(check, static_cast<zip_uint64_t>(index), 0);
+    if (!f) {
+        return QStringLiteral("Its entry in the archive cannot be read: %1")
+            .arg(libzipError(zip_get_error(check)));
+    }
+    // libzip checks the data against the entry's CRC, which was compared with the CRC
+    // of the file as read just above.
+    QString why;
+    qint64 got = 0;
+    zip_int64_t r;
+    while ((r = zip_fread(f, out.data(), out.size())) > 0) {
+        got += r;
+        if (commitProgress && toRead > 0) {
+            const int percent = 50 + static_cast<int>((readSoFar + got) * 50 / toRead);
+            if (percent > lastPercent) {
+                lastPercent = percent;
+                commitProgress(percent);
+            }
+        }
+    }
+    if (r < 0) {
+        why = QStringLiteral("Its entry in the archive cannot be read: %1")
+                  .arg(libzipError(zip_file_get_error(f)));
+    } else if (got != e.file.size) {
+        why = QStringLiteral("Its entry in the archive does not match the file");
+    }
+    if (zip_fclose(f) != 0 && why.isEmpty()) {
+        why = QStringLiteral("Its entry in the archive does not match the file");
+    }
+    return why;
+}
+
+QString ArchiveWriter::Impl::checkOriginal(const PendingEntry& e) const {
+    QString why;
+    const UniqueFd fd = openOriginal(e.file, &why);
+    if (!fd) {
+        return why.isEmpty() ? QStringLiteral("The file changed while it was being archived") : why;
+    }
+    struct stat now;
+    if (::fstat(fd.get(), &now) != 0 || !(Identity::of(now) == e.identity)) {
+        return QStringLiteral("The file changed while it was being archived");
+    }
+    return QString();
+}
+
 void ArchiveWriter::Impl::verify(CommitResult& result) {
     qint64 toRead = 0;
-    bool anyLeft = false;
+    QHash<QByteArray, zip_int64_t> indexOf;
     for (auto& e : pending) {
         if (!e->dropped) {
             toRead += e->file.size;
-            anyLeft = true;
+            indexOf.insert(e->file.entryName, -1);
         }
     }
-    if (!anyLeft) {
+    if (indexOf.isEmpty()) {
         readArchiveFacts();
         return;
     }
-    int code = 0;
-    zip_t* check = zip_open(path.constData(), ZIP_RDONLY, &code);
+    zip_t* check = openForCheck(result);
     if (!check) {
-        const QString why = QStringLiteral("The archive %1 does not read back: %2")
-                                .arg(shown(path), libzipOpenError(code));
-        error = why;
-        broken = true;
-        result.ok = false;
-        for (auto& e : pending) {
-            if (!e->dropped) {
-                e->file.reason = why;
-                result.notArchived.append(e->file);
-            }
-        }
         readArchiveFacts();
         return;
     }
     const zip_int64_t n = zip_get_num_entries(check, 0);
     entries = n < 0 ? 0 : static_cast<qsizetype>(n);
-    QHash<QByteArray, zip_int64_t> indexOf;
-    for (auto& e : pending) {
-        if (!e->dropped) {
-            indexOf.insert(e->file.entryName, -1);
-        }
-    }
     // The batch was appended, so its entries are found from the end.
     qsizetype left = indexOf.size();
     for (zip_int64_t i = n - 1; i >= 0 && left > 0; --i) {
@@ -777,49 +995,11 @@ void ArchiveWriter::Impl::verify(CommitResult& result) {
         if (e->dropped) {
             continue;
         }
-        QString why;
-        const zip_int64_t index = indexOf.value(e->file.entryName, -1);
-        zip_stat_t st;
-        if (index < 0 || zip_stat_index(check, static_cast<zip_uint64_t>(index), 0, &st) != 0) {
-            why = QStringLiteral("Its entry is missing from the archive");
-        } else if (st.size != static_cast<zip_uint64_t>(e->file.size) || st.crc != e->crc) {
-            why = QStringLiteral("Its entry in the archive does not match the file");
-        } else {
-            zip_file_t* f = zip_fopen_index(check, static_cast<zip_uint64_t>(index), 0);
-            if (!f) {
-                why = QStringLiteral("Its entry in the archive cannot be read: %1")
-                          .arg(libzipError(zip_get_error(check)));
-            } else {
-                // libzip checks the data against the entry's CRC, which was compared
-                // with the CRC of the file as read just above.
-                qint64 got = 0;
-                zip_int64_t r;
-                while ((r = zip_fread(f, out.data(), out.size())) > 0) {
-                    got += r;
-                    if (commitProgress && toRead > 0) {
-                        const int percent = 50 + static_cast<int>((readSoFar + got) * 50 / toRead);
-                        if (percent > lastPercent) {
-                            lastPercent = percent;
-                            commitProgress(percent);
-                        }
-                    }
-                }
-                if (r < 0) {
-                    why = QStringLiteral("Its entry in the archive cannot be read: %1")
-                              .arg(libzipError(zip_file_get_error(f)));
-                } else if (got != e->file.size) {
-                    why = QStringLiteral("Its entry in the archive does not match the file");
-                }
-                zip_fclose(f);
-            }
-        }
+        QString why = checkEntry(check, indexOf.value(e->file.entryName, -1), *e, toRead, readSoFar,
+                                 lastPercent);
         readSoFar += e->file.size;
         if (why.isEmpty()) {
-            struct stat now;
-            if (::lstat(e->file.path.constData(), &now) != 0 ||
-                !(Identity::of(now) == e->identity)) {
-                why = QStringLiteral("The file changed while it was being archived");
-            }
+            why = checkOriginal(*e);
         }
         if (why.isEmpty()) {
             result.archived.append(e->file);
@@ -847,23 +1027,34 @@ bool ArchiveWriter::open() {
     if (d.opened) {
         return !d.broken;
     }
+    if (d.comment.toUtf8().size() > kMaxArchiveCommentBytes) {
+        d.error = QStringLiteral(
+                      "Cannot open the archive %1: the comment is longer than the %2 bytes an "
+                      "archive comment can hold")
+                      .arg(shown(d.path))
+                      .arg(kMaxArchiveCommentBytes);
+        return false;
+    }
     struct stat st;
     if (::stat(d.folder.constData(), &st) != 0) {
-        d.error =
-            QStringLiteral("Cannot open the archive %1: %2").arg(shown(d.path), systemError(errno));
+        const int err = errno;
+        d.error = QStringLiteral("Cannot open the archive %1: %2")
+                      .arg(shown(d.path), platform::errnoText(err));
         return false;
     }
     if (!S_ISDIR(st.st_mode)) {
         d.error = QStringLiteral("Cannot open the archive %1: %2")
-                      .arg(shown(d.path), systemError(ENOTDIR));
+                      .arg(shown(d.path), platform::errnoText(ENOTDIR));
         return false;
     }
+    removeStaleTemporaries(d.folder);
     if (!d.reopen(true)) {
         return false;
     }
     if (!d.makeSpool()) {
+        const int err = errno;
         d.error = QStringLiteral("Cannot write the archive %1: %2")
-                      .arg(shown(d.path), systemError(errno));
+                      .arg(shown(d.path), platform::errnoText(err));
         zip_discard(d.za);
         d.za = nullptr;
         return false;
@@ -880,6 +1071,10 @@ bool ArchiveWriter::open() {
     d.opened = true;
     d.error.clear();
     return true;
+}
+
+void ArchiveWriter::setOpener(Opener opener) {
+    d_->opener = std::move(opener);
 }
 
 const QByteArray& ArchiveWriter::archivePath() const {
@@ -939,7 +1134,7 @@ QList<ArchiveFile> ArchiveWriter::discardPending(const QString& reason) {
     }
     d.pending.clear();
     d.pendingBytes = 0;
-    if (d.spoolFd >= 0) {
+    if (d.spool) {
         d.spoolReset();
     }
     return files;

@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+#include "platform/posix_io.h"
+
 namespace dw {
 
 // One file on its way into an archive, and what became of it.
@@ -18,6 +20,9 @@ struct ArchiveFile {
     bool deflated = false;  // stored deflated; false: stored as it is
     QString reason;         // why it is not archived; empty when it is
 };
+
+// The most bytes an archive comment can hold (its length is a 16-bit field).
+inline constexpr qsizetype kMaxArchiveCommentBytes = 65535;
 
 // Writes one ZIP archive in batches, so that a file's original may be deleted only once
 // its copy is safely in the archive on disk, and a run costs time in proportion to its
@@ -38,6 +43,19 @@ struct ArchiveFile {
 // read (same inode, size and modification time). Only files passing all of this are
 // reported archived.
 //
+// Originals are opened by path, never through a link, and only when they are regular
+// files (a device or FIFO is refused before anything opens it); a caller that holds its
+// files' folders open hands its own opener instead (setOpener), and then every read of
+// an original, at the add, at a commit and in the read-back, goes through it.
+//
+// Opening an archive removes what earlier runs killed in the middle of a commit left
+// beside archives in its folder: libzip's temporary files, named "Drive-...zip.XXXXXX"
+// (six letters or digits), regular files of this user not changed for ten minutes.
+// Nothing else is touched.
+//
+// Every libzip and zlib result is checked; a failure fails the file or the commit with
+// the library's message.
+//
 // Not copyable. Single-threaded: every call, and every callback, runs on the caller's
 // thread.
 class ArchiveWriter {
@@ -50,11 +68,21 @@ public:
     ArchiveWriter(const ArchiveWriter&) = delete;
     ArchiveWriter& operator=(const ArchiveWriter&) = delete;
 
+    // Opens the original `path` (handed to addFile with `tag`) for reading: a valid
+    // descriptor of that regular file, or an invalid one with `reason` set.
+    using Opener =
+        std::function<platform::UniqueFd(const QByteArray& path, qint64 tag, QString* reason)>;
+
+    // Replaces the opening by path described above; an empty opener restores it. Set
+    // before the first addFile.
+    void setOpener(Opener opener);
+
     // Opens the archive for adding: an existing archive is checked for consistency and
     // keeps its entries and comment; an absent one is created by the first commit.
-    // Makes the spool in the archive's folder. Returns false, with error() set, when
-    // the folder does not exist or cannot be written, or the archive exists but is not
-    // a regular file or not a readable ZIP archive.
+    // Makes the spool in the archive's folder and removes stale temporary files there.
+    // Returns false, with error() set, when the folder does not exist or cannot be
+    // written, the archive exists but is not a regular file or not a readable ZIP
+    // archive, or the comment is longer than kMaxArchiveCommentBytes.
     bool open();
 
     const QByteArray& archivePath() const;
@@ -63,7 +91,8 @@ public:
     const QString& error() const;
 
     // The archive comment written at each commit (UTF-8). Empty: the archive keeps the
-    // comment it has (a new archive gets none).
+    // comment it has (a new archive gets none). One longer than kMaxArchiveCommentBytes
+    // is never cut: open() refuses it.
     void setComment(const QString& comment);
 
     enum class AddStatus {

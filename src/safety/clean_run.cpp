@@ -56,10 +56,32 @@ SafeHarborSplit splitBySafeHarbor(const QList<QByteArray>& files, const SafeHarb
     return split;
 }
 
+namespace {
+
+// The check of every file before any is acted on: what each file is now, or why it
+// cannot be acted on.
+struct CheckedFiles {
+    std::vector<std::optional<platform::FileIdentity>> identities;
+    QList<QString> reasons;
+};
+
+CheckedFiles checkAll(const QList<QByteArray>& files, platform::FileRemover& remover) {
+    CheckedFiles checked;
+    checked.identities.resize(size_t(files.size()));
+    checked.reasons.resize(files.size());
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        checked.identities[size_t(i)] = remover.inspect(files[i], &checked.reasons[i]);
+    }
+    return checked;
+}
+
+}  // namespace
+
 CleanRunSummary deleteFiles(const QList<QByteArray>& files, const CleanRunHooks& hooks) {
     CleanRunSummary summary;
     summary.files = files.size();
     platform::FileRemover remover;
+    const CheckedFiles checked = checkAll(files, remover);
     for (qsizetype i = 0; i < files.size(); ++i) {
         const QByteArray& path = files[i];
         if (hooks.starting) {
@@ -68,8 +90,17 @@ CleanRunSummary deleteFiles(const QList<QByteArray>& files, const CleanRunHooks&
         CleanFileResult r;
         r.path = path;
         r.index = i;
+        const auto& expected = checked.identities[size_t(i)];
+        if (!expected) {
+            r.reason = checked.reasons[i];
+            report(hooks, r);
+            continue;
+        }
+        if (hooks.checked) {
+            hooks.checked(i, path);
+        }
         platform::FileIdentity removed;
-        if (remover.remove(path, &r.reason, nullptr, &removed)) {
+        if (remover.remove(path, &r.reason, &*expected, &removed)) {
             r.done = true;
             r.size = removed.size;
             ++summary.doneCount;
@@ -84,6 +115,7 @@ CleanRunSummary trashFiles(const QList<QByteArray>& files, const CleanRunHooks& 
     CleanRunSummary summary;
     summary.files = files.size();
     platform::FileRemover remover;
+    const CheckedFiles checked = checkAll(files, remover);
     for (qsizetype i = 0; i < files.size(); ++i) {
         const QByteArray& path = files[i];
         if (summary.stopped) {
@@ -97,15 +129,24 @@ CleanRunSummary trashFiles(const QList<QByteArray>& files, const CleanRunHooks& 
         CleanFileResult r;
         r.path = path;
         r.index = i;
-        // The trash moves the file by its path: the same checks as a deletion first,
-        // so nothing is trashed through a link in its folders, and no mount point.
-        const std::optional<platform::FileIdentity> found = remover.inspect(path, &r.reason);
-        if (found && platform::moveToTrash(path, &r.reason)) {
+        const auto& expected = checked.identities[size_t(i)];
+        if (!expected) {
+            r.reason = checked.reasons[i];
+            summary.stopped = true;
+            report(hooks, r);
+            continue;
+        }
+        if (hooks.checked) {
+            hooks.checked(i, path);
+        }
+        if (remover.trash(path, *expected, &r.reason)) {
             r.done = true;
-            r.size = found->size;
+            r.size = expected->size;
             ++summary.doneCount;
-            summary.doneBytes += found->size;
-        } else {
+            summary.doneBytes += expected->size;
+        } else if (r.reason != platform::FileRemover::replacedFolderText() &&
+                   r.reason != platform::FileRemover::replacedFileText()) {
+            // A file replaced since the check says nothing about the trash; the others go on.
             summary.stopped = true;
         }
         report(hooks, r);
@@ -118,9 +159,10 @@ CleanRunSummary zipFiles(const QList<QByteArray>& files, ZipRunSettings settings
     CleanRunSummary summary;
     summary.files = files.size();
     platform::FileRemover remover;
-    // What each file was when it was handed to the archive: its original goes only if
-    // it is still that file once its copy is safely on disk.
-    std::vector<std::optional<platform::FileIdentity>> identities(size_t(files.size()));
+    // What each file was at the check: it is read into its archive, read back, and its
+    // original deleted only while it is still that file.
+    const CheckedFiles checked = checkAll(files, remover);
+    const auto& identities = checked.identities;
 
     // The file being handed to the archive: the one an abort abandons.
     qsizetype adding = -1;
@@ -155,6 +197,14 @@ CleanRunSummary zipFiles(const QList<QByteArray>& files, ZipRunSettings settings
         }
         report(hooks, r);
     };
+    settings.openOriginal = [&](const QByteArray& path, qint64 tag, QString* reason) {
+        const auto& expected = identities[size_t(tag)];
+        if (!expected) {
+            *reason = checked.reasons[tag];
+            return platform::UniqueFd();
+        }
+        return remover.openForReading(path, *expected, reason);
+    };
 
     ZipRun run(std::move(settings), zipHooks);
     for (qsizetype i = 0; i < files.size(); ++i) {
@@ -171,11 +221,12 @@ CleanRunSummary zipFiles(const QList<QByteArray>& files, ZipRunSettings settings
         if (hooks.starting) {
             hooks.starting(i, path);
         }
-        QString reason;
-        identities[size_t(i)] = remover.inspect(path, &reason);
         if (!identities[size_t(i)]) {
-            reportNotDone(hooks, path, i, reason);
+            reportNotDone(hooks, path, i, checked.reasons[i]);
             continue;
+        }
+        if (hooks.checked) {
+            hooks.checked(i, path);
         }
         adding = i;
         run.addFile(path, i);

@@ -11,9 +11,17 @@
 // The engines behind the deletion panel and `diskwell-cli clean`: the split of a list of
 // marked files against the Safe Harbor, and the three runs over the files left to act
 // on (delete, send to the trash, store in archives and then delete). Files are native
-// byte paths; every file is removed through platform::FileRemover, so nothing is
+// byte paths; every file is reached through platform::FileRemover, so nothing is
 // removed through a link, no folder, mount point or system folder is removed, and a
 // link is removed itself, never its target.
+//
+// Each run first checks every file it is handed (FileRemover::inspect: its folder held
+// open without following links, the file's device and inode), then acts. Every step
+// that touches a file (the read into an archive and its read-back, the move to the
+// trash, the removal) goes through its folder opened afresh and compares the folder's
+// and the file's identity with what the check found: a file whose folder or self was
+// replaced meanwhile is reported not done, with the reason, and left alone. Summaries
+// count only what was done.
 namespace dw {
 
 class SafeHarbor;
@@ -50,6 +58,11 @@ struct CleanFileResult {
 };
 
 struct CleanRunHooks {
+    // Called once every file has been checked, just before the file at `index` is acted
+    // on (deleted, trashed, read into its archive); not for files the check refused.
+    // Where tests replace a file or its folder between the check and the act. May be
+    // unset.
+    std::function<void(qsizetype index, const QByteArray& path)> checked;
     // Called before each file is taken, with its place in the list: where a window shows
     // the file's name and moves its bar, and keeps its events running. May be unset.
     std::function<void(qsizetype index, const QByteArray& path)> starting;
@@ -90,9 +103,11 @@ struct CleanRunSummary {
 // (not done, with the reason) and the run goes on with the next.
 CleanRunSummary deleteFiles(const QList<QByteArray>& files, const CleanRunHooks& hooks = {});
 
-// Sends every file of `files` to the desktop's trash (platform::moveToTrash), in order,
-// after the checks every deletion makes. The run stops at the first file that cannot
-// be sent (summary `stopped`); it and every file after it stay where they are.
+// Sends every file of `files` to the desktop's trash of its own volume, in order, after
+// the checks every deletion makes; each is renamed from its checked folder
+// (platform::FileRemover::trash). The run stops at the first file that cannot be sent
+// (summary `stopped`); it and every file after it stay where they are. A file replaced,
+// or whose folder was replaced, since the check is reported and the run goes on.
 CleanRunSummary trashFiles(const QList<QByteArray>& files, const CleanRunHooks& hooks = {});
 
 // Stores every file of `files` in the archives of its volume (ZipRun, with `settings`:

@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include "platform/paths.h"
 #include "safety/archive_name.h"
 
 namespace dw {
@@ -9,8 +10,7 @@ namespace dw {
 namespace {
 
 QByteArray folderPart(const QByteArray& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash <= 0 ? QByteArray("/") : path.left(slash);
+    return platform::folderOfPath(path);
 }
 
 }  // namespace
@@ -45,6 +45,7 @@ ArchiveWriter* ZipRun::writerFor(const QByteArray& path, QString* key) {
         archiveName(settings_.callerWord, *key, settings_.stamp, settings_.zipFolder);
     auto writer = std::make_unique<ArchiveWriter>(QFile::encodeName(name));
     writer->setComment(settings_.comment);
+    writer->setOpener(settings_.openOriginal);
     ArchiveWriter* w = writer.get();
     writers_.push_back(std::move(writer));
     byKey_.insert(*key, w);

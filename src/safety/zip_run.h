@@ -31,6 +31,10 @@ struct ZipRunSettings {
     // rewrites the archive, so batches grow with it and a run stays linear in its data.
     int minBatchFiles = 256;
     qint64 minBatchBytes = 64 * 1024 * 1024;
+    // Opens an original for reading (its read into the archive, and its read-back at
+    // the commit), as ArchiveWriter::setOpener; unset: the writer's own opening by
+    // path.
+    ArchiveWriter::Opener openOriginal;
 };
 
 // What became of one file handed to a zip run. Every file handed to ZipRun::addFile is

@@ -53,8 +53,15 @@ TEST_P(FileRemoverWays, RemovesFilesAndLinksThemselvesButNeverFoldersOrThroughLi
         {"hostile name", t.file("real/ -rf \t\n\xff\xfe.txt", "x"), true, ""},
         {"repeated and dot components", r + "//real/./b.txt", true, "", t.file("real/b.txt", "b")},
         {"folder", t.dir("real/sub"), false, "it is a folder"},
-        {"folder link with a trailing slash names the link, a link is no folder", r + "/real/l4/",
-         true, "", t.symlink("real/l4", r + "/keep/folder")},
+        // Written as a folder, as `rm` reads it: a link to a folder is then the folder, and
+        // anything else is no folder at all.
+        {"folder link with a trailing slash is the folder", r + "/real/l4/", false,
+         "it is a folder", t.symlink("real/l4", r + "/keep/folder")},
+        {"file with a trailing slash", t.file("real/c.txt", "c") + "/", false, "Not a directory"},
+        {"file link with a trailing slash", t.symlink("real/l5", target) + "/", false,
+         "Not a directory"},
+        {"file with a trailing slash and dot", t.file("real/d.txt", "d") + "/.", false,
+         "Not a directory"},
         {"a link among the folders of the path", r + "/real/via/target.txt", false,
          "a folder on its path is a symbolic link"},
         {"missing", r + "/real/missing.txt", false, "No such file or directory"},
@@ -75,6 +82,9 @@ TEST_P(FileRemoverWays, RemovesFilesAndLinksThemselvesButNeverFoldersOrThroughLi
     EXPECT_TRUE(present(r + "/keep/folder/inside.txt"));
     EXPECT_TRUE(present(target));
     EXPECT_TRUE(present(r + "/real/via"));
+    for (const char* kept : {"real/l4", "real/c.txt", "real/l5", "real/d.txt"}) {
+        EXPECT_TRUE(t.exists(kept)) << kept;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(OneCallOrWalk, FileRemoverWays, ::testing::Bool());
@@ -124,17 +134,105 @@ TEST(FileRemover, KeepsAFileThatChangedSinceItWasLookedAt) {
     ASSERT_TRUE(before);
     EXPECT_EQ(before->size, 5);
     EXPECT_TRUE(before->isRegular);
-    // Replaced by another file of the same name.
-    ASSERT_EQ(::unlink(a.constData()), 0);
+    // Replaced by another file of the same name (the first kept, so that its inode
+    // cannot come back for the second).
+    ASSERT_EQ(::rename(a.constData(), t.path("a.old").constData()), 0);
     t.file("a.txt", "second!");
     QString reason;
     EXPECT_FALSE(remover.remove(a, &reason, &*before));
-    EXPECT_EQ(reason, QStringLiteral("it changed after it was archived"));
+    EXPECT_EQ(reason, QStringLiteral("it was replaced after it was checked"));
     EXPECT_TRUE(present(a));
     const std::optional<FileIdentity> now = remover.inspect(a);
     ASSERT_TRUE(now);
     EXPECT_TRUE(remover.remove(a, &reason, &*now));
     EXPECT_FALSE(present(a));
+}
+
+// The folder of a checked file is renamed away and another folder, with files of the
+// same names, put in its place: no act reaches either folder's file through the old
+// check, and the user's file stays where it went.
+TEST(FileRemover, EveryActRefusesAFileWhoseFolderWasReplacedAfterTheCheck) {
+    enum class Swap { Copy, Link };
+    for (const Swap swap : {Swap::Copy, Swap::Link}) {
+        TempTree t;
+        test::ScopedEnv data("XDG_DATA_HOME", t.dir("data-home"));
+        const QByteArray r = t.root();
+        const QByteArray a = t.file("F/a.txt", "the user's a");
+        const QByteArray b = t.file("F/b.txt", "the user's b");
+        const QByteArray c = t.file("F/c.txt", "the user's c");
+        FileRemover remover;
+        const std::optional<FileIdentity> ida = remover.inspect(a);
+        const std::optional<FileIdentity> idb = remover.inspect(b);
+        const std::optional<FileIdentity> idc = remover.inspect(c);
+        ASSERT_TRUE(ida && idb && idc);
+
+        ASSERT_EQ(::rename((r + "/F").constData(), (r + "/F.old").constData()), 0);
+        if (swap == Swap::Copy) {
+            for (const char* name : {"F/a.txt", "F/b.txt", "F/c.txt"}) {
+                t.file(name, "another folder's file");
+            }
+        } else {
+            for (const char* name : {"other/a.txt", "other/b.txt", "other/c.txt"}) {
+                t.file(name, "another folder's file");
+            }
+            t.symlink("F", r + "/other");
+        }
+        const QString expected = swap == Swap::Copy
+                                     ? FileRemover::replacedFolderText()
+                                     : QStringLiteral("a folder on its path is a symbolic link");
+        QString reason;
+        EXPECT_FALSE(remover.remove(a, &reason, &*ida));
+        EXPECT_EQ(reason, expected);
+        EXPECT_FALSE(remover.trash(b, *idb, &reason));
+        EXPECT_EQ(reason, expected);
+        EXPECT_FALSE(remover.openForReading(c, *idc, &reason).valid());
+        EXPECT_EQ(reason, expected);
+
+        for (const char* name : {"F.old/a.txt", "F.old/b.txt", "F.old/c.txt"}) {
+            EXPECT_TRUE(t.exists(name)) << name;
+        }
+        for (const char* name : {"F/a.txt", "F/b.txt", "F/c.txt"}) {
+            EXPECT_TRUE(t.exists(name)) << name;
+        }
+        EXPECT_FALSE(t.exists("data-home/Trash/files/b.txt"));
+    }
+}
+
+// Reading and trashing go through the checked folder to the checked file: a file put
+// in its place under the same name is refused, and a device or FIFO is never opened.
+TEST(FileRemover, ReadsAndTrashesOnlyTheCheckedRegularFile) {
+    TempTree t;
+    test::ScopedEnv data("XDG_DATA_HOME", t.dir("data-home"));
+    const QByteArray a = t.file("F/a.txt", "checked");
+    const QByteArray b = t.file("F/b.txt", "checked too");
+    const QByteArray pipe = t.fifo("F/pipe");
+    FileRemover remover;
+    const std::optional<FileIdentity> ida = remover.inspect(a);
+    const std::optional<FileIdentity> idb = remover.inspect(b);
+    const std::optional<FileIdentity> idp = remover.inspect(pipe);
+    ASSERT_TRUE(ida && idb && idp);
+
+    UniqueFd fd = remover.openForReading(a, *ida);
+    ASSERT_TRUE(fd.valid());
+    char text[16] = {};
+    EXPECT_EQ(::read(fd.get(), text, sizeof text), 7);
+    EXPECT_STREQ(text, "checked");
+
+    QString reason;
+    EXPECT_FALSE(remover.openForReading(pipe, *idp, &reason).valid());
+    EXPECT_EQ(reason, QStringLiteral("It is not a regular file"));
+
+    ASSERT_EQ(::unlink(a.constData()), 0);
+    t.file("F/a.txt", "another");
+    EXPECT_FALSE(remover.openForReading(a, *ida, &reason).valid());
+    EXPECT_EQ(reason, FileRemover::replacedFileText());
+    EXPECT_FALSE(remover.trash(a, *ida, &reason));
+    EXPECT_EQ(reason, FileRemover::replacedFileText());
+    EXPECT_TRUE(t.exists("F/a.txt"));
+
+    EXPECT_TRUE(remover.trash(b, *idb, &reason)) << reason.toStdString();
+    EXPECT_FALSE(t.exists("F/b.txt"));
+    EXPECT_TRUE(t.exists("data-home/Trash/files/b.txt"));
 }
 
 TEST(FileRemover, ReportsWhatTheSystemRefusesAndGoesOn) {

@@ -4,13 +4,16 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
-#include "safety/archive_fixtures.h"
 #include "platform/environment.h"
+#include "platform/file_remover.h"
+#include "safety/archive_fixtures.h"
 #include "safety/archive_name.h"
 #include "safety/archive_reader.h"
 #include "safety/clean_run.h"
@@ -268,6 +271,144 @@ TEST(TrashRun, FilesGoToTheDesktopTrashWithTheirPathsAndTheRunStopsAtAFailure) {
     EXPECT_TRUE(present(more[2]));
 }
 
+// ---- a folder swapped during a run -----------------------------------------------------
+
+// A folder F of the user's files, renamed away to F.old in the middle of a run and
+// replaced by another folder (a copy with files of the same names, or a link to one).
+struct SwappedFolder {
+    enum class Kind { Copy, Link };
+    static constexpr int kFiles = 12;
+    static constexpr int kSwapAt = 5;  // swapped just before this file is acted on
+
+    TempTree t;
+    Kind kind;
+    QList<QByteArray> files;
+
+    explicit SwappedFolder(Kind k) : kind(k) {
+        for (int i = 0; i < kFiles; ++i) {
+            files.append(t.file("F/" + name(i), original(i)));
+        }
+    }
+    static QByteArray name(int i) { return "f" + QByteArray::number(i) + ".txt"; }
+    static QByteArray original(int i) {
+        return "the user's file " + QByteArray::number(i) + test::textBytes(3000, i);
+    }
+    void swap() {
+        const QByteArray r = t.root();
+        ASSERT_EQ(::rename((r + "/F").constData(), (r + "/F.old").constData()), 0);
+        const QByteArray other = kind == Kind::Copy ? QByteArray("F/") : QByteArray("other/");
+        for (int i = 0; i < kFiles; ++i) {
+            t.file(other + name(i), "another folder's file");
+        }
+        if (kind == Kind::Link) {
+            t.symlink("F", r + "/other");
+        }
+    }
+    CleanRunHooks hooks(Results& results) {
+        CleanRunHooks h = results.hooks();
+        h.checked = [this](qsizetype i, const QByteArray&) {
+            if (i == kSwapAt) {
+                swap();
+            }
+        };
+        return h;
+    }
+    // The files the run reports done are exactly those gone from F.old; every other
+    // file of the user is still there as it was, and the other folder is untouched.
+    void expectOnlyReportedFilesGone(const Results& results, const CleanRunSummary& s,
+                                     int expectedDone = kSwapAt) const {
+        qint64 done = 0;
+        for (int i = 0; i < kFiles; ++i) {
+            const CleanFileResult* r = results.find(files[i]);
+            ASSERT_NE(r, nullptr) << i;
+            const bool there = t.exists("F.old/" + name(i));
+            EXPECT_EQ(there, !r->done) << i << " " << r->reason.toStdString();
+            if (there) {
+                EXPECT_EQ(test::readBytes(t.path("F.old/" + name(i))), original(i)) << i;
+            } else {
+                ++done;
+            }
+            if (i >= kSwapAt) {
+                EXPECT_FALSE(r->done) << i;
+                EXPECT_FALSE(r->reason.isEmpty()) << i;
+            }
+            const QByteArray other = kind == Kind::Copy ? "F/" : "other/";
+            EXPECT_EQ(test::readBytes(t.path(other + name(i))), QByteArray("another folder's file"))
+                << i;
+        }
+        EXPECT_EQ(s.doneCount, done);
+        EXPECT_EQ(done, expectedDone);
+    }
+};
+
+class SwappedDuringARun : public ::testing::TestWithParam<SwappedFolder::Kind> {};
+
+TEST_P(SwappedDuringARun, ADeleteRunDeletesOnlyTheCheckedFiles) {
+    SwappedFolder f(GetParam());
+    Results results;
+    const CleanRunSummary s = deleteFiles(f.files, f.hooks(results));
+    f.expectOnlyReportedFilesGone(results, s);
+    const QString expected = GetParam() == SwappedFolder::Kind::Copy
+                                 ? platform::FileRemover::replacedFolderText()
+                                 : QStringLiteral("a folder on its path is a symbolic link");
+    EXPECT_EQ(results.find(f.files[SwappedFolder::kSwapAt])->reason, expected);
+}
+
+TEST_P(SwappedDuringARun, ATrashRunTrashesOnlyTheCheckedFiles) {
+    SwappedFolder f(GetParam());
+    test::ScopedEnv dataHome("XDG_DATA_HOME", f.t.dir("data"));
+    Results results;
+    const CleanRunSummary s = trashFiles(f.files, f.hooks(results));
+    f.expectOnlyReportedFilesGone(results, s);
+    // What reached the trash is the user's own files, nothing of the other folder.
+    for (int i = 0; i < SwappedFolder::kSwapAt; ++i) {
+        EXPECT_EQ(test::readBytes(f.t.path("data/Trash/files/" + SwappedFolder::name(i))),
+                  SwappedFolder::original(i))
+            << i;
+    }
+    EXPECT_EQ(QDir(QFile::decodeName(f.t.path("data/Trash/files"))).count(),
+              2u + SwappedFolder::kSwapAt);
+}
+
+TEST_P(SwappedDuringARun, AZipRunArchivesAndDeletesOnlyTheCheckedFiles) {
+    SwappedFolder f(GetParam());
+    TempTree zips;
+    Results results;
+    ZipRunSettings settings;
+    settings.zipFolder = QFile::decodeName(zips.root());
+    settings.callerWord = QStringLiteral("TempClean");
+    settings.stamp = kStamp;
+    settings.volumeKeyOf = [](const QByteArray&) { return QStringLiteral("root"); };
+    // Files 0 to 2 are committed and deleted before the swap; 3 and 4 are read before it
+    // but read back only after it, through the folder now at F.
+    settings.minBatchFiles = 3;
+    const CleanRunSummary s = zipFiles(f.files, settings, f.hooks(results));
+    ASSERT_EQ(s.archives.size(), 1);
+    EXPECT_EQ(s.archivedCount, 3);
+    f.expectOnlyReportedFilesGone(results, s, 3);
+    // Every entry holds the user's file as it was, never the other folder's.
+    ArchiveReader reader;
+    ASSERT_TRUE(reader.open(s.archives.front()));
+    EXPECT_GE(reader.entries().size(), 3);
+    for (qsizetype e = 0; e < reader.entries().size(); ++e) {
+        const QByteArray name = reader.entries()[e].name;
+        const qsizetype i = f.files.indexOf("/" + name);
+        ASSERT_GE(i, 0) << name.constData();
+        auto stream = reader.openEntry(e, nullptr, nullptr);
+        ASSERT_TRUE(stream);
+        QByteArray data;
+        char chunk[4096];
+        qint64 n;
+        while ((n = stream->read(chunk, sizeof chunk)) > 0) {
+            data.append(chunk, n);
+        }
+        EXPECT_EQ(data, SwappedFolder::original(int(i))) << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(CopyOrLink, SwappedDuringARun,
+                         ::testing::Values(SwappedFolder::Kind::Copy, SwappedFolder::Kind::Link));
+
 // ---- zip runs -------------------------------------------------------------------------
 
 ZipRunSettings zipSettings(const QByteArray& folder) {
@@ -419,6 +560,58 @@ TEST(ZipThenDeleteRun, AFileChangedBeforeItsBatchIsWrittenStays) {
     EXPECT_EQ(test::readBytes(files[0]).value_or(""), QByteArray("changed after it was read"));
     EXPECT_FALSE(results.find(files[0])->done);
     EXPECT_FALSE(present(files[1]));
+}
+
+// ---- what a run refuses ----------------------------------------------------------------
+
+// A FIFO and a device node among the files of an archive run are refused by their type,
+// never opened (opening some devices has effects); a file named with a trailing "/" is
+// refused as `rm` refuses it.
+TEST(ZipThenDeleteRun, RefusesSpecialFilesWithoutOpeningThemAndFilesWrittenAsFolders) {
+    TempTree t;
+    TempTree zips;
+    const QByteArray pipe = t.fifo("d/pipe");
+    const QByteArray device = t.path("d/null-device");
+    ASSERT_EQ(::mknod(device.constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    const QByteArray plain = t.file("d/plain.txt", "plain");
+    const QByteArray slashed = t.file("d/slashed.txt", "kept") + "/";
+
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, t.path("d").constData(), IN_OPEN), 0);
+
+    Results results;
+    ZipRunSettings settings = zipSettings(zips.root());
+    const CleanRunSummary s = zipFiles({pipe, device, plain, slashed}, settings, results.hooks());
+    EXPECT_EQ(s.doneCount, 1);
+    EXPECT_EQ(results.find(pipe)->reason, QStringLiteral("It is not a regular file"));
+    EXPECT_EQ(results.find(device)->reason, QStringLiteral("It is not a regular file"));
+    EXPECT_EQ(results.find(slashed)->reason, QStringLiteral("Not a directory"));
+    EXPECT_TRUE(t.exists("d/slashed.txt"));
+    EXPECT_FALSE(t.exists("d/plain.txt"));
+
+    QList<QByteArray> opened;
+    alignas(inotify_event) char buffer[8192];
+    ssize_t n;
+    while ((n = ::read(watch, buffer, sizeof buffer)) > 0) {
+        for (char* p = buffer; p < buffer + n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(p);
+            opened.append(QByteArray(event->name));
+            p += sizeof(inotify_event) + event->len;
+        }
+    }
+    ::close(watch);
+    EXPECT_TRUE(opened.contains("plain.txt"));
+    EXPECT_FALSE(opened.contains("pipe"));
+    EXPECT_FALSE(opened.contains("null-device"));
+    EXPECT_FALSE(opened.contains("slashed.txt"));
+
+    // A delete run refuses the file written as a folder too.
+    Results deleted;
+    const CleanRunSummary d = deleteFiles({slashed}, deleted.hooks());
+    EXPECT_EQ(d.doneCount, 0);
+    EXPECT_EQ(deleted.find(slashed)->reason, QStringLiteral("Not a directory"));
+    EXPECT_TRUE(t.exists("d/slashed.txt"));
 }
 
 }  // namespace

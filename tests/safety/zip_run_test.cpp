@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <ctime>
 
 #include "safety/archive_fixtures.h"
 #include "safety/archive_name.h"
@@ -444,6 +445,83 @@ TEST(ZipRun, AFullDiskFailsTheFileAndLosesNothing) {
     EXPECT_TRUE(run.finish()) << run.error().toStdString();
     EXPECT_TRUE(exists(big));
     EXPECT_EQ(rec.archivedCount(), 1);
+}
+
+// A commit killed in the middle leaves libzip's temporary file beside the archive; the
+// next run into that folder removes such files of ours once nothing can be writing
+// them, and nothing else.
+TEST(ZipRun, StaleTemporaryArchivesOfOursAreRemovedAtTheNextRunAndNothingElse) {
+    TempTree tree;
+    TempTree zips;
+    const QByteArray a = tree.file("a.txt", "a");
+    const std::time_t hourAgo = std::time(nullptr) - 3600;
+    const auto old = [&](const QByteArray& rel) { zips.setTimes(rel, hourAgo, hourAgo); };
+    zips.file("Drive-root-Test06Sep991533.zip.Ab3xZ9", "stale");
+    old("Drive-root-Test06Sep991533.zip.Ab3xZ9");
+    zips.file("Drive-home-Old01Jan201200.zip.000000", "stale too");
+    old("Drive-home-Old01Jan201200.zip.000000");
+    const struct {
+        const char* name;
+        const char* why;
+    } kept[] = {
+        {"Drive-root-Now06Sep991533.zip.Qw12er", "being written: changed just now"},
+        {"Drive-root-Test.zip.abc", "not six characters"},
+        {"notes.zip.Ab3xZ9", "not an archive of ours"},
+        {"Drive-root-Test.zip.Ab3x-9", "not letters and digits"},
+        {"Drive-root-Test.zip", "an archive"},
+        {"Drive-root-Dir.zip.Ab3xZ9", "a folder"},
+        {"Drive-root-Link.zip.Ab3xZ9", "a link"},
+        {"Drive-root-Other.zip.Ab3xZ9", "another user's"},
+    };
+    zips.file(kept[0].name, "fresh");
+    for (const char* name :
+         {kept[1].name, kept[2].name, kept[3].name, kept[4].name, kept[7].name}) {
+        zips.file(name, "x");
+        old(name);
+    }
+    zips.dir(kept[5].name);
+    old(kept[5].name);
+    zips.symlink(kept[6].name, zips.path("Drive-root-Test.zip"));
+    ASSERT_EQ(::chown(zips.path(kept[7].name).constData(), 65534, 65534), 0);
+
+    Recorder rec;
+    ZipRun run(settingsIn(zips.root()), rec.hooks());
+    EXPECT_EQ(run.addFile(a), ZipRun::AddStatus::Queued);
+    EXPECT_TRUE(run.finish()) << run.error().toStdString();
+    EXPECT_FALSE(zips.exists("Drive-root-Test06Sep991533.zip.Ab3xZ9"));
+    EXPECT_FALSE(zips.exists("Drive-home-Old01Jan201200.zip.000000"));
+    for (const auto& k : kept) {
+        EXPECT_TRUE(zips.exists(k.name)) << k.name << ": " << k.why;
+    }
+}
+
+// An archive comment holds at most 65,535 bytes: a longer one is refused, never cut,
+// and no file is touched.
+TEST(ZipRun, ACommentLongerThanAnArchiveCanHoldIsRefused) {
+    TempTree tree;
+    TempTree zips;
+    const QByteArray a = tree.file("a.txt", "stays");
+    ZipRunSettings settings = settingsIn(zips.root());
+    settings.comment = QString(kMaxArchiveCommentBytes + 1, QLatin1Char('c'));
+    Recorder rec;
+    ZipRun run(settings, rec.hooks());
+    EXPECT_EQ(run.addFile(a), ZipRun::AddStatus::Ended);
+    EXPECT_FALSE(run.finish());
+    EXPECT_TRUE(run.error().contains(QLatin1String("comment is longer than the 65535 bytes")))
+        << run.error().toStdString();
+    EXPECT_TRUE(exists(a));
+    EXPECT_EQ(rec.archivedCount(), 0);
+    EXPECT_FALSE(exists(run.archives().value(0)));
+
+    // The most a comment may hold is kept whole.
+    settings.comment = QString(kMaxArchiveCommentBytes, QLatin1Char('c'));
+    Recorder whole;
+    ZipRun full(settings, whole.hooks());
+    EXPECT_EQ(full.addFile(a), ZipRun::AddStatus::Queued);
+    EXPECT_TRUE(full.finish()) << full.error().toStdString();
+    ArchiveReader reader;
+    ASSERT_TRUE(reader.open(full.archives().value(0)));
+    EXPECT_EQ(reader.comment().size(), kMaxArchiveCommentBytes);
 }
 
 }  // namespace
