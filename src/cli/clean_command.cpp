@@ -6,13 +6,14 @@
 #include <cstdio>
 #include <optional>
 
-#include "cli/command_line.h"
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
 #include "base/utility.h"
+#include "cli/command_line.h"
 #include "platform/environment.h"
 #include "platform/paths.h"
 #include "safety/archive_name.h"
+#include "safety/archive_writer.h"
 #include "safety/clean_run.h"
 #include "safety/clean_totals.h"
 #include "safety/folder_list.h"
@@ -117,8 +118,9 @@ QString cleanUsage() {
                "\n"
                "Files the Safe Harbor protects (Diskwell's folder list, the search path, the\n"
                "system folders and the protected extensions) are set aside, listed on stderr\n"
-               "with their reason, and never touched; without a Safe Harbor folder list\n"
-               "nothing is touched. Nothing is removed through a link (a link is removed\n"
+               "with their reason, and never touched; without a Safe Harbor folder list,\n"
+               "or when it or the settings file cannot be read, nothing is touched. Nothing is "
+               "removed through a link (a link is removed\n"
                "itself, never its target), and folders, mount points and the system's own\n"
                "folders are never removed. A file that cannot be acted on is reported on\n"
                "stderr and the run goes on (a trash run stops at the first file the trash\n"
@@ -155,14 +157,23 @@ int runClean(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) 
     return runClean(args, out, err, &in);
 }
 
-int runClean(const QList<QByteArray>& args, QTextStream& out, QTextStream& err, QIODevice* input) {
-    CleanOptions o;
-    bool optionsEnded = false;
-    auto setAction = [&o](Action a) {
-        const bool twice = o.action != Action::None && o.action != a;
-        o.action = a;
-        return !twice;
+namespace {
+
+// The options as parsed, or the exit status when parsing ended the command (help shown,
+// or a usage error reported).
+struct ParsedOptions {
+    CleanOptions options;
+    std::optional<int> exitStatus;
+};
+
+ParsedOptions parseCleanOptions(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
+    ParsedOptions parsed;
+    CleanOptions& o = parsed.options;
+    auto usage = [&](const QString& message) {
+        parsed.exitStatus = cleanUsageError(err, message);
+        return parsed;
     };
+    bool optionsEnded = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QByteArray& arg = args[i];
         if (optionsEnded || !arg.startsWith('-') || arg == "-") {
@@ -172,15 +183,16 @@ int runClean(const QList<QByteArray>& args, QTextStream& out, QTextStream& err, 
         } else if (arg == "--help" || arg == "-h") {
             out << cleanUsage();
             out.flush();
-            return kExitOk;
+            parsed.exitStatus = kExitOk;
+            return parsed;
         } else if (arg == "--delete" || arg == "--trash" || arg == "--zip") {
             const Action a = arg == "--delete"  ? Action::Delete
                              : arg == "--trash" ? Action::Trash
                                                 : Action::Zip;
-            if (!setAction(a)) {
-                return cleanUsageError(
-                    err, QStringLiteral("give only one of --delete, --trash and --zip"));
+            if (o.action != Action::None && o.action != a) {
+                return usage(QStringLiteral("give only one of --delete, --trash and --zip"));
             }
+            o.action = a;
         } else if (arg == "-0") {
             o.fromStdin = true;
         } else if (isOption(arg, "--comment") || isOption(arg, "--caller") ||
@@ -188,40 +200,165 @@ int runClean(const QList<QByteArray>& args, QTextStream& out, QTextStream& err, 
             const QByteArray name = arg.left(arg.indexOf('=') < 0 ? arg.size() : arg.indexOf('='));
             const std::optional<QByteArray> value = optionValue(args, i, name);
             if (!value) {
-                return cleanUsageError(
-                    err, QStringLiteral("%1 needs a value").arg(QString::fromLatin1(name)));
+                return usage(QStringLiteral("%1 needs a value").arg(QString::fromLatin1(name)));
             }
             if (name == "--comment") {
                 o.comment = QString::fromUtf8(*value);
+                // Never cut: a comment the archive cannot hold whole is refused.
+                if (o.comment->toUtf8().size() > kMaxArchiveCommentBytes) {
+                    return usage(QStringLiteral("--comment TEXT is longer than the %1 bytes an "
+                                                "archive comment can hold")
+                                     .arg(kMaxArchiveCommentBytes));
+                }
             } else if (name == "--caller") {
                 o.caller = QString::fromUtf8(*value);
                 // The word is part of a file name: a separator would make it a folder.
                 if (value->contains(platform::kSep) || value->contains('\0')) {
-                    return cleanUsageError(err, QStringLiteral("--caller WORD cannot hold \"/\""));
+                    return usage(QStringLiteral("--caller WORD cannot hold \"/\""));
                 }
             } else {
                 if (value->isEmpty()) {
-                    return cleanUsageError(err, QStringLiteral("--zip-folder needs a folder"));
+                    return usage(QStringLiteral("--zip-folder needs a folder"));
                 }
                 o.zipFolder = QFile::decodeName(*value);
             }
         } else {
-            return cleanUsageError(
-                err, QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
+            return usage(QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
         }
     }
     if (o.action == Action::None) {
-        return cleanUsageError(err, QStringLiteral("say what to do: --delete, --trash or --zip"));
+        return usage(QStringLiteral("say what to do: --delete, --trash or --zip"));
     }
     if (o.comment && o.action != Action::Zip) {
-        return cleanUsageError(err, QStringLiteral("--comment goes with --zip"));
+        return usage(QStringLiteral("--comment goes with --zip"));
     }
     if (o.fromStdin && !o.paths.isEmpty()) {
-        return cleanUsageError(err, QStringLiteral("give paths or -0, not both"));
+        return usage(QStringLiteral("give paths or -0, not both"));
     }
     if (!o.fromStdin && o.paths.isEmpty()) {
-        return cleanUsageError(err, QStringLiteral("no file given"));
+        return usage(QStringLiteral("no file given"));
     }
+    return parsed;
+}
+
+// Loads the Safe Harbor as the program does. False, with the reason on `err`, when
+// nothing may be touched: its lists are missing or cannot be trusted.
+bool loadSafeHarbor(SafeHarbor& harbor, QTextStream& err) {
+    harbor.ReadSafeHarborExtensions();
+    harbor.GetSearchPath();
+    if (const QString error = harbor.loadError(); !error.isEmpty()) {
+        err << kProgramName << " clean: " << error << ". No file was touched." << '\n';
+        err.flush();
+        return false;
+    }
+    if (harbor.safeHarborMissing()) {
+        err << kProgramName
+            << " clean: the Safe Harbor list of folders/files not to delete has not been "
+               "created yet, so no file was touched. Build it with Diskwell's \"Build safe "
+               "harbor\" button, or write the folders to protect, one a line, to "
+            << foldersFilePath() << '\n';
+        err.flush();
+        return false;
+    }
+    return true;
+}
+
+// What a run came to, for the exit status and the totals message.
+struct RunOutcome {
+    CleanRunSummary summary;
+    bool totalsSaved = true;
+};
+
+RunOutcome runDelete(const QList<QByteArray>& files, qsizetype total, QTextStream& out,
+                     QTextStream& err) {
+    CleanRunHooks hooks;
+    hooks.fileDone = [&err](const CleanFileResult& r) {
+        if (!r.done) {
+            fileMessage(err, QStringLiteral("Couldn't delete file - "), r.path, r.reason);
+        }
+    };
+    RunOutcome o;
+    o.summary = deleteFiles(files, hooks);
+    o.totalsSaved = recordDeleteTotals(o.summary.doneCount, o.summary.doneBytes, 0, 0);
+    out << "deleted " << o.summary.doneCount << " of " << total << " files (" << o.summary.doneBytes
+        << " bytes)" << '\n';
+    return o;
+}
+
+RunOutcome runTrash(const QList<QByteArray>& files, qsizetype total, QTextStream& out,
+                    QTextStream& err) {
+    CleanRunHooks hooks;
+    bool first = true;
+    hooks.fileDone = [&err, &first](const CleanFileResult& r) {
+        if (r.done) {
+            return;
+        }
+        if (first) {
+            err << kProgramName
+                << " clean: An error occurred sending files to the recycle bin.  The bin may "
+                   "be full."
+                << '\n';
+            first = false;
+        }
+        fileMessage(err, QStringLiteral("Couldn't send file to the trash - "), r.path, r.reason);
+    };
+    RunOutcome o;
+    o.summary = trashFiles(files, hooks);
+    o.totalsSaved = recordDeleteTotals(0, 0, o.summary.doneCount, o.summary.doneBytes);
+    out << "sent " << o.summary.doneCount << " of " << total << " files to the trash ("
+        << o.summary.doneBytes << " bytes)" << '\n';
+    return o;
+}
+
+RunOutcome runZip(const CleanOptions& options, const QList<QByteArray>& files, qsizetype total,
+                  QTextStream& out, QTextStream& err) {
+    ZipRunSettings settings;
+    settings.zipFolder =
+        options.zipFolder.value_or(settingsText(settings::kZipPath, defaultZipFolder()));
+    settings.comment = options.comment.value_or(settingsText(settings::kZipComment, QString()));
+    settings.callerWord = options.caller;
+    settings.stamp = QDateTime::currentDateTime();
+    CleanRunHooks hooks;
+    hooks.fileDone = [&err](const CleanFileResult& r) {
+        if (r.done) {
+            return;
+        }
+        if (r.archived) {
+            fileMessage(err, QStringLiteral("Couldn't delete file - "), r.path,
+                        r.reason + QStringLiteral(" (its copy is in ") +
+                            QFile::decodeName(r.archive) + QLatin1Char(')'));
+        } else {
+            fileMessage(err, QStringLiteral("Couldn't zip up file - "), r.path, r.reason);
+        }
+    };
+    const QString folder = archiveFolderOrDefault(settings.zipFolder);
+    RunOutcome o;
+    o.summary = zipFiles(files, settings, hooks);
+    if (o.summary.ended) {
+        err << kProgramName << " clean: " << o.summary.error << '\n';
+    }
+    o.totalsSaved = recordZipTotals(o.summary.archivedCount, o.summary.archivedBytes);
+    out << "archived " << o.summary.archivedCount << " of " << total << " files ("
+        << o.summary.archivedBytes << " bytes) and deleted " << o.summary.doneCount
+        << " of them, in " << folder << '\n';
+    for (const QByteArray& archive : o.summary.archives) {
+        if (!QFile::exists(QFile::decodeName(archive))) {
+            continue;  // one that could not be made
+        }
+        out << "archive: ";
+        writeBytes(out, archive + '\n');
+    }
+    return o;
+}
+
+}  // namespace
+
+int runClean(const QList<QByteArray>& args, QTextStream& out, QTextStream& err, QIODevice* input) {
+    ParsedOptions parsed = parseCleanOptions(args, out, err);
+    if (parsed.exitStatus) {
+        return *parsed.exitStatus;
+    }
+    CleanOptions& o = parsed.options;
     if (o.fromStdin) {
         if (!input) {
             err << kProgramName << " clean: cannot read stdin" << '\n';
@@ -235,15 +372,7 @@ int runClean(const QList<QByteArray>& args, QTextStream& out, QTextStream& err, 
     }
 
     SafeHarbor harbor;
-    harbor.ReadSafeHarborExtensions();
-    harbor.GetSearchPath();
-    if (harbor.safeHarborMissing()) {
-        err << kProgramName
-            << " clean: the Safe Harbor list of folders/files not to delete has not been "
-               "created yet, so no file was touched. Build it with Diskwell's \"Build safe "
-               "harbor\" button, or write the folders to protect, one a line, to "
-            << foldersFilePath() << '\n';
-        err.flush();
+    if (!loadSafeHarbor(harbor, err)) {
         return kExitIncomplete;
     }
     const SafeHarborSplit split = splitBySafeHarbor(o.paths, harbor);
@@ -258,90 +387,26 @@ int runClean(const QList<QByteArray>& args, QTextStream& out, QTextStream& err, 
         return total == 0 ? kExitOk : kExitIncomplete;
     }
 
-    CleanRunHooks hooks;
-    CleanRunSummary summary;
-    bool totalsSaved = true;
+    RunOutcome outcome;
     switch (o.action) {
-        case Action::Delete: {
-            hooks.fileDone = [&err](const CleanFileResult& r) {
-                if (!r.done) {
-                    fileMessage(err, QStringLiteral("Couldn't delete file - "), r.path, r.reason);
-                }
-            };
-            summary = deleteFiles(split.deletable, hooks);
-            totalsSaved = recordDeleteTotals(summary.doneCount, summary.doneBytes, 0, 0);
-            out << "deleted " << summary.doneCount << " of " << total << " files ("
-                << summary.doneBytes << " bytes)" << '\n';
+        case Action::Delete:
+            outcome = runDelete(split.deletable, total, out, err);
             break;
-        }
-        case Action::Trash: {
-            bool first = true;
-            hooks.fileDone = [&err, &first](const CleanFileResult& r) {
-                if (r.done) {
-                    return;
-                }
-                if (first) {
-                    err << kProgramName
-                        << " clean: An error occurred sending files to the recycle bin.  The "
-                           "bin may be full."
-                        << '\n';
-                    first = false;
-                }
-                fileMessage(err, QStringLiteral("Couldn't send file to the trash - "), r.path,
-                            r.reason);
-            };
-            summary = trashFiles(split.deletable, hooks);
-            totalsSaved = recordDeleteTotals(0, 0, summary.doneCount, summary.doneBytes);
-            out << "sent " << summary.doneCount << " of " << total << " files to the trash ("
-                << summary.doneBytes << " bytes)" << '\n';
+        case Action::Trash:
+            outcome = runTrash(split.deletable, total, out, err);
             break;
-        }
-        case Action::Zip: {
-            ZipRunSettings settings;
-            settings.zipFolder =
-                o.zipFolder.value_or(settingsText(settings::kZipPath, defaultZipFolder()));
-            settings.comment = o.comment.value_or(settingsText(settings::kZipComment, QString()));
-            settings.callerWord = o.caller;
-            settings.stamp = QDateTime::currentDateTime();
-            hooks.fileDone = [&err](const CleanFileResult& r) {
-                if (r.done) {
-                    return;
-                }
-                if (r.archived) {
-                    fileMessage(err, QStringLiteral("Couldn't delete file - "), r.path,
-                                r.reason + QStringLiteral(" (its copy is in ") +
-                                    QFile::decodeName(r.archive) + QLatin1Char(')'));
-                } else {
-                    fileMessage(err, QStringLiteral("Couldn't zip up file - "), r.path, r.reason);
-                }
-            };
-            const QString folder = archiveFolderOrDefault(settings.zipFolder);
-            summary = zipFiles(split.deletable, settings, hooks);
-            if (summary.ended) {
-                err << kProgramName << " clean: " << summary.error << '\n';
-            }
-            totalsSaved = recordZipTotals(summary.archivedCount, summary.archivedBytes);
-            out << "archived " << summary.archivedCount << " of " << total << " files ("
-                << summary.archivedBytes << " bytes) and deleted " << summary.doneCount
-                << " of them, in " << folder << '\n';
-            for (const QByteArray& archive : summary.archives) {
-                if (!QFile::exists(QFile::decodeName(archive))) {
-                    continue;  // one that could not be made
-                }
-                out << "archive: ";
-                writeBytes(out, archive + '\n');
-            }
+        case Action::Zip:
+            outcome = runZip(o, split.deletable, total, out, err);
             break;
-        }
         case Action::None:
             break;
     }
     out.flush();
-    if (!totalsSaved) {
+    if (!outcome.totalsSaved) {
         err << kProgramName << " clean: the totals could not be saved in the settings file" << '\n';
     }
     err.flush();
-    return summary.doneCount == total ? kExitOk : kExitIncomplete;
+    return outcome.summary.doneCount == total ? kExitOk : kExitIncomplete;
 }
 
 }  // namespace dw::cli

@@ -17,7 +17,11 @@ namespace dw::cli {
 //   path given twice is one file;
 // - the Safe Harbor is loaded as the program loads it; every file it protects is set
 //   aside, listed on `err` with its reason, and never touched; without a Safe Harbor
-//   folder list (never built) nothing is touched at all;
+//   folder list (never built), or when the folder list or the settings file cannot be
+//   read or the protected extensions' count is damaged (SafeHarbor::loadError), nothing
+//   is touched at all and the message names the file;
+// - a file replaced, or whose folder was replaced, after it was checked is left alone
+//   and reported;
 // - the rest are deleted (--delete), sent to the desktop's trash (--trash; the run stops
 //   at the first file the trash refuses), or stored in the archives of their volumes and
 //   deleted once their archive is on disk and reads back (--zip), in the archive folder
@@ -27,7 +31,8 @@ namespace dw::cli {
 // - every file not acted on is reported on `err`, one line each, with the reason; a
 //   summary goes to `out`; the totals of the settings grow by what was done.
 // Returns kExitOk when every file was acted on, kExitIncomplete when some were not,
-// kExitUsage (nothing done) for bad arguments.
+// kExitUsage (nothing done) for bad arguments (a comment longer than an archive can
+// hold among them).
 int runClean(const QList<QByteArray>& args, QTextStream& out, QTextStream& err, QIODevice* input);
 // The same reading -0 paths from stdin.
 int runClean(const QList<QByteArray>& args, QTextStream& out, QTextStream& err);

@@ -28,19 +28,37 @@ qint64 addTo(qint64 stored, qint64 added) {
                                                            : base + add;
 }
 
-// Writes the sums of one group, and its date when it was not counted yet, in one go.
+// The stored value of `name` among `values` (the section as read), or -1 when it is
+// missing or no integer, as readInteger reads it.
+qint64 storedTotal(const QList<platform::SettingsFile::Value>& values, const char* name) {
+    qint64 total = settings::kTotalNotCounted;
+    for (const auto& [key, text] : values) {
+        if (key.compare(QLatin1StringView(name), Qt::CaseInsensitive) == 0) {
+            total = parseStoredInteger(text).value_or(settings::kTotalNotCounted);
+        }
+    }
+    return total;
+}
+
+// Adds to the sums of one group, and sets its date when it was not counted yet, in one
+// read-modify-write under the settings file's lock: runs that end at the same moment
+// each add their own amounts.
 bool record(const QList<std::pair<const char*, qint64>>& amounts, const char* dateName,
             const QDate& today) {
-    const SettingsStore store;
-    QList<platform::SettingsFile::Value> values;
-    for (const auto& [name, added] : amounts) {
-        values.append(
-            {QString::fromLatin1(name), QString::number(addTo(readTotal(store, name), added))});
-    }
-    if (readTotal(store, dateName) < 0) {
-        values.append({QString::fromLatin1(dateName), QString::number(totalsDayNumber(today))});
-    }
-    return platform::SettingsFile::user().setValues(SettingsStore::sectionPath(section()), values);
+    return platform::SettingsFile::user().update(
+        SettingsStore::sectionPath(section()),
+        [&](const QList<platform::SettingsFile::Value>& current) {
+            QList<platform::SettingsFile::Value> values;
+            for (const auto& [name, added] : amounts) {
+                values.append({QString::fromLatin1(name),
+                               QString::number(addTo(storedTotal(current, name), added))});
+            }
+            if (storedTotal(current, dateName) < 0) {
+                values.append(
+                    {QString::fromLatin1(dateName), QString::number(totalsDayNumber(today))});
+            }
+            return values;
+        });
 }
 
 }  // namespace

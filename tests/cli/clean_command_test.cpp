@@ -8,8 +8,11 @@
 
 #include <sys/stat.h>
 
+#include <functional>
+
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
+#include "cli/command_line.h"
 #include "platform/environment.h"
 #include "safety/clean_totals.h"
 #include "support/cli_runner.h"
@@ -233,6 +236,8 @@ TEST_F(CliClean, TouchesNothingWithoutASafeHarborListOrWithBadArguments) {
         {{"--delete", "--force", a}, "unknown option '--force'"},
         {{"--zip", "--caller", "a/b", a}, "--caller WORD cannot hold \"/\""},
         {{"--zip", a, "--zip-folder"}, "--zip-folder needs a value"},
+        {{"--zip", "--comment", QByteArray(65536, 'c'), a},
+         "--comment TEXT is longer than the 65535 bytes an archive comment can hold"},
     };
     for (const Case& c : cases) {
         const test::CliRun ran = run(c.args);
@@ -245,6 +250,129 @@ TEST_F(CliClean, TouchesNothingWithoutASafeHarborListOrWithBadArguments) {
     const test::CliRun help = run({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.startsWith("Usage: diskwell-cli clean (--delete | --trash | --zip"));
+}
+
+// A file given with a trailing "/" is not a folder: refused as `rm` refuses it.
+TEST_F(CliClean, AFileWrittenAsAFolderIsRefused) {
+    const QByteArray a = file("free/a.txt", "stays");
+    const test::CliRun ran = run({"--delete", a + "/"});
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_TRUE(present(a));
+    EXPECT_TRUE(ran.err.contains("Couldn't delete file - " + a + "/: Not a directory"))
+        << ran.err.constData();
+}
+
+// Twelve runs at once, one file each: the totals count all twelve.
+TEST_F(CliClean, TotalsOfConcurrentRunsAddUp) {
+    constexpr int kRuns = 12;
+    QList<QProcess*> runs;
+    QList<QByteArray> files;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISKWELL_CONFIG_DIR"), QFile::decodeName(config_));
+    for (int i = 0; i < kRuns; ++i) {
+        files.append(file("free/" + QByteArray::number(i) + ".txt", QByteArray(i + 1, 'x')));
+        auto* p = new QProcess;
+        p->setProcessEnvironment(env);
+        runs.append(p);
+    }
+    // Started one after the other without waiting, so they run side by side.
+    for (int i = 0; i < kRuns; ++i) {
+        runs[i]->start(
+            QStringLiteral(DISKWELL_CLI_PATH),
+            {QStringLiteral("clean"), QStringLiteral("--delete"), QFile::decodeName(files[i])});
+    }
+    for (QProcess* p : runs) {
+        EXPECT_TRUE(p->waitForFinished(120000));
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().constData();
+        delete p;
+    }
+    for (const QByteArray& f : files) {
+        EXPECT_FALSE(present(f)) << f.constData();
+    }
+    EXPECT_EQ(readCleanTotals().Ndelete, kRuns);
+    EXPECT_EQ(readCleanTotals().SizeDelete, kRuns * (kRuns + 1) / 2);
+}
+
+// Settings that cannot be trusted stop every run before it touches a file, and
+// `protected` answers nothing; the message names the file.
+TEST_F(CliClean, UnreadableOrDamagedSettingsTouchNothing) {
+    const QByteArray ini = config_ + "/registry.ini";
+    const QByteArray folders = config_ + "/folders.txt";
+    const QByteArray good = [&] {
+        QFile f(QFile::decodeName(ini));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    ASSERT_FALSE(good.isEmpty());
+    const struct {
+        const char* what;
+        std::function<void()> spoil;
+        QByteArray named;
+        const char* problem;
+    } cases[] = {
+        {"registry.ini a FIFO",
+         [&] {
+             QFile::remove(QFile::decodeName(ini));
+             tree_.fifo("config/registry.ini");
+         },
+         ini, "cannot be read: it is not a regular file"},
+        {"folders.txt a link to /dev/zero",
+         [&] {
+             QFile::remove(QFile::decodeName(folders));
+             tree_.symlink("config/folders.txt", "/dev/zero");
+         },
+         folders, "cannot be read: it is not a regular file"},
+        {"the extensions' count damaged",
+         [&] {
+             tree_.file("config/registry.ini", QByteArray(good).replace("Number=1", "Number=abc"));
+         },
+         ini, "is damaged: its count \"Number\" is \"abc\""},
+    };
+    for (const auto& c : cases) {
+        const QByteArray driver = file("free/driver.sys");
+        const QByteArray plain = file("free/plain.txt");
+        c.spoil();
+        for (const char* action : {"--delete", "--trash", "--zip"}) {
+            const test::CliRun ran = run({action, driver, plain});
+            EXPECT_EQ(ran.status, 1) << c.what;
+            EXPECT_TRUE(ran.err.contains(c.named + " " + c.problem)) << ran.err.constData();
+            EXPECT_TRUE(ran.err.contains("No file was touched")) << ran.err.constData();
+            EXPECT_TRUE(present(driver) && present(plain)) << c.what << " " << action;
+        }
+        test::CliOptions options;
+        options.env.insert(QStringLiteral("DISKWELL_CONFIG_DIR"), QFile::decodeName(config_));
+        const test::CliRun asked =
+            test::runCli({QStringLiteral("protected"), QFile::decodeName(driver)}, options);
+        EXPECT_EQ(asked.status, 1) << c.what;
+        EXPECT_TRUE(asked.out.isEmpty()) << asked.out.constData();
+        EXPECT_TRUE(asked.err.contains(c.named + " " + c.problem)) << asked.err.constData();
+        // Mended again for the next case.
+        QFile::remove(QFile::decodeName(ini));
+        QFile::remove(QFile::decodeName(folders));
+        tree_.file("config/registry.ini", good);
+        tree_.file("config/folders.txt", r_ + "/kept/*.*\n");
+    }
+
+    // A registry.ini its reader may not read, as a user meets it.
+    ASSERT_EQ(::chmod(tree_.root().constData(), 0755), 0);
+    tree_.setMode("free", 0777);
+    const QByteArray driver = file("free/driver.sys");
+    tree_.setMode("config/registry.ini", 0);
+    const int status = test::runAsNobody([&] {
+        QString out;
+        QString err;
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        const int cleaned =
+            cli::runCommandLine({"clean", "--delete", driver}, outStream, errStream);
+        if (cleaned != 1 || !err.contains(QLatin1String("Permission denied")) ||
+            !err.contains(QFile::decodeName(ini))) {
+            return 1;
+        }
+        const int asked = cli::runCommandLine({"protected", driver}, outStream, errStream);
+        return asked == 1 && out.isEmpty() ? 0 : 2;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(present(driver));
 }
 
 }  // namespace
