@@ -212,12 +212,13 @@ NumberedList SettingsStore::readListChecked(const QString& section, QString* err
     NumberedList list;
     if (!countText && !damaged)
         return list;  // never saved
+    // A damaged count: every entry that is there protects, whatever the count says.
+    const qint64 last = damaged ? std::numeric_limits<qint64>::max() : count.value_or(0);
     std::sort(found.begin(), found.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     list.saved = true;
     for (const auto& entry : found) {
-        // A damaged count: every entry that is there protects, whatever the count says.
-        if (damaged || entry.first <= *count)
+        if (entry.first <= last)
             list.entries.append(entry.second);
     }
     if (damaged && error) {
