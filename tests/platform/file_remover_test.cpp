@@ -149,7 +149,7 @@ TEST(FileRemover, KeepsAFileThatChangedSinceItWasLookedAt) {
 }
 
 // The folder of a checked file is renamed away and another folder, with files of the
-// same names, put in its place: no act reaches either folder's file through the old
+// same names, put in its place: no act reaches either folder's file through the first
 // check, and the user's file stays where it went.
 TEST(FileRemover, EveryActRefusesAFileWhoseFolderWasReplacedAfterTheCheck) {
     enum class Swap { Copy, Link };

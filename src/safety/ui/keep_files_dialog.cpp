@@ -71,7 +71,9 @@ TfrmKeepFiles::TfrmKeepFiles(QWidget* parent) : QDialog(parent) {
 TfrmKeepFiles::~TfrmKeepFiles() = default;
 
 QStringList TfrmKeepFiles::storedLines() {
-    const NumberedList list = SettingsStore().readList(QString::fromLatin1(settings::kNoDelExt));
+    // A damaged count shows (and, once saved, mends) every entry there is.
+    const NumberedList list =
+        SettingsStore().readListChecked(QString::fromLatin1(settings::kNoDelExt), nullptr);
     QStringList lines;
     if (!list.saved) {
         lines << TypeLine(QStringLiteral("*.drv")) << TypeLine(QStringLiteral("*.sys"));
