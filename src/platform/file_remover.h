@@ -83,10 +83,11 @@ public:
     // Removes the entry at `path` (a link itself, never its target). Without `expected`
     // it is checked first (inspect) and removed. With `expected` (from inspect), it is
     // removed only when it is still that file: a folder or file replaced since gives
-    // kReplacedFolder or kReplacedFile; the same file with another size or modification
-    // time gives kChanged. Returns true when the entry is gone; `identity`, when given,
-    // receives what was removed. False with `reason` set otherwise (also inspect's
-    // reasons, or the system's text for a failed removal, such as "Permission denied").
+    // replacedFolderText() or replacedFileText(); the same file with another size or
+    // modification time gives changedText(). Returns true when the entry is gone;
+    // `identity`, when given, receives what was removed. False with `reason` set
+    // otherwise (also inspect's reasons, or the system's text for a failed removal, such
+    // as "Permission denied").
     bool remove(const QByteArray& path, QString* reason = nullptr,
                 const FileIdentity* expected = nullptr, FileIdentity* identity = nullptr);
 
@@ -107,7 +108,8 @@ public:
     static QString replacedFileText();    // "it was replaced after it was checked"
     static QString changedText();         // "it changed after it was checked"
 
-    // Closes the kept folder descriptor (it is also closed with the object).
+    // Closes the descriptor of the folder used last (it is also closed with the object,
+    // and replaced at the next call).
     void reset();
 
 private:
