@@ -571,8 +571,9 @@ TEST(ZipThenDeleteRun, RefusesSpecialFilesWithoutOpeningThemAndFilesWrittenAsFol
     TempTree t;
     TempTree zips;
     const QByteArray pipe = t.fifo("d/pipe");
+    // A device node needs the right to make one; without it the FIFO stands alone.
     const QByteArray device = t.path("d/null-device");
-    ASSERT_EQ(::mknod(device.constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    const bool haveDevice = ::mknod(device.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
     const QByteArray plain = t.file("d/plain.txt", "plain");
     const QByteArray slashed = t.file("d/slashed.txt", "kept") + "/";
 
@@ -582,10 +583,16 @@ TEST(ZipThenDeleteRun, RefusesSpecialFilesWithoutOpeningThemAndFilesWrittenAsFol
 
     Results results;
     ZipRunSettings settings = zipSettings(zips.root());
-    const CleanRunSummary s = zipFiles({pipe, device, plain, slashed}, settings, results.hooks());
+    QList<QByteArray> files = {pipe, plain, slashed};
+    if (haveDevice) {
+        files.append(device);
+    }
+    const CleanRunSummary s = zipFiles(files, settings, results.hooks());
     EXPECT_EQ(s.doneCount, 1);
     EXPECT_EQ(results.find(pipe)->reason, QStringLiteral("It is not a regular file"));
-    EXPECT_EQ(results.find(device)->reason, QStringLiteral("It is not a regular file"));
+    if (haveDevice) {
+        EXPECT_EQ(results.find(device)->reason, QStringLiteral("It is not a regular file"));
+    }
     EXPECT_EQ(results.find(slashed)->reason, QStringLiteral("Not a directory"));
     EXPECT_TRUE(t.exists("d/slashed.txt"));
     EXPECT_FALSE(t.exists("d/plain.txt"));
