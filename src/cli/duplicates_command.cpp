@@ -5,24 +5,29 @@
 #include <limits>
 #include <optional>
 
-#include "cli/command_line.h"
+#include "base/grid_table.h"
 #include "base/utility.h"
+#include "cli/cli_support.h"
 #include "finders/dup_search.h"
 #include "inspect/grid_export.h"
 #include "scan/drive_entry.h"
 #include "scan/folder_walk.h"
-#include "base/grid_table.h"
 
 namespace dw::cli {
 
 namespace {
 
-int usageError(QTextStream& err, const char* command, const QString& message) {
-    err << kProgramName << ' ' << command << ": " << message << '\n'
-        << "Try '" << kProgramName << ' ' << command << " --help'." << '\n';
-    err.flush();
-    return kExitUsage;
-}
+// The search's walk, saying what happens on the way as the window does.
+class SayingHooks final : public DupWalkHooks {
+public:
+    using DupWalkHooks::DupWalkHooks;
+    void onUnopened(const DriveEntry&, const QString& message) override {
+        tell(platform::MessageKind::Error, message);
+    }
+    void onListFull() override {
+        tell(platform::MessageKind::Warning, resourceLimitText(), platform::Sound::Hand);
+    }
+};
 
 std::optional<qint64> wholeNumber(const QByteArray& text, qint64 max) {
     bool ok = false;
@@ -185,7 +190,7 @@ int run(bool duplicateMode, const QList<QByteArray>& args, QTextStream& out, QTe
         entries.append(e);
     }
     DupSearch search(options);
-    DupWalkHooks hooks(search);
+    SayingHooks hooks(search);
     WalkOptions walkOptions;
     walkOptions.pattern = WildcardPattern(options.pattern);
     FolderWalk walk(walkOptions, hooks);
@@ -202,7 +207,7 @@ int run(bool duplicateMode, const QList<QByteArray>& args, QTextStream& out, QTe
     }
     out.flush();
     if (search.resultCount() == 0) {
-        ShowInfo(QString::fromLatin1(kNoFilesText));
+        tell(platform::MessageKind::Info, QString::fromLatin1(kNoFilesText));
     }
     return unopened > 0 || hooks.listFull() ? kExitIncomplete : kExitOk;
 }

@@ -5,6 +5,7 @@
 #include <QMenu>
 
 #include "base/grid_table.h"
+#include "widgets/message_boxes.h"
 
 namespace dw {
 
@@ -174,6 +175,9 @@ bool SortMenu::sortBy(int item, bool descending) {
     const bool done =
         SortGrid(*grid_, sortItem.key, 1, grid_->rowCount() - 1 - setup_.rowsKeptBelow, descending,
                  sortItem.column);
+    if (!done)
+        ShowBox(platform::MessageKind::Error, QString::fromLatin1(kSortRangeErrorText),
+                platform::Sound::Hand);
     checkOnly(item);
     busy_ = false;
     if (done)

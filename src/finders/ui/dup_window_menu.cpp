@@ -16,6 +16,7 @@
 #include "platform/shell.h"
 #include "safety/safe_harbor.h"
 #include "scan/ui/drive_check_list.h"
+#include "widgets/message_boxes.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
 

@@ -9,8 +9,9 @@
 #include "base/settings_store.h"
 #include "base/utility.h"
 #include "platform/prompter.h"
-#include "scan/ui/select_extension_dialog.h"
 #include "scan/type_lines.h"
+#include "scan/ui/select_extension_dialog.h"
+#include "widgets/message_boxes.h"
 #include "widgets/type_list.h"
 
 namespace dw {

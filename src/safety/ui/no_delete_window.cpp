@@ -21,11 +21,12 @@
 #include "platform/event_pump.h"
 #include "platform/paths.h"
 #include "platform/prompter.h"
-#include "safety/ui/edit_folder_dialog.h"
 #include "safety/folder_list.h"
-#include "safety/ui/keep_files_dialog.h"
 #include "safety/safe_harbor_build.h"
+#include "safety/ui/edit_folder_dialog.h"
+#include "safety/ui/keep_files_dialog.h"
 #include "widgets/folder_chooser.h"
+#include "widgets/message_boxes.h"
 #include "widgets/type_list.h"
 
 namespace dw {

@@ -32,6 +32,7 @@
 #include "safety/ui/zip_directory.h"
 #include "widgets/drive_combo_box.h"
 #include "widgets/folder_list_box.h"
+#include "widgets/message_boxes.h"
 
 namespace dw {
 

@@ -9,6 +9,7 @@
 #include "platform/prompter.h"
 #include "scan/ui/select_extension_dialog.h"
 #include "stats/stat_type_lists.h"
+#include "widgets/message_boxes.h"
 #include "widgets/type_list.h"
 
 namespace dw {
