@@ -22,6 +22,20 @@ void writeBytes(QTextStream& stream, const QByteArray& bytes) {
     }
 }
 
+QList<DriveEntry> folderEntries(const QList<QByteArray>& folders) {
+    QList<DriveEntry> entries;
+    entries.reserve(folders.size());
+    for (const QByteArray& folder : folders) {
+        DriveEntry e;
+        e.kind = DriveEntry::Kind::ExtraFolder;
+        e.startFolder = folder;
+        e.text = QFile::decodeName(folder);
+        e.checked = true;
+        entries.append(e);
+    }
+    return entries;
+}
+
 void tell(platform::MessageKind kind, const QString& text, std::optional<platform::Sound> sound) {
     platform::Prompter& p = platform::prompter();
     if (sound) {

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QTextStream>
 
 #include <optional>
 
 #include "platform/prompter.h"
+#include "scan/drive_entry.h"
 
 // What every subcommand of diskwell-cli shares: its exit statuses, its name in messages,
 // how it reports bad arguments, how it writes native paths, and how it says what an
@@ -33,6 +35,11 @@ int usageError(QTextStream& err, const char* command, const QString& message);
 // what it asked: the stream is flushed and the bytes go to its device unchanged. A
 // stream with no device (a test's string) gets their decoded text instead.
 void writeBytes(QTextStream& stream, const QByteArray& bytes);
+
+// The folders named on a command line as a walk's checked entries, in their order: each
+// an extra folder whose start folder is the native bytes given and whose text is their
+// decoded name.
+QList<DriveEntry> folderEntries(const QList<QByteArray>& folders);
 
 // Says what an engine reported the way the windows do, through the prompter in force
 // (the console one prints "error: diskwell-cli: TEXT" and the like on stderr): `sound`

@@ -29,20 +29,10 @@ private:
 }  // namespace
 
 WalkCounts countWalk(const QList<QByteArray>& folders, const WalkOptions& options) {
-    QList<DriveEntry> entries;
-    entries.reserve(folders.size());
-    for (const QByteArray& folder : folders) {
-        DriveEntry e;
-        e.kind = DriveEntry::Kind::ExtraFolder;
-        e.startFolder = folder;
-        e.text = QFile::decodeName(folder);
-        e.checked = true;
-        entries.append(e);
-    }
     WalkCounts counts;
     CountingHooks hooks(counts);
     FolderWalk walk(options, hooks);
-    counts.unopened = walk.ScanAllDrives(entries);
+    counts.unopened = walk.ScanAllDrives(folderEntries(folders));
     return counts;
 }
 

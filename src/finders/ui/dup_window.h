@@ -16,6 +16,8 @@
 class QAction;
 class QComboBox;
 class QFrame;
+class QGridLayout;
+class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QPrinter;
@@ -148,6 +150,9 @@ private:
 
     // dup_window_layout.cpp
     void buildControls();
+    void buildUpperPanel();
+    QGridLayout* buildOptions();
+    QHBoxLayout* buildButtons();
     void buildMenu();
     void FormShow();
     void FormResize();
