@@ -6,6 +6,7 @@
 
 #include "base/grid_table.h"
 #include "widgets/message_boxes.h"
+#include "widgets/wait_cursor.h"
 
 namespace dw {
 
@@ -62,15 +63,6 @@ constexpr SortItem kStatisticsItems[] = {
     {"Sort by &Size", 2, GridSortKey::Number, kDescending},
     {"Sort by &Number of files", 3, GridSortKey::Number, kDescending},
     {"Sort by &Average File Size", 4, GridSortKey::Number, kDescending},
-};
-
-// Restores the cursor however the sort ends.
-class WaitCursor {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
 }  // namespace

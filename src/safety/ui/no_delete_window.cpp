@@ -28,6 +28,7 @@
 #include "widgets/folder_chooser.h"
 #include "widgets/message_boxes.h"
 #include "widgets/type_list.h"
+#include "widgets/wait_cursor.h"
 
 namespace dw {
 
@@ -42,15 +43,6 @@ QByteArray entryOf(const QListWidgetItem* item) {
 QString longDateText(const QDate& date) {
     return QLocale().toString(date, QLocale::LongFormat);
 }
-
-// Restores the cursor however a build ends.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 }  // namespace
 
