@@ -97,7 +97,7 @@ TEST(DriveList, TheCurrentVolumeIsCheckedElseTheRoot) {
     const Case cases[] = {
         {"/home", kFinderDriveKinds, {"/home [data]"}},
         {"/media/cd", kFinderDriveKinds, {"/media/cd [CD]"}},
-        // Not in this window's list: the root volume instead (the old "drive C").
+        // Not in this window's list: the root volume, which every system has, instead.
         {"/tmp", kFinderDriveKinds, {"/ [root]"}},
         {"/media/cd", kFilesAccessedDriveKinds, {"/ [root]"}},
         {"", kStatisticsDriveKinds, {"/ [root]"}},

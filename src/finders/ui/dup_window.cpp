@@ -79,8 +79,8 @@ TfrmDup::TfrmDup(bool duplicateMode, const SafeHarbor* harbor, QWidget* parent, 
     buildControls();
     buildMenu();
 
-    // What the design calls FormCreate: the criterion starts as "Filename only", and the
-    // drive list is filled with the extra folders.
+    // On creation the criterion starts as "Filename only", and the drive list is filled
+    // with the extra folders.
     cbDup_->setCurrentIndex(0);
     FillDriveCheckList(*pckDrive_, kFinderDriveKinds, true);
 

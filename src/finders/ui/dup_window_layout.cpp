@@ -256,10 +256,11 @@ void TfrmDup::FormShow() {
 }
 
 void TfrmDup::fitColumnsToTexts() {
-    // The widths of the design fit the dates, times and sizes of its system font; the
-    // texts of this desktop's font and locale may be wider ("10 Dec 2026"), and a size
-    // cut on its left shows a wrong number. So these columns are widened to their widest
-    // text where needed; the sample of rows keeps this cheap for millions of rows.
+    // The columns' set widths (kDupWidths, kHogWidths) fit the dates, times and sizes of
+    // a plain system font; the texts of this desktop's font and locale may be wider
+    // ("10 Dec 2026"), and a size cut on its left shows a wrong number. So these columns
+    // are widened to their widest text where needed; the sample of rows keeps this cheap
+    // for millions of rows.
     const GridTable& table = grid_->table();
     const QFontMetrics metrics(grid_->font());
     const QFontMetrics titles(grid_->horizontalHeader()->font());
@@ -276,7 +277,7 @@ void TfrmDup::fitColumnsToTexts() {
         textWidths_[size_t(c)] = widestOf(c);
     }
     if (duplicateMode_) {
-        // Names after the mark glyph, up to twice the design's width; longer ones are
+        // Names after the mark glyph, up to twice the column's set width; longer ones are
         // cut, and the user can widen the column.
         const double scale = logicalDpiX() / 96.0;
         textWidths_[kDupNameColumn] = std::min(widestOf(kDupNameColumn) + qRound(16 * scale),
