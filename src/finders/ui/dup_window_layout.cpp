@@ -16,6 +16,7 @@
 #include "base/settings_sections.h"
 #include "base/utility.h"
 #include "finders/ui/dup_window.h"
+#include "safety/ui/safe_harbor_styler.h"
 #include "scan/ui/drive_check_list.h"
 #include "widgets/string_grid.h"
 #include "widgets/window_placement.h"
@@ -74,11 +75,13 @@ void TfrmDup::buildControls() {
         grid_->setBandColor(kBandA, QColor(223, 223, 223));
         grid_->setBandColor(kBandB, palette().color(QPalette::Window));
     }
-    grid_->setCellStyler([this](qsizetype row, int column, CellStyle& style) {
-        if (highlight_ && highlight_->isChecked() && cellInSafeHarbor(row, column)) {
-            style.bold = true;
-        }
-    });
+    // Protected files in bold: the "FileName" cell of a file hog, or the "Folder" cell of
+    // a duplicate whose folder is protected.
+    if (harbor_) {
+        grid_->setCellStyler(SafeHarborBoldStyler(
+            [this](qsizetype row) { return highlightedPath(row); }, *harbor_, !duplicateMode_, {},
+            duplicateMode_ ? kDupFolderColumn : kHogPathColumn));
+    }
 }
 
 // The upper panel: the options on the left, the drive list beside them.
