@@ -8,6 +8,7 @@
 #include "base/settings_store.h"
 #include "platform/environment.h"
 #include "scan/drive_list.h"
+#include "support/scoped_env.h"
 #include "support/temp_tree.h"
 
 namespace dw {
@@ -130,8 +131,7 @@ TEST(DriveList, ExtraFoldersFollowUncheckedInTheirOrder) {
 
 TEST(DriveList, ThisMachinesListReadsTheStoredExtraFolders) {
     QTemporaryDir config;
-    const QByteArray oldConfig = qgetenv("DISKWELL_CONFIG_DIR");
-    qputenv("DISKWELL_CONFIG_DIR", config.path().toLocal8Bit());
+    const test::ScopedEnv configDir("DISKWELL_CONFIG_DIR", config.path().toLocal8Bit());
 
     // Never saved: no extra folders.
     EXPECT_TRUE(extraFolders().isEmpty());
@@ -154,8 +154,6 @@ TEST(DriveList, ThisMachinesListReadsTheStoredExtraFolders) {
         EXPECT_TRUE(e.isDrive());
         EXPECT_EQ(e.checked, e.startFolder == (listed ? current : QByteArray("/")));
     }
-
-    qputenv("DISKWELL_CONFIG_DIR", oldConfig);
 }
 
 TEST(DriveList, ReadinessOfDrivesAndFolders) {
