@@ -9,6 +9,7 @@
 #include "app/resources.h"
 #include "base/utility.h"
 #include "platform/shell.h"
+#include "widgets/message_boxes.h"
 
 namespace dw {
 

@@ -25,6 +25,7 @@
 #include "safety/ui/really_delete.h"
 #include "safety/ui/unzip_it.h"
 #include "widgets/backdrop.h"
+#include "widgets/message_boxes.h"
 
 namespace dw {
 

@@ -118,8 +118,7 @@ inline constexpr PlacementKey kPlacementFilesAccessed{"diskwell98", nullptr, "fr
 namespace dw {
 
 // Default of settings::kZipPath, the folder archives go to: the user's home folder, a
-// place the user can write to (the root folder, the old default's counterpart, is not
-// writable for a normal user).
+// place every user can write to (the root folder is not writable for a normal user).
 inline QString defaultZipFolder() {
     return QDir::homePath();
 }

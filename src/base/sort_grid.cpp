@@ -1,7 +1,5 @@
 #include "base/sort_grid.h"
 
-#include <QCoreApplication>
-
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -11,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/prompter.h"
 #include "base/grid_table.h"
 
 namespace dw {
@@ -552,14 +549,6 @@ void quickSort(E* t, qsizetype lo, qsizetype hi, bool descending) {
     }
 }
 
-bool refuseRange() {
-    platform::Prompter& p = platform::prompter();
-    p.playSound(platform::Sound::Hand);
-    p.ask(platform::MessageKind::Error, QCoreApplication::applicationName(),
-          QString::fromLatin1(kSortRangeErrorText), platform::Buttons::Ok);
-    return false;
-}
-
 bool rangeFits(const GridTable& grid, qsizetype first, qsizetype last, int keyColumn) {
     return first >= 1 && last >= 0 && last < grid.rowCount() && keyColumn >= 0 &&
            keyColumn < grid.columnCount();
@@ -592,7 +581,7 @@ template <class KeyOf>
 bool sortByCellKeys(GridTable& grid, qsizetype first, qsizetype last, bool descending,
                     int keyColumn, KeyOf keyOf) {
     if (!rangeFits(grid, first, last, keyColumn))
-        return refuseRange();
+        return false;
     if (last < first)
         return true;
     using Key = decltype(keyOf(QByteArrayView()));
@@ -609,7 +598,7 @@ bool sortByCellKeys(GridTable& grid, qsizetype first, qsizetype last, bool desce
 bool SortGridByText(GridTable& grid, qsizetype first, qsizetype last, bool descending,
                     int keyColumn) {
     if (!rangeFits(grid, first, last, keyColumn))
-        return refuseRange();
+        return false;
     if (last < first)
         return true;
     sortByKeys<true>(grid, first, descending, textRanks(grid, first, last, keyColumn));

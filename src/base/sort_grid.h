@@ -11,8 +11,8 @@ class GridTable;
 // How a grid sort reads the key cells of its rows.
 enum class GridSortKey { Text, Number, Date };
 
-// The text of the error box that refuses a sort whose rows or key column lie outside the
-// grid.
+// The text of the error box (after the hand sound) with which a window refuses a sort
+// whose rows or key column lie outside the grid.
 inline constexpr char kSortRangeErrorText[] = "Range check error";
 
 // Sorts rows `first` to `last` (inclusive) of `grid` by the cell of `keyColumn`, smallest
@@ -30,11 +30,11 @@ inline constexpr char kSortRangeErrorText[] = "Range check error";
 // always in the same, reproducible way for the same grid.
 //
 // The range is refused when `first` is below 1 (row 0 holds the titles), `last` is below
-// 0 or beyond the last row, or `keyColumn` is no column of the grid: an error box with
-// kSortRangeErrorText is shown (after the stop sound) through the prompter in force, the
-// grid is left as it was, and the result is false. A range with last < first is empty:
-// nothing happens and the result is true. Otherwise the result is true; the grid's rows
-// are written once, at the end, with one move notification.
+// 0 or beyond the last row, or `keyColumn` is no column of the grid: the grid is left as
+// it was and the result is false (nothing is shown; the caller says kSortRangeErrorText).
+// A range with last < first is empty: nothing happens and the result is true. Otherwise
+// the result is true; the grid's rows are written once, at the end, with one move
+// notification.
 bool SortGridByText(GridTable& grid, qsizetype first, qsizetype last, bool descending,
                     int keyColumn);
 bool SortGridByNumber(GridTable& grid, qsizetype first, qsizetype last, bool descending,

@@ -1,6 +1,5 @@
 #include "base/utility.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QLocale>
 
@@ -9,16 +8,10 @@
 #include "platform/file_types.h"
 #include "platform/native_file.h"
 #include "platform/paths.h"
-#include "platform/prompter.h"
 
 namespace dw {
 
 namespace {
-
-void showBox(platform::MessageKind kind, const QString& text) {
-    platform::prompter().ask(kind, QCoreApplication::applicationName(), text,
-                             platform::Buttons::Ok);
-}
 
 // The default locale, but always with its group separator: the C locale (and a user's
 // number options) may leave it out, and these texts promise it.
@@ -31,20 +24,6 @@ QLocale groupingLocale() {
 constexpr char16_t kSep = platform::kSep;
 
 }  // namespace
-
-void ShowError(const QString& text) {
-    platform::prompter().playSound(platform::Sound::Exclamation);
-    showBox(platform::MessageKind::Error, text);
-}
-
-void ShowWarning(const QString& text) {
-    platform::prompter().playSound(platform::Sound::Hand);
-    showBox(platform::MessageKind::Warning, text);
-}
-
-void ShowInfo(const QString& text) {
-    showBox(platform::MessageKind::Info, text);
-}
 
 QString FormatThousands(qint64 n) {
     return groupingLocale().toString(n);
@@ -307,17 +286,15 @@ void RegisteredExtensionPatterns(QStringList& list, bool withAll) {
     }
 }
 
-bool ExtractStrings(const QByteArray& source, const QByteArray& target, int minLength,
-                    int maxLength) {
+QString ExtractStrings(const QByteArray& source, const QByteArray& target, int minLength,
+                       int maxLength) {
     QFile in;
     if (!platform::openNativeFile(in, source, QIODevice::ReadOnly)) {
-        ShowError(QStringLiteral("Could not open file ") + QFile::decodeName(source));
-        return false;
+        return QStringLiteral("Could not open file ") + QFile::decodeName(source);
     }
     QFile out;
     if (!platform::openNativeFile(out, target, QIODevice::WriteOnly)) {
-        ShowError(QStringLiteral("Could not open file ") + QFile::decodeName(target));
-        return false;
+        return QStringLiteral("Could not open file ") + QFile::decodeName(target);
     }
 
     constexpr qint64 kBlockSize = 2048;
@@ -329,8 +306,7 @@ bool ExtractStrings(const QByteArray& source, const QByteArray& target, int minL
     for (;;) {
         const qint64 got = in.read(block, kBlockSize);
         if (got < 0) {
-            ShowError(QStringLiteral("Could not read file ") + QFile::decodeName(source));
-            return false;
+            return QStringLiteral("Could not read file ") + QFile::decodeName(source);
         }
         if (got == 0) {
             break;
@@ -350,8 +326,7 @@ bool ExtractStrings(const QByteArray& source, const QByteArray& target, int minL
             }
             if (run.size() > minLength && !tooLong && (!lastWrittenSet || run != lastWritten)) {
                 if (out.write(run) != run.size() || !out.putChar('\n')) {
-                    ShowError(QStringLiteral("Could not write file ") + QFile::decodeName(target));
-                    return false;
+                    return QStringLiteral("Could not write file ") + QFile::decodeName(target);
                 }
                 lastWritten = run;
                 lastWrittenSet = true;
@@ -361,15 +336,13 @@ bool ExtractStrings(const QByteArray& source, const QByteArray& target, int minL
         }
     }
     if (!out.flush()) {
-        ShowError(QStringLiteral("Could not write file ") + QFile::decodeName(target));
-        return false;
+        return QStringLiteral("Could not write file ") + QFile::decodeName(target);
     }
     out.close();
     if (out.error() != QFileDevice::NoError) {
-        ShowError(QStringLiteral("Could not write file ") + QFile::decodeName(target));
-        return false;
+        return QStringLiteral("Could not write file ") + QFile::decodeName(target);
     }
-    return true;
+    return {};
 }
 
 }  // namespace dw

@@ -8,23 +8,14 @@
 #include <QString>
 #include <QStringList>
 
-// Small stateless helpers that every window and engine shares: message boxes, number
-// and date texts, path joining, tab lines, character tests, file-type names and the
-// readable strings of a file. None keeps state between calls (the list of known file
-// suffixes is cached by the platform layer) and none throws.
+// Small stateless helpers that every window and engine shares: number and date texts,
+// path joining, tab lines, character tests, file-type names and the readable strings of
+// a file. None keeps state between calls (the list of known file suffixes is cached by
+// the platform layer) and none throws.
 namespace dw {
 
 // The settings store's root key, below which the program keeps its sections.
 inline constexpr char ProgramKey[] = "Software\\Brightwater Systems\\Diskwell\\3.0";
-
-// Message boxes with one OK button, titled with the application's name, through the
-// prompter in force. Each returns when its box is closed.
-// ShowError plays the exclamation sound first and shows an error box.
-void ShowError(const QString& text);
-// ShowWarning plays the hand (stop) sound first and shows a warning box.
-void ShowWarning(const QString& text);
-// ShowInfo plays no sound and shows an information box.
-void ShowInfo(const QString& text);
 
 // `n` as whole decimal text in the default locale, with its group (thousands) separator
 // between groups of digits even where the locale would leave it out, and its own minus
@@ -130,12 +121,14 @@ void RegisteredExtensionPatterns(QStringList& list, bool withAll);
 // a run still open at a block's end (the file's end included) is dropped. A run is
 // written when it holds more than `minLength` characters, at most `maxLength` + 1 of
 // them (a run that reaches maxLength + 2 is too long and dropped), and differs from the
-// line written just before. Returns true when the whole source was read and every line
-// written. When the source cannot be opened, shows the error "Could not open file "
-// followed by its name and returns false without touching `target`; a target that
-// cannot be created, or a read or write that fails, likewise gives an error box naming
-// the file and false (lines written before stay in the target).
-bool ExtractStrings(const QByteArray& source, const QByteArray& target, int minLength,
-                    int maxLength);
+// line written just before. Returns an empty text when the whole source was read and
+// every line written. Otherwise it returns the error for the caller to show (an error
+// box, after the exclamation sound): "Could not open file " followed by the source's
+// name when the source cannot be opened (`target` is not touched); "Could not open
+// file " with the target's name when the target cannot be created; "Could not read
+// file " or "Could not write file " with the file's name when a read or write fails
+// (lines written before stay in the target). Shows nothing itself.
+QString ExtractStrings(const QByteArray& source, const QByteArray& target, int minLength,
+                       int maxLength);
 
 }  // namespace dw

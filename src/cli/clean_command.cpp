@@ -9,7 +9,7 @@
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
 #include "base/utility.h"
-#include "cli/command_line.h"
+#include "cli/cli_support.h"
 #include "platform/environment.h"
 #include "platform/paths.h"
 #include "safety/archive_name.h"
@@ -35,21 +35,7 @@ struct CleanOptions {
 };
 
 int cleanUsageError(QTextStream& err, const QString& message) {
-    err << kProgramName << " clean: " << message << '\n'
-        << "Try '" << kProgramName << " clean --help'." << '\n';
-    err.flush();
-    return kExitUsage;
-}
-
-// Paths go out as the bytes given, so a script can match them to what it asked; a
-// stream with no device (a test's string) gets their text.
-void writeBytes(QTextStream& stream, const QByteArray& bytes) {
-    if (QIODevice* device = stream.device()) {
-        stream.flush();
-        device->write(bytes);
-    } else {
-        stream << QFile::decodeName(bytes);
-    }
+    return usageError(err, "clean", message);
 }
 
 // One line about one file on `err`: "diskwell-cli clean: TEXT PATH: REASON".

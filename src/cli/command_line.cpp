@@ -67,18 +67,11 @@ QString overview() {
     return text;
 }
 
-int usageError(QTextStream& err, const QString& message) {
-    err << kProgramName << ": " << message << '\n'
-        << "Try '" << kProgramName << " --help'." << '\n';
-    err.flush();
-    return kExitUsage;
-}
-
 }  // namespace
 
 int runCommandLine(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
     if (args.isEmpty()) {
-        return usageError(err, QStringLiteral("no command given"));
+        return usageError(err, nullptr, QStringLiteral("no command given"));
     }
     const QByteArray& first = args.front();
     if (first == "--help" || first == "-h" || first == "help") {
@@ -86,7 +79,8 @@ int runCommandLine(const QList<QByteArray>& args, QTextStream& out, QTextStream&
             const Command* command = findCommand(args[1]);
             if (!command) {
                 return usageError(
-                    err, QStringLiteral("unknown command '%1'").arg(QFile::decodeName(args[1])));
+                    err, nullptr,
+                    QStringLiteral("unknown command '%1'").arg(QFile::decodeName(args[1])));
             }
             out << command->usage();
         } else {
@@ -103,9 +97,10 @@ int runCommandLine(const QList<QByteArray>& args, QTextStream& out, QTextStream&
     const Command* command = findCommand(first);
     if (!command) {
         return usageError(
-            err, first.startsWith('-')
-                     ? QStringLiteral("unknown option '%1'").arg(QFile::decodeName(first))
-                     : QStringLiteral("unknown command '%1'").arg(QFile::decodeName(first)));
+            err, nullptr,
+            first.startsWith('-')
+                ? QStringLiteral("unknown option '%1'").arg(QFile::decodeName(first))
+                : QStringLiteral("unknown command '%1'").arg(QFile::decodeName(first)));
     }
     return command->run(args.mid(1), out, err);
 }

@@ -5,24 +5,29 @@
 #include <limits>
 #include <optional>
 
-#include "cli/command_line.h"
+#include "base/grid_table.h"
 #include "base/utility.h"
+#include "cli/cli_support.h"
 #include "finders/dup_search.h"
 #include "inspect/grid_export.h"
 #include "scan/drive_entry.h"
 #include "scan/folder_walk.h"
-#include "base/grid_table.h"
 
 namespace dw::cli {
 
 namespace {
 
-int usageError(QTextStream& err, const char* command, const QString& message) {
-    err << kProgramName << ' ' << command << ": " << message << '\n'
-        << "Try '" << kProgramName << ' ' << command << " --help'." << '\n';
-    err.flush();
-    return kExitUsage;
-}
+// The search's walk, saying what happens on the way as the window does.
+class SayingHooks final : public DupWalkHooks {
+public:
+    using DupWalkHooks::DupWalkHooks;
+    void onUnopened(const DriveEntry&, const QString& message) override {
+        tell(platform::MessageKind::Error, message);
+    }
+    void onListFull() override {
+        tell(platform::MessageKind::Warning, resourceLimitText(), platform::Sound::Hand);
+    }
+};
 
 std::optional<qint64> wholeNumber(const QByteArray& text, qint64 max) {
     bool ok = false;
@@ -59,47 +64,53 @@ QString sharedOptionsText() {
         "--limit was reached), 2 bad arguments.\n");
 }
 
-int run(bool duplicateMode, const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
-    const char* command = duplicateMode ? "duplicates" : "hogs";
+// What the arguments of one run ask for.
+struct DupRequest {
     DupOptions options;
-    options.duplicateMode = duplicateMode;
     QList<QByteArray> folders;
-    bool optionsEnded = false;
-    bool sizeGiven = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QByteArray& arg = args[i];
-        if (optionsEnded || !arg.startsWith('-') || arg == "-") {
-            folders.append(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (arg == "--help" || arg == "-h") {
-            out << (duplicateMode ? duplicatesUsage() : hogsUsage());
-            out.flush();
-            return kExitOk;
-        }
-        // "--name value" or "--name=value".
-        const qsizetype eq = arg.indexOf('=');
-        const QByteArray name = eq < 0 ? arg : arg.left(eq);
-        const auto value = [&]() -> std::optional<QByteArray> {
-            if (eq >= 0) {
-                return arg.mid(eq + 1);
+    bool help = false;  // "--help" came before any bad argument
+};
+
+// Reads the arguments of one run into a DupRequest. Each read returns kExitOk, or
+// kExitUsage after writing the usage error on `err`.
+class ArgumentReader {
+public:
+    ArgumentReader(bool duplicateMode, const QList<QByteArray>& args, QTextStream& err)
+        : duplicateMode_(duplicateMode),
+          command_(duplicateMode ? "duplicates" : "hogs"),
+          args_(args),
+          err_(err) {}
+
+    int read(DupRequest& request) {
+        request_ = &request;
+        request.options.duplicateMode = duplicateMode_;
+        bool optionsEnded = false;
+        for (i_ = 0; i_ < args_.size(); ++i_) {
+            const QByteArray& arg = args_[i_];
+            if (optionsEnded || !arg.startsWith('-') || arg == "-") {
+                request.folders.append(arg);
+            } else if (arg == "--") {
+                optionsEnded = true;
+            } else if (arg == "--help" || arg == "-h") {
+                request.help = true;
+                return kExitOk;
+            } else if (const int status = readOption(arg); status != kExitOk) {
+                return status;
             }
-            if (i + 1 >= args.size()) {
-                return std::nullopt;
-            }
-            return args[++i];
-        };
-        const auto needs = [&](const char* what) {
-            return usageError(
-                err, command,
-                QStringLiteral("%1 needs %2").arg(QFile::decodeName(name), QLatin1String(what)));
-        };
-        const qint64 maxLimit = std::numeric_limits<qint64>::max() / 1024;
-        if (name == "--criterion" && duplicateMode) {
+        }
+        if (request.folders.isEmpty()) {
+            return error(QStringLiteral("no folder given"));
+        }
+        return kExitOk;
+    }
+
+private:
+    // "--name value" or "--name=value".
+    int readOption(const QByteArray& arg) {
+        eq_ = arg.indexOf('=');
+        name_ = eq_ < 0 ? arg : arg.left(eq_);
+        DupOptions& options = request_->options;
+        if (name_ == "--criterion" && duplicateMode_) {
             const std::optional<QByteArray> v = value();
             const std::optional<qint64> n =
                 v ? wholeNumber(*v, kDupCriterionCount - 1) : std::nullopt;
@@ -107,43 +118,11 @@ int run(bool duplicateMode, const QList<QByteArray>& args, QTextStream& out, QTe
                 return needs("a number from 0 to 6");
             }
             options.criterion = int(*n);
-        } else if (name == "--larger" || name == "--smaller") {
-            const std::optional<QByteArray> v = value();
-            const std::optional<qint64> n = v ? wholeNumber(*v, maxLimit) : std::nullopt;
-            if (!n) {
-                return needs("a whole number of at least 0");
-            }
-            if (sizeGiven) {
-                return usageError(err, command, QStringLiteral("give one size test only"));
-            }
-            sizeGiven = true;
-            options.sizeTest =
-                name == "--larger" ? SizeTest::LargerOrEqual : SizeTest::SmallerOrEqual;
-            options.num1 = *n;
-        } else if (name == "--between" && eq < 0) {
-            if (i + 2 >= args.size()) {
-                return needs("two numbers");
-            }
-            const std::optional<qint64> n1 = wholeNumber(args[i + 1], maxLimit);
-            const std::optional<qint64> n2 = wholeNumber(args[i + 2], maxLimit);
-            if (!n1 || !n2) {
-                return needs("two whole numbers of at least 0");
-            }
-            if (sizeGiven) {
-                return usageError(err, command, QStringLiteral("give one size test only"));
-            }
-            i += 2;
-            if (*n2 < *n1) {
-                // The window's own refusal, in its words.
-                err << kProgramName << ' ' << command << ": " << kSecondNumberError << '\n';
-                err.flush();
-                return kExitUsage;
-            }
-            sizeGiven = true;
-            options.sizeTest = SizeTest::Between;
-            options.num1 = *n1;
-            options.num2 = *n2;
-        } else if (name == "--unit") {
+        } else if (name_ == "--larger" || name_ == "--smaller") {
+            return readOneLimit();
+        } else if (name_ == "--between" && eq_ < 0) {
+            return readBetween();
+        } else if (name_ == "--unit") {
             const std::optional<QByteArray> v = value();
             if (v && v->compare("bytes", Qt::CaseInsensitive) == 0) {
                 options.unit = SizeUnit::Bytes;
@@ -152,13 +131,13 @@ int run(bool duplicateMode, const QList<QByteArray>& args, QTextStream& out, QTe
             } else {
                 return needs("bytes or KB");
             }
-        } else if (name == "--pattern") {
+        } else if (name_ == "--pattern") {
             const std::optional<QByteArray> v = value();
             if (!v || WildcardPattern(QFile::decodeName(*v)).isEmpty()) {
                 return needs("a pattern");
             }
             options.pattern = QFile::decodeName(*v);
-        } else if (name == "--limit") {
+        } else if (name_ == "--limit") {
             const std::optional<QByteArray> v = value();
             const std::optional<qint64> n =
                 v ? wholeNumber(*v, DupCandidateList::kDefaultLimit) : std::nullopt;
@@ -167,33 +146,101 @@ int run(bool duplicateMode, const QList<QByteArray>& args, QTextStream& out, QTe
             }
             options.candidateLimit = qsizetype(*n);
         } else {
-            return usageError(err, command,
-                              QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
+            return error(QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
         }
-    }
-    if (folders.isEmpty()) {
-        return usageError(err, command, QStringLiteral("no folder given"));
+        return kExitOk;
     }
 
-    QList<DriveEntry> entries;
-    for (const QByteArray& folder : folders) {
-        DriveEntry e;
-        e.kind = DriveEntry::Kind::ExtraFolder;
-        e.startFolder = folder;
-        e.text = QFile::decodeName(folder);
-        e.checked = true;
-        entries.append(e);
+    // "--larger N" or "--smaller N".
+    int readOneLimit() {
+        const std::optional<QByteArray> v = value();
+        const std::optional<qint64> n = v ? wholeNumber(*v, kMaxSize) : std::nullopt;
+        if (!n) {
+            return needs("a whole number of at least 0");
+        }
+        if (sizeGiven_) {
+            return error(QStringLiteral("give one size test only"));
+        }
+        sizeGiven_ = true;
+        DupOptions& options = request_->options;
+        options.sizeTest = name_ == "--larger" ? SizeTest::LargerOrEqual : SizeTest::SmallerOrEqual;
+        options.num1 = *n;
+        return kExitOk;
     }
+
+    // "--between N M".
+    int readBetween() {
+        if (i_ + 2 >= args_.size()) {
+            return needs("two numbers");
+        }
+        const std::optional<qint64> n1 = wholeNumber(args_[i_ + 1], kMaxSize);
+        const std::optional<qint64> n2 = wholeNumber(args_[i_ + 2], kMaxSize);
+        if (!n1 || !n2) {
+            return needs("two whole numbers of at least 0");
+        }
+        if (sizeGiven_) {
+            return error(QStringLiteral("give one size test only"));
+        }
+        i_ += 2;
+        if (*n2 < *n1) {
+            // The window's own refusal, in its words.
+            err_ << kProgramName << ' ' << command_ << ": " << kSecondNumberError << '\n';
+            err_.flush();
+            return kExitUsage;
+        }
+        sizeGiven_ = true;
+        DupOptions& options = request_->options;
+        options.sizeTest = SizeTest::Between;
+        options.num1 = *n1;
+        options.num2 = *n2;
+        return kExitOk;
+    }
+
+    // The option's value: after "=", else the next argument (taken); none at the end.
+    std::optional<QByteArray> value() {
+        if (eq_ >= 0) {
+            return args_[i_].mid(eq_ + 1);
+        }
+        if (i_ + 1 >= args_.size()) {
+            return std::nullopt;
+        }
+        return args_[++i_];
+    }
+
+    int needs(const char* what) {
+        return error(
+            QStringLiteral("%1 needs %2").arg(QFile::decodeName(name_), QLatin1String(what)));
+    }
+
+    int error(const QString& message) { return usageError(err_, command_, message); }
+
+    // Sizes in KB must still fit in bytes.
+    static constexpr qint64 kMaxSize = std::numeric_limits<qint64>::max() / 1024;
+
+    const bool duplicateMode_;
+    const char* const command_;
+    const QList<QByteArray>& args_;
+    QTextStream& err_;
+    DupRequest* request_ = nullptr;
+    qsizetype i_ = 0;
+    QByteArray name_;
+    qsizetype eq_ = -1;
+    bool sizeGiven_ = false;
+};
+
+// Walks `folders`, prints the result rows on `out` and says what happened on the way.
+int search(const DupOptions& options, const QList<QByteArray>& folders, QTextStream& out) {
     DupSearch search(options);
-    DupWalkHooks hooks(search);
+    SayingHooks hooks(search);
     WalkOptions walkOptions;
     walkOptions.pattern = WildcardPattern(options.pattern);
     FolderWalk walk(walkOptions, hooks);
-    const int unopened = walk.ScanAllDrives(entries);
+    const int unopened = walk.ScanAllDrives(folderEntries(folders));
     search.finish();
 
     GridTable grid;
     search.fillGrid(grid);
+    const bool duplicateMode = options.duplicateMode;
     out << QString::fromUtf8(TsvLine(DupRowBytes(grid, 0, duplicateMode))) << '\n';
     if (search.resultCount() > 0) {
         for (qsizetype r = 1; r < grid.rowCount(); ++r) {
@@ -202,9 +249,23 @@ int run(bool duplicateMode, const QList<QByteArray>& args, QTextStream& out, QTe
     }
     out.flush();
     if (search.resultCount() == 0) {
-        ShowInfo(QString::fromLatin1(kNoFilesText));
+        tell(platform::MessageKind::Info, QString::fromLatin1(kNoFilesText));
     }
     return unopened > 0 || hooks.listFull() ? kExitIncomplete : kExitOk;
+}
+
+int run(bool duplicateMode, const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
+    DupRequest request;
+    if (const int status = ArgumentReader(duplicateMode, args, err).read(request);
+        status != kExitOk) {
+        return status;
+    }
+    if (request.help) {
+        out << (duplicateMode ? duplicatesUsage() : hogsUsage());
+        out.flush();
+        return kExitOk;
+    }
+    return search(request.options, request.folders, out);
 }
 
 }  // namespace

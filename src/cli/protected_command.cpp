@@ -2,33 +2,13 @@
 
 #include <QFile>
 
-#include "cli/command_line.h"
+#include "cli/cli_support.h"
 #include "platform/dir_reader.h"
 #include "safety/safe_harbor.h"
 
 namespace dw::cli {
 
-namespace {
-
-int protectedUsageError(QTextStream& err, const QString& message) {
-    err << kProgramName << " protected: " << message << '\n'
-        << "Try '" << kProgramName << " protected --help'." << '\n';
-    err.flush();
-    return kExitUsage;
-}
-
-// Paths go out as the bytes given, so a script can match them to what it asked; a
-// stream with no device (a test's string) gets their text.
-void writeBytes(QTextStream& out, const QByteArray& bytes) {
-    if (QIODevice* device = out.device()) {
-        out.flush();
-        device->write(bytes);
-    } else {
-        out << QFile::decodeName(bytes);
-    }
-}
-
-}  // namespace
+namespace {}  // namespace
 
 QByteArray protectedLine(const SafeHarbor& harbor, const QByteArray& path) {
     const auto entry = platform::statPath(path);
@@ -87,12 +67,12 @@ int runProtected(const QList<QByteArray>& args, QTextStream& out, QTextStream& e
             out.flush();
             return kExitOk;
         } else {
-            return protectedUsageError(
-                err, QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
+            return usageError(err, "protected",
+                              QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
         }
     }
     if (paths.isEmpty()) {
-        return protectedUsageError(err, QStringLiteral("no path given"));
+        return usageError(err, "protected", QStringLiteral("no path given"));
     }
 
     SafeHarbor harbor;

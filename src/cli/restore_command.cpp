@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "cli/command_line.h"
+#include "cli/cli_support.h"
 #include "platform/paths.h"
 #include "platform/volumes.h"
 #include "safety/archive_name.h"
@@ -12,13 +12,6 @@
 namespace dw::cli {
 
 namespace {
-
-int restoreUsageError(QTextStream& err, const QString& message) {
-    err << kProgramName << " restore: " << message << '\n'
-        << "Try '" << kProgramName << " restore --help'." << '\n';
-    err.flush();
-    return kExitUsage;
-}
 
 void fail(QTextStream& err, const QString& message) {
     err << kProgramName << " restore: " << message << '\n';
@@ -69,24 +62,24 @@ int runRestore(const QList<QByteArray>& args, QTextStream& out, QTextStream& err
         } else if (arg == "--into" || arg.startsWith("--into=")) {
             if (arg == "--into") {
                 if (i + 1 >= args.size()) {
-                    return restoreUsageError(err, QStringLiteral("--into needs a folder"));
+                    return usageError(err, "restore", QStringLiteral("--into needs a folder"));
                 }
                 into = args[++i];
             } else {
                 into = arg.mid(7);
             }
             if (into.isEmpty()) {
-                return restoreUsageError(err, QStringLiteral("--into needs a folder"));
+                return usageError(err, "restore", QStringLiteral("--into needs a folder"));
             }
         } else {
-            return restoreUsageError(
-                err, QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
+            return usageError(err, "restore",
+                              QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
         }
     }
     if (archives.size() != 1) {
-        return restoreUsageError(err, archives.isEmpty()
-                                          ? QStringLiteral("no archive given")
-                                          : QStringLiteral("give exactly one archive"));
+        return usageError(err, "restore",
+                          archives.isEmpty() ? QStringLiteral("no archive given")
+                                             : QStringLiteral("give exactly one archive"));
     }
     const QByteArray archive = archives.front();
 

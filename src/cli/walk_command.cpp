@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "cli/command_line.h"
+#include "cli/cli_support.h"
 #include "scan/drive_entry.h"
 
 namespace dw::cli {
@@ -18,35 +18,21 @@ public:
         counts_.bytes += entry.size;
     }
     void onFolderEntered(const WalkFolder&) override { ++counts_.folders; }
+    void onUnopened(const DriveEntry&, const QString& message) override {
+        tell(platform::MessageKind::Error, message);
+    }
 
 private:
     WalkCounts& counts_;
 };
 
-int walkUsageError(QTextStream& err, const QString& message) {
-    err << kProgramName << " walk: " << message << '\n'
-        << "Try '" << kProgramName << " walk --help'." << '\n';
-    err.flush();
-    return kExitUsage;
-}
-
 }  // namespace
 
 WalkCounts countWalk(const QList<QByteArray>& folders, const WalkOptions& options) {
-    QList<DriveEntry> entries;
-    entries.reserve(folders.size());
-    for (const QByteArray& folder : folders) {
-        DriveEntry e;
-        e.kind = DriveEntry::Kind::ExtraFolder;
-        e.startFolder = folder;
-        e.text = QFile::decodeName(folder);
-        e.checked = true;
-        entries.append(e);
-    }
     WalkCounts counts;
     CountingHooks hooks(counts);
     FolderWalk walk(options, hooks);
-    counts.unopened = walk.ScanAllDrives(entries);
+    counts.unopened = walk.ScanAllDrives(folderEntries(folders));
     return counts;
 }
 
@@ -101,7 +87,7 @@ int runWalk(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
             QByteArray value;
             if (arg == "--pattern") {
                 if (i + 1 >= args.size()) {
-                    return walkUsageError(err, QStringLiteral("--pattern needs a value"));
+                    return usageError(err, "walk", QStringLiteral("--pattern needs a value"));
                 }
                 value = args[++i];
             } else {
@@ -109,15 +95,15 @@ int runWalk(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
             }
             options.pattern = WildcardPattern(QFile::decodeName(value));
             if (options.pattern.isEmpty()) {
-                return walkUsageError(err, QStringLiteral("the pattern is empty"));
+                return usageError(err, "walk", QStringLiteral("the pattern is empty"));
             }
         } else {
-            return walkUsageError(
-                err, QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
+            return usageError(err, "walk",
+                              QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
         }
     }
     if (folders.isEmpty()) {
-        return walkUsageError(err, QStringLiteral("no folder given"));
+        return usageError(err, "walk", QStringLiteral("no folder given"));
     }
 
     const WalkCounts counts = countWalk(folders, options);

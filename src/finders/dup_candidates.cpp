@@ -121,10 +121,6 @@ private:
     quint8 groupCode_ = 0;
 };
 
-int compareNumbers(quint32 a, quint32 b) {
-    return a < b ? -1 : (a > b ? 1 : 0);
-}
-
 }  // namespace
 
 DupCandidateList::DupCandidateList(qsizetype limit)
@@ -506,233 +502,276 @@ std::vector<quint32> DupCandidateList::sizeRanks() const {
     return ranks;
 }
 
-void DupCandidateList::sortLines(std::span<const DupField> fields) {
-    if (count_ < 2 || fields.empty()) {
-        return;
-    }
-    const auto has = [&](DupField f) {
-        return std::find(fields.begin(), fields.end(), f) != fields.end();
-    };
-
-    // Everything but names and paths is compared by rank: the place of its text among
-    // the distinct texts of that field, made once.
-    // Sizes go into the keys as their texts where the locale makes them simply, else as
-    // the ranks of their texts.
-    std::vector<quint32> sizeRank;
-    const SizeTextKey sizeText(thousands_);
-    bool sizeByText = false;
-    int sizeChars = 0;
-    if (has(DupField::Size)) {
-        qint64 smallest = 0;
-        qint64 largest = 0;
-        for (quint32 n = 0; n < quint32(count_); ++n) {
-            smallest = std::min(smallest, record(n).size);
-            largest = std::max(largest, record(n).size);
-        }
-        sizeByText = thousands_.isSimple() && smallest >= 0;
-        if (sizeByText) {
-            sizeChars = sizeText.length(largest);
-        } else {
-            sizeRank = sizeRanks();
-        }
-    }
-    const auto sizeKey = [&](quint32 n) -> U128 {
-        return sizeByText ? sizeText(record(n).size, sizeChars) : U128(sizeRank[n]);
-    };
-    std::vector<quint32> dateRank;
-    std::vector<quint32> timeRank;
-    std::vector<quint32> typeRank;
-    std::vector<quint32> folderRank;
-    if (has(DupField::Modified) || has(DupField::Access) || has(DupField::Time)) {
-        for (quint32 n = 0; n < quint32(count_); ++n) {
-            const Record& r = record(n);
-            dateText(r.modified);
-            dateText(r.accessed);
-            timeText(r.modified);
-        }
-        dateRank = rankTexts(dateTextIds_, dateUtf8_);
-        timeRank = rankTexts(timeTextIds_, timeUtf8_);
-    }
-    if (has(DupField::Type)) {
-        std::vector<qint32> ids(typesUtf8_.size());
-        for (size_t k = 0; k < ids.size(); ++k) {
-            ids[k] = qint32(k);
-        }
-        typeRank = rankTexts(ids, typesUtf8_);
-    }
-    if (has(DupField::Folder)) {
-        std::vector<QByteArray> paths;
-        paths.reserve(folders_.size());
-        std::vector<qint32> ids(folders_.size());
-        for (size_t k = 0; k < folders_.size(); ++k) {
-            paths.push_back(folders_[k].path);
-            ids[k] = qint32(k);
-        }
-        folderRank = rankTexts(ids, paths);
-    }
-    const auto textOf = [&](DupField f, const Record& r) {
-        return f == DupField::Name ? TextParts{nameOf(r), {}}
-                                   : TextParts{folderPrefix(r.folder), nameOf(r)};
-    };
-    // The bytes every text of the name or path field begins with need no comparing (the
-    // folder a walk started from begins every path).
-    qsizetype textSkip = 0;
-    for (DupField f : fields) {
-        if (f != DupField::Name && f != DupField::Path) {
-            continue;
-        }
-        const TextParts first = textOf(f, record(0));
-        textSkip = first.first.size() + first.second.size();
-        for (quint32 n = 1; n < quint32(count_) && textSkip > 0; ++n) {
-            textSkip = commonPrefixBytes(first, textOf(f, record(n)), textSkip);
-        }
-        break;
+// The key plan of sortLines: which fields are compared by the rank of their text (the
+// place of the text among the distinct texts of that field, made once), how many bits
+// each rank takes in a candidate's 128-bit key, where the key stops holding whole
+// fields, and how the fields it does not hold are compared.
+class DupCandidateList::LinePlan {
+public:
+    LinePlan(const DupCandidateList& list, std::span<const DupField> fields)
+        : list_(list), fields_(fields), sizeText_(list.thousands_) {
+        makeRanks();
+        findTextSkip();
+        placeFields();
     }
 
-    const auto compareField = [&](DupField f, quint32 x, quint32 y) -> int {
-        const Record& a = record(x);
-        const Record& b = record(y);
-        switch (f) {
-            case DupField::Name:
-            case DupField::Path:
-                return compareFolded(skipBytes(textOf(f, a), textSkip),
-                                     skipBytes(textOf(f, b), textSkip));
-            case DupField::Size: {
-                const U128 a = sizeKey(x);
-                const U128 b = sizeKey(y);
-                return a < b ? -1 : (a > b ? 1 : 0);
+    // The heap bytes the rank tables take.
+    qsizetype rankBytes() const {
+        return qsizetype((sizeRank_.capacity() + dateRank_.capacity() + timeRank_.capacity() +
+                          typeRank_.capacity() + folderRank_.capacity()) *
+                         sizeof(quint32));
+    }
+
+    // Whether the keys hold every field; then equal keys are equal lines.
+    bool complete() const { return openField_ == fields_.size(); }
+
+    // The key of candidate `n`: the ranks of the fields in line order and, where the name
+    // or path stands, its first characters folded, left-aligned so that what comes first
+    // weighs most. Keys keep the order of the whole lines.
+    U128 key(quint32 n) const {
+        const Record& r = list_.record(n);
+        U128 key = 0;
+        int left = 128;
+        for (size_t index = 0; index < fields_.size() && left > 0; ++index) {
+            const DupField f = fields_[index];
+            if (f == DupField::Name || f == DupField::Path) {
+                // Always the open field: as many characters as fit.
+                const int chars = left / 8;
+                quint8 bytes[16];
+                foldedPrefixKey(skipBytes(textOf(f, r), textSkip_), chars, bytes);
+                for (int c = 0; c < chars; ++c) {
+                    key = (key << 8) | bytes[c];
+                }
+                left -= chars * 8;
+                break;
             }
-            case DupField::Modified:
-                return compareNumbers(dateRank[dateKey(a.modified)], dateRank[dateKey(b.modified)]);
-            case DupField::Time:
-                return compareNumbers(timeRank[timeKey(a.modified)], timeRank[timeKey(b.modified)]);
-            case DupField::Access:
-                return compareNumbers(dateRank[dateKey(a.accessed)], dateRank[dateKey(b.accessed)]);
-            case DupField::Folder:
-                return compareNumbers(folderRank[a.folder], folderRank[b.folder]);
-            case DupField::Type:
-                return compareNumbers(typeRank[a.type], typeRank[b.type]);
+            const U128 rank = rankOf(f, n);
+            const int bits = bitsOf(f);
+            if (index < openField_) {
+                key = (key << bits) | rank;
+                left -= bits;
+            } else {
+                // Cut short: its high bits still keep its order.
+                key = (key << left) | (rank >> (bits - left));
+                left = 0;
+            }
         }
-        return 0;
-    };
-    // The fields the keys do not hold whole, from the first one cut short: every
-    // candidate's key stops at the same field, so equal keys mean equal fields before it.
-    size_t openField = 0;
-    const auto fullLess = [&](quint32 x, quint32 y) {
-        for (size_t f = openField; f < fields.size(); ++f) {
-            const int c = compareField(fields[f], x, y);
+        return left >= 128 ? U128(0) : key << left;
+    }
+
+    // Whether the line of candidate `x` sorts before that of `y`, comparing the fields
+    // the keys do not hold whole. Every candidate's key stops at the same field, so equal
+    // keys mean equal fields before it. Candidate numbers are unique, so the last test
+    // makes the order total and the result the same as a stable sort's, without a stable
+    // sort's buffer.
+    bool openFieldsLess(quint32 x, quint32 y) const {
+        for (size_t f = openField_; f < fields_.size(); ++f) {
+            const int c = compareField(fields_[f], x, y);
             if (c != 0) {
                 return c < 0;
             }
         }
-        // Candidate numbers are unique, so this makes the order total and the result
-        // the same as a stable sort's, without a stable sort's buffer.
         return x < y;
-    };
+    }
 
-    // Most comparisons are settled by a 128-bit key made once per candidate: the ranks
-    // of the fields in line order and the first characters of the name or path where it
-    // stands. Keys keep the order of the whole lines, so only candidates with equal keys
-    // are compared field by field.
-    const auto bitsFor = [](quint32 largest) {
-        int bits = 1;
-        while (bits < 32 && (quint64(1) << bits) <= largest) {
-            ++bits;
+private:
+    bool has(DupField f) const {
+        return std::find(fields_.begin(), fields_.end(), f) != fields_.end();
+    }
+
+    TextParts textOf(DupField f, const Record& r) const {
+        return f == DupField::Name ? TextParts{list_.nameOf(r), {}}
+                                   : TextParts{list_.folderPrefix(r.folder), list_.nameOf(r)};
+    }
+
+    void makeRanks() {
+        const qsizetype count = list_.count_;
+        // Sizes go into the keys as their texts where the locale makes them simply, else
+        // as the ranks of their texts.
+        if (has(DupField::Size)) {
+            qint64 smallest = 0;
+            qint64 largest = 0;
+            for (quint32 n = 0; n < quint32(count); ++n) {
+                smallest = std::min(smallest, list_.record(n).size);
+                largest = std::max(largest, list_.record(n).size);
+            }
+            sizeByText_ = list_.thousands_.isSimple() && smallest >= 0;
+            if (sizeByText_) {
+                sizeChars_ = sizeText_.length(largest);
+            } else {
+                sizeRank_ = list_.sizeRanks();
+            }
         }
-        return bits;
-    };
-    const auto maxOf = [](const std::vector<quint32>& v) {
-        return v.empty() ? quint32(0) : *std::max_element(v.begin(), v.end());
-    };
-    const int sizeBits = sizeByText ? sizeChars * 4 : bitsFor(maxOf(sizeRank));
-    const int dateBits = bitsFor(maxOf(dateRank));
-    const int timeBits = bitsFor(maxOf(timeRank));
-    const int typeBits = bitsFor(maxOf(typeRank));
-    const int folderBits = bitsFor(maxOf(folderRank));
+        if (has(DupField::Modified) || has(DupField::Access) || has(DupField::Time)) {
+            for (quint32 n = 0; n < quint32(count); ++n) {
+                const Record& r = list_.record(n);
+                list_.dateText(r.modified);
+                list_.dateText(r.accessed);
+                list_.timeText(r.modified);
+            }
+            dateRank_ = rankTexts(list_.dateTextIds_, list_.dateUtf8_);
+            timeRank_ = rankTexts(list_.timeTextIds_, list_.timeUtf8_);
+        }
+        if (has(DupField::Type)) {
+            std::vector<qint32> ids(list_.typesUtf8_.size());
+            for (size_t k = 0; k < ids.size(); ++k) {
+                ids[k] = qint32(k);
+            }
+            typeRank_ = rankTexts(ids, list_.typesUtf8_);
+        }
+        if (has(DupField::Folder)) {
+            std::vector<QByteArray> paths;
+            paths.reserve(list_.folders_.size());
+            std::vector<qint32> ids(list_.folders_.size());
+            for (size_t k = 0; k < list_.folders_.size(); ++k) {
+                paths.push_back(list_.folders_[k].path);
+                ids[k] = qint32(k);
+            }
+            folderRank_ = rankTexts(ids, paths);
+        }
+    }
+
+    // The bytes every text of the name or path field begins with need no comparing (the
+    // folder a walk started from begins every path).
+    void findTextSkip() {
+        for (DupField f : fields_) {
+            if (f != DupField::Name && f != DupField::Path) {
+                continue;
+            }
+            const TextParts first = textOf(f, list_.record(0));
+            textSkip_ = first.first.size() + first.second.size();
+            for (quint32 n = 1; n < quint32(list_.count_) && textSkip_ > 0; ++n) {
+                textSkip_ = commonPrefixBytes(first, textOf(f, list_.record(n)), textSkip_);
+            }
+            break;
+        }
+    }
+
+    // The widths of the ranks, and the first field a key cannot hold whole: a rank that
+    // does not fit in the bits left, or the name or path, whose text never fits.
+    void placeFields() {
+        const auto bitsFor = [](quint32 largest) {
+            int bits = 1;
+            while (bits < 32 && (quint64(1) << bits) <= largest) {
+                ++bits;
+            }
+            return bits;
+        };
+        const auto maxOf = [](const std::vector<quint32>& v) {
+            return v.empty() ? quint32(0) : *std::max_element(v.begin(), v.end());
+        };
+        sizeBits_ = sizeByText_ ? sizeChars_ * 4 : bitsFor(maxOf(sizeRank_));
+        dateBits_ = bitsFor(maxOf(dateRank_));
+        timeBits_ = bitsFor(maxOf(timeRank_));
+        typeBits_ = bitsFor(maxOf(typeRank_));
+        folderBits_ = bitsFor(maxOf(folderRank_));
+        int left = 128;
+        openField_ = fields_.size();
+        for (size_t index = 0; index < fields_.size(); ++index) {
+            const DupField f = fields_[index];
+            if (f == DupField::Name || f == DupField::Path || bitsOf(f) > left) {
+                openField_ = index;
+                break;
+            }
+            left -= bitsOf(f);
+        }
+    }
+
+    int bitsOf(DupField f) const {
+        switch (f) {
+            case DupField::Size:
+                return sizeBits_;
+            case DupField::Modified:
+            case DupField::Access:
+                return dateBits_;
+            case DupField::Time:
+                return timeBits_;
+            case DupField::Folder:
+                return folderBits_;
+            case DupField::Type:
+                return typeBits_;
+            case DupField::Name:
+            case DupField::Path:
+                break;
+        }
+        return 0;
+    }
+
+    // The rank of field `f` (no name or path) of candidate `n`.
+    U128 rankOf(DupField f, quint32 n) const {
+        const Record& r = list_.record(n);
+        switch (f) {
+            case DupField::Size:
+                return sizeByText_ ? sizeText_(r.size, sizeChars_) : U128(sizeRank_[n]);
+            case DupField::Modified:
+                return dateRank_[dateKey(r.modified)];
+            case DupField::Time:
+                return timeRank_[timeKey(r.modified)];
+            case DupField::Access:
+                return dateRank_[dateKey(r.accessed)];
+            case DupField::Folder:
+                return folderRank_[r.folder];
+            case DupField::Type:
+                return typeRank_[r.type];
+            case DupField::Name:
+            case DupField::Path:
+                break;
+        }
+        return 0;
+    }
+
+    int compareField(DupField f, quint32 x, quint32 y) const {
+        if (f == DupField::Name || f == DupField::Path) {
+            return compareFolded(skipBytes(textOf(f, list_.record(x)), textSkip_),
+                                 skipBytes(textOf(f, list_.record(y)), textSkip_));
+        }
+        const U128 a = rankOf(f, x);
+        const U128 b = rankOf(f, y);
+        return a < b ? -1 : (a > b ? 1 : 0);
+    }
+
+    const DupCandidateList& list_;
+    std::span<const DupField> fields_;
+    const SizeTextKey sizeText_;
+    bool sizeByText_ = false;
+    int sizeChars_ = 0;
+    std::vector<quint32> sizeRank_;
+    std::vector<quint32> dateRank_;
+    std::vector<quint32> timeRank_;
+    std::vector<quint32> typeRank_;
+    std::vector<quint32> folderRank_;
+    qsizetype textSkip_ = 0;
+    int sizeBits_ = 0;
+    int dateBits_ = 0;
+    int timeBits_ = 0;
+    int typeBits_ = 0;
+    int folderBits_ = 0;
+    size_t openField_ = 0;
+};
+
+void DupCandidateList::sortLines(std::span<const DupField> fields) {
+    if (count_ < 2 || fields.empty()) {
+        return;
+    }
+    const LinePlan plan(*this, fields);
+    // Most comparisons are settled by the keys, made once per candidate; only candidates
+    // with equal keys are compared field by field.
     struct Keyed {
         U128 key;
         quint32 n;
     };
-    // Whether the keys hold every field; then equal keys are equal lines.
-    bool complete = true;
-    openField = fields.size();
-    const auto keyOf = [&](quint32 n) {
-        const Record& r = record(n);
-        U128 key = 0;
-        int left = 128;
-        // Puts `bits` bits of a rank; where they do not fit, its high bits (which keep
-        // its order) and reports that the key is full.
-        const auto put = [&](U128 rank, int bits) {
-            if (bits <= left) {
-                key = (key << bits) | rank;
-                left -= bits;
-                return true;
-            }
-            if (left > 0) {
-                key = (key << left) | (rank >> (bits - left));
-                left = 0;
-            }
-            return false;
-        };
-        for (size_t index = 0; index < fields.size(); ++index) {
-            const DupField f = fields[index];
-            bool fits = true;
-            switch (f) {
-                case DupField::Size:
-                    fits = put(sizeKey(n), sizeBits);
-                    break;
-                case DupField::Modified:
-                    fits = put(dateRank[dateKey(r.modified)], dateBits);
-                    break;
-                case DupField::Time:
-                    fits = put(timeRank[timeKey(r.modified)], timeBits);
-                    break;
-                case DupField::Access:
-                    fits = put(dateRank[dateKey(r.accessed)], dateBits);
-                    break;
-                case DupField::Folder:
-                    fits = put(folderRank[r.folder], folderBits);
-                    break;
-                case DupField::Type:
-                    fits = put(typeRank[r.type], typeBits);
-                    break;
-                case DupField::Name:
-                case DupField::Path: {
-                    const int chars = left / 8;
-                    quint8 bytes[16];
-                    foldedPrefixKey(skipBytes(textOf(f, r), textSkip), chars, bytes);
-                    for (int c = 0; c < chars; ++c) {
-                        key = (key << 8) | bytes[c];
-                    }
-                    left -= chars * 8;
-                    fits = false;
-                    break;
-                }
-            }
-            if (!fits) {
-                complete = false;
-                openField = index;
-                break;
-            }
-        }
-        // Left-aligned, so what was put first weighs most.
-        return Keyed{left >= 128 ? U128(0) : key << left, n};
-    };
-
     std::vector<Keyed> keyed;
     keyed.reserve(size_t(count_));
-    notePeak(qsizetype(keyed.capacity() * sizeof(Keyed) +
-                       (sizeRank.capacity() + dateRank.capacity() + timeRank.capacity() +
-                        typeRank.capacity() + folderRank.capacity()) *
-                           sizeof(quint32)));
+    notePeak(qsizetype(keyed.capacity() * sizeof(Keyed)) + plan.rankBytes());
     for (quint32 n = 0; n < quint32(count_); ++n) {
-        keyed.push_back(keyOf(n));
+        keyed.push_back(Keyed{plan.key(n), n});
     }
+    const bool complete = plan.complete();
     std::sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
         if (a.key != b.key) {
             return a.key < b.key;
         }
-        return complete ? a.n < b.n : fullLess(a.n, b.n);
+        return complete ? a.n < b.n : plan.openFieldsLess(a.n, b.n);
     });
     for (size_t k = 0; k < keyed.size(); ++k) {
         order_[k] = keyed[k].n;

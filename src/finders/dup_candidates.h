@@ -142,6 +142,8 @@ private:
     void notePeak(qsizetype extra) const;
     std::vector<quint32> sizeRanks() const;
 
+    class LinePlan;  // how sortLines keys and compares the lines
+
     qsizetype limit_;
     std::vector<std::unique_ptr<Record[]>> blocks_;
     std::vector<quint32> order_;  // candidate numbers in the current order

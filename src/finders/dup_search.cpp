@@ -316,7 +316,7 @@ void DupWalkHooks::onFile(const WalkFolder& folder, const platform::DirEntry& en
     }
     if (search_.addFile(folder, entry) == DupSearch::Step::Full) {
         full_ = true;
-        ShowWarning(resourceLimitText());
+        onListFull();
     }
 }
 

@@ -170,14 +170,18 @@ QList<QByteArray> DupRowBytes(const GridTable& grid, qsizetype row, bool duplica
 void ClearDupGrid(GridTable& grid, bool duplicateMode);
 
 // The walk's side of a search without a window (the command line, tests): hands every
-// file to the search; when the list is full, shows the resource-limit warning through
-// the prompter and stops the walk.
+// file to the search; when the list is full, calls `onListFull` once and stops the walk.
+// Shows nothing itself.
 class DupWalkHooks : public WalkHooks {
 public:
     explicit DupWalkHooks(DupSearch& search) : search_(search) {}
     void onFile(const WalkFolder& folder, const platform::DirEntry& entry) override;
     bool abortRequested() const override { return full_; }
     bool listFull() const { return full_; }
+
+    // The candidate list has just become full; the caller warns with resourceLimitText()
+    // (a warning box after the hand sound). By default nothing is said.
+    virtual void onListFull() {}
 
 private:
     DupSearch& search_;

@@ -1,6 +1,5 @@
 #include "scan/folder_walk.h"
 
-#include <QCoreApplication>
 #include <QFile>
 
 #include <algorithm>
@@ -8,7 +7,6 @@
 #include <utility>
 
 #include "base/utility.h"
-#include "platform/prompter.h"
 
 namespace dw {
 
@@ -45,10 +43,7 @@ int FolderWalk::ScanAllDrives(const QList<DriveEntry>& entries) {
         }
         std::optional<StartFolder> start = EnterStartFolder(entry);
         if (!start) {
-            // An error box without the sound that ShowError plays.
-            platform::prompter().ask(
-                platform::MessageKind::Error, QCoreApplication::applicationName(),
-                QStringLiteral("Can't open drive ") + entry.text, platform::Buttons::Ok);
+            hooks_.onUnopened(entry, QStringLiteral("Can't open drive ") + entry.text);
             ++unopened;
             continue;
         }

@@ -75,6 +75,15 @@ public:
     // looked at, and before every file handed over.
     virtual bool abortRequested() const { return false; }
 
+    // A checked entry of ScanAllDrives whose start folder could not be opened. `message`
+    // is what to tell the user: "Can't open drive " followed by the entry's text (a
+    // window shows it in an error box with OK and no sound). The walk goes on with the
+    // next entry when this returns; by default nothing is said.
+    virtual void onUnopened(const DriveEntry& entry, const QString& message) {
+        Q_UNUSED(entry);
+        Q_UNUSED(message);
+    }
+
     // Called after every directory entry the walk reads, wanted or not. A window pumps
     // its events here (on a clock, see WindowWalkHooks); may set the abort flag.
     virtual void yield() {}
@@ -109,12 +118,13 @@ public:
 
     // Walks every checked entry of `entries`, in list order: a drive whose volume does
     // not answer (PathDriveReady false) is skipped without a message; an entry whose
-    // start folder cannot be opened (EnterStartFolder) gives the error box "Can't open
-    // drive " followed by the entry's text (error icon, OK, no sound) and the walk goes
-    // on with the next entry; every other entry is walked with `scan_dir`. An entry
-    // listed twice is walked twice. The abort flag does not stop this loop: after an
-    // abort each remaining entry is still opened (and may still give its error box), and
-    // its walk returns at once. Returns how many checked entries could not be opened.
+    // start folder cannot be opened (EnterStartFolder) is handed to the hooks'
+    // `onUnopened` with the message "Can't open drive " followed by the entry's text,
+    // and the walk goes on with the next entry; every other entry is walked with
+    // `scan_dir`. An entry listed twice is walked twice. The abort flag does not stop
+    // this loop: after an abort each remaining entry is still opened (and may still be
+    // reported unopened), and its walk returns at once. Shows nothing itself. Returns how
+    // many checked entries could not be opened.
     int ScanAllDrives(const QList<DriveEntry>& entries);
 
     // Walks `start` and everything below it. Returns at once, entering nothing, when the

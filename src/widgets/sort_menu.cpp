@@ -5,6 +5,8 @@
 #include <QMenu>
 
 #include "base/grid_table.h"
+#include "widgets/message_boxes.h"
+#include "widgets/wait_cursor.h"
 
 namespace dw {
 
@@ -61,15 +63,6 @@ constexpr SortItem kStatisticsItems[] = {
     {"Sort by &Size", 2, GridSortKey::Number, kDescending},
     {"Sort by &Number of files", 3, GridSortKey::Number, kDescending},
     {"Sort by &Average File Size", 4, GridSortKey::Number, kDescending},
-};
-
-// Restores the cursor however the sort ends.
-class WaitCursor {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
 }  // namespace
@@ -174,6 +167,9 @@ bool SortMenu::sortBy(int item, bool descending) {
     const bool done =
         SortGrid(*grid_, sortItem.key, 1, grid_->rowCount() - 1 - setup_.rowsKeptBelow, descending,
                  sortItem.column);
+    if (!done)
+        ShowBox(platform::MessageKind::Error, QString::fromLatin1(kSortRangeErrorText),
+                platform::Sound::Hand);
     checkOnly(item);
     busy_ = false;
     if (done)

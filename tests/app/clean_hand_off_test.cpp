@@ -26,6 +26,7 @@
 #include "safety/ui/really_delete.h"
 #include "safety/ui/zip_options.h"
 #include "support/cli_runner.h"
+#include "support/modal.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
@@ -34,20 +35,8 @@ namespace dw {
 namespace {
 
 using platform::Answer;
-
-bool present(const QByteArray& path) {
-    struct stat st;
-    return ::lstat(path.constData(), &st) == 0;
-}
-
-template <typename W>
-void onModal(std::function<void(W&)> step) {
-    QTimer::singleShot(0, [step] {
-        auto* w = qobject_cast<W*>(QApplication::activeModalWidget());
-        ASSERT_NE(w, nullptr) << W::staticMetaObject.className();
-        step(*w);
-    });
-}
+using test::onModal;
+using test::present;
 
 class CleanHandOff : public ::testing::Test {
 protected:

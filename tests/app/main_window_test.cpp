@@ -21,6 +21,7 @@
 #include "platform/environment.h"
 #include "safety/ui/keep_files_dialog.h"
 #include "safety/ui/no_delete_window.h"
+#include "support/modal.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
@@ -177,11 +178,9 @@ TEST_F(MainWindowTest, GateOpensToolsOnceTheListExistsWithoutRestarting) {
 
 // Runs `step` on the Safe Harbor window once it is up, then closes it with "Close".
 void onSafeHarborWindow(std::function<void(TfrmNoDelete&)> step) {
-    QTimer::singleShot(0, [step] {
-        auto* window = qobject_cast<TfrmNoDelete*>(QApplication::activeModalWidget());
-        ASSERT_NE(window, nullptr);
-        step(*window);
-        window->btClose->click();
+    test::onModal<TfrmNoDelete>([step](TfrmNoDelete& window) {
+        step(window);
+        window.btClose->click();
     });
 }
 
@@ -242,11 +241,7 @@ TEST_F(MainWindowTest, ExtensionEditorAndAnEmptyBuildReloadTheLookup) {
     EXPECT_TRUE(w.safeHarbor().lbExt().isEmpty());
 
     onSafeHarborWindow([](TfrmNoDelete& window) {
-        QTimer::singleShot(0, [] {
-            auto* editor = qobject_cast<TfrmKeepFiles*>(QApplication::activeModalWidget());
-            ASSERT_NE(editor, nullptr);
-            editor->btClose->click();
-        });
+        test::onModal<TfrmKeepFiles>([](TfrmKeepFiles& editor) { editor.btClose->click(); });
         window.BitBtn1->click();
     });
     button(w, "btBuild")->click();
@@ -338,21 +333,17 @@ TEST_F(MainWindowTest, MakerLabelsAndAboutButtonOpenTheAboutBox) {
     QString seen;
     for (const char* target : {"lblMaker", "lblWeb"}) {
         seen.clear();
-        QTimer::singleShot(0, [&seen] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                seen = modal->windowTitle();
-                modal->close();
-            }
+        test::onModal<TfrmAbout>([&seen](TfrmAbout& about) {
+            seen = about.windowTitle();
+            about.close();
         });
         QTest::mouseClick(w.findChild<QLabel*>(QLatin1String(target)), Qt::LeftButton);
         EXPECT_EQ(seen, QStringLiteral("How to contact us")) << target;
     }
     seen.clear();
-    QTimer::singleShot(0, [&seen] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            seen = modal->windowTitle();
-            modal->close();
-        }
+    test::onModal<TfrmAbout>([&seen](TfrmAbout& about) {
+        seen = about.windowTitle();
+        about.close();
     });
     button(w, "btAbout")->click();
     EXPECT_EQ(seen, QStringLiteral("How to contact us"));

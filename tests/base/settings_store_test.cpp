@@ -8,6 +8,7 @@
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
 #include "platform/settings_file.h"
+#include "support/scoped_env.h"
 
 namespace dw {
 namespace {
@@ -17,11 +18,6 @@ const QString kProgramKey = QStringLiteral("Software\\Brightwater Systems\\Diskw
 // Every test gets its own settings folder.
 class SettingsStoreTest : public ::testing::Test {
 protected:
-    SettingsStoreTest() : oldConfig_(qgetenv("DISKWELL_CONFIG_DIR")) {
-        qputenv("DISKWELL_CONFIG_DIR", dir_.path().toLocal8Bit());
-    }
-    ~SettingsStoreTest() override { qputenv("DISKWELL_CONFIG_DIR", oldConfig_); }
-
     // The raw text of a value, written or read past the store's own reading rules.
     static QString raw(const QString& section, const QString& name) {
         return ReadUserRegString(SettingsStore::sectionPath(section), name);
@@ -32,7 +28,7 @@ protected:
     }
 
     QTemporaryDir dir_;
-    QByteArray oldConfig_;
+    test::ScopedEnv config_{"DISKWELL_CONFIG_DIR", dir_.path().toLocal8Bit()};
     SettingsStore store_;
 };
 
@@ -266,8 +262,7 @@ TEST_F(SettingsStoreTest, PlacementSubkeysNameTheProgramWhereTheyHaveNoOwn) {
 TEST_F(SettingsStoreTest, RegistryReadersGiveEmptyTextWhenMissing) {
     QTemporaryDir machineDir;
     const QString machineFile = machineDir.path() + QStringLiteral("/registry.ini");
-    const QByteArray oldMachine = qgetenv("DISKWELL_MACHINE_CONFIG");
-    qputenv("DISKWELL_MACHINE_CONFIG", machineFile.toLocal8Bit());
+    const test::ScopedEnv machine("DISKWELL_MACHINE_CONFIG", machineFile.toLocal8Bit());
     const QString key = QStringLiteral("Software\\Browsers\\Cache");
 
     EXPECT_EQ(ReadMachineRegString(key, QStringLiteral("Folder")), QString());
@@ -281,8 +276,6 @@ TEST_F(SettingsStoreTest, RegistryReadersGiveEmptyTextWhenMissing) {
                                                         QStringLiteral("/home/ann/b")));
     EXPECT_EQ(ReadUserRegString(key, QStringLiteral("Folder")), QStringLiteral("/home/ann/b"));
     EXPECT_EQ(ReadMachineRegString(key, QStringLiteral("Folder")), QStringLiteral("/var/cache/b"));
-
-    qputenv("DISKWELL_MACHINE_CONFIG", oldMachine);
 }
 
 }  // namespace

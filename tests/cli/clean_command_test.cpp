@@ -22,10 +22,7 @@
 namespace dw {
 namespace {
 
-bool present(const QByteArray& path) {
-    struct stat st;
-    return ::lstat(path.constData(), &st) == 0;
-}
+using test::present;
 
 // A tree with a Safe Harbor over part of it: folders.txt protects kept/, the search path
 // is bin/, "*.sys" is a protected extension; settings and the trash in folders of the

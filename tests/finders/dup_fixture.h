@@ -40,6 +40,7 @@ struct SearchRun {
     std::unique_ptr<DupSearch> search;
     std::unique_ptr<GridTable> grid;
     bool listFull = false;
+    int fullCalls = 0;  // how often the hooks were told the list became full
 
     qsizetype rows() const { return grid->rowCount() - 1; }
     QString cell(int column, qsizetype row) const { return grid->cell(column, row); }
@@ -70,11 +71,16 @@ struct SearchRun {
 inline SearchRun runSearch(const DupOptions& options, const QList<QByteArray>& folders) {
     SearchRun run;
     run.search = std::make_unique<DupSearch>(options);
-    DupWalkHooks hooks(*run.search);
+    struct Hooks : DupWalkHooks {
+        using DupWalkHooks::DupWalkHooks;
+        void onListFull() override { ++calls; }
+        int calls = 0;
+    } hooks(*run.search);
     FolderWalk walk(dupWalkOptions(options), hooks);
     walk.ScanAllDrives(folderEntries(folders));
     run.search->finish();
     run.listFull = hooks.listFull();
+    run.fullCalls = hooks.calls;
     run.grid = std::make_unique<GridTable>();
     run.search->fillGrid(*run.grid);
     return run;

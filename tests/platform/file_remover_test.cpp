@@ -14,12 +14,8 @@
 namespace dw::platform {
 namespace {
 
+using test::present;
 using test::TempTree;
-
-bool present(const QByteArray& path) {
-    struct stat st;
-    return ::lstat(path.constData(), &st) == 0;
-}
 
 // Both ways of opening a path's folders: in one call, and one folder at a time.
 class FileRemoverWays : public ::testing::TestWithParam<bool> {};

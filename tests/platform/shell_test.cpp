@@ -2,7 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <optional>
+
 #include "platform/shell.h"
+#include "support/scoped_env.h"
 #include "support/temp_tree.h"
 
 namespace dw::platform {
@@ -13,7 +16,7 @@ namespace {
 class FakeXdgOpen {
 public:
     FakeXdgOpen(test::TempTree& tree, int exitStatus, bool installed = true)
-        : oldPath_(qgetenv("PATH")), log_(tree.path("xdg-open.log")) {
+        : log_(tree.path("xdg-open.log")) {
         const QByteArray bin = tree.dir("bin");
         if (installed) {
             tree.file("bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > '" + log_ + "'\nexit " +
@@ -21,9 +24,8 @@ public:
             tree.setMode("bin/xdg-open", 0755);
         }
         // Without the stand-in, nothing else on PATH may be found either.
-        qputenv("PATH", installed ? bin + ":" + oldPath_ : bin);
+        path_.emplace("PATH", installed ? bin + ":" + qgetenv("PATH") : bin);
     }
-    ~FakeXdgOpen() { qputenv("PATH", oldPath_); }
 
     QByteArray argument() const {
         QFile f(QFile::decodeName(log_));
@@ -31,8 +33,8 @@ public:
     }
 
 private:
-    QByteArray oldPath_;
     QByteArray log_;
+    std::optional<test::ScopedEnv> path_;
 };
 
 TEST(Shell, OpenIsJudgedByXdgOpensExitStatus) {

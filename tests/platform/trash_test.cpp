@@ -14,30 +14,11 @@
 
 #include "platform/dir_reader.h"
 #include "platform/trash.h"
+#include "support/scoped_env.h"
 #include "support/temp_tree.h"
 
 namespace dw::platform {
 namespace {
-
-// Points the home trash at a folder of the test for one scope.
-class ScopedDataHome {
-public:
-    explicit ScopedDataHome(const QByteArray& folder) : old_(qgetenv("XDG_DATA_HOME")) {
-        had_ = qEnvironmentVariableIsSet("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", folder);
-    }
-    ~ScopedDataHome() {
-        if (had_) {
-            qputenv("XDG_DATA_HOME", old_);
-        } else {
-            qunsetenv("XDG_DATA_HOME");
-        }
-    }
-
-private:
-    QByteArray old_;
-    bool had_ = false;
-};
 
 struct TrashInfo {
     QByteArray path;  // decoded, as a restore would use it
@@ -110,7 +91,7 @@ void expectRecentDate(const QByteArray& date) {
 
 TEST(Trash, HostileNamesComeBackExactly) {
     test::TempTree tree;
-    const ScopedDataHome home(tree.path("data"));
+    const test::ScopedEnv home("XDG_DATA_HOME", tree.path("data"));
     const QList<QByteArray> names = {
         "plain.txt",         "100% sure", "a%20b c",    "tab\there",
         "new\nline",         " leading",  "trailing ",  "bad\xff\xfe.bin",
@@ -142,7 +123,7 @@ TEST(Trash, TrashToolsListAndRestoreTheOriginalPath) {
         GTEST_SKIP() << "trash-cli is not installed";
     }
     test::TempTree tree;
-    const ScopedDataHome home(tree.path("data"));
+    const test::ScopedEnv home("XDG_DATA_HOME", tree.path("data"));
     const QList<QByteArray> names = {"100% sure.txt", "a%20b c", "plain name"};
     QList<QByteArray> expectedLines;
     for (const QByteArray& name : names) {
@@ -166,7 +147,7 @@ TEST(Trash, TrashToolsListAndRestoreTheOriginalPath) {
 
 TEST(Trash, EqualNamesGetTheirOwnPlaceInTheTrash) {
     test::TempTree tree;
-    const ScopedDataHome home(tree.path("data"));
+    const test::ScopedEnv home("XDG_DATA_HOME", tree.path("data"));
     const QByteArray longName = QByteArray(250, 'n') + ".txt";
     const QList<QByteArray> paths = {
         tree.file("a/report.txt", "a"),      tree.file("b/report.txt", "b"),
@@ -194,7 +175,7 @@ TEST(Trash, EqualNamesGetTheirOwnPlaceInTheTrash) {
 
 TEST(Trash, LinksAndFoldersGoAsThemselves) {
     test::TempTree tree;
-    const ScopedDataHome home(tree.path("data"));
+    const test::ScopedEnv home("XDG_DATA_HOME", tree.path("data"));
     const QByteArray target = tree.file("keep/target.txt", "keep me");
     const QByteArray link = tree.symlink("links/to-target", target);
     tree.file("folder/inner/deep.txt", "deep");
@@ -221,7 +202,7 @@ TEST(Trash, LinksAndFoldersGoAsThemselves) {
 
 TEST(Trash, FailuresLeaveNothingBehind) {
     test::TempTree tree;
-    const ScopedDataHome home(tree.path("data"));
+    const test::ScopedEnv home("XDG_DATA_HOME", tree.path("data"));
     QString error;
     EXPECT_FALSE(moveToTrash(tree.path("missing.txt"), &error));
     EXPECT_TRUE(error.contains(QStringLiteral("missing.txt"))) << qPrintable(error);
@@ -257,7 +238,7 @@ TEST(Trash, FailuresLeaveNothingBehind) {
 // separate mount and writable.
 TEST(Trash, OtherVolumesUseTheirOwnTrash) {
     test::TempTree tree;
-    const ScopedDataHome home(tree.path("data"));
+    const test::ScopedEnv home("XDG_DATA_HOME", tree.path("data"));
     struct stat shm {};
     struct stat here {};
     if (::stat("/dev/shm", &shm) != 0 || ::stat(tree.root().constData(), &here) != 0 ||

@@ -25,14 +25,10 @@
 namespace dw {
 namespace {
 
+using test::present;
 using test::TempTree;
 
 const QDateTime kStamp(QDate(1999, 9, 6), QTime(15, 33));
-
-bool present(const QByteArray& path) {
-    struct stat st;
-    return ::lstat(path.constData(), &st) == 0;
-}
 
 // Every result of a run, by path.
 struct Results {

@@ -8,6 +8,7 @@
 #include "base/settings_store.h"
 #include "platform/environment.h"
 #include "scan/drive_list.h"
+#include "support/scoped_env.h"
 #include "support/temp_tree.h"
 
 namespace dw {
@@ -97,7 +98,7 @@ TEST(DriveList, TheCurrentVolumeIsCheckedElseTheRoot) {
     const Case cases[] = {
         {"/home", kFinderDriveKinds, {"/home [data]"}},
         {"/media/cd", kFinderDriveKinds, {"/media/cd [CD]"}},
-        // Not in this window's list: the root volume instead (the old "drive C").
+        // Not in this window's list: the root volume, which every system has, instead.
         {"/tmp", kFinderDriveKinds, {"/ [root]"}},
         {"/media/cd", kFilesAccessedDriveKinds, {"/ [root]"}},
         {"", kStatisticsDriveKinds, {"/ [root]"}},
@@ -130,8 +131,7 @@ TEST(DriveList, ExtraFoldersFollowUncheckedInTheirOrder) {
 
 TEST(DriveList, ThisMachinesListReadsTheStoredExtraFolders) {
     QTemporaryDir config;
-    const QByteArray oldConfig = qgetenv("DISKWELL_CONFIG_DIR");
-    qputenv("DISKWELL_CONFIG_DIR", config.path().toLocal8Bit());
+    const test::ScopedEnv configDir("DISKWELL_CONFIG_DIR", config.path().toLocal8Bit());
 
     // Never saved: no extra folders.
     EXPECT_TRUE(extraFolders().isEmpty());
@@ -154,8 +154,6 @@ TEST(DriveList, ThisMachinesListReadsTheStoredExtraFolders) {
         EXPECT_TRUE(e.isDrive());
         EXPECT_EQ(e.checked, e.startFolder == (listed ? current : QByteArray("/")));
     }
-
-    qputenv("DISKWELL_CONFIG_DIR", oldConfig);
 }
 
 TEST(DriveList, ReadinessOfDrivesAndFolders) {

@@ -26,6 +26,7 @@ public:
     QList<QByteArray> done;
     QList<platform::DirEntry> entries;
     QStringList progress;
+    QStringList unopened;  // the messages of entries whose start folder did not open
     int yields = 0;
     bool abort = false;
     // Runs after each recorded file / yield: tests set the abort flag from here.
@@ -56,6 +57,9 @@ public:
     void onFolderDone(const WalkFolder& folder) override {
         done.append(relative(folder.path));
         events.append(QStringLiteral("done ") + QString::fromUtf8(relative(folder.path)));
+    }
+    void onUnopened(const DriveEntry&, const QString& message) override {
+        unopened.append(message);
     }
     bool abortRequested() const override { return abort; }
     void yield() override {

@@ -120,8 +120,12 @@ void TempTree::setMode(const QByteArray& rel, unsigned mode) {
 }
 
 bool TempTree::exists(const QByteArray& rel) const {
+    return present(path(rel));
+}
+
+bool present(const QByteArray& path) {
     struct stat st {};
-    return lstat(path(rel).constData(), &st) == 0;
+    return lstat(path.constData(), &st) == 0;
 }
 
 int runAsNobody(const std::function<int()>& body) {

@@ -37,6 +37,10 @@ private:
     QByteArray root_;
 };
 
+// Whether anything is at the full native `path`: a file, folder, FIFO, or a symbolic
+// link (a dangling one too; the link is not followed).
+bool present(const QByteArray& path);
+
 // Runs `body` in a child process that has dropped root to the user "nobody", so that
 // folders with mode 000 are really unreadable. Returns the child's exit status, or -1
 // when the child could not be started or did not exit normally. `body` must not use

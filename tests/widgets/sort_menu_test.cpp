@@ -5,6 +5,8 @@
 #include <QMenu>
 
 #include "base/grid_table.h"
+#include "base/sort_grid.h"
+#include "support/scripted_prompter.h"
 #include "widgets/sort_menu.h"
 
 namespace dw {
@@ -71,6 +73,25 @@ TEST_F(SortMenuTest, EachItemKeepsAndInvertsItsOwnDirection) {
     SortMenu later(&grid, kSortMenuDup, nullptr, &directions);
     EXPECT_TRUE(later.choose(0));
     EXPECT_EQ(names(), "/a/b/c");  // descending, as the first window left it
+}
+
+TEST_F(SortMenuTest, ASortTheGridCannotTakeIsRefusedWithTheRangeError) {
+    // Three columns only: the "&Type" item sorts column 5.
+    grid.setColumnCount(3);
+    grid.appendRow({"2", "1/5/2020", ""});
+    grid.appendRow({"1", "7/1/2021", ""});
+    SortMenu menu(&grid, kSortMenuDup, nullptr, &directions);
+    int sorts = 0;
+    QObject::connect(&menu, &SortMenu::sorted, &menu, [&] { ++sorts; });
+    test::ScriptedPrompter prompter;
+    EXPECT_FALSE(menu.choose(4));
+    ASSERT_EQ(prompter.boxes().size(), 1);
+    EXPECT_EQ(prompter.boxes()[0].text, QString::fromLatin1(kSortRangeErrorText));
+    EXPECT_EQ(prompter.boxes()[0].kind, platform::MessageKind::Error);
+    EXPECT_EQ(prompter.sounds(), QList<platform::Sound>{platform::Sound::Hand});
+    EXPECT_EQ(sorts, 0);
+    EXPECT_EQ(grid.cell(0, 1), QStringLiteral("2"));
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(SortMenuTest, NothingHappensWithoutADataRowOrWhileDisabled) {

@@ -7,6 +7,7 @@
 
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
+#include "support/scoped_env.h"
 #include "widgets/window_placement.h"
 
 namespace dw {
@@ -14,11 +15,6 @@ namespace {
 
 class WindowPlacementTest : public ::testing::Test {
 protected:
-    WindowPlacementTest() : oldConfig_(qgetenv("DISKWELL_CONFIG_DIR")) {
-        qputenv("DISKWELL_CONFIG_DIR", dir_.path().toLocal8Bit());
-    }
-    ~WindowPlacementTest() override { qputenv("DISKWELL_CONFIG_DIR", oldConfig_); }
-
     static QRect available() { return QGuiApplication::primaryScreen()->availableGeometry(); }
 
     // Centred to within the window frame, which the platform adds only once the window
@@ -40,7 +36,7 @@ protected:
     }
 
     QTemporaryDir dir_;
-    QByteArray oldConfig_;
+    test::ScopedEnv config_{"DISKWELL_CONFIG_DIR", dir_.path().toLocal8Bit()};
 };
 
 TEST_F(WindowPlacementTest, WithoutARecordTheWindowIsCentred) {

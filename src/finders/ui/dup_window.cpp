@@ -18,8 +18,9 @@
 #include "base/utility.h"
 #include "platform/event_pump.h"
 #include "scan/drive_entry.h"
-#include "scan/window_walk_hooks.h"
 #include "scan/ui/drive_check_list.h"
+#include "scan/window_walk_hooks.h"
+#include "widgets/message_boxes.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
 #include "widgets/window_placement.h"
@@ -43,6 +44,11 @@ public:
             requestAbort();
             ShowWarning(resourceLimitText());
         }
+    }
+
+    // An error box without the sound that ShowError plays.
+    void onUnopened(const DriveEntry&, const QString& message) override {
+        ShowBox(platform::MessageKind::Error, message);
     }
 
     // The text is only kept here; the status line shows it when events run, so a walk
@@ -73,8 +79,8 @@ TfrmDup::TfrmDup(bool duplicateMode, const SafeHarbor* harbor, QWidget* parent, 
     buildControls();
     buildMenu();
 
-    // What the design calls FormCreate: the criterion starts as "Filename only", and the
-    // drive list is filled with the extra folders.
+    // On creation the criterion starts as "Filename only", and the drive list is filled
+    // with the extra folders.
     cbDup_->setCurrentIndex(0);
     FillDriveCheckList(*pckDrive_, kFinderDriveKinds, true);
 

@@ -16,6 +16,8 @@
 class QAction;
 class QComboBox;
 class QFrame;
+class QGridLayout;
+class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QPrinter;
@@ -132,10 +134,6 @@ public:
     QMenu* popupMenu() const { return PopupMenu1_; }
     QAction* highlightAction() const { return highlight_; }
     SortMenu* sortMenu() const { return sortMenu_; }
-    // Whether the Safe Harbor protects the file (file-hog mode, "FileName" column) or the
-    // folder (duplicate mode, "Folder" column) of a cell: the one place where the grid
-    // asks it. False for other columns, empty cells, the title row, or without a harbor.
-    bool cellInSafeHarbor(qsizetype row, int column) const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -148,6 +146,10 @@ private:
 
     // dup_window_layout.cpp
     void buildControls();
+    QByteArray highlightedPath(qsizetype row) const;
+    void buildUpperPanel();
+    QGridLayout* buildOptions();
+    QHBoxLayout* buildButtons();
     void buildMenu();
     void FormShow();
     void FormResize();

@@ -16,6 +16,7 @@
 #include "base/settings_sections.h"
 #include "base/utility.h"
 #include "finders/ui/dup_window.h"
+#include "safety/ui/safe_harbor_styler.h"
 #include "scan/ui/drive_check_list.h"
 #include "widgets/string_grid.h"
 #include "widgets/window_placement.h"
@@ -39,10 +40,75 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
 }  // namespace
 
 void TfrmDup::buildControls() {
-    // ---- the upper panel: options and drives ------------------------------------------
+    buildUpperPanel();
+
+    // ---- the grid ----------------------------------------------------------------------
+    grid_ = new StringGrid(this);
+    grid_->setObjectName(QStringLiteral("grid"));
+    grid_->setToolTip(QStringLiteral("Double click to mark for deletion, right click for options"));
+    grid_->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    QHBoxLayout* buttons = buildButtons();
+
+    // ---- the status line ---------------------------------------------------------------
+    pnlSel_ = new QLabel(this);
+    pnlSel_->setObjectName(QStringLiteral("pnlSel"));
+    pnlSel_->setFrameShape(QFrame::StyledPanel);
+    pnlSel_->setFrameShadow(QFrame::Sunken);
+    pnlSel_->setTextFormat(Qt::PlainText);
+    pnlSel_->setMinimumWidth(1);
+    pnlSel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    outer->addWidget(Panel1_);
+    outer->addWidget(grid_, 1);
+    outer->addLayout(buttons);
+    outer->addWidget(pnlSel_);
+
+    // The grid's look: the sizes right-aligned, the mark in the file's column, and in
+    // duplicate mode the groups in alternating bands.
+    grid_->setColumnAlignment(duplicateMode_ ? kDupSizeColumn : kHogSizeColumn, Qt::AlignRight);
+    grid_->setMarkColumn(DupMarkColumn(duplicateMode_));
+    if (duplicateMode_) {
+        grid_->setBandColor(kBandA, QColor(223, 223, 223));
+        grid_->setBandColor(kBandB, palette().color(QPalette::Window));
+    }
+    // Protected files in bold: the "FileName" cell of a file hog, or the "Folder" cell of
+    // a duplicate whose folder is protected.
+    if (harbor_) {
+        grid_->setCellStyler(SafeHarborBoldStyler(
+            [this](qsizetype row) { return highlightedPath(row); }, *harbor_, !duplicateMode_, {},
+            duplicateMode_ ? kDupFolderColumn : kHogPathColumn));
+    }
+}
+
+// The upper panel: the options on the left, the drive list beside them.
+void TfrmDup::buildUpperPanel() {
     Panel1_ = new QFrame(this);
     Panel1_->setObjectName(QStringLiteral("Panel1"));
     Panel1_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    QGridLayout* options = buildOptions();
+
+    pckDrive_ = new DriveCheckList(Panel1_);
+    pckDrive_->setObjectName(QStringLiteral("pckDrive"));
+    pckDrive_->setMinimumWidth(220);
+    // As tall as the options beside it: the grid gets the rest of the window.
+    pckDrive_->setMinimumHeight(60);
+    pckDrive_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    pckDrive_->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    auto* top = new QHBoxLayout(Panel1_);
+    // The drive list keeps 8 pixels from the window's right edge.
+    top->setContentsMargins(6, 6, 8, 6);
+    top->setSpacing(12);
+    top->addLayout(options, 0);
+    top->addWidget(pckDrive_, 1);
+}
+
+// The size test, the pattern and the criterion, in rows of a grid.
+QGridLayout* TfrmDup::buildOptions() {
     auto* options = new QGridLayout;
     options->setHorizontalSpacing(6);
     options->setVerticalSpacing(4);
@@ -117,28 +183,11 @@ void TfrmDup::buildControls() {
     // The options stay together at the top however tall the drive list makes the panel.
     options->setRowStretch(5, 1);
 
-    pckDrive_ = new DriveCheckList(Panel1_);
-    pckDrive_->setObjectName(QStringLiteral("pckDrive"));
-    pckDrive_->setMinimumWidth(220);
-    // As tall as the options beside it: the grid gets the rest of the window.
-    pckDrive_->setMinimumHeight(60);
-    pckDrive_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
-    pckDrive_->setContextMenuPolicy(Qt::CustomContextMenu);
+    return options;
+}
 
-    auto* top = new QHBoxLayout(Panel1_);
-    // The drive list keeps 8 pixels from the window's right edge.
-    top->setContentsMargins(6, 6, 8, 6);
-    top->setSpacing(12);
-    top->addLayout(options, 0);
-    top->addWidget(pckDrive_, 1);
-
-    // ---- the grid ----------------------------------------------------------------------
-    grid_ = new StringGrid(this);
-    grid_->setObjectName(QStringLiteral("grid"));
-    grid_->setToolTip(QStringLiteral("Double click to mark for deletion, right click for options"));
-    grid_->setContextMenuPolicy(Qt::CustomContextMenu);
-
-    // ---- the buttons, left to right, 3 pixels apart ------------------------------------
+// The buttons, left to right, 3 pixels apart.
+QHBoxLayout* TfrmDup::buildButtons() {
     btScan_ = makeButton(this, "btScan", QStringLiteral("&Start"));
     btScan_->setDefault(true);
     btClose_ = makeButton(this, "btClose", QStringLiteral("Close"));
@@ -160,37 +209,7 @@ void TfrmDup::buildControls() {
         buttons->addWidget(b);
     }
     buttons->addStretch(1);
-
-    // ---- the status line ---------------------------------------------------------------
-    pnlSel_ = new QLabel(this);
-    pnlSel_->setObjectName(QStringLiteral("pnlSel"));
-    pnlSel_->setFrameShape(QFrame::StyledPanel);
-    pnlSel_->setFrameShadow(QFrame::Sunken);
-    pnlSel_->setTextFormat(Qt::PlainText);
-    pnlSel_->setMinimumWidth(1);
-    pnlSel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-    outer->addWidget(Panel1_);
-    outer->addWidget(grid_, 1);
-    outer->addLayout(buttons);
-    outer->addWidget(pnlSel_);
-
-    // The grid's look: the sizes right-aligned, the mark in the file's column, and in
-    // duplicate mode the groups in alternating bands.
-    grid_->setColumnAlignment(duplicateMode_ ? kDupSizeColumn : kHogSizeColumn, Qt::AlignRight);
-    grid_->setMarkColumn(DupMarkColumn(duplicateMode_));
-    if (duplicateMode_) {
-        grid_->setBandColor(kBandA, QColor(223, 223, 223));
-        grid_->setBandColor(kBandB, palette().color(QPalette::Window));
-    }
-    grid_->setCellStyler([this](qsizetype row, int column, CellStyle& style) {
-        if (highlight_ && highlight_->isChecked() && cellInSafeHarbor(row, column)) {
-            style.bold = true;
-        }
-    });
+    return buttons;
 }
 
 void TfrmDup::FormShow() {
@@ -240,10 +259,11 @@ void TfrmDup::FormShow() {
 }
 
 void TfrmDup::fitColumnsToTexts() {
-    // The widths of the design fit the dates, times and sizes of its system font; the
-    // texts of this desktop's font and locale may be wider ("10 Dec 2026"), and a size
-    // cut on its left shows a wrong number. So these columns are widened to their widest
-    // text where needed; the sample of rows keeps this cheap for millions of rows.
+    // The columns' set widths (kDupWidths, kHogWidths) fit the dates, times and sizes of
+    // a plain system font; the texts of this desktop's font and locale may be wider
+    // ("10 Dec 2026"), and a size cut on its left shows a wrong number. So these columns
+    // are widened to their widest text where needed; the sample of rows keeps this cheap
+    // for millions of rows.
     const GridTable& table = grid_->table();
     const QFontMetrics metrics(grid_->font());
     const QFontMetrics titles(grid_->horizontalHeader()->font());
@@ -260,7 +280,7 @@ void TfrmDup::fitColumnsToTexts() {
         textWidths_[size_t(c)] = widestOf(c);
     }
     if (duplicateMode_) {
-        // Names after the mark glyph, up to twice the design's width; longer ones are
+        // Names after the mark glyph, up to twice the column's set width; longer ones are
         // cut, and the user can widen the column.
         const double scale = logicalDpiX() / 96.0;
         textWidths_[kDupNameColumn] = std::min(widestOf(kDupNameColumn) + qRound(16 * scale),

@@ -16,6 +16,7 @@
 #include "platform/shell.h"
 #include "safety/safe_harbor.h"
 #include "scan/ui/drive_check_list.h"
+#include "widgets/message_boxes.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
 
@@ -154,22 +155,19 @@ void TfrmDup::restoreTopPanel() {
     restore_->setEnabled(false);
 }
 
-bool TfrmDup::cellInSafeHarbor(qsizetype row, int column) const {
-    if (!harbor_ || row < 1 || column != (duplicateMode_ ? kDupFolderColumn : kHogPathColumn)) {
-        return false;
+// What the Safe Harbor is asked about for a row while "Highlight folders on Safe Harbor
+// list" is checked: the file of a file hog; the folder of a duplicate, asked as a folder
+// ("/" for a file in the root). Empty otherwise, and for rows without a path.
+QByteArray TfrmDup::highlightedPath(qsizetype row) const {
+    if (!highlight_ || !highlight_->isChecked()) {
+        return {};
     }
     const QByteArrayView path = grid_->table().rowDataView(row);
-    if (path.isEmpty()) {
-        return false;
+    if (path.isEmpty() || !duplicateMode_) {
+        return path.toByteArray();
     }
-    if (!duplicateMode_) {
-        return harbor_->isInSafeHarbor(path.toByteArray(), true);
-    }
-    // The folder of the row's file, asked as a folder.
     const qsizetype slash = path.lastIndexOf(platform::kSep);
-    const QByteArray folder =
-        slash <= 0 ? QByteArray(platform::kRootFolder) : path.first(slash).toByteArray();
-    return harbor_->isInSafeHarbor(folder, false);
+    return slash <= 0 ? QByteArray(platform::kRootFolder) : path.first(slash).toByteArray();
 }
 
 }  // namespace dw

@@ -12,24 +12,16 @@
 #include <QTextOption>
 
 #include "inspect/report_lines.h"
-#include "platform/prompter.h"
+#include "widgets/message_boxes.h"
+#include "widgets/wait_cursor.h"
 
 namespace dw {
 
 namespace {
 
 void showPrintError() {
-    platform::prompter().ask(platform::MessageKind::Error, QCoreApplication::applicationName(),
-                             QString::fromLatin1(kPrintErrorText), platform::Buttons::Ok);
+    ShowBox(platform::MessageKind::Error, QString::fromLatin1(kPrintErrorText));
 }
-
-class WaitCursor {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 }  // namespace
 

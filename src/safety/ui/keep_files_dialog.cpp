@@ -1,70 +1,47 @@
 #include "safety/ui/keep_files_dialog.h"
 
-#include <QCoreApplication>
-#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
 #include "base/utility.h"
-#include "platform/prompter.h"
-#include "scan/ui/select_extension_dialog.h"
 #include "scan/type_lines.h"
+#include "scan/ui/select_extension_dialog.h"
+#include "widgets/message_boxes.h"
 #include "widgets/type_list.h"
+#include "widgets/type_list_editor.h"
 
 namespace dw {
-
-namespace {
-
-bool confirmed(const QString& text) {
-    return platform::prompter().ask(platform::MessageKind::Question,
-                                    QCoreApplication::applicationName(), text,
-                                    platform::Buttons::YesNoCancel) == platform::Answer::Yes;
-}
-
-}  // namespace
 
 TfrmKeepFiles::TfrmKeepFiles(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmKeepFiles"));
     setWindowTitle(QStringLiteral("Safe Harbor file extensions"));
 
-    PickList1 = new TypeList(this);
-    PickList1->setObjectName(QStringLiteral("PickList1"));
+    editor_ = new TypeListEditor(
+        [this] {
+            TfrmSelectExtension picker(this);
+            return picker.exec() == QDialog::Accepted ? picker.chosenTypeLines() : QStringList();
+        },
+        this);
+    PickList1 = editor_->list();
+    btAdd = editor_->addButton();
+    btDelete = editor_->deleteButton();
+    btClear = editor_->clearButton();
+    btDefaults = editor_->addExtraButton("btDefaults", QStringLiteral("D&efaults"));
+    btClose = editor_->closeButton();
+    connect(btDefaults, &QPushButton::clicked, this, &TfrmKeepFiles::btDefaultsClick);
+    connect(btClose, &QPushButton::clicked, this, &QDialog::accept);
     auto* caption = new QLabel(
         QStringLiteral("Files with these extensions or names are never deleted without your "
                        "consent:"),
         this);
     caption->setWordWrap(true);
 
-    auto makeButton = [this](const char* name, const QString& text) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
-        return b;
-    };
-    btAdd = makeButton("btAdd", QStringLiteral("&Add"));
-    btDelete = makeButton("btDelete", QStringLiteral("&Delete"));
-    btClear = makeButton("btClear", QStringLiteral("&Clear all"));
-    btDefaults = makeButton("btDefaults", QStringLiteral("D&efaults"));
-    btClose = makeButton("btClose", QStringLiteral("Close"));
-    btClose->setDefault(true);
-    connect(btAdd, &QPushButton::clicked, this, &TfrmKeepFiles::btAddClick);
-    connect(btDelete, &QPushButton::clicked, this, &TfrmKeepFiles::btDeleteClick);
-    connect(btClear, &QPushButton::clicked, this, &TfrmKeepFiles::btClearClick);
-    connect(btDefaults, &QPushButton::clicked, this, &TfrmKeepFiles::btDefaultsClick);
-    connect(btClose, &QPushButton::clicked, this, &QDialog::accept);
-
-    auto* layout = new QGridLayout(this);
-    layout->addWidget(caption, 0, 0, 1, 2);
-    layout->addWidget(PickList1, 1, 0, 6, 1);
-    layout->addWidget(btAdd, 1, 1);
-    layout->addWidget(btDelete, 2, 1);
-    layout->addWidget(btClear, 3, 1);
-    layout->addWidget(btDefaults, 4, 1);
-    layout->setRowStretch(5, 1);
-    layout->addWidget(btClose, 6, 1);
-    layout->setColumnStretch(0, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(caption);
+    layout->addWidget(editor_, 1);
     resize(420, 320);
 }
 
@@ -112,32 +89,6 @@ void TfrmKeepFiles::showEvent(QShowEvent* event) {
 void TfrmKeepFiles::done(int result) {
     WriteOutToDisk();
     QDialog::done(result);
-}
-
-void TfrmKeepFiles::btAddClick() {
-    TfrmSelectExtension picker(this);
-    if (picker.exec() != QDialog::Accepted) {
-        return;
-    }
-    PickList1->addLines(picker.chosenTypeLines());
-}
-
-void TfrmKeepFiles::btDeleteClick() {
-    const int selected = PickList1->selectedCount();
-    if (selected == 0) {
-        return;
-    }
-    if (selected > 1 && !confirmed(QStringLiteral("Really delete ") + QString::number(selected) +
-                                   QStringLiteral(" extensions?"))) {
-        return;
-    }
-    PickList1->removeSelected();
-}
-
-void TfrmKeepFiles::btClearClick() {
-    if (confirmed(QStringLiteral("Really clear out all extensions?"))) {
-        PickList1->clear();
-    }
 }
 
 void TfrmKeepFiles::btDefaultsClick() {

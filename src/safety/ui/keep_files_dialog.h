@@ -8,6 +8,7 @@ class QPushButton;
 namespace dw {
 
 class TypeList;
+class TypeListEditor;
 
 // "Safe Harbor file extensions": the editor of the protected extensions and file names
 // (the settings list "NoDelExt"). Created for one use and shown modally by the Safe
@@ -37,15 +38,8 @@ public:
     // shows an error box and returns false.
     bool WriteOutToDisk();
 
-    // "&Add": the extension picker; its choice is added, each line once.
-    void btAddClick();
-    // "&Delete": removes the selected lines; more than one only after the confirmation
-    // "Really delete N extensions?" is answered Yes. Nothing selected: nothing happens.
-    void btDeleteClick();
-    // "&Clear all": empties the list after "Really clear out all extensions?" is answered
-    // Yes.
-    void btClearClick();
-    // "D&efaults": adds "*.sys" and "*.drv", each unless it is there.
+    // "&Add" (the extension picker), "&Delete" and "&Clear all" work as TypeListEditor
+    // says. "D&efaults": adds "*.sys" and "*.drv", each unless it is there.
     void btDefaultsClick();
 
     void done(int result) override;
@@ -54,6 +48,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    TypeListEditor* editor_ = nullptr;
     bool shownOnce_ = false;
 };
 

@@ -21,12 +21,14 @@
 #include "platform/event_pump.h"
 #include "platform/paths.h"
 #include "platform/prompter.h"
-#include "safety/ui/edit_folder_dialog.h"
 #include "safety/folder_list.h"
-#include "safety/ui/keep_files_dialog.h"
 #include "safety/safe_harbor_build.h"
+#include "safety/ui/edit_folder_dialog.h"
+#include "safety/ui/keep_files_dialog.h"
 #include "widgets/folder_chooser.h"
+#include "widgets/message_boxes.h"
 #include "widgets/type_list.h"
+#include "widgets/wait_cursor.h"
 
 namespace dw {
 
@@ -41,15 +43,6 @@ QByteArray entryOf(const QListWidgetItem* item) {
 QString longDateText(const QDate& date) {
     return QLocale().toString(date, QLocale::LongFormat);
 }
-
-// Restores the cursor however a build ends.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 }  // namespace
 

@@ -26,6 +26,7 @@
 #include "safety/clean_totals.h"
 #include "safety/safe_harbor.h"
 #include "safety/ui/zip_options.h"
+#include "widgets/message_boxes.h"
 #include "widgets/stand_by.h"
 
 namespace dw {

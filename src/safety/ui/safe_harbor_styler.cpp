@@ -6,13 +6,13 @@ namespace dw {
 
 StringGrid::CellStyler SafeHarborBoldStyler(std::function<QByteArray(qsizetype row)> pathOfRow,
                                             const SafeHarbor& harbor, bool rowsAreFiles,
-                                            StringGrid::CellStyler next) {
-    return [pathOfRow = std::move(pathOfRow), &harbor, rowsAreFiles, next = std::move(next)](
-               qsizetype row, int column, CellStyle& style) {
+                                            StringGrid::CellStyler next, int boldColumn) {
+    return [pathOfRow = std::move(pathOfRow), &harbor, rowsAreFiles, next = std::move(next),
+            boldColumn](qsizetype row, int column, CellStyle& style) {
         if (next) {
             next(row, column, style);
         }
-        if (row < 1) {
+        if (row < 1 || (boldColumn >= 0 && column != boldColumn)) {
             return;
         }
         const QByteArray path = pathOfRow(row);
@@ -23,9 +23,10 @@ StringGrid::CellStyler SafeHarborBoldStyler(std::function<QByteArray(qsizetype r
 }
 
 StringGrid::CellStyler SafeHarborBoldStyler(const StringGrid& grid, const SafeHarbor& harbor,
-                                            bool rowsAreFiles, StringGrid::CellStyler next) {
+                                            bool rowsAreFiles, StringGrid::CellStyler next,
+                                            int boldColumn) {
     return SafeHarborBoldStyler([&grid](qsizetype row) { return grid.table().rowData(row); },
-                                harbor, rowsAreFiles, std::move(next));
+                                harbor, rowsAreFiles, std::move(next), boldColumn);
 }
 
 }  // namespace dw

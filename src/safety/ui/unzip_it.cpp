@@ -32,6 +32,8 @@
 #include "safety/ui/zip_directory.h"
 #include "widgets/drive_combo_box.h"
 #include "widgets/folder_list_box.h"
+#include "widgets/message_boxes.h"
+#include "widgets/wait_cursor.h"
 
 namespace dw {
 
@@ -53,16 +55,6 @@ bool endsWithFolded(const QByteArray& s, const char* suffix) {
 bool isArchiveFileName(const QByteArray& name) {
     return startsWithFolded(name, "drive") && endsWithFolded(name, ".zip");
 }
-
-// Sets the override cursor for its lifetime: the wait cursor for a long step, the
-// arrow while a question interrupts one.
-class CursorScope {
-public:
-    explicit CursorScope(Qt::CursorShape shape) { QApplication::setOverrideCursor(QCursor(shape)); }
-    ~CursorScope() { QApplication::restoreOverrideCursor(); }
-    CursorScope(const CursorScope&) = delete;
-    CursorScope& operator=(const CursorScope&) = delete;
-};
 
 void plainBox(const QString& text) {
     platform::prompter().ask(platform::MessageKind::Plain, QCoreApplication::applicationName(),
@@ -325,7 +317,7 @@ void TfrmUnZipIt::FileListBox1DblClick() {
     if (path.isEmpty()) {
         return;
     }
-    CursorScope wait(Qt::WaitCursor);
+    WaitCursor wait;
     if (!OutlineLoad(path) && !archive_->isOpen()) {
         Outline->clear();
     }
@@ -378,11 +370,12 @@ void TfrmUnZipIt::ExtractFiles1Click() {
         return false;
     };
     hooks.failed = [this](const RestoreFailure& f) {
-        CursorScope arrow(Qt::ArrowCursor);
+        // The arrow while a question interrupts the wait.
+        CursorOverride arrow(Qt::ArrowCursor);
         OutlineProcessItemFailure(f);
     };
     hooks.password = [this](const ArchiveEntry& entry, bool retry) -> std::optional<QByteArray> {
-        CursorScope arrow(Qt::ArrowCursor);
+        CursorOverride arrow(Qt::ArrowCursor);
         if (retry) {
             plainBox(QStringLiteral("Wrong password for ") + entry.displayName());
         }
@@ -398,7 +391,7 @@ void TfrmUnZipIt::ExtractFiles1Click() {
         // Nothing else may start while the restore runs its window events.
         busy_ = true;
         setEnabled(false);
-        CursorScope wait(Qt::WaitCursor);
+        WaitCursor wait;
         summary = restoreArchive(*archive_, root, hooks);
         Gauge1->hide();
         fillFileList();

@@ -16,6 +16,7 @@
 #include "safety/ui/get_folder_name.h"
 #include "widgets/drive_combo_box.h"
 #include "widgets/folder_list_box.h"
+#include "widgets/message_boxes.h"
 
 namespace dw {
 

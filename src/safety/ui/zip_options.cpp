@@ -16,6 +16,7 @@
 #include "base/utility.h"
 #include "widgets/dialog_buttons.h"
 #include "widgets/folder_chooser.h"
+#include "widgets/message_boxes.h"
 
 namespace dw {
 

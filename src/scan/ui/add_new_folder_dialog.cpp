@@ -17,6 +17,7 @@
 #include "platform/prompter.h"
 #include "scan/ui/drive_check_list.h"
 #include "widgets/folder_chooser.h"
+#include "widgets/message_boxes.h"
 
 namespace dw {
 

@@ -9,6 +9,7 @@ class QPushButton;
 namespace dw {
 
 class TypeList;
+class TypeListEditor;
 
 // "File types": the editor of one of the statistics' stored type lists ("Include" or
 // "Exclude"), opened modally by the drive and type dialog. It reads the list when first
@@ -33,14 +34,8 @@ public:
 
     // Loads the list (ReadStatFilesFromDisk) and shows its count ("N available").
     void FormShow();
-    // "&Add": the extension picker; its choice is added, each line once.
-    void btAddClick();
-    // "&Delete": removes the selected lines, more than one only after "Really delete N
-    // extensions?" is answered Yes.
-    void btDeleteClick();
-    // "&Clear all": empties the list after "Really clear out all extensions?" is answered
-    // Yes.
-    void btClearClick();
+    // "&Add" (the extension picker), "&Delete" and "&Clear all" work as TypeListEditor
+    // says; the count follows each.
     // "Close", Esc, the close box: stores the list (WriteStatFilesToDisk; an error box
     // when that fails) and closes with Accepted.
     void btCloseClick();
@@ -53,6 +48,7 @@ protected:
 private:
     void updateCount();
 
+    TypeListEditor* editor_ = nullptr;
     QString listName_;
     bool shownOnce_ = false;
 };

@@ -49,8 +49,18 @@ TfrmWhichDrive::TfrmWhichDrive(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmWhichDrive"));
     setWindowTitle(QStringLiteral("Which drives and file types?"));
     pages_ = new QStackedWidget(this);
+    buildDrivesPage();
+    buildChoicePage();
+    buildTypesPage();
 
-    // Page 1: the drives and folders.
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->addWidget(pages_);
+    resize(440, 360);
+}
+
+// Page 1: the drives and folders.
+void TfrmWhichDrive::buildDrivesPage() {
     auto* page1 = new QWidget(pages_);
     pckDrive = new DriveCheckList(page1);
     pckDrive->setObjectName(QStringLiteral("pckDrive"));
@@ -82,8 +92,10 @@ TfrmWhichDrive::TfrmWhichDrive(QWidget* parent) : QDialog(parent) {
     layout1->addWidget(pckDrive, 1);
     layout1->addLayout(row1);
     pages_->addWidget(page1);
+}
 
-    // Page 2: all files, only some types, all but some types.
+// Page 2: all files, only some types, all but some types.
+void TfrmWhichDrive::buildChoicePage() {
     auto* page2 = new QWidget(pages_);
     rbAll = new QRadioButton(QStringLiteral("&All files"), page2);
     rbAll->setObjectName(QStringLiteral("rbAll"));
@@ -116,8 +128,10 @@ TfrmWhichDrive::TfrmWhichDrive(QWidget* parent) : QDialog(parent) {
     layout2->addStretch();
     layout2->addLayout(row2);
     pages_->addWidget(page2);
+}
 
-    // Page 3: the type lines to include or exclude.
+// Page 3: the type lines to include or exclude.
+void TfrmWhichDrive::buildTypesPage() {
     auto* page3 = new QWidget(pages_);
     lblHeading = pageTitle(QString(), page3);
     lblHeading->setObjectName(QStringLiteral("lblHeading"));
@@ -159,11 +173,6 @@ TfrmWhichDrive::TfrmWhichDrive(QWidget* parent) : QDialog(parent) {
     layout3->addWidget(PickList1, 1);
     layout3->addLayout(row3);
     pages_->addWidget(page3);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(2, 2, 2, 2);
-    layout->addWidget(pages_);
-    resize(440, 360);
 }
 
 TfrmWhichDrive::~TfrmWhichDrive() = default;

@@ -82,6 +82,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void buildDrivesPage();
+    void buildChoicePage();
+    void buildTypesPage();
     QString listName() const;
     void readTypeList(const QString& name);
     void showPage(int page);

@@ -20,13 +20,14 @@
 #include "app/resources.h"
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
-#include "safety/archive_fixtures.h"
 #include "platform/environment.h"
+#include "safety/archive_fixtures.h"
 #include "safety/ui/get_folder_name.h"
 #include "safety/ui/password_dialog.h"
 #include "safety/ui/unzip_it.h"
 #include "safety/ui/zip_directory.h"
 #include "safety/ui/zip_options.h"
+#include "support/modal.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
@@ -37,17 +38,8 @@ namespace dw {
 namespace {
 
 using platform::Answer;
+using test::onModal;
 using test::TempTree;
-
-// Runs `step` on the modal window of type W once it is up.
-template <typename W>
-void onModal(std::function<void(W&)> step) {
-    QTimer::singleShot(0, [step] {
-        auto* w = qobject_cast<W*>(QApplication::activeModalWidget());
-        ASSERT_NE(w, nullptr) << W::staticMetaObject.className();
-        step(*w);
-    });
-}
 
 // Each test has settings of its own.
 class ArchiveWindows : public ::testing::Test {

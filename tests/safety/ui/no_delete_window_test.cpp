@@ -16,11 +16,12 @@
 #include "base/settings_store.h"
 #include "base/utility.h"
 #include "platform/environment.h"
-#include "safety/ui/edit_folder_dialog.h"
 #include "safety/folder_list.h"
+#include "safety/ui/edit_folder_dialog.h"
 #include "safety/ui/keep_files_dialog.h"
 #include "safety/ui/no_delete_window.h"
 #include "scan/ui/select_extension_dialog.h"
+#include "support/modal.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
@@ -31,6 +32,7 @@ namespace dw {
 namespace {
 
 using platform::Answer;
+using test::onModal;
 
 QList<QByteArray> bytes(std::initializer_list<const char*> items) {
     QList<QByteArray> out;
@@ -62,16 +64,6 @@ private:
     QList<std::optional<QByteArray>> answers_;
     FolderChooser previous_;
 };
-
-// Runs `step` on the modal window of type W once it is up.
-template <typename W>
-void onModal(std::function<void(W&)> step) {
-    QTimer::singleShot(0, [step] {
-        auto* w = qobject_cast<W*>(QApplication::activeModalWidget());
-        ASSERT_NE(w, nullptr);
-        step(*w);
-    });
-}
 
 // A private settings folder, so folders.txt and the settings are the test's own.
 class SafeHarborWindowTest : public ::testing::Test {

@@ -20,38 +20,26 @@
 
 #include "app/help_viewer.h"
 #include "app/resources.h"
-#include "safety/archive_fixtures.h"
 #include "platform/environment.h"
+#include "safety/archive_fixtures.h"
 #include "safety/archive_name.h"
 #include "safety/clean_totals.h"
-#include "safety/ui/really_delete.h"
 #include "safety/safe_harbor.h"
+#include "safety/ui/really_delete.h"
 #include "safety/ui/zip_options.h"
-#include "widgets/stand_by.h"
+#include "support/modal.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
+#include "widgets/stand_by.h"
 
 namespace dw {
 namespace {
 
 using platform::Answer;
+using test::onModal;
+using test::present;
 using test::TempTree;
-
-bool present(const QByteArray& path) {
-    struct stat st;
-    return ::lstat(path.constData(), &st) == 0;
-}
-
-// Runs `step` on the modal window of type W once it is up.
-template <typename W>
-void onModal(std::function<void(W&)> step) {
-    QTimer::singleShot(0, [step] {
-        auto* w = qobject_cast<W*>(QApplication::activeModalWidget());
-        ASSERT_NE(w, nullptr) << W::staticMetaObject.className();
-        step(*w);
-    });
-}
 
 void selectRows(QListView* view, const QList<int>& rows) {
     view->selectionModel()->clearSelection();

@@ -71,6 +71,13 @@ TEST(SafeHarborBoldStyler, ProtectedRowsAreBoldAndOtherStylesStay) {
     EXPECT_TRUE(folderGrid.cellStyle(1, 0).bold);
     EXPECT_FALSE(folderGrid.cellStyle(2, 0).bold);
     EXPECT_TRUE(folderGrid.cellStyle(3, 0).bold);
+
+    // One column only: the other cells of a protected row keep their type.
+    grid.setCellStyler(SafeHarborBoldStyler(grid, h.harbor, true, {}, 1));
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_FALSE(grid.cellStyle(i + 1, 0).bold) << "row " << i + 1;
+        EXPECT_EQ(grid.cellStyle(i + 1, 1).bold, expected[i]) << "row " << i + 1;
+    }
 }
 
 }  // namespace

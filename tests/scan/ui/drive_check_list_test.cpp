@@ -7,6 +7,7 @@
 #include "base/settings_store.h"
 #include "scan/drive_list.h"
 #include "scan/ui/drive_check_list.h"
+#include "support/scoped_env.h"
 
 namespace dw {
 namespace {
@@ -58,8 +59,7 @@ TEST(DriveCheckList, KeepsTheEntriesAndReadsBackTheChecks) {
 
 TEST(DriveCheckList, FillShowsTheStoredExtraFoldersAfterTheDrives) {
     QTemporaryDir config;
-    const QByteArray oldConfig = qgetenv("DISKWELL_CONFIG_DIR");
-    qputenv("DISKWELL_CONFIG_DIR", config.path().toLocal8Bit());
+    const test::ScopedEnv configDir("DISKWELL_CONFIG_DIR", config.path().toLocal8Bit());
     ASSERT_TRUE(SettingsStore().writeList(QString::fromLatin1(settings::kNewFolders),
                                           {QStringLiteral("/srv/a"), QStringLiteral("/srv/b")}));
 
@@ -76,8 +76,6 @@ TEST(DriveCheckList, FillShowsTheStoredExtraFoldersAfterTheDrives) {
     list.setAllChecked(true);
     FillDriveCheckList(list, kFinderDriveKinds, false);
     EXPECT_EQ(list.entries(), drives);
-
-    qputenv("DISKWELL_CONFIG_DIR", oldConfig);
 }
 
 }  // namespace

@@ -15,15 +15,16 @@
 
 #include "base/settings_store.h"
 #include "base/utility.h"
-#include "scan/ui/add_new_folder_dialog.h"
-#include "scan/ui/select_extension_dialog.h"
 #include "scan/type_lines.h"
-#include "stats/ui/which_drive_dialog.h"
+#include "scan/ui/add_new_folder_dialog.h"
+#include "scan/ui/drive_check_list.h"
+#include "scan/ui/select_extension_dialog.h"
 #include "scan/ui/wildcard_dialog.h"
 #include "stats/ui/stat_list_dialog.h"
+#include "stats/ui/which_drive_dialog.h"
+#include "support/modal.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
-#include "scan/ui/drive_check_list.h"
 #include "widgets/folder_chooser.h"
 #include "widgets/type_list.h"
 
@@ -31,16 +32,7 @@ namespace dw {
 namespace {
 
 using platform::Answer;
-
-// Runs `step` on the modal window of type W once it is up.
-template <typename W>
-void onModal(std::function<void(W&)> step) {
-    QTimer::singleShot(0, [step] {
-        auto* w = qobject_cast<W*>(QApplication::activeModalWidget());
-        ASSERT_NE(w, nullptr);
-        step(*w);
-    });
-}
+using test::onModal;
 
 // Answers the folder browser with the queued folders (nullopt: Cancel).
 class ScriptedChooser {

@@ -10,10 +10,11 @@
 #include "base/settings_store.h"
 #include "base/utility.h"
 #include "platform/settings_file.h"
-#include "scan/ui/select_extension_dialog.h"
 #include "scan/type_lines.h"
-#include "stats/ui/stat_list_dialog.h"
+#include "scan/ui/select_extension_dialog.h"
 #include "stats/stat_type_lists.h"
+#include "stats/ui/stat_list_dialog.h"
+#include "support/modal.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
 #include "widgets/type_list.h"
@@ -87,11 +88,9 @@ TEST_F(StatListTest, EditorAddsDeletesAndStoresOnClose) {
     EXPECT_EQ(e.lblCount->text(), QStringLiteral("3 available"));
 
     // A pattern already there leaves the list as it is.
-    QTimer::singleShot(0, [] {
-        auto* s = qobject_cast<TfrmSelectExtension*>(QApplication::activeModalWidget());
-        ASSERT_NE(s, nullptr);
-        s->Edit1->setText(QStringLiteral(".txt"));
-        s->btOKClick(false);
+    test::onModal<TfrmSelectExtension>([](TfrmSelectExtension& s) {
+        s.Edit1->setText(QStringLiteral(".txt"));
+        s.btOKClick(false);
     });
     e.btAdd->click();
     EXPECT_EQ(
