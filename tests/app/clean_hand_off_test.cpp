@@ -91,13 +91,14 @@ TEST_F(CleanHandOff, MarkedDuplicatesAreDeletedExceptTheProtectedOnesAndTheFinde
     bool panelSeen = false;
     cleanDuplicates(main, [&](TfrmReallyDelete& p) {
         panelSeen = true;
-        EXPECT_EQ(p.callerName, QStringLiteral("Duplicates"));
+        EXPECT_EQ(p.callerName(), QStringLiteral("Duplicates"));
         EXPECT_EQ(p.deletionPanel(),
                   (QList<QByteArray>{r_ + "/files/a/report.txt", r_ + "/files/b/report.txt"}));
         EXPECT_EQ(p.safeHarborList(), QList<QByteArray>{r_ + "/files/kept/report.txt"});
-        EXPECT_EQ(p.lblSavings->text(), QStringLiteral("600 bytes"));
+        EXPECT_EQ(p.findChild<QLabel*>(QStringLiteral("lblSavings"))->text(),
+                  QStringLiteral("600 bytes"));
         prompter_.script({Answer::Yes});
-        p.btDelete->click();
+        p.findChild<QPushButton*>(QStringLiteral("btDelete"))->click();
     });
     EXPECT_TRUE(panelSeen);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);  // the finder closed with the panel
@@ -119,7 +120,7 @@ TEST_F(CleanHandOff, ArchivedDuplicatesComeBackWithTheRestore) {
             d.Edit1->setText(QFile::decodeName(zips));
             d.accept();
         });
-        p.btZip->click();
+        p.findChild<QPushButton*>(QStringLiteral("btZip"))->click();
     });
     EXPECT_EQ(main.DefaultZipPath, QFile::decodeName(zips));
     EXPECT_FALSE(present(a));

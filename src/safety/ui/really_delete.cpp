@@ -123,9 +123,7 @@ int TfrmReallyDelete::execute(QWidget* parent, SafeHarbor& harbor, const QList<Q
                               const QString& callerName, qint64 totalSize,
                               QString* defaultZipPath) {
     TfrmReallyDelete panel(harbor, parent, defaultZipPath);
-    panel.setFiles(files);
-    panel.callerName = callerName;
-    panel.totalSize = totalSize;
+    panel.setHandOff(files, callerName, totalSize);
     return panel.exec();
 }
 
@@ -160,6 +158,7 @@ void TfrmReallyDelete::buildControls() {
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     tabDelete = new QWidget(PageControl1);
+    tabDelete->setObjectName(QStringLiteral("tabDelete"));
     lblLeft = new QLabel(tabDelete);
     lblLeft->setObjectName(QStringLiteral("lblLeft"));
     lb1 = makeList("lb1", model1_);
@@ -175,6 +174,7 @@ void TfrmReallyDelete::buildControls() {
     PageControl1->addTab(tabDelete, QStringLiteral("Files to be deleted"));
 
     tabSafeHarbor = new QWidget(PageControl1);
+    tabSafeHarbor->setObjectName(QStringLiteral("tabSafeHarbor"));
     lblRight = new QLabel(tabSafeHarbor);
     lblRight->setObjectName(QStringLiteral("lblRight"));
     lb2 = makeList("lb2", model2_);
@@ -236,7 +236,8 @@ void TfrmReallyDelete::buildControls() {
     btClose = new QPushButton(QStringLiteral("Close"), this);
     btClose->setObjectName(QStringLiteral("btClose"));
     btClose->setAutoDefault(false);
-    pnlBottom = new QWidget(this);
+    auto* pnlBottom = new QWidget(this);
+    pnlBottom->setObjectName(QStringLiteral("pnlBottom"));
     auto* bottom = new QHBoxLayout(pnlBottom);
     bottom->setContentsMargins(0, 0, 0, 0);
     bottom->addWidget(pnlButtons, 1, Qt::AlignBottom);
@@ -262,7 +263,10 @@ void TfrmReallyDelete::buildControls() {
     connect(btClose, &QPushButton::clicked, this, [this] { btCloseClick(); });
 }
 
-void TfrmReallyDelete::setFiles(const QList<QByteArray>& files) {
+void TfrmReallyDelete::setHandOff(const QList<QByteArray>& files, const QString& callerName,
+                                  qint64 totalSize) {
+    callerName_ = callerName;
+    totalSize_ = totalSize;
     model2_->setPaths({});
     QList<QByteArray> sorted = files;
     sortForList(sorted);
@@ -292,7 +296,7 @@ void TfrmReallyDelete::showEvent(QShowEvent* event) {
 void TfrmReallyDelete::FormShow() {
     abortRequested_ = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    lblSavings->setText(FormatThousands(totalSize) + QStringLiteral(" bytes"));
+    lblSavings->setText(FormatThousands(totalSize_) + QStringLiteral(" bytes"));
     UpdateHeaders();
     lblName->clear();
     MoveFiles();
@@ -583,7 +587,7 @@ void TfrmReallyDelete::ZipItClick() {
     }
     ZipRunSettings settings;
     settings.zipFolder = options.zipPath();
-    settings.callerWord = callerName;
+    settings.callerWord = callerName_;
     settings.stamp = QDateTime::currentDateTime();
     settings.comment = options.comment();
 

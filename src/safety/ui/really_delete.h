@@ -67,22 +67,36 @@ public:
                        const QString& callerName, qint64 totalSize,
                        QString* defaultZipPath = nullptr);
 
-    // ---- the hand-off, set before the panel is shown ---------------------------------
-    // The marked files, assigned whole to the Deletion Panel (the split happens on show).
-    void setFiles(const QList<QByteArray>& files);
-    // The calling tool's word in archive names.
-    QString callerName;
-    // The finder's total of the marked files, shown as the potential savings.
-    qint64 totalSize = 0;
+    // What a finder hands over before the panel is shown: the marked files (each path
+    // once; the split against the Safe Harbor happens on the first show), the calling
+    // tool's word in archive names, and the finder's total of the marked files.
+    void setHandOff(const QList<QByteArray>& files, const QString& callerName, qint64 totalSize);
+    const QString& callerName() const { return callerName_; }
 
-    // ---- state -------------------------------------------------------------------------
-    // The Deletion Panel and the Safe Harbor list, sorted (byte order).
+    // The Deletion Panel (the files a run acts on) and the Safe Harbor list, each sorted
+    // as shown (ASCII case folded, then byte order).
     const QList<QByteArray>& deletionPanel() const;
     const QList<QByteArray>& safeHarborList() const;
+    // A run is under way; Close was confirmed during an archive run.
     bool isRunning() const { return running_ != Run::None; }
     bool abortRequested() const { return abortRequested_; }
 
-    // ---- operations --------------------------------------------------------------------
+    // For tests: called as each file of a run is taken, with its place in the list;
+    // and how often a run lets window events run (milliseconds, default 30; 0: at every
+    // file and progress step). The controls are reached by their object names
+    // (lb1, lb2, btDelete, lblSavings, ...).
+    void setRunStepHook(std::function<void(qsizetype index)> hook) { stepHook_ = std::move(hook); }
+    void setPumpInterval(int milliseconds) { pumpIntervalMs_ = milliseconds; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    enum class Run { None, Delete, Trash, Zip };
+
+    void buildControls();
     // The show steps: savings text, counts, the split (MoveFiles), the Deletion Panel
     // tab; when every file is protected, the box that says so after half a second and the
     // Safe Harbor tab. Run by the first show.
@@ -109,14 +123,20 @@ public:
     // "Close": closes with kClosed when idle; during an archive run asks whether to
     // abort; ignored during delete and trash runs (it is disabled then).
     void btCloseClick();
+    void lb1Click();
+    void lb2Click();
+    void moveSelected(PathListModel& from, QListView& fromView, PathListModel& to);
+    // Swaps the action panel for the progress panel (or back) around a run.
+    void beginRun(Run run, qsizetype files);
+    void endRun();
+    // Run steps: the file taken, and events on a clock.
+    void stepTo(qsizetype index, const QByteArray& path);
+    void pump();
+    void DeleteAllClick();
+    void RecycleClick();
+    void ZipItClick();
+    void finishRun();
 
-    // For tests: called as each file of a run is taken, with its place in the list;
-    // and how often a run lets window events run (milliseconds, default 30; 0: at every
-    // file and progress step).
-    void setRunStepHook(std::function<void(qsizetype index)> hook) { stepHook_ = std::move(hook); }
-    void setPumpInterval(int milliseconds) { pumpIntervalMs_ = milliseconds; }
-
-    // The controls.
     QTabWidget* PageControl1 = nullptr;
     QWidget* tabDelete = nullptr;
     QWidget* tabSafeHarbor = nullptr;
@@ -134,37 +154,15 @@ public:
     QPushButton* btDelete = nullptr;
     QPushButton* btRecycle = nullptr;
     QPushButton* btClose = nullptr;
-    QWidget* pnlBottom = nullptr;  // holds the two panels and Close
     QWidget* pnlButtons = nullptr;
     QWidget* pnlProgress = nullptr;
     QProgressBar* bar = nullptr;
     QProgressBar* Gauge1 = nullptr;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
-
-private:
-    enum class Run { None, Delete, Trash, Zip };
-
-    void buildControls();
-    void lb1Click();
-    void lb2Click();
-    void moveSelected(PathListModel& from, QListView& fromView, PathListModel& to);
-    // Swaps the action panel for the progress panel (or back) around a run.
-    void beginRun(Run run, qsizetype files);
-    void endRun();
-    // Run steps: the file taken, and events on a clock.
-    void stepTo(qsizetype index, const QByteArray& path);
-    void pump();
-    void DeleteAllClick();
-    void RecycleClick();
-    void ZipItClick();
-    void finishRun();
-
     SafeHarbor& harbor_;
     QString* defaultZipPath_;
+    QString callerName_;
+    qint64 totalSize_ = 0;
     PathListModel* model1_ = nullptr;
     PathListModel* model2_ = nullptr;
     TfrmStandBy* standBy_ = nullptr;

@@ -20,17 +20,17 @@
 
 #include "app/help_viewer.h"
 #include "app/resources.h"
-#include "safety/archive_fixtures.h"
 #include "platform/environment.h"
+#include "safety/archive_fixtures.h"
 #include "safety/archive_name.h"
 #include "safety/clean_totals.h"
-#include "safety/ui/really_delete.h"
 #include "safety/safe_harbor.h"
+#include "safety/ui/really_delete.h"
 #include "safety/ui/zip_options.h"
-#include "widgets/stand_by.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
+#include "widgets/stand_by.h"
 
 namespace dw {
 namespace {
@@ -77,6 +77,28 @@ QStringList shown(QListView* view) {
     return out;
 }
 
+// The panel's controls, by object name.
+template <typename T = QWidget>
+T* control(const QWidget& w, const char* name) {
+    T* c = w.findChild<T*>(QLatin1String(name));
+    if (!c) {
+        qFatal("the deletion panel has no %s named %s", T::staticMetaObject.className(), name);
+    }
+    return c;
+}
+QPushButton* button(const QWidget& w, const char* name) {
+    return control<QPushButton>(w, name);
+}
+QLabel* label(const QWidget& w, const char* name) {
+    return control<QLabel>(w, name);
+}
+QListView* list(const QWidget& w, const char* name) {
+    return control<QListView>(w, name);
+}
+QString currentTab(const QWidget& w) {
+    return control<QTabWidget>(w, "PageControl1")->currentWidget()->objectName();
+}
+
 // A real tree with a Safe Harbor over part of it, the program's settings and the trash
 // in folders of the test.
 class Panel : public ::testing::Test {
@@ -108,9 +130,7 @@ protected:
     std::unique_ptr<TfrmReallyDelete> panel(const QList<QByteArray>& files, qint64 total = 0,
                                             const QString& caller = QStringLiteral("Duplicates")) {
         auto p = std::make_unique<TfrmReallyDelete>(harbor_);
-        p->setFiles(files);
-        p->totalSize = total;
-        p->callerName = caller;
+        p->setHandOff(files, caller, total);
         p->show();
         return p;
     }
@@ -128,41 +148,44 @@ TEST_F(Panel, SplitsOnShowAndMovesFilesBetweenTheListsWithoutAskingAgain) {
     EXPECT_EQ(p->windowTitle(), QStringLiteral("Clean up the following files"));
     EXPECT_EQ(joined(p->deletionPanel()), joined({a, b, c}));
     EXPECT_EQ(joined(p->safeHarborList()), joined({tool, driver, kept}));
-    EXPECT_EQ(p->lblSavings->text(), QStringLiteral("1,234,567 bytes"));
-    EXPECT_EQ(p->lblDelete->text(), QStringLiteral("Delete - 3, Do NOT delete - 3"));
-    EXPECT_EQ(p->lblLeft->text(), QStringLiteral("Deletion Panel - files to be deleted: 3"));
-    EXPECT_EQ(p->lblRight->text(), QStringLiteral("Safe Harbor - files NOT to be deleted: 3"));
-    EXPECT_EQ(p->PageControl1->currentWidget(), p->tabDelete);
+    EXPECT_EQ(label(*p, "lblSavings")->text(), QStringLiteral("1,234,567 bytes"));
+    EXPECT_EQ(label(*p, "lblDelete")->text(), QStringLiteral("Delete - 3, Do NOT delete - 3"));
+    EXPECT_EQ(label(*p, "lblLeft")->text(),
+              QStringLiteral("Deletion Panel - files to be deleted: 3"));
+    EXPECT_EQ(label(*p, "lblRight")->text(),
+              QStringLiteral("Safe Harbor - files NOT to be deleted: 3"));
+    EXPECT_EQ(currentTab(*p), QStringLiteral("tabDelete"));
     // A name with a TAB and a line break shows on one line, its control characters visible.
-    EXPECT_EQ(shown(p->lb1).value(1),
+    EXPECT_EQ(shown(list(*p, "lb1")).value(1),
               QFile::decodeName(r_) + QStringLiteral("/free/b\u2409c\u240ad.txt"));
-    EXPECT_FALSE(p->btToAgainst->isEnabled());
-    EXPECT_FALSE(p->btMoveLeft->isEnabled());
-    EXPECT_FALSE(p->btReason->isEnabled());
+    EXPECT_FALSE(button(*p, "btToAgainst")->isEnabled());
+    EXPECT_FALSE(button(*p, "btMoveLeft")->isEnabled());
+    EXPECT_FALSE(button(*p, "btReason")->isEnabled());
 
     // Off to the Safe Harbor: two files, then the last one, which turns the tab.
-    selectRows(p->lb1, {0, 2});
-    EXPECT_TRUE(p->btToAgainst->isEnabled());
-    p->btToAgainst->click();
+    selectRows(list(*p, "lb1"), {0, 2});
+    EXPECT_TRUE(button(*p, "btToAgainst")->isEnabled());
+    button(*p, "btToAgainst")->click();
     EXPECT_EQ(joined(p->deletionPanel()), joined({b}));
     EXPECT_EQ(joined(p->safeHarborList()), joined({tool, a, c, driver, kept}));
-    EXPECT_EQ(p->lblDelete->text(), QStringLiteral("Delete - 1, Do NOT delete - 5"));
-    EXPECT_FALSE(p->btToAgainst->isEnabled());
-    EXPECT_EQ(p->PageControl1->currentWidget(), p->tabDelete);
-    selectRows(p->lb1, {0});
-    p->btToAgainst->click();
+    EXPECT_EQ(label(*p, "lblDelete")->text(), QStringLiteral("Delete - 1, Do NOT delete - 5"));
+    EXPECT_FALSE(button(*p, "btToAgainst")->isEnabled());
+    EXPECT_EQ(currentTab(*p), QStringLiteral("tabDelete"));
+    selectRows(list(*p, "lb1"), {0});
+    button(*p, "btToAgainst")->click();
     EXPECT_TRUE(p->deletionPanel().isEmpty());
-    EXPECT_EQ(p->PageControl1->currentWidget(), p->tabSafeHarbor);
+    EXPECT_EQ(currentTab(*p), QStringLiteral("tabSafeHarbor"));
 
     // Back to the Deletion Panel: protected files too, and they stay there.
-    selectRows(p->lb2, {0, 1, 2, 3, 4, 5});
-    EXPECT_TRUE(p->btMoveLeft->isEnabled());
-    EXPECT_TRUE(p->btReason->isEnabled());
-    p->btMoveLeft->click();
+    selectRows(list(*p, "lb2"), {0, 1, 2, 3, 4, 5});
+    EXPECT_TRUE(button(*p, "btMoveLeft")->isEnabled());
+    EXPECT_TRUE(button(*p, "btReason")->isEnabled());
+    button(*p, "btMoveLeft")->click();
     EXPECT_EQ(joined(p->deletionPanel()), joined({tool, a, b, c, driver, kept}));
     EXPECT_TRUE(p->safeHarborList().isEmpty());
-    EXPECT_EQ(p->PageControl1->currentWidget(), p->tabDelete);
-    EXPECT_EQ(p->lblRight->text(), QStringLiteral("Safe Harbor - files NOT to be deleted: 0"));
+    EXPECT_EQ(currentTab(*p), QStringLiteral("tabDelete"));
+    EXPECT_EQ(label(*p, "lblRight")->text(),
+              QStringLiteral("Safe Harbor - files NOT to be deleted: 0"));
     EXPECT_TRUE(prompter_.boxes().isEmpty());
 }
 
@@ -172,8 +195,8 @@ TEST_F(Panel, TellsWhyAFileIsOnTheSafeHarborList) {
     const QByteArray kept = file("kept/k.txt", 1);
     const QByteArray driver = file("free/DRIVER.SYS", 1);
     auto p = panel({a, tool, kept, driver});
-    selectRows(p->lb1, {0});
-    p->btToAgainst->click();
+    selectRows(list(*p, "lb1"), {0});
+    button(*p, "btToAgainst")->click();
     ASSERT_EQ(joined(p->safeHarborList()), joined({tool, a, driver, kept}));
     const QString root = QFile::decodeName(r_);
     const QStringList expected = {
@@ -191,8 +214,8 @@ TEST_F(Panel, TellsWhyAFileIsOnTheSafeHarborList) {
             .arg(root),
     };
     for (int row = 0; row < 4; ++row) {
-        selectRows(p->lb2, {row});
-        p->btReason->click();
+        selectRows(list(*p, "lb2"), {row});
+        button(*p, "btReason")->click();
     }
     EXPECT_EQ(prompter_.texts(), expected);
 }
@@ -208,11 +231,11 @@ TEST_F(Panel, WhenEveryFileIsProtectedItSaysSoOnceAndNoActionRuns) {
               QStringList{QStringLiteral(
                   "All files selected appear on the Safe Harbor list.  To delete the files "
                   "anyway, move them off of the Safe Harbor list onto the DELETION PANEL.")});
-    EXPECT_EQ(p->PageControl1->currentWidget(), p->tabSafeHarbor);
+    EXPECT_EQ(currentTab(*p), QStringLiteral("tabSafeHarbor"));
     prompter_.clear();
-    p->btDelete->click();
-    p->btRecycle->click();
-    p->btZip->click();
+    button(*p, "btDelete")->click();
+    button(*p, "btRecycle")->click();
+    button(*p, "btZip")->click();
     const QString none = QStringLiteral(
         "There are no files on the deletion panel.  In order to perform this operation you need "
         "to move files from the NON-DELETE list to the deletion panel.");
@@ -232,12 +255,12 @@ TEST_F(Panel, DeleteRunDeletesThePanelsFilesReportsFailuresAndCountsWhatWentAfte
     ASSERT_TRUE(recordDeleteTotals(10, 1000, 2, 20));
 
     auto p = panel({a, odd, folder, gone, kept, moved}, 999999);
-    selectRows(p->lb1, {int(p->deletionPanel().indexOf(moved))});
-    p->btToAgainst->click();
+    selectRows(list(*p, "lb1"), {int(p->deletionPanel().indexOf(moved))});
+    button(*p, "btToAgainst")->click();
 
     // No: nothing happens and the panel stays as it was.
     prompter_.script({Answer::No});
-    p->btDelete->click();
+    button(*p, "btDelete")->click();
     EXPECT_EQ(prompter_.texts(),
               (QStringList{QStringLiteral("Really delete?"), QStringLiteral("Files not deleted")}));
     EXPECT_EQ(p->deletionPanel().size(), 4);
@@ -249,10 +272,11 @@ TEST_F(Panel, DeleteRunDeletesThePanelsFilesReportsFailuresAndCountsWhatWentAfte
     bool closeDisabledDuringRun = true;
     bool progressShownDuringRun = true;
     p->setRunStepHook([&](qsizetype) {
-        closeDisabledDuringRun &= !p->btClose->isEnabled();
-        progressShownDuringRun &= p->pnlProgress->isVisible() && !p->pnlButtons->isVisible();
+        closeDisabledDuringRun &= !button(*p, "btClose")->isEnabled();
+        progressShownDuringRun &=
+            control(*p, "pnlProgress")->isVisible() && !control(*p, "pnlButtons")->isVisible();
     });
-    p->btDelete->click();
+    button(*p, "btDelete")->click();
     EXPECT_TRUE(closeDisabledDuringRun);
     EXPECT_TRUE(progressShownDuringRun);
     const QString root = QFile::decodeName(r_);
@@ -286,7 +310,7 @@ TEST_F(Panel, TrashRunAsksItsQuestionAndSendsTheFilesToTheDesktopTrash) {
     const QByteArray kept = file("kept/k.txt", 7);
     auto p = panel({a, b, kept});
     prompter_.script({Answer::Yes});
-    p->btRecycle->click();
+    button(*p, "btRecycle")->click();
     ASSERT_EQ(prompter_.texts(),
               QStringList{QStringLiteral(
                   "Note that the recycle bin may be full or that you may have the \"Immediately "
@@ -319,7 +343,7 @@ TEST_F(Panel, ZipRunAsksForTheOptionsArchivesThenDeletesAndSaysWhere) {
 
     // Cancel in the options: no run, the panel stays.
     onModal<TfrmZipOptions>([](TfrmZipOptions& d) { d.reject(); });
-    p->btZip->click();
+    button(*p, "btZip")->click();
     EXPECT_TRUE(p->isVisible());
     EXPECT_TRUE(present(a));
 
@@ -328,7 +352,7 @@ TEST_F(Panel, ZipRunAsksForTheOptionsArchivesThenDeletesAndSaysWhere) {
         d.Edit2->setText(QStringLiteral("old duplicates"));
         d.accept();
     });
-    p->btZip->click();
+    button(*p, "btZip")->click();
     EXPECT_EQ(p->result(), TfrmReallyDelete::kRunDone);
     ASSERT_EQ(prompter_.boxes().size(), 1);
     EXPECT_EQ(prompter_.boxes()[0].kind, platform::MessageKind::Plain);
@@ -368,14 +392,14 @@ TEST_F(Panel, CloseDuringAZipRunAbortsKeepingTheFileBeingCompressedAndTheRest) {
     p->setPumpInterval(0);
     int abortsAsked = 0;
     p->setRunStepHook([&](qsizetype index) {
-        EXPECT_TRUE(p->btClose->isEnabled());
-        EXPECT_TRUE(p->Gauge1->isVisible());
+        EXPECT_TRUE(button(*p, "btClose")->isEnabled());
+        EXPECT_TRUE(control(*p, "Gauge1")->isVisible());
         if (index == 3) {
             // No first: the run goes on; then Yes.
             prompter_.script({Answer::No, Answer::Yes});
-            p->btClose->click();
+            button(*p, "btClose")->click();
             EXPECT_FALSE(p->abortRequested());
-            p->btClose->click();
+            button(*p, "btClose")->click();
             EXPECT_TRUE(p->abortRequested());
             ++abortsAsked;
         }
@@ -384,7 +408,7 @@ TEST_F(Panel, CloseDuringAZipRunAbortsKeepingTheFileBeingCompressedAndTheRest) {
         d.Edit1->setText(QFile::decodeName(zips));
         d.accept();
     });
-    p->btZip->click();
+    button(*p, "btZip")->click();
     EXPECT_EQ(abortsAsked, 1);
     ASSERT_EQ(prompter_.texts().size(), 3);
     EXPECT_EQ(prompter_.texts()[0],
@@ -412,7 +436,7 @@ TEST_F(Panel, AnArchiveThatCannotBeWrittenIsReportedOnceAndEveryFileStays) {
         d.Edit1->setText(QFile::decodeName(r_ + "/no/such/folder"));
         d.accept();
     });
-    p->btZip->click();
+    button(*p, "btZip")->click();
     // One error box with the reason, and no word of files stored.
     ASSERT_EQ(prompter_.boxes().size(), 1)
         << prompter_.texts().join(QLatin1Char('|')).toStdString();
@@ -444,8 +468,8 @@ TEST_F(Panel, HandOffShowsThePanelModallyAndAnswersWhetherARunTookPlace) {
     const QByteArray a = file("free/a.txt", 5);
     onModal<TfrmReallyDelete>([](TfrmReallyDelete& p) {
         EXPECT_EQ(p.deletionPanel().size(), 1);
-        EXPECT_EQ(p.callerName, QStringLiteral("Duplicates"));
-        p.btClose->click();
+        EXPECT_EQ(p.callerName(), QStringLiteral("Duplicates"));
+        button(p, "btClose")->click();
     });
     EXPECT_EQ(TfrmReallyDelete::execute(nullptr, harbor_, {a}, QStringLiteral("Duplicates"), 5),
               TfrmReallyDelete::kClosed);
@@ -456,7 +480,7 @@ TEST_F(Panel, HandOffShowsThePanelModallyAndAnswersWhetherARunTookPlace) {
               TfrmReallyDelete::kClosed);
 
     prompter_.script({Answer::Yes});
-    onModal<TfrmReallyDelete>([](TfrmReallyDelete& p) { p.btDelete->click(); });
+    onModal<TfrmReallyDelete>([](TfrmReallyDelete& p) { button(p, "btDelete")->click(); });
     EXPECT_EQ(TfrmReallyDelete::execute(nullptr, harbor_, {a}, QString(), 5),
               TfrmReallyDelete::kRunDone);
     EXPECT_FALSE(present(a));
