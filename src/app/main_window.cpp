@@ -291,10 +291,11 @@ void TfrmMain::openTool(Tool tool) {
             // "Clean?" hands the marked files to the deletion panel, over the finder.
             TfrmDup* finder = nullptr;
             TfrmDup::Tools tools;
+            // The panel reads the files' sizes itself, so its savings follow its moves.
             tools.reallyDelete = [this, &finder](const QList<QByteArray>& files,
-                                                 const QString& callerName, qint64 totalSize) {
+                                                 const QString& callerName, qint64) {
                 return TfrmReallyDelete::execute(finder, safeHarbor_, files, callerName,
-                                                 totalSize, &DefaultZipPath);
+                                                 &DefaultZipPath);
             };
             TfrmDup dup(DuplicateMode, &safeHarbor_, this, tools);
             finder = &dup;

@@ -95,8 +95,9 @@ TEST_F(CleanHandOff, MarkedDuplicatesAreDeletedExceptTheProtectedOnesAndTheFinde
         EXPECT_EQ(p.deletionPanel(),
                   (QList<QByteArray>{r_ + "/files/a/report.txt", r_ + "/files/b/report.txt"}));
         EXPECT_EQ(p.safeHarborList(), QList<QByteArray>{r_ + "/files/kept/report.txt"});
+        // The savings are the Deletion Panel's files only.
         EXPECT_EQ(p.findChild<QLabel*>(QStringLiteral("lblSavings"))->text(),
-                  QStringLiteral("600 bytes"));
+                  QStringLiteral("300 bytes"));
         prompter_.script({Answer::Yes});
         p.findChild<QPushButton*>(QStringLiteral("btDelete"))->click();
     });

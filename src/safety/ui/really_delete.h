@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDialog>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -59,24 +60,26 @@ public:
     ~TfrmReallyDelete() override;
 
     // The whole hand-off from a finder: makes the panel over `parent` with `files` (native
-    // paths of the marked files), `callerName` ("Duplicates", "FileDates", "TempClean",
-    // "InternetCache", or empty) and `totalSize` (their bytes), shows it modally and
-    // returns its modal result: kClosed (2) nothing was done, kRunDone (1) a run took
-    // place (the finder then closes too).
+    // paths of the marked files) and `callerName` ("Duplicates", "FileDates",
+    // "TempClean", "InternetCache", or empty), shows it modally and returns its modal
+    // result: kClosed (2) nothing was done, kRunDone (1) a run took place (the finder
+    // then closes too).
     static int execute(QWidget* parent, SafeHarbor& harbor, const QList<QByteArray>& files,
-                       const QString& callerName, qint64 totalSize,
-                       QString* defaultZipPath = nullptr);
+                       const QString& callerName, QString* defaultZipPath = nullptr);
 
     // What a finder hands over before the panel is shown: the marked files (each path
-    // once; the split against the Safe Harbor happens on the first show), the calling
-    // tool's word in archive names, and the finder's total of the marked files.
-    void setHandOff(const QList<QByteArray>& files, const QString& callerName, qint64 totalSize);
+    // once; the split against the Safe Harbor happens on the first show) and the calling
+    // tool's word in archive names.
+    void setHandOff(const QList<QByteArray>& files, const QString& callerName);
     const QString& callerName() const { return callerName_; }
 
     // The Deletion Panel (the files a run acts on) and the Safe Harbor list, each sorted
     // as shown (ASCII case folded, then byte order).
     const QList<QByteArray>& deletionPanel() const;
     const QList<QByteArray>& safeHarborList() const;
+    // The potential savings: the bytes of the files on the Deletion Panel as they were on
+    // disk at the split (a file that was gone counts 0). Follows every move.
+    qint64 savings() const { return savings_; }
     // A run is under way; Close was confirmed during an archive run.
     bool isRunning() const { return running_ != Run::None; }
     bool abortRequested() const { return abortRequested_; }
@@ -107,7 +110,9 @@ private:
     void UpdateHeaders();
     void updateLeftRight();
     // The selected files of one list to the other ("Move files OFF to safe harbor",
-    // "Move files to the deletion panel"); not asked of the Safe Harbor again.
+    // "Move files to the deletion panel"); not asked of the Safe Harbor again. A file
+    // protected as part of the system's trees (reason 1) goes to the Deletion Panel only
+    // when the user says Yes to a question naming it and the reason (No is the default).
     void btToAgainstClick();
     void btMoveLeftClick();
     // "Reason that file is on this list", for the current file of the Safe Harbor list.
@@ -116,7 +121,8 @@ private:
     bool NoFilesToDelete();
     // The three actions: each asks its confirmation (or the archive options), runs over
     // the Deletion Panel with the progress panel in place of the buttons, records the
-    // totals and closes the panel with kRunDone.
+    // totals, tells what was done (files and bytes acted on, files kept and why, the
+    // archives written) and closes the panel with kRunDone.
     void btDeleteAllClick();
     void btRecycleClick();
     void btZipClick();
@@ -136,6 +142,11 @@ private:
     void RecycleClick();
     void ZipItClick();
     void finishRun();
+    void updateSavings();
+    // The box after a run: `done` (what was done, as a sentence) and the files kept.
+    void tellOutcome(const QString& done, const QList<CleanFileResult>& kept,
+                     const QList<QByteArray>& archives, const QString& lead = {},
+                     bool plain = false);
 
     QTabWidget* PageControl1 = nullptr;
     QWidget* tabDelete = nullptr;
@@ -162,7 +173,10 @@ private:
     SafeHarbor& harbor_;
     QString* defaultZipPath_;
     QString callerName_;
-    qint64 totalSize_ = 0;
+    // Per file: its bytes at the split, and the Safe Harbor's reason (0: moved by hand).
+    QHash<QByteArray, qint64> sizes_;
+    QHash<QByteArray, int> reasons_;
+    qint64 savings_ = 0;
     PathListModel* model1_ = nullptr;
     PathListModel* model2_ = nullptr;
     TfrmStandBy* standBy_ = nullptr;

@@ -114,9 +114,11 @@ protected:
     void SetUp() override {
         tree_.dir("kept");
         tree_.dir("bin");
+        tree_.dir("sys");
         SafeHarbor::Sources s;
         s.foldersFile = QFile::decodeName(tree_.file("folders.txt", r_ + "/kept/*.*\n"));
         s.searchPath = {r_ + "/bin"};
+        s.systemFolders = {r_ + "/sys"};
         harbor_.GetSearchPath(s);
         harbor_.setExtensions({QStringLiteral("*.sys")});
     }
@@ -127,27 +129,28 @@ protected:
     }
 
     // A panel for `files`, shown (not modally), the split done.
-    std::unique_ptr<TfrmReallyDelete> panel(const QList<QByteArray>& files, qint64 total = 0,
+    std::unique_ptr<TfrmReallyDelete> panel(const QList<QByteArray>& files,
                                             const QString& caller = QStringLiteral("Duplicates")) {
         auto p = std::make_unique<TfrmReallyDelete>(harbor_);
-        p->setHandOff(files, caller, total);
+        p->setHandOff(files, caller);
         p->show();
         return p;
     }
 };
 
 TEST_F(Panel, SplitsOnShowAndMovesFilesBetweenTheListsWithoutAskingAgain) {
-    const QByteArray a = file("free/a.txt", 1);
-    const QByteArray b = file("free/b\tc\nd.txt", 1);
-    const QByteArray c = file("free/c.txt", 1);
-    const QByteArray kept = file("kept/deep/k.txt", 1);
+    const QByteArray a = file("free/a.txt", 1234000);
+    const QByteArray b = file("free/b\tc\nd.txt", 500);
+    const QByteArray c = file("free/c.txt", 67);
+    const QByteArray kept = file("kept/deep/k.txt", 2199656);
     const QByteArray tool = file("bin/tool", 1);
     const QByteArray driver = file("free/DRIVER.SYS", 1);
-    auto p = panel({c, kept, a, tool, b, driver, a}, 1234567);
+    auto p = panel({c, kept, a, tool, b, driver, a});
 
     EXPECT_EQ(p->windowTitle(), QStringLiteral("Clean up the following files"));
     EXPECT_EQ(joined(p->deletionPanel()), joined({a, b, c}));
     EXPECT_EQ(joined(p->safeHarborList()), joined({tool, driver, kept}));
+    // The savings count the Deletion Panel only, never a protected file.
     EXPECT_EQ(label(*p, "lblSavings")->text(), QStringLiteral("1,234,567 bytes"));
     EXPECT_EQ(label(*p, "lblDelete")->text(), QStringLiteral("Delete - 3, Do NOT delete - 3"));
     EXPECT_EQ(label(*p, "lblLeft")->text(),
@@ -169,11 +172,13 @@ TEST_F(Panel, SplitsOnShowAndMovesFilesBetweenTheListsWithoutAskingAgain) {
     EXPECT_EQ(joined(p->deletionPanel()), joined({b}));
     EXPECT_EQ(joined(p->safeHarborList()), joined({tool, a, c, driver, kept}));
     EXPECT_EQ(label(*p, "lblDelete")->text(), QStringLiteral("Delete - 1, Do NOT delete - 5"));
+    EXPECT_EQ(label(*p, "lblSavings")->text(), QStringLiteral("500 bytes"));
     EXPECT_FALSE(button(*p, "btToAgainst")->isEnabled());
     EXPECT_EQ(currentTab(*p), QStringLiteral("tabDelete"));
     selectRows(list(*p, "lb1"), {0});
     button(*p, "btToAgainst")->click();
     EXPECT_TRUE(p->deletionPanel().isEmpty());
+    EXPECT_EQ(label(*p, "lblSavings")->text(), QStringLiteral("0 bytes"));
     EXPECT_EQ(currentTab(*p), QStringLiteral("tabSafeHarbor"));
 
     // Back to the Deletion Panel: protected files too, and they stay there.
@@ -186,6 +191,8 @@ TEST_F(Panel, SplitsOnShowAndMovesFilesBetweenTheListsWithoutAskingAgain) {
     EXPECT_EQ(currentTab(*p), QStringLiteral("tabDelete"));
     EXPECT_EQ(label(*p, "lblRight")->text(),
               QStringLiteral("Safe Harbor - files NOT to be deleted: 0"));
+    EXPECT_EQ(p->savings(), 1234000 + 500 + 67 + 2199656 + 1 + 1);
+    EXPECT_EQ(label(*p, "lblSavings")->text(), QStringLiteral("3,434,225 bytes"));
     EXPECT_TRUE(prompter_.boxes().isEmpty());
 }
 
@@ -218,6 +225,46 @@ TEST_F(Panel, TellsWhyAFileIsOnTheSafeHarborList) {
         button(*p, "btReason")->click();
     }
     EXPECT_EQ(prompter_.texts(), expected);
+}
+
+TEST_F(Panel, MovingAFileOfTheSystemsTreesToTheDeletionPanelAsksFirstNamingItAndTheReason) {
+    const QByteArray lib = file("sys/libc.so", 10);
+    const QByteArray lib2 = file("sys/libm.so", 20);
+    const QByteArray tool = file("bin/tool", 30);
+    auto p = panel({lib, lib2, tool});
+    ASSERT_EQ(joined(p->safeHarborList()), joined({tool, lib, lib2}));
+    const QString root = QFile::decodeName(r_);
+    const auto question = [&](const char* rel) {
+        return QStringLiteral(
+                   "This file \"%1/%2\" is on the Safe Harbor List since the folder "
+                   "that it is stored in is in the Windows/System folder.\n\nMove it "
+                   "to the deletion panel anyway?")
+            .arg(root, QLatin1String(rel));
+    };
+
+    // All three: the search-path file goes without a question; of the two system files
+    // only the one answered Yes goes.
+    selectRows(list(*p, "lb2"), {0, 1, 2});
+    prompter_.script({Answer::No, Answer::Yes});
+    button(*p, "btMoveLeft")->click();
+    EXPECT_EQ(prompter_.texts(), (QStringList{question("sys/libc.so"), question("sys/libm.so")}));
+    ASSERT_EQ(prompter_.boxes().size(), 2);
+    EXPECT_EQ(prompter_.boxes()[0].buttons, platform::Buttons::YesNoDefaultNo);
+    EXPECT_EQ(joined(p->deletionPanel()), joined({tool, lib2}));
+    EXPECT_EQ(joined(p->safeHarborList()), joined({lib}));
+    EXPECT_EQ(label(*p, "lblSavings")->text(), QStringLiteral("50 bytes"));
+
+    // A file the user moved there by hand comes back without a question.
+    prompter_.clear();
+    selectRows(list(*p, "lb1"), {0});
+    button(*p, "btToAgainst")->click();
+    ASSERT_EQ(joined(p->safeHarborList()), joined({tool, lib}));
+    selectRows(list(*p, "lb2"), {0, 1});
+    prompter_.script({Answer::No});
+    button(*p, "btMoveLeft")->click();
+    EXPECT_EQ(prompter_.texts(), QStringList{question("sys/libc.so")});
+    EXPECT_EQ(joined(p->safeHarborList()), joined({lib}));
+    EXPECT_EQ(joined(p->deletionPanel()), joined({tool, lib2}));
 }
 
 TEST_F(Panel, WhenEveryFileIsProtectedItSaysSoOnceAndNoActionRuns) {
@@ -254,7 +301,7 @@ TEST_F(Panel, DeleteRunDeletesThePanelsFilesReportsFailuresAndCountsWhatWentAfte
     const QByteArray moved = file("free/moved.txt", 9);
     ASSERT_TRUE(recordDeleteTotals(10, 1000, 2, 20));
 
-    auto p = panel({a, odd, folder, gone, kept, moved}, 999999);
+    auto p = panel({a, odd, folder, gone, kept, moved});
     selectRows(list(*p, "lb1"), {int(p->deletionPanel().indexOf(moved))});
     button(*p, "btToAgainst")->click();
 
@@ -287,7 +334,15 @@ TEST_F(Panel, DeleteRunDeletesThePanelsFilesReportsFailuresAndCountsWhatWentAfte
             QStringLiteral("Couldn't delete file - %1/free/folder\n\nit is a folder").arg(root),
             QStringLiteral("Couldn't delete file - %1/free/gone.txt\n\nNo such file "
                            "or directory")
+                .arg(root),
+            // What was done, what was kept and why, and what the Safe Harbor kept.
+            QStringLiteral("Deleted 2 files, 150 bytes.\n\n"
+                           "2 files kept:\n"
+                           "%1/free/folder - it is a folder\n"
+                           "%1/free/gone.txt - No such file or directory\n\n"
+                           "2 files on the Safe Harbor list left alone.")
                 .arg(root)}));
+    EXPECT_EQ(prompter_.boxes().last().kind, platform::MessageKind::Info);
     EXPECT_EQ(p->result(), TfrmReallyDelete::kRunDone);
     EXPECT_FALSE(p->isVisible());
     EXPECT_TRUE(p->deletionPanel().isEmpty());
@@ -312,11 +367,14 @@ TEST_F(Panel, TrashRunAsksItsQuestionAndSendsTheFilesToTheDesktopTrash) {
     prompter_.script({Answer::Yes});
     button(*p, "btRecycle")->click();
     ASSERT_EQ(prompter_.texts(),
-              QStringList{QStringLiteral(
-                  "Note that the recycle bin may be full or that you may have the \"Immediately "
-                  "Remove Files On Delete\" option turned on in the recycle bin. If either is "
-                  "true, then you will not be able to recover the deleted files from the "
-                  "recycle bin. \n\nSend to the recycle bin anyway?")});
+              (QStringList{
+                  QStringLiteral("Note that the recycle bin may be full or that you may have the "
+                                 "\"Immediately Remove Files On Delete\" option turned on in the "
+                                 "recycle bin. If either is true, then you will not be able to "
+                                 "recover the deleted files from the recycle bin. \n\nSend to the "
+                                 "recycle bin anyway?"),
+                  QStringLiteral("Sent 2 files, 30 bytes, to the trash.\n\n"
+                                 "1 file on the Safe Harbor list left alone.")}));
     EXPECT_EQ(p->result(), TfrmReallyDelete::kRunDone);
     EXPECT_FALSE(present(a));
     EXPECT_FALSE(present(b));
@@ -339,7 +397,7 @@ TEST_F(Panel, ZipRunAsksForTheOptionsArchivesThenDeletesAndSaysWhere) {
     const QByteArray a = file("free/a.txt", 3000);
     const QByteArray b = file("free/\nb", 10);
     const QByteArray kept = file("kept/k.txt", 7);
-    auto p = panel({a, b, kept}, 0, QStringLiteral("Duplicates"));
+    auto p = panel({a, b, kept}, QStringLiteral("Duplicates"));
 
     // Cancel in the options: no run, the panel stays.
     onModal<TfrmZipOptions>([](TfrmZipOptions& d) { d.reject(); });
@@ -356,14 +414,18 @@ TEST_F(Panel, ZipRunAsksForTheOptionsArchivesThenDeletesAndSaysWhere) {
     EXPECT_EQ(p->result(), TfrmReallyDelete::kRunDone);
     ASSERT_EQ(prompter_.boxes().size(), 1);
     EXPECT_EQ(prompter_.boxes()[0].kind, platform::MessageKind::Plain);
-    EXPECT_EQ(prompter_.texts()[0],
-              QStringLiteral("Files deleted and stored in archive zip files in the folder \"%1\"")
-                  .arg(QFile::decodeName(zips)));
     EXPECT_FALSE(present(a));
     EXPECT_FALSE(present(b));
     EXPECT_TRUE(present(kept));
     const QStringList archives = QDir(QFile::decodeName(zips)).entryList(QDir::Files);
     ASSERT_EQ(archives.size(), 1);
+    // Where, how many, and which archive.
+    EXPECT_EQ(prompter_.texts()[0],
+              QStringLiteral("Files deleted and stored in archive zip files in the folder \"%1\""
+                             "\n\nStored 2 files, 3,010 bytes, in archives and deleted them."
+                             "\n\n1 file on the Safe Harbor list left alone."
+                             "\n\nArchive:\n%1/%2")
+                  .arg(QFile::decodeName(zips), archives[0]));
     EXPECT_TRUE(archives[0].contains(QStringLiteral("-Duplicates"))) << archives[0].toStdString();
     const test::PythonView view = test::pythonZipView(zips + "/" + QFile::encodeName(archives[0]));
     ASSERT_TRUE(view.ok) << view.failure.toStdString();
@@ -410,7 +472,7 @@ TEST_F(Panel, CloseDuringAZipRunAbortsKeepingTheFileBeingCompressedAndTheRest) {
     });
     button(*p, "btZip")->click();
     EXPECT_EQ(abortsAsked, 1);
-    ASSERT_EQ(prompter_.texts().size(), 3);
+    ASSERT_EQ(prompter_.texts().size(), 4);
     EXPECT_EQ(prompter_.texts()[0],
               QStringLiteral("Really abort?  Folders may be partially deleted!"));
     EXPECT_EQ(prompter_.texts()[1],
@@ -426,6 +488,22 @@ TEST_F(Panel, CloseDuringAZipRunAbortsKeepingTheFileBeingCompressedAndTheRest) {
     EXPECT_EQ(readCleanTotals().NZip, 2);
     const QStringList archives = QDir(QFile::decodeName(zips)).entryList(QDir::Files);
     ASSERT_EQ(archives.size(), 1);
+    // The summary: aborted, what was stored, what stayed and why, the archive.
+    const QString root = QFile::decodeName(r_);
+    const QString summary = prompter_.texts()[3];
+    EXPECT_TRUE(summary.startsWith(
+        QStringLiteral("The run was aborted.\n\nStored 2 files, 8,000 bytes, in archives and "
+                       "deleted them.\n\n4 files kept:\n%1/free/00link - ")
+            .arg(root)))
+        << summary.toStdString();
+    for (const char* name : {"2.bin", "3.bin", "4.bin"}) {
+        EXPECT_TRUE(summary.contains(
+            QStringLiteral("\n%1/free/%2 - the run was aborted").arg(root, QLatin1String(name))))
+            << name;
+    }
+    EXPECT_TRUE(summary.endsWith(
+        QStringLiteral("\n\nArchive:\n%1/%2").arg(QFile::decodeName(zips), archives[0])))
+        << summary.toStdString();
     EXPECT_EQ(test::pythonZipView(zips + "/" + QFile::encodeName(archives[0])).entries.size(), 2);
 }
 
@@ -437,11 +515,16 @@ TEST_F(Panel, AnArchiveThatCannotBeWrittenIsReportedOnceAndEveryFileStays) {
         d.accept();
     });
     button(*p, "btZip")->click();
-    // One error box with the reason, and no word of files stored.
-    ASSERT_EQ(prompter_.boxes().size(), 1)
+    // One error box with the reason, then the summary: nothing stored, both files kept.
+    ASSERT_EQ(prompter_.boxes().size(), 2)
         << prompter_.texts().join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(prompter_.boxes()[0].kind, platform::MessageKind::Error);
-    EXPECT_FALSE(prompter_.texts()[0].isEmpty());
+    const QString error = prompter_.texts()[0];
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(prompter_.texts()[1],
+              QStringLiteral("Stored 0 files, 0 bytes, in archives and deleted them.\n\n"
+                             "2 files kept:\n%1/free/a.txt - %2\n%1/free/b.txt - %2")
+                  .arg(QFile::decodeName(r_), error));
     EXPECT_EQ(p->result(), TfrmReallyDelete::kRunDone);
     for (const QByteArray& f : files) {
         EXPECT_TRUE(present(f));
@@ -471,17 +554,17 @@ TEST_F(Panel, HandOffShowsThePanelModallyAndAnswersWhetherARunTookPlace) {
         EXPECT_EQ(p.callerName(), QStringLiteral("Duplicates"));
         button(p, "btClose")->click();
     });
-    EXPECT_EQ(TfrmReallyDelete::execute(nullptr, harbor_, {a}, QStringLiteral("Duplicates"), 5),
+    EXPECT_EQ(TfrmReallyDelete::execute(nullptr, harbor_, {a}, QStringLiteral("Duplicates")),
               TfrmReallyDelete::kClosed);
     EXPECT_TRUE(present(a));
 
     onModal<TfrmReallyDelete>([](TfrmReallyDelete& p) { QTest::keyClick(&p, Qt::Key_Escape); });
-    EXPECT_EQ(TfrmReallyDelete::execute(nullptr, harbor_, {a}, QString(), 5),
+    EXPECT_EQ(TfrmReallyDelete::execute(nullptr, harbor_, {a}, QString()),
               TfrmReallyDelete::kClosed);
 
     prompter_.script({Answer::Yes});
     onModal<TfrmReallyDelete>([](TfrmReallyDelete& p) { button(p, "btDelete")->click(); });
-    EXPECT_EQ(TfrmReallyDelete::execute(nullptr, harbor_, {a}, QString(), 5),
+    EXPECT_EQ(TfrmReallyDelete::execute(nullptr, harbor_, {a}, QString()),
               TfrmReallyDelete::kRunDone);
     EXPECT_FALSE(present(a));
 }
