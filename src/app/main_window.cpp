@@ -24,6 +24,7 @@
 #include "safety/ui/no_delete_window.h"
 #include "safety/ui/really_delete.h"
 #include "safety/ui/unzip_it.h"
+#include "scan/ui/add_new_folder_dialog.h"
 #include "widgets/backdrop.h"
 
 namespace dw {
@@ -296,6 +297,10 @@ void TfrmMain::openTool(Tool tool) {
                                                  const QString& callerName, qint64) {
                 return TfrmReallyDelete::execute(finder, safeHarbor_, files, callerName,
                                                  &DefaultZipPath);
+            };
+            tools.addNewFolder = [&finder] {
+                TfrmAddNewFolder dialog(finder);
+                return dialog.exec() == QDialog::Accepted;
             };
             TfrmDup dup(DuplicateMode, &safeHarbor_, this, tools);
             finder = &dup;
