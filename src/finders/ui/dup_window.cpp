@@ -216,6 +216,15 @@ void TfrmDup::btScanClick() {
     if (scanning_ || !btScan_->isEnabled()) {
         return;
     }
+    for (QSpinBox* n : {num1_, num2_}) {
+        if ((n == num1_ || rbBetween_->isChecked()) && n->value() > kSizeLimitMax) {
+            ShowError(QStringLiteral("The size %1 is too large: the sizes go from 0 to %2.")
+                          .arg(FormatThousands(n->value()), FormatThousands(kSizeLimitMax)));
+            n->setFocus();
+            n->selectAll();
+            return;
+        }
+    }
     if (rbBetween_->isChecked() && num2_->value() < num1_->value()) {
         ShowError(QString::fromLatin1(kSecondNumberError));
         return;

@@ -29,6 +29,7 @@ namespace {
 constexpr int kDupWidths[] = {93, 58, 64, 70, 70, 184};
 constexpr int kHogWidths[] = {64, 64, 64, 64, 296};
 constexpr int kLastColumnMinimum = 60;
+constexpr int kSizeTypedMax = 99999999;
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption) {
     auto* b = new QPushButton(caption, parent);
@@ -62,10 +63,22 @@ void TfrmDup::buildControls() {
     num2_ = new QSpinBox(Panel1_);
     num2_->setObjectName(QStringLiteral("num2"));
     for (QSpinBox* n : {num1_, num2_}) {
-        n->setRange(0, kSizeLimitMax);
+        // The box takes more digits than the limit allows, so that a number too large
+        // is shown as typed (in red) and refused by Start rather than cut to fit.
+        n->setRange(0, kSizeTypedMax);
         n->setSingleStep(1);
         n->setValue(250);
         n->setAccelerated(true);
+        n->setToolTip(QStringLiteral("From 0 to %1").arg(FormatThousands(kSizeLimitMax)));
+        connect(n, &QSpinBox::valueChanged, n, [n](int value) {
+            if (value > kSizeLimitMax) {
+                QPalette red = n->palette();
+                red.setColor(QPalette::Text, Qt::red);
+                n->setPalette(red);
+            } else {
+                n->setPalette(QPalette());
+            }
+        });
     }
     lblAnd_ = new QLabel(QStringLiteral("and"), Panel1_);
     lblAnd_->setObjectName(QStringLiteral("lblAnd"));

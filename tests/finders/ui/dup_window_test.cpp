@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPrinter>
 #include <QPushButton>
@@ -412,6 +413,57 @@ TEST(DupWindow, NoFilesFoundAndTheSecondNumberError) {
     EXPECT_EQ(prompter.boxes()[0].text,
               QStringLiteral("The second number must be larger or equal than the first number"));
     EXPECT_EQ(prompter.boxes()[0].kind, platform::MessageKind::Error);
+}
+
+TEST(DupWindow, ASizeBeyondTenThousandIsShownAsTypedAndRefusedByStart) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    t.fileOfSize("a", 10);
+    Window win(false, {t.root()});
+    auto* num1 = win.w.findChild<QSpinBox*>(QStringLiteral("num1"));
+    auto* num2 = win.w.findChild<QSpinBox*>(QStringLiteral("num2"));
+    struct Case {
+        const char* typed;
+        bool between;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"10000", false, false},
+        {"50000", false, true},
+        {"0", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        prompter.clear();
+        num1->setFocus();
+        num1->selectAll();
+        QTest::keyClicks(num1, QLatin1String(c.typed));
+        EXPECT_EQ(num1->text(), QLatin1String(c.typed));
+        EXPECT_EQ(num1->palette().color(QPalette::Text) == QColor(Qt::red), c.refused);
+        win.w.btScanClick();
+        if (c.refused) {
+            ASSERT_EQ(prompter.boxes().size(), 1);
+            EXPECT_EQ(
+                prompter.boxes()[0].text,
+                QStringLiteral("The size 50,000 is too large: the sizes go from 0 to 10,000."));
+            EXPECT_EQ(prompter.boxes()[0].kind, platform::MessageKind::Error);
+            EXPECT_EQ(win.w.resultCount(), 0);
+        } else {
+            EXPECT_NE(prompter.texts().value(0).left(8), QStringLiteral("The size"));
+        }
+    }
+    // The second box counts only for "In between".
+    num2->setValue(20000);
+    prompter.clear();
+    win.w.btScanClick();
+    EXPECT_TRUE(prompter.boxes().isEmpty() ||
+                !prompter.texts()[0].startsWith(QStringLiteral("The size")));
+    win.w.findChild<QRadioButton*>(QStringLiteral("rbBetween"))->setChecked(true);
+    prompter.clear();
+    win.w.btScanClick();
+    ASSERT_EQ(prompter.boxes().size(), 1);
+    EXPECT_EQ(prompter.texts()[0],
+              QStringLiteral("The size 20,000 is too large: the sizes go from 0 to 10,000."));
 }
 
 TEST(DupWindow, AbortWarnsAtOnceAndShowsWhatWasFound) {

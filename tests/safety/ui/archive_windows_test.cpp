@@ -84,7 +84,7 @@ TEST_F(ArchiveWindows, ZipOptionsReadAtShowAndSavedAtEveryCloseEvenCancel) {
         onModal<TfrmZipOptions>([](TfrmZipOptions& d) {
             EXPECT_EQ(d.windowTitle(), QStringLiteral("Archive Zip File Options"));
             EXPECT_EQ(d.Edit1->text(), QStringLiteral("/srv"));
-            EXPECT_TRUE(d.Edit1->isReadOnly());
+            EXPECT_FALSE(d.Edit1->isReadOnly());
             EXPECT_EQ(d.Edit2->text(), QStringLiteral("old comment"));
             d.SpeedButton1->click();
             d.Edit2->setText(QString(100, QLatin1Char('c')));  // longer than the field takes
@@ -111,6 +111,52 @@ TEST_F(ArchiveWindows, ZipOptionsReadAtShowAndSavedAtEveryCloseEvenCancel) {
         d.findChild<QPushButton*>(QStringLiteral("btOK"))->click();
     });
     EXPECT_EQ(dlg.exec(), QDialog::Accepted);
+}
+
+TEST_F(ArchiveWindows, ATypedArchiveFolderIsTakenAndOneThatCannotHoldArchivesIsRefusedAtOk) {
+    TempTree tree;
+    const QByteArray typed = tree.dir("typed archives");
+    const QByteArray file = tree.file("a file", "x");
+    test::ScriptedPrompter prompter;
+    QString defaultZipPath;
+    TfrmZipOptions dlg(nullptr, &defaultZipPath);
+    QStringList refusals;
+    onModal<TfrmZipOptions>([&](TfrmZipOptions& d) {
+        auto* ok = d.findChild<QPushButton*>(QStringLiteral("btOK"));
+        for (const QByteArray& bad : {tree.path("no such folder"), file}) {
+            d.Edit1->setText(QFile::decodeName(bad));
+            ok->click();
+            EXPECT_TRUE(d.isVisible());
+        }
+        refusals = prompter.texts();
+        d.Edit1->setText(QFile::decodeName(typed));
+        ok->click();
+    });
+    EXPECT_EQ(dlg.exec(), QDialog::Accepted);
+    const QString tail =
+        QStringLiteral(".  Type another folder or choose one with the button beside the field.");
+    EXPECT_EQ(refusals,
+              (QStringList{QStringLiteral("The archives cannot go to the folder \"%1\": it does "
+                                          "not exist")
+                                   .arg(QFile::decodeName(tree.path("no such folder"))) +
+                               tail,
+                           QStringLiteral("The archives cannot go to the folder \"%1\": it is not "
+                                          "a folder")
+                                   .arg(QFile::decodeName(file)) +
+                               tail}));
+    EXPECT_EQ(prompter.boxes().value(0).kind, platform::MessageKind::Error);
+    EXPECT_EQ(dlg.zipPath(), QFile::decodeName(typed));
+    EXPECT_EQ(defaultZipPath, QFile::decodeName(typed));
+    EXPECT_EQ(stored(settings::kZipPath), QFile::decodeName(typed));
+    // "~/" is the home folder.
+    test::ScopedEnv home("HOME", tree.root());
+    TfrmZipOptions tilde;
+    onModal<TfrmZipOptions>([&](TfrmZipOptions& d) {
+        d.Edit1->setText(QStringLiteral("~/typed archives"));
+        d.findChild<QPushButton*>(QStringLiteral("btOK"))->click();
+    });
+    EXPECT_EQ(tilde.exec(), QDialog::Accepted);
+    EXPECT_EQ(tilde.zipPath(), QFile::decodeName(typed));
 }
 
 TEST_F(ArchiveWindows, PasswordOkOnlyWhileBothFieldsAgreeAndTypingEmptiesTheSecond) {

@@ -9,21 +9,22 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
 
 #include "base/settings_store.h"
 #include "base/utility.h"
-#include "scan/ui/add_new_folder_dialog.h"
-#include "scan/ui/select_extension_dialog.h"
 #include "scan/type_lines.h"
-#include "stats/ui/which_drive_dialog.h"
+#include "scan/ui/add_new_folder_dialog.h"
+#include "scan/ui/drive_check_list.h"
+#include "scan/ui/select_extension_dialog.h"
 #include "scan/ui/wildcard_dialog.h"
 #include "stats/ui/stat_list_dialog.h"
+#include "stats/ui/which_drive_dialog.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
-#include "scan/ui/drive_check_list.h"
 #include "widgets/folder_chooser.h"
 #include "widgets/type_list.h"
 
@@ -148,6 +149,30 @@ TEST_F(SelectionDialogsTest, PickerClicksAndDoubleClicks) {
     EXPECT_EQ(AddTypeLines(list, chosen), 2);
     EXPECT_EQ(list,
               (QStringList{chosen[1], QStringLiteral("*.zzz\tZZZ File"), chosen[0], chosen[2]}));
+}
+
+TEST_F(SelectionDialogsTest, TheEditBoxFollowsTheListsCurrentLineMovedByTheKeys) {
+    TfrmSelectExtension s;
+    s.show();
+    ASSERT_GT(s.lBox->count(), 6);
+    s.lBox->setFocus();
+    s.lBox->setCurrentRow(0);
+    for (int i = 0; i < 5; ++i) {
+        QTest::keyClick(s.lBox, Qt::Key_Down);
+    }
+    ASSERT_EQ(s.lBox->currentRow(), 5);
+    const QString fifth = TypeLinePattern(s.lBox->item(5)->text());
+    EXPECT_EQ(s.Edit1->text(), fifth);
+    s.btOKClick(false);
+    EXPECT_EQ(s.result(), QDialog::Accepted);
+    EXPECT_EQ(s.ChosenPattern, fifth);
+    // The End key too.
+    TfrmSelectExtension e;
+    e.show();
+    e.lBox->setFocus();
+    e.lBox->setCurrentRow(0);
+    QTest::keyClick(e.lBox, Qt::Key_End);
+    EXPECT_EQ(e.Edit1->text(), TypeLinePattern(e.lBox->item(e.lBox->count() - 1)->text()));
 }
 
 TEST_F(SelectionDialogsTest, WildcardDialogNamesThePatternsType) {
