@@ -16,6 +16,8 @@
 
 #include "base/settings_store.h"
 #include "base/utility.h"
+#include "scan/drive_list.h"
+#include "scan/folder_walk.h"
 #include "scan/type_lines.h"
 #include "scan/ui/add_new_folder_dialog.h"
 #include "scan/ui/drive_check_list.h"
@@ -25,11 +27,20 @@
 #include "stats/ui/which_drive_dialog.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
+#include "support/temp_tree.h"
 #include "widgets/folder_chooser.h"
 #include "widgets/type_list.h"
 
 namespace dw {
 namespace {
+
+// Records the full paths of the files a walk hands over.
+struct WalkRecordingHooks : WalkHooks {
+    QList<QByteArray> files;
+    void onFile(const WalkFolder& folder, const platform::DirEntry& entry) override {
+        files.append(folder.path + '/' + entry.name);
+    }
+};
 
 using platform::Answer;
 
@@ -230,6 +241,33 @@ TEST_F(SelectionDialogsTest, ExtraFoldersAddDeleteAndClose) {
     const NumberedList stored = store.readList(QStringLiteral("NewFolders"));
     EXPECT_TRUE(stored.saved);
     EXPECT_TRUE(stored.entries.isEmpty());
+}
+
+TEST_F(SelectionDialogsTest, AnExtraFolderWhoseNameIsNotUtf8IsStoredAndWalkedExactly) {
+    test::TempTree t;
+    const QByteArray odd = t.dir("caf\xe9 \xff");
+    t.fileOfSize("caf\xe9 \xff/inside.bin", 10);
+    {
+        TfrmAddNewFolder d;
+        d.show();
+        ScriptedChooser chooser({odd});
+        d.btAdd->click();
+        d.Button1->click();
+    }
+    TfrmAddNewFolder again;
+    again.show();
+    EXPECT_EQ(again.folders(), QList<QByteArray>{odd});
+    const QList<DriveEntry> entries = DriveCheckListEntries(kFinderDriveKinds, true);
+    ASSERT_FALSE(entries.isEmpty());
+    EXPECT_EQ(entries.back().startFolder, odd);
+    // The walk gets in, and finds the file.
+    WalkRecordingHooks hooks;
+    FolderWalk walk({}, hooks);
+    DriveEntry e = entries.back();
+    e.checked = true;
+    EXPECT_EQ(walk.ScanAllDrives({e}), 0);
+    EXPECT_EQ(hooks.files, QList<QByteArray>{odd + "/inside.bin"});
+    EXPECT_TRUE(prompter_.boxes().isEmpty());
 }
 
 // Closing with the close box after adding stores nothing, and the caller's drive list
