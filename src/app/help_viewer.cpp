@@ -1,8 +1,10 @@
 #include "app/help_viewer.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QVBoxLayout>
@@ -19,6 +21,18 @@ struct Topic {
 };
 
 // Context numbers stay stable so that windows can ask for their own page.
+// The windows with a page of their own, by object name.
+struct WindowTopic {
+    const char* window;
+    int contextNumber;
+};
+constexpr WindowTopic kWindowTopics[] = {
+    {"frmMain", 1010},         {"frmNoDelete", 1020},     {"frmKeepFiles", 1020},
+    {"frmEditFolder", 1020},   {"frmUnZipIt", 1040},      {"frmZipOptions", 1040},
+    {"frmZipDirectory", 1040}, {"frmPassword", 1040},     {"frmDup", 1050},
+    {"frmAddNewFolder", 1050}, {"frmReallyDelete", 1060},
+};
+
 constexpr Topic kTopics[] = {
     {HelpViewer::kContentsTopic, "index.html"},
     {1010, "main-window.html"},
@@ -90,6 +104,25 @@ QUrl HelpViewer::topicUrl(int contextNumber) {
     return topicUrl(kContentsTopic);
 }
 
+int HelpViewer::topicOf(const QWidget* w) {
+    for (; w; w = w->parentWidget()) {
+        for (const WindowTopic& t : kWindowTopics) {
+            if (w->objectName() == QLatin1String(t.window)) {
+                return t.contextNumber;
+            }
+        }
+    }
+    return kContentsTopic;
+}
+
+void HelpViewer::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void HelpViewer::showTopic(int contextNumber) {
     browser_->setSource(topicUrl(contextNumber));
     show();
@@ -103,6 +136,46 @@ QUrl HelpViewer::currentPage() const {
 
 QString HelpViewer::currentTitle() const {
     return browser_->documentTitle();
+}
+
+HelpKey::HelpKey(QWidget* mainWindow, std::function<HelpViewer*()> mainViewer)
+    : QObject(mainWindow), mainWindow_(mainWindow), mainViewer_(std::move(mainViewer)) {
+    qApp->installEventFilter(this);
+}
+
+HelpKey::~HelpKey() {
+    qApp->removeEventFilter(this);
+}
+
+HelpViewer* HelpKey::showHelpFor(QWidget* focus) {
+    QWidget* window = focus ? focus->window() : nullptr;
+    if (auto* viewer = qobject_cast<HelpViewer*>(window)) {
+        return viewer;
+    }
+    const int topic = HelpViewer::topicOf(focus);
+    HelpViewer* viewer = nullptr;
+    if (!window || window == mainWindow_) {
+        viewer = mainViewer_();
+    } else {
+        // A window of the dialog's own: a modal dialog blocks every window but its own.
+        viewer = window->findChild<HelpViewer*>(QString(), Qt::FindDirectChildrenOnly);
+        if (!viewer) {
+            viewer = new HelpViewer(window);
+        }
+    }
+    viewer->showTopic(topic);
+    return viewer;
+}
+
+bool HelpKey::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
+        // The first widget the key is sent to is the one in use (the focus widget); the
+        // key goes no further.
+        showHelpFor(static_cast<QWidget*>(watched));
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 }  // namespace dw

@@ -17,6 +17,10 @@ int main(int argc, char** argv) {
     dw::ensureResources();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/diskwell.png")));
 
+    // What depends on the current folder must not depend on where the program was
+    // started from (a desktop menu, a terminal in /tmp).
+    dw::enterHomeFolder();
+
     dw::platform::QtPrompter prompter;
     dw::platform::setPrompter(&prompter);
 

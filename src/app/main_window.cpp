@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPainter>
@@ -24,6 +25,7 @@
 #include "safety/ui/no_delete_window.h"
 #include "safety/ui/really_delete.h"
 #include "safety/ui/unzip_it.h"
+#include "scan/ui/add_new_folder_dialog.h"
 #include "widgets/backdrop.h"
 #include "widgets/message_boxes.h"
 
@@ -104,7 +106,7 @@ TfrmMain::TfrmMain(QWidget* parent)
     titleFont.setItalic(true);
     lblTitle_->setFont(titleFont);
     lblTitle_->setAlignment(Qt::AlignCenter);
-    lblTitle_->setStyleSheet(QStringLiteral("color: #1b3f73; background: transparent;"));
+
     layout->addWidget(lblTitle_);
 
     buildButtons();
@@ -116,7 +118,6 @@ TfrmMain::TfrmMain(QWidget* parent)
     lblWeb_->setObjectName(QStringLiteral("lblWeb"));
     for (QLabel* l : {lblMaker_, lblWeb_}) {
         l->setCursor(Qt::PointingHandCursor);
-        l->setStyleSheet(QStringLiteral("color: #1b3f73; background: transparent;"));
         l->installEventFilter(this);
     }
     QFont makerFont = lblMaker_->font();
@@ -130,6 +131,33 @@ TfrmMain::TfrmMain(QWidget* parent)
     bottom->addWidget(lblWeb_);
     layout->addStretch();
     layout->addLayout(bottom);
+    applyLabelColour();
+
+    // F1 opens the guide at the page of the window in use.
+    new HelpKey(this, [this] { return mainHelpViewer(); });
+}
+
+HelpViewer* TfrmMain::mainHelpViewer() {
+    if (!helpViewer_)
+        helpViewer_ = new HelpViewer(this);
+    return helpViewer_;
+}
+
+QColor TfrmMain::labelColour() const {
+    return backdrop_->mode() == Backdrop::Mode::Gradient ? QColor(0xf2, 0xf5, 0xff)
+                                                         : QColor(0x1b, 0x3f, 0x73);
+}
+
+void TfrmMain::applyLabelColour() {
+    const QString sheet =
+        QStringLiteral("color: %1; background: transparent;").arg(labelColour().name());
+    for (QLabel* l : {lblTitle_, lblMaker_, lblWeb_}) {
+        l->setStyleSheet(sheet);
+    }
+}
+
+bool enterHomeFolder() {
+    return QDir::setCurrent(QDir::homePath());
 }
 
 TfrmMain::~TfrmMain() = default;
@@ -301,10 +329,15 @@ void TfrmMain::openTool(Tool tool) {
             // "Clean?" hands the marked files to the deletion panel, over the finder.
             TfrmDup* finder = nullptr;
             TfrmDup::Tools tools;
+            // The panel reads the files' sizes itself, so its savings follow its moves.
             tools.reallyDelete = [this, &finder](const QList<QByteArray>& files,
-                                                 const QString& callerName, qint64 totalSize) {
+                                                 const QString& callerName, qint64) {
                 return TfrmReallyDelete::execute(finder, safeHarbor_, files, callerName,
-                                                 totalSize, &DefaultZipPath);
+                                                 &DefaultZipPath);
+            };
+            tools.addNewFolder = [&finder] {
+                TfrmAddNewFolder dialog(finder);
+                return dialog.exec() == QDialog::Accepted;
             };
             TfrmDup dup(DuplicateMode, &safeHarbor_, this, tools);
             finder = &dup;
@@ -340,13 +373,12 @@ void TfrmMain::btAboutClick() {
 }
 
 void TfrmMain::btHelpClick() {
-    if (!helpViewer_)
-        helpViewer_ = new HelpViewer(this);
-    helpViewer_->showTopic(HelpViewer::kContentsTopic);
+    mainHelpViewer()->showTopic(HelpViewer::kContentsTopic);
 }
 
 void TfrmMain::FormShow(int bitsPerPixel) {
     backdrop_->applyColourDepth(bitsPerPixel);
+    applyLabelColour();
     getDefaultZipPath();
     ReadSafeHarborExtensions();
     GetSearchPath();

@@ -77,6 +77,9 @@ public:
     HelpViewer* helpViewer() const { return helpViewer_; }
     // The background panel, for its colour-depth mode.
     Backdrop* backdrop() const { return backdrop_; }
+    // The colour of the title and the two bottom labels: dark blue on the picture, a
+    // light colour on the gradient of low-colour screens, so they stay readable on both.
+    QColor labelColour() const;
 
     // Runs the first-show steps for a screen of `bitsPerPixel`; called by the first
     // show with the screen's depth, and by tests with the depth they want.
@@ -109,9 +112,17 @@ private:
     QLabel* lblMaker_ = nullptr;
     QLabel* lblWeb_ = nullptr;
     HelpViewer* helpViewer_ = nullptr;  // made on first use, owned as a child
+    HelpViewer* mainHelpViewer();
+    void applyLabelColour();
     bool shownOnce_ = false;
     bool toolWindowsEnabled_ = true;
     SafeHarbor safeHarbor_;
 };
+
+// Makes the user's home folder the process's current folder, so that what depends on
+// the current folder (the volume checked first in the drive lists) does not depend on
+// where the program was started from. Returns false, changing nothing, when the home
+// folder cannot be entered.
+bool enterHomeFolder();
 
 }  // namespace dw

@@ -91,6 +91,13 @@ inline constexpr char kFolders[] = "Folders";
 inline constexpr char kFoldersWhen[] = "When";
 inline constexpr char kFoldersWhenDefault[] = "Not recorded";
 
+// ---- finder options ------------------------------------------------------------------
+// What the finders remember of their options between runs; each value 1 (on) or 0.
+inline constexpr char kFinderOptions[] = "FinderOptions";
+// "Include hidden folders" of the duplicates window, per mode. Default 0.
+inline constexpr char kHiddenFoldersDuplicates[] = "HiddenFoldersDuplicates";
+inline constexpr char kHiddenFoldersFileHogs[] = "HiddenFoldersFileHogs";
+
 // ---- window placements ---------------------------------------------------------------
 // Where a window keeps its placement record: a key directly below the user's root, a
 // subkey in it and a value name. A null subkey stands for the running program file's

@@ -99,6 +99,43 @@ QString placementSection(const QString& key, const QString& subkey) {
     return key + keySep() + subkey;
 }
 
+// The length of the valid UTF-8 character at `i`, or 0 when the byte there starts none
+// (a stray continuation byte, an overlong form, a surrogate, beyond U+10FFFF, cut short).
+qsizetype utf8CharLength(const QByteArray& s, qsizetype i) {
+    const auto b = [&](qsizetype k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char lead = b(i);
+    if (lead < 0x80) {
+        return 1;
+    }
+    qsizetype n = 0;
+    unsigned char lo = 0x80;
+    unsigned char hi = 0xbf;
+    if (lead >= 0xc2 && lead <= 0xdf) {
+        n = 2;
+    } else if (lead >= 0xe0 && lead <= 0xef) {
+        n = 3;
+        lo = lead == 0xe0 ? 0xa0 : 0x80;
+        hi = lead == 0xed ? 0x9f : 0xbf;
+    } else if (lead >= 0xf0 && lead <= 0xf4) {
+        n = 4;
+        lo = lead == 0xf0 ? 0x90 : 0x80;
+        hi = lead == 0xf4 ? 0x8f : 0xbf;
+    } else {
+        return 0;
+    }
+    if (i + n > s.size() || b(i + 1) < lo || b(i + 1) > hi) {
+        return 0;
+    }
+    for (qsizetype k = 2; k < n; ++k) {
+        if (b(i + k) < 0x80 || b(i + k) > 0xbf) {
+            return 0;
+        }
+    }
+    return n;
+}
+
+constexpr char kBytesPrefix[] = "bytes:";
+
 }  // namespace
 
 std::optional<qint64> parseStoredInteger(const QString& stored) {
@@ -108,6 +145,57 @@ std::optional<qint64> parseStoredInteger(const QString& stored) {
         return parseHex(text.sliced(2));
     }
     return parseDecimal(text);
+}
+
+QString nativePathSetting(const QByteArray& path) {
+    bool valid = true;
+    for (qsizetype i = 0; i < path.size() && valid;) {
+        const qsizetype n = utf8CharLength(path, i);
+        // A TAB would end the entry in a numbered list (writeList keeps what is before it).
+        valid = n > 0 && path[i] != '\t';
+        i += n;
+    }
+    if (valid) {
+        return QString::fromUtf8(path);
+    }
+    QByteArray out = kBytesPrefix;
+    for (qsizetype i = 0; i < path.size();) {
+        const qsizetype n = utf8CharLength(path, i);
+        if (n == 0 || path[i] == '%' || path[i] == '\t') {
+            out += '%' + QByteArray::number(static_cast<unsigned char>(path[i]), 16)
+                             .rightJustified(2, '0')
+                             .toUpper();
+            ++i;
+        } else {
+            out += path.mid(i, n);
+            i += n;
+        }
+    }
+    return QString::fromUtf8(out);
+}
+
+QByteArray nativePathFromSetting(const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    if (!utf8.startsWith(kBytesPrefix)) {
+        return utf8;
+    }
+    QByteArray out;
+    const auto hex = [](char c) {
+        return (c >= '0' && c <= '9')   ? c - '0'
+               : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+               : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                        : -1;
+    };
+    for (qsizetype i = qsizetype(sizeof(kBytesPrefix)) - 1; i < utf8.size(); ++i) {
+        if (utf8[i] == '%' && i + 2 < utf8.size() && hex(utf8[i + 1]) >= 0 &&
+            hex(utf8[i + 2]) >= 0) {
+            out += char(hex(utf8[i + 1]) * 16 + hex(utf8[i + 2]));
+            i += 2;
+        } else {
+            out += utf8[i];
+        }
+    }
+    return out;
 }
 
 // ---- PlacementRecord ------------------------------------------------------------------

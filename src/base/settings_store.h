@@ -113,6 +113,17 @@ public:
 // A stored integer read as readInteger reads it; std::nullopt when the text is no such
 // integer.
 std::optional<qint64> parseStoredInteger(const QString& stored);
+// A native path (any bytes but NUL) as a settings text that gives back exactly its
+// bytes, for lists of folders such as "NewFolders". A path that is valid UTF-8 without a
+// TAB is stored as its text, so the file stays readable and older lists read as before.
+// Any other path is stored as "bytes:" followed by its bytes, where each byte that is
+// not part of a valid UTF-8 character, each TAB (which would end a list entry) and each
+// "%" is written as "%" and two hexadecimal digits
+// ("/data/caf\xe9" becomes "bytes:/data/caf%E9").
+QString nativePathSetting(const QByteArray& path);
+// The reverse: a text in the "bytes:" form gives its bytes back (a "%" not followed by
+// two hexadecimal digits stands for itself); any other text is taken as UTF-8.
+QByteArray nativePathFromSetting(const QString& text);
 
 // The name of the running program file without its folder ("diskwell"), the subkey of
 // several placement records. Empty only when the platform cannot tell.

@@ -34,6 +34,7 @@ public:
             case Buttons::OkCancel:
                 return Answer::Cancel;
             case Buttons::YesNo:
+            case Buttons::YesNoDefaultNo:
                 return Answer::No;
             case Buttons::YesNoCancel:
                 return Answer::Cancel;

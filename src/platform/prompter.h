@@ -10,8 +10,9 @@ enum class Sound { Exclamation, Hand, Default };
 // What a message box looks like: its icon, or none for a plain box.
 enum class MessageKind { Error, Warning, Info, Question, Plain };
 
-// The button sets the program's boxes offer.
-enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+// The button sets the program's boxes offer. YesNoDefaultNo is Yes/No with No as the
+// button Enter presses, for questions whose Yes is rarely right.
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, YesNoDefaultNo };
 
 // The button that closed a box.
 enum class Answer { Ok, Cancel, Yes, No };

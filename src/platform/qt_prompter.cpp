@@ -49,6 +49,11 @@ Answer QtPrompter::ask(MessageKind kind, const QString& title, const QString& te
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             box.setEscapeButton(QMessageBox::Cancel);
             break;
+        case Buttons::YesNoDefaultNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::No);
+            box.setEscapeButton(QMessageBox::No);
+            break;
     }
     switch (box.exec()) {
         case QMessageBox::Ok:
@@ -62,7 +67,8 @@ Answer QtPrompter::ask(MessageKind kind, const QString& title, const QString& te
     }
     if (buttons == Buttons::Ok)
         return Answer::Ok;
-    return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+    return (buttons == Buttons::YesNo || buttons == Buttons::YesNoDefaultNo) ? Answer::No
+                                                                             : Answer::Cancel;
 }
 
 }  // namespace dw::platform

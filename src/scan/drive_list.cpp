@@ -54,8 +54,8 @@ QList<DriveEntry> driveEntries(const QList<platform::Volume>& volumes, DriveKind
         }
         DriveEntry e;
         e.kind = DriveEntry::Kind::ExtraFolder;
-        e.startFolder = QFile::encodeName(folder);
-        e.text = folder;
+        e.startFolder = nativePathFromSetting(folder);
+        e.text = QFile::decodeName(e.startFolder);
         entries.append(e);
     }
     return entries;

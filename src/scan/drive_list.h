@@ -19,7 +19,9 @@ namespace dw {
 // 2. the entry whose mount point is `currentVolume` checked; when there is none, the
 //    entry of the root volume "/" checked instead (none when that is not listed either);
 // 3. then one unchecked extra-folder entry for every non-empty text of `extraFolders`,
-//    in their order, its start folder the text's native bytes (duplicates kept).
+//    in their order, its start folder the native bytes the text stands for
+//    (nativePathFromSetting: byte-exact also for names that are not UTF-8) and its
+//    text that path for display (duplicates kept).
 QList<DriveEntry> driveEntries(const QList<platform::Volume>& volumes, DriveKinds kinds,
                                const QByteArray& currentVolume, const QStringList& extraFolders);
 

@@ -115,13 +115,20 @@ bool FolderWalk::stepFolders(Level& level) {
     const qsizetype index = qsizetype(stack_.size()) - 1;
     platform::NameType type;
     while (level.names.next(name_, type)) {
-        if (isHiddenName(name_) || type == platform::NameType::Regular ||
-            type == platform::NameType::Other) {
+        if (type == platform::NameType::Regular || type == platform::NameType::Other) {
             hooks_.yield();
             continue;
         }
-        const bool isFolder = level.reader.stat(name_, entry_) && entry_.isFolder() &&
-                              entry_.device == device_ && !openInodes_.contains(entry_.inode);
+        const bool sameDevice =
+            level.reader.stat(name_, entry_) && entry_.isFolder() && entry_.device == device_;
+        if (!options_.enterHidden && isHiddenName(name_)) {
+            // Counted so that the window can say how much it left out.
+            hiddenSkipped_ += sameDevice ? 1 : 0;
+            entry_.name.clear();
+            hooks_.yield();
+            continue;
+        }
+        const bool isFolder = sameDevice && !openInodes_.contains(entry_.inode);
         const quint64 inode = entry_.inode;
         entry_.name.clear();
         if (!isFolder) {

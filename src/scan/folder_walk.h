@@ -21,8 +21,11 @@ struct WalkOptions {
     // The names of the entries handed to the per-file step ("*.*": all).
     WildcardPattern pattern;
     // Whether hidden entries (name beginning with ".") are handed over. Hidden folders
-    // are never entered, whatever this says.
+    // are entered only when `enterHidden` says so.
     bool wantHidden = false;
+    // Whether hidden folders (".cache", ".local") are walked like any other. Off, each
+    // is skipped with everything below it and counted (hiddenFoldersSkipped).
+    bool enterHidden = false;
     // Whether system entries (symbolic links, FIFOs, sockets, devices) are handed over,
     // each as itself: a link is never followed, a FIFO never opened.
     bool wantSystem = false;
@@ -94,7 +97,8 @@ public:
 // level of depth:
 //
 // - Post-order: in each folder, first every subfolder is walked, in the file system's
-//   order, then the folder's own files are handed over. Hidden folders are never entered.
+//   order, then the folder's own files are handed over. Hidden folders are entered only
+//   with the option `enterHidden`.
 // - Never follows a symbolic link, never leaves the file system of the start folder
 //   (a mount point below it is left out, like `find -xdev`), never enters a pseudo file
 //   system, and never enters a folder that is already open above it (a bind mount of a
@@ -115,6 +119,11 @@ public:
     FolderWalk& operator=(const FolderWalk&) = delete;
 
     const WalkOptions& options() const { return options_; }
+
+    // The hidden folders left out so far by this walker (over all its walks), without
+    // `enterHidden`: those on the start folder's file system that the walk met in the
+    // folders it entered; nothing below them is counted.
+    qint64 hiddenFoldersSkipped() const { return hiddenSkipped_; }
 
     // Walks every checked entry of `entries`, in list order: a drive whose volume does
     // not answer (PathDriveReady false) is skipped without a message; an entry whose
@@ -169,6 +178,7 @@ private:
     int maxOpen_ = 0;
     int openCount_ = 0;
     bool aborted_ = false;
+    qint64 hiddenSkipped_ = 0;
     // Reused for every entry, so reading a folder allocates nothing per entry.
     QByteArray name_;
     platform::DirEntry entry_;

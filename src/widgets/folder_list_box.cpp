@@ -45,6 +45,8 @@ FolderListBox::FolderListBox(QWidget* parent) : QTreeWidget(parent) {
     setIndentation(fontMetrics().averageCharWidth() * 2);
     connect(this, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { openItem(item); });
+    connect(this, &QTreeWidget::currentItemChanged, this,
+            [this] { emit selectedFolderChanged(selectedFolder()); });
     fill();
 }
 
@@ -61,6 +63,12 @@ void FolderListBox::setFolder(const QByteArray& folder) {
 QByteArray FolderListBox::folderAt(int row) const {
     return row >= 0 && row < rows_.size() ? rows_[row]->data(0, kPathRole).toByteArray()
                                           : QByteArray();
+}
+
+QByteArray FolderListBox::selectedFolder() const {
+    const QTreeWidgetItem* item = currentItem();
+    const QByteArray f = item ? item->data(0, kPathRole).toByteArray() : QByteArray();
+    return f.isEmpty() ? folder_ : f;
 }
 
 void FolderListBox::refresh() {

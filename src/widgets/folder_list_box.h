@@ -26,6 +26,9 @@ public:
 
     // The current folder; "/" before the first setFolder.
     const QByteArray& folder() const { return folder_; }
+    // The folder of the highlighted row, however it was highlighted (a click, the arrow
+    // keys); the current folder when no row is.
+    QByteArray selectedFolder() const;
 
     // The number of rows, and the folder of `row` (empty for no such row).
     int count() const { return static_cast<int>(rows_.size()); }
@@ -36,6 +39,8 @@ public:
 
 signals:
     void folderChanged(const QByteArray& folder);
+    // The highlighted row changed (also when the list is filled anew).
+    void selectedFolderChanged(const QByteArray& folder);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

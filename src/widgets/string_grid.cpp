@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 
 #include <cmath>
 
@@ -144,6 +145,63 @@ CellStyle StringGrid::cellStyle(qsizetype row, int column) const {
     return style;
 }
 
+void StringGrid::setColumnElide(int column, Qt::TextElideMode mode) {
+    if (mode == Qt::ElideNone) {
+        elide_.remove(column);
+    } else {
+        elide_.insert(column, mode);
+    }
+    viewport()->update();
+}
+
+QString StringGrid::cellToolTip(qsizetype row, int column) const {
+    if (!elide_.contains(column) || row < 1 || row >= table_->rowCount()) {
+        return {};
+    }
+    const QString text = table_->cell(column, row);
+    QFont font = this->font();
+    font.setBold(cellStyle(row, column).bold);
+    int room = columnWidth(column) - 2 * kTextMargin;
+    if (column == markColumn_ && table_->isMarked(row)) {
+        room -= kGlyphSize;
+    }
+    return QFontMetrics(font).horizontalAdvance(text) > room ? text : QString();
+}
+
+int StringGrid::sizeHintForColumn(int column) const {
+    if (column < 0 || column >= table_->columnCount()) {
+        return -1;
+    }
+    QFont bold = font();
+    bold.setBold(true);
+    // Bold is the wider of the two faces a cell may use.
+    const QFontMetrics metrics(bold);
+    const qsizetype rows = std::min<qsizetype>(table_->rowCount(), kFitRows + 1);
+    int widest = QFontMetrics(horizontalHeader()->font()).horizontalAdvance(table_->title(column)) +
+                 4 * kTextMargin + 4;
+    const int glyph = column == markColumn_ ? kGlyphSize : 0;
+    for (qsizetype r = 1; r < rows; ++r) {
+        widest = std::max(
+            widest, metrics.horizontalAdvance(table_->cell(column, r)) + glyph + 3 * kTextMargin);
+    }
+    return widest;
+}
+
+bool StringGrid::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = indexAt(help->pos());
+        const QString tip = index.isValid()
+                                ? cellToolTip(StringGridModel::gridRow(index), index.column())
+                                : QString();
+        if (!tip.isEmpty()) {
+            QToolTip::showText(help->globalPos(), tip, viewport(), visualRect(index));
+            return true;
+        }
+    }
+    return QTableView::viewportEvent(event);
+}
+
 void StringGrid::setRowHeight(int pixels) {
     verticalHeader()->setDefaultSectionSize(std::max(pixels, 1));
 }
@@ -199,10 +257,14 @@ void StringGrid::drawCell(QPainter* painter, const QStyleOptionViewItem& option,
     font.setBold(style.bold);
     painter->setFont(font);
     painter->setPen(text);
+    QString cell = table_->cell(column, row);
+    const Qt::TextElideMode elide = elide_.value(column, Qt::ElideNone);
+    if (elide != Qt::ElideNone) {
+        cell = QFontMetrics(font).elidedText(cell, elide, textRect.width());
+    }
     painter->drawText(
         textRect,
-        int(style.alignment & Qt::AlignHorizontal_Mask) | Qt::AlignTop | Qt::TextSingleLine,
-        table_->cell(column, row));
+        int(style.alignment & Qt::AlignHorizontal_Mask) | Qt::AlignTop | Qt::TextSingleLine, cell);
     painter->restore();
 }
 

@@ -75,6 +75,20 @@ public:
     // The style a cell is painted with: alignment, band background, mark, then styler.
     CellStyle cellStyle(qsizetype row, int column) const;
 
+    // How a cell text too long for its column is cut: Qt::ElideNone (the default) clips
+    // it at the cell's edge; Qt::ElideMiddle (for paths, so the file name stays in
+    // view) and the others put an ellipsis in. A text cut so has its whole text as the
+    // cell's tool tip.
+    void setColumnElide(int column, Qt::TextElideMode mode);
+    // The tool tip of a cell: its whole text when its column elides and the text does not
+    // fit the column's width; empty otherwise.
+    QString cellToolTip(qsizetype row, int column) const;
+    // The width that shows every text of `column` whole (its title, and each data row's
+    // text after the mark glyph where the column has one), for a double click on the
+    // edge of a column's title. Looks at no more than the first kFitRows data rows.
+    int sizeHintForColumn(int column) const override;
+    static constexpr qsizetype kFitRows = 20000;
+
     // Height of every data row, in pixels.
     void setRowHeight(int pixels);
     int rowHeight() const;
@@ -100,6 +114,7 @@ protected:
                           int column, const CellStyle& style) const;
 
     void keyReleaseEvent(QKeyEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -109,6 +124,7 @@ private:
     StringGridModel* model_;
     int markColumn_ = -1;
     QHash<char, QColor> bandColors_;
+    QHash<int, Qt::TextElideMode> elide_;
     CellStyler styler_;
     QPoint titlePress_{-1, -1};
     bool titlePressed_ = false;

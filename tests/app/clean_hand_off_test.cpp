@@ -3,12 +3,14 @@
 // goes back with the command-line restore.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -19,12 +21,16 @@
 #include <functional>
 
 #include "app/main_window.h"
+#include "base/settings_sections.h"
+#include "base/settings_store.h"
 #include "finders/dup_fixture.h"
 #include "finders/ui/dup_window.h"
 #include "platform/environment.h"
 #include "safety/clean_totals.h"
 #include "safety/ui/really_delete.h"
 #include "safety/ui/zip_options.h"
+#include "scan/ui/add_new_folder_dialog.h"
+#include "scan/ui/drive_check_list.h"
 #include "support/cli_runner.h"
 #include "support/modal.h"
 #include "support/scoped_env.h"
@@ -80,13 +86,15 @@ TEST_F(CleanHandOff, MarkedDuplicatesAreDeletedExceptTheProtectedOnesAndTheFinde
     bool panelSeen = false;
     cleanDuplicates(main, [&](TfrmReallyDelete& p) {
         panelSeen = true;
-        EXPECT_EQ(p.callerName, QStringLiteral("Duplicates"));
+        EXPECT_EQ(p.callerName(), QStringLiteral("Duplicates"));
         EXPECT_EQ(p.deletionPanel(),
                   (QList<QByteArray>{r_ + "/files/a/report.txt", r_ + "/files/b/report.txt"}));
         EXPECT_EQ(p.safeHarborList(), QList<QByteArray>{r_ + "/files/kept/report.txt"});
-        EXPECT_EQ(p.lblSavings->text(), QStringLiteral("600 bytes"));
+        // The savings are the Deletion Panel's files only.
+        EXPECT_EQ(p.findChild<QLabel*>(QStringLiteral("lblSavings"))->text(),
+                  QStringLiteral("300 bytes"));
         prompter_.script({Answer::Yes});
-        p.btDelete->click();
+        p.findChild<QPushButton*>(QStringLiteral("btDelete"))->click();
     });
     EXPECT_TRUE(panelSeen);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);  // the finder closed with the panel
@@ -95,6 +103,39 @@ TEST_F(CleanHandOff, MarkedDuplicatesAreDeletedExceptTheProtectedOnesAndTheFinde
     EXPECT_TRUE(present(k));
     EXPECT_EQ(readCleanTotals().Ndelete, 2);
     EXPECT_EQ(readCleanTotals().SizeDelete, 300);
+}
+
+TEST_F(CleanHandOff, TheFinderOffersToAddAFolderAndItsDriveListShowsItAfterwards) {
+    const QByteArray extra = tree_.dir("files/extra");
+    TfrmMain main;
+    main.GetSearchPath();
+    bool dialogSeen = false;
+    bool listed = false;
+    onModal<TfrmDup>([&](TfrmDup& dup) {
+        QAction* add = nullptr;
+        for (QAction* a : dup.popupMenu()->actions()) {
+            if (a->text() == QStringLiteral("Add a folder to the list of drives")) {
+                add = a;
+            }
+        }
+        ASSERT_NE(add, nullptr);
+        EXPECT_TRUE(add->isVisible());
+        onModal<TfrmAddNewFolder>([&](TfrmAddNewFolder& d) {
+            dialogSeen = d.parent() == &dup;
+            // What "Add" and "Close" store, written here without the folder browser.
+            ASSERT_TRUE(SettingsStore().writeList(QString::fromLatin1(settings::kNewFolders),
+                                                  {QFile::decodeName(extra)}));
+            d.reject();
+        });
+        add->trigger();
+        for (const DriveEntry& e : dup.driveList()->entries()) {
+            listed = listed || (!e.isDrive() && e.startFolder == extra);
+        }
+        dup.close();
+    });
+    main.findChild<QPushButton*>(QStringLiteral("btDuplicates"))->click();
+    EXPECT_TRUE(dialogSeen);
+    EXPECT_TRUE(listed);
 }
 
 TEST_F(CleanHandOff, ArchivedDuplicatesComeBackWithTheRestore) {
@@ -108,7 +149,7 @@ TEST_F(CleanHandOff, ArchivedDuplicatesComeBackWithTheRestore) {
             d.Edit1->setText(QFile::decodeName(zips));
             d.accept();
         });
-        p.btZip->click();
+        p.findChild<QPushButton*>(QStringLiteral("btZip"))->click();
     });
     EXPECT_EQ(main.DefaultZipPath, QFile::decodeName(zips));
     EXPECT_FALSE(present(a));

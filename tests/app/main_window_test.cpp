@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -11,6 +13,7 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include <cmath>
 #include <functional>
 
 #include "app/about_box.h"
@@ -306,6 +309,113 @@ TEST_F(MainWindowTest, ColourDepthChoosesTheBackground) {
     for (const auto& c : cases) {
         w.FormShow(c.depth);
         EXPECT_EQ(w.backdrop()->mode(), c.mode) << c.depth;
+    }
+}
+
+// WCAG contrast ratio of two colours (1 to 21).
+double contrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST_F(MainWindowTest, TitleAndBottomLabelsAreReadableOnBothBackgrounds) {
+    TfrmMain w;
+    w.setToolWindowsEnabled(false);
+    for (int depth : {8, 32}) {
+        SCOPED_TRACE(depth);
+        w.FormShow(depth);
+        const QColor text = w.labelColour();
+        for (const char* name : {"lblTitle", "lblMaker", "lblWeb"}) {
+            EXPECT_TRUE(
+                w.findChild<QLabel*>(QLatin1String(name))->styleSheet().contains(text.name()))
+                << name;
+        }
+        // Against every colour of the background behind them: the gradient runs from
+        // blue to black, the picture's tile is light grey-blue.
+        EXPECT_GE(contrast(text, depth == 8 ? QColor(Qt::blue) : QColor(222, 231, 240)), 4.5);
+        if (depth == 8) {
+            EXPECT_GE(contrast(text, QColor(Qt::black)), 4.5);
+        }
+    }
+}
+
+TEST_F(MainWindowTest, TheProgramStartsInTheUsersHomeFolder) {
+    test::TempTree home;
+    test::ScopedEnv homeVar("HOME", home.root());
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QStringLiteral("/")));
+    EXPECT_TRUE(enterHomeFolder());
+    EXPECT_EQ(QDir::currentPath(), QFile::decodeName(home.root()));
+    QDir::setCurrent(before);
+}
+
+TEST_F(MainWindowTest, F1OpensTheGuideAtThePageOfTheWindowInUseAndEscClosesIt) {
+    TfrmMain w;
+    w.setToolWindowsEnabled(false);
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QWidget* focus = button(w, "btDuplicates");
+    focus->setFocus();
+    QTest::keyClick(focus, Qt::Key_F1);
+    ASSERT_NE(w.helpViewer(), nullptr);
+    EXPECT_TRUE(w.helpViewer()->isVisible());
+    EXPECT_EQ(w.helpViewer()->currentPage(), QUrl(QStringLiteral("qrc:/help/main-window.html")));
+    QTest::keyClick(w.helpViewer(), Qt::Key_Escape);
+    EXPECT_FALSE(w.helpViewer()->isVisible());
+
+    // Over a modal window: a viewer of its own (a modal window blocks the main one's),
+    // at that window's page.
+    QDialog panel(&w);
+    panel.setObjectName(QStringLiteral("frmReallyDelete"));
+    auto* inside = new QPushButton(QStringLiteral("x"), &panel);
+    HelpViewer* shown = nullptr;
+    QTimer::singleShot(0, &panel, [&] {
+        inside->setFocus();
+        QTest::keyClick(inside, Qt::Key_F1);
+        shown = panel.findChild<HelpViewer*>();
+        if (shown) {
+            EXPECT_TRUE(shown->isVisible());
+            EXPECT_EQ(shown->currentPage(), QUrl(QStringLiteral("qrc:/help/deletion.html")));
+            QTest::keyClick(shown, Qt::Key_Escape);
+            EXPECT_FALSE(shown->isVisible());
+        }
+        panel.reject();
+    });
+    panel.exec();
+    EXPECT_NE(shown, nullptr);
+    EXPECT_FALSE(w.helpViewer()->isVisible());
+}
+
+TEST(HelpTopics, AWindowsPageIsThatOfItsNearestWindowWithAPage) {
+    QWidget main;
+    main.setObjectName(QStringLiteral("frmMain"));
+    QWidget finder(&main);
+    finder.setObjectName(QStringLiteral("frmDup"));
+    QWidget chooser(&finder);
+    chooser.setObjectName(QStringLiteral("frmSelectExtension"));
+    QWidget field(&chooser);
+    QWidget options(&finder);
+    options.setObjectName(QStringLiteral("frmZipOptions"));
+    QWidget alone;
+    const struct {
+        const QWidget* w;
+        const char* page;
+    } cases[] = {
+        {&main, "main-window.html"}, {&finder, "duplicates.html"}, {&field, "duplicates.html"},
+        {&options, "archives.html"}, {&alone, "index.html"},       {nullptr, "index.html"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(HelpViewer::topicUrl(HelpViewer::topicOf(c.w)).fileName(), QLatin1String(c.page))
+            << c.page;
     }
 }
 

@@ -193,6 +193,45 @@ TEST_F(SettingsStoreTest, ListsAsFoundInTheFile) {
     }
 }
 
+TEST_F(SettingsStoreTest, NativePathsOfAnyBytesRoundTripThroughAStoredList) {
+    struct Case {
+        QByteArray path;
+        const char* stored;  // nullptr: the path's own text
+    };
+    const Case cases[] = {
+        {"/srv/photos", nullptr},
+        {"/home/ann/caf\xc3\xa9 100%", nullptr},
+        {"/data/caf\xe9", "bytes:/data/caf%E9"},
+        {"/data/\xff\xfe/100%", "bytes:/data/%FF%FE/100%25"},
+        // Cut short, overlong, a surrogate, beyond U+10FFFF: bytes, not characters.
+        {"/a\xc3", "bytes:/a%C3"},
+        {"/a\xc0\xaf", "bytes:/a%C0%AF"},
+        {"/a\xed\xa0\x80", "bytes:/a%ED%A0%80"},
+        {"/a\xf4\x90\x80\x80", "bytes:/a%F4%90%80%80"},
+        // Valid characters beside a bad byte stay readable.
+        {"/\xe2\x82\xac\xff", "bytes:/\xe2\x82\xac%FF"},
+        // A TAB would end a list's entry.
+        {"/tab\there\nand line", "bytes:/tab%09here\nand line"},
+        {"/line\nbreak", nullptr},
+    };
+    QStringList texts;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        const QString text = nativePathSetting(c.path);
+        EXPECT_EQ(text, c.stored ? QString::fromUtf8(c.stored) : QString::fromUtf8(c.path));
+        EXPECT_EQ(nativePathFromSetting(text), c.path);
+        texts.append(text);
+    }
+    ASSERT_TRUE(SettingsStore().writeList(QString::fromLatin1(settings::kNewFolders), texts));
+    const NumberedList back = SettingsStore().readList(QString::fromLatin1(settings::kNewFolders));
+    ASSERT_EQ(back.entries.size(), qsizetype(std::size(cases)));
+    for (qsizetype i = 0; i < back.entries.size(); ++i) {
+        EXPECT_EQ(nativePathFromSetting(back.entries[i]), cases[i].path) << i;
+    }
+    // A "%" without two hexadecimal digits stands for itself.
+    EXPECT_EQ(nativePathFromSetting(QStringLiteral("bytes:/x%4/%zz%")), QByteArray("/x%4/%zz%"));
+}
+
 TEST(PlacementRecord, ParsesEveryFieldOrItsDefault) {
     struct Case {
         const char* text;

@@ -155,6 +155,45 @@ TEST(FolderWalk, FinderChoicesDecideWhatIsHandedOverButNeverWhatIsEntered) {
     }
 }
 
+TEST(FolderWalk, HiddenFoldersAreWalkedOnlyWhenAskedAndCountedWhenLeftOut) {
+    TempTree t;
+    t.file("plain", "a");
+    t.file(".dotfile", "b");
+    t.file(".cache/big", "c");
+    t.file(".cache/sub/.deeper/f", "d");
+    t.file("sub/.local/x", "e");
+    t.symlink(".link-to-folder", "sub");
+    t.dir(".empty");
+
+    struct Case {
+        bool enterHidden;
+        QSet<QByteArray> files;
+        QSet<QByteArray> entered;
+        qint64 skipped;
+    };
+    const Case cases[] = {
+        // Left out: the three hidden folders met (not the one below .cache, nor a link).
+        {false, {"plain"}, {"", "sub"}, 3},
+        {true,
+         {"plain", ".cache/big", ".cache/sub/.deeper/f", "sub/.local/x"},
+         {"", "sub", ".cache", ".cache/sub", ".cache/sub/.deeper", "sub/.local", ".empty"},
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "enterHidden " << c.enterHidden);
+        WalkRecorder r(t.root());
+        WalkOptions o = walkOptions(false, false);
+        o.enterHidden = c.enterHidden;
+        std::optional<StartFolder> start = EnterStartFolder(t.root());
+        ASSERT_TRUE(start);
+        FolderWalk walk(o, r);
+        walk.scan_dir(*start);
+        EXPECT_EQ(asSet(r.files), c.files);
+        EXPECT_EQ(asSet(r.entered), c.entered);
+        EXPECT_EQ(walk.hiddenFoldersSkipped(), c.skipped);
+    }
+}
+
 TEST(FolderWalk, SystemEntriesAreHandedOverAsThemselves) {
     TempTree t;
     t.file("target", QByteArray(1000, 'x'));

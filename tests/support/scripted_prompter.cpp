@@ -30,7 +30,8 @@ Answer ScriptedPrompter::ask(platform::MessageKind kind, const QString& title, c
         return Answer::Ok;
     if (answers_.isEmpty()) {
         ADD_FAILURE() << "unscripted question: " << text.toStdString();
-        return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+        return (buttons == Buttons::YesNo || buttons == Buttons::YesNoDefaultNo) ? Answer::No
+                                                                                 : Answer::Cancel;
     }
     return answers_.takeFirst();
 }

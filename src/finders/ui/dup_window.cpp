@@ -2,10 +2,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
 #include <QFile>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,8 +17,10 @@
 #include <QSpinBox>
 
 #include "base/settings_sections.h"
+#include "base/settings_store.h"
 #include "base/utility.h"
 #include "platform/event_pump.h"
+#include "platform/prompter.h"
 #include "scan/drive_entry.h"
 #include "scan/ui/drive_check_list.h"
 #include "scan/window_walk_hooks.h"
@@ -39,6 +43,7 @@ public:
         if (full_) {
             return;
         }
+        ++seen_;
         if (search_.addFile(folder, entry) == DupSearch::Step::Full) {
             full_ = true;
             requestAbort();
@@ -57,9 +62,17 @@ public:
 
 private:
     void pump() {
-        if (progress_ != shown_) {
+        // The counts first: a long folder is cut at the status line's right edge.
+        const qsizetype found = search_.candidateCount();
+        if (progress_ != shown_ || seen_ != shownSeen_ || found != shownFound_) {
             shown_ = progress_;
-            window_.setStatus(shown_);
+            shownSeen_ = seen_;
+            shownFound_ = found;
+            window_.setStatus(QStringLiteral("%1 files seen, %2 %3 - %4")
+                                  .arg(FormatThousands(seen_), FormatThousands(found),
+                                       window_.duplicateMode() ? QStringLiteral("in the size range")
+                                                               : QStringLiteral("file hogs"),
+                                       shown_));
         }
         platform::pumpEvents();
     }
@@ -68,6 +81,9 @@ private:
     DupSearch& search_;
     QString progress_;
     QString shown_;
+    qint64 seen_ = 0;
+    qint64 shownSeen_ = -1;
+    qsizetype shownFound_ = -1;
     bool full_ = false;
 };
 
@@ -83,6 +99,22 @@ TfrmDup::TfrmDup(bool duplicateMode, const SafeHarbor* harbor, QWidget* parent, 
     // with the extra folders.
     cbDup_->setCurrentIndex(0);
     FillDriveCheckList(*pckDrive_, kFinderDriveKinds, true);
+    const QString hiddenValue = QLatin1String(duplicateMode_ ? settings::kHiddenFoldersDuplicates
+                                                             : settings::kHiddenFoldersFileHogs);
+    cbHidden_->setChecked(
+        SettingsStore().readInteger(QLatin1String(settings::kFinderOptions), hiddenValue, 0) == 1);
+    connect(cbHidden_, &QCheckBox::toggled, this, [hiddenValue](bool on) {
+        SettingsStore().writeInteger(QLatin1String(settings::kFinderOptions), hiddenValue,
+                                     on ? 1 : 0);
+    });
+    // A width the user gives a column (by dragging or double-clicking the edge of its
+    // title) stays until the window is resized.
+    connect(grid_->horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int column, int, int width) {
+                if (!settingWidths_ && column >= 0 && column < kDupColumnCount) {
+                    userWidths_[size_t(column)] = width;
+                }
+            });
 
     connect(rbLarger_, &QRadioButton::toggled, this, &TfrmDup::rbLargerClick);
     connect(rbSmaller_, &QRadioButton::toggled, this, &TfrmDup::rbLargerClick);
@@ -137,6 +169,10 @@ void TfrmDup::setStatus(const QString& text) {
     pnlSel_->setText(text);
 }
 
+bool TfrmDup::includeHiddenFolders() const {
+    return cbHidden_->isChecked();
+}
+
 DupOptions TfrmDup::options() const {
     DupOptions o;
     o.duplicateMode = duplicateMode_;
@@ -186,8 +222,27 @@ void TfrmDup::btScanClick() {
     if (scanning_ || !btScan_->isEnabled()) {
         return;
     }
+    for (QSpinBox* n : {num1_, num2_}) {
+        if ((n == num1_ || rbBetween_->isChecked()) && n->value() > kSizeLimitMax) {
+            ShowError(QStringLiteral("The size %1 is too large: the sizes go from 0 to %2.")
+                          .arg(FormatThousands(n->value()), FormatThousands(kSizeLimitMax)));
+            n->setFocus();
+            n->selectAll();
+            return;
+        }
+    }
     if (rbBetween_->isChecked() && num2_->value() < num1_->value()) {
         ShowError(QString::fromLatin1(kSecondNumberError));
+        return;
+    }
+    const qsizetype marked = marks_.paths().size();
+    if (marked > 0 &&
+        platform::prompter().ask(
+            platform::MessageKind::Question, QCoreApplication::applicationName(),
+            QStringLiteral("You have %1 files marked for deletion. Do you really wish to start "
+                           "a new search and lose the marks?")
+                .arg(FormatThousands(marked)),
+            platform::Buttons::YesNo) != platform::Answer::Yes) {
         return;
     }
     if (duplicateMode_) {
@@ -206,9 +261,9 @@ void TfrmDup::btScanClick() {
 }
 
 void TfrmDup::setScanControls(bool scanning) {
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{btScan_, btClose_, pckDrive_, num1_, num2_, cbKB1_,
-                                         cbWildCard_, rbLarger_, rbSmaller_, rbBetween_, cbDup_}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{btScan_, btClose_, pckDrive_, num1_, num2_,
+                                                      cbKB1_, cbWildCard_, rbLarger_, rbSmaller_,
+                                                      rbBetween_, cbDup_, cbHidden_}) {
         w->setEnabled(!scanning);
     }
     if (!scanning) {
@@ -233,10 +288,12 @@ void TfrmDup::scan() {
 
     WalkOptions walkOptions;
     walkOptions.pattern = WildcardPattern(search.options().pattern);
+    walkOptions.enterHidden = cbHidden_->isChecked();
     hooks_->startWalk();
     {
         FolderWalk walk(walkOptions, *hooks_);
         walk.ScanAllDrives(pckDrive_->entries());
+        hiddenSkipped_ = walk.hiddenFoldersSkipped();
     }
     search.finish();
     resultCount_ = search.resultCount();
@@ -269,14 +326,23 @@ void TfrmDup::scan() {
         grid_->setFocus();
     }
     updateCleanButton();
+    // What the search left out, so that a user looking for space in ~/.cache knows why
+    // it was not found.
+    const QString skipped =
+        hiddenSkipped_ == 0 ? QString()
+        : hiddenSkipped_ == 1
+            ? QStringLiteral("1 hidden folder skipped (see Include hidden folders)")
+            : QStringLiteral("%1 hidden folders skipped (see Include hidden folders)")
+                  .arg(FormatThousands(hiddenSkipped_));
     if (resultCount_ == 0) {
-        setStatus(QString());
+        setStatus(skipped);
         ShowInfo(QString::fromLatin1(kNoFilesText));
         btScan_->setFocus();
         return;
     }
     setStatus(FormatThousands(resultCount_) +
-              QLatin1String(duplicateMode_ ? " duplicates found" : " file hogs found"));
+              QLatin1String(duplicateMode_ ? " duplicates found" : " file hogs found") +
+              (skipped.isEmpty() ? QString() : QStringLiteral(", ") + skipped));
 }
 
 void TfrmDup::btAbortClick() {
@@ -419,6 +485,7 @@ void TfrmDup::showEvent(QShowEvent* event) {
 
 void TfrmDup::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
+    userWidths_.fill(0);
     FormResize();
 }
 

@@ -14,6 +14,7 @@
 #include "inspect/grid_export.h"
 
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QFrame;
 class QGridLayout;
@@ -87,6 +88,11 @@ public:
     QString statusText() const;
     // The options as they stand in the window.
     DupOptions options() const;
+    // "Include hidden folders": whether the walk enters hidden folders. Off by default;
+    // the window remembers it in the settings (each mode apart).
+    bool includeHiddenFolders() const;
+    // The hidden folders the last scan left out (0 when they were included).
+    qint64 hiddenFoldersSkipped() const { return hiddenSkipped_; }
     // The title of the printed report for the current options and checked entries.
     QString reportTitle() const;
 
@@ -101,7 +107,9 @@ public:
 
     // ---- the window's operations -----------------------------------------------------
 
-    // "&Start": checks the limits, copies the criterion, clears the grid and scans.
+    // "&Start": checks the limits and, while files are marked, asks whether to drop the
+    // marks ("You have N files marked ...", Yes/No; No keeps everything); then copies
+    // the criterion, clears the grid and scans.
     void btScanClick();
     // "&Abort": sets the abort flag, hides the button, warns at once.
     void btAbortClick();
@@ -182,6 +190,7 @@ private:
     QLabel* lblWild_ = nullptr;
     QLabel* lblDup_ = nullptr;
     QComboBox* cbDup_ = nullptr;
+    QCheckBox* cbHidden_ = nullptr;
     DriveCheckList* pckDrive_ = nullptr;
     StringGrid* grid_ = nullptr;
     QPushButton* btScan_ = nullptr;
@@ -210,6 +219,10 @@ private:
     std::unique_ptr<ScanHooks> hooks_;
     std::function<bool(QPrinter&)> printDialog_;
     std::array<int, kDupColumnCount> textWidths_{};
+    // Widths the user gave columns (0: none), kept until the window is resized.
+    std::array<int, kDupColumnCount> userWidths_{};
+    bool settingWidths_ = false;
+    qint64 hiddenSkipped_ = 0;
     qsizetype candidateLimit_ = DupCandidateList::kDefaultLimit;
     int pumpIntervalMs_ = 30;
     int criterion_ = 0;

@@ -1,4 +1,5 @@
 // The duplicates window's controls, their layout and the grid's columns.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QFrame>
@@ -29,11 +30,13 @@ namespace {
 constexpr int kDupWidths[] = {93, 58, 64, 70, 70, 184};
 constexpr int kHogWidths[] = {64, 64, 64, 64, 296};
 constexpr int kLastColumnMinimum = 60;
+constexpr int kSizeTypedMax = 99999999;
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption) {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
+    // Enter presses the button that has the focus; Start only when no button has it.
+    b->setAutoDefault(true);
     return b;
 }
 
@@ -70,6 +73,7 @@ void TfrmDup::buildControls() {
     // The grid's look: the sizes right-aligned, the mark in the file's column, and in
     // duplicate mode the groups in alternating bands.
     grid_->setColumnAlignment(duplicateMode_ ? kDupSizeColumn : kHogSizeColumn, Qt::AlignRight);
+    grid_->setColumnElide(duplicateMode_ ? kDupFolderColumn : kHogPathColumn, Qt::ElideMiddle);
     grid_->setMarkColumn(DupMarkColumn(duplicateMode_));
     if (duplicateMode_) {
         grid_->setBandColor(kBandA, QColor(223, 223, 223));
@@ -126,10 +130,22 @@ QGridLayout* TfrmDup::buildOptions() {
     num2_ = new QSpinBox(Panel1_);
     num2_->setObjectName(QStringLiteral("num2"));
     for (QSpinBox* n : {num1_, num2_}) {
-        n->setRange(0, kSizeLimitMax);
+        // The box takes more digits than the limit allows, so that a number too large
+        // is shown as typed (in red) and refused by Start rather than cut to fit.
+        n->setRange(0, kSizeTypedMax);
         n->setSingleStep(1);
         n->setValue(250);
         n->setAccelerated(true);
+        n->setToolTip(QStringLiteral("From 0 to %1").arg(FormatThousands(kSizeLimitMax)));
+        connect(n, &QSpinBox::valueChanged, n, [n](int value) {
+            if (value > kSizeLimitMax) {
+                QPalette red = n->palette();
+                red.setColor(QPalette::Text, Qt::red);
+                n->setPalette(red);
+            } else {
+                n->setPalette(QPalette());
+            }
+        });
     }
     lblAnd_ = new QLabel(QStringLiteral("and"), Panel1_);
     lblAnd_->setObjectName(QStringLiteral("lblAnd"));
@@ -179,9 +195,14 @@ QGridLayout* TfrmDup::buildOptions() {
     lblDup_->setBuddy(cbDup_);
     options->addWidget(lblDup_, 4, 0);
     options->addWidget(cbDup_, 4, 1, 1, 2);
+    cbHidden_ = new QCheckBox(QStringLiteral("Include hidden folders"), Panel1_);
+    cbHidden_->setObjectName(QStringLiteral("cbHidden"));
+    cbHidden_->setToolTip(
+        QStringLiteral("Also search folders whose names begin with a dot, such as ~/.cache"));
+    options->addWidget(cbHidden_, 5, 0, 1, 3);
     options->setColumnStretch(2, 1);
     // The options stay together at the top however tall the drive list makes the panel.
-    options->setRowStretch(5, 1);
+    options->setRowStretch(6, 1);
 
     return options;
 }
@@ -305,14 +326,19 @@ void TfrmDup::FormResize() {
     const double scale = logicalDpiX() / 96.0;
     const int* widths = duplicateMode_ ? kDupWidths : kHogWidths;
     const int fixed = duplicateMode_ ? int(std::size(kDupWidths)) : int(std::size(kHogWidths));
+    settingWidths_ = true;
     int used = 0;
     for (int c = 0; c < fixed; ++c) {
-        const int w = std::max(qRound(widths[c] * scale), textWidths_[size_t(c)]);
+        const int user = userWidths_[size_t(c)];
+        const int w = user > 0 ? user : std::max(qRound(widths[c] * scale), textWidths_[size_t(c)]);
         grid_->setColumnWidth(c, w);
         used += w;
     }
     const int room = grid_->viewport()->width();
-    grid_->setColumnWidth(fixed, std::max(qRound(kLastColumnMinimum * scale), room - used));
+    const int user = userWidths_[size_t(fixed)];
+    grid_->setColumnWidth(
+        fixed, user > 0 ? user : std::max(qRound(kLastColumnMinimum * scale), room - used));
+    settingWidths_ = false;
 }
 
 }  // namespace dw

@@ -17,8 +17,10 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <optional>
 
 #include "base/utility.h"
+#include "platform/dir_reader.h"
 #include "platform/event_pump.h"
 #include "platform/prompter.h"
 #include "safety/archive_name.h"
@@ -69,6 +71,13 @@ bool listOrder(const QByteArray& a, const QByteArray& b) {
 void sortForList(QList<QByteArray>& paths) {
     std::sort(paths.begin(), paths.end(), listOrder);
 }
+
+QString fileCount(qint64 n) {
+    return n == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(FormatThousands(n));
+}
+
+// The kept files named in the box after a run; the rest are counted.
+constexpr qsizetype kKeptShown = 10;
 
 // The stand-by notice appears only when the split takes longer than this.
 constexpr qint64 kStandByAfterMs = 250;
@@ -121,12 +130,9 @@ TfrmReallyDelete::TfrmReallyDelete(SafeHarbor& harbor, QWidget* parent, QString*
 TfrmReallyDelete::~TfrmReallyDelete() = default;
 
 int TfrmReallyDelete::execute(QWidget* parent, SafeHarbor& harbor, const QList<QByteArray>& files,
-                              const QString& callerName, qint64 totalSize,
-                              QString* defaultZipPath) {
+                              const QString& callerName, QString* defaultZipPath) {
     TfrmReallyDelete panel(harbor, parent, defaultZipPath);
-    panel.setFiles(files);
-    panel.callerName = callerName;
-    panel.totalSize = totalSize;
+    panel.setHandOff(files, callerName);
     return panel.exec();
 }
 
@@ -161,6 +167,7 @@ void TfrmReallyDelete::buildControls() {
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     tabDelete = new QWidget(PageControl1);
+    tabDelete->setObjectName(QStringLiteral("tabDelete"));
     lblLeft = new QLabel(tabDelete);
     lblLeft->setObjectName(QStringLiteral("lblLeft"));
     lb1 = makeList("lb1", model1_);
@@ -176,6 +183,7 @@ void TfrmReallyDelete::buildControls() {
     PageControl1->addTab(tabDelete, QStringLiteral("Files to be deleted"));
 
     tabSafeHarbor = new QWidget(PageControl1);
+    tabSafeHarbor->setObjectName(QStringLiteral("tabSafeHarbor"));
     lblRight = new QLabel(tabSafeHarbor);
     lblRight->setObjectName(QStringLiteral("lblRight"));
     lb2 = makeList("lb2", model2_);
@@ -237,7 +245,8 @@ void TfrmReallyDelete::buildControls() {
     btClose = new QPushButton(QStringLiteral("Close"), this);
     btClose->setObjectName(QStringLiteral("btClose"));
     btClose->setAutoDefault(false);
-    pnlBottom = new QWidget(this);
+    auto* pnlBottom = new QWidget(this);
+    pnlBottom->setObjectName(QStringLiteral("pnlBottom"));
     auto* bottom = new QHBoxLayout(pnlBottom);
     bottom->setContentsMargins(0, 0, 0, 0);
     bottom->addWidget(pnlButtons, 1, Qt::AlignBottom);
@@ -263,7 +272,8 @@ void TfrmReallyDelete::buildControls() {
     connect(btClose, &QPushButton::clicked, this, [this] { btCloseClick(); });
 }
 
-void TfrmReallyDelete::setFiles(const QList<QByteArray>& files) {
+void TfrmReallyDelete::setHandOff(const QList<QByteArray>& files, const QString& callerName) {
+    callerName_ = callerName;
     model2_->setPaths({});
     QList<QByteArray> sorted = files;
     sortForList(sorted);
@@ -293,7 +303,6 @@ void TfrmReallyDelete::showEvent(QShowEvent* event) {
 void TfrmReallyDelete::FormShow() {
     abortRequested_ = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    lblSavings->setText(FormatThousands(totalSize) + QStringLiteral(" bytes"));
     UpdateHeaders();
     lblName->clear();
     MoveFiles();
@@ -318,17 +327,33 @@ void TfrmReallyDelete::MoveFiles() {
     QElapsedTimer clock;
     clock.start();
     platform::ClockedPump pumpEvents;
-    const SafeHarborSplit split = splitBySafeHarbor(files, harbor_, [&](qsizetype done) {
+    // The sizes are read once here: the savings then follow the moves without touching
+    // the disk again. The bar runs over both passes.
+    const qsizetype steps = 2 * files.size();
+    const auto yield = [&](qsizetype done) {
         if (!standBy_ && clock.elapsed() >= kStandByAfterMs) {
             standBy_ = new TfrmStandBy([this] { harbor_.clearMemo(); }, this);
-            standBy_->setMaximum(int(qMax<qsizetype>(files.size() - 1, 0)));
+            standBy_->setMaximum(int(qMax<qsizetype>(steps - 1, 0)));
             standBy_->show();
             platform::pumpEvents();
         }
         if (standBy_ && pumpEvents()) {
             standBy_->setPosition(int(done));
         }
-    });
+    };
+    sizes_.clear();
+    sizes_.reserve(files.size());
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const std::optional<platform::DirEntry> entry = platform::statPath(files[i]);
+        sizes_.insert(files[i], entry ? entry->size : 0);
+        yield(i + 1);
+    }
+    const SafeHarborSplit split =
+        splitBySafeHarbor(files, harbor_, [&](qsizetype done) { yield(files.size() + done); });
+    reasons_.clear();
+    for (qsizetype i = 0; i < split.protectedFiles.size(); ++i) {
+        reasons_.insert(split.protectedFiles[i], split.reasons.value(i));
+    }
     if (standBy_) {
         standBy_->hide();
         standBy_->deleteLater();
@@ -356,6 +381,15 @@ void TfrmReallyDelete::updateLeftRight() {
     lb1Click();
     lb2Click();
     UpdateHeaders();
+    updateSavings();
+}
+
+void TfrmReallyDelete::updateSavings() {
+    savings_ = 0;
+    for (const QByteArray& path : model1_->paths()) {
+        savings_ += sizes_.value(path);
+    }
+    lblSavings->setText(FormatThousands(savings_) + QStringLiteral(" bytes"));
 }
 
 void TfrmReallyDelete::lb1Click() {
@@ -401,6 +435,28 @@ void TfrmReallyDelete::btToAgainstClick() {
 }
 
 void TfrmReallyDelete::btMoveLeftClick() {
+    if (isRunning()) {
+        return;
+    }
+    // A file of the system's own trees is rarely the user's to delete: each one is
+    // confirmed, and a No keeps it where it is.
+    QItemSelectionModel* selection = lb2->selectionModel();
+    for (const QModelIndex& i : selection->selectedIndexes()) {
+        const QByteArray& file = model2_->paths()[i.row()];
+        if (reasons_.value(file) != SafeHarbor::kReasonSystemFolder) {
+            continue;
+        }
+        const QString text =
+            QStringLiteral(
+                "This file \"%1\" is on the Safe Harbor List since the folder that "
+                "it is stored in is %2.\n\nMove it to the deletion panel anyway?")
+                .arg(displayPath(file), SafeHarbor::safeHarborReason(reasons_.value(file)));
+        if (platform::prompter().ask(platform::MessageKind::Warning,
+                                     QCoreApplication::applicationName(), text,
+                                     platform::Buttons::YesNoDefaultNo) != platform::Answer::Yes) {
+            selection->select(i, QItemSelectionModel::Deselect);
+        }
+    }
     moveSelected(*model2_, *lb2, *model1_);
     if (model2_->rowCount() == 0) {
         PageControl1->setCurrentWidget(tabDelete);
@@ -526,8 +582,10 @@ void TfrmReallyDelete::DeleteAllClick() {
     beginRun(Run::Delete, files.size());
     CleanRunHooks hooks;
     hooks.starting = [this](qsizetype i, const QByteArray& path) { stepTo(i, path); };
-    hooks.fileDone = [](const CleanFileResult& r) {
+    QList<CleanFileResult> kept;
+    hooks.fileDone = [&kept](const CleanFileResult& r) {
         if (!r.done) {
+            kept.append(r);
             QApplication::restoreOverrideCursor();
             ShowError(withDetail(QStringLiteral("Couldn't delete file - ") + displayPath(r.path),
                                  r.reason));
@@ -539,6 +597,9 @@ void TfrmReallyDelete::DeleteAllClick() {
     if (!recordDeleteTotals(summary.doneCount, summary.doneBytes, 0, 0)) {
         ShowError(QStringLiteral("The totals could not be saved in the settings file."));
     }
+    tellOutcome(QStringLiteral("Deleted %1, %2 bytes.")
+                    .arg(fileCount(summary.doneCount), FormatThousands(summary.doneBytes)),
+                kept, {});
     finishRun();
 }
 
@@ -557,7 +618,11 @@ void TfrmReallyDelete::RecycleClick() {
     CleanRunHooks hooks;
     hooks.starting = [this](qsizetype i, const QByteArray& path) { stepTo(i, path); };
     bool reported = false;
-    hooks.fileDone = [&reported](const CleanFileResult& r) {
+    QList<CleanFileResult> kept;
+    hooks.fileDone = [&reported, &kept](const CleanFileResult& r) {
+        if (!r.done) {
+            kept.append(r);
+        }
         // Only the failure that stopped the run; the files after it were not tried.
         if (!r.done && !reported) {
             reported = true;
@@ -574,6 +639,9 @@ void TfrmReallyDelete::RecycleClick() {
     if (!recordDeleteTotals(0, 0, summary.doneCount, summary.doneBytes)) {
         ShowError(QStringLiteral("The totals could not be saved in the settings file."));
     }
+    tellOutcome(QStringLiteral("Sent %1, %2 bytes, to the trash.")
+                    .arg(fileCount(summary.doneCount), FormatThousands(summary.doneBytes)),
+                kept, {});
     finishRun();
 }
 
@@ -584,7 +652,7 @@ void TfrmReallyDelete::ZipItClick() {
     }
     ZipRunSettings settings;
     settings.zipFolder = options.zipPath();
-    settings.callerWord = callerName;
+    settings.callerWord = callerName_;
     settings.stamp = QDateTime::currentDateTime();
     settings.comment = options.comment();
 
@@ -603,9 +671,13 @@ void TfrmReallyDelete::ZipItClick() {
     // Boxes wait for the end of the run: a box shown from inside a batch's commit would
     // hold the archive open while the user reads it.
     QList<CleanFileResult> failures;
-    hooks.fileDone = [&failures](const CleanFileResult& r) {
+    QList<CleanFileResult> results;
+    hooks.fileDone = [&failures, &results](const CleanFileResult& r) {
         if (!r.done) {
             failures.append(r);
+        }
+        if (r.archived) {
+            results.append(r);
         }
     };
     const CleanRunSummary summary = zipFiles(files, settings, hooks);
@@ -628,14 +700,68 @@ void TfrmReallyDelete::ZipItClick() {
     if (!recordZipTotals(summary.archivedCount, summary.archivedBytes)) {
         ShowError(QStringLiteral("The totals could not be saved in the settings file."));
     }
+    QList<QByteArray> archives;
+    for (const CleanFileResult& r : results) {
+        if (r.archived && !archives.contains(r.archive)) {
+            archives.append(r.archive);
+        }
+    }
+    const QString done = QStringLiteral("Stored %1, %2 bytes, in archives and deleted them.")
+                             .arg(fileCount(summary.doneCount), FormatThousands(summary.doneBytes));
     if (!abortRequested_ && !summary.ended) {
-        platform::prompter().ask(
-            platform::MessageKind::Plain, QCoreApplication::applicationName(),
-            QStringLiteral("Files deleted and stored in archive zip files in the folder \"%1\"")
-                .arg(archiveFolderOrDefault(options.zipPath())),
-            platform::Buttons::Ok);
+        tellOutcome(done, failures, archives,
+                    QStringLiteral("Files deleted and stored in archive zip files in the folder "
+                                   "\"%1\"")
+                        .arg(archiveFolderOrDefault(options.zipPath())),
+                    true);
+    } else {
+        tellOutcome(done, failures, archives,
+                    abortRequested_ ? QStringLiteral("The run was aborted.") : QString());
     }
     finishRun();
+}
+
+void TfrmReallyDelete::tellOutcome(const QString& done, const QList<CleanFileResult>& kept,
+                                   const QList<QByteArray>& archives, const QString& lead,
+                                   bool plain) {
+    QStringList parts;
+    if (!lead.isEmpty()) {
+        parts.append(lead);
+    }
+    parts.append(done);
+    if (!kept.isEmpty()) {
+        QString text = QStringLiteral("%1 kept:").arg(fileCount(kept.size()));
+        for (qsizetype i = 0; i < kept.size() && i < kKeptShown; ++i) {
+            const CleanFileResult& r = kept[i];
+            QString why = r.reason;
+            if (r.aborted) {
+                why = QStringLiteral("the run was aborted");
+            } else if (why.isEmpty()) {
+                why = QStringLiteral("not tried");
+            }
+            text += QStringLiteral("\n") + displayPath(r.path) + QStringLiteral(" - ") + why;
+        }
+        if (kept.size() > kKeptShown) {
+            text +=
+                QStringLiteral("\n... and %1 more").arg(FormatThousands(kept.size() - kKeptShown));
+        }
+        parts.append(text);
+    }
+    if (model2_->rowCount() > 0) {
+        parts.append(QStringLiteral("%1 on the Safe Harbor list left alone.")
+                         .arg(fileCount(model2_->rowCount())));
+    }
+    if (!archives.isEmpty()) {
+        QString text =
+            archives.size() == 1 ? QStringLiteral("Archive:") : QStringLiteral("Archives:");
+        for (const QByteArray& a : archives) {
+            text += QStringLiteral("\n") + displayPath(a);
+        }
+        parts.append(text);
+    }
+    platform::prompter().ask(plain ? platform::MessageKind::Plain : platform::MessageKind::Info,
+                             QCoreApplication::applicationName(),
+                             parts.join(QStringLiteral("\n\n")), platform::Buttons::Ok);
 }
 
 // ---- closing ------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDialog>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -59,30 +60,46 @@ public:
     ~TfrmReallyDelete() override;
 
     // The whole hand-off from a finder: makes the panel over `parent` with `files` (native
-    // paths of the marked files), `callerName` ("Duplicates", "FileDates", "TempClean",
-    // "InternetCache", or empty) and `totalSize` (their bytes), shows it modally and
-    // returns its modal result: kClosed (2) nothing was done, kRunDone (1) a run took
-    // place (the finder then closes too).
+    // paths of the marked files) and `callerName` ("Duplicates", "FileDates",
+    // "TempClean", "InternetCache", or empty), shows it modally and returns its modal
+    // result: kClosed (2) nothing was done, kRunDone (1) a run took place (the finder
+    // then closes too).
     static int execute(QWidget* parent, SafeHarbor& harbor, const QList<QByteArray>& files,
-                       const QString& callerName, qint64 totalSize,
-                       QString* defaultZipPath = nullptr);
+                       const QString& callerName, QString* defaultZipPath = nullptr);
 
-    // ---- the hand-off, set before the panel is shown ---------------------------------
-    // The marked files, assigned whole to the Deletion Panel (the split happens on show).
-    void setFiles(const QList<QByteArray>& files);
-    // The calling tool's word in archive names.
-    QString callerName;
-    // The finder's total of the marked files, shown as the potential savings.
-    qint64 totalSize = 0;
+    // What a finder hands over before the panel is shown: the marked files (each path
+    // once; the split against the Safe Harbor happens on the first show) and the calling
+    // tool's word in archive names.
+    void setHandOff(const QList<QByteArray>& files, const QString& callerName);
+    const QString& callerName() const { return callerName_; }
 
-    // ---- state -------------------------------------------------------------------------
-    // The Deletion Panel and the Safe Harbor list, sorted (byte order).
+    // The Deletion Panel (the files a run acts on) and the Safe Harbor list, each sorted
+    // as shown (ASCII case folded, then byte order).
     const QList<QByteArray>& deletionPanel() const;
     const QList<QByteArray>& safeHarborList() const;
+    // The potential savings: the bytes of the files on the Deletion Panel as they were on
+    // disk at the split (a file that was gone counts 0). Follows every move.
+    qint64 savings() const { return savings_; }
+    // A run is under way; Close was confirmed during an archive run.
     bool isRunning() const { return running_ != Run::None; }
     bool abortRequested() const { return abortRequested_; }
 
-    // ---- operations --------------------------------------------------------------------
+    // For tests: called as each file of a run is taken, with its place in the list;
+    // and how often a run lets window events run (milliseconds, default 30; 0: at every
+    // file and progress step). The controls are reached by their object names
+    // (lb1, lb2, btDelete, lblSavings, ...).
+    void setRunStepHook(std::function<void(qsizetype index)> hook) { stepHook_ = std::move(hook); }
+    void setPumpInterval(int milliseconds) { pumpIntervalMs_ = milliseconds; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    enum class Run { None, Delete, Trash, Zip };
+
+    void buildControls();
     // The show steps: savings text, counts, the split (MoveFiles), the Deletion Panel
     // tab; when every file is protected, the box that says so after half a second and the
     // Safe Harbor tab. Run by the first show.
@@ -93,7 +110,9 @@ public:
     void UpdateHeaders();
     void updateLeftRight();
     // The selected files of one list to the other ("Move files OFF to safe harbor",
-    // "Move files to the deletion panel"); not asked of the Safe Harbor again.
+    // "Move files to the deletion panel"); not asked of the Safe Harbor again. A file
+    // protected as part of the system's trees (reason 1) goes to the Deletion Panel only
+    // when the user says Yes to a question naming it and the reason (No is the default).
     void btToAgainstClick();
     void btMoveLeftClick();
     // "Reason that file is on this list", for the current file of the Safe Harbor list.
@@ -102,21 +121,33 @@ public:
     bool NoFilesToDelete();
     // The three actions: each asks its confirmation (or the archive options), runs over
     // the Deletion Panel with the progress panel in place of the buttons, records the
-    // totals and closes the panel with kRunDone.
+    // totals, tells what was done (files and bytes acted on, files kept and why, the
+    // archives written) and closes the panel with kRunDone.
     void btDeleteAllClick();
     void btRecycleClick();
     void btZipClick();
     // "Close": closes with kClosed when idle; during an archive run asks whether to
     // abort; ignored during delete and trash runs (it is disabled then).
     void btCloseClick();
+    void lb1Click();
+    void lb2Click();
+    void moveSelected(PathListModel& from, QListView& fromView, PathListModel& to);
+    // Swaps the action panel for the progress panel (or back) around a run.
+    void beginRun(Run run, qsizetype files);
+    void endRun();
+    // Run steps: the file taken, and events on a clock.
+    void stepTo(qsizetype index, const QByteArray& path);
+    void pump();
+    void DeleteAllClick();
+    void RecycleClick();
+    void ZipItClick();
+    void finishRun();
+    void updateSavings();
+    // The box after a run: `done` (what was done, as a sentence) and the files kept.
+    void tellOutcome(const QString& done, const QList<CleanFileResult>& kept,
+                     const QList<QByteArray>& archives, const QString& lead = {},
+                     bool plain = false);
 
-    // For tests: called as each file of a run is taken, with its place in the list;
-    // and how often a run lets window events run (milliseconds, default 30; 0: at every
-    // file and progress step).
-    void setRunStepHook(std::function<void(qsizetype index)> hook) { stepHook_ = std::move(hook); }
-    void setPumpInterval(int milliseconds) { pumpIntervalMs_ = milliseconds; }
-
-    // The controls.
     QTabWidget* PageControl1 = nullptr;
     QWidget* tabDelete = nullptr;
     QWidget* tabSafeHarbor = nullptr;
@@ -134,37 +165,18 @@ public:
     QPushButton* btDelete = nullptr;
     QPushButton* btRecycle = nullptr;
     QPushButton* btClose = nullptr;
-    QWidget* pnlBottom = nullptr;  // holds the two panels and Close
     QWidget* pnlButtons = nullptr;
     QWidget* pnlProgress = nullptr;
     QProgressBar* bar = nullptr;
     QProgressBar* Gauge1 = nullptr;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
-
-private:
-    enum class Run { None, Delete, Trash, Zip };
-
-    void buildControls();
-    void lb1Click();
-    void lb2Click();
-    void moveSelected(PathListModel& from, QListView& fromView, PathListModel& to);
-    // Swaps the action panel for the progress panel (or back) around a run.
-    void beginRun(Run run, qsizetype files);
-    void endRun();
-    // Run steps: the file taken, and events on a clock.
-    void stepTo(qsizetype index, const QByteArray& path);
-    void pump();
-    void DeleteAllClick();
-    void RecycleClick();
-    void ZipItClick();
-    void finishRun();
-
     SafeHarbor& harbor_;
     QString* defaultZipPath_;
+    QString callerName_;
+    // Per file: its bytes at the split, and the Safe Harbor's reason (0: moved by hand).
+    QHash<QByteArray, qint64> sizes_;
+    QHash<QByteArray, int> reasons_;
+    qint64 savings_ = 0;
     PathListModel* model1_ = nullptr;
     PathListModel* model2_ = nullptr;
     TfrmStandBy* standBy_ = nullptr;

@@ -257,6 +257,7 @@ bool TfrmUnZipIt::OutlineLoad(const QByteArray& path) {
     }
     archive_ = std::move(reader);
     ignoreDuplicateWarnings_ = false;
+    ignoreFailureWarnings_ = false;
 
     Outline->setUpdatesEnabled(false);
     Outline->clear();
@@ -346,8 +347,17 @@ void TfrmUnZipIt::OutlineProcessItemFailure(const RestoreFailure& failure) {
         }
         return;
     }
-    plainBox(extractFailureText(failure.entryName, archive_->path()));
-    plainBox(failure.reason);
+    // One box per entry, and a way out of them: a folder that cannot be written fails
+    // every entry of a large archive alike.
+    if (ignoreFailureWarnings_) {
+        return;
+    }
+    const platform::Answer answer = platform::prompter().ask(
+        platform::MessageKind::Warning, QStringLiteral("Warning"),
+        extractFailureText(failure.entryName, archive_->path()) + QStringLiteral("\n") +
+            failure.reason + QStringLiteral("\n\nIgnore future warnings?"),
+        platform::Buttons::YesNo);
+    ignoreFailureWarnings_ = answer == platform::Answer::Yes;
 }
 
 void TfrmUnZipIt::ExtractFiles1Click() {

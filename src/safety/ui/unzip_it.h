@@ -80,6 +80,8 @@ private:
     std::unique_ptr<ArchiveReader> archive_;
     QByteArray startFolder_;
     bool ignoreDuplicateWarnings_ = false;
+    // The same choice for entries that could not be written.
+    bool ignoreFailureWarnings_ = false;
     bool shownOnce_ = false;
     bool busy_ = false;
     platform::ClockedPump pump_;

@@ -55,7 +55,8 @@ TfrmZipDirectory::TfrmZipDirectory(QWidget* parent) : QDialog(parent) {
     connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
     connect(DriveComboBox1, &DriveComboBox::driveChosen, this,
             [this](const QByteArray& mountPoint) { DLB->setFolder(mountPoint); });
-    connect(DLB, &FolderListBox::folderChanged, this,
+    // The label follows the highlight, so what it shows is where OK restores to.
+    connect(DLB, &FolderListBox::selectedFolderChanged, this,
             [this](const QByteArray& folder) { showFolder(folder); });
 
     auto* buttons = new QHBoxLayout;
@@ -75,7 +76,7 @@ TfrmZipDirectory::TfrmZipDirectory(QWidget* parent) : QDialog(parent) {
 
     // The suggested root: "/", where the stored full paths lead back to each file.
     DLB->setFolder(platform::kRootFolder);
-    showFolder(DLB->folder());
+    showFolder(DLB->selectedFolder());
 }
 
 void TfrmZipDirectory::setArchive(const QString& archivePath) {
@@ -84,7 +85,7 @@ void TfrmZipDirectory::setArchive(const QString& archivePath) {
 }
 
 QByteArray TfrmZipDirectory::chosenFolder() const {
-    return DLB->folder();
+    return DLB->selectedFolder();
 }
 
 void TfrmZipDirectory::showFolder(const QByteArray& folder) {
@@ -93,7 +94,8 @@ void TfrmZipDirectory::showFolder(const QByteArray& folder) {
 }
 
 void TfrmZipDirectory::Button1Click() {
-    if (DLB->folder() == platform::kRootFolder && isVolumeArchiveName(archive_)) {
+    const QByteArray target = chosenFolder();
+    if (target == platform::kRootFolder && isVolumeArchiveName(archive_)) {
         QStringList keys;
         for (const platform::Volume& v : platform::mountedVolumes()) {
             keys.append(platform::volumeKey(v.mountPoint));
@@ -111,7 +113,9 @@ void TfrmZipDirectory::Button1Click() {
     const platform::Answer answer = platform::prompter().ask(
         platform::MessageKind::Question, QCoreApplication::applicationName(),
         QStringLiteral("You are not restoring into the original root folder.  The files will "
-                       "not be restored to their original locations. Is this OK?"),
+                       "not be restored to their original locations. Is this OK?") +
+            QStringLiteral("\n\nThe files will be restored into the folder \"%1\".")
+                .arg(QFile::decodeName(target)),
         platform::Buttons::YesNo);
     if (answer == platform::Answer::Yes) {
         accept();
@@ -119,12 +123,18 @@ void TfrmZipDirectory::Button1Click() {
 }
 
 void TfrmZipDirectory::Button3Click() {
+    const QByteArray below = chosenFolder();
     TfrmGetFolderName ask(this);
     if (ask.exec() == QDialog::Accepted && !ask.folderName().isEmpty()) {
+        const QByteArray name = QFile::encodeName(ask.folderName());
         QString error;
-        if (!makeFolders(DLB->folder(), QFile::encodeName(ask.folderName()), &error)) {
-            ShowError(QStringLiteral("Cannot create the folder: ") + error);
+        if (makeFolders(below, name, &error)) {
+            // The new folder is where the user means to restore to.
+            DLB->setFolder(below == platform::kRootFolder ? platform::kRootFolder + name
+                                                          : below + platform::kSep + name);
+            return;
         }
+        ShowError(QStringLiteral("Cannot create the folder: ") + error);
     }
     DLB->refresh();
 }

@@ -21,7 +21,8 @@ class FolderListBox;
 // not mounted, restoring into "/" would fill the empty mount point folder instead, so
 // an error says so and the dialog stays open. Any other folder, and "/" for an archive
 // whose name carries no volume ("DriveC.zip"), asks "You are not restoring into the
-// original root folder. ..." first. The process's current folder is never changed.
+// original root folder. ..." first, naming the folder. The process's current folder is never
+// changed.
 class TfrmZipDirectory : public QDialog {
     Q_OBJECT
 
@@ -31,12 +32,14 @@ public:
     // The archive being restored (its full path; shown in lblZip).
     void setArchive(const QString& archivePath);
 
-    // The folder chosen, valid after OK.
+    // The folder chosen: the highlighted folder of the list (DirLabel shows it), valid
+    // after OK.
     QByteArray chosenFolder() const;
 
     // OK: closes with Accepted, or asks / refuses as above.
     void Button1Click();
-    // "&Create sub-folder...": asks a name and makes the folder below the chosen one.
+    // "&Create sub-folder...": asks a name and makes the folder below the chosen one,
+    // which then becomes the chosen folder.
     void Button3Click();
 
     QLabel* lblZip = nullptr;

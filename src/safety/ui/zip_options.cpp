@@ -1,6 +1,7 @@
 #include "safety/ui/zip_options.h"
 
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -14,9 +15,12 @@
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
 #include "base/utility.h"
+#include "platform/dir_reader.h"
 #include "widgets/dialog_buttons.h"
 #include "widgets/folder_chooser.h"
 #include "widgets/message_boxes.h"
+
+#include <unistd.h>
 
 namespace dw {
 
@@ -28,6 +32,15 @@ QString section() {
     return QString::fromLatin1(settings::kZipFile);
 }
 
+// The folder as typed, with a leading "~" read as the home folder, as a shell would.
+QString typedFolder(const QLineEdit& edit) {
+    const QString typed = edit.text().trimmed();
+    if (typed == QLatin1String("~") || typed.startsWith(QLatin1String("~/"))) {
+        return QDir::homePath() + typed.mid(1);
+    }
+    return typed;
+}
+
 }  // namespace
 
 TfrmZipOptions::TfrmZipOptions(QWidget* parent, QString* defaultZipPath)
@@ -37,8 +50,8 @@ TfrmZipOptions::TfrmZipOptions(QWidget* parent, QString* defaultZipPath)
 
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setReadOnly(true);
     Edit1->setMinimumWidth(360);
+    Edit1->setPlaceholderText(defaultZipFolder());
     SpeedButton1 = new QToolButton(this);
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
@@ -81,7 +94,7 @@ void TfrmZipOptions::readSettings() {
 }
 
 void TfrmZipOptions::writeSettings() {
-    zipPath_ = Edit1->text();
+    zipPath_ = typedFolder(*Edit1);
     comment_ = Edit2->text();
     if (defaultZipPath_) {
         *defaultZipPath_ = zipPath_;
@@ -110,7 +123,36 @@ void TfrmZipOptions::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
+QString TfrmZipOptions::folderProblem(const QString& folder) {
+    const QByteArray path = QFile::encodeName(folder.isEmpty() ? defaultZipFolder() : folder);
+    const std::optional<platform::DirEntry> entry = platform::statPath(path);
+    if (!entry) {
+        return QStringLiteral("it does not exist");
+    }
+    if (!entry->isFolder()) {
+        return QStringLiteral("it is not a folder");
+    }
+    if (::access(path.constData(), W_OK | X_OK) != 0) {
+        return QStringLiteral("you may not write to it");
+    }
+    return {};
+}
+
 void TfrmZipOptions::done(int result) {
+    if (result == QDialog::Accepted) {
+        // The run would otherwise fail at its first file, after the user has gone.
+        const QString typed = typedFolder(*Edit1);
+        const QString problem = folderProblem(typed);
+        if (!problem.isEmpty()) {
+            ShowError(QStringLiteral("The archives cannot go to the folder \"%1\": %2.  Type "
+                                     "another folder or choose one with the button beside the "
+                                     "field.")
+                          .arg(typed, problem));
+            Edit1->setFocus();
+            Edit1->selectAll();
+            return;
+        }
+    }
     writeSettings();
     QDialog::done(result);
 }

@@ -9,10 +9,13 @@ class QToolButton;
 namespace dw {
 
 // The archive options `TfrmZipOptions` ("Archive Zip File Options"), shown before every
-// zip run: the folder archives go to (read-only field, changed with the folder browser)
-// and the comment put into the archives (at most 80 characters). Both are read from the
-// settings ("ZipFile": "Path", "Comment") when the dialog is shown and written back
-// whenever it closes, by OK or by Cancel; the run goes on only after OK.
+// zip run: the folder archives go to (typed into its field, or chosen with the folder
+// browser beside it) and the comment put into the archives (at most 80 characters).
+// Both are read from the settings ("ZipFile": "Path", "Comment") when the dialog is
+// shown and written back whenever it closes, by OK or by Cancel; the run goes on only
+// after OK. OK first checks the folder: one that does not exist, is no folder or cannot
+// be written gives an error box saying why, and the dialog stays open. An empty field
+// stands for the default folder; a leading "~/" for the home folder.
 class TfrmZipOptions : public QDialog {
     Q_OBJECT
 
@@ -34,6 +37,8 @@ public:
 
     // The folder browser beside the folder field ("Location of archive zip files").
     void SpeedButton1Click();
+    // Why `folder` cannot take archives ("it does not exist", ...), or empty when it can.
+    static QString folderProblem(const QString& folder);
 
     QLineEdit* Edit1 = nullptr;  // the folder
     QLineEdit* Edit2 = nullptr;  // the comment

@@ -109,14 +109,15 @@ void TfrmAddNewFolder::ReadInFromDisk() {
     ListBox1->clear();
     const NumberedList list = SettingsStore().readList(QString::fromLatin1(settings::kNewFolders));
     for (const QString& folder : list.entries) {
-        addFolder(QFile::encodeName(folder));
+        addFolder(nativePathFromSetting(folder));
     }
 }
 
 bool TfrmAddNewFolder::WriteOutToDisk() {
     QStringList texts;
     for (const QByteArray& folder : folders()) {
-        texts.append(QFile::decodeName(folder));
+        // Byte-exact: a name that is not UTF-8 must still lead to its folder.
+        texts.append(nativePathSetting(folder));
     }
     if (!SettingsStore().writeList(QString::fromLatin1(settings::kNewFolders), texts)) {
         ShowError(QStringLiteral("The list of extra folders could not be saved."));

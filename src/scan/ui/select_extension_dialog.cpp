@@ -36,6 +36,10 @@ TfrmSelectExtension::TfrmSelectExtension(QWidget* parent) : QDialog(parent) {
     buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("btCancel"));
     connect(buttons, &QDialogButtonBox::accepted, this, [this] { btOKClick(false); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // The edit box follows the list's current item however it moves (mouse, arrow keys,
+    // typing a letter), so OK returns the type the user sees highlighted.
+    connect(lBox, &QListWidget::currentItemChanged, this,
+            [this](QListWidgetItem* current) { lBoxClick(current); });
     connect(lBox, &QListWidget::itemClicked, this, &TfrmSelectExtension::lBoxClick);
     connect(lBox, &QListWidget::itemDoubleClicked, this, [this] { btOKClick(true); });
 

@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,10 +26,10 @@
 #include "platform/clipboard.h"
 #include "safety/folder_list.h"
 #include "safety/safe_harbor.h"
+#include "scan/ui/drive_check_list.h"
 #include "support/cli_runner.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
-#include "scan/ui/drive_check_list.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
 
@@ -184,12 +188,204 @@ TEST(DupWindow, MarksStatusLineAndDeleteKey) {
     EXPECT_TRUE(win.button("btDelete")->isEnabled());
     EXPECT_EQ(win.w.marks().paths().size(), 10);
 
-    // A new Start takes every mark away.
+    // A new Start while files are marked asks first; No keeps the list and its marks.
+    const QString question = QStringLiteral(
+        "You have 10 files marked for deletion. Do you really wish to start a new search and "
+        "lose the marks?");
+    prompter.script({platform::Answer::No});
     win.w.btScanClick();
+    EXPECT_EQ(prompter.texts().value(0), question);
+    EXPECT_EQ(prompter.boxes().value(0).buttons, platform::Buttons::YesNo);
+    EXPECT_EQ(win.markedRows().size(), 10);
+    EXPECT_EQ(win.w.marks().paths().size(), 10);
+
+    // Yes: the new search takes every mark away.
+    prompter.script({platform::Answer::Yes});
+    win.w.btScanClick();
+    EXPECT_EQ(prompter.texts(), (QStringList{question, question}));
     EXPECT_TRUE(win.markedRows().isEmpty());
     EXPECT_FALSE(win.button("btDelete")->isEnabled());
     EXPECT_EQ(win.w.statusText(), QStringLiteral("10 duplicates found"));
     EXPECT_TRUE(win.w.marks().paths().isEmpty());
+}
+
+TEST(DupWindow, EnterPressesTheFocusedButtonAndStartOnlyWhenNoButtonHasTheFocus) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    makePairs(t);
+    int handOffs = 0;
+    TfrmDup::Tools tools;
+    tools.reallyDelete = [&](const QList<QByteArray>&, const QString&, qint64) {
+        ++handOffs;
+        return 2;
+    };
+    Window win(true, {t.root()}, nullptr, tools);
+    win.w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&win.w));
+    win.w.btScanClick();
+    win.w.Markall1Click();
+    ASSERT_EQ(win.markedRows().size(), 10);
+
+    // Enter on "Clean?" hands the marks over; the results and marks stay.
+    QPushButton* clean = win.button("btDelete");
+    clean->setFocus();
+    QTest::keyClick(clean, Qt::Key_Return);
+    EXPECT_EQ(handOffs, 1);
+    EXPECT_TRUE(prompter.boxes().isEmpty());
+    EXPECT_EQ(win.markedRows().size(), 10);
+
+    // Enter on the list is Start's: it asks before the marks go.
+    win.w.grid()->setFocus();
+    prompter.script({platform::Answer::No});
+    QTest::keyClick(win.w.grid(), Qt::Key_Return);
+    ASSERT_EQ(prompter.boxes().size(), 1);
+    EXPECT_TRUE(prompter.texts()[0].startsWith(QStringLiteral("You have 10 files marked")));
+    EXPECT_EQ(win.markedRows().size(), 10);
+    EXPECT_EQ(handOffs, 1);
+}
+
+TEST(DupWindow, ColumnWidthsStayAsTheUserSetsThemAndLongPathsShowTheirEnds) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    const QByteArray deep = "a-rather-long-folder-name/another-long-folder-name/yet-another-one";
+    t.fileOfSize(deep + "/same.bin", 300);
+    t.fileOfSize("b/same.bin", 300);
+    Window win(true, {t.root()});
+    win.w.resize(800, 500);
+    win.w.btScanClick();
+    ASSERT_EQ(win.w.resultCount(), 2);
+    StringGrid* grid = win.w.grid();
+    QHeaderView* header = grid->horizontalHeader();
+
+    // The folder column is narrower than the long path: the path is cut in the middle on
+    // screen, and its tool tip is the whole path.
+    const qsizetype deepRow = win.cell(kDupFolderColumn, 1).contains("yet-another") ? 1 : 2;
+    const QString path = win.cell(kDupFolderColumn, deepRow);
+    header->resizeSection(kDupFolderColumn, 120);
+    EXPECT_EQ(grid->cellToolTip(deepRow, kDupFolderColumn), path);
+    EXPECT_TRUE(grid->cellToolTip(deepRow, kDupNameColumn).isEmpty());
+
+    // A width the user sets stays when the grid's room changes (a scroll bar coming) ...
+    header->resizeSection(kDupSizeColumn, 333);
+    grid->resize(grid->width(), grid->height() - 40);
+    QApplication::processEvents();
+    EXPECT_EQ(header->sectionSize(kDupSizeColumn), 333);
+    EXPECT_EQ(header->sectionSize(kDupFolderColumn), 120);
+    // ... and after a new search, until the window is resized.
+    win.w.btScanClick();
+    EXPECT_EQ(header->sectionSize(kDupSizeColumn), 333);
+    win.w.resize(820, 520);
+    QApplication::processEvents();
+    EXPECT_LT(header->sectionSize(kDupSizeColumn), 333);
+
+    // A double click on the edge of a title fits the column to its texts.
+    header->resizeSection(kDupFolderColumn, 60);
+    const int edge = header->sectionViewportPosition(kDupFolderColumn) +
+                     header->sectionSize(kDupFolderColumn) - 1;
+    QTest::mouseDClick(header->viewport(), Qt::LeftButton, {}, QPoint(edge, header->height() / 2));
+    const int fitted = header->sectionSize(kDupFolderColumn);
+    EXPECT_EQ(fitted, grid->sizeHintForColumn(kDupFolderColumn));
+    EXPECT_GT(fitted, grid->fontMetrics().horizontalAdvance(path));
+    EXPECT_TRUE(grid->cellToolTip(deepRow, kDupFolderColumn).isEmpty());
+    // It is the user's width now: the grid's room changing leaves it.
+    grid->resize(grid->width(), grid->height() - 20);
+    QApplication::processEvents();
+    EXPECT_EQ(header->sectionSize(kDupFolderColumn), fitted);
+}
+
+TEST(DupWindow, HiddenFoldersAreSearchedOnlyWithTheOptionWhichIsRememberedAndCounted) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    t.fileOfSize("docs/copy.bin", 400);
+    t.fileOfSize(".cache/app/copy.bin", 400);
+    t.fileOfSize(".local/share/copy.bin", 400);
+    t.fileOfSize("docs/other.bin", 500);
+    t.fileOfSize("docs/.hidden-inside/other.bin", 500);
+    {
+        Window win(true, {t.root()});
+        auto* hidden = win.w.findChild<QCheckBox*>(QStringLiteral("cbHidden"));
+        ASSERT_NE(hidden, nullptr);
+        EXPECT_EQ(hidden->text(), QStringLiteral("Include hidden folders"));
+        EXPECT_FALSE(hidden->isChecked());
+        // Off: nothing in a dot-folder is found, and the status line says what was left.
+        win.w.btScanClick();
+        EXPECT_EQ(win.w.resultCount(), 0);
+        EXPECT_EQ(win.w.hiddenFoldersSkipped(), 3);
+        EXPECT_EQ(win.w.statusText(),
+                  QStringLiteral("3 hidden folders skipped (see Include hidden folders)"));
+        // On: the copies in the dot-folders are found.
+        hidden->setChecked(true);
+        win.w.btScanClick();
+        EXPECT_EQ(win.w.resultCount(), 5);
+        EXPECT_EQ(win.w.hiddenFoldersSkipped(), 0);
+        EXPECT_EQ(win.w.statusText(), QStringLiteral("5 duplicates found"));
+    }
+    // Remembered for the next window of the same mode, not for the other mode.
+    Window again(true, {t.root()});
+    EXPECT_TRUE(again.w.includeHiddenFolders());
+    Window hogs(false, {t.root()});
+    EXPECT_FALSE(hogs.w.includeHiddenFolders());
+    hogs.w.btScanClick();
+    EXPECT_EQ(hogs.w.statusText(),
+              QStringLiteral("2 file hogs found, 3 hidden folders skipped (see Include hidden "
+                             "folders)"));
+}
+
+TEST(DupWindow, TheStatusLineCountsFilesSeenAndFoundWhileTheWalkRuns) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    for (int i = 0; i < 64; ++i) {
+        t.fileOfSize("d/x" + QByteArray::number(i), i < 32 ? 5 : 500);
+    }
+    Window win(false, {t.root()});
+    win.w.findChild<QSpinBox*>(QStringLiteral("num1"))->setValue(100);
+    win.w.setPumpInterval(0);
+    QStringList seen;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (win.w.isScanning() && !seen.contains(win.w.statusText())) {
+            seen << win.w.statusText();
+        }
+    });
+    watch.start(0);
+    win.w.btScanClick();
+    watch.stop();
+    ASSERT_FALSE(seen.isEmpty());
+    const QRegularExpression progress(
+        QStringLiteral("^(\\d+) files seen, (\\d+) file hogs - (.*)$"));
+    int lastSeen = -1;
+    for (const QString& text : seen) {
+        const QRegularExpressionMatch m = progress.match(text);
+        ASSERT_TRUE(m.hasMatch()) << text.toStdString();
+        EXPECT_GE(m.captured(1).toInt(), lastSeen);
+        lastSeen = m.captured(1).toInt();
+        EXPECT_LE(m.captured(2).toInt(), m.captured(1).toInt());
+        EXPECT_TRUE(m.captured(3).startsWith(QFile::decodeName(t.root())));
+    }
+    EXPECT_GT(lastSeen, 0);
+    EXPECT_EQ(win.w.statusText(), QStringLiteral("32 file hogs found"));
+}
+
+TEST(DupWindow, AddingAFolderToTheDriveListIsOfferedWhenTheToolIsGiven) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    {
+        Window win(true, {t.root()});
+        EXPECT_FALSE(
+            win.menuItem(QStringLiteral("Add a folder to the list of drives"))->isVisible());
+    }
+    int asked = 0;
+    TfrmDup::Tools tools;
+    tools.addNewFolder = [&] {
+        ++asked;
+        return true;
+    };
+    Window win(true, {t.root()}, nullptr, tools);
+    QAction* add = win.menuItem(QStringLiteral("Add a folder to the list of drives"));
+    ASSERT_NE(add, nullptr);
+    EXPECT_TRUE(add->isVisible());
+    add->trigger();
+    EXPECT_EQ(asked, 1);
 }
 
 TEST(DupWindow, NoFilesFoundAndTheSecondNumberError) {
@@ -217,6 +413,57 @@ TEST(DupWindow, NoFilesFoundAndTheSecondNumberError) {
     EXPECT_EQ(prompter.boxes()[0].text,
               QStringLiteral("The second number must be larger or equal than the first number"));
     EXPECT_EQ(prompter.boxes()[0].kind, platform::MessageKind::Error);
+}
+
+TEST(DupWindow, ASizeBeyondTenThousandIsShownAsTypedAndRefusedByStart) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    t.fileOfSize("a", 10);
+    Window win(false, {t.root()});
+    auto* num1 = win.w.findChild<QSpinBox*>(QStringLiteral("num1"));
+    auto* num2 = win.w.findChild<QSpinBox*>(QStringLiteral("num2"));
+    struct Case {
+        const char* typed;
+        bool between;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"10000", false, false},
+        {"50000", false, true},
+        {"0", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        prompter.clear();
+        num1->setFocus();
+        num1->selectAll();
+        QTest::keyClicks(num1, QLatin1String(c.typed));
+        EXPECT_EQ(num1->text(), QLatin1String(c.typed));
+        EXPECT_EQ(num1->palette().color(QPalette::Text) == QColor(Qt::red), c.refused);
+        win.w.btScanClick();
+        if (c.refused) {
+            ASSERT_EQ(prompter.boxes().size(), 1);
+            EXPECT_EQ(
+                prompter.boxes()[0].text,
+                QStringLiteral("The size 50,000 is too large: the sizes go from 0 to 10,000."));
+            EXPECT_EQ(prompter.boxes()[0].kind, platform::MessageKind::Error);
+            EXPECT_EQ(win.w.resultCount(), 0);
+        } else {
+            EXPECT_NE(prompter.texts().value(0).left(8), QStringLiteral("The size"));
+        }
+    }
+    // The second box counts only for "In between".
+    num2->setValue(20000);
+    prompter.clear();
+    win.w.btScanClick();
+    EXPECT_TRUE(prompter.boxes().isEmpty() ||
+                !prompter.texts()[0].startsWith(QStringLiteral("The size")));
+    win.w.findChild<QRadioButton*>(QStringLiteral("rbBetween"))->setChecked(true);
+    prompter.clear();
+    win.w.btScanClick();
+    ASSERT_EQ(prompter.boxes().size(), 1);
+    EXPECT_EQ(prompter.texts()[0],
+              QStringLiteral("The size 20,000 is too large: the sizes go from 0 to 10,000."));
 }
 
 TEST(DupWindow, AbortWarnsAtOnceAndShowsWhatWasFound) {

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include <functional>
 
@@ -75,7 +76,7 @@ TEST_F(ArchiveWindows, ZipOptionsReadAtShowAndSavedAtEveryCloseEvenCancel) {
         onModal<TfrmZipOptions>([](TfrmZipOptions& d) {
             EXPECT_EQ(d.windowTitle(), QStringLiteral("Archive Zip File Options"));
             EXPECT_EQ(d.Edit1->text(), QStringLiteral("/srv"));
-            EXPECT_TRUE(d.Edit1->isReadOnly());
+            EXPECT_FALSE(d.Edit1->isReadOnly());
             EXPECT_EQ(d.Edit2->text(), QStringLiteral("old comment"));
             d.SpeedButton1->click();
             d.Edit2->setText(QString(100, QLatin1Char('c')));  // longer than the field takes
@@ -102,6 +103,52 @@ TEST_F(ArchiveWindows, ZipOptionsReadAtShowAndSavedAtEveryCloseEvenCancel) {
         d.findChild<QPushButton*>(QStringLiteral("btOK"))->click();
     });
     EXPECT_EQ(dlg.exec(), QDialog::Accepted);
+}
+
+TEST_F(ArchiveWindows, ATypedArchiveFolderIsTakenAndOneThatCannotHoldArchivesIsRefusedAtOk) {
+    TempTree tree;
+    const QByteArray typed = tree.dir("typed archives");
+    const QByteArray file = tree.file("a file", "x");
+    test::ScriptedPrompter prompter;
+    QString defaultZipPath;
+    TfrmZipOptions dlg(nullptr, &defaultZipPath);
+    QStringList refusals;
+    onModal<TfrmZipOptions>([&](TfrmZipOptions& d) {
+        auto* ok = d.findChild<QPushButton*>(QStringLiteral("btOK"));
+        for (const QByteArray& bad : {tree.path("no such folder"), file}) {
+            d.Edit1->setText(QFile::decodeName(bad));
+            ok->click();
+            EXPECT_TRUE(d.isVisible());
+        }
+        refusals = prompter.texts();
+        d.Edit1->setText(QFile::decodeName(typed));
+        ok->click();
+    });
+    EXPECT_EQ(dlg.exec(), QDialog::Accepted);
+    const QString tail =
+        QStringLiteral(".  Type another folder or choose one with the button beside the field.");
+    EXPECT_EQ(refusals,
+              (QStringList{QStringLiteral("The archives cannot go to the folder \"%1\": it does "
+                                          "not exist")
+                                   .arg(QFile::decodeName(tree.path("no such folder"))) +
+                               tail,
+                           QStringLiteral("The archives cannot go to the folder \"%1\": it is not "
+                                          "a folder")
+                                   .arg(QFile::decodeName(file)) +
+                               tail}));
+    EXPECT_EQ(prompter.boxes().value(0).kind, platform::MessageKind::Error);
+    EXPECT_EQ(dlg.zipPath(), QFile::decodeName(typed));
+    EXPECT_EQ(defaultZipPath, QFile::decodeName(typed));
+    EXPECT_EQ(stored(settings::kZipPath), QFile::decodeName(typed));
+    // "~/" is the home folder.
+    test::ScopedEnv home("HOME", tree.root());
+    TfrmZipOptions tilde;
+    onModal<TfrmZipOptions>([&](TfrmZipOptions& d) {
+        d.Edit1->setText(QStringLiteral("~/typed archives"));
+        d.findChild<QPushButton*>(QStringLiteral("btOK"))->click();
+    });
+    EXPECT_EQ(tilde.exec(), QDialog::Accepted);
+    EXPECT_EQ(tilde.zipPath(), QFile::decodeName(typed));
 }
 
 TEST_F(ArchiveWindows, PasswordOkOnlyWhileBothFieldsAgreeAndTypingEmptiesTheSecond) {
@@ -157,16 +204,61 @@ TEST_F(ArchiveWindows, DestinationAcceptsTheRootAndAsksForAnyOtherFolder) {
         EXPECT_EQ(dlg.result() == QDialog::Accepted && !dlg.isVisible(), c.accepted);
         ASSERT_EQ(prompter.boxes().size(), c.boxes);
         if (c.boxes == 1 && !c.script.isEmpty()) {
+            // The question names the folder the files go to.
             EXPECT_EQ(prompter.texts().front(),
                       QStringLiteral("You are not restoring into the original root folder.  The "
                                      "files will not be restored to their original locations. "
-                                     "Is this OK?"));
+                                     "Is this OK?\n\nThe files will be restored into the folder "
+                                     "\"%1\".")
+                          .arg(QFile::decodeName(c.folder.isEmpty() ? "/" : c.folder)));
         }
         if (c.boxes == 1 && c.script.isEmpty()) {
             EXPECT_EQ(prompter.boxes().front().kind, platform::MessageKind::Error);
             EXPECT_TRUE(prompter.texts().front().contains(QLatin1String("not mounted")));
         }
     }
+}
+
+TEST_F(ArchiveWindows, TheDestinationIsTheHighlightedFolderHoweverItWasHighlighted) {
+    TempTree tree;
+    tree.dir("alpha");
+    tree.dir("beta");
+    tree.dir("gamma");
+    test::ScriptedPrompter prompter;
+    TfrmZipDirectory dlg;
+    dlg.setArchive(QStringLiteral("/zips/DriveC.zip"));
+    dlg.DLB->setFolder(tree.root());
+    dlg.show();
+    EXPECT_EQ(dlg.chosenFolder(), tree.root());
+
+    // The keys: two rows down from the open folder is "beta".
+    dlg.DLB->setFocus();
+    QTest::keyClick(dlg.DLB, Qt::Key_Down);
+    QTest::keyClick(dlg.DLB, Qt::Key_Down);
+    EXPECT_EQ(dlg.chosenFolder(), tree.path("beta"));
+    EXPECT_EQ(dlg.DirLabel->text(), QFile::decodeName(tree.path("beta")));
+    // A single click: "gamma".
+    QTreeWidgetItem* gamma = nullptr;
+    for (QTreeWidgetItemIterator it(dlg.DLB); *it; ++it) {
+        if ((*it)->text(0) == QStringLiteral("gamma")) {
+            gamma = *it;
+        }
+    }
+    ASSERT_NE(gamma, nullptr);
+    dlg.DLB->scrollToItem(gamma);
+    QTest::mouseClick(dlg.DLB->viewport(), Qt::LeftButton, {},
+                      dlg.DLB->visualItemRect(gamma).center());
+    EXPECT_EQ(dlg.chosenFolder(), tree.path("gamma"));
+    EXPECT_EQ(dlg.DirLabel->text(), QFile::decodeName(tree.path("gamma")));
+
+    // OK restores into the highlighted folder, and the question says so.
+    prompter.script({Answer::Yes});
+    dlg.Button1->click();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.chosenFolder(), tree.path("gamma"));
+    ASSERT_EQ(prompter.texts().size(), 1);
+    EXPECT_TRUE(prompter.texts()[0].endsWith(
+        QStringLiteral("\"%1\".").arg(QFile::decodeName(tree.path("gamma")))));
 }
 
 TEST_F(ArchiveWindows, CreateSubFolderMakesItBelowTheChosenFolderButNotThroughALink) {
@@ -188,6 +280,10 @@ TEST_F(ArchiveWindows, CreateSubFolderMakesItBelowTheChosenFolderButNotThroughAL
         listed = listed || dlg.DLB->folderAt(i) == tree.path("restore");
     }
     EXPECT_TRUE(listed);
+    // The folder just made is the one chosen, and the label says so.
+    EXPECT_EQ(dlg.chosenFolder(), tree.path("restore/here"));
+    EXPECT_EQ(dlg.DirLabel->text(), QFile::decodeName(tree.path("restore/here")));
+    dlg.DLB->setFolder(tree.root());
 
     onModal<TfrmGetFolderName>([](TfrmGetFolderName& d) {
         d.Edit1->setText(QStringLiteral("link/inside"));
@@ -293,8 +389,8 @@ TEST_F(UnzipWindow, ExtractRestoresBelowTheChosenFolderAndReportsEachFailure) {
     into_.file("docs/kept2.txt", "existing too");
     test::ScriptedPrompter prompter;
     // The question for a folder other than "/", then the duplicate-name warning,
-    // answered "ignore future warnings".
-    prompter.script({Answer::Yes, Answer::Yes});
+    // answered "ignore future warnings", then the failure of the escaping entry.
+    prompter.script({Answer::Yes, Answer::Yes, Answer::No});
     TfrmUnZipIt w(nullptr, QFile::decodeName(zips_.root()));
     w.show();
     w.FileListBox1->setCurrentRow(0);
@@ -314,15 +410,49 @@ TEST_F(UnzipWindow, ExtractRestoresBelowTheChosenFolderAndReportsEachFailure) {
     EXPECT_FALSE(w.Gauge1->isVisible());
 
     const QStringList texts = prompter.texts();
-    ASSERT_EQ(texts.size(), 5) << texts.join(QLatin1Char('|')).toStdString();
+    ASSERT_EQ(texts.size(), 4) << texts.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(texts[0].startsWith(QLatin1String("You are not restoring")));
     EXPECT_EQ(texts[1], QStringLiteral("Cannot move docs/kept.txt. Would create a duplicate name. "
                                        "Ignore future warnings?"));
     EXPECT_EQ(prompter.boxes()[1].title, QStringLiteral("Warning"));
-    EXPECT_EQ(texts[2],
-              QStringLiteral("Cannot extract ../escape.txt from ") + QFile::decodeName(zip));
-    EXPECT_FALSE(texts[3].isEmpty());
-    EXPECT_TRUE(texts[4].contains(QLatin1String("3 of the 5 files")));
+    // One box for the failed entry: what, the reason on a line of its own, the choice.
+    const QString failed =
+        QStringLiteral("Cannot extract ../escape.txt from ") + QFile::decodeName(zip) + u'\n';
+    EXPECT_TRUE(texts[2].startsWith(failed)) << texts[2].toStdString();
+    EXPECT_TRUE(texts[2].endsWith(QStringLiteral("\n\nIgnore future warnings?")));
+    EXPECT_GT(texts[2].size(), failed.size() + 26);
+    EXPECT_EQ(prompter.boxes()[2].buttons, platform::Buttons::YesNo);
+    EXPECT_TRUE(texts[3].contains(QLatin1String("3 of the 5 files")));
+}
+
+TEST_F(UnzipWindow, EntriesThatCannotBeWrittenGiveOneBoxEachUntilTheUserIgnoresThem) {
+    QList<test::CraftedEntry> entries;
+    for (int i = 0; i < 6; ++i) {
+        entries.append({"docs/f" + QByteArray::number(i) + ".txt", "x"});
+    }
+    makeArchive("Drive-root-Duplicates06Sep991533.zip", entries);
+    // A file where the folder "docs" should go: no entry can be written.
+    into_.file("docs", "in the way");
+    test::ScriptedPrompter prompter;
+    // The destination's question, No to the first failure, Yes to the second.
+    prompter.script({Answer::Yes, Answer::No, Answer::Yes});
+    TfrmUnZipIt w(nullptr, QFile::decodeName(zips_.root()));
+    w.show();
+    w.FileListBox1->setCurrentRow(0);
+    const QByteArray root = into_.root();
+    onModal<TfrmZipDirectory>([root](TfrmZipDirectory& d) {
+        d.DLB->setFolder(root);
+        d.Button1->click();
+    });
+    w.btExtract->click();
+    const QStringList texts = prompter.texts();
+    ASSERT_EQ(texts.size(), 4) << texts.join(QLatin1Char('|')).toStdString();
+    for (int i : {1, 2}) {
+        EXPECT_TRUE(texts[i].startsWith(QStringLiteral("Cannot extract docs/f")));
+        EXPECT_EQ(texts[i].count(u'\n'), 3) << texts[i].toStdString();
+        EXPECT_TRUE(texts[i].endsWith(QStringLiteral("Ignore future warnings?")));
+    }
+    EXPECT_TRUE(texts[3].contains(QLatin1String("6 of the 6 files")));
 }
 
 TEST_F(UnzipWindow, ACompleteRestoreEndsWithFilesWereUnzippedAndAsksForPasswords) {

@@ -65,6 +65,28 @@ QStringList shown(QListView* view) {
     return out;
 }
 
+// The panel's controls, by object name.
+template <typename T = QWidget>
+T* control(const QWidget& w, const char* name) {
+    T* c = w.findChild<T*>(QLatin1String(name));
+    if (!c) {
+        qFatal("the deletion panel has no %s named %s", T::staticMetaObject.className(), name);
+    }
+    return c;
+}
+QPushButton* button(const QWidget& w, const char* name) {
+    return control<QPushButton>(w, name);
+}
+QLabel* label(const QWidget& w, const char* name) {
+    return control<QLabel>(w, name);
+}
+QListView* list(const QWidget& w, const char* name) {
+    return control<QListView>(w, name);
+}
+QString currentTab(const QWidget& w) {
+    return control<QTabWidget>(w, "PageControl1")->currentWidget()->objectName();
+}
+
 // A real tree with a Safe Harbor over part of it, the program's settings and the trash
 // in folders of the test.
 class Panel : public ::testing::Test {
@@ -80,9 +102,11 @@ protected:
     void SetUp() override {
         tree_.dir("kept");
         tree_.dir("bin");
+        tree_.dir("sys");
         SafeHarbor::Sources s;
         s.foldersFile = QFile::decodeName(tree_.file("folders.txt", r_ + "/kept/*.*\n"));
         s.searchPath = {r_ + "/bin"};
+        s.systemFolders = {r_ + "/sys"};
         harbor_.GetSearchPath(s);
         harbor_.setExtensions({QStringLiteral("*.sys")});
     }
@@ -93,64 +117,70 @@ protected:
     }
 
     // A panel for `files`, shown (not modally), the split done.
-    std::unique_ptr<TfrmReallyDelete> panel(const QList<QByteArray>& files, qint64 total = 0,
+    std::unique_ptr<TfrmReallyDelete> panel(const QList<QByteArray>& files,
                                             const QString& caller = QStringLiteral("Duplicates")) {
         auto p = std::make_unique<TfrmReallyDelete>(harbor_);
-        p->setFiles(files);
-        p->totalSize = total;
-        p->callerName = caller;
+        p->setHandOff(files, caller);
         p->show();
         return p;
     }
 };
 
 TEST_F(Panel, SplitsOnShowAndMovesFilesBetweenTheListsWithoutAskingAgain) {
-    const QByteArray a = file("free/a.txt", 1);
-    const QByteArray b = file("free/b\tc\nd.txt", 1);
-    const QByteArray c = file("free/c.txt", 1);
-    const QByteArray kept = file("kept/deep/k.txt", 1);
+    const QByteArray a = file("free/a.txt", 1234000);
+    const QByteArray b = file("free/b\tc\nd.txt", 500);
+    const QByteArray c = file("free/c.txt", 67);
+    const QByteArray kept = file("kept/deep/k.txt", 2199656);
     const QByteArray tool = file("bin/tool", 1);
     const QByteArray driver = file("free/DRIVER.SYS", 1);
-    auto p = panel({c, kept, a, tool, b, driver, a}, 1234567);
+    auto p = panel({c, kept, a, tool, b, driver, a});
 
     EXPECT_EQ(p->windowTitle(), QStringLiteral("Clean up the following files"));
     EXPECT_EQ(joined(p->deletionPanel()), joined({a, b, c}));
     EXPECT_EQ(joined(p->safeHarborList()), joined({tool, driver, kept}));
-    EXPECT_EQ(p->lblSavings->text(), QStringLiteral("1,234,567 bytes"));
-    EXPECT_EQ(p->lblDelete->text(), QStringLiteral("Delete - 3, Do NOT delete - 3"));
-    EXPECT_EQ(p->lblLeft->text(), QStringLiteral("Deletion Panel - files to be deleted: 3"));
-    EXPECT_EQ(p->lblRight->text(), QStringLiteral("Safe Harbor - files NOT to be deleted: 3"));
-    EXPECT_EQ(p->PageControl1->currentWidget(), p->tabDelete);
+    // The savings count the Deletion Panel only, never a protected file.
+    EXPECT_EQ(label(*p, "lblSavings")->text(), QStringLiteral("1,234,567 bytes"));
+    EXPECT_EQ(label(*p, "lblDelete")->text(), QStringLiteral("Delete - 3, Do NOT delete - 3"));
+    EXPECT_EQ(label(*p, "lblLeft")->text(),
+              QStringLiteral("Deletion Panel - files to be deleted: 3"));
+    EXPECT_EQ(label(*p, "lblRight")->text(),
+              QStringLiteral("Safe Harbor - files NOT to be deleted: 3"));
+    EXPECT_EQ(currentTab(*p), QStringLiteral("tabDelete"));
     // A name with a TAB and a line break shows on one line, its control characters visible.
-    EXPECT_EQ(shown(p->lb1).value(1),
+    EXPECT_EQ(shown(list(*p, "lb1")).value(1),
               QFile::decodeName(r_) + QStringLiteral("/free/b\u2409c\u240ad.txt"));
-    EXPECT_FALSE(p->btToAgainst->isEnabled());
-    EXPECT_FALSE(p->btMoveLeft->isEnabled());
-    EXPECT_FALSE(p->btReason->isEnabled());
+    EXPECT_FALSE(button(*p, "btToAgainst")->isEnabled());
+    EXPECT_FALSE(button(*p, "btMoveLeft")->isEnabled());
+    EXPECT_FALSE(button(*p, "btReason")->isEnabled());
 
     // Off to the Safe Harbor: two files, then the last one, which turns the tab.
-    selectRows(p->lb1, {0, 2});
-    EXPECT_TRUE(p->btToAgainst->isEnabled());
-    p->btToAgainst->click();
+    selectRows(list(*p, "lb1"), {0, 2});
+    EXPECT_TRUE(button(*p, "btToAgainst")->isEnabled());
+    button(*p, "btToAgainst")->click();
     EXPECT_EQ(joined(p->deletionPanel()), joined({b}));
     EXPECT_EQ(joined(p->safeHarborList()), joined({tool, a, c, driver, kept}));
-    EXPECT_EQ(p->lblDelete->text(), QStringLiteral("Delete - 1, Do NOT delete - 5"));
-    EXPECT_FALSE(p->btToAgainst->isEnabled());
-    EXPECT_EQ(p->PageControl1->currentWidget(), p->tabDelete);
-    selectRows(p->lb1, {0});
-    p->btToAgainst->click();
+    EXPECT_EQ(label(*p, "lblDelete")->text(), QStringLiteral("Delete - 1, Do NOT delete - 5"));
+    EXPECT_EQ(label(*p, "lblSavings")->text(), QStringLiteral("500 bytes"));
+    EXPECT_FALSE(button(*p, "btToAgainst")->isEnabled());
+    EXPECT_EQ(currentTab(*p), QStringLiteral("tabDelete"));
+    selectRows(list(*p, "lb1"), {0});
+    button(*p, "btToAgainst")->click();
     EXPECT_TRUE(p->deletionPanel().isEmpty());
-    EXPECT_EQ(p->PageControl1->currentWidget(), p->tabSafeHarbor);
+    EXPECT_EQ(label(*p, "lblSavings")->text(), QStringLiteral("0 bytes"));
+    EXPECT_EQ(currentTab(*p), QStringLiteral("tabSafeHarbor"));
 
     // Back to the Deletion Panel: protected files too, and they stay there.
-    selectRows(p->lb2, {0, 1, 2, 3, 4, 5});
-    EXPECT_TRUE(p->btMoveLeft->isEnabled());
-    EXPECT_TRUE(p->btReason->isEnabled());
-    p->btMoveLeft->click();
+    selectRows(list(*p, "lb2"), {0, 1, 2, 3, 4, 5});
+    EXPECT_TRUE(button(*p, "btMoveLeft")->isEnabled());
+    EXPECT_TRUE(button(*p, "btReason")->isEnabled());
+    button(*p, "btMoveLeft")->click();
     EXPECT_EQ(joined(p->deletionPanel()), joined({tool, a, b, c, driver, kept}));
     EXPECT_TRUE(p->safeHarborList().isEmpty());
-    EXPECT_EQ(p->PageControl1->currentWidget(), p->tabDelete);
-    EXPECT_EQ(p->lblRight->text(), QStringLiteral("Safe Harbor - files NOT to be deleted: 0"));
+    EXPECT_EQ(currentTab(*p), QStringLiteral("tabDelete"));
+    EXPECT_EQ(label(*p, "lblRight")->text(),
+              QStringLiteral("Safe Harbor - files NOT to be deleted: 0"));
+    EXPECT_EQ(p->savings(), 1234000 + 500 + 67 + 2199656 + 1 + 1);
+    EXPECT_EQ(label(*p, "lblSavings")->text(), QStringLiteral("3,434,225 bytes"));
     EXPECT_TRUE(prompter_.boxes().isEmpty());
 }
 
@@ -160,8 +190,8 @@ TEST_F(Panel, TellsWhyAFileIsOnTheSafeHarborList) {
     const QByteArray kept = file("kept/k.txt", 1);
     const QByteArray driver = file("free/DRIVER.SYS", 1);
     auto p = panel({a, tool, kept, driver});
-    selectRows(p->lb1, {0});
-    p->btToAgainst->click();
+    selectRows(list(*p, "lb1"), {0});
+    button(*p, "btToAgainst")->click();
     ASSERT_EQ(joined(p->safeHarborList()), joined({tool, a, driver, kept}));
     const QString root = QFile::decodeName(r_);
     const QStringList expected = {
@@ -179,10 +209,50 @@ TEST_F(Panel, TellsWhyAFileIsOnTheSafeHarborList) {
             .arg(root),
     };
     for (int row = 0; row < 4; ++row) {
-        selectRows(p->lb2, {row});
-        p->btReason->click();
+        selectRows(list(*p, "lb2"), {row});
+        button(*p, "btReason")->click();
     }
     EXPECT_EQ(prompter_.texts(), expected);
+}
+
+TEST_F(Panel, MovingAFileOfTheSystemsTreesToTheDeletionPanelAsksFirstNamingItAndTheReason) {
+    const QByteArray lib = file("sys/libc.so", 10);
+    const QByteArray lib2 = file("sys/libm.so", 20);
+    const QByteArray tool = file("bin/tool", 30);
+    auto p = panel({lib, lib2, tool});
+    ASSERT_EQ(joined(p->safeHarborList()), joined({tool, lib, lib2}));
+    const QString root = QFile::decodeName(r_);
+    const auto question = [&](const char* rel) {
+        return QStringLiteral(
+                   "This file \"%1/%2\" is on the Safe Harbor List since the folder "
+                   "that it is stored in is in the Windows/System folder.\n\nMove it "
+                   "to the deletion panel anyway?")
+            .arg(root, QLatin1String(rel));
+    };
+
+    // All three: the search-path file goes without a question; of the two system files
+    // only the one answered Yes goes.
+    selectRows(list(*p, "lb2"), {0, 1, 2});
+    prompter_.script({Answer::No, Answer::Yes});
+    button(*p, "btMoveLeft")->click();
+    EXPECT_EQ(prompter_.texts(), (QStringList{question("sys/libc.so"), question("sys/libm.so")}));
+    ASSERT_EQ(prompter_.boxes().size(), 2);
+    EXPECT_EQ(prompter_.boxes()[0].buttons, platform::Buttons::YesNoDefaultNo);
+    EXPECT_EQ(joined(p->deletionPanel()), joined({tool, lib2}));
+    EXPECT_EQ(joined(p->safeHarborList()), joined({lib}));
+    EXPECT_EQ(label(*p, "lblSavings")->text(), QStringLiteral("50 bytes"));
+
+    // A file the user moved there by hand comes back without a question.
+    prompter_.clear();
+    selectRows(list(*p, "lb1"), {0});
+    button(*p, "btToAgainst")->click();
+    ASSERT_EQ(joined(p->safeHarborList()), joined({tool, lib}));
+    selectRows(list(*p, "lb2"), {0, 1});
+    prompter_.script({Answer::No});
+    button(*p, "btMoveLeft")->click();
+    EXPECT_EQ(prompter_.texts(), QStringList{question("sys/libc.so")});
+    EXPECT_EQ(joined(p->safeHarborList()), joined({lib}));
+    EXPECT_EQ(joined(p->deletionPanel()), joined({tool, lib2}));
 }
 
 TEST_F(Panel, WhenEveryFileIsProtectedItSaysSoOnceAndNoActionRuns) {
@@ -196,11 +266,11 @@ TEST_F(Panel, WhenEveryFileIsProtectedItSaysSoOnceAndNoActionRuns) {
               QStringList{QStringLiteral(
                   "All files selected appear on the Safe Harbor list.  To delete the files "
                   "anyway, move them off of the Safe Harbor list onto the DELETION PANEL.")});
-    EXPECT_EQ(p->PageControl1->currentWidget(), p->tabSafeHarbor);
+    EXPECT_EQ(currentTab(*p), QStringLiteral("tabSafeHarbor"));
     prompter_.clear();
-    p->btDelete->click();
-    p->btRecycle->click();
-    p->btZip->click();
+    button(*p, "btDelete")->click();
+    button(*p, "btRecycle")->click();
+    button(*p, "btZip")->click();
     const QString none = QStringLiteral(
         "There are no files on the deletion panel.  In order to perform this operation you need "
         "to move files from the NON-DELETE list to the deletion panel.");
@@ -219,13 +289,13 @@ TEST_F(Panel, DeleteRunDeletesThePanelsFilesReportsFailuresAndCountsWhatWentAfte
     const QByteArray moved = file("free/moved.txt", 9);
     ASSERT_TRUE(recordDeleteTotals(10, 1000, 2, 20));
 
-    auto p = panel({a, odd, folder, gone, kept, moved}, 999999);
-    selectRows(p->lb1, {int(p->deletionPanel().indexOf(moved))});
-    p->btToAgainst->click();
+    auto p = panel({a, odd, folder, gone, kept, moved});
+    selectRows(list(*p, "lb1"), {int(p->deletionPanel().indexOf(moved))});
+    button(*p, "btToAgainst")->click();
 
     // No: nothing happens and the panel stays as it was.
     prompter_.script({Answer::No});
-    p->btDelete->click();
+    button(*p, "btDelete")->click();
     EXPECT_EQ(prompter_.texts(),
               (QStringList{QStringLiteral("Really delete?"), QStringLiteral("Files not deleted")}));
     EXPECT_EQ(p->deletionPanel().size(), 4);
@@ -237,10 +307,11 @@ TEST_F(Panel, DeleteRunDeletesThePanelsFilesReportsFailuresAndCountsWhatWentAfte
     bool closeDisabledDuringRun = true;
     bool progressShownDuringRun = true;
     p->setRunStepHook([&](qsizetype) {
-        closeDisabledDuringRun &= !p->btClose->isEnabled();
-        progressShownDuringRun &= p->pnlProgress->isVisible() && !p->pnlButtons->isVisible();
+        closeDisabledDuringRun &= !button(*p, "btClose")->isEnabled();
+        progressShownDuringRun &=
+            control(*p, "pnlProgress")->isVisible() && !control(*p, "pnlButtons")->isVisible();
     });
-    p->btDelete->click();
+    button(*p, "btDelete")->click();
     EXPECT_TRUE(closeDisabledDuringRun);
     EXPECT_TRUE(progressShownDuringRun);
     const QString root = QFile::decodeName(r_);
@@ -251,7 +322,15 @@ TEST_F(Panel, DeleteRunDeletesThePanelsFilesReportsFailuresAndCountsWhatWentAfte
             QStringLiteral("Couldn't delete file - %1/free/folder\n\nit is a folder").arg(root),
             QStringLiteral("Couldn't delete file - %1/free/gone.txt\n\nNo such file "
                            "or directory")
+                .arg(root),
+            // What was done, what was kept and why, and what the Safe Harbor kept.
+            QStringLiteral("Deleted 2 files, 150 bytes.\n\n"
+                           "2 files kept:\n"
+                           "%1/free/folder - it is a folder\n"
+                           "%1/free/gone.txt - No such file or directory\n\n"
+                           "2 files on the Safe Harbor list left alone.")
                 .arg(root)}));
+    EXPECT_EQ(prompter_.boxes().last().kind, platform::MessageKind::Info);
     EXPECT_EQ(p->result(), TfrmReallyDelete::kRunDone);
     EXPECT_FALSE(p->isVisible());
     EXPECT_TRUE(p->deletionPanel().isEmpty());
@@ -274,13 +353,16 @@ TEST_F(Panel, TrashRunAsksItsQuestionAndSendsTheFilesToTheDesktopTrash) {
     const QByteArray kept = file("kept/k.txt", 7);
     auto p = panel({a, b, kept});
     prompter_.script({Answer::Yes});
-    p->btRecycle->click();
+    button(*p, "btRecycle")->click();
     ASSERT_EQ(prompter_.texts(),
-              QStringList{QStringLiteral(
-                  "Note that the recycle bin may be full or that you may have the \"Immediately "
-                  "Remove Files On Delete\" option turned on in the recycle bin. If either is "
-                  "true, then you will not be able to recover the deleted files from the "
-                  "recycle bin. \n\nSend to the recycle bin anyway?")});
+              (QStringList{
+                  QStringLiteral("Note that the recycle bin may be full or that you may have the "
+                                 "\"Immediately Remove Files On Delete\" option turned on in the "
+                                 "recycle bin. If either is true, then you will not be able to "
+                                 "recover the deleted files from the recycle bin. \n\nSend to the "
+                                 "recycle bin anyway?"),
+                  QStringLiteral("Sent 2 files, 30 bytes, to the trash.\n\n"
+                                 "1 file on the Safe Harbor list left alone.")}));
     EXPECT_EQ(p->result(), TfrmReallyDelete::kRunDone);
     EXPECT_FALSE(present(a));
     EXPECT_FALSE(present(b));
@@ -303,11 +385,11 @@ TEST_F(Panel, ZipRunAsksForTheOptionsArchivesThenDeletesAndSaysWhere) {
     const QByteArray a = file("free/a.txt", 3000);
     const QByteArray b = file("free/\nb", 10);
     const QByteArray kept = file("kept/k.txt", 7);
-    auto p = panel({a, b, kept}, 0, QStringLiteral("Duplicates"));
+    auto p = panel({a, b, kept}, QStringLiteral("Duplicates"));
 
     // Cancel in the options: no run, the panel stays.
     onModal<TfrmZipOptions>([](TfrmZipOptions& d) { d.reject(); });
-    p->btZip->click();
+    button(*p, "btZip")->click();
     EXPECT_TRUE(p->isVisible());
     EXPECT_TRUE(present(a));
 
@@ -316,18 +398,22 @@ TEST_F(Panel, ZipRunAsksForTheOptionsArchivesThenDeletesAndSaysWhere) {
         d.Edit2->setText(QStringLiteral("old duplicates"));
         d.accept();
     });
-    p->btZip->click();
+    button(*p, "btZip")->click();
     EXPECT_EQ(p->result(), TfrmReallyDelete::kRunDone);
     ASSERT_EQ(prompter_.boxes().size(), 1);
     EXPECT_EQ(prompter_.boxes()[0].kind, platform::MessageKind::Plain);
-    EXPECT_EQ(prompter_.texts()[0],
-              QStringLiteral("Files deleted and stored in archive zip files in the folder \"%1\"")
-                  .arg(QFile::decodeName(zips)));
     EXPECT_FALSE(present(a));
     EXPECT_FALSE(present(b));
     EXPECT_TRUE(present(kept));
     const QStringList archives = QDir(QFile::decodeName(zips)).entryList(QDir::Files);
     ASSERT_EQ(archives.size(), 1);
+    // Where, how many, and which archive.
+    EXPECT_EQ(prompter_.texts()[0],
+              QStringLiteral("Files deleted and stored in archive zip files in the folder \"%1\""
+                             "\n\nStored 2 files, 3,010 bytes, in archives and deleted them."
+                             "\n\n1 file on the Safe Harbor list left alone."
+                             "\n\nArchive:\n%1/%2")
+                  .arg(QFile::decodeName(zips), archives[0]));
     EXPECT_TRUE(archives[0].contains(QStringLiteral("-Duplicates"))) << archives[0].toStdString();
     const test::PythonView view = test::pythonZipView(zips + "/" + QFile::encodeName(archives[0]));
     ASSERT_TRUE(view.ok) << view.failure.toStdString();
@@ -356,14 +442,14 @@ TEST_F(Panel, CloseDuringAZipRunAbortsKeepingTheFileBeingCompressedAndTheRest) {
     p->setPumpInterval(0);
     int abortsAsked = 0;
     p->setRunStepHook([&](qsizetype index) {
-        EXPECT_TRUE(p->btClose->isEnabled());
-        EXPECT_TRUE(p->Gauge1->isVisible());
+        EXPECT_TRUE(button(*p, "btClose")->isEnabled());
+        EXPECT_TRUE(control(*p, "Gauge1")->isVisible());
         if (index == 3) {
             // No first: the run goes on; then Yes.
             prompter_.script({Answer::No, Answer::Yes});
-            p->btClose->click();
+            button(*p, "btClose")->click();
             EXPECT_FALSE(p->abortRequested());
-            p->btClose->click();
+            button(*p, "btClose")->click();
             EXPECT_TRUE(p->abortRequested());
             ++abortsAsked;
         }
@@ -372,9 +458,9 @@ TEST_F(Panel, CloseDuringAZipRunAbortsKeepingTheFileBeingCompressedAndTheRest) {
         d.Edit1->setText(QFile::decodeName(zips));
         d.accept();
     });
-    p->btZip->click();
+    button(*p, "btZip")->click();
     EXPECT_EQ(abortsAsked, 1);
-    ASSERT_EQ(prompter_.texts().size(), 3);
+    ASSERT_EQ(prompter_.texts().size(), 4);
     EXPECT_EQ(prompter_.texts()[0],
               QStringLiteral("Really abort?  Folders may be partially deleted!"));
     EXPECT_EQ(prompter_.texts()[1],
@@ -390,22 +476,46 @@ TEST_F(Panel, CloseDuringAZipRunAbortsKeepingTheFileBeingCompressedAndTheRest) {
     EXPECT_EQ(readCleanTotals().NZip, 2);
     const QStringList archives = QDir(QFile::decodeName(zips)).entryList(QDir::Files);
     ASSERT_EQ(archives.size(), 1);
+    // The summary: aborted, what was stored, what stayed and why, the archive.
+    const QString root = QFile::decodeName(r_);
+    const QString summary = prompter_.texts()[3];
+    EXPECT_TRUE(summary.startsWith(
+        QStringLiteral("The run was aborted.\n\nStored 2 files, 8,000 bytes, in archives and "
+                       "deleted them.\n\n4 files kept:\n%1/free/00link - ")
+            .arg(root)))
+        << summary.toStdString();
+    for (const char* name : {"2.bin", "3.bin", "4.bin"}) {
+        EXPECT_TRUE(summary.contains(
+            QStringLiteral("\n%1/free/%2 - the run was aborted").arg(root, QLatin1String(name))))
+            << name;
+    }
+    EXPECT_TRUE(summary.endsWith(
+        QStringLiteral("\n\nArchive:\n%1/%2").arg(QFile::decodeName(zips), archives[0])))
+        << summary.toStdString();
     EXPECT_EQ(test::pythonZipView(zips + "/" + QFile::encodeName(archives[0])).entries.size(), 2);
 }
 
 TEST_F(Panel, AnArchiveThatCannotBeWrittenIsReportedOnceAndEveryFileStays) {
     const QList<QByteArray> files = {file("free/a.txt", 10), file("free/b.txt", 20)};
     auto p = panel(files);
+    // The folder is there when the options check it and gone when the run starts.
+    const QByteArray gone = tree_.dir("gone");
     onModal<TfrmZipOptions>([&](TfrmZipOptions& d) {
-        d.Edit1->setText(QFile::decodeName(r_ + "/no/such/folder"));
+        d.Edit1->setText(QFile::decodeName(gone));
         d.accept();
+        ASSERT_EQ(::rmdir(gone.constData()), 0);
     });
-    p->btZip->click();
-    // One error box with the reason, and no word of files stored.
-    ASSERT_EQ(prompter_.boxes().size(), 1)
+    button(*p, "btZip")->click();
+    // One error box with the reason, then the summary: nothing stored, both files kept.
+    ASSERT_EQ(prompter_.boxes().size(), 2)
         << prompter_.texts().join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(prompter_.boxes()[0].kind, platform::MessageKind::Error);
-    EXPECT_FALSE(prompter_.texts()[0].isEmpty());
+    const QString error = prompter_.texts()[0];
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(prompter_.texts()[1],
+              QStringLiteral("Stored 0 files, 0 bytes, in archives and deleted them.\n\n"
+                             "2 files kept:\n%1/free/a.txt - %2\n%1/free/b.txt - %2")
+                  .arg(QFile::decodeName(r_), error));
     EXPECT_EQ(p->result(), TfrmReallyDelete::kRunDone);
     for (const QByteArray& f : files) {
         EXPECT_TRUE(present(f));
@@ -432,20 +542,20 @@ TEST_F(Panel, HandOffShowsThePanelModallyAndAnswersWhetherARunTookPlace) {
     const QByteArray a = file("free/a.txt", 5);
     onModal<TfrmReallyDelete>([](TfrmReallyDelete& p) {
         EXPECT_EQ(p.deletionPanel().size(), 1);
-        EXPECT_EQ(p.callerName, QStringLiteral("Duplicates"));
-        p.btClose->click();
+        EXPECT_EQ(p.callerName(), QStringLiteral("Duplicates"));
+        button(p, "btClose")->click();
     });
-    EXPECT_EQ(TfrmReallyDelete::execute(nullptr, harbor_, {a}, QStringLiteral("Duplicates"), 5),
+    EXPECT_EQ(TfrmReallyDelete::execute(nullptr, harbor_, {a}, QStringLiteral("Duplicates")),
               TfrmReallyDelete::kClosed);
     EXPECT_TRUE(present(a));
 
     onModal<TfrmReallyDelete>([](TfrmReallyDelete& p) { QTest::keyClick(&p, Qt::Key_Escape); });
-    EXPECT_EQ(TfrmReallyDelete::execute(nullptr, harbor_, {a}, QString(), 5),
+    EXPECT_EQ(TfrmReallyDelete::execute(nullptr, harbor_, {a}, QString()),
               TfrmReallyDelete::kClosed);
 
     prompter_.script({Answer::Yes});
-    onModal<TfrmReallyDelete>([](TfrmReallyDelete& p) { p.btDelete->click(); });
-    EXPECT_EQ(TfrmReallyDelete::execute(nullptr, harbor_, {a}, QString(), 5),
+    onModal<TfrmReallyDelete>([](TfrmReallyDelete& p) { button(p, "btDelete")->click(); });
+    EXPECT_EQ(TfrmReallyDelete::execute(nullptr, harbor_, {a}, QString()),
               TfrmReallyDelete::kRunDone);
     EXPECT_FALSE(present(a));
 }

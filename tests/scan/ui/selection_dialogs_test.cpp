@@ -9,12 +9,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
 
 #include "base/settings_store.h"
 #include "base/utility.h"
+#include "scan/drive_list.h"
+#include "scan/folder_walk.h"
 #include "scan/type_lines.h"
 #include "scan/ui/add_new_folder_dialog.h"
 #include "scan/ui/drive_check_list.h"
@@ -25,11 +28,20 @@
 #include "support/modal.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
+#include "support/temp_tree.h"
 #include "widgets/folder_chooser.h"
 #include "widgets/type_list.h"
 
 namespace dw {
 namespace {
+
+// Records the full paths of the files a walk hands over.
+struct WalkRecordingHooks : WalkHooks {
+    QList<QByteArray> files;
+    void onFile(const WalkFolder& folder, const platform::DirEntry& entry) override {
+        files.append(folder.path + '/' + entry.name);
+    }
+};
 
 using platform::Answer;
 using test::onModal;
@@ -142,6 +154,30 @@ TEST_F(SelectionDialogsTest, PickerClicksAndDoubleClicks) {
               (QStringList{chosen[1], QStringLiteral("*.zzz\tZZZ File"), chosen[0], chosen[2]}));
 }
 
+TEST_F(SelectionDialogsTest, TheEditBoxFollowsTheListsCurrentLineMovedByTheKeys) {
+    TfrmSelectExtension s;
+    s.show();
+    ASSERT_GT(s.lBox->count(), 6);
+    s.lBox->setFocus();
+    s.lBox->setCurrentRow(0);
+    for (int i = 0; i < 5; ++i) {
+        QTest::keyClick(s.lBox, Qt::Key_Down);
+    }
+    ASSERT_EQ(s.lBox->currentRow(), 5);
+    const QString fifth = TypeLinePattern(s.lBox->item(5)->text());
+    EXPECT_EQ(s.Edit1->text(), fifth);
+    s.btOKClick(false);
+    EXPECT_EQ(s.result(), QDialog::Accepted);
+    EXPECT_EQ(s.ChosenPattern, fifth);
+    // The End key too.
+    TfrmSelectExtension e;
+    e.show();
+    e.lBox->setFocus();
+    e.lBox->setCurrentRow(0);
+    QTest::keyClick(e.lBox, Qt::Key_End);
+    EXPECT_EQ(e.Edit1->text(), TypeLinePattern(e.lBox->item(e.lBox->count() - 1)->text()));
+}
+
 TEST_F(SelectionDialogsTest, WildcardDialogNamesThePatternsType) {
     TfrmWildCard w;
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Wildcard pattern"));
@@ -197,6 +233,33 @@ TEST_F(SelectionDialogsTest, ExtraFoldersAddDeleteAndClose) {
     const NumberedList stored = store.readList(QStringLiteral("NewFolders"));
     EXPECT_TRUE(stored.saved);
     EXPECT_TRUE(stored.entries.isEmpty());
+}
+
+TEST_F(SelectionDialogsTest, AnExtraFolderWhoseNameIsNotUtf8IsStoredAndWalkedExactly) {
+    test::TempTree t;
+    const QByteArray odd = t.dir("caf\xe9 \xff");
+    t.fileOfSize("caf\xe9 \xff/inside.bin", 10);
+    {
+        TfrmAddNewFolder d;
+        d.show();
+        ScriptedChooser chooser({odd});
+        d.btAdd->click();
+        d.Button1->click();
+    }
+    TfrmAddNewFolder again;
+    again.show();
+    EXPECT_EQ(again.folders(), QList<QByteArray>{odd});
+    const QList<DriveEntry> entries = DriveCheckListEntries(kFinderDriveKinds, true);
+    ASSERT_FALSE(entries.isEmpty());
+    EXPECT_EQ(entries.back().startFolder, odd);
+    // The walk gets in, and finds the file.
+    WalkRecordingHooks hooks;
+    FolderWalk walk({}, hooks);
+    DriveEntry e = entries.back();
+    e.checked = true;
+    EXPECT_EQ(walk.ScanAllDrives({e}), 0);
+    EXPECT_EQ(hooks.files, QList<QByteArray>{odd + "/inside.bin"});
+    EXPECT_TRUE(prompter_.boxes().isEmpty());
 }
 
 // Closing with the close box after adding stores nothing, and the caller's drive list
