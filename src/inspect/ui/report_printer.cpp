@@ -27,13 +27,28 @@ void showPrintError() {
 
 QFont ReportFont(const QString& family, int points) {
     QFont font(family, points);
-    if (QFontInfo(font).family().compare(family, Qt::CaseInsensitive) == 0 &&
-        QFontInfo(font).fixedPitch()) {
+    font.setStyleHint(QFont::TypeWriter);
+    // The named family or a fixed-pitch stand-in that fontconfig gives for it.
+    if (QFontInfo(font).fixedPitch()) {
         return font;
     }
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     fixed.setPointSize(points);
     fixed.setStyleHint(QFont::TypeWriter);
+    if (QFontInfo(fixed).fixedPitch()) {
+        return fixed;
+    }
+    // Some platforms (the offscreen one among them) answer the system font with a
+    // proportional one: take the first installed family that is fixed pitch.
+    const QStringList families = QFontDatabase::families();
+    for (const QString& candidate : families) {
+        if (QFontDatabase::isFixedPitch(candidate)) {
+            QFont any(candidate, points);
+            if (QFontInfo(any).fixedPitch()) {
+                return any;
+            }
+        }
+    }
     return fixed;
 }
 
