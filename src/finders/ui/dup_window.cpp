@@ -1,10 +1,8 @@
 #include "finders/ui/dup_window.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCursor>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -23,6 +21,7 @@
 #include "widgets/message_boxes.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
+#include "widgets/wait_cursor.h"
 #include "widgets/window_placement.h"
 
 namespace dw {
@@ -351,21 +350,22 @@ void TfrmDup::gridDblClick() {
 }
 
 void TfrmDup::Markall1Click() {
-    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    const qsizetype current = grid_->currentRow();
-    GridTable& table = grid_->table();
-    clearAllMarks();
     {
-        MarkedFiles::Batch batch(marks_);
-        table.beginUpdate();
-        for (qsizetype r = 1; r < table.rowCount(); ++r) {
-            deleteOneFile(r);
+        const WaitCursor wait;
+        const qsizetype current = grid_->currentRow();
+        GridTable& table = grid_->table();
+        clearAllMarks();
+        {
+            MarkedFiles::Batch batch(marks_);
+            table.beginUpdate();
+            for (qsizetype r = 1; r < table.rowCount(); ++r) {
+                deleteOneFile(r);
+            }
+            table.endUpdate();
         }
-        table.endUpdate();
+        grid_->setCurrentRow(current);
+        setStatus(marks_.statusText());
     }
-    grid_->setCurrentRow(current);
-    setStatus(marks_.statusText());
-    QApplication::restoreOverrideCursor();
     btDelete_->setEnabled(true);
 }
 
