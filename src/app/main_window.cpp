@@ -294,8 +294,8 @@ void TfrmMain::openTool(Tool tool) {
             TfrmDup::Tools tools;
             tools.reallyDelete = [this, &finder](const QList<QByteArray>& files,
                                                  const QString& callerName, qint64 totalSize) {
-                return TfrmReallyDelete::execute(finder, safeHarbor_, files, callerName,
-                                                 totalSize, &DefaultZipPath);
+                return TfrmReallyDelete::execute(finder, safeHarbor_, files, callerName, totalSize,
+                                                 &DefaultZipPath);
             };
             TfrmDup dup(DuplicateMode, &safeHarbor_, this, tools);
             finder = &dup;

@@ -9,8 +9,8 @@
 
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
-#include "safety/archive_fixtures.h"
 #include "platform/environment.h"
+#include "safety/archive_fixtures.h"
 #include "safety/archive_name.h"
 #include "safety/archive_reader.h"
 #include "safety/clean_run.h"

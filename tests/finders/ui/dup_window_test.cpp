@@ -22,10 +22,10 @@
 #include "platform/clipboard.h"
 #include "safety/folder_list.h"
 #include "safety/safe_harbor.h"
+#include "scan/ui/drive_check_list.h"
 #include "support/cli_runner.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
-#include "scan/ui/drive_check_list.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
 
