@@ -2,14 +2,17 @@
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CTEST_JOBS ?= 2
+# ON makes every compiler warning an error (CI); a plain `make test` builds without.
+WERROR ?= OFF
 
-.PHONY: deps configure build run test install bench clean format
+.PHONY: deps configure build run test install bench clean format check-format check-layers
 
 deps:
 	@bash scripts/deps.sh
 
 configure: deps
-	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) >/dev/null
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+		-DDISKWELL_WERROR=$(WERROR) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD_DIR)
@@ -28,6 +31,12 @@ bench: build
 
 format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp')
+
+check-format:
+	git ls-files -z '*.h' '*.cpp' | xargs -0 clang-format --dry-run -Werror
+
+check-layers:
+	python3 scripts/check_layers.py
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -23,10 +23,10 @@
 #include <memory>
 #include <string>
 
+#include "base/grid_table.h"
 #include "finders/dup_search.h"
 #include "scan/folder_walk.h"
 #include "tree_generator.h"
-#include "base/grid_table.h"
 
 namespace {
 

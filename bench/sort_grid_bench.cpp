@@ -16,8 +16,8 @@
 #include <numeric>
 #include <vector>
 
-#include "base/sort_grid.h"
 #include "base/grid_table.h"
+#include "base/sort_grid.h"
 
 namespace {
 

@@ -11,6 +11,8 @@ PACKAGES=(
   shared-mime-info fonts-dejavu-core
   # used by the tests that check our archives and trash against other tools
   python3 zip unzip trash-cli
+  # CI checks that every tracked source is formatted as .clang-format says
+  clang-format
 )
 
 missing=()

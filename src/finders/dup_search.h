@@ -9,10 +9,10 @@
 #include <span>
 #include <vector>
 
+#include "base/grid_table.h"
 #include "finders/dup_candidates.h"
 #include "scan/drive_entry.h"
 #include "scan/folder_walk.h"
-#include "base/grid_table.h"
 
 // The engine of the duplicates and file-hogs finder: its options, the per-file step
 // that turns files into candidates, the grouping of duplicates, the order of file hogs

@@ -2,8 +2,8 @@
 
 #include <QLocale>
 
-#include "base/utility.h"
 #include "base/grid_table.h"
+#include "base/utility.h"
 
 namespace dw {
 

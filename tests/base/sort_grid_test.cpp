@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
+#include "base/grid_table.h"
 #include "base/sort_grid.h"
 #include "support/scripted_prompter.h"
-#include "base/grid_table.h"
 
 namespace dw {
 namespace {

@@ -7,9 +7,9 @@
 
 #include <memory>
 
+#include "base/grid_table.h"
 #include "finders/dup_search.h"
 #include "scan/folder_walk.h"
-#include "base/grid_table.h"
 
 namespace dw::test {
 

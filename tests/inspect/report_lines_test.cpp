@@ -2,9 +2,9 @@
 
 #include <QDateTime>
 
+#include "base/grid_table.h"
 #include "inspect/grid_export.h"
 #include "inspect/report_lines.h"
-#include "base/grid_table.h"
 
 namespace dw {
 namespace {

@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCursor>
 #include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -27,6 +26,7 @@
 #include "widgets/message_boxes.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
+#include "widgets/wait_cursor.h"
 #include "widgets/window_placement.h"
 
 namespace dw {
@@ -417,21 +417,22 @@ void TfrmDup::gridDblClick() {
 }
 
 void TfrmDup::Markall1Click() {
-    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    const qsizetype current = grid_->currentRow();
-    GridTable& table = grid_->table();
-    clearAllMarks();
     {
-        MarkedFiles::Batch batch(marks_);
-        table.beginUpdate();
-        for (qsizetype r = 1; r < table.rowCount(); ++r) {
-            deleteOneFile(r);
+        const WaitCursor wait;
+        const qsizetype current = grid_->currentRow();
+        GridTable& table = grid_->table();
+        clearAllMarks();
+        {
+            MarkedFiles::Batch batch(marks_);
+            table.beginUpdate();
+            for (qsizetype r = 1; r < table.rowCount(); ++r) {
+                deleteOneFile(r);
+            }
+            table.endUpdate();
         }
-        table.endUpdate();
+        grid_->setCurrentRow(current);
+        setStatus(marks_.statusText());
     }
-    grid_->setCurrentRow(current);
-    setStatus(marks_.statusText());
-    QApplication::restoreOverrideCursor();
     btDelete_->setEnabled(true);
 }
 

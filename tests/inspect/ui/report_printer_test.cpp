@@ -6,10 +6,10 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "base/grid_table.h"
 #include "inspect/report_lines.h"
 #include "inspect/ui/report_printer.h"
 #include "support/scripted_prompter.h"
-#include "base/grid_table.h"
 
 namespace dw {
 namespace {
