@@ -257,7 +257,7 @@ struct RunOutcome {
     bool totalsSaved = true;
 };
 
-RunOutcome runDelete(const QList<QByteArray>& files, qsizetype total, QTextStream& out,
+RunOutcome runDelete(const SafeHarborSplit& split, qsizetype total, QTextStream& out,
                      QTextStream& err) {
     CleanRunHooks hooks;
     hooks.fileDone = [&err](const CleanFileResult& r) {
@@ -266,14 +266,14 @@ RunOutcome runDelete(const QList<QByteArray>& files, qsizetype total, QTextStrea
         }
     };
     RunOutcome o;
-    o.summary = deleteFiles(files, hooks);
+    o.summary = deleteFiles(split, hooks);
     o.totalsSaved = recordDeleteTotals(o.summary.doneCount, o.summary.doneBytes, 0, 0);
     out << "deleted " << o.summary.doneCount << " of " << total << " files (" << o.summary.doneBytes
         << " bytes)" << '\n';
     return o;
 }
 
-RunOutcome runTrash(const QList<QByteArray>& files, qsizetype total, QTextStream& out,
+RunOutcome runTrash(const SafeHarborSplit& split, qsizetype total, QTextStream& out,
                     QTextStream& err) {
     CleanRunHooks hooks;
     bool first = true;
@@ -291,14 +291,14 @@ RunOutcome runTrash(const QList<QByteArray>& files, qsizetype total, QTextStream
         fileMessage(err, QStringLiteral("Couldn't send file to the trash - "), r.path, r.reason);
     };
     RunOutcome o;
-    o.summary = trashFiles(files, hooks);
+    o.summary = trashFiles(split, hooks);
     o.totalsSaved = recordDeleteTotals(0, 0, o.summary.doneCount, o.summary.doneBytes);
     out << "sent " << o.summary.doneCount << " of " << total << " files to the trash ("
         << o.summary.doneBytes << " bytes)" << '\n';
     return o;
 }
 
-RunOutcome runZip(const CleanOptions& options, const QList<QByteArray>& files, qsizetype total,
+RunOutcome runZip(const CleanOptions& options, const SafeHarborSplit& split, qsizetype total,
                   QTextStream& out, QTextStream& err) {
     ZipRunSettings settings;
     settings.zipFolder =
@@ -321,7 +321,7 @@ RunOutcome runZip(const CleanOptions& options, const QList<QByteArray>& files, q
     };
     const QString folder = archiveFolderOrDefault(settings.zipFolder);
     RunOutcome o;
-    o.summary = zipFiles(files, settings, hooks);
+    o.summary = zipFiles(split, settings, hooks);
     if (o.summary.ended) {
         err << kProgramName << " clean: " << o.summary.error << '\n';
     }
@@ -378,13 +378,13 @@ int runClean(const QList<QByteArray>& args, QTextStream& out, QTextStream& err, 
     RunOutcome outcome;
     switch (o.action) {
         case Action::Delete:
-            outcome = runDelete(split.deletable, total, out, err);
+            outcome = runDelete(split, total, out, err);
             break;
         case Action::Trash:
-            outcome = runTrash(split.deletable, total, out, err);
+            outcome = runTrash(split, total, out, err);
             break;
         case Action::Zip:
-            outcome = runZip(o, split.deletable, total, out, err);
+            outcome = runZip(o, split, total, out, err);
             break;
         case Action::None:
             break;

@@ -41,6 +41,7 @@ SafeHarborSplit splitBySafeHarbor(const QList<QByteArray>& files, const SafeHarb
     sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
     SafeHarborSplit split;
     split.deletable.reserve(sorted.size());
+    platform::FileRemover remover;
     for (qsizetype i = 0; i < sorted.size(); ++i) {
         int reason = SafeHarbor::kNotProtected;
         if (harbor.isInSafeHarbor(sorted[i], true, reason)) {
@@ -48,6 +49,9 @@ SafeHarborSplit splitBySafeHarbor(const QList<QByteArray>& files, const SafeHarb
             split.reasons.append(reason);
         } else {
             split.deletable.append(sorted[i]);
+            QString why;
+            split.identities.push_back(remover.inspect(sorted[i], &why));
+            split.checkReasons.append(why);
         }
         if (yield) {
             yield(i + 1);
@@ -65,7 +69,8 @@ struct CheckedFiles {
     QList<QString> reasons;
 };
 
-CheckedFiles checkAll(const QList<QByteArray>& files, platform::FileRemover& remover) {
+CheckedFiles checkAll(const QList<QByteArray>& files) {
+    platform::FileRemover remover;
     CheckedFiles checked;
     checked.identities.resize(size_t(files.size()));
     checked.reasons.resize(files.size());
@@ -75,13 +80,21 @@ CheckedFiles checkAll(const QList<QByteArray>& files, platform::FileRemover& rem
     return checked;
 }
 
-}  // namespace
+CheckedFiles checkedBy(const SafeHarborSplit& split) {
+    CheckedFiles checked{split.identities, split.checkReasons};
+    // A split made by hand may carry no checks: those files are checked now.
+    if (checked.identities.size() != size_t(split.deletable.size()) ||
+        checked.reasons.size() != split.deletable.size()) {
+        return checkAll(split.deletable);
+    }
+    return checked;
+}
 
-CleanRunSummary deleteFiles(const QList<QByteArray>& files, const CleanRunHooks& hooks) {
+CleanRunSummary deleteChecked(const QList<QByteArray>& files, const CheckedFiles& checked,
+                              const CleanRunHooks& hooks) {
     CleanRunSummary summary;
     summary.files = files.size();
     platform::FileRemover remover;
-    const CheckedFiles checked = checkAll(files, remover);
     for (qsizetype i = 0; i < files.size(); ++i) {
         const QByteArray& path = files[i];
         if (hooks.starting) {
@@ -111,11 +124,11 @@ CleanRunSummary deleteFiles(const QList<QByteArray>& files, const CleanRunHooks&
     return summary;
 }
 
-CleanRunSummary trashFiles(const QList<QByteArray>& files, const CleanRunHooks& hooks) {
+CleanRunSummary trashChecked(const QList<QByteArray>& files, const CheckedFiles& checked,
+                             const CleanRunHooks& hooks) {
     CleanRunSummary summary;
     summary.files = files.size();
     platform::FileRemover remover;
-    const CheckedFiles checked = checkAll(files, remover);
     for (qsizetype i = 0; i < files.size(); ++i) {
         const QByteArray& path = files[i];
         if (summary.stopped) {
@@ -154,14 +167,13 @@ CleanRunSummary trashFiles(const QList<QByteArray>& files, const CleanRunHooks& 
     return summary;
 }
 
-CleanRunSummary zipFiles(const QList<QByteArray>& files, ZipRunSettings settings,
-                         const CleanRunHooks& hooks) {
+CleanRunSummary zipChecked(const QList<QByteArray>& files, const CheckedFiles& checked,
+                           ZipRunSettings settings, const CleanRunHooks& hooks) {
     CleanRunSummary summary;
     summary.files = files.size();
     platform::FileRemover remover;
     // What each file was at the check: it is read into its archive, read back, and its
     // original deleted only while it is still that file.
-    const CheckedFiles checked = checkAll(files, remover);
     const auto& identities = checked.identities;
 
     // The file being handed to the archive: the one an abort abandons.
@@ -237,6 +249,34 @@ CleanRunSummary zipFiles(const QList<QByteArray>& files, ZipRunSettings settings
     summary.error = run.error();
     summary.archives = run.archives();
     return summary;
+}
+
+}  // namespace
+
+CleanRunSummary deleteFiles(const QList<QByteArray>& files, const CleanRunHooks& hooks) {
+    return deleteChecked(files, checkAll(files), hooks);
+}
+
+CleanRunSummary trashFiles(const QList<QByteArray>& files, const CleanRunHooks& hooks) {
+    return trashChecked(files, checkAll(files), hooks);
+}
+
+CleanRunSummary zipFiles(const QList<QByteArray>& files, ZipRunSettings settings,
+                         const CleanRunHooks& hooks) {
+    return zipChecked(files, checkAll(files), std::move(settings), hooks);
+}
+
+CleanRunSummary deleteFiles(const SafeHarborSplit& split, const CleanRunHooks& hooks) {
+    return deleteChecked(split.deletable, checkedBy(split), hooks);
+}
+
+CleanRunSummary trashFiles(const SafeHarborSplit& split, const CleanRunHooks& hooks) {
+    return trashChecked(split.deletable, checkedBy(split), hooks);
+}
+
+CleanRunSummary zipFiles(const SafeHarborSplit& split, ZipRunSettings settings,
+                         const CleanRunHooks& hooks) {
+    return zipChecked(split.deletable, checkedBy(split), std::move(settings), hooks);
 }
 
 }  // namespace dw

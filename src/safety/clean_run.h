@@ -5,7 +5,10 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
+#include <vector>
 
+#include "platform/file_remover.h"
 #include "safety/zip_run.h"
 
 // The engines behind the deletion panel and `diskwell-cli clean`: the split of a list of
@@ -15,13 +18,15 @@
 // removed through a link, no folder, mount point or system folder is removed, and a
 // link is removed itself, never its target.
 //
-// Each run first checks every file it is handed (FileRemover::inspect: its folder held
-// open without following links, the file's device and inode), then acts. Every step
-// that touches a file (the read into an archive and its read-back, the move to the
-// trash, the removal) goes through its folder opened afresh and compares the folder's
-// and the file's identity with what the check found: a file whose folder or self was
-// replaced meanwhile is reported not done, with the reason, and left alone. Summaries
-// count only what was done.
+// Every file is checked once (FileRemover::inspect: its folder opened without following
+// links, the folder's and the file's device and inode): by splitBySafeHarbor, at the
+// same time as its Safe Harbor check, for the runs handed a split; at the start of the
+// run for the runs handed a list of paths. Every later step that touches a file (the
+// read into an archive and its read-back, the move to the trash, the removal) goes
+// through its folder opened afresh and compares the folder's and the file's identity
+// with what the check found: a file whose folder or self was replaced meanwhile is
+// reported not done, with the reason, and left alone. Summaries count only what was
+// done.
 namespace dw {
 
 class SafeHarbor;
@@ -31,12 +36,16 @@ struct SafeHarborSplit {
     QList<QByteArray> deletable;       // sorted (byte order), each path once
     QList<QByteArray> protectedFiles;  // sorted (byte order), each path once
     QList<int> reasons;                // the reason code (1 to 4) of each protected file
+    // What the check found at each file of `deletable`, in its order; nullopt where the
+    // file cannot be acted on, with the reason at the same place of `checkReasons`.
+    std::vector<std::optional<platform::FileIdentity>> identities;
+    QList<QString> checkReasons;
 };
 
-// Asks `harbor` about every file of `files` (as a file) and sorts it to one side.
-// Identical paths are one file. `yield`, when set, is called after each file with the
-// number of files asked so far, so a window can show progress and keep its events
-// running.
+// Asks `harbor` about every file of `files` (as a file) and sorts it to one side, and
+// checks every file to act on (identities). Identical paths are one file. `yield`,
+// when set, is called after each file with the number of files asked so far, so a
+// window can show progress and keep its events running.
 SafeHarborSplit splitBySafeHarbor(const QList<QByteArray>& files, const SafeHarbor& harbor,
                                   const std::function<void(qsizetype done)>& yield = {});
 
@@ -117,6 +126,13 @@ CleanRunSummary trashFiles(const QList<QByteArray>& files, const CleanRunHooks& 
 // the run goes on; an archive that cannot be opened or written ends the run (summary
 // `ended`): files of the failed batch and all later files stay where they are.
 CleanRunSummary zipFiles(const QList<QByteArray>& files, ZipRunSettings settings,
+                         const CleanRunHooks& hooks = {});
+
+// The same runs over the files to act on of `split` (split.deletable, in its order),
+// each acted on only while it is still what the split's check found.
+CleanRunSummary deleteFiles(const SafeHarborSplit& split, const CleanRunHooks& hooks = {});
+CleanRunSummary trashFiles(const SafeHarborSplit& split, const CleanRunHooks& hooks = {});
+CleanRunSummary zipFiles(const SafeHarborSplit& split, ZipRunSettings settings,
                          const CleanRunHooks& hooks = {});
 
 }  // namespace dw

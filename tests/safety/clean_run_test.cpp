@@ -156,6 +156,60 @@ TEST(SafeHarborSplitTest, ProtectedFilesGoAsideWithTheirReasonsTheRestSorted) {
     EXPECT_EQ(calls, 7);  // each distinct file once
 }
 
+// The split checks every file to act on together with its Safe Harbor check: a run
+// handed the split acts only on what that check found, so a folder replaced between
+// the split and the run (while the panel waits for its user) leaves every file alone.
+TEST(SafeHarborSplitTest, RunsOfASplitActOnlyOnWhatItsCheckFound) {
+    enum class Run { Delete, Trash, Zip };
+    for (const Run run : {Run::Delete, Run::Trash, Run::Zip}) {
+        TempTree t;
+        TempTree zips;
+        test::ScopedEnv dataHome("XDG_DATA_HOME", t.dir("data"));
+        const QByteArray r = platform::shortPath(t.root());
+        SafeHarbor harbor;
+        SafeHarbor::Sources s;
+        s.foldersFile = QFile::decodeName(t.file("folders.txt", r + "/kept/*.*\n"));
+        harbor.GetSearchPath(s);
+        const QList<QByteArray> files = {t.file("F/a.txt", "the user's a"),
+                                         t.file("F/b.txt", "the user's b"), r + "/F/missing.txt"};
+        const SafeHarborSplit split = splitBySafeHarbor(files, harbor);
+        ASSERT_EQ(split.deletable.size(), 3);
+        ASSERT_EQ(split.identities.size(), 3u);
+        EXPECT_EQ(split.checkReasons.value(2), QStringLiteral("No such file or directory"));
+
+        ASSERT_EQ(::rename((r + "/F").constData(), (r + "/F.old").constData()), 0);
+        t.file("F/a.txt", "another folder's a");
+        t.file("F/b.txt", "another folder's b");
+        t.file("F/missing.txt", "not there at the check");
+
+        Results results;
+        CleanRunSummary summary;
+        ZipRunSettings settings;
+        settings.zipFolder = QFile::decodeName(zips.root());
+        settings.volumeKeyOf = [](const QByteArray&) { return QStringLiteral("root"); };
+        switch (run) {
+            case Run::Delete:
+                summary = deleteFiles(split, results.hooks());
+                break;
+            case Run::Trash:
+                summary = trashFiles(split, results.hooks());
+                break;
+            case Run::Zip:
+                summary = zipFiles(split, settings, results.hooks());
+                break;
+        }
+        EXPECT_EQ(summary.doneCount, 0) << int(run);
+        EXPECT_EQ(summary.archivedCount, 0) << int(run);
+        EXPECT_EQ(results.find(split.deletable[0])->reason,
+                  platform::FileRemover::replacedFolderText())
+            << int(run);
+        for (const char* name :
+             {"F.old/a.txt", "F.old/b.txt", "F/a.txt", "F/b.txt", "F/missing.txt"}) {
+            EXPECT_TRUE(t.exists(name)) << name << " " << int(run);
+        }
+    }
+}
+
 // ---- delete runs ----------------------------------------------------------------------
 
 TEST(DeleteRun, DeletesWhatItMayReportsTheRestAndGoesOn) {
