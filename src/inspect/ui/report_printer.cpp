@@ -34,14 +34,27 @@ public:
 }  // namespace
 
 QFont ReportFont(const QString& family, int points) {
+    // What the font system substitutes for the family ("Nimbus Mono PS" for "Courier
+    // New") serves as well, as long as it is fixed-pitch.
     QFont font(family, points);
-    if (QFontInfo(font).family().compare(family, Qt::CaseInsensitive) == 0 &&
-        QFontInfo(font).fixedPitch()) {
+    if (QFontInfo(font).fixedPitch()) {
         return font;
     }
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     fixed.setPointSize(points);
     fixed.setStyleHint(QFont::TypeWriter);
+    if (QFontInfo(fixed).fixedPitch()) {
+        return fixed;
+    }
+    // Some fonts that the system offers as its fixed font do not say so themselves.
+    for (const QString& f : QFontDatabase::families()) {
+        if (QFontDatabase::isFixedPitch(f)) {
+            QFont any(f, points);
+            if (QFontInfo(any).fixedPitch()) {
+                return any;
+            }
+        }
+    }
     return fixed;
 }
 

@@ -13,8 +13,9 @@ namespace dw {
 
 class GridTable;
 
-// `family` at `points` points; where that family is not installed, the system's
-// fixed-pitch font at that size, so the columns of a report stay aligned.
+// `family` at `points` points, or what the font system substitutes for it when that is
+// fixed-pitch; otherwise the system's fixed-pitch font at that size (or the first
+// installed fixed-pitch family), so the columns of a report stay aligned.
 QFont ReportFont(const QString& family, int points);
 
 // Paints `lines` on `printer` in `font`, top to bottom, one line below the other; a line
