@@ -26,9 +26,10 @@ void showPrintError() {
 }  // namespace
 
 QFont ReportFont(const QString& family, int points) {
+    // What the font system substitutes for the family ("Nimbus Mono PS" for "Courier
+    // New") serves as well, as long as it is fixed-pitch.
     QFont font(family, points);
     font.setStyleHint(QFont::TypeWriter);
-    // The named family or a fixed-pitch stand-in that fontconfig gives for it.
     if (QFontInfo(font).fixedPitch()) {
         return font;
     }

@@ -539,6 +539,9 @@ void TfrmReallyDelete::beginRun(Run run, qsizetype files) {
 void TfrmReallyDelete::endRun() {
     QApplication::restoreOverrideCursor();
     pump_.reset();
+    // The box that tells the outcome comes next; a file name left here would look as if
+    // the run were still at it.
+    lblName->clear();
     bar->hide();
     Gauge1->hide();
     btClose->setEnabled(true);
