@@ -13,6 +13,8 @@ PACKAGES=(
   python3 zip unzip trash-cli
   # CI checks that every tracked source is formatted as .clang-format says
   clang-format
+  # the packaging test validates the menu entry and the software centre's description
+  desktop-file-utils appstream
 )
 
 missing=()
