@@ -21,10 +21,10 @@
 #include "platform/event_pump.h"
 #include "platform/paths.h"
 #include "platform/prompter.h"
-#include "safety/ui/edit_folder_dialog.h"
 #include "safety/folder_list.h"
-#include "safety/ui/keep_files_dialog.h"
 #include "safety/safe_harbor_build.h"
+#include "safety/ui/edit_folder_dialog.h"
+#include "safety/ui/keep_files_dialog.h"
 #include "widgets/folder_chooser.h"
 #include "widgets/type_list.h"
 
@@ -70,7 +70,8 @@ TfrmNoDelete::TfrmNoDelete(QWidget* parent) : QDialog(parent) {
     auto makeButton = [this](QWidget* owner, const char* name, const QString& text) {
         auto* b = new QPushButton(text, owner);
         b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
+        // Enter presses the button that has the focus; the default one only when none has.
+        b->setAutoDefault(true);
         return b;
     };
     btAdd = makeButton(folders, "btAdd", QStringLiteral("&Add"));
@@ -137,7 +138,7 @@ TfrmNoDelete::TfrmNoDelete(QWidget* parent) : QDialog(parent) {
 
     btClose = new QPushButton(QStringLiteral("Close"), this);
     btClose->setObjectName(QStringLiteral("btClose"));
-    btClose->setAutoDefault(false);
+    btClose->setAutoDefault(true);
     auto* bottom = new QHBoxLayout;
     bottom->addStretch();
     bottom->addWidget(btClose);

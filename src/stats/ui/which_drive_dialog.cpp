@@ -12,9 +12,9 @@
 
 #include "base/settings_sections.h"
 #include "scan/ui/add_new_folder_dialog.h"
-#include "stats/ui/stat_list_dialog.h"
-#include "stats/stat_type_lists.h"
 #include "scan/ui/drive_check_list.h"
+#include "stats/stat_type_lists.h"
+#include "stats/ui/stat_list_dialog.h"
 #include "widgets/type_list.h"
 
 namespace dw {
@@ -33,7 +33,8 @@ QLabel* pageTitle(const QString& text, QWidget* parent) {
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& text) {
     auto* b = new QPushButton(text, parent);
     b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
+    // Enter presses the button that has the focus; the default one only when none has.
+    b->setAutoDefault(true);
     return b;
 }
 
