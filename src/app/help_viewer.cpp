@@ -125,6 +125,12 @@ void HelpViewer::keyPressEvent(QKeyEvent* event) {
 
 void HelpViewer::showTopic(int contextNumber) {
     browser_->setSource(topicUrl(contextNumber));
+    if (!isVisible() && parentWidget()) {
+        // Over the window it explains, not in a corner of the screen.
+        QRect frame = frameGeometry();
+        frame.moveCenter(parentWidget()->window()->frameGeometry().center());
+        move(frame.topLeft());
+    }
     show();
     raise();
     activateWindow();

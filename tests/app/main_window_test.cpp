@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <functional>
+#include <memory>
 
 #include "app/about_box.h"
 #include "app/help_viewer.h"
@@ -24,6 +25,8 @@
 #include "platform/environment.h"
 #include "safety/ui/keep_files_dialog.h"
 #include "safety/ui/no_delete_window.h"
+#include "scan/ui/add_new_folder_dialog.h"
+#include "stats/ui/which_drive_dialog.h"
 #include "support/modal.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
@@ -393,6 +396,37 @@ TEST_F(MainWindowTest, F1OpensTheGuideAtThePageOfTheWindowInUseAndEscClosesIt) {
     panel.exec();
     EXPECT_NE(shown, nullptr);
     EXPECT_FALSE(w.helpViewer()->isVisible());
+}
+
+TEST_F(MainWindowTest, EnterPressesTheFocusedButtonNotTheDefaultOneInEveryDialog) {
+    test::ScriptedPrompter prompter;
+    const struct {
+        const char* window;
+        std::function<QDialog*()> make;
+        const char* focused;
+        const char* byDefault;
+    } cases[] = {
+        {"frmAddNewFolder", [] { return new TfrmAddNewFolder; }, "btDel", "Button1"},
+        {"frmNoDelete", [] { return new TfrmNoDelete; }, "btDel", "btBuild"},
+        {"frmWhichDrive", [] { return new TfrmWhichDrive; }, "btCancel", "btNext1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.window);
+        std::unique_ptr<QDialog> d(c.make());
+        d->show();
+        d->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(d.get()));
+        auto* focused = d->findChild<QPushButton*>(QLatin1String(c.focused));
+        auto* byDefault = d->findChild<QPushButton*>(QLatin1String(c.byDefault));
+        ASSERT_NE(focused, nullptr);
+        ASSERT_NE(byDefault, nullptr);
+        QSignalSpy pressed(focused, &QPushButton::clicked);
+        QSignalSpy defaultPressed(byDefault, &QPushButton::clicked);
+        focused->setFocus();
+        QTest::keyClick(focused, Qt::Key_Return);
+        EXPECT_EQ(pressed.count(), 1);
+        EXPECT_EQ(defaultPressed.count(), 0);
+    }
 }
 
 TEST(HelpTopics, AWindowsPageIsThatOfItsNearestWindowWithAPage) {

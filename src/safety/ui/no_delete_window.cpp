@@ -63,7 +63,8 @@ TfrmNoDelete::TfrmNoDelete(QWidget* parent) : QDialog(parent) {
     auto makeButton = [this](QWidget* owner, const char* name, const QString& text) {
         auto* b = new QPushButton(text, owner);
         b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
+        // Enter presses the button that has the focus; the default one only when none has.
+        b->setAutoDefault(true);
         return b;
     };
     btAdd = makeButton(folders, "btAdd", QStringLiteral("&Add"));
@@ -130,7 +131,7 @@ TfrmNoDelete::TfrmNoDelete(QWidget* parent) : QDialog(parent) {
 
     btClose = new QPushButton(QStringLiteral("Close"), this);
     btClose->setObjectName(QStringLiteral("btClose"));
-    btClose->setAutoDefault(false);
+    btClose->setAutoDefault(true);
     auto* bottom = new QHBoxLayout;
     bottom->addStretch();
     bottom->addWidget(btClose);

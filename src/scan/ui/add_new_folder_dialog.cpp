@@ -42,7 +42,8 @@ TfrmAddNewFolder::TfrmAddNewFolder(QWidget* parent) : QDialog(parent) {
     auto makeButton = [this](const char* name, const QString& text) {
         auto* b = new QPushButton(text, this);
         b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
+        // Enter presses the button that has the focus; the default one only when none has.
+        b->setAutoDefault(true);
         return b;
     };
     btAdd = makeButton("btAdd", QStringLiteral("Add"));

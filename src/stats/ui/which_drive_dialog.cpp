@@ -33,7 +33,8 @@ QLabel* pageTitle(const QString& text, QWidget* parent) {
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& text) {
     auto* b = new QPushButton(text, parent);
     b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
+    // Enter presses the button that has the focus; the default one only when none has.
+    b->setAutoDefault(true);
     return b;
 }
 
