@@ -24,6 +24,7 @@
 #include "platform/environment.h"
 #include "safety/ui/keep_files_dialog.h"
 #include "safety/ui/no_delete_window.h"
+#include "stats/ui/statistics_window.h"
 #include "support/modal.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
@@ -489,6 +490,30 @@ TEST(AboutBox, ShowsTheProgramAndReportsABrowserThatCannotStart) {
               QStringLiteral("Unable to start web browser. Make sure you have it properly "
                              "set-up on your system."));
     EXPECT_EQ(prompter.boxes()[0].kind, MessageKind::Error);
+}
+
+// "&Statistics" needs no Safe Harbor list and shows one window, not modal, that closing
+// only hides: pressed again, the same window comes back with what it showed.
+TEST_F(MainWindowTest, StatisticsIsOneWindowThatClosingHides) {
+    test::ScriptedPrompter prompter;
+    TfrmMain w;
+    w.show();
+    ASSERT_TRUE(w.safeHarborMissing());
+    EXPECT_EQ(w.statisticsWindow(), nullptr);
+    button(w, "btStatistics")->click();
+    TfrmStatistics* stats = w.statisticsWindow();
+    ASSERT_NE(stats, nullptr);
+    EXPECT_TRUE(stats->isVisible());
+    EXPECT_FALSE(stats->isModal());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    stats->showPage(TfrmStatistics::kDeleted);
+    stats->btCancel->click();
+    EXPECT_FALSE(stats->isVisible());
+    button(w, "btStatistics")->click();
+    EXPECT_EQ(w.statisticsWindow(), stats);
+    EXPECT_TRUE(stats->isVisible());
+    EXPECT_EQ(stats->currentPage(), TfrmStatistics::kDeleted);
+    EXPECT_TRUE(prompter.boxes().isEmpty());
 }
 
 }  // namespace

@@ -58,6 +58,20 @@ void emptyChart(QChart* chart) {
     }
 }
 
+}  // namespace
+
+QString axisLabelFormat(double top) {
+    if (top < 1) {
+        return QStringLiteral("%.2f");
+    }
+    if (top < 10) {
+        return QStringLiteral("%.1f");
+    }
+    return QStringLiteral("%.0f");
+}
+
+namespace {
+
 bool isLight(const QColor& c) {
     return c.lightness() > 180;
 }
@@ -80,7 +94,8 @@ void setBars(QChart* chart, const QString& title, const QList<Bar>& bars, const 
     const qsizetype n = bars.size();
     for (qsizetype i = n - 1; i >= 0; --i) {
         const Bar& b = bars[i];
-        QString label = b.label;
+        // Axis labels are rich text: "<= 7 days" must not read as a tag.
+        QString label = b.label.toHtmlEscaped();
         if (percentLabels && sum > 0) {
             label += QStringLiteral("   ") + percentText(b.value, sum);
         }
@@ -108,13 +123,17 @@ void setBars(QChart* chart, const QString& title, const QList<Bar>& bars, const 
     series->attachAxis(categoryAxis);
     auto* valueAxis = new QValueAxis;
     valueAxis->setTitleText(valueTitle);
-    valueAxis->setLabelFormat(QStringLiteral("%.0f"));
     double top = 0;
     for (const Bar& b : bars) {
         top = std::max(top, b.value);
     }
-    valueAxis->setRange(0, top > 0 ? top * 1.08 : 1);
-    valueAxis->applyNiceNumbers();
+    if (valueTitle == QLatin1String("%")) {
+        valueAxis->setRange(0, 100);
+    } else {
+        valueAxis->setRange(0, top > 0 ? top * 1.08 : 1);
+        valueAxis->applyNiceNumbers();
+    }
+    valueAxis->setLabelFormat(axisLabelFormat(valueAxis->max()));
     chart->addAxis(valueAxis, Qt::AlignBottom);
     series->attachAxis(valueAxis);
 }

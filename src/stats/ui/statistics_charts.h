@@ -43,6 +43,10 @@ void setBars(QChart* chart, const QString& title, const QList<Bar>& bars, const 
              bool percentLabels, bool valueLabels = false,
              const QString& valueFormat = QStringLiteral("@value"));
 
+// The label format of a value axis that runs up to `top`: two decimals below 1, one
+// below 10, none from 10 on, so small values do not all read "0".
+QString axisLabelFormat(double top);
+
 // A share of a whole in the form the charts write it: one decimal, "12.5 %".
 QString percentText(double part, double whole);
 

@@ -126,6 +126,7 @@ QWidget* TfrmStatistics::buildTypesPage() {
         makeGrid(views_[kTypes], "gridTypes",
                  {QStringLiteral("Extension"), QStringLiteral("Type"), QStringLiteral("Size"),
                   QStringLiteral("# Files"), QStringLiteral("Avg File Size")});
+    gridTypes->setColumnAlignment(1, Qt::AlignLeft);
     sortTypes = new SortMenu(&gridTypes->table(), kSortMenuStatistics, this);
     auto* menu = new QMenu(btSort);
     sortTypes->addTo(menu);
@@ -379,7 +380,7 @@ QWidget* TfrmStatistics::buildOverhangPage() {
             "this drive really uses, the other rows are hypothetical. Small files waste "
             "relatively more, and smaller clusters waste less. File systems that pack file "
             "tails, compress or leave holes in sparse files take a different amount: the "
-            "space the files take on the disk is shown above the chart."),
+            "space the files really take on the disk is shown with the figures above."),
         page);
     explanation->setWordWrap(true);
 
@@ -397,7 +398,7 @@ QWidget* TfrmStatistics::buildOverhangPage() {
     auto* layout = new QHBoxLayout(page);
     auto* leftBox = new QWidget(page);
     leftBox->setLayout(left);
-    leftBox->setMaximumWidth(520);
+    leftBox->setMinimumWidth(560);
     layout->addWidget(leftBox, 1);
     layout->addWidget(chartOverhang, 1);
     return page;
@@ -548,6 +549,9 @@ void TfrmStatistics::fillCombinedGridDates() {
 }
 
 void TfrmStatistics::doFileAges() {
+    for (int which = 0; which < 4; ++which) {
+        views_[kAccess + which]->setCurrentIndex(rgDates[which][0]->isChecked() ? 0 : 1);
+    }
     for (int which = 0; which < 3; ++which) {
         const bool bySize = !rgDates[which][2]->isChecked();
         const auto& ages = tallies_.agesOf(kPageDates[which]);
@@ -578,7 +582,7 @@ void TfrmStatistics::doFileAges() {
                                                     {"Modified", statcharts::kModifyColour}};
     QStringList categories;
     for (int i = kAgeBuckets - 1; i >= 0; --i) {
-        categories << QLatin1String(kAgeLabels[kAgeRowsOldestFirst[i]]);
+        categories << QString::fromLatin1(kAgeLabels[kAgeRowsOldestFirst[i]]).toHtmlEscaped();
     }
     double top = 0;
     for (int which = 0; which < 3; ++which) {
@@ -601,17 +605,16 @@ void TfrmStatistics::doFileAges() {
     series->attachAxis(axisY);
     auto* axisX = new QValueAxis;
     axisX->setTitleText(bySize ? QStringLiteral("MB") : QStringLiteral("Files"));
-    axisX->setLabelFormat(QStringLiteral("%.0f"));
     axisX->setRange(0, top > 0 ? top * 1.08 : 1);
     axisX->applyNiceNumbers();
+    axisX->setLabelFormat(statcharts::axisLabelFormat(axisX->max()));
     chart->addAxis(axisX, Qt::AlignBottom);
     series->attachAxis(axisX);
     chart->legend()->show();
 }
 
 void TfrmStatistics::rgAccessClick(int page) {
-    const int which = page - kAccess;
-    views_[page]->setCurrentIndex(rgDates[which][0]->isChecked() ? 0 : 1);
+    Q_UNUSED(page);
     doFileAges();
 }
 

@@ -231,7 +231,9 @@ QWidget* TfrmStatistics::buildSpacePage() {
     figures->addWidget(lblUsed, 2, 1, 1, 2);
 
     auto* left = new QVBoxLayout;
-    left->addWidget(new QLabel(QStringLiteral("Drives:"), page));
+    auto* drivesLabel = new QLabel(QStringLiteral("Drives:"), page);
+    connect(rbSpacePie, &QRadioButton::toggled, drivesLabel, &QWidget::setHidden);
+    left->addWidget(drivesLabel);
     left->addWidget(pckStatDrive, 1);
     left->addWidget(cbTotal);
     left->addSpacing(8);
@@ -239,6 +241,7 @@ QWidget* TfrmStatistics::buildSpacePage() {
     left->addWidget(rbSpacePie);
     left->addSpacing(8);
     left->addWidget(spaceFigures_);
+    left->addStretch();
 
     views_[kSpace] = new QStackedWidget(page);
     chartSpace = statcharts::makeChartView(views_[kSpace], QStringLiteral("chartSpace"));
@@ -253,7 +256,7 @@ QWidget* TfrmStatistics::buildSpacePage() {
         QChartView* pie = statcharts::makeChartView(pnlPies, QStringLiteral("pie%1").arg(i + 1));
         pie->setMinimumSize(150, 130);
         QFont f = pie->chart()->titleFont();
-        f.setPointSize(f.pointSize() - 1);
+        f.setPointSize(qMax(7, f.pointSize() - 3));
         pie->chart()->setTitleFont(f);
         pies.append(pie);
         pieGrid->addWidget(pie, i / 4, i % 4);
@@ -352,7 +355,7 @@ void TfrmStatistics::doDiskSize() {
     chart->legend()->show();
 
     const bool any = sumTotal > 0;
-    chartSpace->setVisible(any);
+    views_[kSpace]->setVisible(any);
     spaceFigures_->setVisible(any);
     if (any) {
         const qint64 freeUnits = std::llround(double(sumFree) / unit);
@@ -455,6 +458,16 @@ void TfrmStatistics::doPieCharts() {
     for (int i = shown; i < 11; ++i) {
         pies[i]->hide();
     }
+    // The total follows the drives' pies, four to a row.
+    if (auto* grid = pnlPies->findChild<QGridLayout*>()) {
+        for (QChartView* pie : pies) {
+            grid->removeWidget(pie);
+        }
+        for (int i = 0; i < shown; ++i) {
+            grid->addWidget(pies[i], i / 4, i % 4);
+        }
+        grid->addWidget(pies[11], shown / 4, shown % 4);
+    }
     QPieSeries* total = statcharts::setPie(
         pies[11]->chart(), QStringLiteral("TOTAL  ") + freeText(sumFree, sumTotal),
         {{QStringLiteral("Used"), double(sumTotal - sumFree), statcharts::kUsedColour},
@@ -462,7 +475,7 @@ void TfrmStatistics::doPieCharts() {
         false, false);
     connect(total, &QPieSeries::clicked, this, &TfrmStatistics::pieClick);
     pies[11]->chart()->legend()->show();
-    pies[11]->chart()->legend()->setAlignment(Qt::AlignRight);
+    pies[11]->chart()->legend()->setAlignment(Qt::AlignBottom);
 }
 
 void TfrmStatistics::Timer2Timer() {
