@@ -24,6 +24,15 @@ constexpr qint64 daysFromCivil(qint64 y, int m, int d) {
 constexpr qint64 kFirstPackedDay = daysFromCivil(1980, 1, 1);
 constexpr qint64 kPastLastPackedDay = daysFromCivil(2108, 1, 1);
 
+constexpr bool clustersArePowersOfTwo() {
+    for (qint64 c : kOverhangClusters) {
+        if (c <= 0 || (c & (c - 1)) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 qint64 floorDiv(qint64 a, qint64 b) {
     qint64 q = a / b;
     if ((a % b != 0) && ((a < 0) != (b < 0))) {
@@ -149,8 +158,13 @@ void StatCollector::addFile(const platform::DirEntry& entry) {
         t.extensions.add(key_, size);
     }
     t.sizes[sizeBucket(size)].add(size);
-    for (int c = 0; c < kOverhangSizes; ++c) {
-        t.overhang[c] += clusterOverhang(size, kOverhangClusters[c]);
+    // The cluster sizes are powers of two: the rest of a division is a mask.
+    static_assert(clustersArePowersOfTwo());
+    if (size > 0) {
+        for (int c = 0; c < kOverhangSizes; ++c) {
+            const qint64 rest = size & (kOverhangClusters[c] - 1);
+            t.overhang[c] += rest == 0 ? 0 : kOverhangClusters[c] - rest;
+        }
     }
 }
 

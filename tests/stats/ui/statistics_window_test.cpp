@@ -218,6 +218,26 @@ TEST_F(StatWindow, SeveralFoldersDisableTheOverhangAndAddUp) {
     EXPECT_TRUE(w->OvcNotebook1->isTabEnabled(TfrmStatistics::kOverhang));
 }
 
+// Access times all between 00:00 and 00:29 count in no half hour: no access line.
+TEST_F(StatWindow, TimePageLeavesOutAnAccessLineWithNothingInIt) {
+    TempTree t;
+    const QDate day = QDate::currentDate().addDays(-3);
+    for (const char* name : {"a.txt", "b.txt"}) {
+        t.file(name, "x");
+        t.setTimes(name, QDateTime(day, QTime(0, 10)).toSecsSinceEpoch(),
+                   QDateTime(day, QTime(8, 0)).toSecsSinceEpoch());
+    }
+    w->collect({folderEntry(t.root())}, {});
+    QStringList names;
+    for (QAbstractSeries* s : w->chartTime->chart()->series()) {
+        names << s->name();
+    }
+    EXPECT_EQ(names, QStringList({"Modified time", "Created time"}));
+    auto* modified = qobject_cast<QLineSeries*>(w->chartTime->chart()->series().value(0));
+    ASSERT_NE(modified, nullptr);
+    EXPECT_EQ(modified->at(16).y(), 2);
+}
+
 TEST_F(StatWindow, AbortAndEscStopTheWalkAndKeepWhatWasTallied) {
     TempTree t;
     for (int i = 0; i < 400; ++i) {
