@@ -24,10 +24,12 @@
 
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
+#include "base/sort_grid.h"
 #include "safety/clean_totals.h"
 #include "scan/ui/drive_check_list.h"
 #include "stats/ui/statistics_window.h"
 #include "stats/ui/which_drive_dialog.h"
+#include "support/cli_runner.h"
 #include "support/modal.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
@@ -406,6 +408,99 @@ TEST_F(StatWindow, PrintsEachKindOfPageToPdf) {
     // Cancelled: nothing printed.
     w->setPrintDialog([](QPrinter&) { return false; });
     EXPECT_FALSE(w->btPrintClick());
+}
+
+// The rows of a section of `diskwell-cli stats` (without its header line).
+QList<QStringList> cliSection(const QString& text, const QString& name) {
+    QList<QStringList> rows;
+    bool in = false;
+    bool header = false;
+    for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (line.startsWith(QLatin1String("# "))) {
+            in = line.mid(2) == name;
+            header = in;
+            continue;
+        }
+        if (in && header) {
+            header = false;
+        } else if (in) {
+            rows << line.split(QLatin1Char('\t'));
+        }
+    }
+    return rows;
+}
+
+// The numbers of the window's tables as the command line writes them.
+QString plain(const QString& cell) {
+    return QString::number(qint64(NumericKey(cell)));
+}
+
+TEST_F(StatWindow, TheWindowsTablesAgreeWithTheCommandLine) {
+    TempTree t;
+    makeTree(t);
+    t.fileOfSize("more/x.tar.gz", 70000);
+    t.fileOfSize("more/archive.backup", 9);
+    w->collect({folderEntry(t.root())}, {});
+    const test::CliRun run = test::runCli({QStringLiteral("stats"), QString::fromUtf8(t.root())});
+    ASSERT_EQ(run.status, 0);
+    const QString out = run.outText();
+
+    // Types: the table without its totals row, sorted by extension as the CLI sorts.
+    QList<QStringList> types;
+    const GridTable& tt = w->gridTypes->table();
+    for (qsizetype r = 1; r < tt.rowCount() - 1; ++r) {
+        types << QStringList{tt.cell(0, r), plain(tt.cell(3, r)), plain(tt.cell(2, r))};
+    }
+    EXPECT_EQ(types, cliSection(out, QStringLiteral("types")));
+
+    // Sizes: the table lists the largest class first.
+    QList<QStringList> sizes;
+    const GridTable& st = w->gridSizes->table();
+    for (qsizetype r = st.rowCount() - 1; r >= 1; --r) {
+        sizes << QStringList{st.cell(0, r), plain(st.cell(2, r)), plain(st.cell(1, r))};
+    }
+    EXPECT_EQ(sizes, cliSection(out, QStringLiteral("sizes")));
+
+    // The three ages: the tables list the oldest first.
+    const char* names[3] = {"accessed", "created", "modified"};
+    for (int which = 0; which < 3; ++which) {
+        QList<QStringList> ages;
+        const GridTable& at = w->gridDates[which]->table();
+        for (qsizetype r = at.rowCount() - 1; r >= 1; --r) {
+            ages << QStringList{at.cell(0, r), plain(at.cell(2, r)), plain(at.cell(1, r))};
+        }
+        EXPECT_EQ(ages, cliSection(out, QLatin1String(names[which]))) << names[which];
+    }
+
+    QList<QStringList> attributes;
+    const GridTable& gt = w->gridAttr->table();
+    for (qsizetype r = 1; r < gt.rowCount(); ++r) {
+        attributes << QStringList{gt.cell(0, r), plain(gt.cell(1, r)), plain(gt.cell(2, r))};
+    }
+    EXPECT_EQ(attributes, cliSection(out, QStringLiteral("attributes")));
+
+    const QList<QStringList> overhang = cliSection(out, QStringLiteral("overhang"));
+    ASSERT_EQ(overhang.size(), 6);
+    for (int i = 0; i < kOverhangSizes; ++i) {
+        EXPECT_EQ(plain(w->lblOver[i]->text()), overhang[i][1]) << i;
+    }
+    EXPECT_EQ(overhang[5][1], QString::number(w->tallies().allocated));
+
+    // The time of day: the points of the three lines.
+    const QList<QStringList> hours = cliSection(out, QStringLiteral("hours"));
+    ASSERT_EQ(hours.size(), 48);
+    const auto series = w->chartTime->chart()->series();
+    for (QAbstractSeries* s : series) {
+        auto* line = qobject_cast<QLineSeries*>(s);
+        ASSERT_NE(line, nullptr);
+        const int column = line->name() == QLatin1String("Created time")    ? 1
+                           : line->name() == QLatin1String("Modified time") ? 2
+                                                                            : 3;
+        for (int k = 0; k < 48; ++k) {
+            EXPECT_EQ(QString::number(qint64(line->at(k).y())), hours[k][column])
+                << line->name().toStdString() << " " << k;
+        }
+    }
 }
 
 // With DW_STAT_SHOTS set to a folder, saves a picture of every page there (for looking
