@@ -148,6 +148,7 @@ QWidget* TfrmStatistics::buildTypesPage() {
     ScrollBar2 = new QScrollBar(Qt::Horizontal, chartBox);
     ScrollBar2->setObjectName(QStringLiteral("ScrollBar2"));
     ScrollBar2->setRange(0, 360);
+    ScrollBar2->setToolTip(QStringLiteral("Turns the pie"));
     connect(ScrollBar2, &QScrollBar::valueChanged, this,
             [this](int angle) { statcharts::turnPie(chartTypes->chart(), angle); });
     auto* chartLayout = new QVBoxLayout(chartBox);

@@ -264,6 +264,7 @@ QWidget* TfrmStatistics::buildSpacePage() {
     ScrollBar1 = new QScrollBar(Qt::Horizontal, pnlPies);
     ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));
     ScrollBar1->setRange(0, 360);
+    ScrollBar1->setToolTip(QStringLiteral("Turns the pies; click a pie to start or stop them"));
     connect(ScrollBar1, &QScrollBar::valueChanged, this, &TfrmStatistics::ScrollBar1Change);
     auto* pieLayout = new QVBoxLayout(pnlPies);
     pieLayout->setContentsMargins(0, 0, 0, 0);

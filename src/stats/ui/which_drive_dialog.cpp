@@ -12,9 +12,9 @@
 
 #include "base/settings_sections.h"
 #include "scan/ui/add_new_folder_dialog.h"
-#include "stats/ui/stat_list_dialog.h"
-#include "stats/stat_type_lists.h"
 #include "scan/ui/drive_check_list.h"
+#include "stats/stat_type_lists.h"
+#include "stats/ui/stat_list_dialog.h"
 #include "widgets/type_list.h"
 
 namespace dw {

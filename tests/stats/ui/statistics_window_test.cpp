@@ -370,6 +370,36 @@ TEST_F(StatWindow, SpacePageBarsPiesAndTheirAnimation) {
     EXPECT_EQ(pie->pieStartAngle(), 90);
 }
 
+// The pies stop turning while a collection runs and turn again after it.
+TEST_F(StatWindow, PieAnimationPausesWhileCollecting) {
+    TempTree t;
+    for (int i = 0; i < 200; ++i) {
+        t.file("f/" + QByteArray::number(i) + ".txt", "x");
+    }
+    w->setSpaceDrives({folderEntry(t.root())});
+    w->rbSpacePie->setChecked(true);
+    ASSERT_TRUE(w->Timer2->isActive());
+    bool seen = false;
+    bool turningMeanwhile = true;
+    QTimer watcher;
+    watcher.setInterval(0);
+    QObject::connect(&watcher, &QTimer::timeout, w.get(), [&] {
+        if (w->isCollecting() && !seen) {
+            seen = true;
+            turningMeanwhile = w->Timer2->isActive();
+            EXPECT_FALSE(w->btOK->isEnabled());
+            EXPECT_FALSE(w->btPrint->isEnabled());
+        }
+    });
+    watcher.start();
+    w->collect({folderEntry(t.root())}, {});
+    watcher.stop();
+    EXPECT_TRUE(seen);
+    EXPECT_FALSE(turningMeanwhile);
+    EXPECT_TRUE(w->Timer2->isActive());
+    EXPECT_TRUE(w->btOK->isEnabled());
+}
+
 TEST_F(StatWindow, PrintsEachKindOfPageToPdf) {
     TempTree t;
     makeTree(t);
