@@ -30,7 +30,8 @@ constexpr WindowTopic kWindowTopics[] = {
     {"frmMain", 1010},         {"frmNoDelete", 1020},     {"frmKeepFiles", 1020},
     {"frmEditFolder", 1020},   {"frmUnZipIt", 1040},      {"frmZipOptions", 1040},
     {"frmZipDirectory", 1040}, {"frmPassword", 1040},     {"frmDup", 1050},
-    {"frmAddNewFolder", 1050}, {"frmReallyDelete", 1060},
+    {"frmAddNewFolder", 1050}, {"frmReallyDelete", 1060}, {"frmStatistics", 1070},
+    {"frmWhichDrive", 1070},   {"frmStatList", 1070},
 };
 
 constexpr Topic kTopics[] = {
@@ -41,6 +42,7 @@ constexpr Topic kTopics[] = {
     {1040, "archives.html"},
     {1050, "duplicates.html"},
     {1060, "deletion.html"},
+    {1070, "statistics.html"},
 };
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "safety/ui/really_delete.h"
 #include "safety/ui/unzip_it.h"
 #include "scan/ui/add_new_folder_dialog.h"
+#include "stats/ui/statistics_window.h"
 #include "widgets/backdrop.h"
 #include "widgets/message_boxes.h"
 
@@ -351,6 +352,13 @@ void TfrmMain::openTool(Tool tool) {
         case Tool::QuickClean:
             break;
         case Tool::Statistics:
+            // Not modal: the main window stays usable beside it.
+            if (!statistics_) {
+                statistics_ = new TfrmStatistics(this);
+            }
+            statistics_->show();
+            statistics_->raise();
+            statistics_->activateWindow();
             break;
         case Tool::Browse:
             break;

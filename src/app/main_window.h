@@ -12,6 +12,7 @@ namespace dw {
 
 class Backdrop;
 class HelpViewer;
+class TfrmStatistics;
 
 // The main window `frmMain`: a fixed panel of large buttons, one per tool. It owns the
 // program-wide state the tools share (the duplicates/file-hogs switch, the default
@@ -73,6 +74,10 @@ public:
     // that the lists changed, reloads them, so the gate opens without a restart.
     void btBuildClick();
 
+    // The statistics window, made by the first "&Statistics" and from then on only shown
+    // and hidden, so its statistics stay; owned by this window. Null before.
+    TfrmStatistics* statisticsWindow() const { return statistics_; }
+
     // The help window, once it has been opened; owned by this window.
     HelpViewer* helpViewer() const { return helpViewer_; }
     // The background panel, for its colour-depth mode.
@@ -111,7 +116,8 @@ private:
     QLabel* lblTitle_ = nullptr;
     QLabel* lblMaker_ = nullptr;
     QLabel* lblWeb_ = nullptr;
-    HelpViewer* helpViewer_ = nullptr;  // made on first use, owned as a child
+    HelpViewer* helpViewer_ = nullptr;      // made on first use, owned as a child
+    TfrmStatistics* statistics_ = nullptr;  // made on first use, owned as a child
     HelpViewer* mainHelpViewer();
     void applyLabelColour();
     bool shownOnce_ = false;

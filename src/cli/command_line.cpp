@@ -7,6 +7,7 @@
 #include "cli/duplicates_command.h"
 #include "cli/protected_command.h"
 #include "cli/restore_command.h"
+#include "cli/stats_command.h"
 #include "cli/walk_command.h"
 
 namespace dw::cli {
@@ -31,6 +32,8 @@ const Command kCommands[] = {
      restoreUsage},
     {"clean", "delete files, send them to the trash, or archive and delete them", runClean,
      cleanUsage},
+    {"stats", "print the disk statistics of folders as tab-separated sections", runStats,
+     statsUsage},
 };
 
 const Command* findCommand(const QByteArray& name) {

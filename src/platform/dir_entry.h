@@ -28,6 +28,11 @@ struct DirEntry {
     // Identity on the machine, for "is this the same file" and "same file system".
     quint64 device = 0;
     quint64 inode = 0;
+    // How many names the file has (hard links; 1 for most files) and the bytes it
+    // really takes on the disk (its allocated blocks: less than `size` for sparse or
+    // compressed files, more for a partly used last block; 0 where nothing is stored).
+    quint32 links = 1;
+    qint64 allocated = 0;
 
     bool isFolder() const { return (attributes & kAttrFolder) != 0; }
     bool isHidden() const { return (attributes & kAttrHidden) != 0; }

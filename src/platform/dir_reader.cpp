@@ -43,7 +43,7 @@ bool statInto(int dirFd, const char* path, int extraFlags, const char* name, Dir
     if (!g_statxMissing.load(std::memory_order_relaxed)) {
         struct statx sx;
         const unsigned mask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_ATIME |
-                              STATX_MTIME | STATX_BTIME;
+                              STATX_MTIME | STATX_BTIME | STATX_NLINK | STATX_BLOCKS;
         if (::statx(dirFd, path, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | extraFlags, mask, &sx) ==
             0) {
             const bool folder = S_ISDIR(sx.stx_mode);
@@ -57,6 +57,8 @@ bool statInto(int dirFd, const char* path, int extraFlags, const char* name, Dir
             e.created = e.hasCreated ? sx.stx_btime.tv_sec : 0;
             e.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
             e.inode = sx.stx_ino;
+            e.links = sx.stx_nlink;
+            e.allocated = static_cast<qint64>(sx.stx_blocks) * 512;
             return true;
         }
         if (errno != ENOSYS) {
@@ -77,6 +79,8 @@ bool statInto(int dirFd, const char* path, int extraFlags, const char* name, Dir
     e.hasCreated = false;
     e.device = st.st_dev;
     e.inode = st.st_ino;
+    e.links = static_cast<quint32>(st.st_nlink);
+    e.allocated = static_cast<qint64>(st.st_blocks) * 512;
     return true;
 }
 

@@ -95,4 +95,18 @@ bool recordZipTotals(qint64 count, qint64 bytes, const QDate& today) {
                   today);
 }
 
+bool resetCleanTotals() {
+    return platform::SettingsFile::user().update(
+        SettingsStore::sectionPath(section()), [](const QList<platform::SettingsFile::Value>&) {
+            QList<platform::SettingsFile::Value> values;
+            for (const char* name : {settings::kNdelete, settings::kSizeDelete, settings::kNZip,
+                                     settings::kZipDate, settings::kSizeZip, settings::kNWaste,
+                                     settings::kSizeWaste, settings::kDelDate}) {
+                values.append(
+                    {QString::fromLatin1(name), QString::number(settings::kTotalNotCounted)});
+            }
+            return values;
+        });
+}
+
 }  // namespace dw

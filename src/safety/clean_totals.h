@@ -39,4 +39,8 @@ bool recordDeleteTotals(qint64 deletedCount, qint64 deletedBytes, qint64 recycle
 // The same for an archive run: "NZip", "SizeZip" and "ZipDate".
 bool recordZipTotals(qint64 count, qint64 bytes, const QDate& today = QDate::currentDate());
 
+// "Reset these numbers": writes -1 to all eight values, in one write. Returns false when
+// the settings file could not be written; then nothing changed.
+bool resetCleanTotals();
+
 }  // namespace dw

@@ -26,6 +26,7 @@
 #include "safety/ui/keep_files_dialog.h"
 #include "safety/ui/no_delete_window.h"
 #include "scan/ui/add_new_folder_dialog.h"
+#include "stats/ui/statistics_window.h"
 #include "stats/ui/which_drive_dialog.h"
 #include "support/modal.h"
 #include "support/scoped_env.h"
@@ -523,6 +524,30 @@ TEST(AboutBox, ShowsTheProgramAndReportsABrowserThatCannotStart) {
               QStringLiteral("Unable to start web browser. Make sure you have it properly "
                              "set-up on your system."));
     EXPECT_EQ(prompter.boxes()[0].kind, MessageKind::Error);
+}
+
+// "&Statistics" needs no Safe Harbor list and shows one window, not modal, that closing
+// only hides: pressed again, the same window comes back with what it showed.
+TEST_F(MainWindowTest, StatisticsIsOneWindowThatClosingHides) {
+    test::ScriptedPrompter prompter;
+    TfrmMain w;
+    w.show();
+    ASSERT_TRUE(w.safeHarborMissing());
+    EXPECT_EQ(w.statisticsWindow(), nullptr);
+    button(w, "btStatistics")->click();
+    TfrmStatistics* stats = w.statisticsWindow();
+    ASSERT_NE(stats, nullptr);
+    EXPECT_TRUE(stats->isVisible());
+    EXPECT_FALSE(stats->isModal());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    stats->showPage(TfrmStatistics::kDeleted);
+    stats->btCancel->click();
+    EXPECT_FALSE(stats->isVisible());
+    button(w, "btStatistics")->click();
+    EXPECT_EQ(w.statisticsWindow(), stats);
+    EXPECT_TRUE(stats->isVisible());
+    EXPECT_EQ(stats->currentPage(), TfrmStatistics::kDeleted);
+    EXPECT_TRUE(prompter.boxes().isEmpty());
 }
 
 }  // namespace
