@@ -185,7 +185,8 @@ CacheFiles CollectCacheFiles(const QList<QByteArray>& folders, int days, const Q
             if (entry.isFolder()) {
                 continue;
             }
-            const int age = FileAgeDays(AccessedFileDate(entry), today);
+            const quint32 accessed = AccessedFileDate(entry);
+            const int age = FileAgeDays(accessed, today);
             if (age < 0 || age < days) {
                 continue;
             }
@@ -196,6 +197,7 @@ CacheFiles CollectCacheFiles(const QList<QByteArray>& folders, int days, const Q
             seen.insert(path);
             result.totalBytes += entry.size;
             result.sizes << entry.size;
+            result.accessed << accessed;
             result.paths << std::move(path);
         }
         reader.close();

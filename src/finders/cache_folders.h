@@ -62,6 +62,7 @@ int FileAgeDays(quint32 packed, const QDate& today);
 struct CacheFiles {
     QList<QByteArray> paths;  // each file once, in folder and listing order
     QList<qint64> sizes;      // the size of each path
+    QList<quint32> accessed;  // the packed last-access date-time of each path
     qint64 totalBytes = 0;
 };
 
