@@ -136,10 +136,10 @@ QList<QByteArray> AllCacheFolders(const CacheRoots& roots) {
     return out;
 }
 
-QList<QByteArray> ReadCacheFolders() {
+QList<QByteArray> ReadCacheFolders(const CacheRoots& roots) {
     const NumberedList stored = SettingsStore().readList(QLatin1String(settings::kCacheFiles));
     if (!stored.saved) {
-        return FirstCacheDiscovery(CacheRoots::user());
+        return FirstCacheDiscovery(roots);
     }
     QList<QByteArray> folders;
     for (const QString& entry : stored.entries) {

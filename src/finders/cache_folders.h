@@ -47,9 +47,9 @@ QList<QByteArray> InitializeCacheDiscovery(const CacheRoots& roots);
 QList<QByteArray> AllCacheFolders(const CacheRoots& roots);
 
 // The stored list (section CacheFiles) in stored order, empty entries left out. When no
-// list was ever stored, FirstCacheDiscovery of the user's roots; a stored empty list
-// stays empty (no discovery).
-QList<QByteArray> ReadCacheFolders();
+// list was ever stored, FirstCacheDiscovery of `roots`; a stored empty list stays empty
+// (no discovery).
+QList<QByteArray> ReadCacheFolders(const CacheRoots& roots = CacheRoots::user());
 // Stores the list. False when the settings file could not be written.
 bool WriteCacheFolders(const QList<QByteArray>& folders);
 

@@ -4,13 +4,9 @@
 #include "base/settings_store.h"
 #include "base/utility.h"
 #include "scan/drive_list.h"
+#include "scan/type_lines.h"
 
 namespace dw {
-
-QString TempExtensionLine(const QString& pattern) {
-    const qsizetype dot = pattern.lastIndexOf(u'.');
-    return pattern + u'\t' + FileTypeName(dot < 0 ? QString() : pattern.mid(dot));
-}
 
 QString TempExtensionKey(const QString& patternOrLine) {
     const qsizetype tab = patternOrLine.indexOf(u'\t');
@@ -23,7 +19,7 @@ QStringList ReadTempExtensionLines(const QStringList& defaults) {
     const QStringList& patterns = stored.saved ? stored.entries : defaults;
     QStringList lines;
     for (const QString& p : patterns) {
-        lines << TempExtensionLine(p);
+        lines << TypeLine(p);
     }
     return lines;
 }

@@ -13,15 +13,12 @@
 // the result grid.
 namespace dw {
 
-// An entry of the extension lists: the pattern, a TAB and the file-type description of
-// the pattern's extension (FileTypeName of the text from its last dot on).
-QString TempExtensionLine(const QString& pattern);
-
 // The extension key of a pattern or entry line: the text between its first character
 // and its TAB (or its end), in lower case: ".tmp" for "*.tmp", ".~*" for "*.~*".
 QString TempExtensionKey(const QString& patternOrLine);
 
-// The stored list (section TempFiles) as entry lines, in stored order. When no list was
+// The stored list (section TempFiles) as type lines (TypeLine: the pattern, a TAB and
+// the description of its extension), in stored order. When no list was
 // ever stored, `defaults` as entry lines; a stored empty list stays empty.
 QStringList ReadTempExtensionLines(const QStringList& defaults);
 // Stores the patterns of `lines` (each line's text before its TAB). False when the

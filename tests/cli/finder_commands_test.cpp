@@ -9,6 +9,7 @@
 #include "finders/cache_folders.h"
 #include "finders/temp_search.h"
 #include "inspect/grid_export.h"
+#include "scan/type_lines.h"
 #include "support/cli_runner.h"
 #include "support/scoped_env.h"
 #include "support/temp_tree.h"
@@ -143,7 +144,7 @@ TEST(TempCommand, ListsTemporaryFilesLargestFirstFromTheStoredListOrTheOptions) 
     // A stored list rules; --ext overrides it.
     {
         test::ScopedEnv dir("DISKWELL_CONFIG_DIR", config.root());
-        ASSERT_TRUE(WriteTempExtensionLines({TempExtensionLine("*.bak")}));
+        ASSERT_TRUE(WriteTempExtensionLines({TypeLine("*.bak")}));
     }
     const CliRun stored = runCli({"temp", arg(t.root())}, options);
     ASSERT_EQ(rowsOf(stored.out).size(), 2);

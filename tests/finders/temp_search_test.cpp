@@ -6,6 +6,7 @@
 #include "base/settings_store.h"
 #include "base/utility.h"
 #include "finders/temp_search.h"
+#include "scan/type_lines.h"
 #include "support/temp_tree.h"
 
 namespace dw {
@@ -45,7 +46,7 @@ TEST(TempSearch, MatchOfOneName) {
         {{QStringLiteral("*.bak"), QStringLiteral("*.old")}, "a.OLD", true},
         {{QStringLiteral("*.bak"), QStringLiteral("*.old")}, "a.new", false},
         // Entry lines (pattern, TAB, description) count as their pattern.
-        {{TempExtensionLine(QStringLiteral("*.chk"))}, "FILE0001.CHK", true},
+        {{TypeLine(QStringLiteral("*.chk"))}, "FILE0001.CHK", true},
         // A name that is not UTF-8 still has its extension.
         {tmp, "caf\xe9.tmp", true},
         {{}, "a.tmp", false},
@@ -110,17 +111,16 @@ TEST(TempSearch, StoredListAndItsDefaults) {
     const QStringList quick = ReadTempExtensionLines(settings::defaultTempFilesForQuickClean());
     // An empty "Number" is no count: the list reads as never stored.
     ASSERT_EQ(quick.size(), 13);
-    EXPECT_EQ(quick[0], TempExtensionLine("*.bak"));
+    EXPECT_EQ(quick[0], TypeLine("*.bak"));
     EXPECT_EQ(ReadTempExtensionLines(settings::defaultTempFilesForEditor()).size(), 4);
     // A stored empty list stays empty in both.
     ASSERT_TRUE(WriteTempExtensionLines({}));
     EXPECT_TRUE(ReadTempExtensionLines(settings::defaultTempFilesForQuickClean()).isEmpty());
     EXPECT_TRUE(ReadTempExtensionLines(settings::defaultTempFilesForEditor()).isEmpty());
     // Lines are stored as their patterns and read back with the descriptions.
-    ASSERT_TRUE(WriteTempExtensionLines({TempExtensionLine("*.old"), TempExtensionLine("*.~*")}));
+    ASSERT_TRUE(WriteTempExtensionLines({TypeLine("*.old"), TypeLine("*.~*")}));
     EXPECT_EQ(store.readString(QLatin1String(settings::kTempFiles), "File2", QString()), "*.~*");
-    EXPECT_EQ(ReadTempExtensionLines({}),
-              (QStringList{TempExtensionLine("*.old"), TempExtensionLine("*.~*")}));
+    EXPECT_EQ(ReadTempExtensionLines({}), (QStringList{TypeLine("*.old"), TypeLine("*.~*")}));
 }
 
 }  // namespace
