@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -91,6 +92,7 @@ FinderWindow::FinderWindow(Setup setup, const SafeHarbor* harbor, QWidget* paren
     setSizeGripEnabled(true);
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     userWidths_.assign(setup_.widths.size() + 1, 0);
+    textWidths_.assign(setup_.widths.size(), 0);
 }
 
 FinderWindow::~FinderWindow() {
@@ -379,6 +381,7 @@ void FinderWindow::scan() {
     finder_->finish();
     found_ = finder_->foundCount();
     afterScan();
+    fitColumnsToTexts();
     FormResize();
 
     grid_->unsetCursor();
@@ -428,8 +431,34 @@ void FinderWindow::ClearGrid() {
     sortMenu_->checkOnly(setup_.sort->checkedAtStart);
     clearAllMarks();
     btDelete_->setEnabled(false);
+    fitColumnsToTexts();
     FormResize();
     grid_->setFocus();
+}
+
+void FinderWindow::fitColumnsToTexts() {
+    // A sample of the rows keeps this cheap for millions of rows; a name is allowed up to
+    // twice its column's set width (after the mark glyph), a path is cut in the middle.
+    const GridTable& table = grid_->table();
+    const QFontMetrics metrics(grid_->font());
+    const QFontMetrics titles(grid_->horizontalHeader()->font());
+    const qsizetype rows = std::min<qsizetype>(table.rowCount(), 2001);
+    const double scale = logicalDpiX() / 96.0;
+    for (size_t c = 0; c < textWidths_.size(); ++c) {
+        const int column = int(c);
+        if (column == setup_.elideColumn) {
+            textWidths_[c] = 0;
+            continue;
+        }
+        int widest = titles.horizontalAdvance(table.title(column)) + 12;
+        for (qsizetype r = 1; r < rows; ++r) {
+            widest = std::max(widest, metrics.horizontalAdvance(table.cell(column, r)) + 6);
+        }
+        if (column == setup_.markColumn) {
+            widest = std::min(widest + qRound(18 * scale), qRound(2 * setup_.widths[c] * scale));
+        }
+        textWidths_[c] = widest;
+    }
 }
 
 // ---- marks --------------------------------------------------------------------------
@@ -607,7 +636,9 @@ void FinderWindow::FormResize() {
     int used = 0;
     for (int c = 0; c < fixed; ++c) {
         const int user = userWidths_[size_t(c)];
-        const int w = user > 0 ? user : qRound(setup_.widths[size_t(c)] * scale);
+        const int w =
+            user > 0 ? user
+                     : std::max(qRound(setup_.widths[size_t(c)] * scale), textWidths_[size_t(c)]);
         grid_->setColumnWidth(c, w);
         used += w;
     }

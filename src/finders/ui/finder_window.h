@@ -178,6 +178,7 @@ private:
     void updateCleanButton();
     void clearAllMarks();
     void showPopup(const QPoint& globalPos);
+    void fitColumnsToTexts();
     QByteArray highlightedPath(qsizetype row) const;
 
     const SafeHarbor* harbor_;
@@ -208,6 +209,9 @@ private:
     std::function<bool(QPrinter&)> printDialog_;
     // Widths the user gave columns (0: none), kept until the window is resized.
     std::vector<int> userWidths_;
+    // The widest text of each set-width column (dates, times and sizes of this desktop's
+    // font and locale may be wider than the set widths).
+    std::vector<int> textWidths_;
     bool settingWidths_ = false;
     int pumpIntervalMs_ = 30;
     qsizetype found_ = 0;
