@@ -30,7 +30,8 @@ constexpr WindowTopic kWindowTopics[] = {
     {"frmMain", 1010},         {"frmNoDelete", 1020},     {"frmKeepFiles", 1020},
     {"frmEditFolder", 1020},   {"frmUnZipIt", 1040},      {"frmZipOptions", 1040},
     {"frmZipDirectory", 1040}, {"frmPassword", 1040},     {"frmDup", 1050},
-    {"frmAddNewFolder", 1050}, {"frmReallyDelete", 1060},
+    {"frmAddNewFolder", 1050}, {"frmReallyDelete", 1060}, {"frmMods", 1110},
+    {"frmClean", 1120},        {"frmTempFiles", 1120},    {"frmCache", 1130},
 };
 
 constexpr Topic kTopics[] = {
@@ -41,6 +42,9 @@ constexpr Topic kTopics[] = {
     {1040, "archives.html"},
     {1050, "duplicates.html"},
     {1060, "deletion.html"},
+    {1110, "files-accessed.html"},
+    {1120, "quick-clean.html"},
+    {1130, "browser-caches.html"},
 };
 
 }  // namespace

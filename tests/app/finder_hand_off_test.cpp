@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include "app/help_viewer.h"
 #include "app/main_window.h"
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
@@ -16,6 +17,7 @@
 #include "finders/ui/cache_window.h"
 #include "finders/ui/clean_window.h"
 #include "finders/ui/mods_window.h"
+#include "finders/ui/temp_files_window.h"
 #include "platform/environment.h"
 #include "safety/clean_totals.h"
 #include "safety/ui/really_delete.h"
@@ -162,6 +164,39 @@ TEST_F(FinderHandOff, TheCacheCleanerHandsEachFileOnceAndStaysOpen) {
     EXPECT_TRUE(present(cache));
     EXPECT_EQ(readCleanTotals().Ndelete, 2);
     EXPECT_EQ(readCleanTotals().SizeDelete, 17);
+}
+
+}  // namespace
+}  // namespace dw
+
+namespace dw {
+namespace {
+
+TEST(FinderHelp, EachWindowOpensItsOwnGuidePage) {
+    test::ScriptedPrompter prompter;
+    TfrmMods mods(nullptr);
+    TfrmClean clean(nullptr);
+    TfrmTempFiles editor(nullptr);
+    TfrmCache::Tools tools;
+    test::TempTree home;
+    tools.roots = {home.root(), home.path(".cache")};
+    TfrmCache cache(nullptr, tools);
+    const struct {
+        QWidget* w;
+        const char* page;
+    } cases[] = {{&mods, "files-accessed.html"},
+                 {&clean, "quick-clean.html"},
+                 {&editor, "quick-clean.html"},
+                 {&cache, "browser-caches.html"}};
+    for (const auto& c : cases) {
+        const QUrl url = HelpViewer::topicUrl(HelpViewer::topicOf(c.w));
+        EXPECT_EQ(url.fileName(), QLatin1String(c.page)) << c.w->objectName().toStdString();
+        QFile page(QLatin1Char(':') + url.path());
+        ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << c.page;
+        EXPECT_TRUE(page.readAll().contains("<h1>"));
+    }
+    cache.reject();
+    editor.reject();
 }
 
 }  // namespace
