@@ -32,6 +32,8 @@ constexpr WindowTopic kWindowTopics[] = {
     {"frmZipDirectory", 1040}, {"frmPassword", 1040},     {"frmDup", 1050},
     {"frmAddNewFolder", 1050}, {"frmReallyDelete", 1060}, {"frmStatistics", 1070},
     {"frmWhichDrive", 1070},   {"frmStatList", 1070},
+    {"frmAddNewFolder", 1050}, {"frmReallyDelete", 1060}, {"frmMods", 1110},
+    {"frmClean", 1120},        {"frmTempFiles", 1120},    {"frmCache", 1130},
 };
 
 constexpr Topic kTopics[] = {
@@ -43,6 +45,9 @@ constexpr Topic kTopics[] = {
     {1050, "duplicates.html"},
     {1060, "deletion.html"},
     {1070, "statistics.html"},
+    {1110, "files-accessed.html"},
+    {1120, "quick-clean.html"},
+    {1130, "browser-caches.html"},
 };
 
 }  // namespace

@@ -20,7 +20,10 @@
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
 #include "base/utility.h"
+#include "finders/ui/cache_window.h"
+#include "finders/ui/clean_window.h"
 #include "finders/ui/dup_window.h"
+#include "finders/ui/mods_window.h"
 #include "platform/event_pump.h"
 #include "safety/ui/no_delete_window.h"
 #include "safety/ui/really_delete.h"
@@ -346,10 +349,32 @@ void TfrmMain::openTool(Tool tool) {
             break;
         }
         case Tool::FilesAccessed:
+        case Tool::QuickClean: {
+            // As the duplicates window: the deletion panel over the finder, and the
+            // add-a-folder tool.
+            QWidget* finder = nullptr;
+            FinderTools tools;
+            tools.reallyDelete = [this, &finder](const QList<QByteArray>& files,
+                                                 const QString& callerName, qint64) {
+                return TfrmReallyDelete::execute(finder, safeHarbor_, files, callerName,
+                                                 &DefaultZipPath);
+            };
+            tools.addNewFolder = [&finder] {
+                TfrmAddNewFolder dialog(finder);
+                return dialog.exec() == QDialog::Accepted;
+            };
+            if (tool == Tool::FilesAccessed) {
+                TfrmMods mods(&safeHarbor_, this, tools);
+                finder = &mods;
+                mods.exec();
+            } else {
+                TfrmClean clean(&safeHarbor_, this, tools);
+                finder = &clean;
+                clean.exec();
+            }
             break;
+        }
         case Tool::FolderHogs:
-            break;
-        case Tool::QuickClean:
             break;
         case Tool::Statistics:
             // Not modal: the main window stays usable beside it.
@@ -362,8 +387,19 @@ void TfrmMain::openTool(Tool tool) {
             break;
         case Tool::Browse:
             break;
-        case Tool::ClearInternetFiles:
+        case Tool::ClearInternetFiles: {
+            TfrmCache* cache = nullptr;
+            TfrmCache::Tools tools;
+            tools.reallyDelete = [this, &cache](const QList<QByteArray>& files,
+                                                const QString& callerName, qint64) {
+                return TfrmReallyDelete::execute(cache, safeHarbor_, files, callerName,
+                                                 &DefaultZipPath);
+            };
+            TfrmCache window(this, tools);
+            cache = &window;
+            window.exec();
             break;
+        }
         case Tool::UnzipArchives: {
             TfrmUnZipIt window(this, DefaultZipPath);
             window.exec();

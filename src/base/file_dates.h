@@ -12,6 +12,10 @@
 // the file has no date.
 namespace dw {
 
+// The three dates a file has: last access, creation (birth, where the file system records
+// it) and last write, in the order the statistics' tallies keep them.
+enum class DateKind { Accessed = 0, Created = 1, Modified = 2 };
+
 // `epochSeconds` (seconds since 1970 UTC) in local time, packed. 0 when the moment lies
 // before 1980 or after 2107 in local time, or cannot be converted at all. Odd seconds
 // are rounded down.

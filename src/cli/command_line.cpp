@@ -3,11 +3,14 @@
 #include <QFile>
 #include <QString>
 
+#include "cli/caches_command.h"
 #include "cli/clean_command.h"
+#include "cli/dated_command.h"
 #include "cli/duplicates_command.h"
 #include "cli/protected_command.h"
 #include "cli/restore_command.h"
 #include "cli/stats_command.h"
+#include "cli/temp_command.h"
 #include "cli/walk_command.h"
 
 namespace dw::cli {
@@ -34,6 +37,11 @@ const Command kCommands[] = {
      cleanUsage},
     {"stats", "print the disk statistics of folders as tab-separated sections", runStats,
      statsUsage},
+    {"dated", "list the files accessed, created or changed in a range of dates", runDated,
+     datedUsage},
+    {"temp", "list temporary files by their extensions, largest first", runTemp, tempUsage},
+    {"caches", "list the browsers' cache folders or their files not used for N days", runCaches,
+     cachesUsage},
 };
 
 const Command* findCommand(const QByteArray& name) {

@@ -6,6 +6,7 @@
 
 #include "base/sort_grid.h"
 #include "base/utility.h"
+#include "finders/file_rows.h"
 #include "finders/folded_text.h"
 #include "platform/paths.h"
 #include "platform/volumes.h"
@@ -286,28 +287,8 @@ void DupSearch::fillGrid(GridTable& grid) const {
 }
 
 QList<QByteArray> DupRowBytes(const GridTable& grid, qsizetype row, bool duplicateMode) {
-    QList<QByteArray> cells;
-    cells.reserve(grid.columnCount());
-    for (int c = 0; c < grid.columnCount(); ++c) {
-        cells << grid.cellUtf8(c, row).toByteArray();
-    }
-    const QByteArray path = grid.rowData(row);
-    if (path.isEmpty()) {
-        return cells;
-    }
-    if (!duplicateMode) {
-        if (kHogPathColumn < cells.size()) {
-            cells[kHogPathColumn] = path;
-        }
-        return cells;
-    }
-    const qsizetype slash = path.lastIndexOf(platform::kSep);
-    if (kDupFolderColumn < cells.size()) {
-        cells[kDupNameColumn] = path.mid(slash + 1);
-        cells[kDupFolderColumn] =
-            slash <= 0 ? QByteArray(slash == 0 ? platform::kRootFolder : "") : path.left(slash);
-    }
-    return cells;
+    return duplicateMode ? GridRowBytes(grid, row, {kDupNameColumn, kDupFolderColumn, -1})
+                         : GridRowBytes(grid, row, {-1, -1, kHogPathColumn});
 }
 
 void DupWalkHooks::onFile(const WalkFolder& folder, const platform::DirEntry& entry) {
@@ -340,15 +321,7 @@ QString DupReportTitle(const DupOptions& options, const QList<DriveEntry>& check
     title += QStringLiteral(" matching ") + options.pattern;
     title += QStringLiteral(" on drive(s) ");
     for (const DriveEntry& e : checked) {
-        QString word;
-        if (e.isDrive()) {
-            word = platform::volumeKey(e.startFolder);
-        } else if (const std::optional<platform::Volume> v = platform::mountOf(e.startFolder)) {
-            word = platform::volumeKey(v->mountPoint);
-        } else {
-            word = e.text;
-        }
-        title += word + u' ';
+        title += DriveWord(e) + u' ';
     }
     return title;
 }

@@ -76,6 +76,15 @@ QByteArray homeFolder() {
     return withoutTrailingSeparators(home);
 }
 
+QByteArray cacheHomeFolder() {
+    const QByteArray cache = qgetenv("XDG_CACHE_HOME");
+    if (cache.startsWith(kSep)) {
+        return withoutTrailingSeparators(cache);
+    }
+    const QByteArray home = homeFolder();
+    return home == kRootFolder ? QByteArray("/.cache") : home + "/.cache";
+}
+
 QByteArray shortPath(const QByteArray& path) {
     if (path.isEmpty()) {
         return path;

@@ -24,6 +24,10 @@ QByteArray systemFolder();
 // database's entry for the user, else "/". Without a trailing "/" (except "/").
 QByteArray homeFolder();
 
+// The user's cache folder: $XDG_CACHE_HOME when it is an absolute path, else the home
+// folder's ".cache". Without a trailing "/".
+QByteArray cacheHomeFolder();
+
 // The canonical form of `path` (absolute, every link and "."/".." resolved, no trailing
 // "/") when it exists; `path` unchanged when it does not or cannot be resolved.
 QByteArray shortPath(const QByteArray& path);

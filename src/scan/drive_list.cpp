@@ -110,4 +110,14 @@ std::optional<StartFolder> EnterStartFolder(const QByteArray& folder) {
     return start;
 }
 
+QString DriveWord(const DriveEntry& entry) {
+    if (entry.isDrive()) {
+        return platform::volumeKey(entry.startFolder);
+    }
+    if (const std::optional<platform::Volume> v = platform::mountOf(entry.startFolder)) {
+        return platform::volumeKey(v->mountPoint);
+    }
+    return entry.text;
+}
+
 }  // namespace dw

@@ -59,4 +59,10 @@ struct StartFolder {
 std::optional<StartFolder> EnterStartFolder(const DriveEntry& entry);
 std::optional<StartFolder> EnterStartFolder(const QByteArray& folder);
 
+// The word a report title uses for a checked entry in place of a drive letter: the
+// volume's key (platform::volumeKey: the mount point without its leading "/" and with
+// "/" as "_", "root" for "/"); an extra folder gives the key of the volume it lies on
+// (its own text when the mount table cannot be read).
+QString DriveWord(const DriveEntry& entry);
+
 }  // namespace dw

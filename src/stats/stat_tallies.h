@@ -11,6 +11,8 @@
 
 #include <array>
 
+#include "base/file_dates.h"
+
 // The tallies of a statistics collection and the rules that sort one file into them:
 // size classes, ages, half hours of the day, attributes, extensions and the slack of the
 // last cluster. Every count and byte total is 64-bit; the tallies have a fixed size,
@@ -29,9 +31,7 @@ struct FileTally {
     bool operator==(const FileTally&) const = default;
 };
 
-// The three dates of a file, in the order the tallies keep them.
-enum class DateKind { Accessed = 0, Created = 1, Modified = 2 };
-inline constexpr int kDateKinds = 3;
+inline constexpr int kDateKinds = 3;  // DateKind's values, 0 to 2
 
 // ---- size classes --------------------------------------------------------------------
 inline constexpr int kSizeBuckets = 12;

@@ -1,0 +1,42 @@
+#include "finders/row_finder.h"
+
+#include <utility>
+
+namespace dw {
+
+RowFinder::RowFinder(GridTable& grid, QStringList titles)
+    : grid_(grid), titles_(std::move(titles)), batch_(grid) {}
+
+void RowFinder::clear() {
+    batch_.commit();
+    grid_.beginUpdate();
+    grid_.setRowCount(1);
+    grid_.setColumnCount(int(titles_.size()));
+    grid_.setTitles(titles_);
+    grid_.setRowCount(2);
+    grid_.endUpdate();
+    found_ = 0;
+}
+
+void RowFinder::start() {
+    clear();
+    grid_.setRowCount(1);
+}
+
+void RowFinder::flush() {
+    batch_.commit();
+}
+
+void RowFinder::finish() {
+    flush();
+    if (found_ == 0) {
+        grid_.setRowCount(2);
+    }
+}
+
+void RowFinder::endRow(const QByteArray& path) {
+    batch_.endRow(path);
+    ++found_;
+}
+
+}  // namespace dw
