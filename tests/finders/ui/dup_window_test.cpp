@@ -9,10 +9,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -265,7 +267,23 @@ TEST(DupWindow, ColumnWidthsStayAsTheUserSetsThemAndLongPathsShowTheirEnds) {
     EXPECT_EQ(grid->cellToolTip(deepRow, kDupFolderColumn), path);
     EXPECT_TRUE(grid->cellToolTip(deepRow, kDupNameColumn).isEmpty());
 
-    // A width the user sets stays when the grid's room changes (a scroll bar coming) ...
+    // A width the user drags stays after the mouse is let go, when the wider columns
+    // bring the horizontal scroll bar (the grid's room changes) ...
+    const int sizeEdge =
+        header->sectionViewportPosition(kDupSizeColumn) + header->sectionSize(kDupSizeColumn) - 1;
+    const int y = header->height() / 2;
+    const int dragged = header->sectionSize(kDupSizeColumn) + 400;
+    QWidget* titles = header->viewport();
+    QTest::mousePress(titles, Qt::LeftButton, {}, QPoint(sizeEdge, y));
+    for (int x = sizeEdge + 50; x <= sizeEdge + 400; x += 50) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(x, y), titles->mapToGlobal(QPointF(x, y)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(titles, &move);
+    }
+    QTest::mouseRelease(titles, Qt::LeftButton, {}, QPoint(sizeEdge + 400, y));
+    QApplication::processEvents();
+    EXPECT_EQ(header->sectionSize(kDupSizeColumn), dragged);
+    EXPECT_GT(grid->horizontalScrollBar()->maximum(), 0);
     header->resizeSection(kDupSizeColumn, 333);
     grid->resize(grid->width(), grid->height() - 40);
     QApplication::processEvents();
