@@ -179,8 +179,10 @@ void TfrmStatistics::doFileTypes() {
         const QString key = QFile::decodeName(e.key);
         const QString type = FileTypeName(e.key.isEmpty() ? QStringLiteral(".") : key);
         const qint64 average = e.tally.files > 0 ? e.tally.bytes / e.tally.files : 0;
-        rows.append(
-            {{key, type, thousands(e.tally.bytes), thousands(e.tally.files), thousands(average)}});
+        GridRow row;
+        row.cells = {key, type, thousands(e.tally.bytes), thousands(e.tally.files),
+                     thousands(average)};
+        rows.append(row);
     }
     table.appendRows(rows);
     table.appendRow({});
