@@ -770,6 +770,12 @@ void TfrmStatistics::collect(const QList<DriveEntry>& entries, const TypeFilter&
             break;
         }
         currentDrive_ = entry.text;
+        currentDriveKey_ = entry.text;
+        if (entry.isDrive()) {
+            currentDriveKey_ = platform::volumeKey(entry.startFolder);
+        } else if (const auto volume = platform::volumeOf(entry.startFolder)) {
+            currentDriveKey_ = platform::volumeKey(volume->mountPoint);
+        }
         drivesDone_ += entry.text + QLatin1Char(' ');
         if (!PathDriveReady(entry)) {
             continue;
@@ -914,7 +920,7 @@ bool TfrmStatistics::printTypeTable(QPrinter& printer) {
     const QRect area = painter.viewport();
     const QFontMetrics fm(font, &printer);
     const int line = fm.height() * 5 / 4;
-    const QString title = QStringLiteral("File types for drive ") + currentDrive_;
+    const QString title = typeTableTitle();
     const QDateTime now = QDateTime::currentDateTime();
     // Column edges in parts of the width: extension, type, then three numbers.
     const double edges[6] = {0, 0.12, 0.5, 0.68, 0.82, 1.0};
@@ -948,6 +954,10 @@ bool TfrmStatistics::printTypeTable(QPrinter& printer) {
         }
     }
     return painter.end();
+}
+
+QString TfrmStatistics::typeTableTitle() const {
+    return QStringLiteral("File types for drive ") + currentDriveKey_;
 }
 
 void TfrmStatistics::changeBackgroundColor(bool white) {

@@ -25,6 +25,7 @@
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
 #include "base/sort_grid.h"
+#include "platform/volumes.h"
 #include "safety/clean_totals.h"
 #include "scan/ui/drive_check_list.h"
 #include "stats/ui/statistics_window.h"
@@ -136,6 +137,10 @@ TEST_F(StatWindow, CollectFillsEveryPageAsTheEngineCounts) {
     EXPECT_EQ(w->windowTitle(),
               QStringLiteral("Stats done for ") + QString::fromUtf8(t.root()) + QLatin1Char(' '));
     EXPECT_EQ(w->statusText(), QStringLiteral("Finished - 5 files processed"));
+    const auto volume = platform::volumeOf(t.root());
+    ASSERT_TRUE(volume.has_value());
+    EXPECT_EQ(w->typeTableTitle(),
+              QStringLiteral("File types for drive ") + platform::volumeKey(volume->mountPoint));
     w->showPage(TfrmStatistics::kTypes);
     EXPECT_FALSE(w->notCollectedPanelShown());
 
