@@ -602,9 +602,7 @@ void TfrmStatistics::Button1Click() {
 
 void TfrmStatistics::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!shownOnce_) {
-        shownOnce_ = true;
-    }
+    // The Space and Deleted pages are recomputed whenever the window is shown.
     FormShow();
 }
 

@@ -252,7 +252,6 @@ private:
     bool collected_ = false;
     bool abortRequested_ = false;
     bool overhangEnabled_ = false;
-    bool shownOnce_ = false;
     bool drawingSpace_ = false;
     int spaceDrivesShown_ = 0;
     int barDepth_ = 1;
