@@ -602,9 +602,7 @@ void TfrmStatistics::Button1Click() {
 
 void TfrmStatistics::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!shownOnce_) {
-        shownOnce_ = true;
-    }
+    // The Space and Deleted pages are recomputed whenever the window is shown.
     FormShow();
 }
 
@@ -770,6 +768,12 @@ void TfrmStatistics::collect(const QList<DriveEntry>& entries, const TypeFilter&
             break;
         }
         currentDrive_ = entry.text;
+        currentDriveKey_ = entry.text;
+        if (entry.isDrive()) {
+            currentDriveKey_ = platform::volumeKey(entry.startFolder);
+        } else if (const auto volume = platform::volumeOf(entry.startFolder)) {
+            currentDriveKey_ = platform::volumeKey(volume->mountPoint);
+        }
         drivesDone_ += entry.text + QLatin1Char(' ');
         if (!PathDriveReady(entry)) {
             continue;
@@ -914,7 +918,7 @@ bool TfrmStatistics::printTypeTable(QPrinter& printer) {
     const QRect area = painter.viewport();
     const QFontMetrics fm(font, &printer);
     const int line = fm.height() * 5 / 4;
-    const QString title = QStringLiteral("File types for drive ") + currentDrive_;
+    const QString title = typeTableTitle();
     const QDateTime now = QDateTime::currentDateTime();
     // Column edges in parts of the width: extension, type, then three numbers.
     const double edges[6] = {0, 0.12, 0.5, 0.68, 0.82, 1.0};
@@ -948,6 +952,10 @@ bool TfrmStatistics::printTypeTable(QPrinter& printer) {
         }
     }
     return painter.end();
+}
+
+QString TfrmStatistics::typeTableTitle() const {
+    return QStringLiteral("File types for drive ") + currentDriveKey_;
 }
 
 void TfrmStatistics::changeBackgroundColor(bool white) {

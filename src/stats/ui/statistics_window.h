@@ -82,6 +82,9 @@ public:
     QString statusText() const;
     // The text of the current drive ("/ [root]"), the last one collected.
     const QString& currentDrive() const { return currentDrive_; }
+    // The title of the printed type table: "File types for drive " and the volume's key
+    // of the current drive ("root", "home"; for a folder, the key of its volume).
+    QString typeTableTitle() const;
 
     // ---- pages -----------------------------------------------------------------------
     void showPage(int page);
@@ -242,13 +245,13 @@ private:
     QList<DriveEntry> drives_;
     QString drivesDone_;
     QString currentDrive_;
+    QString currentDriveKey_;
     qint64 clusterSize_ = 0;
     int pumpIntervalMs_ = 30;
     bool collecting_ = false;
     bool collected_ = false;
     bool abortRequested_ = false;
     bool overhangEnabled_ = false;
-    bool shownOnce_ = false;
     bool drawingSpace_ = false;
     int spaceDrivesShown_ = 0;
     int barDepth_ = 1;

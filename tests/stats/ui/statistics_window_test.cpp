@@ -25,6 +25,7 @@
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
 #include "base/sort_grid.h"
+#include "platform/volumes.h"
 #include "safety/clean_totals.h"
 #include "scan/ui/drive_check_list.h"
 #include "stats/ui/statistics_window.h"
@@ -33,6 +34,7 @@
 #include "support/modal.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
+#include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
 
 namespace dw {
@@ -135,6 +137,10 @@ TEST_F(StatWindow, CollectFillsEveryPageAsTheEngineCounts) {
     EXPECT_EQ(w->windowTitle(),
               QStringLiteral("Stats done for ") + QString::fromUtf8(t.root()) + QLatin1Char(' '));
     EXPECT_EQ(w->statusText(), QStringLiteral("Finished - 5 files processed"));
+    const auto volume = platform::volumeOf(t.root());
+    ASSERT_TRUE(volume.has_value());
+    EXPECT_EQ(w->typeTableTitle(),
+              QStringLiteral("File types for drive ") + platform::volumeKey(volume->mountPoint));
     w->showPage(TfrmStatistics::kTypes);
     EXPECT_FALSE(w->notCollectedPanelShown());
 
@@ -218,6 +224,30 @@ TEST_F(StatWindow, SeveralFoldersDisableTheOverhangAndAddUp) {
     EXPECT_EQ(w->tallies().processed, 3);
     EXPECT_EQ(barValues(w->chartAttrSize).size(), 4);
     EXPECT_TRUE(w->OvcNotebook1->isTabEnabled(TfrmStatistics::kOverhang));
+}
+
+// The table's totals row stays last whatever the sort; eleven types of about the same
+// number of files make a pie of eleven slices, none for the totals.
+TEST_F(StatWindow, TypeTableSortsAboveItsTotalsAndThePieHasOneSliceAType) {
+    TempTree t;
+    for (int i = 0; i < 11; ++i) {
+        t.fileOfSize("f." + QByteArray(1, char('a' + i)), 100 + i);
+    }
+    t.fileOfSize("g.a", 5000);
+    w->collect({folderEntry(t.root())}, {});
+    w->rgTypes[2]->setChecked(true);  // "Pie by # Files": every type holds 8 % or more
+    auto* pie = qobject_cast<QPieSeries*>(w->chartTypes->chart()->series().value(0));
+    ASSERT_NE(pie, nullptr);
+    EXPECT_EQ(pie->count(), 11);
+    for (int item : {1, 2, 3, 4, 0}) {
+        w->sortTypes->choose(item);
+        EXPECT_EQ(column(w->gridTypes, 1).last(), QStringLiteral("Totals")) << item;
+        EXPECT_EQ(column(w->gridTypes, 1).size(), 12) << item;
+    }
+    w->sortTypes->choose(3);  // "Sort by &Number of files", largest first
+    EXPECT_EQ(column(w->gridTypes, 0).first(), QStringLiteral(".A"));
+    w->sortTypes->choose(0);
+    EXPECT_EQ(column(w->gridTypes, 0).mid(0, 3), QStringList({".A", ".B", ".C"}));
 }
 
 // Access times all between 00:00 and 00:29 count in no half hour: no access line.
