@@ -163,7 +163,8 @@ int FileAgeDays(quint32 packed, const QDate& today) {
     return int(qAbs(FileDateToDateTimeSafe(packed).date().daysTo(today)));
 }
 
-CacheFiles CollectCacheFiles(const QList<QByteArray>& folders, int days, const QDate& today) {
+CacheFiles CollectCacheFiles(const QList<QByteArray>& folders, int days, const QDate& today,
+                             const CacheStep& step) {
     CacheFiles result;
     QSet<QByteArray> seen;
     // A folder reached by two spellings ("/a/b" and "/a//b/", or through a link in an
@@ -182,6 +183,10 @@ CacheFiles CollectCacheFiles(const QList<QByteArray>& folders, int days, const Q
         }
         foldersSeen.insert({self.device, self.inode});
         while (reader.next(entry)) {
+            if (step && !step(folder, result.paths.size())) {
+                result.aborted = true;
+                return result;
+            }
             if (entry.isFolder()) {
                 continue;
             }

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QStringList>
 
+#include <functional>
+
 #include "platform/dir_entry.h"
 
 // The engine of the browser-cache cleaner (TfrmCache, `diskwell-cli caches`): where the
@@ -64,7 +66,12 @@ struct CacheFiles {
     QList<qint64> sizes;      // the size of each path
     QList<quint32> accessed;  // the packed last-access date-time of each path
     qint64 totalBytes = 0;
+    bool aborted = false;  // the step asked to stop: what was collected before stays
 };
+
+// Called after every entry a clear run reads, with the folder being read and the files
+// collected so far; returns false to stop the run at once.
+using CacheStep = std::function<bool(const QByteArray& folder, qsizetype found)>;
 
 // The files lying directly in `folders` (sub-folders are not entered; hidden files and
 // links count, a link as itself) whose age of last access is at least `days`: a file
@@ -72,7 +79,7 @@ struct CacheFiles {
 // through two entries, gives each file once. A folder that does not exist or cannot be
 // read gives nothing.
 CacheFiles CollectCacheFiles(const QList<QByteArray>& folders, int days,
-                             const QDate& today = QDate::currentDate());
+                             const QDate& today = QDate::currentDate(), const CacheStep& step = {});
 
 // The limits of the age field.
 inline constexpr int kCacheDaysMax = 100;

@@ -1,5 +1,6 @@
 #include "finders/ui/cache_window.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -9,9 +10,11 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "base/utility.h"
+#include "finders/dup_search.h"
+#include "platform/event_pump.h"
 #include "platform/prompter.h"
 #include "widgets/message_boxes.h"
-#include "widgets/wait_cursor.h"
 
 namespace dw {
 
@@ -52,6 +55,13 @@ TfrmCache::TfrmCache(QWidget* parent, Tools tools) : QDialog(parent), tools_(std
     btDel = button("btDel", QStringLiteral("&Delete a folder"));
     btClear = button("btClear", QStringLiteral("&Clear internet cache"));
     btClose = button("btClose", QStringLiteral("Close"));
+    btAbort = button("btAbort", QStringLiteral("&Abort"));
+    btAbort->hide();
+    pnlSel = new QLabel(this);
+    pnlSel->setObjectName(QStringLiteral("pnlSel"));
+    pnlSel->setTextFormat(Qt::PlainText);
+    pnlSel->setMinimumWidth(1);
+    pnlSel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* listButtons = new QHBoxLayout;
     for (QPushButton* b : {btInit, btAdd, btDel}) {
         listButtons->addWidget(b);
@@ -71,6 +81,7 @@ TfrmCache::TfrmCache(QWidget* parent, Tools tools) : QDialog(parent), tools_(std
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(btClear);
+    bottom->addWidget(btAbort);
     bottom->addStretch(1);
     bottom->addWidget(btClose);
 
@@ -80,13 +91,15 @@ TfrmCache::TfrmCache(QWidget* parent, Tools tools) : QDialog(parent), tools_(std
     layout->addLayout(listButtons);
     layout->addLayout(daysRow);
     layout->addLayout(bottom);
-    resize(620, 420);
+    layout->addWidget(pnlSel);
+    resize(620, 440);
 
     connect(btInit, &QPushButton::clicked, this, &TfrmCache::btInitClick);
     connect(btAdd, &QPushButton::clicked, this, &TfrmCache::btAddClick);
     connect(btDel, &QPushButton::clicked, this, &TfrmCache::btDelClick);
     connect(btClear, &QPushButton::clicked, this, &TfrmCache::btClearClick);
     connect(btClose, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btAbort, &QPushButton::clicked, this, &TfrmCache::btAbortClick);
 
     // As shown: the stored list, 0 days, "Initialize" only while the list is empty.
     ReadInFromDisk();
@@ -156,17 +169,88 @@ void TfrmCache::btDelClick() {
 }
 
 void TfrmCache::btClearClick() {
-    {
-        const WaitCursor wait;
-        lastRun_ = CollectCacheFiles(folders_, nDays->value());
+    if (collecting_) {
+        return;
+    }
+    collecting_ = true;
+    abort_ = false;
+    closeRequested_ = false;
+    const QList<QWidget*> controls{ListBox1, btInit, btAdd, btDel, btClear, btClose, nDays};
+    for (QWidget* w : controls) {
+        w->setEnabled(false);
+    }
+    btAbort->show();
+    btAbort->setFocus();
+    // A cache folder may hold a hundred thousand files: the window stays live, and its
+    // status line counts them, while they are read.
+    QByteArray shownFolder;
+    qsizetype shownFound = -1;
+    qsizetype sinceClock = 0;
+    qsizetype found = 0;
+    QByteArray folder;
+    platform::ClockedPump pump(pumpIntervalMs_, [&] {
+        if (folder != shownFolder || found != shownFound) {
+            shownFolder = folder;
+            shownFound = found;
+            pnlSel->setText(QStringLiteral("%1 found - %2")
+                                .arg(FormatThousands(found), QFile::decodeName(folder)));
+        }
+        platform::pumpEvents();
+    });
+    lastRun_ = CollectCacheFiles(folders_, nDays->value(), QDate::currentDate(),
+                                 [&](const QByteArray& f, qsizetype n) {
+                                     if (++sinceClock >= 16) {
+                                         sinceClock = 0;
+                                         folder = f;
+                                         found = n;
+                                         pump();
+                                     }
+                                     return !abort_;
+                                 });
+    btAbort->hide();
+    for (QWidget* w : controls) {
+        w->setEnabled(true);
+    }
+    collecting_ = false;
+    pnlSel->clear();
+    if (closeRequested_) {
+        QDialog::reject();
+        return;
+    }
+    if (lastRun_.aborted) {
+        return;
     }
     if (lastRun_.paths.isEmpty()) {
         ShowError(QString::fromLatin1(kNoCacheFilesText));
         return;
     }
+    pnlSel->setText(
+        QStringLiteral("%1 files %2 bytes")
+            .arg(FormatThousands(lastRun_.paths.size()), FormatThousands(lastRun_.totalBytes)));
     if (tools_.reallyDelete) {
         tools_.reallyDelete(lastRun_.paths, QStringLiteral("InternetCache"), lastRun_.totalBytes);
     }
+}
+
+void TfrmCache::btAbortClick() {
+    if (!collecting_) {
+        return;
+    }
+    abort_ = true;
+    btAbort->hide();
+    ShowWarning(QString::fromLatin1(kAbortedText));
+}
+
+void TfrmCache::reject() {
+    // Esc while collecting is Abort; closing then waits for the collection to return.
+    if (collecting_) {
+        closeRequested_ = true;
+        if (btAbort->isVisible()) {
+            btAbortClick();
+        }
+        return;
+    }
+    QDialog::reject();
 }
 
 void TfrmCache::done(int result) {

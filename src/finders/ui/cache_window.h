@@ -52,13 +52,24 @@ public:
     QPushButton* btDel = nullptr;
     QPushButton* btClear = nullptr;
     QPushButton* btClose = nullptr;
+    QPushButton* btAbort = nullptr;
+    QLabel* pnlSel = nullptr;
 
     void ReadInFromDisk();
     void WriteOutToDisk();
     void btInitClick();
     void btAddClick();
     void btDelClick();
+    // Collects the files (the window's events run on the walk's clock meanwhile, and the
+    // status line counts them), then hands them to the deletion panel.
     void btClearClick();
+    // Stops a running collection at once; nothing is handed over then.
+    void btAbortClick();
+    // Close and Esc: while collecting, Abort, and the window closes once it has stopped.
+    void reject() override;
+    bool isCollecting() const { return collecting_; }
+    // For tests: how often the collection lets window events run (milliseconds).
+    void setPumpInterval(int milliseconds) { pumpIntervalMs_ = milliseconds; }
     // What the last clear run handed over: its files and their total.
     const CacheFiles& lastHandedOver() const { return lastRun_; }
 
@@ -72,6 +83,10 @@ private:
     Tools tools_;
     QList<QByteArray> folders_;
     CacheFiles lastRun_;
+    int pumpIntervalMs_ = 30;
+    bool collecting_ = false;
+    bool abort_ = false;
+    bool closeRequested_ = false;
 };
 
 }  // namespace dw

@@ -390,5 +390,47 @@ TEST_F(FinderWindows, CacheDiscoversInitializesRemovesAndClearsOnce) {
     }
 }
 
+TEST_F(FinderWindows, CacheCountsWhileCollectingAndAbortHandsNothingOver) {
+    TempTree home;
+    const QByteArray ff = home.dir(".cache/mozilla/firefox/p.default/cache2/entries");
+    for (int i = 0; i < 200; ++i) {
+        home.fileOfSize(".cache/mozilla/firefox/p.default/cache2/entries/f" + QByteArray::number(i),
+                        1);
+    }
+    Panel panel;
+    TfrmCache::Tools tools;
+    tools.reallyDelete = panel.tools().reallyDelete;
+    tools.roots = {home.root(), home.path(".cache")};
+    ASSERT_TRUE(WriteCacheFolders({ff}));
+    TfrmCache w(nullptr, tools);
+    w.setPumpInterval(0);
+    QStringList seen;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (w.isCollecting() && !seen.contains(w.pnlSel->text())) {
+            seen << w.pnlSel->text();
+        }
+    });
+    watch.start(0);
+    w.btClearClick();
+    watch.stop();
+    ASSERT_FALSE(seen.isEmpty());
+    for (const QString& s : seen) {
+        EXPECT_TRUE(s.isEmpty() || s.endsWith(QFile::decodeName(ff))) << s.toStdString();
+    }
+    EXPECT_EQ(panel.calls, 1);
+    EXPECT_EQ(panel.files.size(), 200);
+    EXPECT_TRUE(w.btClear->isEnabled());
+
+    QTimer::singleShot(0, &w, [&] { w.btAbortClick(); });
+    prompter_.clear();
+    w.btClearClick();
+    EXPECT_TRUE(w.lastHandedOver().aborted);
+    EXPECT_EQ(panel.calls, 1);
+    EXPECT_EQ(prompter_.texts(),
+              QStringList{QStringLiteral("LIST INCOMPLETE ... ABORTED BY USER")});
+    w.reject();
+}
+
 }  // namespace
 }  // namespace dw
