@@ -360,6 +360,11 @@ void TfrmReallyDelete::MoveFiles() {
         standBy_ = nullptr;
     }
     harbor_.clearMemo();
+    checked_.clear();
+    for (qsizetype i = 0; i < split.deletable.size(); ++i) {
+        checked_.insert(split.deletable[i],
+                        Checked{split.identities.at(size_t(i)), split.checkReasons.value(i)});
+    }
     QList<QByteArray> deletable = split.deletable;
     sortForList(deletable);
     model1_->setPaths(std::move(deletable));
@@ -427,6 +432,37 @@ void TfrmReallyDelete::moveSelected(PathListModel& from, QListView& fromView, Pa
     updateLeftRight();
 }
 
+void TfrmReallyDelete::checkNewArrivals() {
+    // A file moved over by hand is checked the moment the user puts it there, as the
+    // split checked the others when the panel opened.
+    platform::FileRemover remover;
+    for (const QByteArray& path : model1_->paths()) {
+        if (!checked_.contains(path)) {
+            Checked check;
+            check.identity = remover.inspect(path, &check.reason);
+            checked_.insert(path, check);
+        }
+    }
+}
+
+SafeHarborSplit TfrmReallyDelete::checkedDeletionPanel() const {
+    SafeHarborSplit list;
+    list.deletable = model1_->paths();
+    list.identities.reserve(size_t(list.deletable.size()));
+    for (const QByteArray& path : std::as_const(list.deletable)) {
+        const auto found = checked_.constFind(path);
+        if (found != checked_.constEnd()) {
+            list.identities.push_back(found->identity);
+            list.checkReasons.append(found->reason);
+        } else {
+            // Every file gets its check on arrival; one without is never acted on.
+            list.identities.push_back(std::nullopt);
+            list.checkReasons.append(QStringLiteral("it was not checked"));
+        }
+    }
+    return list;
+}
+
 void TfrmReallyDelete::btToAgainstClick() {
     moveSelected(*model1_, *lb1, *model2_);
     if (model1_->rowCount() == 0) {
@@ -458,6 +494,7 @@ void TfrmReallyDelete::btMoveLeftClick() {
         }
     }
     moveSelected(*model2_, *lb2, *model1_);
+    checkNewArrivals();
     if (model2_->rowCount() == 0) {
         PageControl1->setCurrentWidget(tabDelete);
     }
@@ -595,7 +632,7 @@ void TfrmReallyDelete::DeleteAllClick() {
             QApplication::setOverrideCursor(Qt::WaitCursor);
         }
     };
-    const CleanRunSummary summary = deleteFiles(files, hooks);
+    const CleanRunSummary summary = deleteFiles(checkedDeletionPanel(), hooks);
     endRun();
     if (!recordDeleteTotals(summary.doneCount, summary.doneBytes, 0, 0)) {
         ShowError(QStringLiteral("The totals could not be saved in the settings file."));
@@ -637,7 +674,7 @@ void TfrmReallyDelete::RecycleClick() {
             QApplication::setOverrideCursor(Qt::WaitCursor);
         }
     };
-    const CleanRunSummary summary = trashFiles(files, hooks);
+    const CleanRunSummary summary = trashFiles(checkedDeletionPanel(), hooks);
     endRun();
     if (!recordDeleteTotals(0, 0, summary.doneCount, summary.doneBytes)) {
         ShowError(QStringLiteral("The totals could not be saved in the settings file."));
@@ -683,7 +720,7 @@ void TfrmReallyDelete::ZipItClick() {
             results.append(r);
         }
     };
-    const CleanRunSummary summary = zipFiles(files, settings, hooks);
+    const CleanRunSummary summary = zipFiles(checkedDeletionPanel(), settings, hooks);
     endRun();
 
     for (const CleanFileResult& r : failures) {

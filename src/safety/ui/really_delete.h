@@ -8,6 +8,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+
+#include "platform/file_remover.h"
 
 class QLabel;
 class QListView;
@@ -26,6 +29,7 @@ class PathListModel;
 class SafeHarbor;
 class TfrmStandBy;
 struct CleanFileResult;
+struct SafeHarborSplit;
 
 // The deletion panel `frmReallyDelete` ("Clean up the following files"): the one place
 // where the finders' marked files leave the disk.
@@ -38,6 +42,11 @@ struct CleanFileResult;
 // of the Deletion Panel, send them to the desktop's trash, or store them in archives
 // and delete them. The files acted on are exactly those on the Deletion Panel; the
 // Safe Harbor list is never acted on.
+//
+// Each file is checked (its folder and itself, by device and inode) when the split puts
+// it on the Deletion Panel, or when the user moves it there; a run acts on it only while
+// it is still that file in that folder, so a folder replaced while the panel is open
+// leaves both folders' files alone and the outcome says so.
 //
 // Every run removes files through platform::FileRemover (never through a link, never a
 // folder, mount point or system folder); after archiving, a file goes only once its
@@ -132,6 +141,10 @@ private:
     void lb1Click();
     void lb2Click();
     void moveSelected(PathListModel& from, QListView& fromView, PathListModel& to);
+    // Checks the files of the Deletion Panel that have no check yet.
+    void checkNewArrivals();
+    // The Deletion Panel's files in their order, with what their checks found.
+    SafeHarborSplit checkedDeletionPanel() const;
     // Swaps the action panel for the progress panel (or back) around a run.
     void beginRun(Run run, qsizetype files);
     void endRun();
@@ -176,6 +189,14 @@ private:
     // Per file: its bytes at the split, and the Safe Harbor's reason (0: moved by hand).
     QHash<QByteArray, qint64> sizes_;
     QHash<QByteArray, int> reasons_;
+    // Per file on the Deletion Panel: what the check found when it got there (at the
+    // split, or when moved over by hand). The runs act on a file only while it is still
+    // that file in that folder.
+    struct Checked {
+        std::optional<platform::FileIdentity> identity;
+        QString reason;  // why it cannot be acted on, where identity is empty
+    };
+    QHash<QByteArray, Checked> checked_;
     qint64 savings_ = 0;
     PathListModel* model1_ = nullptr;
     PathListModel* model2_ = nullptr;

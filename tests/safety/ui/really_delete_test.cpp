@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +22,7 @@
 #include "app/help_viewer.h"
 #include "app/resources.h"
 #include "platform/environment.h"
+#include "platform/file_remover.h"
 #include "safety/archive_fixtures.h"
 #include "safety/archive_name.h"
 #include "safety/clean_totals.h"
@@ -521,6 +523,52 @@ TEST_F(Panel, AnArchiveThatCannotBeWrittenIsReportedOnceAndEveryFileStays) {
         EXPECT_TRUE(present(f));
     }
     EXPECT_EQ(readCleanTotals().NZip, 0);
+}
+
+// The files a run acts on are those the panel checked when it opened (or when a file
+// was moved over by hand): a folder put in the place of theirs afterwards is left alone,
+// and so are the files it holds under the same names.
+TEST_F(Panel, RunsActOnlyOnTheFilesCheckedWhenThePanelOpened) {
+    struct Case {
+        const char* run;
+        const char* button;
+    };
+    for (const Case& c : {Case{"delete", "btDelete"}, Case{"trash", "btRecycle"}}) {
+        SCOPED_TRACE(c.run);
+        const QByteArray folder = r_ + "/swap-" + c.run;
+        const QByteArray a = file(QByteArray("swap-") + c.run + "/a.txt", 10);
+        const QByteArray b = file(QByteArray("swap-") + c.run + "/b.txt", 20);
+        const QByteArray protectedFile = file(QByteArray("swap-") + c.run + "/driver.sys", 5);
+        auto p = panel({a, b, protectedFile});
+        ASSERT_EQ(p->safeHarborList(), QList<QByteArray>{protectedFile});
+        // The protected file goes over by hand now and is checked as it arrives.
+        selectRows(list(*p, "lb2"), {0});
+        button(*p, "btMoveLeft")->click();
+        ASSERT_EQ(p->deletionPanel().size(), 3);
+
+        // Another folder takes the place of the checked one, with files of the same names.
+        ASSERT_EQ(::rename(folder.constData(), (folder + ".old").constData()), 0);
+        file(QByteArray("swap-") + c.run + "/a.txt", 11);
+        file(QByteArray("swap-") + c.run + "/b.txt", 21);
+        file(QByteArray("swap-") + c.run + "/driver.sys", 6);
+
+        prompter_.clear();
+        prompter_.script({Answer::Yes});
+        button(*p, c.button)->click();
+        for (const QByteArray& name :
+             {QByteArray("a.txt"), QByteArray("b.txt"), QByteArray("driver.sys")}) {
+            EXPECT_TRUE(present(folder + "/" + name)) << name.constData();
+            EXPECT_TRUE(present(folder + ".old/" + name)) << name.constData();
+        }
+        ASSERT_FALSE(prompter_.texts().isEmpty());
+        const QString outcome = prompter_.texts().last();
+        EXPECT_TRUE(outcome.contains(platform::FileRemover::replacedFolderText()))
+            << outcome.toStdString();
+        EXPECT_FALSE(outcome.contains(QStringLiteral("not checked"))) << outcome.toStdString();
+    }
+    const CleanTotals t = readCleanTotals();
+    EXPECT_EQ(t.Ndelete, 0);
+    EXPECT_EQ(t.NWaste, 0);
 }
 
 TEST_F(Panel, StandByNoticeEmptiesTheSafeHarborMemoWhenShownAndHidden) {
