@@ -77,20 +77,21 @@ void civilFromDays(qint64 z, qint64& y, int& m, int& d) {
 
 quint32 DosDatePacker::operator()(qint64 epochSeconds) {
     const qint64 block = epochSeconds >= 0 ? epochSeconds / 900 : (epochSeconds - 899) / 900;
-    if (block != block_) {
-        block_ = block;
+    Slot& slot = slots_[size_t(quint64(block) % slots_.size())];
+    if (slot.block != block) {
+        slot.block = block;
         platform::LocalTime t;
-        blockValid_ = platform::toLocalTime(epochSeconds, t);
-        if (blockValid_) {
+        slot.valid = platform::toLocalTime(epochSeconds, t);
+        if (slot.valid) {
             const qint64 local = daysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 +
                                  t.minute * 60 + t.second;
-            offset_ = local - epochSeconds;
+            slot.offset = local - epochSeconds;
         }
     }
-    if (!blockValid_) {
+    if (!slot.valid) {
         return 0;
     }
-    const qint64 local = epochSeconds + offset_;
+    const qint64 local = epochSeconds + slot.offset;
     const qint64 days = local >= 0 ? local / 86400 : (local - 86399) / 86400;
     const qint64 secs = local - days * 86400;
     qint64 year = 0;

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <array>
 #include <limits>
 
 #include "platform/dir_entry.h"
@@ -20,17 +21,22 @@ namespace dw {
 quint32 PackDosDateTime(qint64 epochSeconds);
 
 // PackDosDateTime for many moments in a row (a walk's files): the same values, with the
-// time zone's offset asked of the system once per quarter of an hour of UTC time rather
-// than once per moment (every change of a zone's offset since 1980 falls on a quarter of
-// an hour). Not thread-safe; one per walk.
+// time zone's offset asked of the system once per quarter of an hour of UTC time (the
+// last 256 of them are kept) rather than once per moment (every change of a zone's offset since
+// 1980 falls on a quarter of an hour). Not thread-safe; one per walk.
 class DosDatePacker {
 public:
     quint32 operator()(qint64 epochSeconds);
 
 private:
-    qint64 block_ = std::numeric_limits<qint64>::min();
-    qint64 offset_ = 0;  // local minus UTC, in seconds, for the block
-    bool blockValid_ = false;
+    // The offsets of recent quarter hours, by the quarter hour's number: files of one
+    // folder often share a few days.
+    struct Slot {
+        qint64 block = std::numeric_limits<qint64>::min();
+        qint64 offset = 0;  // local minus UTC, in seconds
+        bool valid = false;
+    };
+    std::array<Slot, 256> slots_{};
 };
 
 // The local date-time a packed value stands for. Invalid when the value holds no valid
