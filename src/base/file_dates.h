@@ -3,6 +3,9 @@
 #include <QDateTime>
 #include <QString>
 
+#include <array>
+#include <limits>
+
 #include "platform/dir_entry.h"
 
 // Packed date-times: a file's local date and time in 32 bits, as the archives and the
@@ -20,6 +23,25 @@ enum class DateKind { Accessed = 0, Created = 1, Modified = 2 };
 // before 1980 or after 2107 in local time, or cannot be converted at all. Odd seconds
 // are rounded down.
 quint32 PackDosDateTime(qint64 epochSeconds);
+
+// PackDosDateTime for many moments in a row (a walk's files): the same values, with the
+// time zone's offset asked of the system once per quarter of an hour of UTC time (the
+// last 256 of them are kept) rather than once per moment (every change of a zone's offset since
+// 1980 falls on a quarter of an hour). Not thread-safe; one per walk.
+class DosDatePacker {
+public:
+    quint32 operator()(qint64 epochSeconds);
+
+private:
+    // The offsets of recent quarter hours, by the quarter hour's number: files of one
+    // folder often share a few days.
+    struct Slot {
+        qint64 block = std::numeric_limits<qint64>::min();
+        qint64 offset = 0;  // local minus UTC, in seconds
+        bool valid = false;
+    };
+    std::array<Slot, 256> slots_{};
+};
 
 // The local date-time a packed value stands for. Invalid when the value holds no valid
 // date and time (0, month 0 or 13, 30 February, hour 24, seconds 60 and beyond, ...), or

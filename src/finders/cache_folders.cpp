@@ -1,6 +1,7 @@
 #include "finders/cache_folders.h"
 
 #include <QSet>
+#include <QTime>
 
 #include <algorithm>
 
@@ -160,13 +161,24 @@ int FileAgeDays(quint32 packed, const QDate& today) {
     if (packed == 0) {
         return -1;
     }
-    return int(qAbs(FileDateToDateTimeSafe(packed).date().daysTo(today)));
+    // The day of the packed value, as FileDateToDateTimeSafe reads it.
+    const int y = int(packed >> 25) + 1980;
+    const int m = int((packed >> 21) & 0x0F);
+    const int d = int((packed >> 16) & 0x1F);
+    const int hh = int((packed >> 11) & 0x1F);
+    const int mm = int((packed >> 5) & 0x3F);
+    const int ss = int(packed & 0x1F) * 2;
+    const QDate day =
+        QDate::isValid(y, m, d) && QTime::isValid(hh, mm, ss) ? QDate(y, m, d) : QDate(1980, 1, 1);
+    return int(qAbs(day.daysTo(today)));
 }
 
 CacheFiles CollectCacheFiles(const QList<QByteArray>& folders, int days, const QDate& today,
                              const CacheStep& step) {
     CacheFiles result;
-    QSet<QByteArray> seen;
+    // Names are unique within a folder and folders are taken once by their identity, so
+    // every path comes once.
+    DosDatePacker pack;
     // A folder reached by two spellings ("/a/b" and "/a//b/", or through a link in an
     // earlier component) is one folder: its files are handed over once.
     QSet<QPair<quint64, quint64>> foldersSeen;
@@ -190,16 +202,12 @@ CacheFiles CollectCacheFiles(const QList<QByteArray>& folders, int days, const Q
             if (entry.isFolder()) {
                 continue;
             }
-            const quint32 accessed = AccessedFileDate(entry);
+            const quint32 accessed = pack(entry.accessed);
             const int age = FileAgeDays(accessed, today);
             if (age < 0 || age < days) {
                 continue;
             }
             QByteArray path = JoinPath(folder, entry.name);
-            if (seen.contains(path)) {
-                continue;
-            }
-            seen.insert(path);
             result.totalBytes += entry.size;
             result.sizes << entry.size;
             result.accessed << accessed;

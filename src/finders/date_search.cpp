@@ -55,9 +55,9 @@ void DateSearch::addFile(const WalkFolder& folder, const platform::DirEntry& ent
     if (platform::EntryKind(entry) != 2) {
         return;
     }
-    const quint32 accessed = AccessedFileDate(entry);
-    const quint32 modified = ModifiedFileDate(entry);
-    const quint32 created = CreatedFileDate(entry);
+    const quint32 accessed = RowFinder::accessed(entry);
+    const quint32 modified = RowFinder::modified(entry);
+    const quint32 created = RowFinder::created(entry);
     const quint32 tested = options_.kind == DateKind::Accessed  ? accessed
                            : options_.kind == DateKind::Created ? created
                                                                 : modified;
@@ -73,7 +73,7 @@ void DateSearch::addFile(const WalkFolder& folder, const platform::DirEntry& ent
     b.addCell(t.size(entry.size));
     b.addCell(folder.path);
     b.addCell(t.type(entry.name));
-    endRow(JoinPath(folder.path, entry.name));
+    endRow(pathOf(folder, entry.name));
 }
 
 QString DateReportTitle(const DateOptions& options) {

@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <cstring>
+
 #include "base/file_dates.h"
 #include "base/utility.h"
 #include "platform/paths.h"
@@ -45,18 +47,30 @@ QByteArrayView FileRowTexts::type(QByteArrayView name) {
         return {};
     }
     const QByteArrayView ext = name.sliced(dot);
-    // Neighbouring files mostly share their extension.
-    if (ext == lastExtension_) {
-        return lastType_;
+    TypeSlot* slot = nullptr;
+    if (ext.size() <= TypeSlot::kMaxBytes) {
+        quint32 h = 2166136261u;
+        for (const char c : ext) {
+            h = (h ^ quint8(c)) * 16777619u;
+        }
+        slot = &typeSlots_[h % typeSlots_.size()];
+        if (slot->id >= 0 && slot->length == ext.size() &&
+            std::memcmp(slot->bytes, ext.data(), size_t(ext.size())) == 0) {
+            return types_[size_t(slot->id)];
+        }
     }
-    lastExtension_ = ext.toByteArray();
-    auto it = types_.constFind(lastExtension_);
-    if (it == types_.constEnd()) {
-        it =
-            types_.insert(lastExtension_, FileTypeName(QFile::decodeName(lastExtension_)).toUtf8());
+    const QByteArray key = ext.toByteArray();
+    auto it = typeIds_.constFind(key);
+    if (it == typeIds_.constEnd()) {
+        types_.push_back(FileTypeName(QFile::decodeName(key)).toUtf8());
+        it = typeIds_.insert(key, qint32(types_.size() - 1));
     }
-    lastType_ = it.value();
-    return lastType_;
+    if (slot) {
+        slot->id = it.value();
+        slot->length = quint8(ext.size());
+        std::memcpy(slot->bytes, ext.data(), size_t(ext.size()));
+    }
+    return types_[size_t(it.value())];
 }
 
 QList<QByteArray> GridRowBytes(const GridTable& grid, qsizetype row, FileCellColumns columns) {

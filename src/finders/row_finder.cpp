@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/paths.h"
+
 namespace dw {
 
 RowFinder::RowFinder(GridTable& grid, QStringList titles)
@@ -34,9 +36,20 @@ void RowFinder::finish() {
     }
 }
 
-void RowFinder::endRow(const QByteArray& path) {
+void RowFinder::endRow(QByteArrayView path) {
     batch_.endRow(path);
     ++found_;
+}
+
+const QByteArray& RowFinder::pathOf(const WalkFolder& folder, const QByteArray& name) {
+    // Rebuilt in place: a walk of millions of files allocates nothing here.
+    path_.truncate(0);
+    path_.append(folder.path);
+    if (!path_.endsWith(platform::kSep)) {
+        path_.append(platform::kSep);
+    }
+    path_.append(name);
+    return path_;
 }
 
 }  // namespace dw

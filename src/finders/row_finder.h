@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include "base/file_dates.h"
 #include "base/grid_table.h"
 #include "finders/file_rows.h"
 #include "scan/folder_walk.h"
@@ -43,15 +44,24 @@ protected:
     RowFinder(GridTable& grid, QStringList titles);
 
     // For addFile(): ends the row written into batch() with `path` as its hidden value.
-    void endRow(const QByteArray& path);
+    void endRow(QByteArrayView path);
     GridRowBatch& batch() { return batch_; }
     FileRowTexts& texts() { return texts_; }
+    // JoinPath(folder.path, name), in a buffer that the next call reuses.
+    const QByteArray& pathOf(const WalkFolder& folder, const QByteArray& name);
+    // The entry's times packed as AccessedFileDate, CreatedFileDate and ModifiedFileDate
+    // give them.
+    quint32 accessed(const platform::DirEntry& e) { return packer_(e.accessed); }
+    quint32 created(const platform::DirEntry& e) { return e.hasCreated ? packer_(e.created) : 0; }
+    quint32 modified(const platform::DirEntry& e) { return packer_(e.modified); }
 
 private:
     GridTable& grid_;
     QStringList titles_;
     GridRowBatch batch_;
     FileRowTexts texts_;
+    DosDatePacker packer_;
+    QByteArray path_;
     qsizetype found_ = 0;
 };
 

@@ -95,14 +95,14 @@ void TempSearch::addFile(const WalkFolder& folder, const platform::DirEntry& ent
         !matcher_.isThisFileTemporary(entry.name)) {
         return;
     }
-    const quint32 modified = ModifiedFileDate(entry);
-    const QByteArray path = JoinPath(folder.path, entry.name);
+    const quint32 modified = RowFinder::modified(entry);
+    const QByteArray& path = pathOf(folder, entry.name);
     GridRowBatch& b = batch();
     FileRowTexts& t = texts();
     b.addCell(t.size(entry.size));
     b.addCell(t.date(modified));
     b.addCell(t.time(modified));
-    b.addCell(t.date(AccessedFileDate(entry)));
+    b.addCell(t.date(accessed(entry)));
     b.addCell(path);
     b.addCell(t.type(entry.name));
     endRow(path);

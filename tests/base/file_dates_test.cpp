@@ -5,7 +5,10 @@
 
 #include <limits>
 
+#include <time.h>
+
 #include "base/file_dates.h"
+#include "support/scoped_env.h"
 
 namespace dw {
 namespace {
@@ -111,6 +114,29 @@ TEST(PackedDates, TextsFollowTheDefaultLocale) {
     EXPECT_EQ(date, QStringLiteral("10.03.99"));
     EXPECT_EQ(time, QStringLiteral("13:05:08"));
     EXPECT_EQ(fallback, QStringLiteral("01.01.80"));
+}
+
+// The packer of a walk gives what PackDosDateTime gives, around the changes to and from
+// summer time of zones with whole-hour, half-hour and quarter-hour offsets, and at the
+// ends of the range.
+TEST(PackedDates, ThePackerOfAWalkAgreesWithPackDosDateTime) {
+    for (const char* zone : {"Europe/Berlin", "America/New_York", "Australia/Lord_Howe",
+                             "Asia/Kathmandu", "Pacific/Chatham", "UTC"}) {
+        test::ScopedEnv tz("TZ", QByteArray(zone));
+        ::tzset();
+        DosDatePacker packer;
+        // Two years minute by minute in steps of 7 minutes, then big odd steps to 2108.
+        qint64 t = QDateTime(QDate(2023, 1, 1), QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
+        const qint64 end = t + 2 * 366 * 86400;
+        for (; t < end; t += 7 * 60 + 13) {
+            ASSERT_EQ(packer(t), PackDosDateTime(t)) << zone << " " << t;
+        }
+        for (t = 0; t < 4'400'000'000LL; t += 86400 * 17 + 3631) {
+            ASSERT_EQ(packer(t), PackDosDateTime(t)) << zone << " " << t;
+        }
+        EXPECT_EQ(packer(-1), 0u);
+    }
+    ::tzset();
 }
 
 }  // namespace
