@@ -51,16 +51,7 @@ quint32 PackDosDateTime(qint64 epochSeconds) {
 
 namespace {
 
-// Days since 1 January 1970 of a civil date, and back (the proleptic Gregorian calendar).
-qint64 daysFromCivil(qint64 y, int m, int d) {
-    y -= m <= 2;
-    const qint64 era = (y >= 0 ? y : y - 399) / 400;
-    const qint64 yoe = y - era * 400;
-    const qint64 doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const qint64 doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
+// A day number of DaysFromCivil back to its date.
 void civilFromDays(qint64 z, qint64& y, int& m, int& d) {
     z += 719468;
     const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
@@ -75,25 +66,59 @@ void civilFromDays(qint64 z, qint64& y, int& m, int& d) {
 
 }  // namespace
 
-quint32 DosDatePacker::operator()(qint64 epochSeconds) {
-    const qint64 block = epochSeconds >= 0 ? epochSeconds / 900 : (epochSeconds - 899) / 900;
-    Slot& slot = slots_[size_t(quint64(block) % slots_.size())];
-    if (slot.block != block) {
-        slot.block = block;
-        platform::LocalTime t;
-        slot.valid = platform::toLocalTime(epochSeconds, t);
-        if (slot.valid) {
-            const qint64 local = daysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 +
-                                 t.minute * 60 + t.second;
-            slot.offset = local - epochSeconds;
-        }
+namespace {
+
+constexpr qint64 kDaySeconds = 86400;
+
+qint64 floorDiv(qint64 a, qint64 b) {
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
+}
+
+bool askOffset(qint64 epochSeconds, qint64& offset) {
+    platform::LocalTime t;
+    if (!platform::toLocalTime(epochSeconds, t)) {
+        return false;
     }
-    if (!slot.valid) {
+    // A leap second counts as the last second of its minute.
+    const qint64 local = DaysFromCivil(t.year, t.month, t.day) * kDaySeconds + t.hour * 3600 +
+                         t.minute * 60 + qMin(t.second, 59);
+    offset = local - epochSeconds;
+    return true;
+}
+
+}  // namespace
+
+bool LocalOffsets::at(qint64 epochSeconds, qint64& offset) {
+    const qint64 utcDay = floorDiv(epochSeconds, kDaySeconds);
+    Slot& slot = slots_[size_t(quint64(utcDay) % slots_.size())];
+    if (slot.utcDay != utcDay) {
+        // Offsets change at most a few times a year, so one equal at both ends of a day
+        // holds all day long.
+        qint64 first = 0;
+        qint64 last = 0;
+        if (!askOffset(utcDay * kDaySeconds, first) ||
+            !askOffset(utcDay * kDaySeconds + kDaySeconds - 1, last)) {
+            return askOffset(epochSeconds, offset);
+        }
+        slot.utcDay = utcDay;
+        slot.offset = first;
+        slot.mixed = first != last;
+    }
+    if (slot.mixed) {
+        return askOffset(epochSeconds, offset);
+    }
+    offset = slot.offset;
+    return true;
+}
+
+quint32 DosDatePacker::operator()(qint64 epochSeconds) {
+    qint64 offset = 0;
+    if (!offsets_.at(epochSeconds, offset)) {
         return 0;
     }
-    const qint64 local = epochSeconds + slot.offset;
-    const qint64 days = local >= 0 ? local / 86400 : (local - 86399) / 86400;
-    const qint64 secs = local - days * 86400;
+    const qint64 local = epochSeconds + offset;
+    const qint64 days = floorDiv(local, kDaySeconds);
+    const qint64 secs = local - days * kDaySeconds;
     qint64 year = 0;
     int month = 0;
     int day = 0;

@@ -24,23 +24,43 @@ enum class DateKind { Accessed = 0, Created = 1, Modified = 2 };
 // are rounded down.
 quint32 PackDosDateTime(qint64 epochSeconds);
 
+// Days since 1 January 1970 of a date of the proleptic Gregorian calendar.
+constexpr qint64 DaysFromCivil(qint64 year, int month, int day) {
+    year -= month <= 2 ? 1 : 0;
+    const qint64 era = (year >= 0 ? year : year - 399) / 400;
+    const qint64 yoe = year - era * 400;
+    const qint64 doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const qint64 doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+// The offset of local time from UTC at many moments in a row (a walk's files), with the
+// system asked once per UTC day rather than once per moment: the offsets of the last
+// 4,096 days met are kept, and a day on which the offset changes (summer time) is asked
+// moment by moment. Not thread-safe; one per walk.
+class LocalOffsets {
+public:
+    // Local time minus UTC at `epochSeconds`, in seconds. False when the system cannot
+    // convert the moment.
+    bool at(qint64 epochSeconds, qint64& offset);
+
+private:
+    struct Slot {
+        qint64 utcDay = std::numeric_limits<qint64>::min();
+        qint64 offset = 0;
+        bool mixed = false;  // the offset changes during the day
+    };
+    std::array<Slot, 4096> slots_{};
+};
+
 // PackDosDateTime for many moments in a row (a walk's files): the same values, with the
-// time zone's offset asked of the system once per quarter of an hour of UTC time (the
-// last 256 of them are kept) rather than once per moment (every change of a zone's offset since
-// 1980 falls on a quarter of an hour). Not thread-safe; one per walk.
+// time zone's offset taken from LocalOffsets. Not thread-safe; one per walk.
 class DosDatePacker {
 public:
     quint32 operator()(qint64 epochSeconds);
 
 private:
-    // The offsets of recent quarter hours, by the quarter hour's number: files of one
-    // folder often share a few days.
-    struct Slot {
-        qint64 block = std::numeric_limits<qint64>::min();
-        qint64 offset = 0;  // local minus UTC, in seconds
-        bool valid = false;
-    };
-    std::array<Slot, 256> slots_{};
+    LocalOffsets offsets_;
 };
 
 // The local date-time a packed value stands for. Invalid when the value holds no valid

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 
-#include "platform/local_time.h"
 #include "platform/volumes.h"
 
 namespace dw {
@@ -11,18 +10,8 @@ namespace {
 
 constexpr qint64 kDaySeconds = 86400;
 
-// Days since 1 January 1970 of a proleptic Gregorian date (H. Hinnant's algorithm).
-constexpr qint64 daysFromCivil(qint64 y, int m, int d) {
-    y -= m <= 2 ? 1 : 0;
-    const qint64 era = (y >= 0 ? y : y - 399) / 400;
-    const qint64 yoe = y - era * 400;
-    const qint64 doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const qint64 doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-constexpr qint64 kFirstPackedDay = daysFromCivil(1980, 1, 1);
-constexpr qint64 kPastLastPackedDay = daysFromCivil(2108, 1, 1);
+constexpr qint64 kFirstPackedDay = DaysFromCivil(1980, 1, 1);
+constexpr qint64 kPastLastPackedDay = DaysFromCivil(2108, 1, 1);
 
 constexpr bool clustersArePowersOfTwo() {
     for (qint64 c : kOverhangClusters) {
@@ -43,52 +32,14 @@ qint64 floorDiv(qint64 a, qint64 b) {
 
 }  // namespace
 
-LocalDayClock::LocalDayClock() = default;
-
 qint64 LocalDayClock::dayNumber(const QDate& date) {
-    return daysFromCivil(date.year(), date.month(), date.day());
-}
-
-bool LocalDayClock::offsetAt(qint64 epochSeconds, qint32& offset) const {
-    platform::LocalTime t;
-    if (!platform::toLocalTime(epochSeconds, t)) {
-        return false;
-    }
-    const qint64 local = daysFromCivil(t.year, t.month, t.day) * kDaySeconds + t.hour * 3600 +
-                         t.minute * 60 + qMin(t.second, 59);
-    offset = qint32(local - epochSeconds);
-    return true;
+    return DaysFromCivil(date.year(), date.month(), date.day());
 }
 
 bool LocalDayClock::toLocal(qint64 epochSeconds, qint64& day, int& minuteOfDay) {
-    const qint64 utcDay = floorDiv(epochSeconds, kDaySeconds);
-    Slot& slot = slots_[size_t(quint64(utcDay) % slots_.size())];
-    qint32 offset = 0;
-    if (slot.utcDay != utcDay) {
-        // Offsets change at most twice a year, so one equal at both ends of a day holds
-        // all day long.
-        qint32 first = 0;
-        qint32 last = 0;
-        const bool ok = offsetAt(utcDay * kDaySeconds, first) &&
-                        offsetAt(utcDay * kDaySeconds + kDaySeconds - 1, last);
-        if (!ok) {
-            if (!offsetAt(epochSeconds, offset)) {
-                return false;
-            }
-        } else {
-            slot.utcDay = utcDay;
-            slot.offset = first;
-            slot.mixed = first != last;
-        }
-    }
-    if (slot.utcDay == utcDay) {
-        if (slot.mixed) {
-            if (!offsetAt(epochSeconds, offset)) {
-                return false;
-            }
-        } else {
-            offset = slot.offset;
-        }
+    qint64 offset = 0;
+    if (!offsets_.at(epochSeconds, offset)) {
+        return false;
     }
     const qint64 local = epochSeconds + offset;
     day = floorDiv(local, kDaySeconds);

@@ -11,6 +11,7 @@
 #include <limits>
 #include <utility>
 
+#include "base/file_dates.h"
 #include "platform/dir_entry.h"
 #include "scan/drive_entry.h"
 #include "scan/folder_walk.h"
@@ -22,13 +23,9 @@
 namespace dw {
 
 // Local day numbers and times of day of file times, as the tallies need them, without a
-// time-zone conversion per file: the offset of each UTC day is looked up once (in a
-// fixed table of 4,096 days) and reused while it holds for the whole day; a day with a
-// change of summer time is converted moment by moment.
+// time-zone conversion per file (LocalOffsets).
 class LocalDayClock {
 public:
-    LocalDayClock();
-
     // The local day (days since 1 January 1970, local) and the minute of the local day
     // (0 to 1439) of `epochSeconds`. False when the moment has no packed date-time: its
     // local year lies outside 1980 to 2107, or it cannot be converted at all.
@@ -38,13 +35,7 @@ public:
     static qint64 dayNumber(const QDate& date);
 
 private:
-    struct Slot {
-        qint64 utcDay = std::numeric_limits<qint64>::min();
-        qint32 offset = 0;
-        bool mixed = false;
-    };
-    bool offsetAt(qint64 epochSeconds, qint32& offset) const;
-    std::array<Slot, 4096> slots_{};
+    LocalOffsets offsets_;
 };
 
 // Sorts files into the tallies, in the order the collection adds them: filter, hard
