@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "cli/clean_command.h"
+#include "cli/clean_folder_command.h"
 #include "cli/duplicates_command.h"
 #include "cli/protected_command.h"
 #include "cli/restore_command.h"
@@ -31,6 +32,8 @@ const Command kCommands[] = {
      restoreUsage},
     {"clean", "delete files, send them to the trash, or archive and delete them", runClean,
      cleanUsage},
+    {"clean-folder", "delete a folder and everything in it, trash or archive its files",
+     runCleanFolder, cleanFolderUsage},
 };
 
 const Command* findCommand(const QByteArray& name) {
@@ -53,7 +56,7 @@ QString overview() {
                        .arg(QLatin1String(kProgramName));
     for (const Command& c : kCommands) {
         text += QStringLiteral("  %1  %2\n")
-                    .arg(QLatin1String(c.name), -10)
+                    .arg(QLatin1String(c.name), -12)
                     .arg(QLatin1String(c.summary));
     }
     text += QStringLiteral(

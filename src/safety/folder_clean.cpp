@@ -388,6 +388,29 @@ FolderCleanSummary cleanFolder(const QByteArray& folder, const FolderCleanSettin
     return cleaner.run(folder);
 }
 
+int treeSafeHarborReason(const SafeHarbor& harbor, const QByteArray& folder) {
+    int reason = SafeHarbor::kNotProtected;
+    if (harbor.isInSafeHarbor(folder, false, reason)) {
+        return reason;
+    }
+    // The lists hold normalised folders ending with "/" (subtree entries with "*.*"
+    // after it); one that begins with the folder's own form lies below it.
+    const QByteArray prefix =
+        SafeHarbor::shortFolderName(withoutTrailingSeparators(folder)).toLower();
+    for (const QList<QByteArray>* list :
+         {&harbor.lbWindows(), &harbor.lbSearchPath(), &harbor.lb1()}) {
+        for (const QByteArray& entry : *list) {
+            if (entry.size() > prefix.size() && entry.startsWith(prefix)) {
+                const QByteArray below = platform::folderOfPath(entry + "x");
+                if (harbor.isInSafeHarbor(below, false, reason)) {
+                    return reason;
+                }
+            }
+        }
+    }
+    return SafeHarbor::kNotProtected;
+}
+
 QString folderRefusal(const QByteArray& folder) {
     FileRemover remover;
     QString reason;

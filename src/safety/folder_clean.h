@@ -129,4 +129,9 @@ FolderCleanSummary cleanFolder(const QByteArray& folder, const FolderCleanSettin
 // cleanFolder starts with.
 QString folderRefusal(const QByteArray& folder);
 
+// Whether the Safe Harbor of `harbor` marks `folder` or a folder below it not to be
+// deleted: the reason code (1 to 3, SafeHarbor's) of the folder itself when it is
+// protected, else that of the first listed folder below it (in list order), else 0.
+int treeSafeHarborReason(const SafeHarbor& harbor, const QByteArray& folder);
+
 }  // namespace dw
