@@ -6,6 +6,7 @@
 #include "cli/clean_command.h"
 #include "cli/clean_folder_command.h"
 #include "cli/duplicates_command.h"
+#include "cli/folders_command.h"
 #include "cli/protected_command.h"
 #include "cli/restore_command.h"
 #include "cli/walk_command.h"
@@ -34,6 +35,7 @@ const Command kCommands[] = {
      cleanUsage},
     {"clean-folder", "delete a folder and everything in it, trash or archive its files",
      runCleanFolder, cleanFolderUsage},
+    {"folders", "rank folders by the space their files take", runFolders, foldersUsage},
 };
 
 const Command* findCommand(const QByteArray& name) {

@@ -28,6 +28,8 @@ struct DirEntry {
     // Identity on the machine, for "is this the same file" and "same file system".
     quint64 device = 0;
     quint64 inode = 0;
+    // The number of names the file has (hard links); 1 where the system does not say.
+    quint32 links = 1;
 
     bool isFolder() const { return (attributes & kAttrFolder) != 0; }
     bool isHidden() const { return (attributes & kAttrHidden) != 0; }

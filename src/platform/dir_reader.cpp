@@ -42,7 +42,7 @@ quint32 attributesFor(unsigned mode, const char* name) {
 bool statInto(int dirFd, const char* path, int extraFlags, const char* name, DirEntry& e) {
     if (!g_statxMissing.load(std::memory_order_relaxed)) {
         struct statx sx;
-        const unsigned mask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_ATIME |
+        const unsigned mask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_NLINK | STATX_SIZE | STATX_ATIME |
                               STATX_MTIME | STATX_BTIME;
         if (::statx(dirFd, path, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | extraFlags, mask, &sx) ==
             0) {
@@ -57,6 +57,7 @@ bool statInto(int dirFd, const char* path, int extraFlags, const char* name, Dir
             e.created = e.hasCreated ? sx.stx_btime.tv_sec : 0;
             e.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
             e.inode = sx.stx_ino;
+            e.links = (sx.stx_mask & STATX_NLINK) != 0 ? sx.stx_nlink : 1;
             return true;
         }
         if (errno != ENOSYS) {
@@ -77,6 +78,7 @@ bool statInto(int dirFd, const char* path, int extraFlags, const char* name, Dir
     e.hasCreated = false;
     e.device = st.st_dev;
     e.inode = st.st_ino;
+    e.links = quint32(st.st_nlink);
     return true;
 }
 
