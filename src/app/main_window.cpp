@@ -20,6 +20,7 @@
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
 #include "base/utility.h"
+#include "finders/ui/dir_hog_window.h"
 #include "finders/ui/dup_window.h"
 #include "platform/event_pump.h"
 #include "safety/ui/no_delete_window.h"
@@ -346,8 +347,11 @@ void TfrmMain::openTool(Tool tool) {
         }
         case Tool::FilesAccessed:
             break;
-        case Tool::FolderHogs:
+        case Tool::FolderHogs: {
+            TfrmDirHog window(safeHarbor_, this, &DefaultZipPath);
+            window.exec();
             break;
+        }
         case Tool::QuickClean:
             break;
         case Tool::Statistics:

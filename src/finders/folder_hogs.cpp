@@ -154,6 +154,36 @@ FolderHogResult scanFolderHogs(const QList<DriveEntry>& entries, FolderHogMode m
     return result;
 }
 
+QString FolderHogReportTitle(const QList<DriveEntry>& checked) {
+    QString title = QStringLiteral("Folder hogs on drive(s) ");
+    for (const DriveEntry& e : checked) {
+        QString word;
+        if (e.isDrive()) {
+            word = platform::volumeKey(e.startFolder);
+        } else if (const std::optional<platform::Volume> v = platform::mountOf(e.startFolder)) {
+            word = platform::volumeKey(v->mountPoint);
+        } else {
+            word = e.text;
+        }
+        title += word + u' ';
+    }
+    return title;
+}
+
+QString humanSizeText(qint64 bytes) {
+    static const char* const kUnits[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    if (bytes < 1024) {
+        return QStringLiteral("%1 bytes").arg(bytes);
+    }
+    double value = double(bytes);
+    int unit = -1;
+    while (value >= 1024.0 && unit < 5) {
+        value /= 1024.0;
+        ++unit;
+    }
+    return QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QLatin1String(kUnits[unit]));
+}
+
 QString folderHogPercentText(qint64 bytes, qint64 capacity) {
     if (capacity <= 0 || bytes >= capacity) {
         return QStringLiteral("???");

@@ -67,4 +67,12 @@ FolderHogResult scanFolderHogs(const QList<DriveEntry>& entries, FolderHogMode m
 // is unknown (0) or the bytes are not smaller than it.
 QString folderHogPercentText(qint64 bytes, qint64 capacity);
 
+// The print title: "Folder hogs on drive(s) " followed, for each of `checked`, by its
+// volume's key and a blank.
+QString FolderHogReportTitle(const QList<DriveEntry>& checked);
+
+// `bytes` in the largest unit that keeps the number at 1 or above: "512 bytes",
+// "1.5 KB", "23.4 MB", "1.2 GB", "3.0 TB" (1 KB = 1,024 bytes; one decimal).
+QString humanSizeText(qint64 bytes);
+
 }  // namespace dw

@@ -50,6 +50,10 @@ public:
     static int execute(QWidget* parent, SafeHarbor& harbor, const QByteArray& folder,
                        bool* useRecycleBin = nullptr, QString* defaultZipPath = nullptr);
 
+    // Close, Esc and the close box: as Cancel (ignored while a scan or run goes on
+    // unless it says otherwise).
+    void reject() override;
+
     const QByteArray& folder() const { return folder_; }
     // True when the run sent the files to the trash.
     bool useRecycleBin() const { return useRecycleBin_; }
@@ -67,9 +71,6 @@ public:
     void btRecycleClick();
     void btZipClick();
     void BitBtn3Click();
-
-protected:
-    void reject() override;
 
 private:
     void FormShow();
