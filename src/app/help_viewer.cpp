@@ -31,6 +31,7 @@ constexpr WindowTopic kWindowTopics[] = {
     {"frmEditFolder", 1020},   {"frmUnZipIt", 1040},      {"frmZipOptions", 1040},
     {"frmZipDirectory", 1040}, {"frmPassword", 1040},     {"frmDup", 1050},
     {"frmAddNewFolder", 1050}, {"frmReallyDelete", 1060},
+    {"frmDirHog", 1140},       {"frmDelDirectory", 1140},
 };
 
 constexpr Topic kTopics[] = {
@@ -41,6 +42,7 @@ constexpr Topic kTopics[] = {
     {1040, "archives.html"},
     {1050, "duplicates.html"},
     {1060, "deletion.html"},
+    {1140, "folders.html"},
 };
 
 }  // namespace

@@ -39,6 +39,7 @@ TfrmDelDirectory::TfrmDelDirectory(SafeHarbor& harbor, const QByteArray& folder,
     : QDialog(parent), harbor_(harbor), folder_(folder), defaultZipPath_(defaultZipPath) {
     setObjectName(QStringLiteral("frmDelDirectory"));
     setWindowTitle(QStringLiteral("Clean directory, sub-directories and all files"));
+    setMinimumWidth(540);
     auto* layout = new QVBoxLayout(this);
     lblTop = new QLabel(this);
     lblTop->setObjectName(QStringLiteral("lblTop"));
