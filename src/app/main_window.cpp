@@ -20,6 +20,7 @@
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
 #include "base/utility.h"
+#include "finders/ui/browse_window.h"
 #include "finders/ui/dir_hog_window.h"
 #include "finders/ui/dup_window.h"
 #include "platform/event_pump.h"
@@ -356,8 +357,11 @@ void TfrmMain::openTool(Tool tool) {
             break;
         case Tool::Statistics:
             break;
-        case Tool::Browse:
+        case Tool::Browse: {
+            TfrmBrowse window(safeHarbor_, this, &DefaultZipPath);
+            window.exec();
             break;
+        }
         case Tool::ClearInternetFiles:
             break;
         case Tool::UnzipArchives: {

@@ -1,5 +1,7 @@
 #include "finders/ui/dir_hog_window.h"
 
+#include "finders/ui/browse_window.h"
+
 #include <QAction>
 #include <QFile>
 #include <QHBoxLayout>
@@ -71,9 +73,12 @@ TfrmDirHog::TfrmDirHog(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     btOptions_ = new QPushButton(QStringLiteral("Options"), this);
     btOptions_->setObjectName(QStringLiteral("btOptions"));
     btOptions_->setToolTip(QStringLiteral("Right click on grid for same options"));
+    btBrowse_ = new QPushButton(QStringLiteral("&Browse"), this);
+    btBrowse_->setObjectName(QStringLiteral("btBrowse"));
+    btBrowse_->setToolTip(QStringLiteral("Browse the files and folder"));
     btClose_ = new QPushButton(QStringLiteral("Close"), this);
     btClose_->setObjectName(QStringLiteral("btClose"));
-    for (QPushButton* b : {btTop_, btAll_, btAbort_, btDelete_, btOptions_, btClose_}) {
+    for (QPushButton* b : {btTop_, btAll_, btAbort_, btDelete_, btBrowse_, btOptions_, btClose_}) {
         b->setAutoDefault(false);
         buttons->addWidget(b);
     }
@@ -141,6 +146,7 @@ TfrmDirHog::TfrmDirHog(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     connect(btAll_, &QPushButton::clicked, this, &TfrmDirHog::btAllClick);
     connect(btAbort_, &QPushButton::clicked, this, &TfrmDirHog::btAbortClick);
     connect(btDelete_, &QPushButton::clicked, this, &TfrmDirHog::btDeleteClick);
+    connect(btBrowse_, &QPushButton::clicked, this, &TfrmDirHog::btBrowseClick);
     connect(btOptions_, &QPushButton::clicked, this,
             [this] { popup_->popup(btOptions_->mapToGlobal(QPoint(0, btOptions_->height()))); });
     connect(btClose_, &QPushButton::clicked, this, &TfrmDirHog::reject);
@@ -163,6 +169,7 @@ TfrmDirHog::TfrmDirHog(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     ClearGrid();
     btAbort_->hide();
     btDelete_->hide();
+    btBrowse_->hide();
     btOptions_->hide();
     pckDriveClick();
     btTop_->setFocus();
@@ -208,6 +215,7 @@ void TfrmDirHog::scan(FolderHogMode mode) {
     btClose_->setEnabled(false);
     btOptions_->hide();
     btDelete_->hide();
+    btBrowse_->hide();
     FolderHogResult result;
     {
         WaitCursor wait;
@@ -252,6 +260,7 @@ void TfrmDirHog::scan(FolderHogMode mode) {
     } else {
         btOptions_->show();
         btDelete_->show();
+        btBrowse_->show();
         grid_->setCurrentRow(1);
     }
 }
@@ -304,6 +313,22 @@ void TfrmDirHog::btDeleteClick() {
         harbor_.clearMemo();
     }
     updateStatus();
+}
+
+void TfrmDirHog::btBrowseClick() {
+    const qsizetype row = grid_->currentRow();
+    const QByteArray folder = row > 0 ? grid_->table().rowData(row) : QByteArray();
+    if (scanning_ || folder.isEmpty()) {
+        return;
+    }
+    if (tools_.browse) {
+        tools_.browse(folder);
+        return;
+    }
+    TfrmBrowse browser(harbor_, this, defaultZipPath_);
+    browser.setMask(QStringLiteral("*.*"));
+    browser.setFolder(folder);
+    browser.exec();
 }
 
 void TfrmDirHog::btPrintClick() {

@@ -39,6 +39,8 @@ public:
         // Opens the folder deletion window for `folder`; returns its modal result and
         // sets `recycled`. Unset: TfrmDelDirectory over this window.
         std::function<int(const QByteArray& folder, bool* recycled)> delDirectory;
+        // Shows the browser on `folder`; unset: TfrmBrowse over this window.
+        std::function<void(const QByteArray& folder)> browse;
         // Asks for the print dialog; unset: QPrintDialog.
         std::function<bool(QPrinter& printer)> printDialog;
     };
@@ -54,6 +56,8 @@ public:
     void btAbortClick();
     void btDeleteClick();
     void btPrintClick();
+    // "&Browse": the browser on the selected row's folder, mask "*.*".
+    void btBrowseClick();
     // "Folder names " (true) or "Entire grid separated by tabs" (false).
     void btClipClick(bool folderNames);
 
@@ -94,6 +98,7 @@ private:
     QPushButton* btAbort_ = nullptr;
     QPushButton* btDelete_ = nullptr;
     QPushButton* btOptions_ = nullptr;
+    QPushButton* btBrowse_ = nullptr;
     QPushButton* btClose_ = nullptr;
     QLabel* status_ = nullptr;
 };

@@ -88,10 +88,14 @@ TEST_F(DirHogWindow, CleanMarksTheRowAndRefusesTheSystemsFoldersAndASecondClean)
         *recycled = true;
         return TfrmDelDirectory::kRunDone;
     };
+    QList<QByteArray> browsed;
+    tools.browse = [&](const QByteArray& folder) { browsed.append(folder); };
     TfrmDirHog w(harbor_, nullptr, nullptr, tools);
     checkOnlyTheTree(w);
     w.btTopClick();
     w.grid()->setCurrentRow(1);
+    w.btBrowseClick();
+    EXPECT_EQ(browsed, QList<QByteArray>{r_ + "/S/Big Folder"});
     w.btDeleteClick();
     EXPECT_EQ(opened, QList<QByteArray>{r_ + "/S/Big Folder"});
     EXPECT_EQ(w.grid()->table().cell(0, 1), QStringLiteral("RECYCLED"));
