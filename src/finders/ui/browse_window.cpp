@@ -87,14 +87,17 @@ TfrmBrowse::TfrmBrowse(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     grid_->setMarkColumn(kNameColumn);
     grid_->setColumnAlignment(kSizeColumn, Qt::AlignRight);
     grid_->setShowGrid(false);
-    const int widths[] = {80, 70, 80, 90, 220};
-    for (int c = 0; c < 5; ++c) {
+    const int widths[] = {75, 90, 75, 75};
+    for (int c = 0; c < 4; ++c) {
         grid_->setColumnWidth(c, widths[c]);
     }
-    grid_->horizontalHeader()->setStretchLastSection(true);
+    // "Filename" and "Type" share what the first four columns leave.
+    grid_->horizontalHeader()->setSectionResizeMode(kNameColumn, QHeaderView::Stretch);
+    grid_->horizontalHeader()->setSectionResizeMode(5, QHeaderView::Stretch);
     rightLayout->addWidget(Label1_);
     rightLayout->addWidget(grid_, 1);
     splitter->setStretchFactor(1, 3);
+    splitter->setSizes({220, 680});
     layout->addWidget(splitter, 1);
 
     auto* status = new QHBoxLayout;
