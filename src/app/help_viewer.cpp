@@ -30,8 +30,8 @@ constexpr WindowTopic kWindowTopics[] = {
     {"frmMain", 1010},         {"frmNoDelete", 1020},     {"frmKeepFiles", 1020},
     {"frmEditFolder", 1020},   {"frmUnZipIt", 1040},      {"frmZipOptions", 1040},
     {"frmZipDirectory", 1040}, {"frmPassword", 1040},     {"frmDup", 1050},
-    {"frmAddNewFolder", 1050}, {"frmReallyDelete", 1060},
-    {"frmDirHog", 1140},       {"frmDelDirectory", 1140},
+    {"frmAddNewFolder", 1050}, {"frmReallyDelete", 1060}, {"frmDirHog", 1140},
+    {"frmDelDirectory", 1140}, {"frmBrowse", 1140},
 };
 
 constexpr Topic kTopics[] = {
