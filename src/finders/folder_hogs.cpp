@@ -42,13 +42,13 @@ public:
             Open done = std::move(open_.back());
             open_.pop_back();
             if (complete && done.shownEntries > 0) {
-                rows_.append(done.row);
+                rows_.append(finished(done.row));
             }
             return;
         }
         if (folder.depth == 1) {
             if (complete) {
-                rows_.append(main_);
+                rows_.append(finished(main_));
             }
             inMain_ = false;
         }
@@ -82,7 +82,9 @@ public:
         }
         target->bytes += entry.size;
         ++target->files;
-        target->latestAccess = std::max(target->latestAccess, AccessedFileDate(entry));
+        // Packed once per row: converting every file's time to local time would cost more
+        // than the rest of its count.
+        target->latestAccessSeconds = std::max(target->latestAccessSeconds, entry.accessed);
     }
 
     void onProgress(const QString& text) override {
@@ -115,6 +117,10 @@ private:
         FolderHogRow row;
         qint64 shownEntries = 0;
     };
+    static FolderHogRow finished(FolderHogRow row) {
+        row.latestAccess = row.files > 0 ? PackDosDateTime(row.latestAccessSeconds) : 0;
+        return row;
+    }
     FolderHogRow row(const QByteArray& path) const {
         FolderHogRow r;
         r.path = path;

@@ -29,12 +29,15 @@ namespace dw {
 enum class FolderHogMode { Main, All };
 
 struct FolderHogRow {
-    QByteArray path;           // the folder, native bytes, in its real case
-    qint64 bytes = 0;          // the counted files' sizes
-    qint64 files = 0;          // the counted files
-    qint64 subFolders = 0;     // see the modes
-    quint32 latestAccess = 0;  // the greatest packed last-access time of them; 0: none
-    qint64 capacity = 0;       // bytes of the volume of the row's checked entry; 0: unknown
+    QByteArray path;        // the folder, native bytes, in its real case
+    qint64 bytes = 0;       // the counted files' sizes
+    qint64 files = 0;       // the counted files
+    qint64 subFolders = 0;  // see the modes
+    // The latest last access among them, packed (local time); 0 when none has a time that
+    // can be packed (the latest lies before 1980 or after 2107).
+    quint32 latestAccess = 0;
+    qint64 latestAccessSeconds = 0;  // the same in seconds since 1970 (UTC); 0: none
+    qint64 capacity = 0;             // bytes of the volume of the row's checked entry; 0: unknown
 };
 
 struct FolderHogHooks {
