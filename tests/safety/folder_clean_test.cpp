@@ -191,6 +191,42 @@ TEST(FolderClean, AMountPointInsideIsReportedAndKeptWithTheFoldersAboveIt) {
     }
 }
 
+// Run by a user who cannot read one folder and cannot write another: what can go, goes;
+// the rest is reported once with the system's reason, and the folders above it stay.
+TEST(FolderClean, FoldersThatCannotBeReadOrWrittenAreReportedAndKept) {
+    TempTree t;
+    ASSERT_EQ(::chmod(t.root().constData(), 0777), 0);
+    const QByteArray folder = t.dir("F");
+    t.file("F/a.txt", "a");
+    t.file("F/unreadable/x.txt", "x");
+    t.file("F/readonly/y.txt", "y");
+    t.file("F/open/z.txt", "z");
+    t.setMode("F", 0777);
+    t.setMode("F/unreadable", 0);
+    t.setMode("F/readonly", 0555);
+    t.setMode("F/open", 0777);
+    const int status = test::runAsNobody([&] {
+        const FolderCleanSummary s =
+            cleanFolder(folder, settingsFor(FolderCleanMode::Delete), yesToAll());
+        // a.txt and z.txt are root's, in folders anyone may write: they go.
+        if (s.doneCount != 2 || s.folderRemoved || s.kept.size() != 2) {
+            return 1;
+        }
+        for (const KeptEntry& k : s.kept) {
+            if (k.reason != QLatin1String("Permission denied")) {
+                return 2;
+            }
+        }
+        return 0;
+    });
+    t.setMode("F/unreadable", 0755);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(present(t.path("F/unreadable/x.txt")));
+    EXPECT_TRUE(present(t.path("F/readonly/y.txt")));
+    EXPECT_FALSE(present(t.path("F/a.txt")));
+    EXPECT_FALSE(present(t.path("F/open")));
+}
+
 TEST(FolderClean, FoldersTheSafeHarborProtectsAsTheSystemsOwnAreNeverEntered) {
     TempTree t;
     const QByteArray r = platform::shortPath(t.root());
