@@ -1,15 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
 #include "platform/environment.h"
+#include "safety/archive_fixtures.h"
 #include "safety/safe_harbor.h"
 #include "safety/ui/del_directory.h"
+#include "safety/ui/zip_options.h"
 #include "support/modal.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
@@ -102,6 +106,35 @@ TEST_F(DelDirectory, CancelDuringARunStopsBetweenTwoFiles) {
                                        "Deletion operation canceled ... not all files deleted)"));
     EXPECT_EQ(w.summary().doneCount, 3);
     EXPECT_TRUE(present(r_ + "/H"));
+}
+
+// "Zip up folder": the options first (Cancel keeps the window open and does nothing),
+// then every file into the archive; unticked "Delete files after zipping them up"
+// removes nothing.
+TEST_F(DelDirectory, TheZipRunArchivesAndKeepsTheFilesWhenAskedTo) {
+    tree_.file("Z/a.txt", "alpha");
+    tree_.file("Z/sub/.b", "beta");
+    const QByteArray zips = tree_.dir("zips");
+    TfrmDelDirectory w(harbor_, r_ + "/Z");
+    w.findChild<QCheckBox*>(QStringLiteral("cbDelete"))->setChecked(false);
+    QTimer::singleShot(0, &w, [&] {
+        test::onModal<TfrmZipOptions>([](TfrmZipOptions& d) { d.reject(); });
+        w.btZipClick();
+        EXPECT_TRUE(w.isVisible());
+        test::onModal<TfrmZipOptions>([&](TfrmZipOptions& d) {
+            d.Edit1->setText(QFile::decodeName(zips));
+            d.accept();
+        });
+        w.btZipClick();
+    });
+    EXPECT_EQ(w.exec(), TfrmDelDirectory::kRunDone);
+    EXPECT_EQ(prompter_.texts().value(0), QStringLiteral("Zipped up 2 files"));
+    EXPECT_TRUE(present(r_ + "/Z/a.txt"));
+    EXPECT_TRUE(present(r_ + "/Z/sub/.b"));
+    ASSERT_EQ(w.summary().archives.size(), 1);
+    EXPECT_TRUE(w.summary().archives[0].contains("-FolderClean"));
+    const test::PythonView view = test::pythonZipView(w.summary().archives[0]);
+    EXPECT_EQ(view.entries.size(), 2);
 }
 
 TEST_F(DelDirectory, TheTrashRunSaysItUsedTheRecycleBin) {
