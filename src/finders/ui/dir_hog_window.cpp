@@ -52,7 +52,10 @@ TfrmDirHog::TfrmDirHog(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     resize(820, 560);
     auto* layout = new QVBoxLayout(this);
 
-    auto* top = new QHBoxLayout;
+    auto* pnlTop = new QWidget(this);
+    pnlTop->setObjectName(QStringLiteral("pnlTop"));
+    auto* top = new QHBoxLayout(pnlTop);
+    top->setContentsMargins(0, 0, 0, 0);
     pckDrive_ = new DriveCheckList(this);
     pckDrive_->setObjectName(QStringLiteral("pckDrive"));
     pckDrive_->setMaximumHeight(110);
@@ -92,7 +95,7 @@ TfrmDirHog::TfrmDirHog(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     explain->setWordWrap(true);
     explain->setMaximumWidth(260);
     top->addWidget(explain);
-    layout->addLayout(top);
+    layout->addWidget(pnlTop);
 
     grid_ = new StringGrid(this);
     grid_->setObjectName(QStringLiteral("grid"));
@@ -134,6 +137,20 @@ TfrmDirHog::TfrmDirHog(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     sortMenu_ = new SortMenu(&grid_->table(), kSortMenuDirHog, this);
     sortMenu_->addTo(popup_);
     popup_->addSeparator();
+    QAction* shrink = popup_->addAction(QStringLiteral("Shrink top panel"));
+    QAction* restore = popup_->addAction(QStringLiteral("Restore top panel"));
+    restore->setEnabled(false);
+    connect(shrink, &QAction::triggered, this, [pnlTop, shrink, restore] {
+        pnlTop->hide();
+        shrink->setEnabled(false);
+        restore->setEnabled(true);
+    });
+    connect(restore, &QAction::triggered, this, [pnlTop, shrink, restore] {
+        pnlTop->show();
+        shrink->setEnabled(true);
+        restore->setEnabled(false);
+    });
+    popup_->addSeparator();
     QAction* print = popup_->addAction(QStringLiteral("Print"));
     connect(print, &QAction::triggered, this, &TfrmDirHog::btPrintClick);
     QMenu* clip = popup_->addMenu(QStringLiteral("Clipboard"));
@@ -162,6 +179,13 @@ TfrmDirHog::TfrmDirHog(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     connect(grid_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         if (!scanning_) {
             popup_->popup(grid_->viewport()->mapToGlobal(at));
+        }
+    });
+
+    pckDrive_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(pckDrive_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (!scanning_) {
+            popup_->popup(pckDrive_->viewport()->mapToGlobal(at));
         }
     });
 
