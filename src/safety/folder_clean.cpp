@@ -1,5 +1,7 @@
 #include "safety/folder_clean.h"
 
+#include <QFile>
+
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -8,9 +10,11 @@
 
 #include "platform/dir_names.h"
 #include "platform/dir_reader.h"
+#include "platform/environment.h"
 #include "platform/file_remover.h"
 #include "platform/paths.h"
 #include "platform/posix_io.h"
+#include "safety/archive_name.h"
 #include "safety/safe_harbor.h"
 
 namespace dw {
@@ -304,6 +308,15 @@ FolderCleanSummary FolderCleaner::run(const QByteArray& given) {
         }
     }
     if (settings_.mode == FolderCleanMode::Zip) {
+        // The archive and its spool must not lie in the tree the run reads and removes.
+        const QByteArray archives =
+            platform::shortPath(QFile::encodeName(archiveFolderOrDefault(settings_.zip.zipFolder)));
+        const QByteArray tree = platform::shortPath(folder);
+        if (archives == tree || archives.startsWith(tree + platform::kSep)) {
+            s_.refused = true;
+            s_.refusal = QStringLiteral("the archive folder lies inside it");
+            return s_;
+        }
         ZipRunSettings zs = settings_.zip;
         zs.openOriginal = [this](const QByteArray& path, qint64 tag, QString* why) {
             return remover_.openForReading(path, zipIdentities_[size_t(tag)], why);

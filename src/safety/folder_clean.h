@@ -88,8 +88,8 @@ struct KeptEntry {
 };
 
 struct FolderCleanSummary {
-    // The folder could not be taken at all: `refusal` says why (see inspectFolder's
-    // reasons); nothing was done.
+    // The folder could not be taken at all: `refusal` says why (inspectFolder's reasons;
+    // for archive runs also "the archive folder lies inside it"); nothing was done.
     bool refused = false;
     QString refusal;
     // Files deleted, trashed, or (archive runs with deleteAfterZip) archived and then

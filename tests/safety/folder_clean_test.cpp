@@ -420,6 +420,19 @@ TEST(FolderClean, AZipRunDeletesOnlyWhatIsSafelyArchivedAndThenTheEmptiedFolders
                                         stored + "/F/sub/deep/c.txt"}));
 }
 
+TEST(FolderClean, AZipRunIntoAFolderInsideTheTreeIsRefused) {
+    TempTree t;
+    const QByteArray folder = t.dir("F");
+    t.file("F/a.txt", "a");
+    for (const QByteArray& zips : {t.dir("F/zips"), folder}) {
+        const FolderCleanSummary s =
+            cleanFolder(folder, settingsFor(FolderCleanMode::Zip, zips), yesToAll());
+        EXPECT_TRUE(s.refused);
+        EXPECT_EQ(s.refusal, QStringLiteral("the archive folder lies inside it"));
+    }
+    EXPECT_TRUE(present(t.path("F/a.txt")));
+}
+
 TEST(FolderClean, AZipRunThatKeepsTheFilesAsksNothingAndRemovesNothing) {
     TempTree t;
     TempTree zips;
