@@ -14,6 +14,7 @@
 #include "platform/file_remover.h"
 #include "platform/paths.h"
 #include "platform/posix_io.h"
+#include "platform/trash.h"
 #include "safety/archive_name.h"
 #include "safety/safe_harbor.h"
 
@@ -304,6 +305,16 @@ FolderCleanSummary FolderCleaner::run(const QByteArray& given) {
             code == SafeHarbor::kReasonSystemFolder) {
             s_.refused = true;
             s_.refusal = harborText(code);
+            return s_;
+        }
+    }
+    if (settings_.mode == FolderCleanMode::Trash) {
+        // Files trashed into the tree would be met again further on.
+        const QByteArray trash = platform::shortPath(platform::homeTrashFolder());
+        const QByteArray tree = platform::shortPath(folder);
+        if (trash == tree || trash.startsWith(tree + platform::kSep)) {
+            s_.refused = true;
+            s_.refusal = QStringLiteral("the trash lies inside it");
             return s_;
         }
     }

@@ -89,7 +89,8 @@ struct KeptEntry {
 
 struct FolderCleanSummary {
     // The folder could not be taken at all: `refusal` says why (inspectFolder's reasons;
-    // for archive runs also "the archive folder lies inside it"); nothing was done.
+    // for archive runs also "the archive folder lies inside it", for trash runs "the trash
+    // lies inside it"); nothing was done.
     bool refused = false;
     QString refusal;
     // Files deleted, trashed, or (archive runs with deleteAfterZip) archived and then

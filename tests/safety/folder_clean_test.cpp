@@ -420,7 +420,7 @@ TEST(FolderClean, AZipRunDeletesOnlyWhatIsSafelyArchivedAndThenTheEmptiedFolders
                                         stored + "/F/sub/deep/c.txt"}));
 }
 
-TEST(FolderClean, AZipRunIntoAFolderInsideTheTreeIsRefused) {
+TEST(FolderClean, AZipRunIntoTheTreeOrATrashRunWithTheTrashInsideIsRefused) {
     TempTree t;
     const QByteArray folder = t.dir("F");
     t.file("F/a.txt", "a");
@@ -430,6 +430,11 @@ TEST(FolderClean, AZipRunIntoAFolderInsideTheTreeIsRefused) {
         EXPECT_TRUE(s.refused);
         EXPECT_EQ(s.refusal, QStringLiteral("the archive folder lies inside it"));
     }
+    EXPECT_TRUE(present(t.path("F/a.txt")));
+    test::ScopedEnv dataHome("XDG_DATA_HOME", t.dir("F/share"));
+    const FolderCleanSummary s =
+        cleanFolder(folder, settingsFor(FolderCleanMode::Trash), yesToAll());
+    EXPECT_EQ(s.refusal, QStringLiteral("the trash lies inside it"));
     EXPECT_TRUE(present(t.path("F/a.txt")));
 }
 
