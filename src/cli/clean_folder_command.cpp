@@ -269,17 +269,17 @@ int runCleanFolder(const QList<QByteArray>& args, QTextStream& out, QTextStream&
     bool saved = true;
     switch (*o.mode) {
         case FolderCleanMode::Delete:
-            saved = recordDeleteTotals(s.doneCount, s.doneBytes, 0, 0);
+            saved = s.doneCount == 0 || recordDeleteTotals(s.doneCount, s.doneBytes, 0, 0);
             out << "deleted " << s.doneCount << " files (" << s.doneBytes << " bytes) and "
                 << s.foldersRemoved << " folders" << '\n';
             break;
         case FolderCleanMode::Trash:
-            saved = recordDeleteTotals(0, 0, s.doneCount, s.doneBytes);
+            saved = s.doneCount == 0 || recordDeleteTotals(0, 0, s.doneCount, s.doneBytes);
             out << "sent " << s.doneCount << " files to the trash (" << s.doneBytes
                 << " bytes) and removed " << s.foldersRemoved << " folders" << '\n';
             break;
         case FolderCleanMode::Zip:
-            saved = recordZipTotals(s.archivedCount, s.archivedBytes);
+            saved = s.archivedCount == 0 || recordZipTotals(s.archivedCount, s.archivedBytes);
             out << "archived " << s.archivedCount << " files (" << s.archivedBytes
                 << " bytes), deleted " << s.doneCount << " of them and removed " << s.foldersRemoved
                 << " folders, in " << archiveFolderOrDefault(settings.zip.zipFolder) << '\n';

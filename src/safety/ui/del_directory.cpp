@@ -278,7 +278,8 @@ void TfrmDelDirectory::tellOutcome(const FolderCleanSettings& settings) {
             }
             ShowInfo(text);
         }
-        saved = recordZipTotals(s.archivedCount, s.archivedBytes);
+        // A run that archived nothing leaves the totals, and their first date, alone.
+        saved = s.archivedCount == 0 || recordZipTotals(s.archivedCount, s.archivedBytes);
     } else {
         const QString note =
             s.aborted
@@ -289,9 +290,10 @@ void TfrmDelDirectory::tellOutcome(const FolderCleanSettings& settings) {
                      QStringLiteral(" files for a savings of ") + FormatThousands(s.doneBytes) +
                      QStringLiteral(" bytes.") + note);
         }
-        saved = settings.mode == FolderCleanMode::Trash
-                    ? recordDeleteTotals(0, 0, s.doneCount, s.doneBytes)
-                    : recordDeleteTotals(s.doneCount, s.doneBytes, 0, 0);
+        // An empty folder removed at once changes no total (nor their first date).
+        saved = s.doneCount == 0 || (settings.mode == FolderCleanMode::Trash
+                                         ? recordDeleteTotals(0, 0, s.doneCount, s.doneBytes)
+                                         : recordDeleteTotals(s.doneCount, s.doneBytes, 0, 0));
     }
     if (s.stopped) {
         ShowError(settings.mode == FolderCleanMode::Trash

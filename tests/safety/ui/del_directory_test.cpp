@@ -69,6 +69,17 @@ TEST_F(DelDirectory, DeletesTheFolderAfterTheQuestionsAndCountsWhatWent) {
               QStringLiteral("2"));
 }
 
+TEST_F(DelDirectory, AnEmptyFolderGoesWithoutAMessageOrATotal) {
+    tree_.dir("E/inner");
+    TfrmDelDirectory w(harbor_, r_ + "/E");
+    EXPECT_EQ(run(w, "btDelete"), TfrmDelDirectory::kRunDone);
+    EXPECT_FALSE(present(r_ + "/E"));
+    EXPECT_TRUE(prompter_.texts().isEmpty()) << prompter_.texts().join(u'|').toStdString();
+    EXPECT_EQ(SettingsStore().readString(QString::fromLatin1(settings::kDiskwell),
+                                         QStringLiteral("DelDate"), QStringLiteral("none")),
+              QStringLiteral("none"));
+}
+
 TEST_F(DelDirectory, TheSafeHarborWarningComesFirstAndNoKeepsEverything) {
     tree_.file("F/listed/x.txt", "x");
     tree_.file("F/y.txt", "y");
