@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QPrinter>
 #include <QPushButton>
 
 #include "finders/ui/dir_hog_window.h"
+#include "platform/clipboard.h"
 #include "platform/environment.h"
 #include "safety/safe_harbor.h"
 #include "safety/ui/del_directory.h"
@@ -133,6 +135,32 @@ TEST_F(DirHogWindow, CleaningThroughTheFolderDeletionWindowRemovesTheFolder) {
     EXPECT_TRUE(present(r_ + "/S/small/c.txt"));
     EXPECT_EQ(prompter_.texts().value(0),
               QStringLiteral("Deleted 2 files for a savings of 5,000 bytes."));
+}
+
+TEST_F(DirHogWindow, PrintsUnderItsTitleAndCopiesNamesOrTheWholeGrid) {
+    TfrmDirHog::Tools tools;
+    const QByteArray pdf = tree_.path("hogs.pdf");
+    QString docName;
+    tools.printDialog = [&](QPrinter& printer) {
+        docName = printer.docName();
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QFile::decodeName(pdf));
+        return true;
+    };
+    TfrmDirHog w(harbor_, nullptr, nullptr, tools);
+    checkOnlyTheTree(w);
+    w.btTopClick();
+    w.btPrintClick();
+    EXPECT_TRUE(docName.startsWith(QStringLiteral("Folder hogs on drive(s) ")))
+        << docName.toStdString();
+    EXPECT_GT(QFile(QFile::decodeName(pdf)).size(), 0);
+    w.btClipClick(true);
+    const QString root = QFile::decodeName(r_ + "/S");
+    EXPECT_EQ(platform::clipboardText(),
+              root + QStringLiteral("/Big Folder\n") + root + QStringLiteral("/small"));
+    w.btClipClick(false);
+    EXPECT_TRUE(platform::clipboardText().startsWith(
+        QStringLiteral("Size\t% Used\t# Files\t# Sub-folders\tLatest File Access\tName\n5,000\t")));
 }
 
 TEST_F(DirHogWindow, NothingFoundSaysSo) {
