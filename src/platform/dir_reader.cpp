@@ -42,8 +42,8 @@ quint32 attributesFor(unsigned mode, const char* name) {
 bool statInto(int dirFd, const char* path, int extraFlags, const char* name, DirEntry& e) {
     if (!g_statxMissing.load(std::memory_order_relaxed)) {
         struct statx sx;
-        const unsigned mask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_NLINK | STATX_SIZE | STATX_ATIME |
-                              STATX_MTIME | STATX_BTIME;
+        const unsigned mask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_NLINK | STATX_SIZE |
+                              STATX_ATIME | STATX_MTIME | STATX_BTIME;
         if (::statx(dirFd, path, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | extraFlags, mask, &sx) ==
             0) {
             const bool folder = S_ISDIR(sx.stx_mode);
