@@ -31,9 +31,9 @@ constexpr WindowTopic kWindowTopics[] = {
     {"frmEditFolder", 1020},   {"frmUnZipIt", 1040},      {"frmZipOptions", 1040},
     {"frmZipDirectory", 1040}, {"frmPassword", 1040},     {"frmDup", 1050},
     {"frmAddNewFolder", 1050}, {"frmReallyDelete", 1060}, {"frmStatistics", 1070},
-    {"frmWhichDrive", 1070},   {"frmStatList", 1070},
-    {"frmAddNewFolder", 1050}, {"frmReallyDelete", 1060}, {"frmMods", 1110},
+    {"frmWhichDrive", 1070},   {"frmStatList", 1070},     {"frmMods", 1110},
     {"frmClean", 1120},        {"frmTempFiles", 1120},    {"frmCache", 1130},
+    {"frmDirHog", 1140},       {"frmDelDirectory", 1140}, {"frmBrowse", 1140},
 };
 
 constexpr Topic kTopics[] = {
@@ -48,6 +48,7 @@ constexpr Topic kTopics[] = {
     {1110, "files-accessed.html"},
     {1120, "quick-clean.html"},
     {1130, "browser-caches.html"},
+    {1140, "folders.html"},
 };
 
 }  // namespace

@@ -22,6 +22,8 @@
 #include "base/utility.h"
 #include "finders/ui/cache_window.h"
 #include "finders/ui/clean_window.h"
+#include "finders/ui/browse_window.h"
+#include "finders/ui/dir_hog_window.h"
 #include "finders/ui/dup_window.h"
 #include "finders/ui/mods_window.h"
 #include "platform/event_pump.h"
@@ -374,8 +376,11 @@ void TfrmMain::openTool(Tool tool) {
             }
             break;
         }
-        case Tool::FolderHogs:
+        case Tool::FolderHogs: {
+            TfrmDirHog window(safeHarbor_, this, &DefaultZipPath);
+            window.exec();
             break;
+        }
         case Tool::Statistics:
             // Not modal: the main window stays usable beside it.
             if (!statistics_) {
@@ -385,8 +390,11 @@ void TfrmMain::openTool(Tool tool) {
             statistics_->raise();
             statistics_->activateWindow();
             break;
-        case Tool::Browse:
+        case Tool::Browse: {
+            TfrmBrowse window(safeHarbor_, this, &DefaultZipPath);
+            window.exec();
             break;
+        }
         case Tool::ClearInternetFiles: {
             TfrmCache* cache = nullptr;
             TfrmCache::Tools tools;

@@ -6,7 +6,9 @@
 #include "cli/caches_command.h"
 #include "cli/clean_command.h"
 #include "cli/dated_command.h"
+#include "cli/clean_folder_command.h"
 #include "cli/duplicates_command.h"
+#include "cli/folders_command.h"
 #include "cli/protected_command.h"
 #include "cli/restore_command.h"
 #include "cli/stats_command.h"
@@ -42,6 +44,9 @@ const Command kCommands[] = {
     {"temp", "list temporary files by their extensions, largest first", runTemp, tempUsage},
     {"caches", "list the browsers' cache folders or their files not used for N days", runCaches,
      cachesUsage},
+    {"clean-folder", "delete a folder and everything in it, trash or archive its files",
+     runCleanFolder, cleanFolderUsage},
+    {"folders", "rank folders by the space their files take", runFolders, foldersUsage},
 };
 
 const Command* findCommand(const QByteArray& name) {
@@ -64,7 +69,7 @@ QString overview() {
                        .arg(QLatin1String(kProgramName));
     for (const Command& c : kCommands) {
         text += QStringLiteral("  %1  %2\n")
-                    .arg(QLatin1String(c.name), -10)
+                    .arg(QLatin1String(c.name), -12)
                     .arg(QLatin1String(c.summary));
     }
     text += QStringLiteral(

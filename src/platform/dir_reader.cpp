@@ -57,7 +57,7 @@ bool statInto(int dirFd, const char* path, int extraFlags, const char* name, Dir
             e.created = e.hasCreated ? sx.stx_btime.tv_sec : 0;
             e.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
             e.inode = sx.stx_ino;
-            e.links = sx.stx_nlink;
+            e.links = (sx.stx_mask & STATX_NLINK) != 0 ? sx.stx_nlink : 1;
             e.allocated = static_cast<qint64>(sx.stx_blocks) * 512;
             return true;
         }

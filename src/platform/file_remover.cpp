@@ -162,6 +162,10 @@ QString FileRemover::replacedFileText() {
     return QStringLiteral("it was replaced after it was checked");
 }
 
+QString FileRemover::linkOnPathText() {
+    return linkInPathText();
+}
+
 QString FileRemover::changedText() {
     return QStringLiteral("it changed after it was checked");
 }
@@ -347,6 +351,106 @@ bool FileRemover::remove(const QByteArray& path, QString* reason, const FileIden
     }
     if (identity) {
         *identity = *found;
+    }
+    return true;
+}
+
+std::optional<EntryFacts> examineAt(int folderFd, const QByteArray& name, quint64 folderDevice,
+                                    quint64 folderInode, int* error) {
+    struct statx sx {};
+    if (::statx(folderFd, name.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_MTIME, &sx) != 0) {
+        *error = errno;
+        return std::nullopt;
+    }
+    EntryFacts facts;
+    FileIdentity& id = facts.identity;
+    id.device = quint64(makedev(sx.stx_dev_major, sx.stx_dev_minor));
+    id.inode = sx.stx_ino;
+    id.folderDevice = folderDevice;
+    id.folderInode = folderInode;
+    id.size = S_ISDIR(sx.stx_mode) ? 0 : qint64(sx.stx_size);
+    id.modifiedNs = qint64(sx.stx_mtime.tv_sec) * 1000000000 + sx.stx_mtime.tv_nsec;
+    id.isLink = S_ISLNK(sx.stx_mode);
+    id.isRegular = S_ISREG(sx.stx_mode);
+    facts.mode = sx.stx_mode;
+    facts.isFolder = S_ISDIR(sx.stx_mode);
+    facts.isMountRoot =
+        id.device != folderDevice || ((sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 &&
+                                      (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0);
+    return facts;
+}
+
+std::optional<FileIdentity> FileRemover::reachFolder(const QByteArray& path, Target& target,
+                                                     QString* reason) {
+    auto fail = [reason](const QString& text) -> std::optional<FileIdentity> {
+        if (reason) {
+            *reason = text;
+        }
+        return std::nullopt;
+    };
+    PathParts parts;
+    switch (splitPath(path, parts)) {
+        case SplitError::NotAbsolute:
+            return fail(QStringLiteral("its path is not absolute"));
+        case SplitError::DotDot:
+            return fail(QStringLiteral("its path holds \"..\""));
+        case SplitError::Nul:
+            return fail(QStringLiteral("its path holds a NUL byte"));
+        case SplitError::None:
+            break;
+    }
+    if (parts.name.isEmpty() || systemFolders_.contains(parts.whole())) {
+        return fail(QStringLiteral("it is a system folder"));
+    }
+    int error = 0;
+    const int fd = folderFd(parts.folder, &error);
+    if (fd < 0) {
+        return fail(error == ELOOP ? linkInPathText() : errnoText(error));
+    }
+    const std::optional<EntryFacts> facts =
+        examineAt(fd, parts.name, folderDevice_, folderInode_, &error);
+    if (!facts) {
+        return fail(errnoText(error));
+    }
+    if (facts->identity.isLink) {
+        return fail(QStringLiteral("it is a symbolic link"));
+    }
+    if (!facts->isFolder) {
+        return fail(QStringLiteral("it is not a folder"));
+    }
+    if (facts->isMountRoot) {
+        return fail(QStringLiteral("it is a mount point"));
+    }
+    target.folderFd = fd;
+    target.name = parts.name;
+    return facts->identity;
+}
+
+std::optional<FileIdentity> FileRemover::inspectFolder(const QByteArray& path, QString* reason) {
+    Target target;
+    return reachFolder(path, target, reason);
+}
+
+bool FileRemover::removeFolder(const QByteArray& path, const FileIdentity& expected,
+                               QString* reason) {
+    Target target;
+    const std::optional<FileIdentity> found = reachFolder(path, target, reason);
+    if (!found) {
+        return false;
+    }
+    const QString difference = differenceFrom(*found, expected, false);
+    if (!difference.isEmpty()) {
+        if (reason) {
+            *reason = difference;
+        }
+        return false;
+    }
+    if (::unlinkat(target.folderFd, target.name.constData(), AT_REMOVEDIR) != 0) {
+        if (reason) {
+            *reason = errnoText(errno);
+        }
+        return false;
     }
     return true;
 }

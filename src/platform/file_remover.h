@@ -63,6 +63,21 @@ struct FileIdentity {
 // is left alone and reported so.
 //
 // Not thread-safe; not copyable.
+// What a walk that holds its folders open found at one entry, for the acts above.
+struct EntryFacts {
+    FileIdentity identity;  // folderDevice and folderInode: the folder it was found in
+    quint32 mode = 0;       // the entry's st_mode
+    bool isFolder = false;
+    bool isMountRoot = false;  // the root of a mount (another device, or a bind mount)
+};
+
+// The entry `name` (one component) of the folder open as `folderFd`, whose device and
+// inode are `folderDevice` and `folderInode`, stat'ed without following a link and
+// without triggering an automount. nullopt with `error` set to the errno when it
+// cannot be stat'ed.
+std::optional<EntryFacts> examineAt(int folderFd, const QByteArray& name, quint64 folderDevice,
+                                    quint64 folderInode, int* error);
+
 class FileRemover {
 public:
     // `walkFolders`: open the folders of a path one by one even where the kernel could
@@ -103,10 +118,29 @@ public:
     UniqueFd openForReading(const QByteArray& path, const FileIdentity& expected,
                             QString* reason = nullptr);
 
+    // Checks the folder at `path` as a whole-folder removal needs: absolute, no "..", no
+    // link on the way or at its end, not a system folder, a real folder, not the root of
+    // a mount. Returns its identity (device and inode, and those of its folder), or
+    // nullopt with `reason` set: inspect's path reasons, "it is a system folder", "it is
+    // a symbolic link", "it is not a folder", "it is a mount point", or the system's text.
+    std::optional<FileIdentity> inspectFolder(const QByteArray& path, QString* reason = nullptr);
+
+    // Removes the empty folder at `path` when it is still the folder found by a check:
+    // `expected` holds its device and inode and those of the folder it lies in (size,
+    // times and the flags are not compared). The path is checked as for a file (absolute,
+    // no "..", no link on the way, not a system folder, not a mount point) and the folder
+    // removed through its parent's descriptor. Returns true when it is gone; false with
+    // `reason` set otherwise: replacedFolderText() or replacedFileText() for a folder
+    // replaced since the check, "it is not a folder", inspect's reasons, or the system's
+    // text ("Directory not empty", "Permission denied", ...).
+    bool removeFolder(const QByteArray& path, const FileIdentity& expected,
+                      QString* reason = nullptr);
+
     // The reasons of a file that is no longer the one checked.
     static QString replacedFolderText();  // "its folder was replaced after it was checked"
     static QString replacedFileText();    // "it was replaced after it was checked"
     static QString changedText();         // "it changed after it was checked"
+    static QString linkOnPathText();      // "a folder on its path is a symbolic link"
 
     // Closes the descriptor of the folder used last (it is also closed with the object,
     // and replaced at the next call).
@@ -120,6 +154,10 @@ private:
     // The descriptor of `folder` (normalised, absolute) opened without following any
     // link, or -1 with errno-like `error` set.
     int folderFd(const QByteArray& folder, int* error);
+    // Checks the folder at `path` (inspectFolder) and opens its parent: its identity with
+    // `target` holding the parent's descriptor and the name, or nullopt with `reason`.
+    std::optional<FileIdentity> reachFolder(const QByteArray& path, Target& target,
+                                            QString* reason);
 
     const QList<QByteArray> systemFolders_;  // taken once: it asks for the home folder
     UniqueFd fd_;

@@ -377,4 +377,8 @@ bool moveToTrashAt(int folderFd, const QByteArray& name, const QByteArray& path,
     return trashEntry({folderFd, name}, absoluteClean(path), st.st_dev, fail, trashedAs);
 }
 
+QByteArray homeTrashFolder() {
+    return homeTrash();
+}
+
 }  // namespace dw::platform

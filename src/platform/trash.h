@@ -34,4 +34,8 @@ bool moveToTrash(const QByteArray& path, QString* error, QByteArray* trashedAs =
 bool moveToTrashAt(int folderFd, const QByteArray& name, const QByteArray& path, QString* error,
                    QByteArray* trashedAs = nullptr);
 
+// The home trash: $XDG_DATA_HOME/Trash (default ~/.local/share/Trash), whether or not it
+// exists yet.
+QByteArray homeTrashFolder();
+
 }  // namespace dw::platform

@@ -22,6 +22,8 @@
 #include "app/main_window.h"
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
+#include "finders/ui/browse_window.h"
+#include "finders/ui/dir_hog_window.h"
 #include "platform/environment.h"
 #include "safety/ui/keep_files_dialog.h"
 #include "safety/ui/no_delete_window.h"
@@ -267,6 +269,32 @@ TEST_F(MainWindowTest, ExtensionEditorAndAnEmptyBuildReloadTheLookup) {
     prompter.clear();
     button(w, "btFolderHogs")->click();
     EXPECT_EQ(prompter.texts(), QStringList{kGateMessage});
+}
+
+TEST_F(MainWindowTest, FolderHogsOpensTheFolderHogsWindow) {
+    writeSafeHarborList();
+    TfrmMain w;
+    w.show();
+    QString caption;
+    test::onModal<TfrmDirHog>([&caption](TfrmDirHog& window) {
+        caption = window.windowTitle();
+        window.reject();
+    });
+    button(w, "btFolderHogs")->click();
+    EXPECT_EQ(caption, QStringLiteral("Folder Hogs"));
+}
+
+TEST_F(MainWindowTest, BrowseOpensTheBrowserOnTheCurrentFolder) {
+    writeSafeHarborList();
+    TfrmMain w;
+    w.show();
+    QByteArray folder;
+    test::onModal<TfrmBrowse>([&folder](TfrmBrowse& window) {
+        folder = window.folder();
+        window.reject();
+    });
+    button(w, "btBrowse")->click();
+    EXPECT_EQ(folder, platform::currentFolder());
 }
 
 TEST_F(MainWindowTest, DuplicateModeIsSetAnewBeforeEveryOpening) {

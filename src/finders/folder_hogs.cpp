@@ -1,0 +1,200 @@
+#include "finders/folder_hogs.h"
+
+#include <QHash>
+#include <QLocale>
+#include <QSet>
+
+#include <algorithm>
+#include <vector>
+
+#include "base/file_dates.h"
+#include "platform/volumes.h"
+#include "scan/folder_walk.h"
+
+namespace dw {
+
+namespace {
+
+class HogWalk final : public WalkHooks {
+public:
+    HogWalk(FolderHogMode mode, const FolderHogHooks& hooks) : mode_(mode), hooks_(hooks) {}
+
+    void onFolderEntered(const WalkFolder& folder) override {
+        if (folder.depth == 0) {
+            const auto space = platform::driveSpace(folder.path);
+            capacity_ = space ? space->total : 0;
+        }
+        if (mode_ == FolderHogMode::All) {
+            open_.push_back(Open{row(folder.path), 0});
+            return;
+        }
+        if (folder.depth == 1) {
+            main_ = row(folder.path);
+            inMain_ = true;
+        } else if (folder.depth > 1 && inMain_) {
+            ++main_.subFolders;
+        }
+    }
+
+    void onFolderDone(const WalkFolder& folder) override {
+        const bool complete = !aborted_;
+        if (mode_ == FolderHogMode::All) {
+            Open done = std::move(open_.back());
+            open_.pop_back();
+            if (complete && done.shownEntries > 0) {
+                rows_.append(finished(done.row));
+            }
+            return;
+        }
+        if (folder.depth == 1) {
+            if (complete) {
+                rows_.append(finished(main_));
+            }
+            inMain_ = false;
+        }
+    }
+
+    void onFile(const WalkFolder& folder, const platform::DirEntry& entry) override {
+        FolderHogRow* target = nullptr;
+        if (mode_ == FolderHogMode::All) {
+            Open& o = open_.back();
+            if (!entry.isHidden() && !entry.isSystem()) {
+                ++o.shownEntries;
+            }
+            if (entry.isFolder()) {
+                ++o.row.subFolders;
+                return;
+            }
+            target = &o.row;
+        } else {
+            if (folder.depth == 0 || !inMain_ || entry.isFolder()) {
+                return;
+            }
+            target = &main_;
+        }
+        if (entry.links > 1) {
+            // Another name of a file already counted in this scan adds nothing.
+            const auto key = qMakePair(entry.device, entry.inode);
+            if (linked_.contains(key)) {
+                return;
+            }
+            linked_.insert(key);
+        }
+        target->bytes += entry.size;
+        ++target->files;
+        // Packed once per row: converting every file's time to local time would cost more
+        // than the rest of its count.
+        target->latestAccessSeconds = std::max(target->latestAccessSeconds, entry.accessed);
+    }
+
+    void onProgress(const QString& text) override {
+        if (hooks_.progress) {
+            hooks_.progress(text);
+        }
+    }
+    bool abortRequested() const override {
+        if (!aborted_ && hooks_.abortRequested && hooks_.abortRequested()) {
+            aborted_ = true;
+        }
+        return aborted_;
+    }
+    void onUnopened(const DriveEntry&, const QString& message) override {
+        if (hooks_.unopened) {
+            hooks_.unopened(message);
+        }
+    }
+    void yield() override {
+        if (hooks_.yield) {
+            hooks_.yield();
+        }
+    }
+
+    QList<FolderHogRow> rows_;
+    mutable bool aborted_ = false;
+
+private:
+    struct Open {
+        FolderHogRow row;
+        qint64 shownEntries = 0;
+    };
+    static FolderHogRow finished(FolderHogRow row) {
+        row.latestAccess = row.files > 0 ? PackDosDateTime(row.latestAccessSeconds) : 0;
+        return row;
+    }
+    FolderHogRow row(const QByteArray& path) const {
+        FolderHogRow r;
+        r.path = path;
+        r.capacity = capacity_;
+        return r;
+    }
+
+    FolderHogMode mode_;
+    const FolderHogHooks& hooks_;
+    qint64 capacity_ = 0;
+    std::vector<Open> open_;
+    FolderHogRow main_;
+    bool inMain_ = false;
+    QSet<QPair<quint64, quint64>> linked_;
+};
+
+}  // namespace
+
+FolderHogResult scanFolderHogs(const QList<DriveEntry>& entries, FolderHogMode mode,
+                               const FolderHogHooks& hooks) {
+    WalkOptions options;
+    options.pattern = WildcardPattern(QStringLiteral("*.*"));
+    options.wantHidden = true;
+    options.enterHidden = false;
+    options.wantSystem = true;
+    options.wantFolders = mode == FolderHogMode::All;
+    HogWalk hogs(mode, hooks);
+    FolderWalk walk(options, hogs);
+    FolderHogResult result;
+    result.unopened = walk.ScanAllDrives(entries);
+    result.aborted = hogs.aborted_;
+    result.rows = std::move(hogs.rows_);
+    std::stable_sort(result.rows.begin(), result.rows.end(),
+                     [](const FolderHogRow& a, const FolderHogRow& b) {
+                         return a.bytes != b.bytes ? a.bytes > b.bytes : a.path < b.path;
+                     });
+    return result;
+}
+
+QString FolderHogReportTitle(const QList<DriveEntry>& checked) {
+    QString title = QStringLiteral("Folder hogs on drive(s) ");
+    for (const DriveEntry& e : checked) {
+        QString word;
+        if (e.isDrive()) {
+            word = platform::volumeKey(e.startFolder);
+        } else if (const std::optional<platform::Volume> v = platform::mountOf(e.startFolder)) {
+            word = platform::volumeKey(v->mountPoint);
+        } else {
+            word = e.text;
+        }
+        title += word + u' ';
+    }
+    return title;
+}
+
+QString humanSizeText(qint64 bytes) {
+    static const char* const kUnits[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    if (bytes < 1024) {
+        return QStringLiteral("%1 bytes").arg(bytes);
+    }
+    double value = double(bytes);
+    int unit = -1;
+    while (value >= 1024.0 && unit < 5) {
+        value /= 1024.0;
+        ++unit;
+    }
+    return QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QLatin1String(kUnits[unit]));
+}
+
+QString folderHogPercentText(qint64 bytes, qint64 capacity) {
+    if (capacity <= 0 || bytes >= capacity) {
+        return QStringLiteral("???");
+    }
+    return QString::number(100.0 * double(bytes) / double(capacity), 'f', 2);
+}
+
+}  // namespace dw

@@ -1,0 +1,404 @@
+#include "finders/ui/dir_hog_window.h"
+
+#include "finders/ui/browse_window.h"
+
+#include <QAction>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "base/file_dates.h"
+#include "base/utility.h"
+#include "inspect/grid_export.h"
+#include "inspect/ui/report_printer.h"
+#include "platform/clipboard.h"
+#include "platform/event_pump.h"
+#include "platform/file_remover.h"
+#include "safety/folder_clean.h"
+#include "safety/safe_harbor.h"
+#include "safety/ui/del_directory.h"
+#include "scan/ui/add_new_folder_dialog.h"
+#include "scan/ui/drive_check_list.h"
+#include "widgets/message_boxes.h"
+#include "widgets/sort_menu.h"
+#include "widgets/string_grid.h"
+#include "widgets/wait_cursor.h"
+
+namespace dw {
+
+namespace {
+
+constexpr int kNameColumn = 5;
+
+QString deletedText() {
+    return QStringLiteral("DELETED");
+}
+QString recycledText() {
+    return QStringLiteral("RECYCLED");
+}
+
+}  // namespace
+
+TfrmDirHog::TfrmDirHog(SafeHarbor& harbor, QWidget* parent, QString* defaultZipPath, Tools tools)
+    : QDialog(parent), harbor_(harbor), defaultZipPath_(defaultZipPath), tools_(std::move(tools)) {
+    setObjectName(QStringLiteral("frmDirHog"));
+    setWindowTitle(QStringLiteral("Folder Hogs"));
+    resize(820, 560);
+    auto* layout = new QVBoxLayout(this);
+
+    auto* pnlTop = new QWidget(this);
+    pnlTop->setObjectName(QStringLiteral("pnlTop"));
+    auto* top = new QHBoxLayout(pnlTop);
+    top->setContentsMargins(0, 0, 0, 0);
+    pckDrive_ = new DriveCheckList(this);
+    pckDrive_->setObjectName(QStringLiteral("pckDrive"));
+    pckDrive_->setMaximumHeight(110);
+    top->addWidget(pckDrive_, 1);
+    auto* buttons = new QVBoxLayout;
+    btTop_ = new QPushButton(QStringLiteral("&Main folders"), this);
+    btTop_->setObjectName(QStringLiteral("btTop"));
+    btTop_->setToolTip(QStringLiteral("Only topmost folders. Does not display sub-folders."));
+    btAll_ = new QPushButton(QStringLiteral("&All Folders"), this);
+    btAll_->setObjectName(QStringLiteral("btAll"));
+    btAll_->setToolTip(QStringLiteral("ALL folders including sub-folders are displayed"));
+    btAbort_ = new QPushButton(QStringLiteral("&Abort"), this);
+    btAbort_->setObjectName(QStringLiteral("btAbort"));
+    btAbort_->setToolTip(QStringLiteral("Abort scan"));
+    btDelete_ = new QPushButton(QStringLiteral("Clean?"), this);
+    btDelete_->setObjectName(QStringLiteral("btDelete"));
+    btDelete_->setToolTip(QStringLiteral("Clean the folder"));
+    btOptions_ = new QPushButton(QStringLiteral("Options"), this);
+    btOptions_->setObjectName(QStringLiteral("btOptions"));
+    btOptions_->setToolTip(QStringLiteral("Right click on grid for same options"));
+    btBrowse_ = new QPushButton(QStringLiteral("&Browse"), this);
+    btBrowse_->setObjectName(QStringLiteral("btBrowse"));
+    btBrowse_->setToolTip(QStringLiteral("Browse the files and folder"));
+    btClose_ = new QPushButton(QStringLiteral("Close"), this);
+    btClose_->setObjectName(QStringLiteral("btClose"));
+    for (QPushButton* b : {btTop_, btAll_, btAbort_, btDelete_, btBrowse_, btOptions_, btClose_}) {
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+    }
+    buttons->addStretch(1);
+    top->addLayout(buttons);
+    auto* explain = new QLabel(
+        QStringLiteral("<b>Main -</b> only main folders are displayed (those folders directly "
+                       "under the main folder)<br><b>All -</b> all folders including "
+                       "sub-folders are individually displayed"),
+        this);
+    explain->setWordWrap(true);
+    explain->setMaximumWidth(260);
+    top->addWidget(explain);
+    layout->addWidget(pnlTop);
+
+    grid_ = new StringGrid(this);
+    grid_->setObjectName(QStringLiteral("grid"));
+    grid_->table().setColumnCount(6);
+    for (int c = 0; c < 4; ++c) {
+        grid_->setColumnAlignment(c, Qt::AlignRight);
+    }
+    grid_->setColumnElide(kNameColumn, Qt::ElideMiddle);
+    grid_->horizontalHeader()->setStretchLastSection(true);
+    const int widths[] = {110, 50, 60, 85, 120};
+    for (int c = 0; c < 5; ++c) {
+        grid_->setColumnWidth(c, widths[c]);
+    }
+    grid_->setCellStyler([this](qsizetype row, int column, CellStyle& style) {
+        if (column == kNameColumn && row > 0 && highlight_->isChecked()) {
+            const QByteArray folder = grid_->table().rowData(row);
+            style.bold = !folder.isEmpty() && harbor_.isInSafeHarbor(folder, false);
+        }
+    });
+    layout->addWidget(grid_, 1);
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("pnlStatus"));
+    status_->setFrameShape(QFrame::Panel);
+    status_->setFrameShadow(QFrame::Sunken);
+    status_->setTextFormat(Qt::PlainText);
+    layout->addWidget(status_);
+
+    popup_ = new QMenu(this);
+    highlight_ = popup_->addAction(QStringLiteral("Highlight folders on Safe Harbor list"));
+    highlight_->setCheckable(true);
+    highlight_->setChecked(true);
+    connect(highlight_, &QAction::toggled, grid_->viewport(), qOverload<>(&QWidget::update));
+    QAction* add = popup_->addAction(QStringLiteral("Add a folder to the list of drives"));
+    connect(add, &QAction::triggered, this, [this] {
+        AddFolderToDriveList(this, *pckDrive_, kFinderDriveKinds);
+        pckDriveClick();
+    });
+    popup_->addSeparator();
+    sortMenu_ = new SortMenu(&grid_->table(), kSortMenuDirHog, this);
+    sortMenu_->addTo(popup_);
+    popup_->addSeparator();
+    QAction* shrink = popup_->addAction(QStringLiteral("Shrink top panel"));
+    QAction* restore = popup_->addAction(QStringLiteral("Restore top panel"));
+    restore->setEnabled(false);
+    connect(shrink, &QAction::triggered, this, [pnlTop, shrink, restore] {
+        pnlTop->hide();
+        shrink->setEnabled(false);
+        restore->setEnabled(true);
+    });
+    connect(restore, &QAction::triggered, this, [pnlTop, shrink, restore] {
+        pnlTop->show();
+        shrink->setEnabled(true);
+        restore->setEnabled(false);
+    });
+    popup_->addSeparator();
+    QAction* print = popup_->addAction(QStringLiteral("Print"));
+    connect(print, &QAction::triggered, this, &TfrmDirHog::btPrintClick);
+    QMenu* clip = popup_->addMenu(QStringLiteral("Clipboard"));
+    connect(clip->addAction(QStringLiteral("Folder names ")), &QAction::triggered, this,
+            [this] { btClipClick(true); });
+    connect(clip->addAction(QStringLiteral("Entire grid separated by tabs")), &QAction::triggered,
+            this, [this] { btClipClick(false); });
+
+    connect(btTop_, &QPushButton::clicked, this, &TfrmDirHog::btTopClick);
+    connect(btAll_, &QPushButton::clicked, this, &TfrmDirHog::btAllClick);
+    connect(btAbort_, &QPushButton::clicked, this, &TfrmDirHog::btAbortClick);
+    connect(btDelete_, &QPushButton::clicked, this, &TfrmDirHog::btDeleteClick);
+    connect(btBrowse_, &QPushButton::clicked, this, &TfrmDirHog::btBrowseClick);
+    connect(btOptions_, &QPushButton::clicked, this,
+            [this] { popup_->popup(btOptions_->mapToGlobal(QPoint(0, btOptions_->height()))); });
+    connect(btClose_, &QPushButton::clicked, this, &TfrmDirHog::reject);
+    connect(pckDrive_, &DriveCheckList::checksChanged, this, &TfrmDirHog::pckDriveClick);
+    connect(grid_, &StringGrid::titleClicked, this, [this](int column) {
+        if (!scanning_) {
+            sortMenu_->chooseColumn(column);
+        }
+    });
+    connect(grid_, &StringGrid::rowDoubleClicked, this, [this] { btDeleteClick(); });
+    connect(grid_, &StringGrid::currentRowChanged, this, [this] { updateStatus(); });
+    grid_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(grid_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (!scanning_) {
+            popup_->popup(grid_->viewport()->mapToGlobal(at));
+        }
+    });
+
+    pckDrive_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(pckDrive_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (!scanning_) {
+            popup_->popup(pckDrive_->viewport()->mapToGlobal(at));
+        }
+    });
+
+    FillDriveCheckList(*pckDrive_, kFinderDriveKinds, true);
+    ClearGrid();
+    btAbort_->hide();
+    btDelete_->hide();
+    btBrowse_->hide();
+    btOptions_->hide();
+    pckDriveClick();
+    btTop_->setFocus();
+}
+
+TfrmDirHog::~TfrmDirHog() = default;
+
+void TfrmDirHog::ClearGrid() {
+    GridTable& t = grid_->table();
+    t.setRowCount(1);
+    t.setTitles({QStringLiteral("Size"), QStringLiteral("% Used"), QStringLiteral("# Files"),
+                 QStringLiteral("# Sub-folders"), QStringLiteral("Latest File Access"),
+                 QStringLiteral("Name")});
+    sortMenu_->checkOnly(0);
+    rowCount_ = 0;
+    updateStatus();
+}
+
+void TfrmDirHog::pckDriveClick() {
+    const bool any = pckDrive_->checkedCount() > 0;
+    btTop_->setEnabled(any && !scanning_);
+    btAll_->setEnabled(any && !scanning_);
+}
+
+void TfrmDirHog::btTopClick() {
+    scan(FolderHogMode::Main);
+}
+
+void TfrmDirHog::btAllClick() {
+    scan(FolderHogMode::All);
+}
+
+void TfrmDirHog::scan(FolderHogMode mode) {
+    if (scanning_) {
+        return;
+    }
+    ClearGrid();
+    scanning_ = true;
+    abort_ = false;
+    btAbort_->show();
+    btTop_->setEnabled(false);
+    btAll_->setEnabled(false);
+    btClose_->setEnabled(false);
+    btOptions_->hide();
+    btDelete_->hide();
+    btBrowse_->hide();
+    FolderHogResult result;
+    {
+        WaitCursor wait;
+        platform::ClockedPump pump;
+        FolderHogHooks hooks;
+        hooks.progress = [this](const QString& text) {
+            status_->setText(text);
+            if (stepHook_) {
+                stepHook_();
+            }
+        };
+        hooks.yield = [&pump] { pump(); };
+        hooks.abortRequested = [this] { return abort_; };
+        hooks.unopened = [](const QString& message) { ShowError(message); };
+        result = scanFolderHogs(pckDrive_->checkedEntries(), mode, hooks);
+    }
+    QList<GridRow> rows;
+    rows.reserve(result.rows.size());
+    for (const FolderHogRow& r : result.rows) {
+        const QDateTime access = FileDateToDateTimeSafe(r.latestAccess);
+        GridRow row;
+        row.cells = {FormatThousands(r.bytes),
+                     folderHogPercentText(r.bytes, r.capacity),
+                     FormatThousands(r.files),
+                     FormatThousands(r.subFolders),
+                     r.latestAccess != 0 ? DateToTextSafe(access.date()) : QString(),
+                     QFile::decodeName(r.path)};
+        row.data = r.path;
+        rows.append(row);
+    }
+    grid_->appendRows(rows);
+    rowCount_ = rows.size();
+    sortMenu_->setDescending(0, true);
+    sortMenu_->choose(0);
+    scanning_ = false;
+    btAbort_->hide();
+    btClose_->setEnabled(true);
+    pckDriveClick();
+    updateStatus();
+    if (rowCount_ == 0) {
+        ShowInfo(QStringLiteral("No files found."));
+    } else {
+        btOptions_->show();
+        btDelete_->show();
+        btBrowse_->show();
+        grid_->setCurrentRow(1);
+    }
+}
+
+void TfrmDirHog::btAbortClick() {
+    if (!scanning_ || abort_) {
+        return;
+    }
+    abort_ = true;
+    btAbort_->hide();
+    ShowWarning(QStringLiteral("LIST INCOMPLETE ... ABORTED BY USER"));
+}
+
+void TfrmDirHog::reject() {
+    if (scanning_) {
+        return;  // Close is disabled while a scan runs; Abort stops it
+    }
+    QDialog::reject();
+}
+
+void TfrmDirHog::btDeleteClick() {
+    const qsizetype row = grid_->currentRow();
+    if (scanning_ || row < 1 || rowCount_ == 0) {
+        return;
+    }
+    GridTable& t = grid_->table();
+    const QString size = t.cell(0, row);
+    if (size.isEmpty()) {
+        return;
+    }
+    if (size == deletedText() || size == recycledText()) {
+        ShowError(QStringLiteral("Folder already deleted/recycled"));
+        return;
+    }
+    const QByteArray folder = t.rowData(row);
+    if (folder == "/" || folderRefusal(folder) == QStringLiteral("it is a mount point")) {
+        ShowError(QStringLiteral("You cannot delete the root folder using Diskwell 99"));
+        return;
+    }
+    if (platform::isSystemFolder(folder)) {
+        ShowError(QStringLiteral("You cannot delete the Windows folder using Diskwell 99"));
+        return;
+    }
+    bool recycled = false;
+    const int result = tools_.delDirectory ? tools_.delDirectory(folder, &recycled)
+                                           : TfrmDelDirectory::execute(this, harbor_, folder,
+                                                                       &recycled, defaultZipPath_);
+    if (result != TfrmDelDirectory::kNothingDone) {
+        t.setCell(0, row, recycled ? recycledText() : deletedText());
+        harbor_.clearMemo();
+    }
+    updateStatus();
+}
+
+void TfrmDirHog::btBrowseClick() {
+    const qsizetype row = grid_->currentRow();
+    const QByteArray folder = row > 0 ? grid_->table().rowData(row) : QByteArray();
+    if (scanning_ || folder.isEmpty()) {
+        return;
+    }
+    if (tools_.browse) {
+        tools_.browse(folder);
+        return;
+    }
+    TfrmBrowse browser(harbor_, this, defaultZipPath_);
+    browser.setMask(QStringLiteral("*.*"));
+    browser.setFolder(folder);
+    browser.exec();
+}
+
+void TfrmDirHog::btPrintClick() {
+    const QString title = FolderHogReportTitle(pckDrive_->checkedEntries());
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(title);
+    const bool confirmed = tools_.printDialog ? tools_.printDialog(printer) : [&] {
+        QPrintDialog dialog(&printer, this);
+        dialog.setWindowTitle(QStringLiteral("Print"));
+        return dialog.exec() == QDialog::Accepted;
+    }();
+    if (!confirmed) {
+        return;
+    }
+    QList<int> widths;
+    for (int c = 0; c < grid_->table().columnCount(); ++c) {
+        widths << grid_->columnWidth(c);
+    }
+    PrintGridReport(printer, grid_->table(), widths, title);
+}
+
+void TfrmDirHog::btClipClick(bool folderNames) {
+    platform::setClipboardText(ClipboardText(
+        grid_->table(), folderNames ? ClipboardForm::FilenamesOnly : ClipboardForm::EntireGrid));
+}
+
+QString TfrmDirHog::statusText() const {
+    return status_->text();
+}
+
+void TfrmDirHog::updateStatus() {
+    if (scanning_) {
+        return;
+    }
+    QString text = QStringLiteral("Folders : ") + FormatThousands(rowCount_);
+    const qsizetype row = grid_->currentRow();
+    if (row > 0 && rowCount_ > 0) {
+        const QString size = grid_->table().cell(0, row);
+        bool ok = false;
+        const qint64 bytes = QString(size).remove(QLocale().groupSeparator()).toLongLong(&ok);
+        if (ok) {
+            text += QStringLiteral("    ") + grid_->table().cell(kNameColumn, row) +
+                    QStringLiteral(": ") + humanSizeText(bytes);
+        }
+    }
+    status_->setText(text);
+}
+
+}  // namespace dw

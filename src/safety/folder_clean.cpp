@@ -1,0 +1,447 @@
+#include "safety/folder_clean.h"
+
+#include <QFile>
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <optional>
+#include <vector>
+
+#include "platform/dir_names.h"
+#include "platform/dir_reader.h"
+#include "platform/environment.h"
+#include "platform/file_remover.h"
+#include "platform/paths.h"
+#include "platform/posix_io.h"
+#include "platform/trash.h"
+#include "safety/archive_name.h"
+#include "safety/safe_harbor.h"
+
+namespace dw {
+
+namespace {
+
+using platform::EntryFacts;
+using platform::FileIdentity;
+using platform::FileRemover;
+
+QString abortedText() {
+    return QStringLiteral("The run was aborted");
+}
+
+QString harborText(int reason) {
+    return QStringLiteral("the Safe Harbor protects it: it is ") +
+           SafeHarbor::safeHarborReason(reason);
+}
+
+QByteArray withoutTrailingSeparators(QByteArray path) {
+    while (path.size() > 1 && path.endsWith(platform::kSep)) {
+        path.chop(1);
+    }
+    return path;
+}
+
+// A folder of the tree: what the walk found, and whether anything in it stays.
+struct FolderRecord {
+    QByteArray path;
+    FileIdentity identity;
+    qsizetype parent = -1;
+    bool keepsSomething = false;
+};
+
+// A folder the walk is in: held open, its names read at once, so entries made while the
+// run goes on are not taken.
+struct Frame {
+    platform::DirReader reader;
+    QList<QByteArray> names;
+    qsizetype next = 0;
+    qsizetype record = -1;
+};
+
+class FolderCleaner {
+public:
+    FolderCleaner(const FolderCleanSettings& settings, const FolderCleanHooks& hooks)
+        : settings_(settings), hooks_(hooks) {}
+
+    FolderCleanSummary run(const QByteArray& folder);
+
+private:
+    bool removes() const {
+        return settings_.mode != FolderCleanMode::Zip || settings_.deleteAfterZip;
+    }
+    bool abortNow() {
+        if (!s_.aborted && hooks_.abortRequested && hooks_.abortRequested()) {
+            s_.aborted = true;
+        }
+        return s_.aborted;
+    }
+    void keep(const QByteArray& path, const QString& reason, qsizetype record) {
+        s_.kept.append({path, reason});
+        markKeeps(record);
+    }
+    void markKeeps(qsizetype record) {
+        if (record >= 0) {
+            records_[size_t(record)].keepsSomething = true;
+        }
+    }
+    bool enter(const QByteArray& path, const FileIdentity& identity, qsizetype parent, int parentFd,
+               const QByteArray& name);
+    void leave();
+    void takeFile(const QByteArray& path, const EntryFacts& facts, qsizetype record);
+    bool answersYes(const QByteArray& path, const EntryFacts& facts, qsizetype record);
+    void removeFolder(FolderRecord& rec);
+    void zipDone(const ZipFileResult& z);
+
+    const FolderCleanSettings& settings_;
+    const FolderCleanHooks& hooks_;
+    FolderCleanSummary s_;
+    FileRemover remover_;
+    std::vector<Frame> stack_;
+    std::vector<FolderRecord> records_;
+    std::vector<qsizetype> leftInOrder_;  // records as their folders were left
+    qint64 taken_ = 0;
+    // Archive runs: what each file handed to the archive was when it was looked at, and
+    // the folder it lies in, by the file's number.
+    std::unique_ptr<ZipRun> zip_;
+    std::vector<FileIdentity> zipIdentities_;
+    std::vector<qsizetype> zipFolders_;
+};
+
+bool FolderCleaner::enter(const QByteArray& path, const FileIdentity& identity, qsizetype parent,
+                          int parentFd, const QByteArray& name) {
+    if (settings_.harbor) {
+        int reason = SafeHarbor::kNotProtected;
+        if (settings_.harbor->isInSafeHarbor(path, false, reason) &&
+            reason == SafeHarbor::kReasonSystemFolder) {
+            keep(path, harborText(reason), parent);
+            return false;
+        }
+    }
+    Frame frame;
+    const bool opened =
+        parentFd >= 0 ? frame.reader.openAt(parentFd, name) : frame.reader.open(path);
+    if (!opened) {
+        keep(path, platform::errnoText(frame.reader.error()), parent);
+        return false;
+    }
+    // The folder opened must be the one looked at, not one put in its place since.
+    platform::DirEntry self;
+    if (!frame.reader.statFolder(self) || self.device != identity.device ||
+        self.inode != identity.inode) {
+        keep(path, FileRemover::replacedFileText(), parent);
+        return false;
+    }
+    platform::DirNames names;
+    QByteArray entry;
+    platform::NameType type;
+    names.start(frame.reader.fd());
+    while (names.next(entry, type)) {
+        frame.names.append(entry);
+    }
+    if (names.error() != 0) {
+        keep(path, platform::errnoText(names.error()), parent);
+        return false;
+    }
+    frame.record = qsizetype(records_.size());
+    records_.push_back({path, identity, parent, false});
+    stack_.push_back(std::move(frame));
+    return true;
+}
+
+void FolderCleaner::removeFolder(FolderRecord& rec) {
+    if (rec.keepsSomething) {
+        markKeeps(rec.parent);
+        return;
+    }
+    if (hooks_.checked) {
+        hooks_.checked(rec.path);
+    }
+    QString reason;
+    if (remover_.removeFolder(rec.path, rec.identity, &reason)) {
+        ++s_.foldersRemoved;
+        if (rec.parent < 0) {
+            s_.folderRemoved = true;
+        }
+    } else {
+        keep(rec.path, reason, rec.parent);
+    }
+}
+
+void FolderCleaner::leave() {
+    const qsizetype record = stack_.back().record;
+    stack_.pop_back();
+    leftInOrder_.push_back(record);
+    // Archive runs remove folders once their files are archived and deleted.
+    if (settings_.mode != FolderCleanMode::Zip) {
+        removeFolder(records_[size_t(record)]);
+    }
+}
+
+bool FolderCleaner::answersYes(const QByteArray& path, const EntryFacts& facts, qsizetype record) {
+    const bool isRegular = S_ISREG(facts.mode);
+    const QByteArray name = platform::nameOfPath(path);
+    const struct {
+        FileAttribute attribute;
+        bool has;
+        const char* text;
+    } questions[] = {
+        {FileAttribute::ReadOnly, (facts.mode & S_IWUSR) == 0, "it is read-only"},
+        {FileAttribute::Hidden, name.startsWith('.'), "it is hidden"},
+        {FileAttribute::System, !isRegular, "it is a system file"},
+    };
+    for (const auto& q : questions) {
+        if (!q.has) {
+            continue;
+        }
+        const AttributeAnswer answer =
+            hooks_.ask ? hooks_.ask(q.attribute, path) : AttributeAnswer::Keep;
+        if (answer == AttributeAnswer::Yes) {
+            continue;
+        }
+        if (answer == AttributeAnswer::Stop) {
+            s_.aborted = true;
+            markKeeps(record);
+        } else {
+            keep(path, QString::fromLatin1(q.text), record);
+        }
+        return false;
+    }
+    return true;
+}
+
+void FolderCleaner::takeFile(const QByteArray& path, const EntryFacts& facts, qsizetype record) {
+    if (removes() && !answersYes(path, facts, record)) {
+        return;
+    }
+    if (hooks_.starting) {
+        hooks_.starting(path, taken_);
+    }
+    ++taken_;
+    if (hooks_.checked) {
+        hooks_.checked(path);
+    }
+    QString reason;
+    switch (settings_.mode) {
+        case FolderCleanMode::Delete: {
+            FileIdentity removed;
+            if (remover_.remove(path, &reason, &facts.identity, &removed)) {
+                ++s_.doneCount;
+                s_.doneBytes += removed.size;
+            } else {
+                keep(path, reason, record);
+            }
+            return;
+        }
+        case FolderCleanMode::Trash:
+            if (remover_.trash(path, facts.identity, &reason)) {
+                ++s_.doneCount;
+                s_.doneBytes += facts.identity.size;
+                return;
+            }
+            keep(path, reason, record);
+            if (reason != FileRemover::replacedFolderText() &&
+                reason != FileRemover::replacedFileText() &&
+                reason != FileRemover::linkOnPathText() && reason != FileRemover::changedText()) {
+                // A trash that refuses one file refuses the next ones too; a file replaced
+                // since it was looked at says nothing about the trash.
+                s_.stopped = true;
+                s_.error = reason;
+            }
+            return;
+        case FolderCleanMode::Zip: {
+            zipIdentities_.push_back(facts.identity);
+            zipFolders_.push_back(record);
+            const qint64 tag = qint64(zipIdentities_.size()) - 1;
+            const ZipRun::AddStatus status = zip_->addFile(path, tag);
+            if (status == ZipRun::AddStatus::Stopped || zip_->stopped()) {
+                s_.aborted = true;
+            } else if (status == ZipRun::AddStatus::Ended) {
+                s_.stopped = true;
+                s_.error = zip_->error();
+            }
+            return;
+        }
+    }
+}
+
+void FolderCleaner::zipDone(const ZipFileResult& z) {
+    const size_t tag = size_t(z.tag);
+    const qsizetype record = zipFolders_[tag];
+    if (!z.archived) {
+        if (z.reason == abortedText()) {
+            markKeeps(record);
+        } else {
+            keep(z.path, z.reason, record);
+        }
+        return;
+    }
+    ++s_.archivedCount;
+    s_.archivedBytes += z.size;
+    if (!settings_.deleteAfterZip) {
+        return;
+    }
+    QString reason;
+    if (remover_.remove(z.path, &reason, &zipIdentities_[tag])) {
+        ++s_.doneCount;
+        s_.doneBytes += z.size;
+    } else {
+        keep(z.path, reason, record);
+    }
+}
+
+FolderCleanSummary FolderCleaner::run(const QByteArray& given) {
+    const QByteArray folder = withoutTrailingSeparators(given);
+    QString reason;
+    const std::optional<FileIdentity> root = remover_.inspectFolder(folder, &reason);
+    if (!root) {
+        s_.refused = true;
+        s_.refusal = reason;
+        return s_;
+    }
+    if (settings_.harbor) {
+        int code = SafeHarbor::kNotProtected;
+        if (settings_.harbor->isInSafeHarbor(folder, false, code) &&
+            code == SafeHarbor::kReasonSystemFolder) {
+            s_.refused = true;
+            s_.refusal = harborText(code);
+            return s_;
+        }
+    }
+    if (settings_.mode == FolderCleanMode::Trash) {
+        // Files trashed into the tree would be met again further on.
+        const QByteArray trash = platform::shortPath(platform::homeTrashFolder());
+        const QByteArray tree = platform::shortPath(folder);
+        if (trash == tree || trash.startsWith(tree + platform::kSep)) {
+            s_.refused = true;
+            s_.refusal = QStringLiteral("the trash lies inside it");
+            return s_;
+        }
+    }
+    if (settings_.mode == FolderCleanMode::Zip) {
+        // The archive and its spool must not lie in the tree the run reads and removes.
+        const QByteArray archives =
+            platform::shortPath(QFile::encodeName(archiveFolderOrDefault(settings_.zip.zipFolder)));
+        const QByteArray tree = platform::shortPath(folder);
+        if (archives == tree || archives.startsWith(tree + platform::kSep)) {
+            s_.refused = true;
+            s_.refusal = QStringLiteral("the archive folder lies inside it");
+            return s_;
+        }
+        ZipRunSettings zs = settings_.zip;
+        zs.openOriginal = [this](const QByteArray& path, qint64 tag, QString* why) {
+            return remover_.openForReading(path, zipIdentities_[size_t(tag)], why);
+        };
+        ZipRunHooks zh;
+        zh.progress = [this](int percent) {
+            if (hooks_.progress) {
+                hooks_.progress(percent);
+            }
+            return abortNow();
+        };
+        zh.fileDone = [this](const ZipFileResult& z) { zipDone(z); };
+        zip_ = std::make_unique<ZipRun>(std::move(zs), std::move(zh));
+    }
+    if (!enter(folder, *root, -1, -1, QByteArray())) {
+        // The folder itself could not be read: nothing in it was touched.
+        s_.refused = true;
+        s_.refusal = s_.kept.isEmpty() ? QString() : s_.kept.first().reason;
+        s_.kept.clear();
+        return s_;
+    }
+    while (!stack_.empty() && !s_.aborted && !s_.stopped) {
+        Frame& frame = stack_.back();
+        if (frame.next >= frame.names.size()) {
+            leave();
+            continue;
+        }
+        if (abortNow()) {
+            break;
+        }
+        const QByteArray name = frame.names[frame.next++];
+        const qsizetype record = frame.record;
+        const FolderRecord& rec = records_[size_t(record)];
+        const QByteArray path = platform::joinPath(rec.path, name);
+        int error = 0;
+        const std::optional<EntryFacts> facts = platform::examineAt(
+            frame.reader.fd(), name, rec.identity.device, rec.identity.inode, &error);
+        if (!facts) {
+            // Gone since the folder was read: nothing to do for it.
+            if (error != ENOENT) {
+                keep(path, platform::errnoText(error), record);
+            }
+            continue;
+        }
+        if (facts->isFolder) {
+            if (facts->isMountRoot) {
+                s_.mountPoints.append(path);
+                keep(path, QStringLiteral("it is a mount point"), record);
+                continue;
+            }
+            enter(path, facts->identity, record, frame.reader.fd(), name);
+            continue;
+        }
+        takeFile(path, *facts, record);
+    }
+    if (s_.aborted || s_.stopped) {
+        // The folders still open keep what the stop left untried.
+        for (const Frame& frame : stack_) {
+            markKeeps(frame.record);
+        }
+    }
+    if (zip_) {
+        if (!zip_->finish() && !s_.stopped) {
+            s_.stopped = true;
+            s_.error = zip_->error();
+        }
+        s_.archives = zip_->archives();
+        if (settings_.deleteAfterZip) {
+            for (qsizetype record : leftInOrder_) {
+                removeFolder(records_[size_t(record)]);
+            }
+        }
+    }
+    return s_;
+}
+
+}  // namespace
+
+FolderCleanSummary cleanFolder(const QByteArray& folder, const FolderCleanSettings& settings,
+                               const FolderCleanHooks& hooks) {
+    FolderCleaner cleaner(settings, hooks);
+    return cleaner.run(folder);
+}
+
+int treeSafeHarborReason(const SafeHarbor& harbor, const QByteArray& folder) {
+    int reason = SafeHarbor::kNotProtected;
+    if (harbor.isInSafeHarbor(folder, false, reason)) {
+        return reason;
+    }
+    // The lists hold normalised folders ending with "/" (subtree entries with "*.*"
+    // after it); one that begins with the folder's own form lies below it.
+    const QByteArray prefix =
+        SafeHarbor::shortFolderName(withoutTrailingSeparators(folder)).toLower();
+    for (const QList<QByteArray>* list :
+         {&harbor.lbWindows(), &harbor.lbSearchPath(), &harbor.lb1()}) {
+        for (const QByteArray& entry : *list) {
+            if (entry.size() > prefix.size() && entry.startsWith(prefix)) {
+                const QByteArray below = platform::folderOfPath(entry + "x");
+                if (harbor.isInSafeHarbor(below, false, reason)) {
+                    return reason;
+                }
+            }
+        }
+    }
+    return SafeHarbor::kNotProtected;
+}
+
+QString folderRefusal(const QByteArray& folder) {
+    FileRemover remover;
+    QString reason;
+    if (remover.inspectFolder(withoutTrailingSeparators(folder), &reason)) {
+        return QString();
+    }
+    return reason;
+}
+
+}  // namespace dw

@@ -1,0 +1,326 @@
+#include "safety/ui/del_directory.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "base/utility.h"
+#include "platform/event_pump.h"
+#include "platform/prompter.h"
+#include "safety/archive_name.h"
+#include "safety/clean_totals.h"
+#include "safety/safe_harbor.h"
+#include "safety/ui/zip_options.h"
+#include "widgets/message_boxes.h"
+
+namespace dw {
+
+namespace {
+
+bool askYesNo(const QString& text) {
+    return platform::prompter().ask(platform::MessageKind::Question,
+                                    QCoreApplication::applicationName(), text,
+                                    platform::Buttons::YesNo) == platform::Answer::Yes;
+}
+
+// The entries that stayed, at most this many named in the summary box.
+constexpr int kKeptShown = 15;
+
+}  // namespace
+
+TfrmDelDirectory::TfrmDelDirectory(SafeHarbor& harbor, const QByteArray& folder, QWidget* parent,
+                                   QString* defaultZipPath)
+    : QDialog(parent), harbor_(harbor), folder_(folder), defaultZipPath_(defaultZipPath) {
+    setObjectName(QStringLiteral("frmDelDirectory"));
+    setWindowTitle(QStringLiteral("Clean directory, sub-directories and all files"));
+    setMinimumWidth(540);
+    auto* layout = new QVBoxLayout(this);
+    lblTop = new QLabel(this);
+    lblTop->setObjectName(QStringLiteral("lblTop"));
+    lblTop->setWordWrap(true);
+    lblDirectory = new QLabel(this);
+    lblDirectory->setObjectName(QStringLiteral("lblDirectory"));
+    lblDirectory->setAlignment(Qt::AlignCenter);
+    lblDirectory->setWordWrap(true);
+    lblDirectory->setTextFormat(Qt::PlainText);
+    QFont bold = lblDirectory->font();
+    bold.setBold(true);
+    lblDirectory->setFont(bold);
+    layout->addWidget(lblTop);
+    layout->addWidget(lblDirectory);
+
+    auto* buttons = new QHBoxLayout;
+    btDelete = new QPushButton(QStringLiteral("&Delete folder"), this);
+    btDelete->setObjectName(QStringLiteral("btDelete"));
+    btRecycle = new QPushButton(QStringLiteral("&Send files to recycle bin"), this);
+    btRecycle->setObjectName(QStringLiteral("btRecycle"));
+    btZip = new QPushButton(QStringLiteral("&Zip up folder"), this);
+    btZip->setObjectName(QStringLiteral("btZip"));
+    BitBtn3 = new QPushButton(QStringLiteral("Cancel"), this);
+    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
+    for (QPushButton* b : {btDelete, btRecycle, btZip, BitBtn3}) {
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+    }
+    layout->addLayout(buttons);
+    cbDelete = new QCheckBox(QStringLiteral("Delete files after zipping them up"), this);
+    cbDelete->setObjectName(QStringLiteral("cbDelete"));
+    cbDelete->setChecked(true);
+    layout->addWidget(cbDelete);
+
+    auto* status = new QHBoxLayout;
+    pnlCount = new QLabel(QStringLiteral("Count"), this);
+    pnlCount->setObjectName(QStringLiteral("pnlCount"));
+    pnlCount->setFrameShape(QFrame::Panel);
+    pnlCount->setFrameShadow(QFrame::Sunken);
+    pnlCount->setMinimumWidth(80);
+    pnlName = new QLabel(QStringLiteral("Filename"), this);
+    pnlName->setObjectName(QStringLiteral("pnlName"));
+    pnlName->setFrameShape(QFrame::Panel);
+    pnlName->setFrameShadow(QFrame::Sunken);
+    pnlName->setTextFormat(Qt::PlainText);
+    pnlName->setMinimumWidth(300);
+    Gauge1 = new QProgressBar(this);
+    Gauge1->setObjectName(QStringLiteral("Gauge1"));
+    Gauge1->setRange(0, 100);
+    Gauge1->setMaximumWidth(120);
+    Gauge1->hide();
+    status->addWidget(pnlCount);
+    status->addWidget(pnlName, 1);
+    status->addWidget(Gauge1);
+    layout->addLayout(status);
+
+    connect(btDelete, &QPushButton::clicked, this, &TfrmDelDirectory::btDeleteClick);
+    connect(btRecycle, &QPushButton::clicked, this, &TfrmDelDirectory::btRecycleClick);
+    connect(btZip, &QPushButton::clicked, this, &TfrmDelDirectory::btZipClick);
+    connect(BitBtn3, &QPushButton::clicked, this, &TfrmDelDirectory::BitBtn3Click);
+    FormShow();
+}
+
+TfrmDelDirectory::~TfrmDelDirectory() = default;
+
+int TfrmDelDirectory::execute(QWidget* parent, SafeHarbor& harbor, const QByteArray& folder,
+                              bool* useRecycleBin, QString* defaultZipPath) {
+    TfrmDelDirectory window(harbor, folder, parent, defaultZipPath);
+    const int result = window.exec();
+    if (useRecycleBin) {
+        *useRecycleBin = window.useRecycleBin();
+    }
+    return result;
+}
+
+void TfrmDelDirectory::FormShow() {
+    deletionRunning_ = false;
+    abortRequested_ = false;
+    useRecycleBin_ = false;
+    lblDirectory->setText(QFile::decodeName(folder_));
+    int reason = SafeHarbor::kNotProtected;
+    if (harbor_.isInSafeHarbor(folder_, false, reason)) {
+        lblTop->setText(QStringLiteral("This folder should not be deleted since it is ") +
+                        SafeHarbor::safeHarborReason(reason));
+        lblTop->setStyleSheet(QStringLiteral("color: red"));
+    } else {
+        lblTop->setText(QStringLiteral("Folder to clean: "));
+        lblTop->setStyleSheet(QString());
+    }
+}
+
+void TfrmDelDirectory::btDeleteClick() {
+    if (deletionRunning_) {
+        return;
+    }
+    FolderCleanSettings settings;
+    settings.mode = FolderCleanMode::Delete;
+    useRecycleBin_ = false;
+    StartTheDeletionProcess(settings);
+}
+
+void TfrmDelDirectory::btRecycleClick() {
+    if (deletionRunning_) {
+        return;
+    }
+    if (!askYesNo(QStringLiteral(
+            "Note that the recycle bin may be full or that you may have the \"Immediately "
+            "Remove Files On Delete\" option turned on in the recycle bin. If either is true, "
+            "then you will not be able to recover the deleted files from the recycle bin. "
+            "\n\nSend to the recycle bin anyway?"))) {
+        return;
+    }
+    FolderCleanSettings settings;
+    settings.mode = FolderCleanMode::Trash;
+    useRecycleBin_ = true;
+    if (!StartTheDeletionProcess(settings)) {
+        useRecycleBin_ = false;
+    }
+}
+
+void TfrmDelDirectory::btZipClick() {
+    if (deletionRunning_) {
+        return;
+    }
+    TfrmZipOptions options(this, defaultZipPath_);
+    if (options.exec() != QDialog::Accepted) {
+        return;
+    }
+    FolderCleanSettings settings;
+    settings.mode = FolderCleanMode::Zip;
+    settings.deleteAfterZip = cbDelete->isChecked();
+    settings.zip.zipFolder = options.zipPath();
+    settings.zip.comment = options.comment();
+    settings.zip.callerWord = QStringLiteral("FolderClean");
+    settings.zip.stamp = QDateTime::currentDateTime();
+    useRecycleBin_ = false;
+    StartTheDeletionProcess(settings);
+}
+
+void TfrmDelDirectory::BitBtn3Click() {
+    if (!deletionRunning_) {
+        done(kNothingDone);
+        return;
+    }
+    if (platform::prompter().ask(platform::MessageKind::Question,
+                                 QCoreApplication::applicationName(),
+                                 QStringLiteral("Really abort?  Folders may be partially deleted!"),
+                                 platform::Buttons::YesNo) == platform::Answer::Yes) {
+        abortRequested_ = true;
+    }
+}
+
+void TfrmDelDirectory::reject() {
+    BitBtn3Click();
+}
+
+bool TfrmDelDirectory::StartTheDeletionProcess(FolderCleanSettings settings) {
+    const int reason = treeSafeHarborReason(harbor_, folder_);
+    if (reason != SafeHarbor::kNotProtected &&
+        !askYesNo(QStringLiteral("Warning: the folder or a sub-folder of the one to delete is "
+                                 "marked NOT to be deleted because it is ") +
+                  SafeHarbor::safeHarborReason(reason) +
+                  QStringLiteral(".  You may not want to delete it at this time.  Really "
+                                 "delete?"))) {
+        return false;
+    }
+    settings.harbor = &harbor_;
+    deletionRunning_ = true;
+    abortRequested_ = false;
+    for (QPushButton* b : {btDelete, btRecycle, btZip}) {
+        b->setEnabled(false);
+    }
+    cbDelete->setEnabled(false);
+
+    platform::ClockedPump pump;
+    FolderCleanHooks hooks;
+    hooks.ask = [this](FileAttribute attribute, const QByteArray& path) {
+        const char* what = attribute == FileAttribute::ReadOnly ? " is read-only, "
+                           : attribute == FileAttribute::Hidden ? " is hidden, "
+                                                                : " is a system file, ";
+        const platform::Answer answer = platform::prompter().ask(
+            platform::MessageKind::Question, QCoreApplication::applicationName(),
+            QFile::decodeName(path) + QLatin1String(what) +
+                QStringLiteral("Delete this file and continue deleting the remaining files? "),
+            platform::Buttons::YesNoCancel);
+        return answer == platform::Answer::Yes ? AttributeAnswer::Yes : AttributeAnswer::Stop;
+    };
+    hooks.starting = [this, &pump](const QByteArray& path, qint64 count) {
+        pnlCount->setText(FormatThousands(count + 1));
+        pnlName->setText(QFile::decodeName(path));
+        if (stepHook_) {
+            stepHook_(path);
+        }
+        pump();
+    };
+    hooks.abortRequested = [this, &pump] {
+        pump();
+        return abortRequested_;
+    };
+    hooks.progress = [this](int percent) {
+        Gauge1->setVisible(percent < 100);
+        Gauge1->setValue(percent);
+    };
+    summary_ = cleanFolder(folder_, settings, hooks);
+    deletionRunning_ = false;
+    pnlCount->setText(QStringLiteral("Count"));
+    pnlName->setText(QStringLiteral("Filename"));
+    Gauge1->hide();
+    if (summary_.refused) {
+        ShowError(QStringLiteral("Cannot delete ") + QFile::decodeName(folder_) +
+                  QStringLiteral(": ") + summary_.refusal);
+        for (QPushButton* b : {btDelete, btRecycle, btZip}) {
+            b->setEnabled(true);
+        }
+        cbDelete->setEnabled(true);
+        return false;
+    }
+    tellOutcome(settings);
+    done(summary_.aborted ? kNothingDone : kRunDone);
+    return true;
+}
+
+void TfrmDelDirectory::tellOutcome(const FolderCleanSettings& settings) {
+    const FolderCleanSummary& s = summary_;
+    bool saved = true;
+    if (settings.mode == FolderCleanMode::Zip) {
+        const QString note =
+            s.aborted ? QStringLiteral(" (Note: Zip operation canceled ... not all files zipped)")
+                      : QString();
+        if (s.archivedCount > 0) {
+            QString text = QStringLiteral("Zipped up ") + FormatThousands(s.archivedCount) +
+                           QStringLiteral(" files") + note;
+            if (settings.deleteAfterZip) {
+                text += QStringLiteral("\nDeleted %1 of them for a savings of %2 bytes.")
+                            .arg(FormatThousands(s.doneCount), FormatThousands(s.doneBytes));
+            }
+            ShowInfo(text);
+        }
+        // A run that archived nothing leaves the totals, and their first date, alone.
+        saved = s.archivedCount == 0 || recordZipTotals(s.archivedCount, s.archivedBytes);
+    } else {
+        const QString note =
+            s.aborted
+                ? QStringLiteral(" (Note: Deletion operation canceled ... not all files deleted)")
+                : QString();
+        if (s.doneCount > 0) {
+            ShowInfo(QStringLiteral("Deleted ") + FormatThousands(s.doneCount) +
+                     QStringLiteral(" files for a savings of ") + FormatThousands(s.doneBytes) +
+                     QStringLiteral(" bytes.") + note);
+        }
+        // An empty folder removed at once changes no total (nor their first date).
+        saved = s.doneCount == 0 || (settings.mode == FolderCleanMode::Trash
+                                         ? recordDeleteTotals(0, 0, s.doneCount, s.doneBytes)
+                                         : recordDeleteTotals(s.doneCount, s.doneBytes, 0, 0));
+    }
+    if (s.stopped) {
+        ShowError(settings.mode == FolderCleanMode::Trash
+                      ? QStringLiteral("An error occurred sending files to the recycle bin.  "
+                                       "The bin may be full.\n\n") +
+                            s.error
+                      : s.error);
+    }
+    if (!s.kept.isEmpty()) {
+        QString text =
+            QStringLiteral("%1 could not be removed and stayed where they are:\n")
+                .arg(s.kept.size() == 1
+                         ? QStringLiteral("1 item")
+                         : QStringLiteral("%1 items").arg(FormatThousands(s.kept.size())));
+        for (qsizetype i = 0; i < s.kept.size() && i < kKeptShown; ++i) {
+            text += QStringLiteral("\n") + QFile::decodeName(s.kept[i].path) +
+                    QStringLiteral(": ") + s.kept[i].reason;
+        }
+        if (s.kept.size() > kKeptShown) {
+            text += QStringLiteral("\n... and %1 more")
+                        .arg(FormatThousands(s.kept.size() - kKeptShown));
+        }
+        ShowWarning(text);
+    }
+    if (!saved) {
+        ShowError(QStringLiteral("The totals could not be saved in the settings file."));
+    }
+}
+
+}  // namespace dw

@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include "finders/folder_hogs.h"
+#include "support/temp_tree.h"
+
+namespace dw {
+namespace {
+
+DriveEntry folderEntry(const QByteArray& folder) {
+    DriveEntry e;
+    e.kind = DriveEntry::Kind::ExtraFolder;
+    e.startFolder = folder;
+    e.text = QString::fromUtf8(folder);
+    e.checked = true;
+    return e;
+}
+
+const FolderHogRow* rowFor(const FolderHogResult& r, const QByteArray& path) {
+    for (const FolderHogRow& row : r.rows) {
+        if (row.path == path) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+// The two scans on one tree: what each counts as files and sub-folders, and which
+// folders get a row at all.
+TEST(FolderHogs, EachModeCountsWhatItSays) {
+    test::TempTree t;
+    t.file("Main/x.txt", "12345");
+    t.file("Main/.hidden.txt", "12");
+    t.file("Main/Sub/y.txt", "1234567");
+    t.file("Main/.cache/skipped.txt", "not counted in main mode");
+    t.file("Main/OnlyHidden/.dot", "1");
+    t.file("loose.txt", "loose");
+    t.file(".HiddenMain/z.txt", "z");
+    t.dir("Empty");
+
+    const FolderHogResult main = scanFolderHogs({folderEntry(t.root())}, FolderHogMode::Main);
+    ASSERT_EQ(main.rows.size(), 2);  // Main and Empty; never the hidden one
+    const FolderHogRow* m = rowFor(main, t.path("Main"));
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->bytes, 5 + 2 + 7 + 1);
+    EXPECT_EQ(m->files, 4);
+    EXPECT_EQ(m->subFolders, 2);  // Sub and OnlyHidden; .cache is not entered
+    EXPECT_NE(m->latestAccess, 0u);
+    EXPECT_GT(m->capacity, 0);
+    EXPECT_EQ(main.rows[0].path, t.path("Main"));  // largest first
+
+    const FolderHogResult all = scanFolderHogs({folderEntry(t.root())}, FolderHogMode::All);
+    const FolderHogRow* top = rowFor(all, t.path("Main"));
+    ASSERT_NE(top, nullptr);
+    EXPECT_EQ(top->bytes, 5 + 2);
+    EXPECT_EQ(top->files, 2);
+    EXPECT_EQ(top->subFolders, 3);  // hidden ones too
+    EXPECT_NE(rowFor(all, t.root()), nullptr);
+    EXPECT_EQ(rowFor(all, t.path("Main/OnlyHidden")), nullptr);
+    EXPECT_EQ(rowFor(all, t.path("Empty")), nullptr);
+    EXPECT_EQ(rowFor(all, t.path("Main/.cache")), nullptr);
+}
+
+TEST(FolderHogs, PercentOfTheVolume) {
+    EXPECT_EQ(folderHogPercentText(1, 400), QStringLiteral("0.25"));
+    EXPECT_EQ(folderHogPercentText(0, 400), QStringLiteral("0.00"));
+    EXPECT_EQ(folderHogPercentText(400, 400), QStringLiteral("???"));
+    EXPECT_EQ(folderHogPercentText(5, 0), QStringLiteral("???"));
+    EXPECT_EQ(folderHogPercentText(3LL << 40, 4LL << 40), QStringLiteral("75.00"));
+}
+
+TEST(FolderHogs, AbortKeepsOnlyFinishedRows) {
+    test::TempTree t;
+    for (int i = 0; i < 6; ++i) {
+        t.file("D" + QByteArray::number(i) + "/f.txt", "x");
+    }
+    int files = 0;
+    FolderHogHooks hooks;
+    hooks.yield = [&] { ++files; };
+    hooks.abortRequested = [&] { return files >= 5; };
+    const FolderHogResult r = scanFolderHogs({folderEntry(t.root())}, FolderHogMode::Main, hooks);
+    EXPECT_TRUE(r.aborted);
+    EXPECT_LT(r.rows.size(), 6);
+    for (const FolderHogRow& row : r.rows) {
+        EXPECT_EQ(row.files, 1);
+    }
+}
+
+}  // namespace
+}  // namespace dw

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include "base/settings_sections.h"
+#include "base/settings_store.h"
+#include "platform/environment.h"
+#include "safety/archive_fixtures.h"
+#include "safety/safe_harbor.h"
+#include "safety/ui/del_directory.h"
+#include "safety/ui/zip_options.h"
+#include "support/modal.h"
+#include "support/scoped_env.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_tree.h"
+
+namespace dw {
+namespace {
+
+using platform::Answer;
+using test::present;
+
+class DelDirectory : public ::testing::Test {
+protected:
+    test::TempTree tree_;
+    QByteArray r_ = platform::shortPath(tree_.root());
+    test::ScopedEnv config_{"DISKWELL_CONFIG_DIR", tree_.dir("config")};
+    test::ScopedEnv data_{"XDG_DATA_HOME", tree_.dir("data")};
+    test::ScriptedPrompter prompter_;
+    SafeHarbor harbor_;
+
+    void SetUp() override {
+        SafeHarbor::Sources s;
+        s.foldersFile = QFile::decodeName(tree_.file("folders.txt", r_ + "/F/listed/\n"));
+        harbor_.GetSearchPath(s);
+    }
+    // Clicks `button` of the window once it runs modally and returns the modal result.
+    int run(TfrmDelDirectory& w, const char* button) {
+        QTimer::singleShot(
+            0, &w, [&w, button] { w.findChild<QPushButton*>(QLatin1String(button))->click(); });
+        return w.exec();
+    }
+};
+
+TEST_F(DelDirectory, DeletesTheFolderAfterTheQuestionsAndCountsWhatWent) {
+    tree_.file("G/a.txt", "1234");
+    tree_.file("G/sub/ro.txt", "12");
+    tree_.setMode("G/sub/ro.txt", 0444);
+    TfrmDelDirectory w(harbor_, r_ + "/G");
+    EXPECT_EQ(w.findChild<QLabel*>(QStringLiteral("lblTop"))->text(),
+              QStringLiteral("Folder to clean: "));
+    prompter_.script({Answer::Yes});
+    EXPECT_EQ(run(w, "btDelete"), TfrmDelDirectory::kRunDone);
+    EXPECT_FALSE(present(r_ + "/G"));
+    EXPECT_FALSE(w.useRecycleBin());
+    const QStringList texts = prompter_.texts();
+    ASSERT_EQ(texts.size(), 2) << texts.join(u'|').toStdString();
+    EXPECT_EQ(texts[0], QString::fromUtf8(r_) + QStringLiteral("/G/sub/ro.txt is read-only, "
+                                                               "Delete this file and continue "
+                                                               "deleting the remaining files? "));
+    EXPECT_EQ(texts[1], QStringLiteral("Deleted 2 files for a savings of 6 bytes."));
+    EXPECT_EQ(SettingsStore().readString(QString::fromLatin1(settings::kDiskwell),
+                                         QStringLiteral("Ndelete"), QString()),
+              QStringLiteral("2"));
+}
+
+TEST_F(DelDirectory, AnEmptyFolderGoesWithoutAMessageOrATotal) {
+    tree_.dir("E/inner");
+    TfrmDelDirectory w(harbor_, r_ + "/E");
+    EXPECT_EQ(run(w, "btDelete"), TfrmDelDirectory::kRunDone);
+    EXPECT_FALSE(present(r_ + "/E"));
+    EXPECT_TRUE(prompter_.texts().isEmpty()) << prompter_.texts().join(u'|').toStdString();
+    EXPECT_EQ(SettingsStore().readString(QString::fromLatin1(settings::kDiskwell),
+                                         QStringLiteral("DelDate"), QStringLiteral("none")),
+              QStringLiteral("none"));
+}
+
+TEST_F(DelDirectory, TheSafeHarborWarningComesFirstAndNoKeepsEverything) {
+    tree_.file("F/listed/x.txt", "x");
+    tree_.file("F/y.txt", "y");
+    TfrmDelDirectory w(harbor_, r_ + "/F");
+    prompter_.script({Answer::No});
+    QTimer::singleShot(0, &w, [&w] {
+        w.btDeleteClick();
+        EXPECT_TRUE(w.isVisible());  // declined: the window stays open
+        w.BitBtn3Click();
+    });
+    EXPECT_EQ(w.exec(), TfrmDelDirectory::kNothingDone);
+    EXPECT_TRUE(prompter_.texts().value(0).startsWith(
+        QStringLiteral("Warning: the folder or a sub-folder of the one to delete is marked NOT "
+                       "to be deleted because it is referenced in the registry.")));
+    EXPECT_TRUE(present(r_ + "/F/y.txt"));
+}
+
+TEST_F(DelDirectory, CancelDuringARunStopsBetweenTwoFiles) {
+    for (int i = 0; i < 6; ++i) {
+        tree_.file("H/f" + QByteArray::number(i), "data");
+    }
+    TfrmDelDirectory w(harbor_, r_ + "/H");
+    int taken = 0;
+    w.setRunStepHook([&](const QByteArray&) {
+        if (++taken == 3) {
+            prompter_.script({Answer::Yes});
+            w.BitBtn3Click();
+        }
+    });
+    EXPECT_EQ(run(w, "btDelete"), TfrmDelDirectory::kNothingDone);
+    const QStringList texts = prompter_.texts();
+    ASSERT_EQ(texts.size(), 2) << texts.join(u'|').toStdString();
+    EXPECT_EQ(texts[0], QStringLiteral("Really abort?  Folders may be partially deleted!"));
+    EXPECT_EQ(texts[1], QStringLiteral("Deleted 3 files for a savings of 12 bytes. (Note: "
+                                       "Deletion operation canceled ... not all files deleted)"));
+    EXPECT_EQ(w.summary().doneCount, 3);
+    EXPECT_TRUE(present(r_ + "/H"));
+}
+
+// "Zip up folder": the options first (Cancel keeps the window open and does nothing),
+// then every file into the archive; unticked "Delete files after zipping them up"
+// removes nothing.
+TEST_F(DelDirectory, TheZipRunArchivesAndKeepsTheFilesWhenAskedTo) {
+    tree_.file("Z/a.txt", "alpha");
+    tree_.file("Z/sub/.b", "beta");
+    const QByteArray zips = tree_.dir("zips");
+    TfrmDelDirectory w(harbor_, r_ + "/Z");
+    w.findChild<QCheckBox*>(QStringLiteral("cbDelete"))->setChecked(false);
+    QTimer::singleShot(0, &w, [&] {
+        test::onModal<TfrmZipOptions>([](TfrmZipOptions& d) { d.reject(); });
+        w.btZipClick();
+        EXPECT_TRUE(w.isVisible());
+        test::onModal<TfrmZipOptions>([&](TfrmZipOptions& d) {
+            d.Edit1->setText(QFile::decodeName(zips));
+            d.accept();
+        });
+        w.btZipClick();
+    });
+    EXPECT_EQ(w.exec(), TfrmDelDirectory::kRunDone);
+    EXPECT_EQ(prompter_.texts().value(0), QStringLiteral("Zipped up 2 files"));
+    EXPECT_TRUE(present(r_ + "/Z/a.txt"));
+    EXPECT_TRUE(present(r_ + "/Z/sub/.b"));
+    ASSERT_EQ(w.summary().archives.size(), 1);
+    EXPECT_TRUE(w.summary().archives[0].contains("-FolderClean"));
+    const test::PythonView view = test::pythonZipView(w.summary().archives[0]);
+    EXPECT_EQ(view.entries.size(), 2);
+}
+
+TEST_F(DelDirectory, TheTrashRunSaysItUsedTheRecycleBin) {
+    tree_.file("T/a.txt", "abc");
+    bool recycled = false;
+    prompter_.script({Answer::Yes});
+    QTimer::singleShot(0, [] {
+        QApplication::activeModalWidget()
+            ->findChild<QPushButton*>(QStringLiteral("btRecycle"))
+            ->click();
+    });
+    EXPECT_EQ(TfrmDelDirectory::execute(nullptr, harbor_, r_ + "/T", &recycled),
+              TfrmDelDirectory::kRunDone);
+    EXPECT_TRUE(recycled);
+    EXPECT_FALSE(present(r_ + "/T"));
+    EXPECT_TRUE(present(tree_.path("data/Trash/files/a.txt")));
+}
+
+}  // namespace
+}  // namespace dw
