@@ -20,13 +20,14 @@
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
 #include "base/utility.h"
+#include "finders/ui/browse_window.h"
 #include "finders/ui/cache_window.h"
 #include "finders/ui/clean_window.h"
-#include "finders/ui/browse_window.h"
 #include "finders/ui/dir_hog_window.h"
 #include "finders/ui/dup_window.h"
 #include "finders/ui/mods_window.h"
 #include "platform/event_pump.h"
+#include "platform/paths.h"
 #include "safety/ui/no_delete_window.h"
 #include "safety/ui/really_delete.h"
 #include "safety/ui/unzip_it.h"
@@ -324,6 +325,13 @@ void TfrmMain::openGatedTool(Tool tool) {
     openTool(tool);
 }
 
+void TfrmMain::browseAt(QWidget* over, const QByteArray& file, const QString& mask) {
+    TfrmBrowse window(safeHarbor_, over, &DefaultZipPath);
+    window.setFolder(platform::folderOfPath(file));
+    window.setMask(mask.isEmpty() ? QStringLiteral("*.*") : mask);
+    window.exec();
+}
+
 void TfrmMain::openTool(Tool tool) {
     emit toolOpened(tool);
     if (!toolWindowsEnabled_)
@@ -345,6 +353,9 @@ void TfrmMain::openTool(Tool tool) {
                 TfrmAddNewFolder dialog(finder);
                 return dialog.exec() == QDialog::Accepted;
             };
+            tools.browse = [this, &finder](const QByteArray& file, const QString& mask) {
+                browseAt(finder, file, mask);
+            };
             TfrmDup dup(DuplicateMode, &safeHarbor_, this, tools);
             finder = &dup;
             dup.exec();
@@ -364,6 +375,9 @@ void TfrmMain::openTool(Tool tool) {
             tools.addNewFolder = [&finder] {
                 TfrmAddNewFolder dialog(finder);
                 return dialog.exec() == QDialog::Accepted;
+            };
+            tools.browse = [this, &finder](const QByteArray& file, const QString& mask) {
+                browseAt(finder, file, mask);
             };
             if (tool == Tool::FilesAccessed) {
                 TfrmMods mods(&safeHarbor_, this, tools);

@@ -108,6 +108,9 @@ private:
     QPushButton* addToolButton(const char* objectName, const QString& caption, const QString& tip,
                                const QIcon& icon, bool large);
     void openTool(Tool tool);
+    // The browser over `over`, at the folder of `file`, listing the names that match
+    // `mask`: the finders' Browse.
+    void browseAt(QWidget* over, const QByteArray& file, const QString& mask);
     void openGatedTool(Tool tool);
     void btAboutClick();
     void btHelpClick();

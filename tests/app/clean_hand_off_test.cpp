@@ -24,6 +24,7 @@
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
 #include "finders/dup_fixture.h"
+#include "finders/ui/browse_window.h"
 #include "finders/ui/dup_window.h"
 #include "platform/environment.h"
 #include "safety/clean_totals.h"
@@ -36,6 +37,7 @@
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
+#include "widgets/string_grid.h"
 
 namespace dw {
 namespace {
@@ -103,6 +105,38 @@ TEST_F(CleanHandOff, MarkedDuplicatesAreDeletedExceptTheProtectedOnesAndTheFinde
     EXPECT_TRUE(present(k));
     EXPECT_EQ(readCleanTotals().Ndelete, 2);
     EXPECT_EQ(readCleanTotals().SizeDelete, 300);
+}
+
+TEST_F(CleanHandOff, BrowseOpensTheBrowserOverTheFinderAtTheRowsFolderWithItsMask) {
+    tree_.fileOfSize("files/a/report.txt", 100);
+    tree_.fileOfSize("files/b/report.txt", 200);
+    TfrmMain main;
+    main.GetSearchPath();
+    QByteArray browsed;
+    QString mask;
+    bool overTheFinder = false;
+    onModal<TfrmDup>([&](TfrmDup& dup) {
+        dup.setDriveEntries(test::folderEntries({r_ + "/files"}));
+        dup.findChild<QComboBox*>(QStringLiteral("cbKB1"))->setCurrentIndex(0);
+        dup.findChild<QSpinBox*>(QStringLiteral("num1"))->setValue(0);
+        dup.btScanClick();
+        dup.grid()->setCurrentRow(2);
+        auto* browse = dup.findChild<QPushButton*>(QStringLiteral("btBrowse"));
+        ASSERT_NE(browse, nullptr);
+        EXPECT_FALSE(browse->isHidden());
+        onModal<TfrmBrowse>([&](TfrmBrowse& b) {
+            browsed = b.folder();
+            mask = b.mask();
+            overTheFinder = b.parent() == &dup;
+            b.close();
+        });
+        browse->click();
+        dup.close();
+    });
+    main.findChild<QPushButton*>(QStringLiteral("btDuplicates"))->click();
+    EXPECT_TRUE(overTheFinder);
+    EXPECT_EQ(browsed, r_ + "/files/b");
+    EXPECT_EQ(mask, QStringLiteral("*.*"));
 }
 
 TEST_F(CleanHandOff, TheFinderOffersToAddAFolderAndItsDriveListShowsItAfterwards) {
