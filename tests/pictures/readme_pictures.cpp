@@ -1,0 +1,101 @@
+// Pictures of the windows for the README, made offscreen from a small sample tree:
+//   cmake --build build --target readme_pictures
+//   build/tests/pictures/readme_pictures        (writes docs/screenshots/*.png)
+// Not a test: it checks nothing and is not run by ctest.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/main_window.h"
+#include "finders/dup_fixture.h"
+#include "finders/ui/dup_window.h"
+#include "safety/ui/really_delete.h"
+#include "support/modal.h"
+#include "support/scoped_env.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_tree.h"
+#include "widgets/string_grid.h"
+
+namespace dw {
+namespace {
+
+using test::onModal;
+
+QString pictureFolder() {
+    const QString folder = QStringLiteral(DISKWELL_SOURCE_DIR "/docs/screenshots");
+    QDir().mkpath(folder);
+    return folder;
+}
+
+void save(QWidget& w, const char* name) {
+    QTest::qWait(150);
+    w.grab().save(pictureFolder() + QLatin1Char('/') + QLatin1String(name));
+}
+
+TEST(ReadmePictures, MainWindowDuplicatesAndTheDeletionPanel) {
+    test::TempTree tree;
+    QTemporaryDir config;
+    test::ScopedEnv configDir{"DISKWELL_CONFIG_DIR", config.path().toLocal8Bit()};
+    test::ScopedEnv dataHome{"XDG_DATA_HOME", tree.dir("data-home")};
+    test::ScriptedPrompter prompter;
+    const QByteArray home = tree.dir("home/ann");
+    QFile folders(config.path() + QStringLiteral("/folders.txt"));
+    ASSERT_TRUE(folders.open(QIODevice::WriteOnly));
+    folders.write(home + "/Documents/Kept/*.*\n");
+    folders.close();
+    const struct {
+        const char* path;
+        qint64 size;
+    } files[] = {
+        {"Pictures/Holiday 2025/beach.jpg", 2'400'000},
+        {"Pictures/Phone backup/DCIM/Camera/beach.jpg", 2'400'000},
+        {"Downloads/beach.jpg", 2'400'000},
+        {"Documents/Reports/annual report.pdf", 880'000},
+        {"Documents/Kept/annual report.pdf", 880'000},
+        {"Downloads/annual report.pdf", 880'000},
+        {"Music/Albums/Live at the Hall/01 Opening.flac", 31'000'000},
+        {"Music/Copy of Albums/Live at the Hall/01 Opening.flac", 31'000'000},
+        {"Videos/clip.mp4", 54'000'000},
+        {"Downloads/clip.mp4", 54'000'000},
+    };
+    for (const auto& f : files) {
+        tree.fileOfSize(QByteArray("home/ann/") + f.path, f.size);
+    }
+
+    TfrmMain main;
+    main.GetSearchPath();
+    main.show();
+    save(main, "main-window.png");
+
+    onModal<TfrmDup>([&](TfrmDup& dup) {
+        dup.resize(1120, 560);
+        dup.setDriveEntries(test::folderEntries({home}));
+        dup.findChild<QComboBox*>(QStringLiteral("cbKB1"))->setCurrentIndex(0);
+        dup.findChild<QSpinBox*>(QStringLiteral("num1"))->setValue(0);
+        dup.btScanClick();
+        for (int row : {2, 3, 5, 8}) {
+            dup.grid()->setCurrentRow(row);
+            dup.findChild<QPushButton*>(QStringLiteral("btMark"))->click();
+        }
+        dup.grid()->setCurrentRow(1);
+        save(dup, "duplicates.png");
+        onModal<TfrmReallyDelete>([](TfrmReallyDelete& panel) {
+            panel.resize(720, 460);
+            save(panel, "deletion-panel.png");
+            panel.close();
+        });
+        dup.findChild<QPushButton*>(QStringLiteral("btDelete"))->click();
+        dup.close();
+    });
+    main.findChild<QPushButton*>(QStringLiteral("btDuplicates"))->click();
+}
+
+}  // namespace
+}  // namespace dw
