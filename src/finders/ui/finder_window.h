@@ -49,20 +49,21 @@ struct FinderTools {
 };
 
 // The common window of the finders that list one row per file (files by date, quick
-// clean, duplicates and file hogs): the options panel of the finder beside the drive check list,
-// the result grid, the buttons Start, Close, Abort, Mark, Clean?, Options, Browse, Details, the
-// status line and the grid's popup menu (Details, Highlight folders on Safe Harbor list, Add a
-// folder to the list of drives, Sort, Mark, Resize, Open, View, Print, Clipboard).
+// clean, duplicates and file hogs): the options panel of the finder beside the drive
+// check list, the result grid, the buttons Start, Close, Abort, Mark, Clean?, Options,
+// Browse, Details (and the finder's own after them), the status line and the grid's popup
+// menu (Details, Highlight folders on Safe Harbor list, Add a folder to the list of
+// drives, Sort, Mark, Resize, Open, View, Print, Clipboard).
 //
 // Every row carries its file's native path, and every action on a row (mark, open, copy
 // the file names, hand-off) uses that path, never the text of the cells.
 //
 // A scan walks the checked entries with the finder's walk options; the walk pumps the
 // window's events on its clock, Abort (or Esc) stops it at its next check, and the status
-// line shows the count found and the folder being read. While files are marked, Start
-// asks before a new search drops them. Closing the window during a scan stops the scan
-// and closes the window once the walk has returned. Shown modally; the placement is
-// saved when the window is destroyed.
+// line shows the finder's progress text (by default the count found and the folder being
+// read). While files are marked, Start asks before a new search drops them. Closing the
+// window during a scan stops the scan and closes the window once the walk has returned.
+// Shown modally; the placement is saved when the window is destroyed.
 class FinderWindow : public QDialog {
     Q_OBJECT
 
@@ -171,9 +172,8 @@ protected:
     FinderWindow(Setup setup, const SafeHarbor* harbor, QWidget* parent, FinderTools tools);
 
     // Builds the window; a derived window's constructor calls it after its own members
-    // exist. `options` is the finder's part of the top panel.
-    // `extraButtons` (this window's children) follow Details; they are shown only by
-    // showResultButtons().
+    // exist. `options` is the finder's part of the top panel; `extraButtons` (children of
+    // this window) follow Details, hidden until showResultButtons() shows them.
     void build(QWidget* options, const QList<QPushButton*>& extraButtons = {});
 
     // A button of the window's row: Enter presses it while it has the focus.
