@@ -37,11 +37,11 @@ public:
         ++seen_;
         if (search_.addFile(folder, entry) == DupSearch::Step::Full) {
             full_ = true;
-            ShowWarning(resourceLimitText());
             return false;
         }
         return true;
     }
+    void stopped() override { ShowWarning(resourceLimitText()); }
     void finish() override {
         search_.finish();
         search_.fillGrid(grid_);

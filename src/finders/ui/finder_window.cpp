@@ -81,6 +81,7 @@ public:
     void onFile(const WalkFolder& folder, const platform::DirEntry& entry) override {
         if (!scan_.addFile(folder, entry)) {
             requestAbort();
+            scan_.stopped();
         }
     }
     void onFolderDone(const WalkFolder&) override { scan_.folderDone(); }

@@ -157,8 +157,10 @@ protected:
         virtual ~Scan() = default;
         // Before the walk.
         virtual void start() {}
-        // The per-file step; false stops the walk.
+        // The per-file step; false stops the walk, and stopped() follows once the walk
+        // has been told to stop.
         virtual bool addFile(const WalkFolder& folder, const platform::DirEntry& entry) = 0;
+        virtual void stopped() {}
         // After each folder the walk has read.
         virtual void folderDone() {}
         // After the walk: the rows are in the grid.
