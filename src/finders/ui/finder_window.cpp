@@ -40,7 +40,30 @@ namespace {
 
 constexpr int kLastColumnMinimum = 60;
 
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption) {
+}  // namespace
+
+// A row finder's scan: its rows go into the grid after every folder.
+class FinderWindow::RowFinderScan final : public Scan {
+public:
+    explicit RowFinderScan(std::unique_ptr<RowFinder> finder) : finder_(std::move(finder)) {}
+
+    void start() override { finder_->start(); }
+    bool addFile(const WalkFolder& folder, const platform::DirEntry& entry) override {
+        finder_->addFile(folder, entry);
+        return true;
+    }
+    void folderDone() override { finder_->flush(); }
+    void finish() override { finder_->finish(); }
+    qsizetype foundCount() const override { return finder_->foundCount(); }
+    QString progressText(const QString& folder) const override {
+        return QStringLiteral("%1 found - %2").arg(FormatThousands(finder_->foundCount()), folder);
+    }
+
+private:
+    std::unique_ptr<RowFinder> finder_;
+};
+
+QPushButton* FinderWindow::makeButton(QWidget* parent, const char* name, const QString& caption) {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(QLatin1String(name));
     // Enter presses the button that has the focus; Start only when no button has it.
@@ -48,19 +71,21 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     return b;
 }
 
-}  // namespace
-
-// The window's side of the walk: the per-file step into the finder, its rows into the
-// grid after every folder, and the count and folder in the status line when events run.
+// The window's side of the walk: the per-file step into the scan, and its status line
+// when events run.
 class FinderWindow::ScanHooks final : public WindowWalkHooks {
 public:
-    ScanHooks(FinderWindow& window, RowFinder& finder, int intervalMs)
-        : WindowWalkHooks(intervalMs, [this] { pump(); }), window_(window), finder_(finder) {}
+    ScanHooks(FinderWindow& window, Scan& scan, int intervalMs)
+        : WindowWalkHooks(intervalMs, [this] { pump(); }), window_(window), scan_(scan) {}
 
     void onFile(const WalkFolder& folder, const platform::DirEntry& entry) override {
-        finder_.addFile(folder, entry);
+        if (!scan_.addFile(folder, entry)) {
+            requestAbort();
+            scan_.stopped();
+        }
     }
-    void onFolderDone(const WalkFolder&) override { finder_.flush(); }
+    void onFolderDone(const WalkFolder&) override { scan_.folderDone(); }
+    // An error box without the sound that ShowError plays.
     void onUnopened(const DriveEntry&, const QString& message) override {
         ShowBox(platform::MessageKind::Error, message);
     }
@@ -69,20 +94,18 @@ public:
 
 private:
     void pump() {
-        const qsizetype found = finder_.foundCount();
-        if (progress_ != shown_ || found != shownFound_) {
-            shown_ = progress_;
-            shownFound_ = found;
-            window_.setStatus(QStringLiteral("%1 found - %2").arg(FormatThousands(found), shown_));
+        const QString text = scan_.progressText(progress_);
+        if (text != shown_) {
+            shown_ = text;
+            window_.setStatus(text);
         }
         platform::pumpEvents();
     }
 
     FinderWindow& window_;
-    RowFinder& finder_;
+    Scan& scan_;
     QString progress_;
     QString shown_;
-    qsizetype shownFound_ = -1;
 };
 
 FinderWindow::FinderWindow(Setup setup, const SafeHarbor* harbor, QWidget* parent,
@@ -102,7 +125,8 @@ FinderWindow::~FinderWindow() {
     saveWindowPlacement(this, setup_.placement);
 }
 
-void FinderWindow::build(QWidget* options) {
+void FinderWindow::build(QWidget* options, const QList<QPushButton*>& extraButtons) {
+    extraButtons_ = extraButtons;
     Panel1_ = new QFrame(this);
     Panel1_->setObjectName(QStringLiteral("Panel1"));
     Panel1_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
@@ -192,6 +216,9 @@ void FinderWindow::build(QWidget* options) {
     for (QPushButton* b : {btOptions_, btBrowse_, btDetails_, btAbort_, btMark_, btDelete_}) {
         b->hide();
     }
+    for (QPushButton* b : extraButtons_) {
+        b->hide();
+    }
     pckDriveClick();
     setStatus(QString());
     btScan_->setFocus();
@@ -199,7 +226,8 @@ void FinderWindow::build(QWidget* options) {
     const QScreen* screen = this->screen();
     const int screenWidth = screen ? screen->availableGeometry().width() : 1024;
     setMinimumSize(std::min(panel.width() + 3, screenWidth - 10), 2 * panel.height());
-    resize(std::max(width(), 800), std::max(height(), 540));
+    resize(std::max(width(), setup_.openingSize.width()),
+           std::max(height(), setup_.openingSize.height()));
     restoreWindowPlacement(this, setup_.placement);
 }
 
@@ -208,22 +236,31 @@ QHBoxLayout* FinderWindow::buildButtons() {
     btScan_->setDefault(true);
     btClose_ = makeButton(this, "btClose", QStringLiteral("Close"));
     btAbort_ = makeButton(this, "btAbort", QStringLiteral("&Abort"));
-    btAbort_->setToolTip(QStringLiteral("Abort scan"));
+    if (setup_.buttonHints) {
+        btAbort_->setToolTip(QStringLiteral("Abort scan"));
+    }
     btMark_ = makeButton(this, "btMark", QStringLiteral("&Mark"));
     btMark_->setToolTip(setup_.markHint);
     btDelete_ = makeButton(this, "btDelete", QStringLiteral("Clean?"));
-    btDelete_->setToolTip(QStringLiteral("Clean up marked files"));
+    if (setup_.buttonHints) {
+        btDelete_->setToolTip(QStringLiteral("Clean up marked files"));
+    }
     btOptions_ = makeButton(this, "btOptions", QStringLiteral("Options"));
     btOptions_->setToolTip(QStringLiteral("Right click on grid for same options"));
     btBrowse_ = makeButton(this, "btBrowse", QStringLiteral("&Browse"));
     btBrowse_->setToolTip(QStringLiteral("Browse this file and folder"));
     btDetails_ = makeButton(this, "btDetails", QStringLiteral("&Details"));
-    btDetails_->setToolTip(QStringLiteral("View more file details"));
+    if (setup_.buttonHints) {
+        btDetails_->setToolTip(QStringLiteral("View more file details"));
+    }
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(3, 4, 3, 4);
     buttons->setSpacing(3);
     for (QPushButton* b :
          {btScan_, btClose_, btAbort_, btMark_, btDelete_, btOptions_, btBrowse_, btDetails_}) {
+        buttons->addWidget(b);
+    }
+    for (QPushButton* b : extraButtons_) {
         buttons->addWidget(b);
     }
     buttons->addStretch(1);
@@ -256,6 +293,7 @@ void FinderWindow::buildMenu() {
         }
     });
     QMenu* sort = PopupMenu1_->addMenu(QStringLiteral("Sort"));
+    sortItem_ = sort->menuAction();
     sortMenu_ = new SortMenu(&grid_->table(), *setup_.sort, this);
     sortMenu_->addTo(sort);
     sortMenu_->checkOnly(setup_.sort->checkedAtStart);
@@ -320,7 +358,7 @@ void FinderWindow::refillDriveList() {
 // ---- the scan -----------------------------------------------------------------------
 
 void FinderWindow::btScanClick() {
-    if (scanning_ || !btScan_->isEnabled()) {
+    if (scanning_ || !btScan_->isEnabled() || !checkOptions()) {
         return;
     }
     const qsizetype marked = marks_.paths().size();
@@ -333,8 +371,8 @@ void FinderWindow::btScanClick() {
             platform::Buttons::YesNo) != platform::Answer::Yes) {
         return;
     }
-    finder_ = beginScan(grid_->table());
-    if (!finder_) {
+    scan_ = makeScan(grid_->table());
+    if (!scan_) {
         return;
     }
     // Tool tips would pop up over a window that cannot be used meanwhile.
@@ -349,6 +387,14 @@ void FinderWindow::btScanClick() {
     }
 }
 
+std::unique_ptr<FinderWindow::Scan> FinderWindow::makeScan(GridTable& grid) {
+    std::unique_ptr<RowFinder> finder = beginScan(grid);
+    if (!finder) {
+        return nullptr;
+    }
+    return std::make_unique<RowFinderScan>(std::move(finder));
+}
+
 void FinderWindow::setScanControls(bool scanning) {
     btScan_->setEnabled(!scanning);
     btClose_->setEnabled(!scanning);
@@ -361,25 +407,29 @@ void FinderWindow::setScanControls(bool scanning) {
 
 void FinderWindow::scan() {
     found_ = 0;
-    hooks_ = std::make_unique<ScanHooks>(*this, *finder_, pumpIntervalMs_);
+    hooks_ = std::make_unique<ScanHooks>(*this, *scan_, pumpIntervalMs_);
     scanning_ = true;
     closeRequested_ = false;
     btAbort_->show();
     for (QPushButton* b : {btMark_, btDelete_, btOptions_, btBrowse_, btDetails_}) {
         b->hide();
     }
+    for (QPushButton* b : extraButtons_) {
+        b->hide();
+    }
     setScanControls(true);
     grid_->setCursor(Qt::WaitCursor);
     btAbort_->setFocus();
 
-    finder_->start();
+    scan_->start();
     hooks_->startWalk();
     {
         FolderWalk walk(walkOptions(), *hooks_);
         walk.ScanAllDrives(pckDrive_->entries());
+        hiddenSkipped_ = walk.hiddenFoldersSkipped();
     }
-    finder_->finish();
-    found_ = finder_->foundCount();
+    scan_->finish();
+    found_ = scan_->foundCount();
     afterScan();
     fitColumnsToTexts();
     FormResize();
@@ -389,11 +439,12 @@ void FinderWindow::scan() {
     scanning_ = false;
     setScanControls(false);
     hooks_.reset();
+    scan_.reset();
     if (closeRequested_) {
         return;
     }
     if (found_ == 0) {
-        setStatus(QString());
+        setStatus(foundStatus(0));
         ShowInfo(QString::fromLatin1(kNoFilesText));
         btScan_->setFocus();
         updateCleanButton();
@@ -404,10 +455,16 @@ void FinderWindow::scan() {
     btOptions_->show();
     btBrowse_->setVisible(bool(tools_.browse));
     btDetails_->setVisible(bool(tools_.details));
+    showResultButtons();
     grid_->setCurrentRow(1);
     grid_->setFocus();
     updateCleanButton();
-    setStatus(setup_.foundPrefix + FormatThousands(found_) + setup_.foundSuffix);
+    setStatus(foundStatus(found_));
+}
+
+QString FinderWindow::foundStatus(qsizetype found) const {
+    return found == 0 ? QString()
+                      : setup_.foundPrefix + FormatThousands(found) + setup_.foundSuffix;
 }
 
 void FinderWindow::btAbortClick() {
@@ -419,14 +476,17 @@ void FinderWindow::btAbortClick() {
     ShowWarning(QString::fromLatin1(kAbortedText));
 }
 
-void FinderWindow::ClearGrid() {
-    GridTable& table = grid_->table();
+void FinderWindow::clearTable(GridTable& table) {
     table.beginUpdate();
     table.setRowCount(1);
     table.setColumnCount(int(setup_.titles.size()));
     table.setTitles(setup_.titles);
     table.setRowCount(2);
     table.endUpdate();
+}
+
+void FinderWindow::ClearGrid() {
+    clearTable(grid_->table());
     found_ = 0;
     sortMenu_->checkOnly(setup_.sort->checkedAtStart);
     clearAllMarks();
@@ -455,9 +515,16 @@ void FinderWindow::fitColumnsToTexts() {
             widest = std::max(widest, metrics.horizontalAdvance(table.cell(column, r)) + 6);
         }
         if (column == setup_.markColumn) {
-            widest = std::min(widest + qRound(18 * scale), qRound(2 * setup_.widths[c] * scale));
+            widest = std::min(widest + qRound(setup_.markRoom * scale),
+                              qRound(2 * setup_.widths[c] * scale));
         }
         textWidths_[c] = widest;
+    }
+}
+
+void FinderWindow::widenColumn(int column, int width) {
+    if (column >= 0 && size_t(column) < textWidths_.size()) {
+        textWidths_[size_t(column)] = std::max(textWidths_[size_t(column)], width);
     }
 }
 
@@ -497,12 +564,15 @@ void FinderWindow::DeleteAllFiles() {
     updateCleanButton();
 }
 
-void FinderWindow::gridDblClick() {
-    const qsizetype row = grid_->currentRow();
+void FinderWindow::MarkThisFile(qsizetype row) {
     if (row > 0) {
         deleteOneFile(row);
         updateCleanButton();
     }
+}
+
+void FinderWindow::gridDblClick() {
+    MarkThisFile(grid_->currentRow());
 }
 
 void FinderWindow::Markall1Click() {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDialog>
 #include <QList>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -48,20 +49,21 @@ struct FinderTools {
 };
 
 // The common window of the finders that list one row per file (files by date, quick
-// clean): the options panel of the finder beside the drive check list, the result grid,
-// the buttons Start, Close, Abort, Mark, Clean?, Options, Browse, Details, the status
-// line and the grid's popup menu (Details, Highlight folders on Safe Harbor list, Add a
-// folder to the list of drives, Sort, Mark, Resize, Open, View, Print, Clipboard).
+// clean, duplicates and file hogs): the options panel of the finder beside the drive
+// check list, the result grid, the buttons Start, Close, Abort, Mark, Clean?, Options,
+// Browse, Details (and the finder's own after them), the status line and the grid's popup
+// menu (Details, Highlight folders on Safe Harbor list, Add a folder to the list of
+// drives, Sort, Mark, Resize, Open, View, Print, Clipboard).
 //
 // Every row carries its file's native path, and every action on a row (mark, open, copy
 // the file names, hand-off) uses that path, never the text of the cells.
 //
 // A scan walks the checked entries with the finder's walk options; the walk pumps the
 // window's events on its clock, Abort (or Esc) stops it at its next check, and the status
-// line shows the count found and the folder being read. While files are marked, Start
-// asks before a new search drops them. Closing the window during a scan stops the scan
-// and closes the window once the walk has returned. Shown modally; the placement is
-// saved when the window is destroyed.
+// line shows the finder's progress text (by default the count found and the folder being
+// read). While files are marked, Start asks before a new search drops them. Closing the
+// window during a scan stops the scan and closes the window once the walk has returned.
+// Shown modally; the placement is saved when the window is destroyed.
 class FinderWindow : public QDialog {
     Q_OBJECT
 
@@ -78,6 +80,8 @@ public:
     QMenu* popupMenu() const { return PopupMenu1_; }
     QAction* highlightAction() const { return highlight_; }
     SortMenu* sortMenu() const { return sortMenu_; }
+    // The hidden folders the last scan left out (0 when the walk entered them).
+    qint64 hiddenFoldersSkipped() const { return hiddenSkipped_; }
 
     // For tests: how often the walk lets window events run (milliseconds); what asks for
     // the printer (default: the print dialog); the entries of the drive list.
@@ -100,11 +104,15 @@ public:
     // Marking (rows are grid rows, 1 the first data row; rows beyond the found count are
     // ignored).
     void deleteOneFile(qsizetype row);
+    // Toggles a row's mark and updates Clean?; row 0 is ignored.
+    void MarkThisFile(qsizetype row);
     // "&Mark" and the Delete key: toggles the current row and moves down one row.
     void DeleteAllFiles();
     void gridDblClick();
     void Markall1Click();
     void Unmarkall1Click();
+    // Clears every mark, keeping the current row.
+    void clearAllMarks();
     void Open1Click();
     void shrinkTopPanel();
     void restoreTopPanel();
@@ -134,27 +142,72 @@ protected:
         // count when `foundPrefix` is set instead).
         QString foundSuffix;
         QString foundPrefix;
+        // The hints of Abort, Clean? and Details.
+        bool buttonHints = true;
+        // The size the window opens with at least (before its saved placement).
+        QSize openingSize{800, 540};
+        // Room for the mark glyph beside the marked column's text, pixels at 96 per inch.
+        int markRoom = 18;
+    };
+
+    // The finder's side of one scan: what the walk's files become, and the status line
+    // while it runs.
+    class Scan {
+    public:
+        virtual ~Scan() = default;
+        // Before the walk.
+        virtual void start() {}
+        // The per-file step; false stops the walk, and stopped() follows once the walk
+        // has been told to stop.
+        virtual bool addFile(const WalkFolder& folder, const platform::DirEntry& entry) = 0;
+        virtual void stopped() {}
+        // After each folder the walk has read.
+        virtual void folderDone() {}
+        // After the walk: the rows are in the grid.
+        virtual void finish() = 0;
+        // The rows found, once finish() has run.
+        virtual qsizetype foundCount() const = 0;
+        // The status line while the walk reads `folder`.
+        virtual QString progressText(const QString& folder) const = 0;
     };
 
     FinderWindow(Setup setup, const SafeHarbor* harbor, QWidget* parent, FinderTools tools);
 
     // Builds the window; a derived window's constructor calls it after its own members
-    // exist. `options` is the finder's part of the top panel.
-    void build(QWidget* options);
+    // exist. `options` is the finder's part of the top panel; `extraButtons` (children of
+    // this window) follow Details, hidden until showResultButtons() shows them.
+    void build(QWidget* options, const QList<QPushButton*>& extraButtons = {});
 
-    // The finder's part of a scan. beginScan() checks the options (and says what is
-    // wrong); it returns the finder for the scan, or nullptr to scan nothing.
-    virtual std::unique_ptr<RowFinder> beginScan(GridTable& grid) = 0;
+    // A button of the window's row: Enter presses it while it has the focus.
+    static QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption);
+
+    // Before the question about marks: false (having said what is wrong) stops Start.
+    virtual bool checkOptions() { return true; }
+    // The finder's part of a scan. makeScan() returns the scan, or nullptr to scan
+    // nothing; by default it runs the row finder that beginScan() gives, which checks the
+    // options (and says what is wrong) or returns nullptr.
+    virtual std::unique_ptr<Scan> makeScan(GridTable& grid);
+    virtual std::unique_ptr<RowFinder> beginScan(GridTable&) { return nullptr; }
     virtual WalkOptions walkOptions() const = 0;
     // The finder's options are enabled, or not while a scan runs.
     virtual void setOptionsEnabled(bool enabled) = 0;
     // After the rows are in (before the status line and the buttons).
     virtual void afterScan() {}
+    // After a scan that found rows, with Mark, Clean?, Options, Browse and Details shown.
+    virtual void showResultButtons() {}
+    // The status line after a scan (found: the rows found).
+    virtual QString foundStatus(qsizetype found) const;
+    // Makes the grid its titles and one empty data row.
+    virtual void clearTable(GridTable& table);
+    // The widths of the set-width columns' widest texts; widenColumn() raises one.
+    virtual void fitColumnsToTexts();
+    void widenColumn(int column, int width);
     // The mask the browser is opened with.
     virtual QString browseMask() const { return QStringLiteral("*.*"); }
 
     QFrame* topPanel() const { return Panel1_; }
     QPushButton* startButton() const { return btScan_; }
+    QAction* sortItem() const { return sortItem_; }
     void setStatus(const QString& text);
     QByteArray currentFile() const;
     void FormResize();
@@ -168,6 +221,7 @@ protected:
 
 private:
     class ScanHooks;
+    class RowFinderScan;
 
     void buildMenu();
     QHBoxLayout* buildButtons();
@@ -176,9 +230,7 @@ private:
     void pckDriveClick();
     void refillDriveList();
     void updateCleanButton();
-    void clearAllMarks();
     void showPopup(const QPoint& globalPos);
-    void fitColumnsToTexts();
     QByteArray highlightedPath(qsizetype row) const;
 
     const SafeHarbor* harbor_;
@@ -201,10 +253,12 @@ private:
     QAction* highlight_ = nullptr;
     QAction* shrink_ = nullptr;
     QAction* restore_ = nullptr;
+    QAction* sortItem_ = nullptr;
     SortMenu* sortMenu_ = nullptr;
+    QList<QPushButton*> extraButtons_;
 
     MarkedFiles marks_;
-    std::unique_ptr<RowFinder> finder_;
+    std::unique_ptr<Scan> scan_;
     std::unique_ptr<ScanHooks> hooks_;
     std::function<bool(QPrinter&)> printDialog_;
     // Widths the user gave columns (0: none), kept until the window is resized.
@@ -215,6 +269,7 @@ private:
     bool settingWidths_ = false;
     int pumpIntervalMs_ = 30;
     qsizetype found_ = 0;
+    qint64 hiddenSkipped_ = 0;
     bool scanning_ = false;
     bool closeRequested_ = false;
     bool shownOnce_ = false;
