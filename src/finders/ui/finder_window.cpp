@@ -504,16 +504,24 @@ void FinderWindow::fitColumnsToTexts() {
     const QFontMetrics titles(grid_->horizontalHeader()->font());
     const qsizetype rows = std::min<qsizetype>(table.rowCount(), 2001);
     const double scale = logicalDpiX() / 96.0;
-    for (size_t c = 0; c < textWidths_.size(); ++c) {
-        const int column = int(c);
-        if (column == setup_.elideColumn) {
-            textWidths_[c] = 0;
-            continue;
-        }
+    const auto widestOf = [&](int column) {
         int widest = titles.horizontalAdvance(table.title(column)) + 12;
         for (qsizetype r = 1; r < rows; ++r) {
             widest = std::max(widest, metrics.horizontalAdvance(table.cell(column, r)) + 6);
         }
+        return widest;
+    };
+    const int last = int(textWidths_.size());
+    lastWant_ = last < table.columnCount() ? widestOf(last) : 0;
+    pathWant_ = 0;
+    for (size_t c = 0; c < textWidths_.size(); ++c) {
+        const int column = int(c);
+        if (column == setup_.elideColumn) {
+            textWidths_[c] = 0;
+            pathWant_ = widestOf(column);
+            continue;
+        }
+        int widest = widestOf(column);
         if (column == setup_.markColumn) {
             widest = std::min(widest + qRound(setup_.markRoom * scale),
                               qRound(2 * setup_.widths[c] * scale));
@@ -711,6 +719,17 @@ void FinderWindow::FormResize() {
                      : std::max(qRound(setup_.widths[size_t(c)] * scale), textWidths_[size_t(c)]);
         grid_->setColumnWidth(c, w);
         used += w;
+    }
+    const int lastMinimum = std::max(qRound(kLastColumnMinimum * scale), lastWant_);
+    const int path = setup_.elideColumn;
+    if (path >= 0 && path < fixed && userWidths_[size_t(path)] <= 0) {
+        // Room the last column does not need shows more of the paths before they are cut.
+        const int spare = grid_->viewport()->width() - used - lastMinimum;
+        const int grow = std::min(spare, pathWant_ - grid_->columnWidth(path));
+        if (grow > 0) {
+            grid_->setColumnWidth(path, grid_->columnWidth(path) + grow);
+            used += grow;
+        }
     }
     const int user = userWidths_[size_t(fixed)];
     grid_->setColumnWidth(fixed, user > 0 ? user

@@ -266,6 +266,10 @@ private:
     // The widest text of each set-width column (dates, times and sizes of this desktop's
     // font and locale may be wider than the set widths).
     std::vector<int> textWidths_;
+    // The widest text of the path column (which is cut in the middle rather than made
+    // wide) and of the last column: room to spare goes to the path first.
+    int pathWant_ = 0;
+    int lastWant_ = 0;
     bool settingWidths_ = false;
     int pumpIntervalMs_ = 30;
     qsizetype found_ = 0;

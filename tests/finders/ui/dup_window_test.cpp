@@ -311,6 +311,38 @@ TEST(DupWindow, ColumnWidthsStayAsTheUserSetsThemAndLongPathsShowTheirEnds) {
     EXPECT_EQ(header->sectionSize(kDupFolderColumn), fitted);
 }
 
+// Room the type column does not need goes to the folders, so a wide window shows whole
+// paths; a narrow one cuts them in the middle and still shows the types whole.
+TEST(DupWindow, SpareRoomShowsWholeFoldersBeforeTheTypeColumnGrows) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    const QByteArray deep = "a-rather-long-folder-name/another-long-folder-name/yet-another-one";
+    t.fileOfSize(deep + "/same.bin", 300);
+    t.fileOfSize("b/same.bin", 300);
+    Window win(true, {t.root()});
+    StringGrid* grid = win.w.grid();
+    QHeaderView* header = grid->horizontalHeader();
+    const QFontMetrics metrics(grid->font());
+    int longestFolder = 0;
+    int longestType = 0;
+    win.w.resize(1800, 500);
+    win.w.btScanClick();
+    ASSERT_EQ(win.w.resultCount(), 2);
+    for (qsizetype r = 1; r <= 2; ++r) {
+        longestFolder =
+            std::max(longestFolder, metrics.horizontalAdvance(win.cell(kDupFolderColumn, r)));
+        longestType = std::max(longestType, metrics.horizontalAdvance(win.cell(kDupTypeColumn, r)));
+    }
+    QApplication::processEvents();
+    EXPECT_GT(header->sectionSize(kDupFolderColumn), longestFolder);
+    EXPECT_GT(header->sectionSize(kDupTypeColumn), longestType);
+
+    win.w.resize(700, 500);
+    QApplication::processEvents();
+    EXPECT_LT(header->sectionSize(kDupFolderColumn), longestFolder);
+    EXPECT_GT(header->sectionSize(kDupTypeColumn), longestType);
+}
+
 TEST(DupWindow, HiddenFoldersAreSearchedOnlyWithTheOptionWhichIsRememberedAndCounted) {
     test::ScriptedPrompter prompter;
     TempTree t;
