@@ -102,6 +102,26 @@ SplitError splitPath(const QByteArray& path, PathParts& parts) {
     return SplitError::None;
 }
 
+// Why `path` cannot be acted on as it is written (not absolute, "..", a NUL byte, the
+// root or a system folder); nullopt when it can, with `parts` filled.
+std::optional<QString> refusal(const QByteArray& path, const QList<QByteArray>& systemFolders,
+                               PathParts& parts) {
+    switch (splitPath(path, parts)) {
+        case SplitError::NotAbsolute:
+            return QStringLiteral("its path is not absolute");
+        case SplitError::DotDot:
+            return QStringLiteral("its path holds \"..\"");
+        case SplitError::Nul:
+            return QStringLiteral("its path holds a NUL byte");
+        case SplitError::None:
+            break;
+    }
+    if (parts.name.isEmpty() || systemFolders.contains(parts.whole())) {
+        return QStringLiteral("it is a system folder");
+    }
+    return std::nullopt;
+}
+
 // ".." resolved by text; what is left of a path that climbs above the root is the root.
 QByteArray lexicalClean(const QByteArray& path) {
     QList<QByteArray> out;
@@ -247,18 +267,8 @@ std::optional<FileIdentity> FileRemover::reach(const QByteArray& path, Target& t
         return std::nullopt;
     };
     PathParts parts;
-    switch (splitPath(path, parts)) {
-        case SplitError::NotAbsolute:
-            return fail(QStringLiteral("its path is not absolute"));
-        case SplitError::DotDot:
-            return fail(QStringLiteral("its path holds \"..\""));
-        case SplitError::Nul:
-            return fail(QStringLiteral("its path holds a NUL byte"));
-        case SplitError::None:
-            break;
-    }
-    if (parts.name.isEmpty() || systemFolders_.contains(parts.whole())) {
-        return fail(QStringLiteral("it is a system folder"));
+    if (const std::optional<QString> refused = refusal(path, systemFolders_, parts)) {
+        return fail(*refused);
     }
     int error = 0;
     const int fd = folderFd(parts.folder, &error);
@@ -390,18 +400,8 @@ std::optional<FileIdentity> FileRemover::reachFolder(const QByteArray& path, Tar
         return std::nullopt;
     };
     PathParts parts;
-    switch (splitPath(path, parts)) {
-        case SplitError::NotAbsolute:
-            return fail(QStringLiteral("its path is not absolute"));
-        case SplitError::DotDot:
-            return fail(QStringLiteral("its path holds \"..\""));
-        case SplitError::Nul:
-            return fail(QStringLiteral("its path holds a NUL byte"));
-        case SplitError::None:
-            break;
-    }
-    if (parts.name.isEmpty() || systemFolders_.contains(parts.whole())) {
-        return fail(QStringLiteral("it is a system folder"));
+    if (const std::optional<QString> refused = refusal(path, systemFolders_, parts)) {
+        return fail(*refused);
     }
     int error = 0;
     const int fd = folderFd(parts.folder, &error);
