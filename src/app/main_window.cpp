@@ -25,6 +25,7 @@
 #include "finders/ui/clean_window.h"
 #include "finders/ui/dir_hog_window.h"
 #include "finders/ui/dup_window.h"
+#include "finders/ui/finder_window.h"
 #include "finders/ui/mods_window.h"
 #include "platform/event_pump.h"
 #include "platform/paths.h"
@@ -332,6 +333,23 @@ void TfrmMain::browseAt(QWidget* over, const QByteArray& file, const QString& ma
     window.exec();
 }
 
+FinderTools TfrmMain::finderTools(QWidget*& finder) {
+    FinderTools tools;
+    // The panel reads the files' sizes itself, so its savings follow its moves.
+    tools.reallyDelete = [this, &finder](const QList<QByteArray>& files, const QString& callerName,
+                                         qint64) {
+        return TfrmReallyDelete::execute(finder, safeHarbor_, files, callerName, &DefaultZipPath);
+    };
+    tools.addNewFolder = [&finder] {
+        TfrmAddNewFolder dialog(finder);
+        return dialog.exec() == QDialog::Accepted;
+    };
+    tools.browse = [this, &finder](const QByteArray& file, const QString& mask) {
+        browseAt(finder, file, mask);
+    };
+    return tools;
+}
+
 void TfrmMain::openTool(Tool tool) {
     emit toolOpened(tool);
     if (!toolWindowsEnabled_)
@@ -341,21 +359,9 @@ void TfrmMain::openTool(Tool tool) {
         case Tool::Duplicates:
         case Tool::FileHogs: {
             // "Clean?" hands the marked files to the deletion panel, over the finder.
-            TfrmDup* finder = nullptr;
+            QWidget* finder = nullptr;
             TfrmDup::Tools tools;
-            // The panel reads the files' sizes itself, so its savings follow its moves.
-            tools.reallyDelete = [this, &finder](const QList<QByteArray>& files,
-                                                 const QString& callerName, qint64) {
-                return TfrmReallyDelete::execute(finder, safeHarbor_, files, callerName,
-                                                 &DefaultZipPath);
-            };
-            tools.addNewFolder = [&finder] {
-                TfrmAddNewFolder dialog(finder);
-                return dialog.exec() == QDialog::Accepted;
-            };
-            tools.browse = [this, &finder](const QByteArray& file, const QString& mask) {
-                browseAt(finder, file, mask);
-            };
+            static_cast<FinderTools&>(tools) = finderTools(finder);
             TfrmDup dup(DuplicateMode, &safeHarbor_, this, tools);
             finder = &dup;
             dup.exec();
@@ -363,22 +369,8 @@ void TfrmMain::openTool(Tool tool) {
         }
         case Tool::FilesAccessed:
         case Tool::QuickClean: {
-            // As the duplicates window: the deletion panel over the finder, and the
-            // add-a-folder tool.
             QWidget* finder = nullptr;
-            FinderTools tools;
-            tools.reallyDelete = [this, &finder](const QList<QByteArray>& files,
-                                                 const QString& callerName, qint64) {
-                return TfrmReallyDelete::execute(finder, safeHarbor_, files, callerName,
-                                                 &DefaultZipPath);
-            };
-            tools.addNewFolder = [&finder] {
-                TfrmAddNewFolder dialog(finder);
-                return dialog.exec() == QDialog::Accepted;
-            };
-            tools.browse = [this, &finder](const QByteArray& file, const QString& mask) {
-                browseAt(finder, file, mask);
-            };
+            const FinderTools tools = finderTools(finder);
             if (tool == Tool::FilesAccessed) {
                 TfrmMods mods(&safeHarbor_, this, tools);
                 finder = &mods;

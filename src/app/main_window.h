@@ -13,6 +13,7 @@ namespace dw {
 class Backdrop;
 class HelpViewer;
 class TfrmStatistics;
+struct FinderTools;
 
 // The main window `frmMain`: a fixed panel of large buttons, one per tool. It owns the
 // program-wide state the tools share (the duplicates/file-hogs switch, the default
@@ -111,6 +112,9 @@ private:
     // The browser over `over`, at the folder of `file`, listing the names that match
     // `mask`: the finders' Browse.
     void browseAt(QWidget* over, const QByteArray& file, const QString& mask);
+    // What a finder hands on: the deletion panel, the add-a-folder dialog and the browser,
+    // each shown over `finder`, which must be set before the finder runs and outlive it.
+    FinderTools finderTools(QWidget*& finder);
     void openGatedTool(Tool tool);
     void btAboutClick();
     void btHelpClick();
