@@ -447,7 +447,7 @@ TEST(FolderWalk, YieldsAfterEveryEntry) {
             EXPECT_EQ(r.events[i + 1], QStringLiteral("yield"));
         }
     }
-    // Root: 6 entries read twice (folders, then files); sub: 4 entries read twice.
+    // Root: 6 entries looked at twice (folders, then files); sub: 4 entries twice.
     EXPECT_EQ(r.yields, 2 * 6 + 2 * 4);
 }
 
@@ -484,7 +484,7 @@ TEST(FolderWalk, WindowHooksPumpOnlyWhenTheIntervalIsUp) {
         walk.scan_dir(*start);
     }
     EXPECT_EQ(eager.files, 50);
-    // Every entry is read twice; the clock is looked at every few entries.
+    // Every entry is looked at twice; the clock is looked at every few entries.
     EXPECT_EQ(pumps, 100 / WindowWalkHooks::kEntriesPerClockCheck);
 }
 
@@ -516,6 +516,28 @@ TEST(FolderWalk, DeepTreesWithFewDescriptorsWalkTheSame) {
         ASSERT_TRUE(walkInto(t.root(), narrow, r));
         EXPECT_EQ(r.events.join(QLatin1Char('|')).toStdString(),
                   wide.events.join(QLatin1Char('|')).toStdString());
+    }
+}
+
+TEST(FolderWalk, ListsEachFolderOnceWhateverTheDescriptors) {
+    // Both passes over a folder use one listing, also when its descriptor was given up
+    // and reopened while the walk was below it.
+    TempTree t;
+    makeDeepTree(t, 40);
+    t.file("side/.h/x", "x");
+    for (int limit : {128, 3, 2}) {
+        SCOPED_TRACE(limit);
+        WalkOptions options = walkOptions(true, false);
+        options.enterHidden = true;
+        options.maxOpenFolders = limit;
+        WalkRecorder r(t.root());
+        auto start = EnterStartFolder(t.root());
+        ASSERT_TRUE(start);
+        FolderWalk walk(options, r);
+        walk.scan_dir(*start);
+        EXPECT_EQ(walk.foldersListed(), r.entered.size());
+        EXPECT_EQ(r.entered.size(), 1 + 40 + 6 + 2);
+        EXPECT_EQ(walk.foldersReopened() > 0, limit < 40);
     }
 }
 
