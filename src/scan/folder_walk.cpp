@@ -68,6 +68,7 @@ void FolderWalk::scan_dir(StartFolder& start) {
     device_ = start.device;
     maxOpen_ = std::max(3, options_.maxOpenFolders);
     openCount_ = 1;
+    firstOpen_ = 1;
     stack_.clear();
     openInodes_.clear();
 
@@ -253,13 +254,17 @@ bool FolderWalk::openChild(qsizetype parentIndex, const QByteArray& name, quint6
 bool FolderWalk::giveUpShallowest(qsizetype below) {
     // The start folder stays open: every given-up level is reopened from it, one name at
     // a time, so no link is followed and no path length limit applies.
-    for (qsizetype i = 1; i < below; ++i) {
+    // Every level above firstOpen_ is closed, so the search starts there: over a whole
+    // walk it moves past each level once per time that level is opened.
+    for (qsizetype i = std::max<qsizetype>(firstOpen_, 1); i < below; ++i) {
         Level& level = stack_[i];
         if (level.reader.isOpen()) {
             level.reader.close();
             --openCount_;
+            firstOpen_ = i + 1;
             return true;
         }
+        firstOpen_ = i + 1;
     }
     return false;
 }
@@ -286,6 +291,7 @@ bool FolderWalk::openLevel(qsizetype index) {
         return false;
     }
     ++reopened_;
+    firstOpen_ = std::min(firstOpen_, index);
     return true;
 }
 
@@ -320,6 +326,7 @@ void FolderWalk::leave(StartFolder& start) {
     }
     current_.path.truncate(level.parentPathLength);
     stack_.pop_back();
+    firstOpen_ = std::min(firstOpen_, qsizetype(stack_.size()));
     current_.depth = int(stack_.size()) - 1;
     current_.text = QFile::decodeName(current_.path);
     if (!stack_.back().lost && !stack_.back().reader.isOpen()) {

@@ -196,6 +196,7 @@ private:
     quint64 device_ = 0;
     int maxOpen_ = 0;
     int openCount_ = 0;
+    qsizetype firstOpen_ = 1;  // no level between the start and this one holds a descriptor
     bool aborted_ = false;
     qint64 hiddenSkipped_ = 0;
     qint64 listed_ = 0;
