@@ -69,9 +69,6 @@ bool DirNames::start(int fd, qint64 position) {
     error_ = 0;
     atEnd_ = false;
     position_ = position;
-    if (!buffer_) {
-        buffer_ = std::make_unique<char[]>(kBufferSize);
-    }
     return true;
 }
 
@@ -84,6 +81,11 @@ void DirNames::release() {
 }
 
 bool DirNames::fill() {
+    // Allocated at the first read and left uninitialised: a reader opened only to stat
+    // its entries or to open its subfolders never pays for a buffer.
+    if (!buffer_) {
+        buffer_.reset(new char[kBufferSize]);
+    }
     for (;;) {
         const ssize_t n = ::getdents64(fd_, buffer_.get(), kBufferSize);
         if (n > 0) {

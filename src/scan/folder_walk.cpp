@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include "base/utility.h"
@@ -14,6 +15,13 @@ namespace {
 
 bool outOfDescriptors(int error) {
     return error == EMFILE || error == ENFILE;
+}
+
+// Overwrites `name` in place, so a loop allocates nothing while nobody keeps a copy.
+template <typename Listing, typename Item>
+void copyName(const Listing& listing, const Item& item, QByteArray& name) {
+    name.resize(item.length);
+    std::memcpy(name.data(), listing.bytes.constData() + item.offset, std::size_t(item.length));
 }
 
 bool isHiddenName(const QByteArray& name) {
@@ -60,6 +68,7 @@ void FolderWalk::scan_dir(StartFolder& start) {
     device_ = start.device;
     maxOpen_ = std::max(3, options_.maxOpenFolders);
     openCount_ = 1;
+    firstOpen_ = 1;
     stack_.clear();
     openInodes_.clear();
 
@@ -92,10 +101,26 @@ void FolderWalk::scanfiles(StartFolder& folder) {
     current_.text = QFile::decodeName(folder.path);
     current_.depth = 0;
     hooks_.onProgress(current_.text);
-    platform::DirNames names;
-    if (names.start(folder.reader.fd())) {
-        handFiles(folder.reader, names);
+    Listing listing;
+    if (list(folder.reader.fd(), listing)) {
+        handFiles(folder.reader, listing);
     }
+}
+
+bool FolderWalk::list(int fd, Listing& listing) {
+    listing.bytes.clear();
+    listing.items.clear();
+    if (!lister_.start(fd)) {
+        return false;
+    }
+    ++listed_;
+    platform::NameType type;
+    // A listing that fails part-way counts as one that ended there.
+    while (lister_.next(name_, type)) {
+        listing.items.push_back({listing.bytes.size(), name_.size(), type});
+        listing.bytes.append(name_);
+    }
+    return true;
 }
 
 void FolderWalk::enter(Level&& level) {
@@ -104,7 +129,7 @@ void FolderWalk::enter(Level&& level) {
     openInodes_.insert(entered.inode);
     hooks_.onFolderEntered(current_);
     hooks_.onProgress(current_.text);
-    if (!entered.names.start(entered.reader.fd())) {
+    if (!list(entered.reader.fd(), entered.listing)) {
         entered.lost = true;
     }
 }
@@ -113,8 +138,10 @@ bool FolderWalk::stepFolders(Level& level) {
     // Only folders matter in this pass: the listing's type spares a stat for every file,
     // which keeps the walk at one stat per entry over both passes.
     const qsizetype index = qsizetype(stack_.size()) - 1;
-    platform::NameType type;
-    while (level.names.next(name_, type)) {
+    while (level.nextFolder < level.listing.items.size()) {
+        const Listing::Item& item = level.listing.items[level.nextFolder++];
+        const platform::NameType type = item.type;
+        copyName(level.listing, item, name_);
         if (type == platform::NameType::Regular || type == platform::NameType::Other) {
             hooks_.yield();
             continue;
@@ -151,7 +178,6 @@ bool FolderWalk::stepFolders(Level& level) {
         enter(std::move(child));  // `level` may move: not used after this
         return true;
     }
-    // A listing that fails part-way counts as one that ended there.
     return false;
 }
 
@@ -160,41 +186,15 @@ void FolderWalk::filesOf(Level& level) {
         return;
     }
     hooks_.onProgress(current_.text);
-    if (level.reopened && !freshDescriptor(level)) {
-        return;
-    }
-    if (level.names.start(level.reader.fd())) {
-        handFiles(level.reader, level.names);
-    }
+    handFiles(level.reader, level.listing);
 }
 
-bool FolderWalk::freshDescriptor(Level& level) {
-    // A descriptor whose first read found the end of its folder (it was reopened at the
-    // end of its listing) reads nothing after rewinding on some file systems (ext4 keeps
-    // its position in the open file and misses the rewind), so the files are listed
-    // through a descriptor of their own.
-    const qsizetype index = qsizetype(stack_.size()) - 1;
-    platform::DirReader fresh;
-    for (;;) {
-        if (fresh.openAt(level.reader, QByteArrayLiteral("."))) {
-            break;
-        }
-        if (outOfDescriptors(fresh.error()) && giveUpShallowest(index)) {
-            maxOpen_ = std::max(3, openCount_ + 1);
-            continue;
-        }
-        return false;
-    }
-    level.reader = std::move(fresh);
-    level.reopened = false;
-    return true;
-}
-
-void FolderWalk::handFiles(const platform::DirReader& reader, platform::DirNames& names) {
+void FolderWalk::handFiles(const platform::DirReader& reader, const Listing& listing) {
     const bool everyName = options_.pattern.matchesEverything();
     bool first = true;
-    platform::NameType type;
-    while (names.next(name_, type)) {
+    for (const Listing::Item& item : listing.items) {
+        const platform::NameType type = item.type;
+        copyName(listing, item, name_);
         // Decide on what the listing tells before paying for a stat; the stat then has
         // the last word (a listing may not know the type, and its type may be stale).
         bool wanted = options_.wantHidden || !isHiddenName(name_);
@@ -254,15 +254,17 @@ bool FolderWalk::openChild(qsizetype parentIndex, const QByteArray& name, quint6
 bool FolderWalk::giveUpShallowest(qsizetype below) {
     // The start folder stays open: every given-up level is reopened from it, one name at
     // a time, so no link is followed and no path length limit applies.
-    for (qsizetype i = 1; i < below; ++i) {
+    // Every level above firstOpen_ is closed, so the search starts there: over a whole
+    // walk it moves past each level once per time that level is opened.
+    for (qsizetype i = std::max<qsizetype>(firstOpen_, 1); i < below; ++i) {
         Level& level = stack_[i];
         if (level.reader.isOpen()) {
-            level.position = level.names.tell();
-            level.names.release();
             level.reader.close();
             --openCount_;
+            firstOpen_ = i + 1;
             return true;
         }
+        firstOpen_ = i + 1;
     }
     return false;
 }
@@ -283,13 +285,13 @@ bool FolderWalk::openLevel(qsizetype index) {
     }
     ++openCount_;
     platform::DirEntry self;
-    if (!level.reader.statFolder(self) || self.device != device_ || self.inode != level.inode ||
-        !level.names.start(level.reader.fd(), level.position)) {
+    if (!level.reader.statFolder(self) || self.device != device_ || self.inode != level.inode) {
         level.reader.close();
         --openCount_;
         return false;
     }
-    level.reopened = true;
+    ++reopened_;
+    firstOpen_ = std::min(firstOpen_, index);
     return true;
 }
 
@@ -324,6 +326,7 @@ void FolderWalk::leave(StartFolder& start) {
     }
     current_.path.truncate(level.parentPathLength);
     stack_.pop_back();
+    firstOpen_ = std::min(firstOpen_, qsizetype(stack_.size()));
     current_.depth = int(stack_.size()) - 1;
     current_.text = QFile::decodeName(current_.path);
     if (!stack_.back().lost && !stack_.back().reader.isOpen()) {

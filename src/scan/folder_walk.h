@@ -125,6 +125,15 @@ public:
     // folders it entered; nothing below them is counted.
     qint64 hiddenFoldersSkipped() const { return hiddenSkipped_; }
 
+    // How many folder listings this walker has read so far (over all its walks): one per
+    // folder entered or handed to `scanfiles`, however deep the tree and however few
+    // descriptors it may keep open, since each listing is kept for both of its passes.
+    qint64 foldersListed() const { return listed_; }
+
+    // How many times a folder given up for want of descriptors was opened again (over
+    // all its walks).
+    qint64 foldersReopened() const { return reopened_; }
+
     // Walks every checked entry of `entries`, in list order: a drive whose volume does
     // not answer (PathDriveReady false) is skipped without a message; an entry whose
     // start folder cannot be opened (EnterStartFolder) is handed to the hooks'
@@ -146,22 +155,32 @@ public:
     void scanfiles(StartFolder& folder);
 
 private:
+    // A folder's names as listed once, in the file system's order, for both passes.
+    struct Listing {
+        struct Item {
+            qsizetype offset = 0;
+            qsizetype length = 0;
+            platform::NameType type = platform::NameType::Unknown;
+        };
+        QByteArray bytes;  // the names one after the other
+        std::vector<Item> items;
+    };
+
     struct Level {
         platform::DirReader reader;
-        platform::DirNames names;
+        Listing listing;
+        std::size_t nextFolder = 0;      // the first item the folder pass has not looked at
         QByteArray name;                 // the name in the parent folder ("" at the start)
         qsizetype parentPathLength = 0;  // where the folder path is cut back on leaving
         quint64 inode = 0;
-        qint64 position = 0;    // where the folder listing stood when the reader was given up
-        bool lost = false;      // could not be reopened: the rest of it is skipped
-        bool reopened = false;  // its descriptor was opened again after being given up
+        bool lost = false;  // could not be listed or reopened: the rest of it is skipped
     };
 
     bool aborted();
     bool stepFolders(Level& level);
     void filesOf(Level& level);
-    bool freshDescriptor(Level& level);
-    void handFiles(const platform::DirReader& reader, platform::DirNames& names);
+    bool list(int fd, Listing& listing);
+    void handFiles(const platform::DirReader& reader, const Listing& listing);
     bool openChild(qsizetype parentIndex, const QByteArray& name, quint64 inode, Level& child);
     void enter(Level&& child);
     void leave(StartFolder& start);
@@ -177,8 +196,12 @@ private:
     quint64 device_ = 0;
     int maxOpen_ = 0;
     int openCount_ = 0;
+    qsizetype firstOpen_ = 1;  // no level between the start and this one holds a descriptor
     bool aborted_ = false;
     qint64 hiddenSkipped_ = 0;
+    qint64 listed_ = 0;
+    qint64 reopened_ = 0;
+    platform::DirNames lister_;  // one read buffer for every listing
     // Reused for every entry, so reading a folder allocates nothing per entry.
     QByteArray name_;
     platform::DirEntry entry_;

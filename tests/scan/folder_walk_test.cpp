@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QSet>
 
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -447,7 +448,7 @@ TEST(FolderWalk, YieldsAfterEveryEntry) {
             EXPECT_EQ(r.events[i + 1], QStringLiteral("yield"));
         }
     }
-    // Root: 6 entries read twice (folders, then files); sub: 4 entries read twice.
+    // Root: 6 entries looked at twice (folders, then files); sub: 4 entries twice.
     EXPECT_EQ(r.yields, 2 * 6 + 2 * 4);
 }
 
@@ -484,7 +485,7 @@ TEST(FolderWalk, WindowHooksPumpOnlyWhenTheIntervalIsUp) {
         walk.scan_dir(*start);
     }
     EXPECT_EQ(eager.files, 50);
-    // Every entry is read twice; the clock is looked at every few entries.
+    // Every entry is looked at twice; the clock is looked at every few entries.
     EXPECT_EQ(pumps, 100 / WindowWalkHooks::kEntriesPerClockCheck);
 }
 
@@ -517,6 +518,106 @@ TEST(FolderWalk, DeepTreesWithFewDescriptorsWalkTheSame) {
         EXPECT_EQ(r.events.join(QLatin1Char('|')).toStdString(),
                   wide.events.join(QLatin1Char('|')).toStdString());
     }
+}
+
+TEST(FolderWalk, ListsEachFolderOnceWhateverTheDescriptors) {
+    // Both passes over a folder use one listing, also when its descriptor was given up
+    // and reopened while the walk was below it.
+    TempTree t;
+    makeDeepTree(t, 40);
+    t.file("side/.h/x", "x");
+    for (int limit : {128, 3, 2}) {
+        SCOPED_TRACE(limit);
+        WalkOptions options = walkOptions(true, false);
+        options.enterHidden = true;
+        options.maxOpenFolders = limit;
+        WalkRecorder r(t.root());
+        auto start = EnterStartFolder(t.root());
+        ASSERT_TRUE(start);
+        FolderWalk walk(options, r);
+        walk.scan_dir(*start);
+        EXPECT_EQ(walk.foldersListed(), r.entered.size());
+        EXPECT_EQ(r.entered.size(), 1 + 40 + 6 + 2);
+        EXPECT_EQ(walk.foldersReopened() > 0, limit < 40);
+    }
+}
+
+// A chain of `depth` folders "d" under `root` with the files "f0" and "f1" at its bottom,
+// made and taken away through descriptors, since its path is longer than a path may be.
+class DeepChain {
+public:
+    DeepChain(const QByteArray& root, int depth) : root_(root), depth_(depth) {
+        int fd = ::open(root.constData(), O_RDONLY | O_DIRECTORY);
+        for (int i = 0; i < depth && fd >= 0; ++i) {
+            const int child = ::mkdirat(fd, "d", 0755) == 0
+                                  ? ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_NOFOLLOW)
+                                  : -1;
+            ::close(fd);
+            fd = child;
+        }
+        for (const char* name : {"f0", "f1"}) {
+            const int file = fd >= 0 ? ::openat(fd, name, O_WRONLY | O_CREAT, 0644) : -1;
+            made_ = file >= 0 && ::write(file, "x", 1) == 1;
+            ::close(file);
+        }
+        ::close(fd);
+    }
+    ~DeepChain() {
+        int fd = ::open(root_.constData(), O_RDONLY | O_DIRECTORY);
+        int levels = 0;
+        for (int child;
+             fd >= 0 && (child = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_NOFOLLOW)) >= 0;
+             ++levels) {
+            ::close(fd);
+            fd = child;
+        }
+        ::unlinkat(fd, "f0", 0);
+        ::unlinkat(fd, "f1", 0);
+        for (; levels > 0 && fd >= 0; --levels) {
+            const int parent = ::openat(fd, "..", O_RDONLY | O_DIRECTORY);
+            ::close(fd);
+            fd = parent;
+            ::unlinkat(fd, "d", AT_REMOVEDIR);
+        }
+        ::close(fd);
+    }
+    bool made() const { return made_; }
+
+private:
+    QByteArray root_;
+    int depth_ = 0;
+    bool made_ = false;
+};
+
+TEST(FolderWalk, ChainDeeperThanAPathWalksEveryLevelOnce) {
+    constexpr int kDepth = 10000;
+    TempTree t;
+    DeepChain chain(t.root(), kDepth);
+    ASSERT_TRUE(chain.made());
+
+    // Keeps counts only: the recorder's paths would hold the square of the depth.
+    struct Counts : WalkHooks {
+        std::vector<int> entered = std::vector<int>(kDepth + 1, 0);
+        std::vector<int> done = std::vector<int>(kDepth + 1, 0);
+        QList<QByteArray> bottomFiles;
+        void onFolderEntered(const WalkFolder& folder) override { ++entered.at(folder.depth); }
+        void onFolderDone(const WalkFolder& folder) override { ++done.at(folder.depth); }
+        void onFile(const WalkFolder& folder, const platform::DirEntry& entry) override {
+            if (folder.depth == kDepth) {
+                bottomFiles.append(entry.name);
+            }
+        }
+    } counts;
+    auto start = EnterStartFolder(t.root());
+    ASSERT_TRUE(start);
+    FolderWalk walk(walkOptions(false, false), counts);
+    walk.scan_dir(*start);
+
+    EXPECT_EQ(std::count(counts.entered.begin(), counts.entered.end(), 1), kDepth + 1);
+    EXPECT_EQ(counts.done, counts.entered);
+    std::sort(counts.bottomFiles.begin(), counts.bottomFiles.end());
+    EXPECT_EQ(counts.bottomFiles, (QList<QByteArray>{"f0", "f1"}));
+    EXPECT_EQ(walk.foldersListed(), kDepth + 1);
 }
 
 TEST(FolderWalk, RunningOutOfDescriptorsDegradesToReopening) {
