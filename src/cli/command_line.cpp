@@ -5,8 +5,8 @@
 
 #include "cli/caches_command.h"
 #include "cli/clean_command.h"
-#include "cli/dated_command.h"
 #include "cli/clean_folder_command.h"
+#include "cli/dated_command.h"
 #include "cli/duplicates_command.h"
 #include "cli/folders_command.h"
 #include "cli/protected_command.h"

@@ -82,8 +82,8 @@ TEST(ManualPage, NamesEveryCommandAndEveryOptionOfTheHelp) {
 
 TEST(ManualPage, StatesTheExitStatusesAndTheCellEscaping) {
     const QString page = manualText();
-    for (const char* words : {".SH EXIT STATUS", ".B 0", ".B 1", ".B 2", "\\t", "\\n", "\\r",
-                              "\\\\", "\\x"}) {
+    for (const char* words :
+         {".SH EXIT STATUS", ".B 0", ".B 1", ".B 2", "\\t", "\\n", "\\r", "\\\\", "\\x"}) {
         EXPECT_TRUE(page.contains(QLatin1String(words))) << words;
     }
 }
