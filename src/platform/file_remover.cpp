@@ -258,6 +258,26 @@ int FileRemover::folderFd(const QByteArray& folder, int* error) {
     return fd_.get();
 }
 
+int FileRemover::openFolderOf(const QByteArray& path, QByteArray& name, bool& trailingSep,
+                              QString* reason) {
+    PathParts parts;
+    std::optional<QString> refused = refusal(path, systemFolders_, parts);
+    int fd = -1;
+    if (!refused) {
+        int error = 0;
+        fd = folderFd(parts.folder, &error);
+        if (fd < 0) {
+            refused = error == ELOOP ? linkInPathText() : errnoText(error);
+        }
+    }
+    if (refused && reason) {
+        *reason = *refused;
+    }
+    name = parts.name;
+    trailingSep = parts.trailingSep;
+    return fd;
+}
+
 std::optional<FileIdentity> FileRemover::reach(const QByteArray& path, Target& target,
                                                QString* reason) {
     auto fail = [reason](const QString& text) -> std::optional<FileIdentity> {
@@ -267,13 +287,9 @@ std::optional<FileIdentity> FileRemover::reach(const QByteArray& path, Target& t
         return std::nullopt;
     };
     PathParts parts;
-    if (const std::optional<QString> refused = refusal(path, systemFolders_, parts)) {
-        return fail(*refused);
-    }
-    int error = 0;
-    const int fd = folderFd(parts.folder, &error);
+    const int fd = openFolderOf(path, parts.name, parts.trailingSep, reason);
     if (fd < 0) {
-        return fail(error == ELOOP ? linkInPathText() : errnoText(error));
+        return std::nullopt;
     }
     struct statx sx {};
     if (::statx(fd, parts.name.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
@@ -400,14 +416,11 @@ std::optional<FileIdentity> FileRemover::reachFolder(const QByteArray& path, Tar
         return std::nullopt;
     };
     PathParts parts;
-    if (const std::optional<QString> refused = refusal(path, systemFolders_, parts)) {
-        return fail(*refused);
+    const int fd = openFolderOf(path, parts.name, parts.trailingSep, reason);
+    if (fd < 0) {
+        return std::nullopt;
     }
     int error = 0;
-    const int fd = folderFd(parts.folder, &error);
-    if (fd < 0) {
-        return fail(error == ELOOP ? linkInPathText() : errnoText(error));
-    }
     const std::optional<EntryFacts> facts =
         examineAt(fd, parts.name, folderDevice_, folderInode_, &error);
     if (!facts) {

@@ -154,6 +154,10 @@ private:
     // The descriptor of `folder` (normalised, absolute) opened without following any
     // link, or -1 with errno-like `error` set.
     int folderFd(const QByteArray& folder, int* error);
+    // The folder of `path` opened and held (its descriptor), with the last component in
+    // `name` and whether the path ended in "/"; -1 with `reason` set when the path is
+    // refused as written or its folder cannot be reached.
+    int openFolderOf(const QByteArray& path, QByteArray& name, bool& trailingSep, QString* reason);
     // Checks the folder at `path` (inspectFolder) and opens its parent: its identity with
     // `target` holding the parent's descriptor and the name, or nullopt with `reason`.
     std::optional<FileIdentity> reachFolder(const QByteArray& path, Target& target,
