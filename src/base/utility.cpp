@@ -300,9 +300,23 @@ QString ExtractStrings(const QByteArray& source, const QByteArray& target, int m
     constexpr qint64 kBlockSize = 2048;
     char block[kBlockSize];
     QByteArray run;
+    bool tooLong = false;
     QByteArray lastWritten;
     bool lastWrittenSet = false;
     run.reserve(qMax(0, maxLength) + 2);
+    // Ends the current run: writes it when it qualifies, then starts an empty one.
+    const auto endRun = [&]() -> bool {
+        if (run.size() > minLength && !tooLong && (!lastWrittenSet || run != lastWritten)) {
+            if (out.write(run) != run.size() || !out.putChar('\n')) {
+                return false;
+            }
+            lastWritten = run;
+            lastWrittenSet = true;
+        }
+        run.clear();
+        tooLong = false;
+        return true;
+    };
     for (;;) {
         const qint64 got = in.read(block, kBlockSize);
         if (got < 0) {
@@ -311,9 +325,8 @@ QString ExtractStrings(const QByteArray& source, const QByteArray& target, int m
         if (got == 0) {
             break;
         }
-        // Every block starts a fresh run: a run crossing the boundary is cut there.
-        run.clear();
-        bool tooLong = false;
+        // The run carries over from one block to the next: blocks are only how the file
+        // is read, and a text must not lose the words that straddle a boundary.
         for (qint64 i = 0; i < got; ++i) {
             const char c = block[i];
             if (IsLetterOrDigit(c) || c == ' ') {
@@ -324,16 +337,14 @@ QString ExtractStrings(const QByteArray& source, const QByteArray& target, int m
                 }
                 continue;
             }
-            if (run.size() > minLength && !tooLong && (!lastWrittenSet || run != lastWritten)) {
-                if (out.write(run) != run.size() || !out.putChar('\n')) {
-                    return QStringLiteral("Could not write file ") + QFile::decodeName(target);
-                }
-                lastWritten = run;
-                lastWrittenSet = true;
+            if (!endRun()) {
+                return QStringLiteral("Could not write file ") + QFile::decodeName(target);
             }
-            run.clear();
-            tooLong = false;
         }
+    }
+    // The file's end ends the last run like any other byte that is no run character.
+    if (!endRun()) {
+        return QStringLiteral("Could not write file ") + QFile::decodeName(target);
     }
     if (!out.flush()) {
         return QStringLiteral("Could not write file ") + QFile::decodeName(target);

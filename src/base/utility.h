@@ -116,9 +116,8 @@ void RegisteredExtensionPatterns(QStringList& list, bool withAll);
 // Writes the runs of readable characters (ASCII letters, digits and spaces) of the file
 // `source` to the text file `target` (created or emptied), one run per line, each line
 // ended by "\n". Both are native byte paths. The source is read in blocks of 2048
-// bytes and each block is examined by itself: a run crossing a block boundary is cut
-// there and its pieces count as runs of their own only if they end inside their block;
-// a run still open at a block's end (the file's end included) is dropped. A run is
+// bytes, but a run goes on across a block boundary as if there were none, and the end
+// of the file ends the last run as any byte that is no run character does. A run is
 // written when it holds more than `minLength` characters, at most `maxLength` + 1 of
 // them (a run that reaches maxLength + 2 is too long and dropped), and differs from the
 // line written just before. Returns an empty text when the whole source was read and

@@ -403,7 +403,8 @@ TEST(ExtractStrings, WritesLongEnoughRunsOncePerLine) {
         {a102 + nul, ""},
         {a102 + nul + "after it" + nul, "after it\n"},
         {"line one\r\nline two\r\n", "line one\nline two\n"},
-        {"no end at all", ""},  // a run still open at the end is dropped
+        {"ends at the end", "ends at the end\n"},  // the file's end ends the run
+        {"hello", ""},
         {"caf\xe9 latte\x01", " latte\n"},
         {"", ""},
     };
@@ -414,29 +415,33 @@ TEST(ExtractStrings, WritesLongEnoughRunsOncePerLine) {
     EXPECT_TRUE(prompter.boxes().isEmpty());
 }
 
-TEST(ExtractStrings, ExaminesEach2048ByteBlockByItself) {
+TEST(ExtractStrings, KeepsRunsThatCrossA2048ByteBlock) {
     test::TempTree tree;
-    // "abcd" ends block 1 and is dropped there; "efghij" ends inside block 2.
-    QByteArray content(2044, '\0');
-    content += "abcdefghij";
-    content += '\0';
-    EXPECT_EQ(extract(tree, content), QByteArray("efghij\n"));
-
-    // A run that ends exactly at the boundary is still open there, so it is dropped.
-    QByteArray exact(2048 - 11, '\0');
-    exact += "hello world";
-    exact += '\0';
-    exact += "next block";
-    exact += '\0';
-    EXPECT_EQ(extract(tree, exact), QByteArray("next block\n"));
-
-    // The line written last is remembered across blocks.
-    QByteArray repeated("hello world");
-    repeated += '\0';
-    repeated += QByteArray(2048 - repeated.size(), '\0');
-    repeated += "hello world";
-    repeated += '\0';
-    EXPECT_EQ(extract(tree, repeated), QByteArray("hello world\n"));
+    const QByteArray nul(1, '\0');
+    const auto at = [&](qsizetype offset, const QByteArray& text) {
+        return QByteArray(offset, '\0') + text + nul;
+    };
+    const QByteArray a101(101, 'a');
+    const QByteArray a102(102, 'a');
+    const struct {
+        const char* what;
+        QByteArray content;
+        QByteArray expected;
+    } cases[] = {
+        {"four bytes before the boundary, six after", at(2044, "abcdefghij"), "abcdefghij\n"},
+        {"ends exactly at the boundary", at(2048 - 11, "hello world"), "hello world\n"},
+        {"starts exactly at the boundary", at(2048, "hello world"), "hello world\n"},
+        {"crosses two boundaries", at(2000, QByteArray(100, 'b')) + at(1989, "tail words"),
+         QByteArray(100, 'b') + "\ntail words\n"},
+        {"too long across the boundary", at(2000, a102), ""},
+        {"longest kept across the boundary", at(2000, a101), a101 + "\n"},
+        {"only five across the boundary", at(2046, "hello"), ""},
+        {"the same line in two blocks", "hello world" + nul + at(2036, "hello world"),
+         "hello world\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(extract(tree, c.content), c.expected) << c.what;
+    }
 }
 
 TEST(ExtractStrings, ReachesNonUtf8NamesAndEmptiesAnOldTarget) {
