@@ -1,0 +1,701 @@
+#include "widgets/file_text_view.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <climits>
+
+#include "platform/clipboard.h"
+#include "widgets/wait_cursor.h"
+
+namespace dw {
+
+namespace {
+
+constexpr int kMargin = 4;
+constexpr qint64 kHexBytes = 16;
+// The screens kept decoded; beyond that the oldest are decoded again when asked.
+constexpr qsizetype kShownLinesKept = 4096;
+constexpr char16_t kReplacement = 0xFFFD;
+constexpr char16_t kTabPicture = 0x2409;
+
+// Appends the code point `cp` (valid, not a surrogate) to `out`.
+void appendCodePoint(QString& out, char32_t cp) {
+    if (cp < 0x10000) {
+        out.append(QChar(static_cast<char16_t>(cp)));
+    } else {
+        const char32_t v = cp - 0x10000;
+        out.append(QChar(static_cast<char16_t>(0xD800 + (v >> 10))));
+        out.append(QChar(static_cast<char16_t>(0xDC00 + (v & 0x3FF))));
+    }
+}
+
+// The length of the valid UTF-8 sequence at `p` (at most `n` bytes there) and its code
+// point, or 0 when the bytes there are no valid sequence (overlong forms, surrogates and
+// values above U+10FFFF included).
+int utf8Sequence(const unsigned char* p, qsizetype n, char32_t& cp) {
+    const unsigned char c = p[0];
+    int len;
+    char32_t min;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        cp = c & 0x1F;
+        min = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        cp = c & 0x0F;
+        min = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        cp = c & 0x07;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (n < len) {
+        return 0;
+    }
+    for (int k = 1; k < len; ++k) {
+        if ((p[k] & 0xC0) != 0x80) {
+            return 0;
+        }
+        cp = (cp << 6) | (p[k] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        return 0;
+    }
+    return len;
+}
+
+}  // namespace
+
+FileTextView::FileTextView(QWidget* parent) : QAbstractScrollArea(parent) {
+    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setAutoFillBackground(true);
+    viewport()->setBackgroundRole(QPalette::Base);
+    connect(&pager_, &FilePager::countProgress, this, [this](qint64 done, qint64 size) {
+        updateScrollBars();
+        emit countProgress(done, size);
+        emit statusChanged();
+    });
+    connect(&pager_, &FilePager::countFinished, this, [this](qint64) {
+        updateScrollBars();
+        viewport()->update();
+        emit statusChanged();
+    });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        // The bar counts in steps of scrollScale() lines for files of billions of lines.
+        const qint64 line = qint64(value) * scrollScale();
+        if (line / scrollScale() != top_ / scrollScale()) {
+            top_ = line;
+            viewport()->update();
+            emit statusChanged();
+        }
+    });
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        leftColumn_ = value;
+        viewport()->update();
+    });
+}
+
+FileTextView::~FileTextView() = default;
+
+bool FileTextView::openFile(const QByteArray& path) {
+    const bool opened = pager_.open(path);
+    resetView();
+    if (opened) {
+        pager_.countLines();
+    }
+    emit statusChanged();
+    return opened;
+}
+
+void FileTextView::closeFile() {
+    pager_.close();
+    resetView();
+    emit statusChanged();
+}
+
+void FileTextView::resetView() {
+    top_ = 0;
+    leftColumn_ = 0;
+    widest_ = 0;
+    caret_ = anchor_ = {};
+    wantedColumn_ = 0;
+    forgetLines();
+    horizontalScrollBar()->setValue(0);
+    updateScrollBars();
+    viewport()->update();
+}
+
+void FileTextView::forgetLines() {
+    shown_.clear();
+}
+
+bool FileTextView::lineCountKnown() const {
+    return hex_ || pager_.lineCountKnown();
+}
+
+qint64 FileTextView::lineCount() const {
+    if (hex_) {
+        return (pager_.size() + kHexBytes - 1) / kHexBytes;
+    }
+    return pager_.lineCount();
+}
+
+void FileTextView::readToEnd() {
+    if (!lineCountKnown()) {
+        WaitCursor wait;
+        pager_.finishCount();
+    }
+}
+
+qint64 FileTextView::lastLine() const {
+    return std::max<qint64>(0, lineCount() - 1);
+}
+
+// ---- modes and font -------------------------------------------------------------------
+
+void FileTextView::setHexMode(bool hex) {
+    if (hex == hex_) {
+        return;
+    }
+    // Keep the same bytes at the top across the switch.
+    const qint64 offset = hex_ ? top_ * kHexBytes : std::max<qint64>(0, pager_.lineStart(top_));
+    hex_ = hex;
+    const qint64 top = hex_ ? offset / kHexBytes : pager_.lineAtOffset(offset);
+    forgetLines();
+    widest_ = 0;
+    caret_ = anchor_ = {top, 0};
+    updateScrollBars();
+    setTop(top);
+    viewport()->update();
+    emit statusChanged();
+}
+
+void FileTextView::setTabExpansion(bool on) {
+    if (on != tabExpansion_) {
+        tabExpansion_ = on;
+        forgetLines();
+        viewport()->update();
+    }
+}
+
+void FileTextView::setTabSize(int size) {
+    size = std::clamp(size, 0, 255);
+    if (size != tabSize_) {
+        tabSize_ = size;
+        forgetLines();
+        viewport()->update();
+    }
+}
+
+void FileTextView::setViewFont(const QFont& font) {
+    setFont(font);
+    updateScrollBars();
+    viewport()->update();
+}
+
+int FileTextView::charWidth() const {
+    return std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('M')));
+}
+
+int FileTextView::lineHeight() const {
+    return std::max(1, fontMetrics().lineSpacing());
+}
+
+int FileTextView::visibleLines() const {
+    return std::max(1, viewport()->height() / lineHeight());
+}
+
+// ---- the shown text -------------------------------------------------------------------
+
+QString FileTextView::decodeLine(const QByteArray& bytes) const {
+    QString out;
+    out.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char c = p[i];
+        if (c == '\t') {
+            if (!tabExpansion_) {
+                out.append(QChar(kTabPicture));
+            } else {
+                const qsizetype stop = tabSize_ == 0 ? 1 : tabSize_ - out.size() % tabSize_;
+                out.append(QString(stop, QLatin1Char(' ')));
+            }
+            ++i;
+        } else if (c < 0x20) {
+            out.append(QChar(static_cast<char16_t>(0x2400 + c)));
+            ++i;
+        } else if (c == 0x7F) {
+            out.append(QChar(static_cast<char16_t>(0x2421)));
+            ++i;
+        } else if (c < 0x80) {
+            out.append(QLatin1Char(static_cast<char>(c)));
+            ++i;
+        } else {
+            char32_t cp = 0;
+            const int len = utf8Sequence(p + i, n - i, cp);
+            if (len == 0 || cp < 0xA0) {
+                // Not UTF-8, or a C1 control that would draw nothing: a visible stand-in.
+                out.append(QChar(kReplacement));
+                i += len == 0 ? 1 : len;
+            } else {
+                appendCodePoint(out, cp);
+                i += len;
+            }
+        }
+    }
+    return out;
+}
+
+int FileTextView::hexOffsetDigits() const {
+    int digits = 8;
+    for (qint64 last = pager_.size() - 1; digits < 16 && (last >> (4 * digits)) != 0;) {
+        ++digits;
+    }
+    return digits;
+}
+
+QString FileTextView::hexLine(qint64 row) const {
+    const QByteArray data = pager_.bytes(row * kHexBytes, kHexBytes);
+    if (data.isEmpty()) {
+        return {};
+    }
+    QString out = QString::number(row * kHexBytes, 16)
+                      .toUpper()
+                      .rightJustified(hexOffsetDigits(), QLatin1Char('0'));
+    out += QLatin1String("  ");
+    static const char digits[] = "0123456789ABCDEF";
+    for (qint64 k = 0; k < kHexBytes; ++k) {
+        if (k < data.size()) {
+            const auto b = static_cast<unsigned char>(data[k]);
+            out += QLatin1Char(digits[b >> 4]);
+            out += QLatin1Char(digits[b & 15]);
+            out += QLatin1Char(' ');
+        } else {
+            out += QLatin1String("   ");
+        }
+        if (k == 7) {
+            out += QLatin1Char(' ');
+        }
+    }
+    out += QLatin1Char(' ');
+    for (const char ch : data) {
+        out += (ch >= 0x20 && ch < 0x7F) ? QLatin1Char(ch) : QLatin1Char('.');
+    }
+    return out;
+}
+
+QString FileTextView::lineText(qint64 line) const {
+    if (line < 0) {
+        return {};
+    }
+    const auto it = shown_.constFind(line);
+    if (it != shown_.constEnd()) {
+        return *it;
+    }
+    QString text = hex_ ? hexLine(line) : decodeLine(pager_.lineBytes(line));
+    if (shown_.size() >= kShownLinesKept) {
+        shown_.clear();
+    }
+    shown_.insert(line, text);
+    return text;
+}
+
+// ---- scrolling ------------------------------------------------------------------------
+
+qint64 FileTextView::scrollScale() const {
+    // QScrollBar counts in int: beyond a billion lines one step is several lines.
+    constexpr qint64 kMaxSteps = 1'000'000'000;
+    return std::max<qint64>(1, (lineCount() + kMaxSteps - 1) / kMaxSteps);
+}
+
+void FileTextView::updateScrollBars() {
+    const int rows = visibleLines();
+    qint64 lines = lineCount();
+    if (!lineCountKnown()) {
+        // Until the end is known, the user may go on below what is counted.
+        lines = std::max(lines, top_ + 2 * rows);
+    }
+    const qint64 scale = scrollScale();
+    QScrollBar* v = verticalScrollBar();
+    const QSignalBlocker block(v);
+    v->setRange(0, static_cast<int>(std::max<qint64>(0, lines - rows) / scale));
+    v->setPageStep(std::max(1, static_cast<int>(rows / scale)));
+    v->setSingleStep(1);
+    v->setValue(static_cast<int>(top_ / scale));
+
+    const int columns = std::max(1, (viewport()->width() - kMargin) / charWidth());
+    QScrollBar* h = horizontalScrollBar();
+    h->setRange(0, static_cast<int>(std::clamp<qint64>(widest_ + 1 - columns, 0, INT_MAX)));
+    h->setPageStep(columns);
+}
+
+void FileTextView::setTop(qint64 line) {
+    line = std::max<qint64>(0, line);
+    if (lineCountKnown()) {
+        line = std::min(line, std::max<qint64>(0, lastLine() - visibleLines() + 1));
+    }
+    if (line != top_) {
+        top_ = line;
+        viewport()->update();
+    }
+    updateScrollBars();
+}
+
+void FileTextView::scrollContentsBy(int, int) {
+    viewport()->update();
+}
+
+void FileTextView::ensureCaretVisible() {
+    const int rows = visibleLines();
+    if (caret_.line < top_) {
+        setTop(caret_.line);
+    } else if (caret_.line >= top_ + rows) {
+        top_ = caret_.line - rows + 1;
+        updateScrollBars();
+        viewport()->update();
+    }
+    const int columns = std::max(1, (viewport()->width() - kMargin) / charWidth());
+    widest_ = std::max(widest_, caret_.column);
+    updateScrollBars();
+    if (caret_.column < leftColumn_) {
+        horizontalScrollBar()->setValue(static_cast<int>(caret_.column));
+    } else if (caret_.column >= leftColumn_ + columns) {
+        horizontalScrollBar()->setValue(static_cast<int>(caret_.column - columns + 1));
+    }
+}
+
+// ---- caret and selection --------------------------------------------------------------
+
+void FileTextView::setCaret(TextPosition pos, bool extend) {
+    pos.line = std::max<qint64>(0, pos.line);
+    if (lineCountKnown()) {
+        pos.line = std::min(pos.line, lastLine());
+    } else if (!hex_ && pager_.lineStart(pos.line) < 0) {
+        // Below the file's end, found before the count got there: stay on the line.
+        pos.line = std::min(pos.line, caret_.line);
+    }
+    pos.column = std::clamp<qint64>(pos.column, 0, lineText(pos.line).size());
+    caret_ = pos;
+    if (!extend) {
+        anchor_ = pos;
+    }
+    ensureCaretVisible();
+    viewport()->update();
+    emit statusChanged();
+}
+
+void FileTextView::goToLine(qint64 line) {
+    wantedColumn_ = 0;
+    setCaret({line, 0});
+}
+
+void FileTextView::selectAll() {
+    readToEnd();
+    const qint64 last = lastLine();
+    anchor_ = {0, 0};
+    caret_ = {last, lineText(last).size()};
+    viewport()->update();
+    emit statusChanged();
+}
+
+QString FileTextView::selectedText() const {
+    if (!hasSelection()) {
+        return {};
+    }
+    const TextPosition s = selectionStart();
+    const TextPosition e = selectionEnd();
+    QString out;
+    for (qint64 l = s.line; l <= e.line && out.size() < kMaxCopyChars; ++l) {
+        const QString text = lineText(l);
+        const qsizetype from = l == s.line ? s.column : 0;
+        const qsizetype to = l == e.line ? e.column : text.size();
+        out += text.mid(from, to - from);
+        if (l < e.line) {
+            out += QLatin1Char('\n');
+        }
+    }
+    out.truncate(kMaxCopyChars);
+    return out;
+}
+
+void FileTextView::copy() {
+    if (hasSelection()) {
+        platform::setClipboardText(selectedText());
+    }
+}
+
+// ---- search ---------------------------------------------------------------------------
+
+void FileTextView::selectMatch(qint64 line, qint64 column, qsizetype length, bool caretAtEnd) {
+    const TextPosition start{line, column};
+    const TextPosition end{line, column + length};
+    anchor_ = caretAtEnd ? start : end;
+    caret_ = caretAtEnd ? end : start;
+    wantedColumn_ = caret_.column;
+    ensureCaretVisible();
+    viewport()->update();
+    emit statusChanged();
+}
+
+bool FileTextView::findForward(const QString& text, TextPosition from, Qt::CaseSensitivity cs) {
+    WaitCursor wait;
+    if (hex_) {
+        for (qint64 l = from.line; l < lineCount(); ++l) {
+            const qsizetype at = hexLine(l).indexOf(text, l == from.line ? from.column : 0, cs);
+            if (at >= 0) {
+                selectMatch(l, at, text.size(), true);
+                return true;
+            }
+        }
+        return false;
+    }
+    // Line by line through the offsets, without a lookup per line.
+    qint64 offset = pager_.lineStart(from.line);
+    for (qint64 l = from.line; offset >= 0 && offset < pager_.size(); ++l) {
+        const qsizetype at = decodeLine(pager_.lineBytesAt(offset))
+                                 .indexOf(text, l == from.line ? from.column : 0, cs);
+        if (at >= 0) {
+            selectMatch(l, at, text.size(), true);
+            return true;
+        }
+        offset = pager_.nextLineStart(offset);
+    }
+    return false;
+}
+
+bool FileTextView::findBackward(const QString& text, TextPosition from, Qt::CaseSensitivity cs) {
+    WaitCursor wait;
+    // Back through the lines in slices read forward, so no line is looked up alone.
+    constexpr qint64 kSlice = 1024;
+    qint64 sliceEnd = from.line + 1;
+    while (sliceEnd > 0) {
+        const qint64 sliceStart = std::max<qint64>(0, sliceEnd - kSlice);
+        QStringList texts;
+        if (hex_) {
+            for (qint64 l = sliceStart; l < sliceEnd; ++l) {
+                texts.append(hexLine(l));
+            }
+        } else {
+            qint64 offset = pager_.lineStart(sliceStart);
+            for (qint64 l = sliceStart; l < sliceEnd && offset >= 0 && offset < pager_.size();
+                 ++l) {
+                texts.append(decodeLine(pager_.lineBytesAt(offset)));
+                offset = pager_.nextLineStart(offset);
+            }
+        }
+        for (qint64 l = sliceStart + texts.size() - 1; l >= sliceStart; --l) {
+            const QString& line = texts.at(l - sliceStart);
+            qsizetype startAt = line.size();
+            if (l == from.line) {
+                startAt = from.column - text.size();
+                if (startAt < 0) {
+                    continue;
+                }
+            }
+            const qsizetype at = line.lastIndexOf(text, startAt, cs);
+            if (at >= 0) {
+                selectMatch(l, at, text.size(), false);
+                return true;
+            }
+        }
+        sliceEnd = sliceStart;
+    }
+    return false;
+}
+
+bool FileTextView::find(const QString& text, FindOptions options) {
+    if (text.isEmpty() || !pager_.isOpen()) {
+        return false;
+    }
+    const Qt::CaseSensitivity cs = options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    if (!options.backward) {
+        const TextPosition from = options.global ? TextPosition{} : caret_;
+        return findForward(text, from, cs);
+    }
+    TextPosition from = hasSelection() ? selectionStart() : caret_;
+    if (options.global) {
+        readToEnd();
+        from = {lastLine(), lineText(lastLine()).size()};
+    }
+    return findBackward(text, from, cs);
+}
+
+// ---- painting and input ---------------------------------------------------------------
+
+void FileTextView::paintEvent(QPaintEvent*) {
+    QPainter painter(viewport());
+    painter.setFont(font());
+    const int cw = charWidth();
+    const int lh = lineHeight();
+    const int ascent = fontMetrics().ascent();
+    const int rows = visibleLines() + 1;
+    const int columns = viewport()->width() / cw + 2;
+    const TextPosition s = selectionStart();
+    const TextPosition e = selectionEnd();
+    const QPalette& pal = palette();
+    bool widened = false;
+    for (int r = 0; r < rows; ++r) {
+        const qint64 line = top_ + r;
+        if (lineCountKnown() && line >= lineCount()) {
+            break;
+        }
+        const QString text = lineText(line);
+        if (text.size() > widest_) {
+            widest_ = text.size();
+            widened = true;
+        }
+        const int y = r * lh;
+        if (hasSelection() && line >= s.line && line <= e.line) {
+            const qint64 from = line == s.line ? s.column : 0;
+            const qint64 to = line == e.line ? e.column : text.size() + 1;
+            const qint64 x0 = std::max<qint64>(from - leftColumn_, 0);
+            const qint64 x1 = std::min<qint64>(to - leftColumn_, columns);
+            if (x1 > x0) {
+                painter.fillRect(QRect(kMargin + int(x0) * cw, y, int(x1 - x0) * cw, lh),
+                                 pal.brush(QPalette::Highlight));
+            }
+        }
+        if (text.size() > leftColumn_) {
+            painter.setPen(pal.color(QPalette::Text));
+            painter.drawText(kMargin, y + ascent, text.mid(leftColumn_, columns));
+        }
+        if (hasSelection() && line >= s.line && line <= e.line) {
+            // Selected characters again in the highlighted text colour, over the band.
+            const qint64 from = std::max<qint64>(line == s.line ? s.column : 0, leftColumn_);
+            const qint64 to =
+                std::min<qint64>(line == e.line ? e.column : text.size(), leftColumn_ + columns);
+            if (to > from) {
+                painter.setPen(pal.color(QPalette::HighlightedText));
+                painter.drawText(kMargin + int(from - leftColumn_) * cw, y + ascent,
+                                 text.mid(from, to - from));
+            }
+        }
+        if (line == caret_.line && hasFocus() && caret_.column >= leftColumn_) {
+            const int x = kMargin + int(caret_.column - leftColumn_) * cw;
+            painter.fillRect(QRect(x, y, 2, lh), pal.brush(QPalette::Text));
+        }
+    }
+    if (widened) {
+        updateScrollBars();
+    }
+}
+
+void FileTextView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBars();
+    emit statusChanged();
+}
+
+void FileTextView::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
+}
+
+void FileTextView::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
+}
+
+TextPosition FileTextView::positionAt(const QPoint& at) const {
+    const qint64 line = top_ + std::max(0, at.y()) / lineHeight();
+    const qint64 column =
+        leftColumn_ + std::max(0, at.x() - kMargin + charWidth() / 2) / charWidth();
+    return {line, column};
+}
+
+void FileTextView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    const TextPosition pos = positionAt(event->position().toPoint());
+    wantedColumn_ = pos.column;
+    setCaret(pos, event->modifiers() & Qt::ShiftModifier);
+}
+
+void FileTextView::mouseMoveEvent(QMouseEvent* event) {
+    if (event->buttons() & Qt::LeftButton) {
+        const TextPosition pos = positionAt(event->position().toPoint());
+        wantedColumn_ = pos.column;
+        setCaret(pos, true);
+    }
+}
+
+void FileTextView::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Copy) ||
+        (event->key() == Qt::Key_Insert && event->modifiers() == Qt::ControlModifier)) {
+        copy();
+        return;
+    }
+    if (event->matches(QKeySequence::SelectAll)) {
+        selectAll();
+        return;
+    }
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    TextPosition pos = caret_;
+    bool keepWanted = false;
+    switch (event->key()) {
+        case Qt::Key_Up:
+            pos = {pos.line - 1, wantedColumn_};
+            keepWanted = true;
+            break;
+        case Qt::Key_Down:
+            pos = {pos.line + 1, wantedColumn_};
+            keepWanted = true;
+            break;
+        case Qt::Key_PageUp:
+            pos = {pos.line - visibleLines(), wantedColumn_};
+            keepWanted = true;
+            break;
+        case Qt::Key_PageDown:
+            pos = {pos.line + visibleLines(), wantedColumn_};
+            keepWanted = true;
+            break;
+        case Qt::Key_Left:
+            if (pos.column > 0) {
+                --pos.column;
+            } else if (pos.line > 0) {
+                pos = {pos.line - 1, lineText(pos.line - 1).size()};
+            }
+            break;
+        case Qt::Key_Right:
+            if (pos.column < lineText(pos.line).size()) {
+                ++pos.column;
+            } else {
+                pos = {pos.line + 1, 0};
+            }
+            break;
+        case Qt::Key_Home:
+            pos = ctrl ? TextPosition{} : TextPosition{pos.line, 0};
+            break;
+        case Qt::Key_End:
+            if (ctrl) {
+                // The last line needs the count; what is counted so far otherwise.
+                pos.line = lastLine();
+            }
+            pos.column = lineText(pos.line).size();
+            break;
+        default:
+            QAbstractScrollArea::keyPressEvent(event);
+            return;
+    }
+    pos.line = std::max<qint64>(0, pos.line);
+    if (!keepWanted) {
+        wantedColumn_ = pos.column;
+    }
+    setCaret(pos, shift);
+}
+
+}  // namespace dw
