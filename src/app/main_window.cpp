@@ -27,6 +27,7 @@
 #include "finders/ui/dup_window.h"
 #include "finders/ui/finder_window.h"
 #include "finders/ui/mods_window.h"
+#include "inspect/ui/view_window.h"
 #include "platform/event_pump.h"
 #include "platform/paths.h"
 #include "safety/ui/no_delete_window.h"
@@ -326,8 +327,27 @@ void TfrmMain::openGatedTool(Tool tool) {
     openTool(tool);
 }
 
+namespace {
+
+// The file viewer over `over`, modal, on `file`.
+void viewFile(QWidget* over, const QByteArray& file) {
+    TfrmView window(over);
+    window.setFileToView(file);
+    window.exec();
+}
+
+TfrmBrowse::Tools browserTools(QWidget*& browser) {
+    TfrmBrowse::Tools tools;
+    tools.view = [&browser](const QByteArray& file) { viewFile(browser, file); };
+    return tools;
+}
+
+}  // namespace
+
 void TfrmMain::browseAt(QWidget* over, const QByteArray& file, const QString& mask) {
-    TfrmBrowse window(safeHarbor_, over, &DefaultZipPath);
+    QWidget* browser = nullptr;
+    TfrmBrowse window(safeHarbor_, over, &DefaultZipPath, browserTools(browser));
+    browser = &window;
     window.setFolder(platform::folderOfPath(file));
     window.setMask(mask.isEmpty() ? QStringLiteral("*.*") : mask);
     window.exec();
@@ -347,6 +367,7 @@ FinderTools TfrmMain::finderTools(QWidget*& finder) {
     tools.browse = [this, &finder](const QByteArray& file, const QString& mask) {
         browseAt(finder, file, mask);
     };
+    tools.view = [&finder](const QByteArray& file) { viewFile(finder, file); };
     return tools;
 }
 
@@ -397,7 +418,9 @@ void TfrmMain::openTool(Tool tool) {
             statistics_->activateWindow();
             break;
         case Tool::Browse: {
-            TfrmBrowse window(safeHarbor_, this, &DefaultZipPath);
+            QWidget* browser = nullptr;
+            TfrmBrowse window(safeHarbor_, this, &DefaultZipPath, browserTools(browser));
+            browser = &window;
             window.exec();
             break;
         }

@@ -112,8 +112,9 @@ private:
     // The browser over `over`, at the folder of `file`, listing the names that match
     // `mask`: the finders' Browse.
     void browseAt(QWidget* over, const QByteArray& file, const QString& mask);
-    // What a finder hands on: the deletion panel, the add-a-folder dialog and the browser,
-    // each shown over `finder`, which must be set before the finder runs and outlive it.
+    // What a finder hands on: the deletion panel, the add-a-folder dialog, the browser and
+    // the viewer, each shown over `finder`, which must be set before the finder runs and
+    // outlive it.
     FinderTools finderTools(QWidget*& finder);
     void openGatedTool(Tool tool);
     void btAboutClick();

@@ -128,6 +128,10 @@ TfrmBrowse::TfrmBrowse(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     btMark_ = new QPushButton(QStringLiteral("&Mark"), this);
     btMark_->setObjectName(QStringLiteral("btMark"));
     btMark_->setToolTip(QStringLiteral("Mark/unmark files for deletion"));
+    btView_ = new QPushButton(QStringLiteral("&View"), this);
+    btView_->setObjectName(QStringLiteral("btView"));
+    btView_->setToolTip(QStringLiteral("View file"));
+    btView_->setVisible(bool(tools_.view));
     btDeleteFiles_ = new QPushButton(QStringLiteral("&Clean marked files"), this);
     btDeleteFiles_->setObjectName(QStringLiteral("btDeleteFiles"));
     btDeleteFiles_->setToolTip(QStringLiteral("Clean up marked files"));
@@ -136,10 +140,11 @@ TfrmBrowse::TfrmBrowse(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     btClose_->setObjectName(QStringLiteral("btClose"));
     buttons->addWidget(btDeleteDirectory_);
     buttons->addStretch(1);
-    for (QPushButton* b : {btLaunch_, btMark_, btDeleteFiles_, btClose_}) {
+    for (QPushButton* b : {btLaunch_, btView_, btMark_, btDeleteFiles_, btClose_}) {
         buttons->addWidget(b);
     }
-    for (QPushButton* b : {btDeleteDirectory_, btLaunch_, btMark_, btDeleteFiles_, btClose_}) {
+    for (QPushButton* b :
+         {btDeleteDirectory_, btLaunch_, btView_, btMark_, btDeleteFiles_, btClose_}) {
         b->setAutoDefault(false);
     }
     layout->addLayout(buttons);
@@ -155,6 +160,9 @@ TfrmBrowse::TfrmBrowse(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
             &TfrmBrowse::Unmarkall1Click);
     connect(popup_->addAction(QStringLiteral("Open")), &QAction::triggered, this,
             &TfrmBrowse::btLaunchClick);
+    QAction* view = popup_->addAction(QStringLiteral("View"));
+    view->setVisible(bool(tools_.view));
+    connect(view, &QAction::triggered, this, &TfrmBrowse::btViewClick);
     grid_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(grid_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { popup_->popup(grid_->viewport()->mapToGlobal(at)); });
@@ -173,6 +181,7 @@ TfrmBrowse::TfrmBrowse(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     connect(btDeleteFiles_, &QPushButton::clicked, this, &TfrmBrowse::btDeleteFilesClick);
     connect(btDeleteDirectory_, &QPushButton::clicked, this, &TfrmBrowse::btDeleteDirectoryClick);
     connect(btLaunch_, &QPushButton::clicked, this, &TfrmBrowse::btLaunchClick);
+    connect(btView_, &QPushButton::clicked, this, &TfrmBrowse::btViewClick);
     connect(btClose_, &QPushButton::clicked, this, &TfrmBrowse::reject);
 
     pnlWild_->setText(QStringLiteral("Wildcard : ") + mask_);
@@ -400,6 +409,14 @@ void TfrmBrowse::btDeleteDirectoryClick() {
         DirectoryListBox1_->refresh();
         refill();
     }
+}
+
+void TfrmBrowse::btViewClick() {
+    const QByteArray path = grid_->table().rowData(grid_->currentRow());
+    if (path.isEmpty() || !platform::statPath(path) || !tools_.view) {
+        return;
+    }
+    tools_.view(path);
 }
 
 void TfrmBrowse::btLaunchClick() {

@@ -41,6 +41,8 @@ public:
         // The folder deletion window for `folder`; returns its modal result. Unset: the
         // real one.
         std::function<int(const QByteArray& folder)> delDirectory;
+        // The file viewer for one file. Unset: "&View" and its menu item stay hidden.
+        std::function<void(const QByteArray& file)> view;
     };
 
     // `harbor` must outlive the window; `defaultZipPath` may be null.
@@ -63,6 +65,8 @@ public:
     void btDeleteFilesClick();
     void btDeleteDirectoryClick();
     void btLaunchClick();
+    // "&View": the viewer on the selected row's file, when it exists.
+    void btViewClick();
     // A click on the mask panel: the wildcard dialog.
     void pnlScanClick();
 
@@ -106,6 +110,7 @@ private:
     QPushButton* btDeleteDirectory_ = nullptr;
     QPushButton* btLaunch_ = nullptr;
     QPushButton* btMark_ = nullptr;
+    QPushButton* btView_ = nullptr;
     QPushButton* btDeleteFiles_ = nullptr;
     QPushButton* btClose_ = nullptr;
 };

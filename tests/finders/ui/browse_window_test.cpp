@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
 
 #include "finders/ui/browse_window.h"
 #include "platform/environment.h"
@@ -124,6 +125,26 @@ TEST_F(BrowseWindow, MarksAddUpAndGoToTheDeletionPanelThenTheListIsReadAgain) {
                              "without deleting?"));
     w.setFolder(r_ + "/B/sub");
     EXPECT_EQ(w.markedCount(), 0);
+}
+
+TEST_F(BrowseWindow, ViewOpensTheViewerOnTheSelectedFileOnlyWhenItIsGiven) {
+    {
+        TfrmBrowse w(harbor_, nullptr, nullptr, tools());
+        EXPECT_TRUE(w.findChild<QPushButton*>(QStringLiteral("btView"))->isHidden());
+    }
+    QList<QByteArray> viewed;
+    TfrmBrowse::Tools t = tools();
+    t.view = [&](const QByteArray& file) { viewed.append(file); };
+    TfrmBrowse w(harbor_, nullptr, nullptr, t);
+    w.setFolder(r_ + "/B");
+    EXPECT_FALSE(w.findChild<QPushButton*>(QStringLiteral("btView"))->isHidden());
+    w.grid()->setCurrentRow(rowOf(w, QStringLiteral("beta.txt")));
+    w.findChild<QPushButton*>(QStringLiteral("btView"))->click();
+    // A file gone since the list was read is not viewed.
+    w.grid()->setCurrentRow(rowOf(w, QStringLiteral("noext")));
+    ASSERT_TRUE(QFile::remove(QFile::decodeName(r_ + "/B/noext")));
+    w.btViewClick();
+    EXPECT_EQ(viewed, QList<QByteArray>{r_ + "/B/beta.txt"});
 }
 
 TEST_F(BrowseWindow, DeleteFolderLeavesTheBrowserOnTheParentOrGoesBack) {
