@@ -34,6 +34,7 @@ constexpr WindowTopic kWindowTopics[] = {
     {"frmWhichDrive", 1070},   {"frmStatList", 1070},     {"frmMods", 1110},
     {"frmClean", 1120},        {"frmTempFiles", 1120},    {"frmCache", 1130},
     {"frmDirHog", 1140},       {"frmDelDirectory", 1140}, {"frmBrowse", 1140},
+    {"frmView", 1150},         {"FindDlg", 1150},
 };
 
 constexpr Topic kTopics[] = {
@@ -49,6 +50,7 @@ constexpr Topic kTopics[] = {
     {1120, "quick-clean.html"},
     {1130, "browser-caches.html"},
     {1140, "folders.html"},
+    {1150, "viewer.html"},
 };
 
 }  // namespace
