@@ -22,7 +22,9 @@ constexpr qint64 kHexBytes = 16;
 // The screens kept decoded; beyond that the oldest are decoded again when asked.
 constexpr qsizetype kShownLinesKept = 4096;
 constexpr char16_t kReplacement = 0xFFFD;
-constexpr char16_t kTabPicture = 0x2409;
+// Stand-ins that common fixed-pitch fonts carry, unlike the Unicode control pictures.
+constexpr char16_t kTabSymbol = 0x2192;      // RIGHTWARDS ARROW
+constexpr char16_t kControlSymbol = 0x00B7;  // MIDDLE DOT
 
 // Appends the code point `cp` (valid, not a surrogate) to `out`.
 void appendCodePoint(QString& out, char32_t cp) {
@@ -226,17 +228,14 @@ QString FileTextView::decodeLine(const QByteArray& bytes) const {
         const unsigned char c = p[i];
         if (c == '\t') {
             if (!tabExpansion_) {
-                out.append(QChar(kTabPicture));
+                out.append(QChar(kTabSymbol));
             } else {
                 const qsizetype stop = tabSize_ == 0 ? 1 : tabSize_ - out.size() % tabSize_;
                 out.append(QString(stop, QLatin1Char(' ')));
             }
             ++i;
-        } else if (c < 0x20) {
-            out.append(QChar(static_cast<char16_t>(0x2400 + c)));
-            ++i;
-        } else if (c == 0x7F) {
-            out.append(QChar(static_cast<char16_t>(0x2421)));
+        } else if (c < 0x20 || c == 0x7F) {
+            out.append(QChar(kControlSymbol));
             ++i;
         } else if (c < 0x80) {
             out.append(QLatin1Char(static_cast<char>(c)));

@@ -27,9 +27,9 @@ struct TextPosition {
 // Everything the view offers works on its shown lines:
 // - text mode: the file's lines (see FilePager for line ends and long lines), decoded
 //   as UTF-8; a byte that is not part of valid UTF-8 (and a C1 control) shows as U+FFFD,
-//   other control characters as their visible control pictures (NUL as U+2400). With
+//   the other control characters (NUL included) and DEL as a middle dot U+00B7. With
 //   tab expansion a TAB becomes blanks up to the next multiple of the tab size (one
-//   blank with tab size 0); without it, the TAB picture U+2409.
+//   blank with tab size 0); without it, an arrow U+2192.
 // - hex mode: one line per 16 bytes: the offset in hexadecimal (at least 8 digits), the
 //   16 bytes in hexadecimal (an extra blank after the 8th) and the bytes as characters
 //   (printable ASCII as it is, anything else as "."). The line count is always known.
