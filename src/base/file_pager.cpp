@@ -241,6 +241,22 @@ void FilePager::scanChunk(CountState& st, const char* data, qint64 base, qint64 
     }
 }
 
+void FilePager::scanHole(CountState& st, qint64 to) {
+    // Nothing but zeros up to `to`: the current line is broken at its longest as long as
+    // the byte where that happens lies in the hole.
+    while (st.lineStart + kMaxLineBytes < to) {
+        st.lineStart += kMaxLineBytes;
+        ++st.lines;
+        if (st.lines - st.lastCpLine >= kCheckpointLines ||
+            st.lineStart - st.lastCpOffset >= kCheckpointBytes) {
+            QMutexLocker lock(&checkpointsLock_);
+            checkpoints_.push_back({st.lines, st.lineStart});
+            st.lastCpLine = st.lines;
+            st.lastCpOffset = st.lineStart;
+        }
+    }
+}
+
 void FilePager::finishState(CountState& st) {
     const qint64 total = st.lines + (st.lineStart < size_ ? 1 : 0);
     linesCounted_ = total;
@@ -251,7 +267,8 @@ void FilePager::finishState(CountState& st) {
 void FilePager::runCount() {
     // Its own handle: the viewer's reads move the other one's position at any time.
     QFile in;
-    if (!platform::openNativeFile(in, path_, QIODevice::ReadOnly) ||
+    // Unbuffered: reads go straight to the descriptor, which the hole search moves.
+    if (!platform::openNativeFile(in, path_, QIODevice::ReadOnly | QIODevice::Unbuffered) ||
         !in.seek(bytesCounted_.load())) {
         countRunning_ = false;
         return;
@@ -261,8 +278,23 @@ void FilePager::runCount() {
     clock.start();
     qint64 pos = bytesCounted_.load();
     bool reachedEnd = false;
+    platform::DataRun run{pos, pos};
     while (!cancel_.load()) {
-        const qint64 want = std::min(kCountChunk, size_ - pos);
+        if (pos >= run.end) {
+            // Holes hold no line end: their lines are known without reading them.
+            run = platform::nextDataRun(in, pos, size_);
+            if (run.start > pos) {
+                scanHole(state_, run.start);
+                pos = run.start;
+                linesCounted_ = state_.lines;
+                bytesCounted_ = pos;
+            }
+            if (!in.seek(pos)) {
+                reachedEnd = true;
+                break;
+            }
+        }
+        const qint64 want = std::min(kCountChunk, run.end - pos);
         if (want <= 0) {
             reachedEnd = true;
             break;

@@ -25,7 +25,8 @@ namespace dw {
 // ends an empty line of its own.
 //
 // Lines are found from the start of the file on: countLines() starts a worker thread
-// that reads the file once to its end (with its own handle), keeping one line start in
+// that reads the file once to its end (with its own handle; the holes of a sparse file
+// are counted without reading them), keeping one line start in
 // a few thousand (at least one in every kCheckpointBytes bytes), and reports its
 // progress and its end with signals delivered to this object's thread. Until the count
 // has finished, line access still works from the start of the file (lineStart() scans
@@ -110,6 +111,7 @@ private:
         qint64 lastCpOffset = 0;
     };
     void scanChunk(CountState& st, const char* data, qint64 base, qint64 n);
+    void scanHole(CountState& st, qint64 to);
     void finishState(CountState& st);
     void stopWorker();
     void runCount();

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace dw::platform {
@@ -47,6 +48,20 @@ bool openNativeFile(QFile& file, const QByteArray& path, QIODevice::OpenMode mod
         return false;
     }
     return true;
+}
+
+DataRun nextDataRun(QFile& file, qint64 offset, qint64 size) {
+    const int fd = file.handle();
+    if (fd < 0 || offset >= size) {
+        return {std::min(offset, size), size};
+    }
+    const off_t data = ::lseek(fd, offset, SEEK_DATA);
+    if (data < 0) {
+        // ENXIO: nothing but a hole up to the end; anything else: no answer, read it all.
+        return errno == ENXIO ? DataRun{size, size} : DataRun{offset, size};
+    }
+    const off_t hole = ::lseek(fd, data, SEEK_HOLE);
+    return {std::min<qint64>(data, size), hole < 0 ? size : std::min<qint64>(hole, size)};
 }
 
 }  // namespace dw::platform

@@ -15,4 +15,16 @@ namespace dw::platform {
 // cannot be opened so; `file` must not be open on entry.
 bool openNativeFile(QFile& file, const QByteArray& path, QIODevice::OpenMode mode);
 
+// Where the next bytes that are really stored lie in the open `file` of `size` bytes,
+// from `offset` on: `start` is the first offset at or after `offset` that holds data
+// (`size` when only a hole follows) and `end` the end of that run of data (the next
+// hole or `size`). The bytes of a hole read as zeros. Where the file system cannot tell
+// (or the file is not open), {offset, size}: everything counts as data. Moves the
+// file's descriptor position: seek the QFile before reading again.
+struct DataRun {
+    qint64 start;
+    qint64 end;
+};
+DataRun nextDataRun(QFile& file, qint64 offset, qint64 size);
+
 }  // namespace dw::platform
