@@ -19,8 +19,10 @@ namespace {
 
 constexpr int kMargin = 4;
 constexpr qint64 kHexBytes = 16;
-// The screens kept decoded; beyond that the oldest are decoded again when asked.
-constexpr qsizetype kShownLinesKept = 4096;
+// The decoded lines kept for the next screens, at most this many characters in all
+// (long lines of 16,384 characters would otherwise fill memory); beyond that they are
+// dropped and decoded again when asked.
+constexpr qsizetype kShownCharsKept = 1 << 21;
 constexpr char16_t kReplacement = 0xFFFD;
 // Stand-ins that common fixed-pitch fonts carry, unlike the Unicode control pictures.
 constexpr char16_t kTabSymbol = 0x2192;      // RIGHTWARDS ARROW
@@ -139,6 +141,7 @@ void FileTextView::resetView() {
 
 void FileTextView::forgetLines() {
     shown_.clear();
+    shownChars_ = 0;
 }
 
 bool FileTextView::lineCountKnown() const {
@@ -303,10 +306,12 @@ QString FileTextView::lineText(qint64 line) const {
         return *it;
     }
     QString text = hex_ ? hexLine(line) : decodeLine(pager_.lineBytes(line));
-    if (shown_.size() >= kShownLinesKept) {
+    if (shownChars_ + text.size() > kShownCharsKept) {
         shown_.clear();
+        shownChars_ = 0;
     }
     shown_.insert(line, text);
+    shownChars_ += text.size();
     return text;
 }
 

@@ -155,6 +155,7 @@ private:
     TextPosition anchor_;
     qint64 wantedColumn_ = 0;
     mutable QHash<qint64, QString> shown_;  // the lines of the last screens
+    mutable qsizetype shownChars_ = 0;
 };
 
 }  // namespace dw

@@ -39,10 +39,7 @@ constexpr qsizetype kPrintedLineChars = 1024;
 
 }  // namespace
 
-TfrmView::TfrmView(QWidget* parent, bool stringsView)
-    : QDialog(parent),
-      stringsView_(stringsView),
-      printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+TfrmView::TfrmView(QWidget* parent, bool stringsView) : QDialog(parent), stringsView_(stringsView) {
     setObjectName(QStringLiteral("frmView"));
     setWindowTitle(QStringLiteral("View file"));
     setAcceptDrops(true);
@@ -398,27 +395,36 @@ void TfrmView::Print1Click() {
         return;
     }
     const bool selection = Viewer1_->hasSelection();
-    printer_->setPrintRange(QPrinter::AllPages);
-    printer_->setDocName(windowTitle());
-    const bool confirmed = printDialog_ ? printDialog_(*printer_, selection) : [&] {
-        QPrintDialog dialog(printer_.get(), this);
+    QPrinter& printer = this->printer();
+    printer.setPrintRange(QPrinter::AllPages);
+    printer.setDocName(windowTitle());
+    const bool confirmed = printDialog_ ? printDialog_(printer, selection) : [&] {
+        QPrintDialog dialog(&printer, this);
         dialog.setOption(QAbstractPrintDialog::PrintSelection, selection);
         return dialog.exec() == QDialog::Accepted;
     }();
     if (!confirmed) {
         return;
     }
-    const bool selectionOnly = selection && printer_->printRange() == QPrinter::Selection;
+    const bool selectionOnly = selection && printer.printRange() == QPrinter::Selection;
     QStringList lines;
     {
         WaitCursor wait;
         lines = printedLines(selectionOnly);
     }
-    PrintReportLines(*printer_, lines, Viewer1_->viewFont(), false);
+    PrintReportLines(printer, lines, Viewer1_->viewFont(), false);
+}
+
+QPrinter& TfrmView::printer() {
+    // Made when first asked for: the print system is not loaded for a look at a file.
+    if (!printer_) {
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    }
+    return *printer_;
 }
 
 void TfrmView::PrintSetup1Click() {
-    QPageSetupDialog dialog(printer_.get(), this);
+    QPageSetupDialog dialog(&printer(), this);
     dialog.exec();
 }
 

@@ -93,6 +93,7 @@ protected:
 private:
     void Viewer1ShowStatus();
     void setHex(bool hex);
+    QPrinter& printer();
 
     bool stringsView_;
     bool shown_ = false;
