@@ -3,9 +3,11 @@
 // acts on exactly those files or comes back without acting.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -18,6 +20,7 @@
 #include "finders/ui/clean_window.h"
 #include "finders/ui/mods_window.h"
 #include "finders/ui/temp_files_window.h"
+#include "inspect/ui/view_window.h"
 #include "platform/environment.h"
 #include "safety/clean_totals.h"
 #include "safety/ui/really_delete.h"
@@ -25,6 +28,8 @@
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
+#include "widgets/file_text_view.h"
+#include "widgets/string_grid.h"
 #include "widgets/type_list.h"
 
 namespace dw {
@@ -197,6 +202,40 @@ TEST(FinderHelp, EachWindowOpensItsOwnGuidePage) {
     }
     cache.reject();
     editor.reject();
+}
+
+// The finders' View opens the viewer on the row's file, over the finder.
+TEST_F(FinderHandOff, ViewShowsTheSelectedFileInTheViewer) {
+    const QByteArray file = tree_.file("files/a/notes.tmp", "first line\nsecond line\n");
+    TfrmMain main;
+    main.GetSearchPath();
+    QByteArray viewed;
+    QString firstLine;
+    onModal<TfrmClean>([&](TfrmClean& w) {
+        w.setDriveEntries(test::folderEntries({r_ + "/files"}));
+        w.btScanClick();
+        ASSERT_EQ(w.foundCount(), 1);
+        w.grid()->setCurrentRow(1);
+        QAction* view = nullptr;
+        for (QAction* a : w.popupMenu()->actions()) {
+            if (a->text() == QStringLiteral("View")) {
+                view = a;
+            }
+        }
+        ASSERT_NE(view, nullptr);
+        EXPECT_TRUE(view->isVisible());
+        onModal<TfrmView>([&](TfrmView& v) {
+            EXPECT_EQ(v.parentWidget(), &w);
+            viewed = v.viewer()->path();
+            firstLine = v.viewer()->lineText(0);
+            v.reject();
+        });
+        view->trigger();
+        button(w, "btClose")->click();
+    });
+    button(main, "btQuickClean")->click();
+    EXPECT_EQ(viewed, file);
+    EXPECT_EQ(firstLine, QStringLiteral("first line"));
 }
 
 }  // namespace
