@@ -125,6 +125,7 @@ TfrmView::TfrmView(QWidget* parent, bool stringsView) : QDialog(parent), strings
     layout->addLayout(status);
 
     auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(5);
     rbAscii_ = new QRadioButton(QStringLiteral("&ASCII"), this);
     rbAscii_->setObjectName(QStringLiteral("rbAscii"));
     rbAscii_->setChecked(true);
