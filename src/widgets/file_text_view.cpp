@@ -452,13 +452,56 @@ void FileTextView::selectMatch(qint64 line, qint64 column, qsizetype length, boo
     emit statusChanged();
 }
 
-bool FileTextView::findForward(const QString& text, TextPosition from, Qt::CaseSensitivity cs) {
+namespace {
+
+// `text` with the ASCII letters in lower case and everything else as it is: the search
+// folds case the way the program's other comparisons do.
+QString asciiLower(QString text) {
+    for (QChar& c : text) {
+        if (c.unicode() >= 'A' && c.unicode() <= 'Z') {
+            c = QChar(c.unicode() + ('a' - 'A'));
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+FileTextView::Needle FileTextView::makeNeedle(const QString& text, bool matchCase) const {
+    Needle n;
+    n.text = matchCase ? text : asciiLower(text);
+    n.matchCase = matchCase;
+    // Printable ASCII other than the blank is shown only for the same byte, so a line
+    // whose bytes lack such a text cannot show it: those lines need no decoding.
+    bool plain = !hex_;
+    for (const QChar c : text) {
+        plain = plain && c.unicode() > 0x20 && c.unicode() < 0x7F;
+    }
+    if (plain) {
+        n.bytes = n.text.toLatin1();
+    }
+    return n;
+}
+
+bool FileTextView::mayHold(const QByteArray& bytes, const Needle& n) {
+    if (n.bytes.isEmpty()) {
+        return true;
+    }
+    return (n.matchCase ? bytes : bytes.toLower()).contains(n.bytes);
+}
+
+QString FileTextView::searchable(const QString& shown, const Needle& n) {
+    return n.matchCase ? shown : asciiLower(shown);
+}
+
+bool FileTextView::findForward(const Needle& n, TextPosition from) {
     WaitCursor wait;
     if (hex_) {
         for (qint64 l = from.line; l < lineCount(); ++l) {
-            const qsizetype at = hexLine(l).indexOf(text, l == from.line ? from.column : 0, cs);
+            const qsizetype at =
+                searchable(hexLine(l), n).indexOf(n.text, l == from.line ? from.column : 0);
             if (at >= 0) {
-                selectMatch(l, at, text.size(), true);
+                selectMatch(l, at, n.text.size(), true);
                 return true;
             }
         }
@@ -467,34 +510,38 @@ bool FileTextView::findForward(const QString& text, TextPosition from, Qt::CaseS
     // Line by line through the offsets, without a lookup per line.
     qint64 offset = pager_.lineStart(from.line);
     for (qint64 l = from.line; offset >= 0 && offset < pager_.size(); ++l) {
-        const qsizetype at = decodeLine(pager_.lineBytesAt(offset))
-                                 .indexOf(text, l == from.line ? from.column : 0, cs);
-        if (at >= 0) {
-            selectMatch(l, at, text.size(), true);
-            return true;
+        const QByteArray bytes = pager_.lineBytesAt(offset);
+        if (mayHold(bytes, n)) {
+            const qsizetype at =
+                searchable(decodeLine(bytes), n).indexOf(n.text, l == from.line ? from.column : 0);
+            if (at >= 0) {
+                selectMatch(l, at, n.text.size(), true);
+                return true;
+            }
         }
         offset = pager_.nextLineStart(offset);
     }
     return false;
 }
 
-bool FileTextView::findBackward(const QString& text, TextPosition from, Qt::CaseSensitivity cs) {
+bool FileTextView::findBackward(const Needle& n, TextPosition from) {
     WaitCursor wait;
     // Back through the lines in slices read forward, so no line is looked up alone.
     constexpr qint64 kSlice = 1024;
     qint64 sliceEnd = from.line + 1;
     while (sliceEnd > 0) {
         const qint64 sliceStart = std::max<qint64>(0, sliceEnd - kSlice);
-        QStringList texts;
+        QStringList texts;  // empty for the lines that cannot hold the text
         if (hex_) {
             for (qint64 l = sliceStart; l < sliceEnd; ++l) {
-                texts.append(hexLine(l));
+                texts.append(searchable(hexLine(l), n));
             }
         } else {
             qint64 offset = pager_.lineStart(sliceStart);
             for (qint64 l = sliceStart; l < sliceEnd && offset >= 0 && offset < pager_.size();
                  ++l) {
-                texts.append(decodeLine(pager_.lineBytesAt(offset)));
+                const QByteArray bytes = pager_.lineBytesAt(offset);
+                texts.append(mayHold(bytes, n) ? searchable(decodeLine(bytes), n) : QString());
                 offset = pager_.nextLineStart(offset);
             }
         }
@@ -502,14 +549,14 @@ bool FileTextView::findBackward(const QString& text, TextPosition from, Qt::Case
             const QString& line = texts.at(l - sliceStart);
             qsizetype startAt = line.size();
             if (l == from.line) {
-                startAt = from.column - text.size();
+                startAt = from.column - n.text.size();
                 if (startAt < 0) {
                     continue;
                 }
             }
-            const qsizetype at = line.lastIndexOf(text, startAt, cs);
+            const qsizetype at = line.lastIndexOf(n.text, startAt);
             if (at >= 0) {
-                selectMatch(l, at, text.size(), false);
+                selectMatch(l, at, n.text.size(), false);
                 return true;
             }
         }
@@ -522,17 +569,17 @@ bool FileTextView::find(const QString& text, FindOptions options) {
     if (text.isEmpty() || !pager_.isOpen()) {
         return false;
     }
-    const Qt::CaseSensitivity cs = options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    const Needle n = makeNeedle(text, options.matchCase);
     if (!options.backward) {
         const TextPosition from = options.global ? TextPosition{} : caret_;
-        return findForward(text, from, cs);
+        return findForward(n, from);
     }
     TextPosition from = hasSelection() ? selectionStart() : caret_;
     if (options.global) {
         readToEnd();
         from = {lastLine(), lineText(lastLine()).size()};
     }
-    return findBackward(text, from, cs);
+    return findBackward(n, from);
 }
 
 // ---- painting and input ---------------------------------------------------------------

@@ -107,7 +107,8 @@ public:
     // selects the first match met; the caret goes to the match's end going forward and
     // to its start going backward, so a repeated search finds the next one. Returns
     // false, leaving caret and selection as they were, when there is none or `text` is
-    // empty. Matches lie within one line.
+    // empty. Matches lie within one line. Without match case, the ASCII letters match
+    // either case and every other character only itself.
     bool find(const QString& text, FindOptions options);
 
 signals:
@@ -140,8 +141,18 @@ private:
     int charWidth() const;
     int lineHeight() const;
     qint64 scrollScale() const;
-    bool findForward(const QString& text, TextPosition from, Qt::CaseSensitivity cs);
-    bool findBackward(const QString& text, TextPosition from, Qt::CaseSensitivity cs);
+    // A search text as the search compares it, and its bytes when only lines holding
+    // those bytes can show it.
+    struct Needle {
+        QString text;
+        QByteArray bytes;
+        bool matchCase = false;
+    };
+    Needle makeNeedle(const QString& text, bool matchCase) const;
+    static bool mayHold(const QByteArray& bytes, const Needle& n);
+    static QString searchable(const QString& shown, const Needle& n);
+    bool findForward(const Needle& n, TextPosition from);
+    bool findBackward(const Needle& n, TextPosition from);
     void selectMatch(qint64 line, qint64 column, qsizetype length, bool caretAtEnd);
 
     FilePager pager_;

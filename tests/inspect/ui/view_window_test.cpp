@@ -200,6 +200,45 @@ TEST_F(ViewWindow, FindAndFindNextWalkTheMatches) {
     EXPECT_TRUE(action(*other, QStringLiteral("Find &next"))->isEnabled());
 }
 
+// The search matches the text as shown: expanded tabs, stand-ins for control bytes;
+// without match case only the ASCII letters fold.
+TEST_F(ViewWindow, FindMatchesTheShownText) {
+    auto w = open(
+        "x\tyz\nCAF\xc3\x89 caf\xc3\xa9 Caf\nab\x01"
+        "cd\n");
+    FileTextView* v = w->viewer();
+    const struct {
+        QString text;
+        bool matchCase;
+        bool found;
+        qint64 line;
+        qint64 column;  // of the match's end
+    } cases[] = {
+        {"x  ", true, true, 0, 3},
+        {"  YZ", false, true, 0, 10},
+        {QString::fromUtf8("b\xc2\xb7"
+                           "c"),
+         true, true, 2, 4},
+        {QString::fromUtf8("caf\xc3\xa9"), false, true, 1, 9},
+        {QString::fromUtf8("CAF\xc3\xa9"), false, true, 1, 9},
+        {QString::fromUtf8("caf\xc3\x89"), false, true, 1, 4},
+        {"cafe", false, false, 0, 0},
+        {" Caf", true, true, 1, 13},
+        {" caf", true, true, 1, 8},
+        {"abcd", false, false, 0, 0},
+    };
+    for (const auto& c : cases) {
+        v->goToLine(0);
+        EXPECT_EQ(v->find(c.text, {false, c.matchCase, true}), c.found) << c.text.toStdString();
+        if (c.found) {
+            EXPECT_EQ(v->caret(), (TextPosition{c.line, c.column})) << c.text.toStdString();
+            EXPECT_EQ(v->selectedText().size(), c.text.size());
+        } else {
+            EXPECT_EQ(v->caret(), (TextPosition{0, 0}));
+        }
+    }
+}
+
 TEST_F(ViewWindow, PrintsAllLinesOrTheSelectionWithItsStartBlanked) {
     const QByteArray long2000(2000, 'w');
     auto w = open("hello world\nabcdef\n" + long2000 + "\n");
