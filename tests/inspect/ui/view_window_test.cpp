@@ -368,6 +368,16 @@ TEST_F(ViewWindow, PeekAtStringsShowsTheRunsInASecondViewerAndRemovesItsFile) {
     EXPECT_FALSE(test::present(shownFile));
     EXPECT_TRUE(w->findChild<QPushButton*>(QStringLiteral("btStrings"))->isVisible());
     EXPECT_TRUE(prompter_.boxes().isEmpty());
+
+    // A file gone since it was opened: the error, then the strings window, empty.
+    ASSERT_TRUE(QFile::remove(QFile::decodeName(w->fileToView())));
+    lines.clear();
+    w->btStringsClick();
+    EXPECT_EQ(prompter_.texts(), QStringList{QStringLiteral("Could not open file ") +
+                                             QFile::decodeName(w->fileToView())});
+    EXPECT_EQ(prompter_.sounds(), QList<platform::Sound>{platform::Sound::Exclamation});
+    EXPECT_EQ(lines, QStringList());
+    EXPECT_FALSE(test::present(shownFile));
 }
 
 TEST_F(ViewWindow, ADroppedFileOrAMissingOneReplacesTheShownFile) {
