@@ -468,6 +468,8 @@ TEST(HelpTopics, AWindowsPageIsThatOfItsNearestWindowWithAPage) {
     QWidget field(&chooser);
     QWidget options(&finder);
     options.setObjectName(QStringLiteral("frmZipOptions"));
+    QWidget viewer(&finder);
+    viewer.setObjectName(QStringLiteral("frmView"));
     QWidget alone;
     const struct {
         const QWidget* w;
@@ -475,6 +477,7 @@ TEST(HelpTopics, AWindowsPageIsThatOfItsNearestWindowWithAPage) {
     } cases[] = {
         {&main, "main-window.html"}, {&finder, "duplicates.html"}, {&field, "duplicates.html"},
         {&options, "archives.html"}, {&alone, "index.html"},       {nullptr, "index.html"},
+        {&viewer, "viewer.html"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(HelpViewer::topicUrl(HelpViewer::topicOf(c.w)).fileName(), QLatin1String(c.page))
