@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryFile>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -122,6 +123,17 @@ TfrmView::TfrmView(QWidget* parent, bool stringsView) : QDialog(parent), strings
     counting_->setToolTip(QStringLiteral("Counting the lines"));
     counting_->hide();
     status->addWidget(counting_);
+    stopCount_ = new QToolButton(this);
+    stopCount_->setObjectName(QStringLiteral("stopCount"));
+    stopCount_->setText(QStringLiteral("Stop"));
+    stopCount_->setToolTip(QStringLiteral("Stop counting the lines"));
+    stopCount_->setAutoRaise(true);
+    stopCount_->hide();
+    status->addWidget(stopCount_);
+    connect(stopCount_, &QToolButton::clicked, this, [this] {
+        Viewer1_->pager().cancelCount();
+        showCounting(false);
+    });
     layout->addLayout(status);
 
     auto* buttons = new QHBoxLayout;
@@ -168,7 +180,7 @@ TfrmView::TfrmView(QWidget* parent, bool stringsView) : QDialog(parent), strings
     connect(Viewer1_, &FileTextView::statusChanged, this, &TfrmView::Viewer1ShowStatus);
     connect(Viewer1_, &FileTextView::countProgress, this, [this](qint64 done, qint64 size) {
         counting_->setValue(size > 0 ? int(done * 1000 / size) : 1000);
-        counting_->setVisible(done < size);
+        showCounting(done < size && Viewer1_->pager().isCounting());
     });
     restoreWindowPlacement(this, settings::kPlacementViewer);
     Viewer1ShowStatus();
@@ -194,7 +206,7 @@ bool TfrmView::openFile(const QByteArray& path) {
     const bool opened = Viewer1_->openFile(path);
     setWindowTitle(QStringLiteral("View File : ") + QFile::decodeName(path));
     counting_->setValue(0);
-    counting_->setVisible(opened && !Viewer1_->lineCountKnown());
+    showCounting(opened && !Viewer1_->lineCountKnown());
     Search1Click();
     Clipboard1Click();
     File1Click();
@@ -202,6 +214,11 @@ bool TfrmView::openFile(const QByteArray& path) {
         ShowError(QStringLiteral("Could not open file ") + QFile::decodeName(path));
     }
     return opened;
+}
+
+void TfrmView::showCounting(bool on) {
+    counting_->setVisible(on);
+    stopCount_->setVisible(on);
 }
 
 // ---- status and menu states -----------------------------------------------------------

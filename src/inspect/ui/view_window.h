@@ -14,6 +14,7 @@ class QPrinter;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QToolButton;
 
 namespace dw {
 
@@ -28,8 +29,10 @@ class FileTextView;
 //
 // Below the view, four status sections: "line:column" (1-based, padded to 8 characters),
 // "Total: " and the line count ("?" until it is counted), "Top: " and the first visible
-// line (padded to 5), "Bytes: " and the size. Menu items that need a line are disabled
-// for an empty file; "Find &next" also needs a search text.
+// line (padded to 5), "Bytes: " and the size. While the lines are counted, a bar beside
+// them shows how far the count has got, and "Stop" ends the count (the total stays "?";
+// printing and go to line count the rest when they need it). Menu items that need a line
+// are disabled for an empty file; "Find &next" also needs a search text.
 //
 // Every message goes through the prompter; the input boxes (tab size, go to line) and
 // the find dialog are modal dialogs of their own. The placement is kept under "frmView".
@@ -94,6 +97,7 @@ private:
     void Viewer1ShowStatus();
     void setHex(bool hex);
     QPrinter& printer();
+    void showCounting(bool on);
 
     bool stringsView_;
     bool shown_ = false;
@@ -105,6 +109,7 @@ private:
     FileTextView* Viewer1_ = nullptr;
     QLabel* sections_[4] = {};
     QProgressBar* counting_ = nullptr;
+    QToolButton* stopCount_ = nullptr;
     QAction* Print1_ = nullptr;
     QAction* Find1_ = nullptr;
     QAction* FindNext1_ = nullptr;
