@@ -1,7 +1,8 @@
 // The file viewer on a 10 GB sparse file: the time to open it and paint its first
 // screen, the time the background count of its lines takes, the time to jump to its
 // last line and paint it once counted, and the resident memory all along.
-// Runs offscreen: bench_viewer [size in bytes, default 10,000,000,000].
+// Runs offscreen: bench_viewer [size in bytes, default 10,000,000,000] [dense]; with
+// "dense" the file is written whole with short text lines instead of left sparse.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     const qint64 size = argc > 1 ? std::atoll(argv[1]) : 10'000'000'000LL;
+    const bool dense = argc > 2 && qstrcmp(argv[2], "dense") == 0;
     QTemporaryDir dir;
     const QString name = dir.filePath(QStringLiteral("sparse.bin"));
     {
@@ -62,9 +64,18 @@ int main(int argc, char** argv) {
         for (int i = 0; i < 200; ++i) {
             f.write("line " + QByteArray::number(i) + " of the head of a sparse file\n");
         }
+        if (dense) {
+            QByteArray chunk;
+            for (int i = 0; chunk.size() < (1 << 20); ++i) {
+                chunk += "a line of text number " + QByteArray::number(i) + "\tand a tab\n";
+            }
+            while (f.size() + chunk.size() <= size) {
+                f.write(chunk);
+            }
+        }
         f.resize(size);
     }
-    std::printf("file: %lld bytes, sparse\n", size);
+    std::printf("file: %lld bytes, %s\n", size, dense ? "dense" : "sparse");
     std::printf("resident before opening: %ld KiB\n", statusKiB("VmRSS:"));
 
     dw::TfrmView window;
