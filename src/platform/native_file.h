@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QFile>
 
+#include "platform/posix_io.h"
+
 namespace dw::platform {
 
 // Opens `file` on the native byte path `path`, which may hold any bytes a file name can
@@ -14,5 +16,12 @@ namespace dw::platform {
 // `file` (or by file.close()). Returns false, leaving `file` closed, when the path
 // cannot be opened so; `file` must not be open on entry.
 bool openNativeFile(QFile& file, const QByteArray& path, QIODevice::OpenMode mode);
+
+// Opens the regular file at the native byte path `path` for reading, without following
+// a symbolic link in its last component and without ever blocking or reading a device:
+// a link, folder, FIFO, socket or device is refused. Returns the descriptor (blocking
+// reads), or an empty one with errno set (ELOOP for a link, EINVAL for anything else
+// that is not a regular file, the open's own error otherwise).
+UniqueFd openRegularFileForReading(const QByteArray& path);
 
 }  // namespace dw::platform
