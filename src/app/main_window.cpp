@@ -24,9 +24,11 @@
 #include "finders/ui/cache_window.h"
 #include "finders/ui/clean_window.h"
 #include "finders/ui/dir_hog_window.h"
+#include "finders/ui/dup_compare_window.h"
 #include "finders/ui/dup_window.h"
 #include "finders/ui/finder_window.h"
 #include "finders/ui/mods_window.h"
+#include "inspect/ui/details_window.h"
 #include "platform/event_pump.h"
 #include "platform/paths.h"
 #include "safety/ui/no_delete_window.h"
@@ -327,7 +329,9 @@ void TfrmMain::openGatedTool(Tool tool) {
 }
 
 void TfrmMain::browseAt(QWidget* over, const QByteArray& file, const QString& mask) {
-    TfrmBrowse window(safeHarbor_, over, &DefaultZipPath);
+    QWidget* browser = nullptr;
+    TfrmBrowse window(safeHarbor_, over, &DefaultZipPath, browserTools(browser));
+    browser = &window;
     window.setFolder(platform::folderOfPath(file));
     window.setMask(mask.isEmpty() ? QStringLiteral("*.*") : mask);
     window.exec();
@@ -347,7 +351,32 @@ FinderTools TfrmMain::finderTools(QWidget*& finder) {
     tools.browse = [this, &finder](const QByteArray& file, const QString& mask) {
         browseAt(finder, file, mask);
     };
+    tools.details = [this, &finder](const QByteArray& file) { openDetails(finder, file); };
     return tools;
+}
+
+TfrmBrowse::Tools TfrmMain::browserTools(QWidget*& browser) {
+    TfrmBrowse::Tools tools;
+    tools.details = [this, &browser](const QByteArray& file) { openDetails(browser, file); };
+    return tools;
+}
+
+void TfrmMain::openDetails(QWidget* over, const QByteArray& file) {
+    // The details window's own View opens over it.
+    QWidget* details = nullptr;
+    const FinderTools tools = finderTools(details);
+    TfrmDetails window(file, over, tools.view);
+    details = &window;
+    window.exec();
+}
+
+void TfrmMain::comparePairs(TfrmDup& source) {
+    if (!dupCompare_) {
+        const FinderTools tools = finderTools(pairsWindow_);
+        dupCompare_ = new TfrmDupCompare(&safeHarbor_, this, {tools.view, tools.browse});
+        pairsWindow_ = dupCompare_;
+    }
+    dupCompare_->showFor(source);
 }
 
 void TfrmMain::openTool(Tool tool) {
@@ -362,9 +391,13 @@ void TfrmMain::openTool(Tool tool) {
             QWidget* finder = nullptr;
             TfrmDup::Tools tools;
             static_cast<FinderTools&>(tools) = finderTools(finder);
+            tools.comparePairs = [this](TfrmDup& source) { comparePairs(source); };
             TfrmDup dup(DuplicateMode, &safeHarbor_, this, tools);
             finder = &dup;
             dup.exec();
+            if (dupCompare_) {
+                dupCompare_->release();
+            }
             break;
         }
         case Tool::FilesAccessed:
@@ -397,7 +430,9 @@ void TfrmMain::openTool(Tool tool) {
             statistics_->activateWindow();
             break;
         case Tool::Browse: {
-            TfrmBrowse window(safeHarbor_, this, &DefaultZipPath);
+            QWidget* browser = nullptr;
+            TfrmBrowse window(safeHarbor_, this, &DefaultZipPath, browserTools(browser));
+            browser = &window;
             window.exec();
             break;
         }

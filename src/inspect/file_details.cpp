@@ -24,6 +24,10 @@ QString extensionOf(const QByteArray& path) {
 
 }  // namespace
 
+QString FileTypeOfPath(const QByteArray& path) {
+    return FileTypeName(extensionOf(path));
+}
+
 QString ClusterText(qint64 size, qint64 clusterSize) {
     if (clusterSize <= 0) {
         return QStringLiteral("Cluster size: unknown");
@@ -70,7 +74,7 @@ std::optional<FileDetails> ReadFileDetails(const QByteArray& path, const QDateTi
     d.path = path;
     d.isFolder = entry->isFolder();
     d.fileName = QFile::decodeName(path);
-    d.type = FileTypeName(extensionOf(path));
+    d.type = FileTypeOfPath(path);
     d.sizeBytes = FormatThousands(entry->size) + QStringLiteral(" bytes");
     const auto space = platform::driveSpace(platform::folderOfPath(path));
     d.clusters = ClusterText(entry->size, space ? space->blockSize : 0);

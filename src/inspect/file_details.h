@@ -33,6 +33,10 @@ struct FileDetails {
 std::optional<FileDetails> ReadFileDetails(const QByteArray& path,
                                            const QDateTime& now = QDateTime::currentDateTime());
 
+// FileTypeName of the extension of the path's last name (from its last dot on), "No
+// extension" for a name without a dot.
+QString FileTypeOfPath(const QByteArray& path);
+
 // "Cluster size: 4,096  Clusters used : 1": the clusters a file of `size` bytes takes,
 // the last one rounded up (an empty file takes none, a 1-byte file one, a 4,096-byte
 // file one of 4,096 bytes). "Cluster size: unknown" when `clusterSize` is not above 0.

@@ -142,6 +142,13 @@ TfrmBrowse::TfrmBrowse(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     for (QPushButton* b : {btDeleteDirectory_, btLaunch_, btMark_, btDeleteFiles_, btClose_}) {
         b->setAutoDefault(false);
     }
+    // "&Details" leads the file buttons.
+    btDetails_ = new QPushButton(QStringLiteral("&Details"), this);
+    btDetails_->setObjectName(QStringLiteral("btDetails"));
+    btDetails_->setToolTip(QStringLiteral("View more file details"));
+    btDetails_->setAutoDefault(false);
+    btDetails_->setVisible(bool(tools_.details));
+    buttons->insertWidget(buttons->indexOf(btLaunch_), btDetails_);
     layout->addLayout(buttons);
 
     popup_ = new QMenu(this);
@@ -155,6 +162,11 @@ TfrmBrowse::TfrmBrowse(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
             &TfrmBrowse::Unmarkall1Click);
     connect(popup_->addAction(QStringLiteral("Open")), &QAction::triggered, this,
             &TfrmBrowse::btLaunchClick);
+    auto* details = new QAction(QStringLiteral("Details"), popup_);
+    details->setVisible(bool(tools_.details));
+    popup_->insertAction(popup_->actions().value(0), details);
+    connect(details, &QAction::triggered, this, &TfrmBrowse::Details1Click);
+    connect(btDetails_, &QPushButton::clicked, this, &TfrmBrowse::Details1Click);
     grid_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(grid_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { popup_->popup(grid_->viewport()->mapToGlobal(at)); });
@@ -410,6 +422,14 @@ void TfrmBrowse::btLaunchClick() {
     if (!platform::openWithDesktop(path)) {
         ShowError(QStringLiteral("Couldn't open ") + QFile::decodeName(path));
     }
+}
+
+void TfrmBrowse::Details1Click() {
+    const QByteArray path = grid_->table().rowData(grid_->currentRow());
+    if (path.isEmpty() || !platform::statPath(path) || !tools_.details) {
+        return;
+    }
+    tools_.details(path);
 }
 
 void TfrmBrowse::reject() {

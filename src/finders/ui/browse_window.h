@@ -41,6 +41,9 @@ public:
         // The folder deletion window for `folder`; returns its modal result. Unset: the
         // real one.
         std::function<int(const QByteArray& folder)> delDirectory;
+        // The details window for a file; without it "&Details" and its menu item are
+        // hidden.
+        std::function<void(const QByteArray& file)> details;
     };
 
     // `harbor` must outlive the window; `defaultZipPath` may be null.
@@ -63,6 +66,9 @@ public:
     void btDeleteFilesClick();
     void btDeleteDirectoryClick();
     void btLaunchClick();
+    // "&Details" and the menu's "Details": the details of the selected row's file, when
+    // it still exists.
+    void Details1Click();
     // A click on the mask panel: the wildcard dialog.
     void pnlScanClick();
 
@@ -108,6 +114,7 @@ private:
     QPushButton* btMark_ = nullptr;
     QPushButton* btDeleteFiles_ = nullptr;
     QPushButton* btClose_ = nullptr;
+    QPushButton* btDetails_ = nullptr;
 };
 
 }  // namespace dw
