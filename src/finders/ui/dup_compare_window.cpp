@@ -42,6 +42,8 @@ namespace {
 
 constexpr int kFieldCount = 8;
 constexpr int kCrcField = 7;
+// Pixels of the folder field's text.
+constexpr int kFolderWidth = 300;
 const char* const kCaptions[kFieldCount] = {
     "Folder:",      "Size:",        "Type:",       "Creation date:",
     "Modify date:", "Access date:", "Attributes:", "CRC Value:"};
@@ -171,7 +173,7 @@ void TfrmDupCompare::buildPane(int side) {
         auto* field = new QLabel(pane.box);
         field->setAutoFillBackground(true);
         field->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        field->setMinimumWidth(260);
+        field->setMinimumWidth(kFolderWidth);
         if (k == kCrcField) {
             // The check values line up digit under digit.
             field->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -195,6 +197,9 @@ void TfrmDupCompare::buildPane(int side) {
     pane.versions = new QListWidget(pane.box);
     pane.versions->setObjectName(left ? QStringLiteral("lbVer1") : QStringLiteral("lbVer2"));
     pane.versions->setFocusPolicy(Qt::NoFocus);
+    QPalette face = pane.versions->palette();
+    face.setColor(QPalette::Base, face.color(QPalette::Button));
+    pane.versions->setPalette(face);
     pane.versions->setMinimumHeight(pane.versions->fontMetrics().lineSpacing() * 11 + 8);
     grid->addWidget(pane.versions, kFieldCount + 1, 0, 1, 3);
 
@@ -304,6 +309,11 @@ void TfrmDupCompare::fillPane(int side, qsizetype row) {
     for (int k = 0; k < kFieldCount - 1; ++k) {
         pane.fields[k]->setText(texts[k]);
     }
+    // A long folder shows both its ends; the whole of it is in the tool tip.
+    QLabel* folder = pane.fields[0];
+    folder->setProperty("wholeText", texts[0]);
+    folder->setToolTip(texts[0]);
+    folder->setText(folder->fontMetrics().elidedText(texts[0], Qt::ElideMiddle, kFolderWidth));
     QStringList lines = FileVersionLines(file, false);
     if (lines.isEmpty()) {
         lines = {QStringLiteral("Extended profile absent")};
@@ -488,9 +498,9 @@ void TfrmDupCompare::btPrintClick() {
 
 QStringList TfrmDupCompare::paneTexts(int pane) const {
     const Pane& p = panes_[pane];
-    QStringList texts{p.box->title()};
-    for (const QLabel* field : p.fields) {
-        texts.append(field->text());
+    QStringList texts{p.box->title(), p.fields[0]->property("wholeText").toString()};
+    for (int k = 1; k < kFieldCount; ++k) {
+        texts.append(p.fields[k]->text());
     }
     texts.append(p.protection->text());
     return texts;

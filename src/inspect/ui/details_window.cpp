@@ -10,9 +10,14 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QTextDocument>
+#include <QTextOption>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "inspect/file_details.h"
+#include "inspect/file_version.h"
 #include "inspect/ui/report_printer.h"
 #include "platform/shell.h"
 #include "widgets/file_icon.h"
@@ -68,7 +73,18 @@ TfrmDetails::TfrmDetails(const QByteArray& fileForDetails, QWidget* parent,
     Memo1_->setObjectName(QStringLiteral("Memo1"));
     Memo1_->setReadOnly(true);
     Memo1_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo1_->setTabStopDistance(Memo1_->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 18);
+    // Every value starts at one column: the first tab stop lies past the longest label,
+    // and the copyright's second TAB moves on by a pixel only.
+    const QFontMetrics metrics = Memo1_->fontMetrics();
+    int column = 0;
+    for (const QString& label : VersionLineLabels()) {
+        column = std::max(column, metrics.horizontalAdvance(label));
+    }
+    column += metrics.horizontalAdvance(QStringLiteral("  "));
+    QTextOption option = Memo1_->document()->defaultTextOption();
+    option.setTabs({QTextOption::Tab(column, QTextOption::LeftTab),
+                    QTextOption::Tab(column + 1, QTextOption::LeftTab)});
+    Memo1_->document()->setDefaultTextOption(option);
     Memo1_->setMinimumHeight(Memo1_->fontMetrics().lineSpacing() * 12);
 
     btLaunch_ = new QPushButton(QStringLiteral("&Open"), this);
