@@ -386,7 +386,11 @@ void TfrmDupCompare::HighlightDifferences() {
                 differs ? QColor(Qt::black) : QApplication::palette().color(QPalette::WindowText));
         }
     }
-    adjustSize();
+    // The window grows or shrinks with the lists, and otherwise keeps the size it was given.
+    if (lists != listsShown_) {
+        listsShown_ = lists;
+        adjustSize();
+    }
 }
 
 void TfrmDupCompare::computeCRCValues() {

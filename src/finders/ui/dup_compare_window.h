@@ -128,6 +128,7 @@ private:
     std::array<qint64, 2> iconKeys_{};
     std::array<QLabel*, 3> arrows_{};
     std::array<char, 3> arrowShapes_{' ', ' ', ' '};
+    bool listsShown_ = true;
     QCheckBox* cbCRC_ = nullptr;
     QPushButton* btCompute_ = nullptr;
     std::function<bool(QPrinter&)> printDialog_;
