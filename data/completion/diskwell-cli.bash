@@ -70,7 +70,7 @@ _diskwell_cli() {
     fi
     compopt -o filenames 2>/dev/null
     case $command in
-    protected | clean | restore)
+    protected | clean | restore | details | crc)
         COMPREPLY=($(compgen -f -- "$cur"))
         ;;
     *)

@@ -24,10 +24,12 @@
 #include "finders/ui/cache_window.h"
 #include "finders/ui/clean_window.h"
 #include "finders/ui/dir_hog_window.h"
+#include "finders/ui/dup_compare_window.h"
 #include "finders/ui/dup_window.h"
 #include "finders/ui/finder_window.h"
 #include "finders/ui/mods_window.h"
 #include "inspect/ui/view_window.h"
+#include "inspect/ui/details_window.h"
 #include "platform/event_pump.h"
 #include "platform/paths.h"
 #include "safety/ui/no_delete_window.h"
@@ -336,12 +338,6 @@ void viewFile(QWidget* over, const QByteArray& file) {
     window.exec();
 }
 
-TfrmBrowse::Tools browserTools(QWidget*& browser) {
-    TfrmBrowse::Tools tools;
-    tools.view = [&browser](const QByteArray& file) { viewFile(browser, file); };
-    return tools;
-}
-
 }  // namespace
 
 void TfrmMain::browseAt(QWidget* over, const QByteArray& file, const QString& mask) {
@@ -368,7 +364,33 @@ FinderTools TfrmMain::finderTools(QWidget*& finder) {
         browseAt(finder, file, mask);
     };
     tools.view = [&finder](const QByteArray& file) { viewFile(finder, file); };
+    tools.details = [this, &finder](const QByteArray& file) { openDetails(finder, file); };
     return tools;
+}
+
+TfrmBrowse::Tools TfrmMain::browserTools(QWidget*& browser) {
+    TfrmBrowse::Tools tools;
+    tools.view = [&browser](const QByteArray& file) { viewFile(browser, file); };
+    tools.details = [this, &browser](const QByteArray& file) { openDetails(browser, file); };
+    return tools;
+}
+
+void TfrmMain::openDetails(QWidget* over, const QByteArray& file) {
+    // The details window's own View opens over it.
+    QWidget* details = nullptr;
+    const FinderTools tools = finderTools(details);
+    TfrmDetails window(file, over, tools.view);
+    details = &window;
+    window.exec();
+}
+
+void TfrmMain::comparePairs(TfrmDup& source) {
+    if (!dupCompare_) {
+        const FinderTools tools = finderTools(pairsWindow_);
+        dupCompare_ = new TfrmDupCompare(&safeHarbor_, this, {tools.view, tools.browse});
+        pairsWindow_ = dupCompare_;
+    }
+    dupCompare_->showFor(source);
 }
 
 void TfrmMain::openTool(Tool tool) {
@@ -383,9 +405,13 @@ void TfrmMain::openTool(Tool tool) {
             QWidget* finder = nullptr;
             TfrmDup::Tools tools;
             static_cast<FinderTools&>(tools) = finderTools(finder);
+            tools.comparePairs = [this](TfrmDup& source) { comparePairs(source); };
             TfrmDup dup(DuplicateMode, &safeHarbor_, this, tools);
             finder = &dup;
             dup.exec();
+            if (dupCompare_) {
+                dupCompare_->release();
+            }
             break;
         }
         case Tool::FilesAccessed:

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
+#include "finders/ui/browse_window.h"
 #include "safety/safe_harbor.h"
 
 class QLabel;
@@ -12,6 +14,8 @@ namespace dw {
 
 class Backdrop;
 class HelpViewer;
+class TfrmDup;
+class TfrmDupCompare;
 class TfrmStatistics;
 struct FinderTools;
 
@@ -116,6 +120,12 @@ private:
     // the viewer, each shown over `finder`, which must be set before the finder runs and
     // outlive it.
     FinderTools finderTools(QWidget*& finder);
+    // The browser's services, shown over `browser` (set before it runs).
+    TfrmBrowse::Tools browserTools(QWidget*& browser);
+    // The details window of `file`, modal over `over`.
+    void openDetails(QWidget* over, const QByteArray& file);
+    // The pair comparison over the duplicates window `source`.
+    void comparePairs(TfrmDup& source);
     void openGatedTool(Tool tool);
     void btAboutClick();
     void btHelpClick();
@@ -126,6 +136,10 @@ private:
     QLabel* lblWeb_ = nullptr;
     HelpViewer* helpViewer_ = nullptr;      // made on first use, owned as a child
     TfrmStatistics* statistics_ = nullptr;  // made on first use, owned as a child
+    // Made on first use; a child of the duplicates window while shown over it, handed
+    // back when that window closes.
+    QPointer<TfrmDupCompare> dupCompare_;
+    QWidget* pairsWindow_ = nullptr;  // what the comparison's tools open over
     HelpViewer* mainHelpViewer();
     void applyLabelColour();
     bool shownOnce_ = false;

@@ -7,6 +7,7 @@
 #include "cli/clean_command.h"
 #include "cli/clean_folder_command.h"
 #include "cli/dated_command.h"
+#include "cli/details_command.h"
 #include "cli/duplicates_command.h"
 #include "cli/folders_command.h"
 #include "cli/protected_command.h"
@@ -47,6 +48,9 @@ const Command kCommands[] = {
     {"clean-folder", "delete a folder and everything in it, trash or archive its files",
      runCleanFolder, cleanFolderUsage},
     {"folders", "rank folders by the space their files take", runFolders, foldersUsage},
+    {"details", "print the file details and version information of files", runDetails,
+     detailsUsage},
+    {"crc", "print the check value of files' contents", runCrc, crcUsage},
 };
 
 const Command* findCommand(const QByteArray& name) {

@@ -1,6 +1,7 @@
 #include "platform/native_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -62,6 +63,35 @@ DataRun nextDataRun(QFile& file, qint64 offset, qint64 size) {
     }
     const off_t hole = ::lseek(fd, data, SEEK_HOLE);
     return {std::min<qint64>(data, size), hole < 0 ? size : std::min<qint64>(hole, size)};
+}
+
+UniqueFd openRegularFileForReading(const QByteArray& path) {
+    if (path.isEmpty() || path.contains('\0')) {
+        errno = ENOENT;
+        return {};
+    }
+    // O_NONBLOCK keeps a FIFO from waiting for a writer; it is refused below anyway.
+    UniqueFd fd;
+    do {
+        fd.reset(
+            ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    } while (!fd && errno == EINTR);
+    if (!fd) {
+        return {};
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        return {};
+    }
+    if (!S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        return {};
+    }
+    const int current = ::fcntl(fd.get(), F_GETFL);
+    if (current >= 0) {
+        ::fcntl(fd.get(), F_SETFL, current & ~O_NONBLOCK);
+    }
+    return fd;
 }
 
 }  // namespace dw::platform

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QFile>
 
+#include "platform/posix_io.h"
+
 namespace dw::platform {
 
 // Opens `file` on the native byte path `path`, which may hold any bytes a file name can
@@ -26,5 +28,11 @@ struct DataRun {
     qint64 end;
 };
 DataRun nextDataRun(QFile& file, qint64 offset, qint64 size);
+// Opens the regular file at the native byte path `path` for reading, without following
+// a symbolic link in its last component and without ever blocking or reading a device:
+// a link, folder, FIFO, socket or device is refused. Returns the descriptor (blocking
+// reads), or an empty one with errno set (ELOOP for a link, EINVAL for anything else
+// that is not a regular file, the open's own error otherwise).
+UniqueFd openRegularFileForReading(const QByteArray& path);
 
 }  // namespace dw::platform

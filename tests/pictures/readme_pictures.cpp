@@ -15,9 +15,12 @@
 
 #include "app/main_window.h"
 #include "finders/dup_fixture.h"
+#include "finders/ui/dup_compare_window.h"
 #include "finders/ui/dup_window.h"
+#include "inspect/ui/details_window.h"
 #include "safety/ui/really_delete.h"
 #include "support/modal.h"
+#include "support/pe_image.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
@@ -95,6 +98,49 @@ TEST(ReadmePictures, MainWindowDuplicatesAndTheDeletionPanel) {
         dup.close();
     });
     main.findChild<QPushButton*>(QStringLiteral("btDuplicates"))->click();
+}
+
+TEST(ReadmePictures, DetailsAndPairComparison) {
+    test::TempTree tree;
+    test::ScriptedPrompter prompter;
+    test::PeVersion v;
+    v.strings = {
+        {QStringLiteral("CompanyName"), QStringLiteral("Brightwater Systems")},
+        {QStringLiteral("FileDescription"), QStringLiteral("Photo album")},
+        {QStringLiteral("FileVersion"), QStringLiteral("2.4.0.118")},
+        {QStringLiteral("InternalName"), QStringLiteral("album")},
+        {QStringLiteral("LegalCopyright"), QStringLiteral("Copyright (C) 2019")},
+        {QStringLiteral("OriginalFilename"), QStringLiteral("ALBUM.EXE")},
+        {QStringLiteral("ProductName"), QStringLiteral("Album")},
+        {QStringLiteral("ProductVersion"), QStringLiteral("2.4")},
+    };
+    const QByteArray older = tree.file("home/ann/.wine/drive_c/Program Files/Album/album.exe",
+                                       test::PeBuilder::image(&v));
+    v.strings[2].second = QStringLiteral("2.5.0.7");
+    v.strings[7].second = QStringLiteral("2.5");
+    tree.file("home/ann/Downloads/album.exe", test::PeBuilder::image(&v));
+    tree.setTimes("home/ann/.wine/drive_c/Program Files/Album/album.exe", 1600000000, 1600000000);
+    {
+        TfrmDetails details(older);
+        details.show();
+        save(details, "details.png");
+    }
+    TfrmDupCompare compare(nullptr);
+    TfrmDup::Tools tools;
+    tools.comparePairs = [&](TfrmDup& source) { compare.showFor(source); };
+    tools.view = [](const QByteArray&) {};
+    TfrmDup dup(true, nullptr, nullptr, tools);
+    dup.setDriveEntries(
+        test::folderEntries({tree.path("home/ann/.wine"), tree.path("home/ann/Downloads")}));
+    dup.findChild<QComboBox*>(QStringLiteral("cbKB1"))->setCurrentIndex(0);
+    dup.findChild<QSpinBox*>(QStringLiteral("num1"))->setValue(0);
+    dup.show();
+    dup.btScanClick();
+    dup.grid()->setCurrentRow(1);
+    compare.showFor(dup);
+    compare.btComputeClick();
+    save(compare, "pair-comparison.png");
+    compare.release();
 }
 
 }  // namespace

@@ -147,6 +147,13 @@ TfrmBrowse::TfrmBrowse(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
          {btDeleteDirectory_, btLaunch_, btView_, btMark_, btDeleteFiles_, btClose_}) {
         b->setAutoDefault(false);
     }
+    // "&Details" leads the file buttons.
+    btDetails_ = new QPushButton(QStringLiteral("&Details"), this);
+    btDetails_->setObjectName(QStringLiteral("btDetails"));
+    btDetails_->setToolTip(QStringLiteral("View more file details"));
+    btDetails_->setAutoDefault(false);
+    btDetails_->setVisible(bool(tools_.details));
+    buttons->insertWidget(buttons->indexOf(btLaunch_), btDetails_);
     layout->addLayout(buttons);
 
     popup_ = new QMenu(this);
@@ -163,6 +170,11 @@ TfrmBrowse::TfrmBrowse(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     QAction* view = popup_->addAction(QStringLiteral("View"));
     view->setVisible(bool(tools_.view));
     connect(view, &QAction::triggered, this, &TfrmBrowse::btViewClick);
+    auto* details = new QAction(QStringLiteral("Details"), popup_);
+    details->setVisible(bool(tools_.details));
+    popup_->insertAction(popup_->actions().value(0), details);
+    connect(details, &QAction::triggered, this, &TfrmBrowse::Details1Click);
+    connect(btDetails_, &QPushButton::clicked, this, &TfrmBrowse::Details1Click);
     grid_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(grid_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { popup_->popup(grid_->viewport()->mapToGlobal(at)); });
@@ -427,6 +439,14 @@ void TfrmBrowse::btLaunchClick() {
     if (!platform::openWithDesktop(path)) {
         ShowError(QStringLiteral("Couldn't open ") + QFile::decodeName(path));
     }
+}
+
+void TfrmBrowse::Details1Click() {
+    const QByteArray path = grid_->table().rowData(grid_->currentRow());
+    if (path.isEmpty() || !platform::statPath(path) || !tools_.details) {
+        return;
+    }
+    tools_.details(path);
 }
 
 void TfrmBrowse::reject() {

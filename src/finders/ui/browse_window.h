@@ -43,6 +43,9 @@ public:
         std::function<int(const QByteArray& folder)> delDirectory;
         // The file viewer for one file. Unset: "&View" and its menu item stay hidden.
         std::function<void(const QByteArray& file)> view;
+        // The details window for a file; without it "&Details" and its menu item are
+        // hidden.
+        std::function<void(const QByteArray& file)> details;
     };
 
     // `harbor` must outlive the window; `defaultZipPath` may be null.
@@ -67,6 +70,9 @@ public:
     void btLaunchClick();
     // "&View": the viewer on the selected row's file, when it exists.
     void btViewClick();
+    // "&Details" and the menu's "Details": the details of the selected row's file, when
+    // it still exists.
+    void Details1Click();
     // A click on the mask panel: the wildcard dialog.
     void pnlScanClick();
 
@@ -113,6 +119,7 @@ private:
     QPushButton* btView_ = nullptr;
     QPushButton* btDeleteFiles_ = nullptr;
     QPushButton* btClose_ = nullptr;
+    QPushButton* btDetails_ = nullptr;
 };
 
 }  // namespace dw
