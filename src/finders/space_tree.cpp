@@ -171,11 +171,17 @@ void SpaceTreeBuilder::enterFolder(const QByteArray& path, qint64 capacity) {
 }
 
 quint16 SpaceTreeBuilder::typeOf(const QByteArray& name) {
-    const qsizetype dot = name.lastIndexOf('.');
+    qsizetype dot = name.lastIndexOf('.');
     if (dot < 0) {
         return 0;
     }
-    const QByteArray ext = name.sliced(dot).toLower();
+    // "libssl.so.3" and "libc.so.6" are shared libraries, however the desktop names ".3".
+    const qsizetype so = name.lastIndexOf(".so.");
+    if (so > 0 && std::all_of(name.cbegin() + so + 4, name.cend(),
+                              [](char c) { return c == '.' || (c >= '0' && c <= '9'); })) {
+        dot = so;
+    }
+    const QByteArray ext = dot == so ? QByteArray(".so") : name.sliced(dot).toLower();
     const auto found = typeIds_.constFind(ext);
     if (found != typeIds_.constEnd()) {
         return found.value();

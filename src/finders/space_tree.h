@@ -75,6 +75,8 @@ public:
 
     // The extensions of the kept files, lower-case with the leading dot (".png"), by the
     // index SpaceItem::type holds; index 0 is the empty extension (a name without a dot).
+    // A file's extension is its name from the last dot on, except that a versioned
+    // shared library ("libc.so.6", "libz.so.1.2.13") has ".so".
     const QList<QByteArray>& types() const { return types_; }
 
     // Files smaller than this were folded into their folder's small-files item.

@@ -176,6 +176,9 @@ TEST(Treemap, ScanKeepsBigFilesAndFoldsSmallOnes) {
     t.fileOfSize("Main/a.txt", 999);
     t.fileOfSize("Main/b.txt", 10);
     t.fileOfSize("Main/Sub/noext", 2000);
+    t.fileOfSize("Main/Sub/libz.so.1.2.13", 1000);
+    t.fileOfSize("Main/Sub/libc.so.6", 1000);
+    t.fileOfSize("Main/Sub/notes.so.txt", 1000);
     t.fileOfSize("loose.txt", 5);
     t.fileOfSize("Main/.cache/unwalked.bin", 9000);
     t.dir("Empty");
@@ -190,13 +193,13 @@ TEST(Treemap, ScanKeepsBigFilesAndFoldsSmallOnes) {
         const SpaceTree& tree = *r.tree;
         const quint32 root = tree.find(t.root());
         ASSERT_NE(root, kNoSpaceItem);
-        EXPECT_EQ(tree.item(root).bytes, 3000 + 1000 + 999 + 10 + 2000 + 5);
+        EXPECT_EQ(tree.item(root).bytes, 3000 + 1000 + 999 + 10 + 5000 + 5);
         EXPECT_GT(tree.capacity(root), 0);
 
         const quint32 main = tree.find(t.path("Main"));
         ASSERT_NE(main, kNoSpaceItem);
         const SpaceItem& m = tree.item(main);
-        EXPECT_EQ(m.bytes, 3000 + 1000 + 999 + 10 + 2000);
+        EXPECT_EQ(m.bytes, 3000 + 1000 + 999 + 10 + 5000);
         ASSERT_EQ(m.count, 4u);  // Sub, big.ISO, edge.bin and the small files
         QList<QByteArray> names;
         quint32 small = kNoSpaceItem;
@@ -211,7 +214,7 @@ TEST(Treemap, ScanKeepsBigFilesAndFoldsSmallOnes) {
                 names << tree.name(c);
             }
         }
-        EXPECT_EQ(names, (QList<QByteArray>{"big.ISO", "Sub", "edge.bin"}));
+        EXPECT_EQ(names, (QList<QByteArray>{"Sub", "big.ISO", "edge.bin"}));
         ASSERT_NE(small, kNoSpaceItem);
         EXPECT_EQ(tree.item(small).count, 2u);
         EXPECT_EQ(tree.item(small).bytes, 999 + 10);
@@ -224,7 +227,14 @@ TEST(Treemap, ScanKeepsBigFilesAndFoldsSmallOnes) {
         const quint32 noext = tree.find(t.path("Main/Sub/noext"));
         ASSERT_NE(noext, kNoSpaceItem);
         EXPECT_EQ(tree.item(noext).type, 0);
-        EXPECT_EQ(tree.item(tree.find(t.path("Main/Sub"))).bytes, 2000);
+        EXPECT_EQ(tree.item(tree.find(t.path("Main/Sub"))).bytes, 5000);
+        // Versioned shared libraries are of the type ".so".
+        const auto typeOf = [&](const char* rel) {
+            return tree.types().value(tree.item(tree.find(t.path(rel))).type);
+        };
+        EXPECT_EQ(typeOf("Main/Sub/libz.so.1.2.13"), QByteArray(".so"));
+        EXPECT_EQ(typeOf("Main/Sub/libc.so.6"), QByteArray(".so"));
+        EXPECT_EQ(typeOf("Main/Sub/notes.so.txt"), QByteArray(".txt"));
         EXPECT_NE(tree.find(t.path("Empty")), kNoSpaceItem);
         EXPECT_EQ(tree.find(t.path("Main/.cache")), kNoSpaceItem);  // never walked
         EXPECT_EQ(tree.find(t.path("Main/a.txt")), kNoSpaceItem);   // folded
