@@ -3,6 +3,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFile>
+#include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -45,8 +46,10 @@ void addRidge(float x1, float x2, float h, float& s1, float& s2) {
     s2 -= 4 * h / (x2 - x1);
 }
 
-std::vector<TreemapTypeShare> legendOf(const SpaceTree& tree, const std::atomic<bool>* cancel) {
-    std::vector<qint64> bytes(std::size_t(tree.types().size()), 0);
+// The bytes of the kept files by type; empty when cancelled.
+std::vector<qint64> bytesByType(const SpaceTree& tree, const TreemapTypeNames& names,
+                                const std::atomic<bool>* cancel) {
+    std::vector<qint64> bytes(std::size_t(names.names.size()), 0);
     std::vector<quint32> stack{0};
     while (!stack.empty()) {
         const SpaceItem& it = tree.item(stack.back());
@@ -61,26 +64,11 @@ std::vector<TreemapTypeShare> legendOf(const SpaceTree& tree, const std::atomic<
             for (quint32 c = it.first; c < it.first + it.count; ++c) {
                 stack.push_back(c);
             }
-        } else if (it.kind() == SpaceItem::Kind::File) {
-            bytes[it.type] += it.bytes;
+        } else if (it.kind() == SpaceItem::Kind::File && it.type < names.typeOf.size()) {
+            bytes[names.typeOf[it.type]] += it.bytes;
         }
     }
-    std::vector<TreemapTypeShare> shares;
-    for (std::size_t t = 0; t < bytes.size(); ++t) {
-        if (bytes[t] > 0) {
-            shares.push_back(TreemapTypeShare{quint16(t), bytes[t], QColor()});
-        }
-    }
-    const std::size_t keep = std::min<std::size_t>(10, shares.size());
-    std::partial_sort(shares.begin(), shares.begin() + qsizetype(keep), shares.end(),
-                      [](const TreemapTypeShare& a, const TreemapTypeShare& b) {
-                          return a.bytes != b.bytes ? a.bytes > b.bytes : a.type < b.type;
-                      });
-    shares.resize(keep);
-    for (std::size_t i = 0; i < shares.size(); ++i) {
-        shares[i].colour = TreemapColours::type(int(i));
-    }
-    return shares;
+    return bytes;
 }
 
 void fillSpan(QImage& image, int x0, int x1, int y0, int y1, QRgb colour) {
@@ -113,12 +101,25 @@ void drawCushion(QImage& image, int x0, int x1, int y0, int y1, const Cushion& s
     }
 }
 
-QString typeName(const SpaceTree& tree, quint16 type) {
-    const QByteArray ext = tree.types().value(type);
-    return FileTypeName(ext.isEmpty() ? QStringLiteral(".") : QString::fromUtf8(ext));
-}
-
 }  // namespace
+
+TreemapTypeNames treemapTypeNames(const SpaceTree& tree) {
+    TreemapTypeNames names;
+    QHash<QString, quint32> byName;
+    for (const QByteArray& ext : tree.types()) {
+        const QString name =
+            FileTypeName(ext.isEmpty() ? QStringLiteral(".") : QString::fromUtf8(ext));
+        const auto found = byName.constFind(name);
+        if (found != byName.constEnd()) {
+            names.typeOf.push_back(found.value());
+            continue;
+        }
+        byName.insert(name, quint32(names.names.size()));
+        names.typeOf.push_back(quint32(names.names.size()));
+        names.names.append(name);
+    }
+    return names;
+}
 
 QColor TreemapColours::type(int legendIndex) {
     static const QRgb kColours[10] = {0x4e79a7, 0xf28e2b, 0xe15759, 0x76b7b2, 0x59a14f,
@@ -139,17 +140,39 @@ QColor TreemapColours::frame() {
 }
 
 TreemapPicture drawTreemap(const SpaceTree& tree, quint32 root, const QSize& size,
+                           std::shared_ptr<const TreemapTypeNames> names,
                            const std::atomic<bool>* cancel) {
     TreemapPicture picture;
     if (size.isEmpty() || root >= tree.size()) {
         return picture;
     }
     picture.root = root;
-    picture.legend = legendOf(tree, cancel);
-    std::vector<QRgb> typeColour(std::size_t(tree.types().size()),
-                                 TreemapColours::otherTypes().rgb());
-    for (const TreemapTypeShare& share : picture.legend) {
-        typeColour[share.type] = share.colour.rgb();
+    if (!names || names->typeOf.size() != std::size_t(tree.types().size())) {
+        names = std::make_shared<const TreemapTypeNames>(treemapTypeNames(tree));
+    }
+    picture.typeNames = names;
+    const std::vector<qint64> bytes = bytesByType(tree, *names, cancel);
+    std::vector<quint32> order;
+    for (std::size_t t = 0; t < bytes.size(); ++t) {
+        if (bytes[t] > 0) {
+            order.push_back(quint32(t));
+        }
+    }
+    const std::size_t shown = std::min<std::size_t>(10, order.size());
+    std::partial_sort(
+        order.begin(), order.begin() + qsizetype(shown), order.end(),
+        [&](quint32 a, quint32 b) { return bytes[a] != bytes[b] ? bytes[a] > bytes[b] : a < b; });
+    std::vector<QRgb> groupColour(std::size_t(names->names.size()),
+                                  TreemapColours::otherTypes().rgb());
+    for (std::size_t i = 0; i < shown; ++i) {
+        const QColor colour = TreemapColours::type(int(i));
+        picture.legend.push_back(
+            TreemapTypeShare{names->names.value(qsizetype(order[i])), bytes[order[i]], colour});
+        groupColour[order[i]] = colour.rgb();
+    }
+    std::vector<QRgb> typeColour(names->typeOf.size());
+    for (std::size_t t = 0; t < typeColour.size(); ++t) {
+        typeColour[t] = groupColour[names->typeOf[t]];
     }
     TreemapLayoutOptions options;
     options.frame = 1.0;
@@ -256,6 +279,7 @@ protected:
         } else {
             p.drawImage(rect(), image);
         }
+        drawNames(p);
         const QRect outline = view_->tileRect(view_->outlined_);
         if (!outline.isEmpty()) {
             p.setPen(QPen(Qt::black, 1));
@@ -265,6 +289,36 @@ protected:
             p.drawRect(outline.adjusted(2, 2, -2, -2));
         }
     }
+    // The names of the items directly in the folder shown, where they fit, on a dark
+    // band so they read on any colour.
+    void drawNames(QPainter& p) {
+        const std::shared_ptr<const SpaceTree>& tree = view_->tree_;
+        if (!tree || view_->picture_.image.size() != size()) {
+            return;
+        }
+        const QFontMetrics fm(font());
+        p.setPen(Qt::white);
+        for (const MapTile& t : view_->picture_.tiles) {
+            if (t.depth != 1 || t.item >= tree->size()) {
+                continue;
+            }
+            const QRectF r = fromPicture(t.rect);
+            if (r.width() < 48 || r.height() < fm.height() + 8) {
+                continue;
+            }
+            const SpaceItem& it = tree->item(t.item);
+            const QString name =
+                it.kind() == SpaceItem::Kind::SmallFiles
+                    ? QStringLiteral("%1 small files").arg(FormatThousands(it.count))
+                    : QFile::decodeName(tree->name(t.item));
+            const QString text = fm.elidedText(name, Qt::ElideRight, int(r.width()) - 12);
+            const QRect band(int(r.x()) + 3, int(r.y()) + 3, fm.horizontalAdvance(text) + 6,
+                             fm.height() + 2);
+            p.fillRect(band, QColor(0, 0, 0, 150));
+            p.drawText(band.adjusted(3, 1, -3, -1), Qt::AlignLeft | Qt::AlignVCenter, text);
+        }
+    }
+
     void resizeEvent(QResizeEvent*) override { view_->requestDrawing(); }
     void showEvent(QShowEvent*) override { view_->requestDrawing(); }
     void mousePressEvent(QMouseEvent* e) override {
@@ -351,6 +405,7 @@ quint32 TreemapView::shownTop() const {
 
 void TreemapView::setTree(std::shared_ptr<const SpaceTree> tree) {
     tree_ = std::move(tree);
+    typeNames_.reset();
     outlined_ = kNoSpaceItem;
     root_ = shownTop();
     picture_ = TreemapPicture();
@@ -464,24 +519,25 @@ void TreemapView::requestDrawing() {
     redraw_ = false;
     cancel_ = std::make_shared<std::atomic<bool>>(false);
     const quint64 generation = ++generation_;
-    pool_.start(
-        [this, tree = tree_, root = root_, size = canvas_->size(), cancel = cancel_, generation] {
-            TreemapPicture picture = drawTreemap(*tree, root, size, cancel.get());
-            if (cancel->load()) {
-                picture = TreemapPicture();
-            }
-            QMetaObject::invokeMethod(
-                this,
-                [this, picture = std::move(picture), generation]() mutable {
-                    pictureReady(std::move(picture), generation);
-                },
-                Qt::QueuedConnection);
-        });
+    pool_.start([this, tree = tree_, root = root_, size = canvas_->size(), cancel = cancel_,
+                 names = typeNames_, generation] {
+        TreemapPicture picture = drawTreemap(*tree, root, size, names, cancel.get());
+        if (cancel->load()) {
+            picture = TreemapPicture();
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, picture = std::move(picture), generation]() mutable {
+                pictureReady(std::move(picture), generation);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void TreemapView::pictureReady(TreemapPicture picture, quint64 generation) {
     drawing_ = false;
     if (generation == generation_ && !picture.image.isNull() && !redraw_) {
+        typeNames_ = picture.typeNames;
         picture_ = std::move(picture);
         updateTexts();
         canvas_->update();
@@ -560,12 +616,12 @@ void TreemapView::updateTexts() {
         return QStringLiteral(
                    "<span style=\"background-color:%1\">&nbsp;&nbsp;&nbsp;&nbsp;</span>"
                    "&nbsp;%2&nbsp;&nbsp;&nbsp; ")
-            .arg(c.name(), text.toHtmlEscaped());
+            .arg(c.name(), text.toHtmlEscaped().replace(u' ', QStringLiteral("&nbsp;")));
     };
     if (tree_) {
         for (const TreemapTypeShare& share : picture_.legend) {
-            legend += swatch(share.colour, typeName(*tree_, share.type) + QStringLiteral(" ") +
-                                               humanSizeText(share.bytes));
+            legend +=
+                swatch(share.colour, share.name + QStringLiteral(" ") + humanSizeText(share.bytes));
         }
         legend += swatch(TreemapColours::otherTypes(), QStringLiteral("Other types"));
         legend += swatch(TreemapColours::smallFiles(),

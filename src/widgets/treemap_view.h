@@ -18,10 +18,20 @@ class QLabel;
 
 namespace dw {
 
-// One line of a treemap's legend: a file type (an extension of SpaceTree::types()) and
-// the bytes of the kept files of that type.
+// The file types of a tree's extensions by their names (FileTypeName): extensions the
+// desktop names alike (".1" and ".8", both manual pages) are one type.
+struct TreemapTypeNames {
+    std::vector<quint32> typeOf;  // by SpaceTree::types() index: the index in `names`
+    QStringList names;
+};
+// FileTypeName of each extension of `tree` ("No extension" for none). Asks the
+// desktop's file-type database once per extension; safe on any thread.
+TreemapTypeNames treemapTypeNames(const SpaceTree& tree);
+
+// One line of a treemap's legend: a file type and the bytes of the kept files of that
+// type.
 struct TreemapTypeShare {
-    quint16 type = 0;
+    QString name;
     qint64 bytes = 0;
     QColor colour;
 };
@@ -34,6 +44,8 @@ struct TreemapPicture {
     // The ten types whose kept files take the most space in the whole tree (removed
     // items left out), largest first; fewer when the tree holds fewer.
     std::vector<TreemapTypeShare> legend;
+    // The names the legend was made with.
+    std::shared_ptr<const TreemapTypeNames> typeNames;
     quint32 root = kNoSpaceItem;
 };
 
@@ -50,11 +62,13 @@ struct TreemapColours {
 
 // Lays out `root` of `tree` in a picture of `size` pixels and draws it: each folder with
 // a frame of one pixel around what it holds, each item shaded as a cushion that deepens
-// with every folder level around it, files coloured by type. Runs on any thread (it
+// with every folder level around it, files coloured by type. `names` are the tree's
+// type names (treemapTypeNames); when null they are made first. Runs on any thread (it
 // touches no widget). When `cancel` becomes true it returns early with what it has (the
 // picture is then incomplete). An empty size or a root outside the tree gives a null
 // image and no tiles.
 TreemapPicture drawTreemap(const SpaceTree& tree, quint32 root, const QSize& size,
+                           std::shared_ptr<const TreemapTypeNames> names = nullptr,
                            const std::atomic<bool>* cancel = nullptr);
 
 // The treemap of a SpaceTree: a breadcrumb of the folders from the start folder to the
@@ -129,6 +143,7 @@ private:
     quint32 shownTop() const;
 
     std::shared_ptr<const SpaceTree> tree_;
+    std::shared_ptr<const TreemapTypeNames> typeNames_;  // of tree_'s extensions, once made
     quint32 root_ = kNoSpaceItem;
     quint32 outlined_ = kNoSpaceItem;
     TreemapPicture picture_;

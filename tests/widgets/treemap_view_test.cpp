@@ -2,6 +2,7 @@
 
 #include <QTest>
 
+#include "base/utility.h"
 #include "finders/space_tree.h"
 #include "widgets/treemap_view.h"
 
@@ -45,14 +46,35 @@ TEST(TreemapView, DrawsFilesInTheirTypesColoursInsideFramedFolders) {
     EXPECT_EQ(image.size(), view.map()->size());
     EXPECT_EQ(view.root(), tree->find("/vol"));  // the only start folder stands for the top
 
-    // The legend: the biggest types by space, largest first; ".JPG" and ".jpg" are one.
+    // The legend: the biggest types by space, largest first, by the program's type
+    // names; ".JPG" and ".jpg" are one.
     const TreemapPicture drawn = drawTreemap(*tree, view.root(), image.size());
     ASSERT_EQ(drawn.legend.size(), 3u);
-    EXPECT_EQ(tree->types().value(drawn.legend[0].type), QByteArray(".mkv"));
-    EXPECT_EQ(tree->types().value(drawn.legend[1].type), QByteArray(".jpg"));
+    EXPECT_EQ(drawn.legend[0].name, FileTypeName(QStringLiteral(".mkv")));
+    EXPECT_EQ(drawn.legend[1].name, FileTypeName(QStringLiteral(".jpg")));
     EXPECT_EQ(drawn.legend[1].bytes, 150000);
-    EXPECT_EQ(tree->types().value(drawn.legend[2].type), QByteArray(".png"));
-    EXPECT_TRUE(view.legendText().contains(QStringLiteral("Other types")));
+    EXPECT_EQ(drawn.legend[2].name, FileTypeName(QStringLiteral(".png")));
+    // An entry of the legend never breaks inside.
+    EXPECT_TRUE(view.legendText().contains(FileTypeName(QStringLiteral(".mkv"))
+                                               .toHtmlEscaped()
+                                               .replace(u' ', QStringLiteral("&nbsp;"))));
+    EXPECT_TRUE(view.legendText().contains(QStringLiteral("Other&nbsp;types")));
+    // Extensions the desktop names alike are one type.
+    SpaceTreeBuilder pages(0);
+    pages.enterFolder("/man");
+    pages.addFile("ls.1", 10);
+    pages.addFile("mount.8", 20);
+    pages.addFile("a.xyz", 5);
+    const SpaceTree man = pages.finish();
+    const TreemapTypeNames names = treemapTypeNames(man);
+    ASSERT_EQ(names.typeOf.size(), 4u);  // none, ".1", ".8", ".xyz"
+    EXPECT_EQ(names.names.value(names.typeOf[0]), QStringLiteral("No extension"));
+    EXPECT_EQ(names.typeOf[1] == names.typeOf[2],
+              FileTypeName(QStringLiteral(".1")) == FileTypeName(QStringLiteral(".8")));
+    EXPECT_EQ(names.names.value(names.typeOf[3]), QStringLiteral("XYZ File"));
+    const TreemapPicture manPicture = drawTreemap(man, 1, QSize(50, 50));
+    ASSERT_FALSE(manPicture.legend.empty());
+    EXPECT_EQ(manPicture.legend[0].bytes, names.typeOf[1] == names.typeOf[2] ? 30 : 20);
 
     // Pixels: each file's middle has its type's hue (the shading changes only the
     // brightness), the small files are grey, and the map's edge is the frame.

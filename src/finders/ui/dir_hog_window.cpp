@@ -140,6 +140,7 @@ TfrmDirHog::TfrmDirHog(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     split->addWidget(treemap_);
     split->setStretchFactor(0, 2);
     split->setStretchFactor(1, 3);
+    split->setSizes({260, 390});
     treemap_->setVisible(cbTreemap_->isChecked());
     layout->addWidget(split, 1);
     status_ = new QLabel(this);
