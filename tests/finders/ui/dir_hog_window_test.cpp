@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QMenu>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "finders/ui/dir_hog_window.h"
 #include "platform/clipboard.h"
@@ -166,6 +171,38 @@ TEST_F(DirHogWindow, PrintsUnderItsTitleAndCopiesNamesOrTheWholeGrid) {
         QStringLiteral("Size\t% Used\t# Files\t# Sub-folders\tLatest File Access\tName\n5,000\t")));
 }
 
+// Opens the map's popup menu at `at` and chooses the item `text` once it is up. A menu
+// without that item is closed and one that never comes up ends the wait, each failing
+// the test, so it cannot hang.
+void chooseFromMapMenu(QWidget* map, const QPoint& at, const QString& text) {
+    QTimer timer;
+    const QDeadlineTimer deadline(5000);
+    bool chosen = false;
+    QObject::connect(&timer, &QTimer::timeout, &timer, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            timer.stop();
+            for (QAction* a : menu->actions()) {
+                if (a->text() == text) {
+                    menu->setActiveAction(a);
+                    QTest::keyClick(menu, Qt::Key_Return);
+                    chosen = true;
+                    return;
+                }
+            }
+            ADD_FAILURE() << "the menu has no " << text.toStdString();
+            menu->close();
+        } else if (deadline.hasExpired()) {
+            timer.stop();
+            ADD_FAILURE() << "no popup menu came up";
+        }
+    });
+    timer.start(10);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, map->mapToGlobal(at));
+    QApplication::sendEvent(map, &event);
+    timer.stop();
+    EXPECT_TRUE(chosen) << text.toStdString();
+}
+
 // The treemap beside the grid: a click on it selects the row of the folder clicked (in
 // the main-folders scan, the main folder holding it), a selected row is outlined, and a
 // folder cleaned from the map or the grid leaves the map while the folders above it
@@ -178,6 +215,8 @@ TEST_F(DirHogWindow, TreemapFollowsTheGridAndShrinksAfterAClean) {
         *recycled = false;
         return TfrmDelDirectory::kRunDone;
     };
+    QList<QByteArray> browsed;
+    tools.browse = [&](const QByteArray& folder) { browsed.append(folder); };
     TfrmDirHog w(harbor_, nullptr, nullptr, tools);
     checkOnlyTheTree(w);
     w.show();
@@ -208,10 +247,14 @@ TEST_F(DirHogWindow, TreemapFollowsTheGridAndShrinksAfterAClean) {
         EXPECT_FALSE(map.tileRect(map.outlined()).isEmpty());
     }
 
-    // Clean Deep from the map (its popup menu runs this): the same window is asked, the
+    // Browse and clean Deep from the map's popup menu: the same windows are asked, the
     // row is marked, and the folders above shrink without a new scan.
     const auto before = map.tree();
-    w.cleanFolder(deep);
+    const QPoint onDeep = map.tileRect(before->item(before->find(deep)).first).center();
+    chooseFromMapMenu(map.map(), onDeep, QStringLiteral("&Browse"));
+    EXPECT_EQ(browsed, QList<QByteArray>{deep});
+    EXPECT_TRUE(opened.isEmpty());
+    chooseFromMapMenu(map.map(), onDeep, QStringLiteral("Clean?"));
     EXPECT_EQ(opened, QList<QByteArray>{deep});
     EXPECT_EQ(w.grid()->table().cell(0, w.rowOf(deep)), QStringLiteral("DELETED"));
     map.finishDrawing();
