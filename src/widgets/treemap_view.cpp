@@ -246,6 +246,12 @@ public:
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
 
+    // The map's size in the screen's pixels, which the picture is drawn at.
+    QSize pixelSize() const {
+        const qreal ratio = devicePixelRatioF();
+        return QSize(qRound(width() * ratio), qRound(height() * ratio));
+    }
+
     // From the widget's coordinates to the picture's, which differ while a new picture
     // for a new size is being drawn.
     QPointF toPicture(const QPoint& p) const {
@@ -274,11 +280,8 @@ protected:
             p.fillRect(rect(), palette().window());
             return;
         }
-        if (image.size() == size()) {
-            p.drawImage(0, 0, image);
-        } else {
-            p.drawImage(rect(), image);
-        }
+        // Stretched while a picture for a new size is being drawn; else pixel for pixel.
+        p.drawImage(QRectF(rect()), image);
         drawNames(p);
         const QRect outline = view_->tileRect(view_->outlined_);
         if (!outline.isEmpty()) {
@@ -293,7 +296,7 @@ protected:
     // band so they read on any colour.
     void drawNames(QPainter& p) {
         const std::shared_ptr<const SpaceTree>& tree = view_->tree_;
-        if (!tree || view_->picture_.image.size() != size()) {
+        if (!tree || view_->picture_.image.size() != pixelSize()) {
             return;
         }
         const QFontMetrics fm(font());
@@ -519,7 +522,7 @@ void TreemapView::requestDrawing() {
     redraw_ = false;
     cancel_ = std::make_shared<std::atomic<bool>>(false);
     const quint64 generation = ++generation_;
-    pool_.start([this, tree = tree_, root = root_, size = canvas_->size(), cancel = cancel_,
+    pool_.start([this, tree = tree_, root = root_, size = canvas_->pixelSize(), cancel = cancel_,
                  names = typeNames_, generation] {
         TreemapPicture picture = drawTreemap(*tree, root, size, names, cancel.get());
         if (cancel->load()) {

@@ -143,6 +143,11 @@ TEST_F(DirHogWindow, CleaningThroughTheFolderDeletionWindowRemovesTheFolder) {
     EXPECT_TRUE(present(r_ + "/S/small/c.txt"));
     EXPECT_EQ(prompter_.texts().value(0),
               QStringLiteral("Deleted 2 files for a savings of 5,000 bytes."));
+    // The map lets the folder go and the start folder shrinks to what is left.
+    const auto map = w.treemap()->tree();
+    ASSERT_TRUE(map);
+    EXPECT_EQ(map->find(r_ + "/S/Big Folder"), kNoSpaceItem);
+    EXPECT_EQ(map->item(map->find(r_ + "/S")).bytes, 2 + 19);
 }
 
 TEST_F(DirHogWindow, PrintsUnderItsTitleAndCopiesNamesOrTheWholeGrid) {
