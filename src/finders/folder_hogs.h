@@ -71,8 +71,10 @@ struct FolderHogResult {
     int unopened = 0;  // checked entries whose start folder could not be opened
     // With FolderHogTreeOptions::keep: every folder entered and every file counted, in
     // either mode (in the main-folders scan the files lying directly in a start folder
-    // too); a file with several names is in it once, as in the rows. After an abort it
-    // holds what was walked. Null otherwise.
+    // too); a file with several names is in it once, as in the rows. (So in the
+    // main-folders scan with the tree kept, a file lying directly in a start folder is
+    // met too: another name of it in a later checked entry's main folder is not counted
+    // again there.) After an abort it holds what was walked. Null otherwise.
     std::shared_ptr<const SpaceTree> tree;
 };
 

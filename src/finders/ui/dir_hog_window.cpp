@@ -302,7 +302,7 @@ void TfrmDirHog::removeFromMap(const QByteArray& folder) {
     if (item == kNoSpaceItem) {
         return;
     }
-    // The picture being drawn may still read the old tree: change a copy.
+    // The picture being drawn may still read the tree as it was: change a copy.
     auto changed = std::make_shared<SpaceTree>(*tree_);
     changed->remove(item);
     tree_ = changed;

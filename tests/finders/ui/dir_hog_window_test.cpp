@@ -269,7 +269,7 @@ TEST_F(DirHogWindow, TreemapFollowsTheGridAndShrinksAfterAClean) {
     EXPECT_TRUE(map.tileRect(before->find(deep)).isEmpty());
     EXPECT_EQ(after->item(after->find(r_ + "/S/Big Folder")).bytes, 3000);
     EXPECT_EQ(after->item(map.root()).bytes, 3000 + 2 + 19);
-    EXPECT_EQ(before->item(before->find(deep)).bytes, 2000);  // the old tree is untouched
+    EXPECT_EQ(before->item(before->find(deep)).bytes, 2000);  // the tree as it was stays so
     // A second clean from the map is refused as from the grid; so is a system folder.
     w.cleanFolder(deep);
     EXPECT_EQ(prompter_.texts().value(0), QStringLiteral("Folder already deleted/recycled"));
