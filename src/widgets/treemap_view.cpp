@@ -380,6 +380,8 @@ TreemapView::TreemapView(QWidget* parent) : QWidget(parent) {
     legend_->setObjectName(QStringLiteral("lblLegend"));
     legend_->setTextFormat(Qt::RichText);
     legend_->setWordWrap(true);
+    // Room for a usual legend from the start, so that its first text hardly moves the map.
+    legend_->setMinimumHeight(2 * legend_->fontMetrics().lineSpacing() + 4);
     layout->addWidget(breadcrumb_);
     layout->addWidget(canvas_, 1);
     layout->addWidget(hover_);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QTest>
 
 #include "base/utility.h"
@@ -108,6 +109,17 @@ TEST(TreemapView, DrawsFilesInTheirTypesColoursInsideFramedFolders) {
     const QRect mkv = view.tileRect(tree->find("/vol/films/holiday.mkv"));
     const double share = 500000.0 / double(tree->item(view.root()).bytes);
     EXPECT_NEAR(double(mkv.width()) * mkv.height() / (image.width() * image.height()), share, 0.03);
+
+    // A new size gets a picture of its own, drawn again rather than stretched.
+    view.resize(300, 260);
+    QApplication::processEvents();  // the layout gives the map its new size
+    view.finishDrawing();
+    EXPECT_EQ(view.picture().size(), view.map()->size());
+    EXPECT_EQ(view.picture().pixel(view.map()->width() - 1, 0), TreemapColours::frame().rgb());
+    view.resize(480, 420);
+    QApplication::processEvents();
+    view.finishDrawing();
+    EXPECT_EQ(view.picture().size(), view.map()->size());
 }
 
 TEST(TreemapView, HoverZoomAndRemoval) {
