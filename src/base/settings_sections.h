@@ -97,6 +97,8 @@ inline constexpr char kFinderOptions[] = "FinderOptions";
 // "Include hidden folders" of the duplicates window, per mode. Default 0.
 inline constexpr char kHiddenFoldersDuplicates[] = "HiddenFoldersDuplicates";
 inline constexpr char kHiddenFoldersFileHogs[] = "HiddenFoldersFileHogs";
+// Whether the folder hogs window shows its treemap. Default 1.
+inline constexpr char kFolderHogsTreemap[] = "FolderHogsTreemap";
 
 // ---- window placements ---------------------------------------------------------------
 // Where a window keeps its placement record: a key directly below the user's root, a
@@ -117,6 +119,8 @@ inline constexpr PlacementKey kPlacementQuickClean{"diskwell.ini", nullptr, "frm
 inline constexpr PlacementKey kPlacementBrowser{"diskwell.ini", nullptr, "frmBrowse"};
 // The file viewer.
 inline constexpr PlacementKey kPlacementViewer{"diskwell.ini", nullptr, "frmView"};
+// The folder hogs window.
+inline constexpr PlacementKey kPlacementFolderHogs{"diskwell.ini", nullptr, "frmDirHog"};
 // The files-accessed finder.
 inline constexpr PlacementKey kPlacementFilesAccessed{"diskwell98", nullptr, "frmMods"};
 

@@ -17,12 +17,16 @@ namespace {
 
 class HogWalk final : public WalkHooks {
 public:
-    HogWalk(FolderHogMode mode, const FolderHogHooks& hooks) : mode_(mode), hooks_(hooks) {}
+    HogWalk(FolderHogMode mode, const FolderHogHooks& hooks, SpaceTreeBuilder* tree)
+        : mode_(mode), hooks_(hooks), tree_(tree) {}
 
     void onFolderEntered(const WalkFolder& folder) override {
         if (folder.depth == 0) {
             const auto space = platform::driveSpace(folder.path);
             capacity_ = space ? space->total : 0;
+        }
+        if (tree_) {
+            tree_->enterFolder(folder.path, capacity_);
         }
         if (mode_ == FolderHogMode::All) {
             open_.push_back(Open{row(folder.path), 0});
@@ -37,6 +41,9 @@ public:
     }
 
     void onFolderDone(const WalkFolder& folder) override {
+        if (tree_) {
+            tree_->leaveFolder();
+        }
         const bool complete = !aborted_;
         if (mode_ == FolderHogMode::All) {
             Open done = std::move(open_.back());
@@ -66,11 +73,13 @@ public:
                 return;
             }
             target = &o.row;
-        } else {
-            if (folder.depth == 0 || !inMain_ || entry.isFolder()) {
-                return;
-            }
+        } else if (entry.isFolder()) {
+            return;
+        } else if (folder.depth > 0 && inMain_) {
             target = &main_;
+        }
+        if (target == nullptr && tree_ == nullptr) {
+            return;
         }
         if (entry.links > 1) {
             // Another name of a file already counted in this scan adds nothing.
@@ -79,6 +88,12 @@ public:
                 return;
             }
             linked_.insert(key);
+        }
+        if (tree_) {
+            tree_->addFile(entry.name, entry.size);
+        }
+        if (target == nullptr) {
+            return;
         }
         target->bytes += entry.size;
         ++target->files;
@@ -130,6 +145,7 @@ private:
 
     FolderHogMode mode_;
     const FolderHogHooks& hooks_;
+    SpaceTreeBuilder* tree_;
     qint64 capacity_ = 0;
     std::vector<Open> open_;
     FolderHogRow main_;
@@ -140,19 +156,27 @@ private:
 }  // namespace
 
 FolderHogResult scanFolderHogs(const QList<DriveEntry>& entries, FolderHogMode mode,
-                               const FolderHogHooks& hooks) {
+                               const FolderHogHooks& hooks,
+                               const FolderHogTreeOptions& treeOptions) {
     WalkOptions options;
     options.pattern = WildcardPattern(QStringLiteral("*.*"));
     options.wantHidden = true;
     options.enterHidden = false;
     options.wantSystem = true;
     options.wantFolders = mode == FolderHogMode::All;
-    HogWalk hogs(mode, hooks);
+    std::unique_ptr<SpaceTreeBuilder> tree;
+    if (treeOptions.keep) {
+        tree = std::make_unique<SpaceTreeBuilder>(treeOptions.keptFileSize);
+    }
+    HogWalk hogs(mode, hooks, tree.get());
     FolderWalk walk(options, hogs);
     FolderHogResult result;
     result.unopened = walk.ScanAllDrives(entries);
     result.aborted = hogs.aborted_;
     result.rows = std::move(hogs.rows_);
+    if (tree) {
+        result.tree = std::make_shared<const SpaceTree>(tree->finish());
+    }
     std::stable_sort(result.rows.begin(), result.rows.end(),
                      [](const FolderHogRow& a, const FolderHogRow& b) {
                          return a.bytes != b.bytes ? a.bytes > b.bytes : a.path < b.path;

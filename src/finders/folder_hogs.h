@@ -5,7 +5,9 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
+#include "finders/space_tree.h"
 #include "scan/drive_entry.h"
 
 // The folder hogs: which folders take the most space. Two scans over the checked
@@ -55,16 +57,32 @@ struct FolderHogHooks {
     std::function<void(const QString& message)> unopened;
 };
 
+// Whether a scan keeps the tree it walks (SpaceTree), for a map of it.
+struct FolderHogTreeOptions {
+    bool keep = false;
+    // Files of at least this size get an item of their own; smaller ones are folded
+    // into their folder's small-files item.
+    qint64 keptFileSize = 256 * 1024;
+};
+
 struct FolderHogResult {
     QList<FolderHogRow> rows;  // largest first (bytes), then by path
     bool aborted = false;
     int unopened = 0;  // checked entries whose start folder could not be opened
+    // With FolderHogTreeOptions::keep: every folder entered and every file counted, in
+    // either mode (in the main-folders scan the files lying directly in a start folder
+    // too); a file with several names is in it once, as in the rows. (So in the
+    // main-folders scan with the tree kept, a file lying directly in a start folder is
+    // met too: another name of it in a later checked entry's main folder is not counted
+    // again there.) After an abort it holds what was walked. Null otherwise.
+    std::shared_ptr<const SpaceTree> tree;
 };
 
 // Scans every checked entry of `entries` in list order (a drive whose volume does not
 // answer is skipped silently).
 FolderHogResult scanFolderHogs(const QList<DriveEntry>& entries, FolderHogMode mode,
-                               const FolderHogHooks& hooks = {});
+                               const FolderHogHooks& hooks = {},
+                               const FolderHogTreeOptions& tree = {});
 
 // "% Used": 100 x bytes / capacity as "#0.00" (two decimals); "???" when the capacity
 // is unknown (0) or the bytes are not smaller than it.

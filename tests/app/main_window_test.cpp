@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTemporaryDir>
@@ -387,6 +388,27 @@ TEST_F(MainWindowTest, TheProgramStartsInTheUsersHomeFolder) {
     EXPECT_TRUE(enterHomeFolder());
     EXPECT_EQ(QDir::currentPath(), QFile::decodeName(home.root()));
     QDir::setCurrent(before);
+}
+
+// Every page of the guide reaches only what the program carries: each link to another
+// page and each picture is among its resources.
+TEST(GuidePages, LinksAndPicturesAreAllThere) {
+    const QRegularExpression ref(QStringLiteral("(?:href|src)=\"([^\"#:]+)[\"#]"));
+    const QStringList pages = QDir(QStringLiteral(":/help")).entryList({QStringLiteral("*.html")});
+    ASSERT_FALSE(pages.isEmpty());
+    int pictures = 0;
+    for (const QString& page : pages) {
+        QFile f(QStringLiteral(":/help/") + page);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << page.toStdString();
+        const QString text = QString::fromUtf8(f.readAll());
+        for (auto it = ref.globalMatch(text); it.hasNext();) {
+            const QString target = it.next().captured(1);
+            EXPECT_TRUE(QFile::exists(QStringLiteral(":/help/") + target))
+                << page.toStdString() << " refers to " << target.toStdString();
+            pictures += target.endsWith(QStringLiteral(".png")) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(pictures, 0);  // the folder hogs' treemap at least
 }
 
 TEST_F(MainWindowTest, F1OpensTheGuideAtThePageOfTheWindowInUseAndEscClosesIt) {

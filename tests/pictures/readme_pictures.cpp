@@ -15,16 +15,20 @@
 
 #include "app/main_window.h"
 #include "finders/dup_fixture.h"
+#include "finders/ui/dir_hog_window.h"
 #include "finders/ui/dup_compare_window.h"
 #include "finders/ui/dup_window.h"
 #include "inspect/ui/details_window.h"
+#include "safety/safe_harbor.h"
 #include "safety/ui/really_delete.h"
+#include "scan/ui/drive_check_list.h"
 #include "support/modal.h"
 #include "support/pe_image.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
 #include "widgets/string_grid.h"
+#include "widgets/treemap_view.h"
 
 namespace dw {
 namespace {
@@ -141,6 +145,81 @@ TEST(ReadmePictures, DetailsAndPairComparison) {
     compare.btComputeClick();
     save(compare, "pair-comparison.png");
     compare.release();
+}
+
+// The folder hogs with the treemap below the grid, on a home folder of some thousand
+// files (sparse, so the tree costs no disk). DW_TREEMAP_FOLDER=/usr scans that folder
+// instead and writes the picture to the temporary folder, to look at a real tree.
+TEST(ReadmePictures, FolderHogsTreemap) {
+    test::TempTree tree;
+    QTemporaryDir config;
+    test::ScopedEnv configDir{"DISKWELL_CONFIG_DIR", config.path().toLocal8Bit()};
+    test::ScriptedPrompter prompter;
+    QByteArray start = tree.dir("home/ann");
+    const QByteArray look = qgetenv("DW_TREEMAP_FOLDER");
+    if (look.isEmpty()) {
+        const struct {
+            const char* folder;
+            const char* ext;
+            int count;
+            qint64 size;
+        } kinds[] = {
+            {"Videos/Holiday 2025", ".mp4", 14, 180'000'000},
+            {"Videos/Films", ".mkv", 6, 900'000'000},
+            {"Music/Albums/Live at the Hall", ".flac", 18, 31'000'000},
+            {"Music/Albums/Quiet Hours", ".flac", 12, 28'000'000},
+            {"Music/Podcasts", ".mp3", 40, 6'000'000},
+            {"Pictures/Phone backup/DCIM/Camera", ".jpg", 260, 3'200'000},
+            {"Pictures/Holiday 2025", ".jpg", 120, 4'100'000},
+            {"Pictures/Scans", ".png", 60, 2'600'000},
+            {"Documents/Reports", ".pdf", 45, 1'900'000},
+            {"Documents/Letters", ".odt", 80, 300'000},
+            {"Downloads", ".iso", 3, 2'400'000'000},
+            {"Downloads/Installers", ".deb", 25, 40'000'000},
+            {"Downloads/Archives", ".zip", 16, 120'000'000},
+            {"Projects/diskwell/build", ".o", 300, 400'000},
+            {"Projects/diskwell/src", ".cpp", 200, 20'000},
+            {"Projects/website/images", ".png", 50, 700'000},
+            {".cache/thumbnails", ".png", 10, 10'000},
+        };
+        quint32 seed = 7;
+        for (const auto& k : kinds) {
+            for (int i = 0; i < k.count; ++i) {
+                seed = seed * 1103515245u + 12345u;
+                const qint64 size = k.size / 2 + qint64(seed % 1000) * k.size / 1000;
+                const QByteArray made = tree.file(QByteArray("home/ann/") + k.folder + "/file " +
+                                                  QByteArray::number(i) + k.ext);
+                ASSERT_TRUE(QFile(QFile::decodeName(made)).resize(size));  // sparse
+            }
+        }
+    } else {
+        start = look;
+    }
+    SafeHarbor harbor;
+    TfrmDirHog w(harbor);
+    DriveEntry e;
+    e.kind = DriveEntry::Kind::ExtraFolder;
+    e.startFolder = start;
+    e.text = QFile::decodeName(start);
+    e.checked = true;
+    w.driveList()->setEntries({e});
+    w.resize(960, 820);
+    w.show();
+    w.btAllClick();
+    w.treemap()->finishDrawing();
+    const auto model = w.treemap()->tree();
+    ASSERT_TRUE(model);
+    w.grid()->setCurrentRow(2);
+    QTest::qWait(150);
+    w.treemap()->finishDrawing();
+    const QRect outlined = w.treemap()->tileRect(w.treemap()->outlined());
+    QTest::mouseMove(w.treemap()->map(), outlined.isEmpty() ? QPoint(200, 100) : outlined.center());
+    if (look.isEmpty()) {
+        save(w, "folder-hogs-treemap.png");
+    } else {
+        QTest::qWait(150);
+        w.grab().save(QDir::tempPath() + QStringLiteral("/folder-hogs-look.png"));
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "finders/ui/browse_window.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -11,9 +12,11 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSplitter>
 #include <QVBoxLayout>
 
 #include "base/file_dates.h"
+#include "base/settings_store.h"
 #include "base/utility.h"
 #include "inspect/grid_export.h"
 #include "inspect/ui/report_printer.h"
@@ -28,7 +31,9 @@
 #include "widgets/message_boxes.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
+#include "widgets/treemap_view.h"
 #include "widgets/wait_cursor.h"
+#include "widgets/window_placement.h"
 
 namespace dw {
 
@@ -49,7 +54,8 @@ TfrmDirHog::TfrmDirHog(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     : QDialog(parent), harbor_(harbor), defaultZipPath_(defaultZipPath), tools_(std::move(tools)) {
     setObjectName(QStringLiteral("frmDirHog"));
     setWindowTitle(QStringLiteral("Folder Hogs"));
-    resize(820, 560);
+    resize(880, 720);
+    setSizeGripEnabled(true);
     auto* layout = new QVBoxLayout(this);
 
     auto* pnlTop = new QWidget(this);
@@ -94,7 +100,17 @@ TfrmDirHog::TfrmDirHog(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
         this);
     explain->setWordWrap(true);
     explain->setMaximumWidth(260);
-    top->addWidget(explain);
+    auto* side = new QVBoxLayout;
+    side->addWidget(explain);
+    cbTreemap_ = new QCheckBox(QStringLiteral("Show &treemap"), this);
+    cbTreemap_->setObjectName(QStringLiteral("cbTreemap"));
+    cbTreemap_->setToolTip(QStringLiteral("Show the scanned folders as nested rectangles"));
+    cbTreemap_->setChecked(SettingsStore().readInteger(QLatin1String(settings::kFinderOptions),
+                                                       QLatin1String(settings::kFolderHogsTreemap),
+                                                       1) != 0);
+    side->addWidget(cbTreemap_);
+    side->addStretch(1);
+    top->addLayout(side);
     layout->addWidget(pnlTop);
 
     grid_ = new StringGrid(this);
@@ -115,7 +131,18 @@ TfrmDirHog::TfrmDirHog(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
             style.bold = !folder.isEmpty() && harbor_.isInSafeHarbor(folder, false);
         }
     });
-    layout->addWidget(grid_, 1);
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->setObjectName(QStringLiteral("splitTreemap"));
+    split->setChildrenCollapsible(false);
+    split->addWidget(grid_);
+    treemap_ = new TreemapView(split);
+    treemap_->setObjectName(QStringLiteral("treemap"));
+    split->addWidget(treemap_);
+    split->setStretchFactor(0, 2);
+    split->setStretchFactor(1, 3);
+    split->setSizes({260, 390});
+    treemap_->setVisible(cbTreemap_->isChecked());
+    layout->addWidget(split, 1);
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("pnlStatus"));
     status_->setFrameShape(QFrame::Panel);
@@ -174,7 +201,33 @@ TfrmDirHog::TfrmDirHog(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
         }
     });
     connect(grid_, &StringGrid::rowDoubleClicked, this, [this] { btDeleteClick(); });
-    connect(grid_, &StringGrid::currentRowChanged, this, [this] { updateStatus(); });
+    connect(grid_, &StringGrid::currentRowChanged, this, [this](qsizetype row) {
+        updateStatus();
+        const QByteArray folder = row > 0 ? grid_->table().rowData(row) : QByteArray();
+        treemap_->setOutlined(tree_ && !folder.isEmpty() ? tree_->find(folder) : kNoSpaceItem);
+    });
+    connect(cbTreemap_, &QCheckBox::toggled, treemap_, &QWidget::setVisible);
+    connect(treemap_, &TreemapView::itemClicked, this, &TfrmDirHog::selectRowOf);
+    connect(treemap_, &TreemapView::contextMenuRequested, this,
+            [this](quint32 item, const QPoint& at) {
+                if (scanning_ || !tree_) {
+                    return;
+                }
+                selectRowOf(item);
+                const QByteArray folder =
+                    tree_->path(tree_->item(item).isFolder() ? item : tree_->item(item).parent);
+                QMenu menu(this);
+                QAction* browse = menu.addAction(QStringLiteral("&Browse"));
+                browse->setToolTip(btBrowse_->toolTip());
+                QAction* clean = menu.addAction(QStringLiteral("Clean?"));
+                clean->setToolTip(btDelete_->toolTip());
+                QAction* chosen = menu.exec(at);
+                if (chosen == browse) {
+                    browseFolder(folder);
+                } else if (chosen == clean) {
+                    cleanFolder(folder);
+                }
+            });
     grid_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(grid_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         if (!scanning_) {
@@ -199,7 +252,62 @@ TfrmDirHog::TfrmDirHog(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     btTop_->setFocus();
 }
 
-TfrmDirHog::~TfrmDirHog() = default;
+TfrmDirHog::~TfrmDirHog() {
+    saveWindowPlacement(this, settings::kPlacementFolderHogs);
+    SettingsStore().writeInteger(QLatin1String(settings::kFinderOptions),
+                                 QLatin1String(settings::kFolderHogsTreemap),
+                                 cbTreemap_->isChecked() ? 1 : 0);
+}
+
+void TfrmDirHog::showEvent(QShowEvent* event) {
+    if (!placed_) {
+        placed_ = true;
+        restoreWindowPlacement(this, settings::kPlacementFolderHogs);
+    }
+    QDialog::showEvent(event);
+}
+
+qsizetype TfrmDirHog::rowOf(const QByteArray& folder) const {
+    const GridTable& t = grid_->table();
+    for (qsizetype r = 1; r < t.rowCount(); ++r) {
+        if (t.rowDataView(r) == folder) {
+            return r;
+        }
+    }
+    return -1;
+}
+
+void TfrmDirHog::selectRowOf(quint32 item) {
+    if (scanning_ || !tree_ || item >= tree_->size()) {
+        return;
+    }
+    // The folder's own row, or in the main-folders scan the row of the folder holding it.
+    for (quint32 i = item; i != 0 && i != kNoSpaceItem; i = tree_->item(i).parent) {
+        if (!tree_->item(i).isFolder()) {
+            continue;
+        }
+        const qsizetype row = rowOf(tree_->path(i));
+        if (row > 0) {
+            grid_->setCurrentRow(row);
+            return;
+        }
+    }
+}
+
+void TfrmDirHog::removeFromMap(const QByteArray& folder) {
+    if (!tree_) {
+        return;
+    }
+    const quint32 item = tree_->find(folder);
+    if (item == kNoSpaceItem) {
+        return;
+    }
+    // The picture being drawn may still read the tree as it was: change a copy.
+    auto changed = std::make_shared<SpaceTree>(*tree_);
+    changed->remove(item);
+    tree_ = changed;
+    treemap_->treeChanged(tree_);
+}
 
 void TfrmDirHog::ClearGrid() {
     GridTable& t = grid_->table();
@@ -231,6 +339,9 @@ void TfrmDirHog::scan(FolderHogMode mode) {
         return;
     }
     ClearGrid();
+    tree_.reset();
+    cleaned_.clear();
+    treemap_->setTree(nullptr);
     scanning_ = true;
     abort_ = false;
     btAbort_->show();
@@ -254,7 +365,9 @@ void TfrmDirHog::scan(FolderHogMode mode) {
         hooks.yield = [&pump] { pump(); };
         hooks.abortRequested = [this] { return abort_; };
         hooks.unopened = [](const QString& message) { ShowError(message); };
-        result = scanFolderHogs(pckDrive_->checkedEntries(), mode, hooks);
+        FolderHogTreeOptions keep;
+        keep.keep = true;
+        result = scanFolderHogs(pckDrive_->checkedEntries(), mode, hooks, keep);
     }
     QList<GridRow> rows;
     rows.reserve(result.rows.size());
@@ -272,6 +385,8 @@ void TfrmDirHog::scan(FolderHogMode mode) {
     }
     grid_->appendRows(rows);
     rowCount_ = rows.size();
+    tree_ = result.tree;
+    treemap_->setTree(tree_);
     sortMenu_->setDescending(0, true);
     sortMenu_->choose(0);
     scanning_ = false;
@@ -319,7 +434,23 @@ void TfrmDirHog::btDeleteClick() {
         ShowError(QStringLiteral("Folder already deleted/recycled"));
         return;
     }
-    const QByteArray folder = t.rowData(row);
+    clean(t.rowData(row), row);
+}
+
+void TfrmDirHog::cleanFolder(const QByteArray& folder) {
+    clean(folder, rowOf(folder));
+}
+
+void TfrmDirHog::clean(const QByteArray& folder, qsizetype row) {
+    if (scanning_ || folder.isEmpty()) {
+        return;
+    }
+    GridTable& t = grid_->table();
+    const QString size = row > 0 ? t.cell(0, row) : QString();
+    if (size == deletedText() || size == recycledText() || cleaned_.contains(folder)) {
+        ShowError(QStringLiteral("Folder already deleted/recycled"));
+        return;
+    }
     if (folder == "/" || folderRefusal(folder) == QStringLiteral("it is a mount point")) {
         ShowError(QStringLiteral("You cannot delete the root folder using Diskwell 99"));
         return;
@@ -333,15 +464,22 @@ void TfrmDirHog::btDeleteClick() {
                                            : TfrmDelDirectory::execute(this, harbor_, folder,
                                                                        &recycled, defaultZipPath_);
     if (result != TfrmDelDirectory::kNothingDone) {
-        t.setCell(0, row, recycled ? recycledText() : deletedText());
+        if (row > 0) {
+            t.setCell(0, row, recycled ? recycledText() : deletedText());
+        }
         harbor_.clearMemo();
+        cleaned_.insert(folder);
+        removeFromMap(folder);
     }
     updateStatus();
 }
 
 void TfrmDirHog::btBrowseClick() {
     const qsizetype row = grid_->currentRow();
-    const QByteArray folder = row > 0 ? grid_->table().rowData(row) : QByteArray();
+    browseFolder(row > 0 ? grid_->table().rowData(row) : QByteArray());
+}
+
+void TfrmDirHog::browseFolder(const QByteArray& folder) {
     if (scanning_ || folder.isEmpty()) {
         return;
     }

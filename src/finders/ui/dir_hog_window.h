@@ -2,13 +2,16 @@
 
 #include <QByteArray>
 #include <QDialog>
+#include <QSet>
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 #include "finders/folder_hogs.h"
 
 class QAction;
+class QCheckBox;
 class QLabel;
 class QMenu;
 class QPrinter;
@@ -20,6 +23,7 @@ class DriveCheckList;
 class SafeHarbor;
 class SortMenu;
 class StringGrid;
+class TreemapView;
 
 // The folder hogs window `frmDirHog` ("Folder Hogs"): ranks folders by the space their
 // files take (scanFolderHogs) in one of two scans, "&Main folders" and "&All Folders",
@@ -31,6 +35,11 @@ class StringGrid;
 // The popup menu (also "Options") highlights folders on the Safe Harbor list, adds
 // folders to the list of drives, sorts, prints and copies. The status line shows
 // "Folders : " and the row count, and for a selected row its size in KB/MB/GB.
+// Below the grid, "Show &treemap" shows the scanned tree as a treemap (TreemapView):
+// a click on it selects the row of the folder clicked (in the main-folders scan the
+// main folder holding it), a selected row is outlined in it, and its popup menu offers
+// Browse and Clean? for the folder as the buttons do; a cleaned folder leaves the map
+// and the folders above it shrink. The window keeps its placement and the check box.
 class TfrmDirHog : public QDialog {
     Q_OBJECT
 public:
@@ -60,6 +69,11 @@ public:
     void btBrowseClick();
     // "Folder names " (true) or "Entire grid separated by tabs" (false).
     void btClipClick(bool folderNames);
+    // "Clean?" and "&Browse" for a folder of the treemap (or a row): the same checks and
+    // windows as the buttons. The folder's row, if it has one, is marked as the
+    // button marks it.
+    void cleanFolder(const QByteArray& folder);
+    void browseFolder(const QByteArray& folder);
 
     // Close, Esc and the close box: as Cancel (ignored while a scan or run goes on
     // unless it says otherwise).
@@ -69,13 +83,23 @@ public:
     DriveCheckList* driveList() const { return pckDrive_; }
     SortMenu* sortMenu() const { return sortMenu_; }
     QString statusText() const;
+    TreemapView* treemap() const { return treemap_; }
+    QCheckBox* treemapToggle() const { return cbTreemap_; }
+    // The row whose folder is `folder`, -1 when none.
+    qsizetype rowOf(const QByteArray& folder) const;
     bool scanning() const { return scanning_; }
 
     // For tests: called after each folder's progress text during a scan.
     void setScanStepHook(std::function<void()> hook) { stepHook_ = std::move(hook); }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void scan(FolderHogMode mode);
+    void selectRowOf(quint32 item);
+    void clean(const QByteArray& folder, qsizetype row);
+    void removeFromMap(const QByteArray& folder);
     void ClearGrid();
     void updateStatus();
     void pckDriveClick();
@@ -87,6 +111,9 @@ private:
     bool abort_ = false;
     qsizetype rowCount_ = 0;
     std::function<void()> stepHook_;
+    std::shared_ptr<const SpaceTree> tree_;
+    QSet<QByteArray> cleaned_;  // the folders cleaned since the scan
+    bool placed_ = false;
 
     DriveCheckList* pckDrive_ = nullptr;
     StringGrid* grid_ = nullptr;
@@ -101,6 +128,8 @@ private:
     QPushButton* btBrowse_ = nullptr;
     QPushButton* btClose_ = nullptr;
     QLabel* status_ = nullptr;
+    QCheckBox* cbTreemap_ = nullptr;
+    TreemapView* treemap_ = nullptr;
 };
 
 }  // namespace dw

@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QMenu>
 #include <QPrinter>
 #include <QPushButton>
+#include <QTest>
+#include <QTimer>
 
 #include "finders/ui/dir_hog_window.h"
 #include "platform/clipboard.h"
@@ -16,6 +23,7 @@
 #include "support/temp_tree.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
+#include "widgets/treemap_view.h"
 
 namespace dw {
 namespace {
@@ -135,6 +143,11 @@ TEST_F(DirHogWindow, CleaningThroughTheFolderDeletionWindowRemovesTheFolder) {
     EXPECT_TRUE(present(r_ + "/S/small/c.txt"));
     EXPECT_EQ(prompter_.texts().value(0),
               QStringLiteral("Deleted 2 files for a savings of 5,000 bytes."));
+    // The map lets the folder go and the start folder shrinks to what is left.
+    const auto map = w.treemap()->tree();
+    ASSERT_TRUE(map);
+    EXPECT_EQ(map->find(r_ + "/S/Big Folder"), kNoSpaceItem);
+    EXPECT_EQ(map->item(map->find(r_ + "/S")).bytes, 2 + 19);
 }
 
 TEST_F(DirHogWindow, PrintsUnderItsTitleAndCopiesNamesOrTheWholeGrid) {
@@ -161,6 +174,135 @@ TEST_F(DirHogWindow, PrintsUnderItsTitleAndCopiesNamesOrTheWholeGrid) {
     w.btClipClick(false);
     EXPECT_TRUE(platform::clipboardText().startsWith(
         QStringLiteral("Size\t% Used\t# Files\t# Sub-folders\tLatest File Access\tName\n5,000\t")));
+}
+
+// Opens the map's popup menu at `at` and chooses the item `text` once it is up. A menu
+// without that item is closed and one that never comes up ends the wait, each failing
+// the test, so it cannot hang.
+void chooseFromMapMenu(QWidget* map, const QPoint& at, const QString& text) {
+    QTimer timer;
+    const QDeadlineTimer deadline(5000);
+    bool chosen = false;
+    QObject::connect(&timer, &QTimer::timeout, &timer, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            timer.stop();
+            for (QAction* a : menu->actions()) {
+                if (a->text() == text) {
+                    menu->setActiveAction(a);
+                    QTest::keyClick(menu, Qt::Key_Return);
+                    chosen = true;
+                    return;
+                }
+            }
+            ADD_FAILURE() << "the menu has no " << text.toStdString();
+            menu->close();
+        } else if (deadline.hasExpired()) {
+            timer.stop();
+            ADD_FAILURE() << "no popup menu came up";
+        }
+    });
+    timer.start(10);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, map->mapToGlobal(at));
+    QApplication::sendEvent(map, &event);
+    timer.stop();
+    EXPECT_TRUE(chosen) << text.toStdString();
+}
+
+// The treemap beside the grid: a click on it selects the row of the folder clicked (in
+// the main-folders scan, the main folder holding it), a selected row is outlined, and a
+// folder cleaned from the map or the grid leaves the map while the folders above it
+// shrink.
+TEST_F(DirHogWindow, TreemapFollowsTheGridAndShrinksAfterAClean) {
+    TfrmDirHog::Tools tools;
+    QList<QByteArray> opened;
+    tools.delDirectory = [&](const QByteArray& folder, bool* recycled) {
+        opened.append(folder);
+        *recycled = false;
+        return TfrmDelDirectory::kRunDone;
+    };
+    QList<QByteArray> browsed;
+    tools.browse = [&](const QByteArray& folder) { browsed.append(folder); };
+    TfrmDirHog w(harbor_, nullptr, nullptr, tools);
+    checkOnlyTheTree(w);
+    w.show();
+    ASSERT_TRUE(w.treemapToggle()->isChecked());
+    TreemapView& map = *w.treemap();
+    const QByteArray deep = r_ + "/S/Big Folder/Deep";
+
+    for (const bool all : {false, true}) {
+        SCOPED_TRACE(all ? "all folders" : "main folders");
+        all ? w.btAllClick() : w.btTopClick();
+        map.finishDrawing();
+        const auto tree = map.tree();
+        ASSERT_TRUE(tree);
+        EXPECT_EQ(tree->item(map.root()).bytes, 3000 + 2000 + 2 + 19);  // loose.txt too
+        // Deep's one file lies in its small-files item: clicking it picks Deep's row, or
+        // in the main scan the row of "Big Folder".
+        const SpaceItem& d = tree->item(tree->find(deep));
+        ASSERT_EQ(d.count, 1u);
+        const QRect inDeep = map.tileRect(d.first);
+        ASSERT_FALSE(inDeep.isEmpty());
+        QTest::mouseClick(map.map(), Qt::LeftButton, {}, inDeep.center());
+        const QByteArray selected = all ? deep : r_ + "/S/Big Folder";
+        EXPECT_EQ(w.grid()->table().rowData(w.grid()->currentRow()), selected);
+        EXPECT_EQ(map.outlined(), tree->find(selected));
+        // And the other way: a row selected in the grid is outlined on the map.
+        w.grid()->setCurrentRow(w.rowOf(r_ + "/S/small"));
+        EXPECT_EQ(map.outlined(), tree->find(r_ + "/S/small"));
+        EXPECT_FALSE(map.tileRect(map.outlined()).isEmpty());
+    }
+
+    // Browse and clean Deep from the map's popup menu: the same windows are asked, the
+    // row is marked, and the folders above shrink without a new scan.
+    const auto before = map.tree();
+    const QPoint onDeep = map.tileRect(before->item(before->find(deep)).first).center();
+    chooseFromMapMenu(map.map(), onDeep, QStringLiteral("&Browse"));
+    EXPECT_EQ(browsed, QList<QByteArray>{deep});
+    EXPECT_TRUE(opened.isEmpty());
+    chooseFromMapMenu(map.map(), onDeep, QStringLiteral("Clean?"));
+    EXPECT_EQ(opened, QList<QByteArray>{deep});
+    EXPECT_EQ(w.grid()->table().cell(0, w.rowOf(deep)), QStringLiteral("DELETED"));
+    map.finishDrawing();
+    const auto after = map.tree();
+    ASSERT_NE(after, before);
+    EXPECT_EQ(after->find(deep), kNoSpaceItem);
+    EXPECT_TRUE(map.tileRect(before->find(deep)).isEmpty());
+    EXPECT_EQ(after->item(after->find(r_ + "/S/Big Folder")).bytes, 3000);
+    EXPECT_EQ(after->item(map.root()).bytes, 3000 + 2 + 19);
+    EXPECT_EQ(before->item(before->find(deep)).bytes, 2000);  // the tree as it was stays so
+    // A second clean from the map is refused as from the grid; so is a system folder.
+    w.cleanFolder(deep);
+    EXPECT_EQ(prompter_.texts().value(0), QStringLiteral("Folder already deleted/recycled"));
+    w.cleanFolder("/usr");
+    EXPECT_EQ(prompter_.texts().value(1),
+              QStringLiteral("You cannot delete the Windows folder using Diskwell 99"));
+    EXPECT_EQ(opened.size(), 1);
+
+    // The grid's Clean? takes the folder off the map too.
+    w.grid()->setCurrentRow(w.rowOf(r_ + "/S/small"));
+    w.btDeleteClick();
+    EXPECT_EQ(map.tree()->find(r_ + "/S/small"), kNoSpaceItem);
+    EXPECT_EQ(map.tree()->item(map.root()).bytes, 3000 + 19);
+}
+
+// The check box hides the map; the window remembers it, with its placement.
+TEST_F(DirHogWindow, TreemapToggleIsRemembered) {
+    QRect placed;
+    {
+        TfrmDirHog w(harbor_);
+        w.show();
+        w.resize(w.minimumSizeHint().expandedTo(QSize(600, 500)) + QSize(13, 17));
+        placed = w.geometry();
+        w.treemapToggle()->setChecked(false);
+        EXPECT_FALSE(w.treemap()->isVisible());
+    }
+    TfrmDirHog again(harbor_);
+    again.show();
+    EXPECT_FALSE(again.treemapToggle()->isChecked());
+    EXPECT_FALSE(again.treemap()->isVisible());
+    EXPECT_EQ(again.geometry().size(), placed.size());
+    again.treemapToggle()->setChecked(true);
+    EXPECT_TRUE(again.treemap()->isVisible());
 }
 
 TEST_F(DirHogWindow, NothingFoundSaysSo) {
