@@ -8,6 +8,7 @@
 #include "base/utility.h"
 #include "finders/file_rows.h"
 #include "finders/folded_text.h"
+#include "finders/thousands_text.h"
 #include "platform/paths.h"
 #include "platform/volumes.h"
 
@@ -229,10 +230,33 @@ GridRow DupSearch::resultRow(qsizetype k) const {
     return row;
 }
 
+std::vector<quint32> DupSearch::rowOrder() const {
+    if (options_.duplicateMode || results_.empty()) {
+        return results_;
+    }
+    // The size sort run on the sizes themselves, which are the numbers the cells show
+    // wherever the size texts are plain digits and group separators.
+    std::vector<double> keys;
+    keys.reserve(results_.size());
+    const bool plainTexts = ThousandsText().isSimple();
+    for (const quint32 i : results_) {
+        keys.push_back(plainTexts ? double(candidates_.size(i))
+                                  : NumericKey(candidates_.text(i, F::Size)));
+    }
+    const std::vector<qsizetype> order = NumberSortOrder(keys, true);
+    std::vector<quint32> rows;
+    rows.reserve(order.size());
+    for (const qsizetype k : order) {
+        rows.push_back(results_[size_t(k)]);
+    }
+    return rows;
+}
+
 void DupSearch::fillGrid(GridTable& grid) const {
     grid.beginUpdate();
     ClearDupGrid(grid, options_.duplicateMode);
-    const qsizetype total = resultCount();
+    const std::vector<quint32> rows = rowOrder();
+    const qsizetype total = qsizetype(rows.size());
     if (total > 0) {
         grid.setRowCount(1);
         // The cells go in as the UTF-8 bytes the list keeps or makes; the batch decodes
@@ -249,12 +273,12 @@ void DupSearch::fillGrid(GridTable& grid) const {
         };
         for (qsizetype k = 0; k < total; ++k) {
             if (k + 16 < total) {
-                candidates_.prefetch(results_[size_t(k + 16)], 0);
+                candidates_.prefetch(rows[size_t(k + 16)], 0);
             }
             if (k + 8 < total) {
-                candidates_.prefetch(results_[size_t(k + 8)], 1);
+                candidates_.prefetch(rows[size_t(k + 8)], 1);
             }
-            const qsizetype i = results_[size_t(k)];
+            const qsizetype i = rows[size_t(k)];
             path.truncate(0);
             candidates_.appendBytes(i, F::Path, path);
             if (options_.duplicateMode) {
@@ -279,9 +303,6 @@ void DupSearch::fillGrid(GridTable& grid) const {
             }
         }
         batch.commit();
-        if (!options_.duplicateMode) {
-            SortGridByNumber(grid, 1, grid.rowCount() - 1, true, kHogSizeColumn);
-        }
     }
     grid.endUpdate();
 }
