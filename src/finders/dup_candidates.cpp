@@ -425,36 +425,34 @@ void DupCandidateList::textInto(qsizetype i, DupField field, QString& out) const
 void DupCandidateList::appendBytes(qsizetype i, DupField field, QByteArray& out) const {
     // Appended as views: appending a QByteArray to an empty one would share it, and the
     // next append would then copy it, once per row.
+    char buffer[ThousandsText::kMaxUtf8];
+    out.append(fieldBytes(i, field, buffer));
+    if (field == DupField::Path) {
+        out.append(name(i));
+    }
+}
+
+QByteArrayView DupCandidateList::fieldBytes(qsizetype i, DupField field, char* sizeBuffer) const {
     const Record& r = at(i);
     switch (field) {
         case DupField::Name:
-            out.append(nameOf(r));
-            return;
-        case DupField::Size: {
-            char buffer[ThousandsText::kMaxUtf8];
-            out.append(buffer, thousands_.toUtf8(r.size, buffer));
-            return;
-        }
+            return nameOf(r);
+        case DupField::Size:
+            return QByteArrayView(sizeBuffer, thousands_.toUtf8(r.size, sizeBuffer));
         case DupField::Modified:
-            out.append(QByteArrayView(dateUtf8(r.modified)));
-            return;
+            return dateUtf8(r.modified);
         case DupField::Time:
-            out.append(QByteArrayView(timeUtf8(r.modified)));
-            return;
+            return timeUtf8(r.modified);
         case DupField::Access:
-            out.append(QByteArrayView(dateUtf8(r.accessed)));
-            return;
+            return dateUtf8(r.accessed);
         case DupField::Folder:
-            out.append(QByteArrayView(folders_[r.folder].path));
-            return;
+            return folders_[r.folder].path;
         case DupField::Type:
-            out.append(QByteArrayView(typesUtf8_[r.type]));
-            return;
+            return typesUtf8_[r.type];
         case DupField::Path:
-            out.append(QByteArrayView(folderPrefixes_[r.folder]));
-            out.append(nameOf(r));
-            return;
+            return folderPrefixes_[r.folder];
     }
+    return {};
 }
 
 std::vector<quint32> DupCandidateList::sizeRanks() const {

@@ -95,6 +95,12 @@ public:
     // appended as their native bytes.
     void appendBytes(qsizetype i, DupField field, QByteArray& out) const;
 
+    // The same bytes without copying, for one piece of a field: Path gives the folder
+    // prefix (the folder's path, "/" added unless it ends with one) and the name is the
+    // second piece, name(i); Size is written into `sizeBuffer` (ThousandsText::kMaxUtf8
+    // bytes); every other field is a view of the list's own storage. Valid while the
+    // list is not changed and `sizeBuffer` lives.
+    QByteArrayView fieldBytes(qsizetype i, DupField field, char* sizeBuffer) const;
     // Asks the processor to fetch what reading candidate `i` will touch: its record
     // (`stage` 0), or, once that is at hand, its name and folder (`stage` 1). Reading many
     // candidates in sorted order jumps through memory; fetching a few ahead hides that.
