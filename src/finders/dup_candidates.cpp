@@ -208,6 +208,19 @@ quint32 DupCandidateList::typeOfExtension(QByteArrayView ext) {
     return id;
 }
 
+quint32 DupCandidateList::packedTime(qint64 epoch) {
+    if (!timeSlots_) {
+        timeSlots_ = std::make_unique<std::array<TimeSlot, 4096>>();
+    }
+    const quint64 h = quint64(epoch) * 0x9E3779B97F4A7C15ull;
+    TimeSlot& slot = (*timeSlots_)[size_t(h >> 52)];
+    if (slot.epoch != epoch) {
+        slot.epoch = epoch;
+        slot.packed = PackDosDateTime(epoch);
+    }
+    return slot.packed;
+}
+
 bool DupCandidateList::add(const WalkFolder& folder, const platform::DirEntry& entry) {
     if (count_ >= limit_ || entry.name.size() > 0xFFFF) {
         return false;
@@ -234,8 +247,8 @@ bool DupCandidateList::add(const WalkFolder& folder, const platform::DirEntry& e
         Record& r = record(n);
         r.size = entry.size;
         r.folder = quint32(folders_.size() - 1);
-        r.modified = ModifiedFileDate(entry);
-        r.accessed = AccessedFileDate(entry);
+        r.modified = packedTime(entry.modified);
+        r.accessed = packedTime(entry.accessed);
         r.type = typeOf(entry.name);
         r.nameLength = quint16(entry.name.size());
         storeName(entry.name, r.name);
@@ -788,6 +801,7 @@ qsizetype DupCandidateList::memoryUsage() const {
     // day, whatever the number of files.
     bytes += qsizetype((dateTextIds_.capacity() + timeTextIds_.capacity()) * sizeof(qint32)) +
              (dateTexts_.size() + timeTexts_.size()) * 112;
+    bytes += timeSlots_ ? qsizetype(sizeof(*timeSlots_)) : 0;
     return bytes;
 }
 

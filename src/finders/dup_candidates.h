@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <array>
+#include <limits>
 #include <memory>
 #include <span>
 #include <vector>
@@ -171,6 +172,14 @@ private:
         quint32 id = kEmpty;
     };
     std::array<TypeSlot, 64> typeSlots_{};
+    // PackDosDateTime of times met before: files share a few thousand times at most, and
+    // each conversion to local time costs more than the rest of adding a file.
+    struct TimeSlot {
+        qint64 epoch = std::numeric_limits<qint64>::min();
+        quint32 packed = 0;
+    };
+    std::unique_ptr<std::array<TimeSlot, 4096>> timeSlots_;
+    quint32 packedTime(qint64 epoch);
     ThousandsText thousands_;
     // Texts of dates and times, made once per distinct value when first asked for.
     mutable std::vector<qint32> dateTextIds_;
