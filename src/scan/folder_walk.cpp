@@ -77,6 +77,7 @@ void FolderWalk::scan_dir(StartFolder& start) {
     Level root;
     root.reader = std::move(start.reader);
     root.inode = start.inode;
+    root.validPath = start.path.isValidUtf8();
     enter(std::move(root));
 
     while (!stack_.empty()) {
@@ -170,14 +171,35 @@ bool FolderWalk::stepFolders(Level& level) {
             continue;
         }
         child.name = name_;
-        child.parentPathLength = current_.path.size();
-        current_.path = JoinPath(current_.path, name_);
-        current_.text = QFile::decodeName(current_.path);
-        current_.depth = int(index + 1);
+        descend(level.validPath, child);
         enter(std::move(child));  // `level` may move: not used after this
         return true;
     }
     return false;
+}
+
+void FolderWalk::descend(bool parentValid, Level& child) {
+    // The path and its text grow in place, as JoinPath and QFile::decodeName would make
+    // them anew: a deep folder costs its own name, not the length of its whole path.
+    child.parentPathLength = current_.path.size();
+    qsizetype end = current_.path.size();
+    while (end > 0 && current_.path[end - 1] == '/') {
+        --end;
+    }
+    const qsizetype slashes = current_.path.size() - end;
+    current_.path.truncate(end);
+    current_.path.append('/').append(child.name);
+    current_.depth = int(stack_.size());
+    // Valid UTF-8 decodes piece by piece as it does whole; anything else is decoded whole.
+    child.validPath = parentValid && child.name.isValidUtf8();
+    if (child.validPath) {
+        child.parentTextLength = current_.text.size();
+        current_.text.chop(slashes);
+        current_.text.append(u'/').append(QFile::decodeName(child.name));
+    } else {
+        child.parentTextLength = -1;
+        current_.text = QFile::decodeName(current_.path);
+    }
 }
 
 void FolderWalk::filesOf(Level& level) {
@@ -313,9 +335,13 @@ void FolderWalk::leave(StartFolder& start) {
         openLevels_.pop_back();  // the deepest open level is the one left
     }
     current_.path.truncate(level.parentPathLength);
+    if (level.parentTextLength >= 0) {
+        current_.text.truncate(level.parentTextLength);
+    } else {
+        current_.text = QFile::decodeName(current_.path);
+    }
     stack_.pop_back();
     current_.depth = int(stack_.size()) - 1;
-    current_.text = QFile::decodeName(current_.path);
     if (!stack_.back().lost && !stack_.back().reader.isOpen()) {
         reopen(qsizetype(stack_.size()) - 1);
     }

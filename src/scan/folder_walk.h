@@ -170,9 +170,11 @@ private:
     struct Level {
         platform::DirReader reader;
         Listing listing;
-        std::size_t nextFolder = 0;      // the first item the folder pass has not looked at
-        QByteArray name;                 // the name in the parent folder ("" at the start)
-        qsizetype parentPathLength = 0;  // where the folder path is cut back on leaving
+        std::size_t nextFolder = 0;       // the first item the folder pass has not looked at
+        QByteArray name;                  // the name in the parent folder ("" at the start)
+        qsizetype parentPathLength = 0;   // where the folder path is cut back on leaving
+        qsizetype parentTextLength = -1;  // the same for its text; -1: decoded again
+        bool validPath = false;           // the path so far is valid UTF-8
         quint64 inode = 0;
         bool lost = false;  // could not be listed or reopened: the rest of it is skipped
     };
@@ -180,6 +182,7 @@ private:
     bool aborted();
     bool stepFolders(Level& level);
     void filesOf(Level& level);
+    void descend(bool parentValid, Level& child);
     bool list(int fd, Listing& listing);
     void handFiles(const platform::DirReader& reader, const Listing& listing);
     bool openChild(qsizetype parentIndex, const QByteArray& name, quint64 inode, Level& child);

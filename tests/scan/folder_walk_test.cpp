@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QHash>
 #include <QSet>
 
@@ -278,6 +279,59 @@ TEST(FolderWalk, HostileNamesReachTheStepIntact) {
         ASSERT_TRUE(e.has_value());
         EXPECT_EQ(e->inode, r.entries[i].inode);
     }
+}
+
+TEST(FolderWalk, FolderTextIsTheDecodedPathAtEveryStep) {
+    // Names that are valid UTF-8 and names that are not, nested both ways, entered and
+    // left again: whatever the hooks are told, the text is the path decoded whole, and
+    // the path is the folders' names joined.
+    TempTree t;
+    const QList<QByteArray> chains[] = {
+        {"caf\xC3\xA9", "plain", "\xE6\x97\xA5"},
+        {"cut\xC3", "\xA9rest", "ok"},
+        {"ok", "bad\xFF", "\xE2\x82", "\xAC"},
+        {"\xF0\x9F\x98", "\x80x", "z"},
+    };
+    QSet<QByteArray> made;
+    for (const QList<QByteArray>& chain : chains) {
+        QByteArray rel;
+        for (const QByteArray& name : chain) {
+            rel += (rel.isEmpty() ? "" : "/") + name;
+            made.insert(rel);
+        }
+        t.file(rel + "/f", "x");
+    }
+    struct Checker : WalkHooks {
+        QByteArray root;
+        QSet<QByteArray> entered;
+        int mismatches = 0;
+        void check(const WalkFolder& folder) {
+            mismatches += folder.text == QFile::decodeName(folder.path) ? 0 : 1;
+        }
+        void onFile(const WalkFolder& folder, const platform::DirEntry&) override { check(folder); }
+        void onFolderEntered(const WalkFolder& folder) override {
+            check(folder);
+            entered.insert(folder.path.mid(root.size() + 1));
+        }
+        void onFolderDone(const WalkFolder& folder) override { check(folder); }
+    } checker;
+    checker.root = t.root();
+    for (const QByteArray& start : {t.root(), t.root() + "/cut\xC3"}) {
+        SCOPED_TRACE(start.toHex().toStdString());
+        checker.entered.clear();
+        auto folder = EnterStartFolder(start);
+        ASSERT_TRUE(folder);
+        FolderWalk walk(walkOptions(false, false), checker);
+        walk.scan_dir(*folder);
+        EXPECT_EQ(checker.mismatches, 0);
+    }
+    checker.entered.clear();
+    auto folder = EnterStartFolder(t.root());
+    ASSERT_TRUE(folder);
+    FolderWalk walk(walkOptions(false, false), checker);
+    walk.scan_dir(*folder);
+    checker.entered.remove({});
+    EXPECT_EQ(checker.entered, made);
 }
 
 TEST(FolderWalk, SizesAreSixtyFourBit) {
