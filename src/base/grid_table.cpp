@@ -201,7 +201,7 @@ void GridTable::setColumnCount(int count) {
         // Really drop the hidden cells, so that growing the grid again shows empty cells
         // and not stale ones.
         for (Row& r : rows_) {
-            const char* block = r.block.get();
+            const char* block = blockOf(r);
             if (!block || partCount(block) - 1 <= static_cast<quint32>(count))
                 continue;
             std::vector<Part> cells = storedCells(block, count);
@@ -230,7 +230,7 @@ void GridTable::setRowCount(qsizetype count) {
 QByteArrayView GridTable::cellUtf8(int column, qsizetype row) const {
     if (!validRow(row) || column < 0 || column >= columns_)
         return {};
-    const char* block = rows_[static_cast<size_t>(row)].block.get();
+    const char* block = blockOf(rows_[static_cast<size_t>(row)]);
     if (!block || static_cast<quint32>(column) >= partCount(block) - 1)
         return {};
     return part(block, static_cast<quint32>(column));
@@ -245,7 +245,7 @@ void GridTable::setCell(int column, qsizetype row, QStringView text) {
     if (!validRow(row) || column < 0 || column >= columns_)
         return;
     Row& r = rows_[static_cast<size_t>(row)];
-    const char* block = r.block.get();
+    const char* block = blockOf(r);
     std::vector<Part> cells = storedCells(block, columns_);
     if (cells.size() <= static_cast<size_t>(column)) {
         if (text.isEmpty())
@@ -313,7 +313,7 @@ void GridTable::setBand(qsizetype row, char band) {
 QByteArrayView GridTable::rowDataView(qsizetype row) const {
     if (!validRow(row))
         return {};
-    const char* block = rows_[static_cast<size_t>(row)].block.get();
+    const char* block = blockOf(rows_[static_cast<size_t>(row)]);
     return block ? part(block, partCount(block) - 1) : QByteArrayView();
 }
 
@@ -321,7 +321,7 @@ void GridTable::setRowData(qsizetype row, QByteArrayView data) {
     if (!validRow(row))
         return;
     Row& r = rows_[static_cast<size_t>(row)];
-    std::vector<Part> cells = storedCells(r.block.get(), columns_);
+    std::vector<Part> cells = storedCells(blockOf(r), columns_);
     r.block.reset(buildBlock(cells, data));
 }
 
@@ -403,6 +403,10 @@ void GridTable::removeRows(qsizetype first, qsizetype count) {
     if (!isUpdating())
         emit rowsAboutToBeRemoved(first, last);
     rows_.erase(rows_.begin() + first, rows_.begin() + last + 1);
+    // Blocks of rows removed from the middle stay in their allocation until no row
+    // lives there any more; emptying the table gives them all back.
+    if (!arenas_.empty() && rows_.size() == 1 && !inArena(rows_.front()))
+        arenas_.clear();
     if (!isUpdating())
         emit rowsRemoved(first, last);
 }
@@ -478,8 +482,9 @@ qsizetype GridTable::memoryUsage() const {
     for (const Row& r : rows_) {
         if (!r.block)
             continue;
-        const qsizetype chunk = std::max<qsizetype>(32, (blockSize(r.block.get()) + 8 + 15) & ~15);
-        bytes += chunk;
+        const qsizetype size = blockSize(blockOf(r));
+        // A block in a batch's allocation takes its size rounded to 8 and no header.
+        bytes += inArena(r) ? (size + 7) & ~7 : std::max<qsizetype>(32, (size + 8 + 15) & ~15);
     }
     return bytes;
 }
@@ -563,10 +568,19 @@ void GridRowBatch::endRow(QByteArrayView data, quint8 mark, char band) {
             throw std::bad_alloc();
         const auto n = static_cast<quint32>(cells + 1);
         const size_t offsets = static_cast<size_t>(kHeader) + n * sizeof(quint32);
-        char* block = static_cast<char*>(std::malloc(offsets + total));
-        if (!block)
-            throw std::bad_alloc();
-        row.block.reset(block);
+        // Blocks are carved out of large allocations, 8-aligned (the low bit of the
+        // row's pointer marks them), instead of one allocation per row.
+        const size_t size = (offsets + total + 7) & ~size_t(7);
+        if (size > arenaLeft_) {
+            const size_t chunk = std::max(size, kArenaBytes);
+            arenas_.emplace_back(new char[chunk]);
+            arenaAt_ = arenas_.back().get();
+            arenaLeft_ = chunk;
+        }
+        char* block = arenaAt_;
+        arenaAt_ += size;
+        arenaLeft_ -= size;
+        row.block.reset(reinterpret_cast<char*>(reinterpret_cast<quintptr>(block) | 1));
         std::memcpy(block, &n, sizeof n);
         std::memcpy(block + kHeader, ends_.data(), cells * sizeof(quint32));
         const auto end = static_cast<quint32>(total);
@@ -586,6 +600,12 @@ qsizetype GridRowBatch::commit() {
         return -1;
     const qsizetype first = table_.rowCount();
     table_.appendBuilt(pending_);
+    // The table owns the blocks from now on; the next row starts a fresh allocation, so
+    // nothing is written into memory the table may give back.
+    std::move(arenas_.begin(), arenas_.end(), std::back_inserter(table_.arenas_));
+    arenas_.clear();
+    arenaAt_ = nullptr;
+    arenaLeft_ = 0;
     return first;
 }
 

@@ -31,7 +31,9 @@ struct GridRow {
 // The storage of a string grid: rows of text cells, row 0 the title row, each row with a
 // mark, a band tag and one hidden byte value. Holds millions of rows: a row's cells and
 // hidden value live in one compact block (UTF-8 text), a row record is 16 bytes, and an
-// empty row allocates nothing. Rows always move whole: cells, mark, band and hidden value.
+// empty row allocates nothing; the rows a GridRowBatch adds share large allocations,
+// which the table gives back when its last data row goes. Rows always move whole: cells,
+// mark, band and hidden value.
 //
 // Row numbers run from 0 (the title row) to rowCount() - 1; the grid always has its
 // title row, so rowCount() is at least 1. Reads outside the grid give empty values; writes
@@ -154,14 +156,26 @@ signals:
 private:
     friend class GridRowBatch;
 
+    // A row's block is its own allocation, or a part of a batch's (arenas_), marked by
+    // the pointer's low bit and given back with the whole allocation.
     struct FreeBlock {
-        void operator()(char* p) const { std::free(p); }
+        void operator()(char* p) const {
+            if ((reinterpret_cast<quintptr>(p) & 1) == 0)
+                std::free(p);
+        }
     };
     struct Row {
         std::unique_ptr<char, FreeBlock> block;
         quint8 mark = 0;
         char band = 0;
     };
+    static const char* blockOf(const Row& r) {
+        return reinterpret_cast<const char*>(reinterpret_cast<quintptr>(r.block.get()) &
+                                             ~quintptr(1));
+    }
+    static bool inArena(const Row& r) {
+        return (reinterpret_cast<quintptr>(r.block.get()) & 1) != 0;
+    }
 
     bool validRow(qsizetype row) const { return row >= 0 && row < rowCount(); }
     static Row makeRow(const QStringList& cells, int columns, QByteArrayView data);
@@ -172,6 +186,7 @@ private:
     void appendBuilt(std::vector<Row>& built);
 
     std::vector<Row> rows_;
+    std::vector<std::unique_ptr<char[]>> arenas_;  // the blocks of rows from batches
     int columns_ = 0;
     int updating_ = 0;
 };
@@ -232,6 +247,11 @@ private:
     std::vector<quint32> ends_;  // end offset of each cell ended so far
     std::vector<GridTable::Row> pending_;
     QString scratch_;
+    // The blocks of the rows ended since the last commit, written one after the other.
+    static constexpr size_t kArenaBytes = 256 * 1024;
+    std::vector<std::unique_ptr<char[]>> arenas_;
+    char* arenaAt_ = nullptr;
+    size_t arenaLeft_ = 0;
 };
 
 }  // namespace dw

@@ -616,6 +616,22 @@ bool SortGridByNumber(GridTable& grid, qsizetype first, qsizetype last, bool des
         });
 }
 
+std::vector<qsizetype> NumberSortOrder(std::span<const double> keys, bool descending) {
+    std::vector<Entry<double>> table;
+    table.reserve(keys.size());
+    for (size_t k = 0; k < keys.size(); ++k) {
+        table.push_back({keys[k], static_cast<qsizetype>(k)});
+    }
+    quickSort<Entry<double>, false>(table.data(), 0, static_cast<qsizetype>(table.size()) - 1,
+                                    descending);
+    std::vector<qsizetype> order;
+    order.reserve(table.size());
+    for (const Entry<double>& e : table) {
+        order.push_back(e.row);
+    }
+    return order;
+}
+
 bool SortGridByDate(GridTable& grid, qsizetype first, qsizetype last, bool descending,
                     int keyColumn) {
     const QLocale locale;

@@ -4,6 +4,9 @@
 #include <QLocale>
 #include <QStringView>
 
+#include <span>
+#include <vector>
+
 namespace dw {
 
 class GridTable;
@@ -41,6 +44,12 @@ bool SortGridByNumber(GridTable& grid, qsizetype first, qsizetype last, bool des
                       int keyColumn);
 bool SortGridByDate(GridTable& grid, qsizetype first, qsizetype last, bool descending,
                     int keyColumn);
+// The order SortGridByNumber gives rows whose keys are `keys` (the row k places after
+// `first` having keys[k]): element k of the result is the index in `keys` of the row
+// that ends up k places after `first`. For a caller that holds the numbers already and
+// fills its grid in sorted order: the rows come out exactly as the sort of their cells
+// would put them, equal keys included.
+std::vector<qsizetype> NumberSortOrder(std::span<const double> keys, bool descending);
 // One of the three above, chosen by `key`.
 bool SortGrid(GridTable& grid, GridSortKey key, qsizetype first, qsizetype last, bool descending,
               int keyColumn);

@@ -4,11 +4,12 @@
 
 #include <limits>
 #include <optional>
+#include <string>
 
-#include "base/grid_table.h"
 #include "base/utility.h"
 #include "cli/cli_support.h"
 #include "finders/dup_search.h"
+#include "finders/thousands_text.h"
 #include "inspect/grid_export.h"
 #include "scan/drive_entry.h"
 #include "scan/folder_walk.h"
@@ -228,6 +229,64 @@ private:
     bool sizeGiven_ = false;
 };
 
+// The result rows as tab-separated lines, written straight from the candidate list in
+// the grid's row order: the cells DupRowBytes gives for the filled grid, without the
+// grid. Lines are gathered in a buffer that goes to `out` a large piece at a time.
+void printRows(const DupSearch& search, QTextStream& out) {
+    const bool duplicateMode = search.options().duplicateMode;
+    const DupCandidateList& list = search.candidates();
+    constexpr size_t kPiece = 1 << 18;
+    std::string buffer;
+    buffer.reserve(kPiece + 8192);
+    const auto flush = [&] {
+        writeBytes(out, QByteArray::fromRawData(buffer.data(), qsizetype(buffer.size())));
+        buffer.clear();
+    };
+    char sizeBuffer[ThousandsText::kMaxUtf8];
+    const auto cell = [&](qsizetype i, DupField f, char end) {
+        AppendTsvEscaped(list.fieldBytes(i, f, sizeBuffer), buffer);
+        if (f == DupField::Path) {
+            // Split at a "/", so each piece escapes as the whole path would.
+            AppendTsvEscaped(list.name(i), buffer);
+        }
+        buffer += end;
+    };
+    const QStringList titles = DupColumnTitles(duplicateMode);
+    for (qsizetype c = 0; c < titles.size(); ++c) {
+        AppendTsvEscaped(titles[c].toUtf8(), buffer);
+        buffer += c + 1 < titles.size() ? '\t' : '\n';
+    }
+    const std::vector<quint32> rows =
+        search.resultCount() > 0 ? search.rowOrder() : std::vector<quint32>();
+    const qsizetype total = qsizetype(rows.size());
+    for (qsizetype k = 0; k < total; ++k) {
+        // The rows jump through the list's memory; fetching a few ahead hides that.
+        list.prefetch(k + 16 < total ? rows[size_t(k + 16)] : -1, 0);
+        list.prefetch(k + 8 < total ? rows[size_t(k + 8)] : -1, 1);
+        const qsizetype i = rows[size_t(k)];
+        if (duplicateMode) {
+            cell(i, DupField::Name, '\t');
+            cell(i, DupField::Size, '\t');
+            cell(i, DupField::Modified, '\t');
+            cell(i, DupField::Time, '\t');
+            cell(i, DupField::Access, '\t');
+            cell(i, DupField::Folder, '\t');
+            cell(i, DupField::Type, '\n');
+        } else {
+            cell(i, DupField::Size, '\t');
+            cell(i, DupField::Modified, '\t');
+            cell(i, DupField::Time, '\t');
+            cell(i, DupField::Access, '\t');
+            cell(i, DupField::Path, '\t');
+            cell(i, DupField::Type, '\n');
+        }
+        if (buffer.size() >= kPiece) {
+            flush();
+        }
+    }
+    flush();
+}
+
 // Walks `folders`, prints the result rows on `out` and says what happened on the way.
 int search(const DupOptions& options, const QList<QByteArray>& folders, QTextStream& out) {
     DupSearch search(options);
@@ -238,15 +297,7 @@ int search(const DupOptions& options, const QList<QByteArray>& folders, QTextStr
     const int unopened = walk.ScanAllDrives(folderEntries(folders));
     search.finish();
 
-    GridTable grid;
-    search.fillGrid(grid);
-    const bool duplicateMode = options.duplicateMode;
-    out << QString::fromUtf8(TsvLine(DupRowBytes(grid, 0, duplicateMode))) << '\n';
-    if (search.resultCount() > 0) {
-        for (qsizetype r = 1; r < grid.rowCount(); ++r) {
-            out << QString::fromUtf8(TsvLine(DupRowBytes(grid, r, duplicateMode))) << '\n';
-        }
-    }
+    printRows(search, out);
     out.flush();
     if (search.resultCount() == 0) {
         tell(platform::MessageKind::Info, QString::fromLatin1(kNoFilesText));

@@ -208,6 +208,19 @@ quint32 DupCandidateList::typeOfExtension(QByteArrayView ext) {
     return id;
 }
 
+quint32 DupCandidateList::packedTime(qint64 epoch) {
+    if (!timeSlots_) {
+        timeSlots_ = std::make_unique<std::array<TimeSlot, 4096>>();
+    }
+    const quint64 h = quint64(epoch) * 0x9E3779B97F4A7C15ull;
+    TimeSlot& slot = (*timeSlots_)[size_t(h >> 52)];
+    if (slot.epoch != epoch) {
+        slot.epoch = epoch;
+        slot.packed = PackDosDateTime(epoch);
+    }
+    return slot.packed;
+}
+
 bool DupCandidateList::add(const WalkFolder& folder, const platform::DirEntry& entry) {
     if (count_ >= limit_ || entry.name.size() > 0xFFFF) {
         return false;
@@ -234,8 +247,8 @@ bool DupCandidateList::add(const WalkFolder& folder, const platform::DirEntry& e
         Record& r = record(n);
         r.size = entry.size;
         r.folder = quint32(folders_.size() - 1);
-        r.modified = ModifiedFileDate(entry);
-        r.accessed = AccessedFileDate(entry);
+        r.modified = packedTime(entry.modified);
+        r.accessed = packedTime(entry.accessed);
         r.type = typeOf(entry.name);
         r.nameLength = quint16(entry.name.size());
         storeName(entry.name, r.name);
@@ -425,36 +438,34 @@ void DupCandidateList::textInto(qsizetype i, DupField field, QString& out) const
 void DupCandidateList::appendBytes(qsizetype i, DupField field, QByteArray& out) const {
     // Appended as views: appending a QByteArray to an empty one would share it, and the
     // next append would then copy it, once per row.
+    char buffer[ThousandsText::kMaxUtf8];
+    out.append(fieldBytes(i, field, buffer));
+    if (field == DupField::Path) {
+        out.append(name(i));
+    }
+}
+
+QByteArrayView DupCandidateList::fieldBytes(qsizetype i, DupField field, char* sizeBuffer) const {
     const Record& r = at(i);
     switch (field) {
         case DupField::Name:
-            out.append(nameOf(r));
-            return;
-        case DupField::Size: {
-            char buffer[ThousandsText::kMaxUtf8];
-            out.append(buffer, thousands_.toUtf8(r.size, buffer));
-            return;
-        }
+            return nameOf(r);
+        case DupField::Size:
+            return QByteArrayView(sizeBuffer, thousands_.toUtf8(r.size, sizeBuffer));
         case DupField::Modified:
-            out.append(QByteArrayView(dateUtf8(r.modified)));
-            return;
+            return dateUtf8(r.modified);
         case DupField::Time:
-            out.append(QByteArrayView(timeUtf8(r.modified)));
-            return;
+            return timeUtf8(r.modified);
         case DupField::Access:
-            out.append(QByteArrayView(dateUtf8(r.accessed)));
-            return;
+            return dateUtf8(r.accessed);
         case DupField::Folder:
-            out.append(QByteArrayView(folders_[r.folder].path));
-            return;
+            return folders_[r.folder].path;
         case DupField::Type:
-            out.append(QByteArrayView(typesUtf8_[r.type]));
-            return;
+            return typesUtf8_[r.type];
         case DupField::Path:
-            out.append(QByteArrayView(folderPrefixes_[r.folder]));
-            out.append(nameOf(r));
-            return;
+            return folderPrefixes_[r.folder];
     }
+    return {};
 }
 
 std::vector<quint32> DupCandidateList::sizeRanks() const {
@@ -790,6 +801,7 @@ qsizetype DupCandidateList::memoryUsage() const {
     // day, whatever the number of files.
     bytes += qsizetype((dateTextIds_.capacity() + timeTextIds_.capacity()) * sizeof(qint32)) +
              (dateTexts_.size() + timeTexts_.size()) * 112;
+    bytes += timeSlots_ ? qsizetype(sizeof(*timeSlots_)) : 0;
     return bytes;
 }
 

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <array>
+#include <limits>
 #include <memory>
 #include <span>
 #include <vector>
@@ -95,6 +96,12 @@ public:
     // appended as their native bytes.
     void appendBytes(qsizetype i, DupField field, QByteArray& out) const;
 
+    // The same bytes without copying, for one piece of a field: Path gives the folder
+    // prefix (the folder's path, "/" added unless it ends with one) and the name is the
+    // second piece, name(i); Size is written into `sizeBuffer` (ThousandsText::kMaxUtf8
+    // bytes); every other field is a view of the list's own storage. Valid while the
+    // list is not changed and `sizeBuffer` lives.
+    QByteArrayView fieldBytes(qsizetype i, DupField field, char* sizeBuffer) const;
     // Asks the processor to fetch what reading candidate `i` will touch: its record
     // (`stage` 0), or, once that is at hand, its name and folder (`stage` 1). Reading many
     // candidates in sorted order jumps through memory; fetching a few ahead hides that.
@@ -165,6 +172,14 @@ private:
         quint32 id = kEmpty;
     };
     std::array<TypeSlot, 64> typeSlots_{};
+    // PackDosDateTime of times met before: files share a few thousand times at most, and
+    // each conversion to local time costs more than the rest of adding a file.
+    struct TimeSlot {
+        qint64 epoch = std::numeric_limits<qint64>::min();
+        quint32 packed = 0;
+    };
+    std::unique_ptr<std::array<TimeSlot, 4096>> timeSlots_;
+    quint32 packedTime(qint64 epoch);
     ThousandsText thousands_;
     // Texts of dates and times, made once per distinct value when first asked for.
     mutable std::vector<qint32> dateTextIds_;

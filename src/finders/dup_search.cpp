@@ -3,11 +3,13 @@
 #include <QFile>
 
 #include <algorithm>
+#include <string>
 
 #include "base/sort_grid.h"
 #include "base/utility.h"
 #include "finders/file_rows.h"
 #include "finders/folded_text.h"
+#include "finders/thousands_text.h"
 #include "platform/paths.h"
 #include "platform/volumes.h"
 
@@ -229,59 +231,81 @@ GridRow DupSearch::resultRow(qsizetype k) const {
     return row;
 }
 
+std::vector<quint32> DupSearch::rowOrder() const {
+    if (options_.duplicateMode || results_.empty()) {
+        return results_;
+    }
+    // The size sort run on the sizes themselves, which are the numbers the cells show
+    // wherever the size texts are plain digits and group separators.
+    std::vector<double> keys;
+    keys.reserve(results_.size());
+    const bool plainTexts = ThousandsText().isSimple();
+    for (const quint32 i : results_) {
+        keys.push_back(plainTexts ? double(candidates_.size(i))
+                                  : NumericKey(candidates_.text(i, F::Size)));
+    }
+    const std::vector<qsizetype> order = NumberSortOrder(keys, true);
+    std::vector<quint32> rows;
+    rows.reserve(order.size());
+    for (const qsizetype k : order) {
+        rows.push_back(results_[size_t(k)]);
+    }
+    return rows;
+}
+
 void DupSearch::fillGrid(GridTable& grid) const {
     grid.beginUpdate();
     ClearDupGrid(grid, options_.duplicateMode);
-    const qsizetype total = resultCount();
+    const std::vector<quint32> rows = rowOrder();
+    const qsizetype total = qsizetype(rows.size());
     if (total > 0) {
         grid.setRowCount(1);
         // The cells go in as the UTF-8 bytes the list keeps or makes; the batch decodes
         // only cells that are not ASCII, so each cell holds the same text as rowCells()
-        // gives. The names and paths reuse their storage from row to row.
+        // gives. Fields are read as views of the list's own bytes and the path is put
+        // together in storage reused from row to row: a row allocates only its block.
         GridRowBatch batch(grid);
         batch.reserve(total);
-        QByteArray path;
-        QByteArray field;
+        std::string path;
+        char sizeBuffer[ThousandsText::kMaxUtf8];
         const auto addField = [&](qsizetype i, DupField f) {
-            field.truncate(0);
-            candidates_.appendBytes(i, f, field);
-            batch.addCell(field);
+            batch.addCell(candidates_.fieldBytes(i, f, sizeBuffer));
         };
         for (qsizetype k = 0; k < total; ++k) {
             if (k + 16 < total) {
-                candidates_.prefetch(results_[size_t(k + 16)], 0);
+                candidates_.prefetch(rows[size_t(k + 16)], 0);
             }
             if (k + 8 < total) {
-                candidates_.prefetch(results_[size_t(k + 8)], 1);
+                candidates_.prefetch(rows[size_t(k + 8)], 1);
             }
-            const qsizetype i = results_[size_t(k)];
-            path.truncate(0);
-            candidates_.appendBytes(i, F::Path, path);
+            const qsizetype i = rows[size_t(k)];
+            const QByteArrayView prefix = candidates_.fieldBytes(i, F::Path, sizeBuffer);
+            const QByteArrayView name = candidates_.name(i);
+            path.assign(prefix.data(), size_t(prefix.size()));
+            path.append(name.data(), size_t(name.size()));
+            const QByteArrayView pathView(path.data(), qsizetype(path.size()));
             if (options_.duplicateMode) {
                 // Name, Size, Modified, Time, Access, Folder, Type.
-                batch.addCell(candidates_.name(i));
+                batch.addCell(name);
                 addField(i, F::Size);
                 addField(i, F::Modified);
                 addField(i, F::Time);
                 addField(i, F::Access);
-                batch.addCell(candidates_.folder(i).path);
+                addField(i, F::Folder);
                 addField(i, F::Type);
-                batch.endRow(path, 0, bands_[size_t(k)]);
+                batch.endRow(pathView, 0, bands_[size_t(k)]);
             } else {
                 // Size, Modified, Time, Access, FileName, Type.
                 addField(i, F::Size);
                 addField(i, F::Modified);
                 addField(i, F::Time);
                 addField(i, F::Access);
-                batch.addCell(path);
+                batch.addCell(pathView);
                 addField(i, F::Type);
-                batch.endRow(path);
+                batch.endRow(pathView);
             }
         }
         batch.commit();
-        if (!options_.duplicateMode) {
-            SortGridByNumber(grid, 1, grid.rowCount() - 1, true, kHogSizeColumn);
-        }
     }
     grid.endUpdate();
 }

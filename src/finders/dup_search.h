@@ -140,6 +140,11 @@ public:
     // column 0, descending). With no result the grid keeps one empty data row.
     void fillGrid(GridTable& grid) const;
 
+    // The candidates (places in candidates()) of fillGrid's data rows, row 1 first: the
+    // results in result order, in file-hog mode put in the order of the grid's size sort
+    // (largest first, as SortGridByNumber orders the "Size" cells).
+    std::vector<quint32> rowOrder() const;
+
     // The memory the candidate list took at most, in bytes.
     qsizetype peakMemoryUsage() const { return candidates_.peakMemoryUsage(); }
 

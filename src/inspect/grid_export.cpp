@@ -89,28 +89,43 @@ QString ClipboardText(const GridTable& grid, ClipboardForm form, bool keepEmpty)
 }
 
 QByteArray TsvEscape(QByteArrayView bytes) {
+    std::string out;
+    out.reserve(size_t(bytes.size()) + 8);
+    AppendTsvEscaped(bytes, out);
+    return QByteArray(out.data(), qsizetype(out.size()));
+}
+
+void AppendTsvEscaped(QByteArrayView bytes, std::string& out) {
     static const char kHex[] = "0123456789ABCDEF";
-    QByteArray out;
-    out.reserve(bytes.size() + 8);
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* end = p + bytes.size();
     while (p < end) {
+        // Runs of printable ASCII, nearly every byte of real names, go in one piece.
+        const auto* run = p;
+        while (run < end && *run >= 0x20 && *run < 0x80 && *run != '\\') {
+            ++run;
+        }
+        if (run > p) {
+            out.append(reinterpret_cast<const char*>(p), size_t(run - p));
+            p = run;
+            continue;
+        }
         const unsigned char c = *p;
         switch (c) {
             case '\t':
-                out += "\\t";
+                out.append("\\t", 2);
                 ++p;
                 continue;
             case '\n':
-                out += "\\n";
+                out.append("\\n", 2);
                 ++p;
                 continue;
             case '\r':
-                out += "\\r";
+                out.append("\\r", 2);
                 ++p;
                 continue;
             case '\\':
-                out += "\\\\";
+                out.append("\\\\", 2);
                 ++p;
                 continue;
             default:
@@ -118,16 +133,14 @@ QByteArray TsvEscape(QByteArrayView bytes) {
         }
         const int length = utf8SequenceLength(p, end);
         if (length == 0) {
-            out += "\\x";
-            out += kHex[c >> 4];
-            out += kHex[c & 0x0F];
+            const char hex[4] = {'\\', 'x', kHex[c >> 4], kHex[c & 0x0F]};
+            out.append(hex, 4);
             ++p;
         } else {
-            out.append(reinterpret_cast<const char*>(p), length);
+            out.append(reinterpret_cast<const char*>(p), size_t(length));
             p += length;
         }
     }
-    return out;
 }
 
 QByteArray TsvUnescape(QByteArrayView text) {
@@ -162,14 +175,14 @@ QByteArray TsvUnescape(QByteArrayView text) {
 }
 
 QByteArray TsvLine(const QList<QByteArray>& cells) {
-    QByteArray line;
+    std::string line;
     for (qsizetype i = 0; i < cells.size(); ++i) {
         if (i > 0) {
             line += '\t';
         }
-        line += TsvEscape(cells[i]);
+        AppendTsvEscaped(cells[i], line);
     }
-    return line;
+    return QByteArray(line.data(), qsizetype(line.size()));
 }
 
 }  // namespace dw

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+
 // The text forms of a result grid: the two clipboard forms of the finders and the
 // tab-separated rows of the command-line tool.
 namespace dw {
@@ -37,6 +39,9 @@ QString ClipboardText(const GridTable& grid, ClipboardForm form, bool keepEmpty 
 // as it is. The result is valid UTF-8 and holds no TAB or line break, and
 // TsvUnescape gives back `bytes` exactly.
 QByteArray TsvEscape(QByteArrayView bytes);
+
+// TsvEscape(bytes) appended to `out`, for writing many cells into one buffer.
+void AppendTsvEscaped(QByteArrayView bytes, std::string& out);
 
 // The reverse of TsvEscape. A backslash before any other character, or at the end, is
 // kept as it is.

@@ -67,8 +67,7 @@ void FolderWalk::scan_dir(StartFolder& start) {
     }
     device_ = start.device;
     maxOpen_ = std::max(3, options_.maxOpenFolders);
-    openCount_ = 1;
-    firstOpen_ = 1;
+    openLevels_.assign(1, 0);
     stack_.clear();
     openInodes_.clear();
 
@@ -78,6 +77,7 @@ void FolderWalk::scan_dir(StartFolder& start) {
     Level root;
     root.reader = std::move(start.reader);
     root.inode = start.inode;
+    root.validPath = start.path.isValidUtf8();
     enter(std::move(root));
 
     while (!stack_.empty()) {
@@ -171,14 +171,35 @@ bool FolderWalk::stepFolders(Level& level) {
             continue;
         }
         child.name = name_;
-        child.parentPathLength = current_.path.size();
-        current_.path = JoinPath(current_.path, name_);
-        current_.text = QFile::decodeName(current_.path);
-        current_.depth = int(index + 1);
+        descend(level.validPath, child);
         enter(std::move(child));  // `level` may move: not used after this
         return true;
     }
     return false;
+}
+
+void FolderWalk::descend(bool parentValid, Level& child) {
+    // The path and its text grow in place, as JoinPath and QFile::decodeName would make
+    // them anew: a deep folder costs its own name, not the length of its whole path.
+    child.parentPathLength = current_.path.size();
+    qsizetype end = current_.path.size();
+    while (end > 0 && current_.path[end - 1] == '/') {
+        --end;
+    }
+    const qsizetype slashes = current_.path.size() - end;
+    current_.path.truncate(end);
+    current_.path.append('/').append(child.name);
+    current_.depth = int(stack_.size());
+    // Valid UTF-8 decodes piece by piece as it does whole; anything else is decoded whole.
+    child.validPath = parentValid && child.name.isValidUtf8();
+    if (child.validPath) {
+        child.parentTextLength = current_.text.size();
+        current_.text.chop(slashes);
+        current_.text.append(u'/').append(QFile::decodeName(child.name));
+    } else {
+        child.parentTextLength = -1;
+        current_.text = QFile::decodeName(current_.path);
+    }
 }
 
 void FolderWalk::filesOf(Level& level) {
@@ -226,89 +247,78 @@ void FolderWalk::handFiles(const platform::DirReader& reader, const Listing& lis
 
 bool FolderWalk::openChild(qsizetype parentIndex, const QByteArray& name, quint64 inode,
                            Level& child) {
-    while (openCount_ >= maxOpen_ && giveUpShallowest(parentIndex)) {
-    }
-    for (;;) {
-        if (child.reader.openAt(stack_[parentIndex].reader, name)) {
-            break;
-        }
-        if (outOfDescriptors(child.reader.error()) && giveUpShallowest(parentIndex)) {
-            maxOpen_ = std::max(3, openCount_ + 1);
-            continue;
-        }
-        return false;
-    }
-    ++openCount_;
-    // The folder really opened must be the one stat'ed, on the start's file system: a
-    // folder swapped for a mount point or another folder in between is not entered.
-    platform::DirEntry self;
-    if (!child.reader.statFolder(self) || self.device != device_ || self.inode != inode) {
-        child.reader.close();
-        --openCount_;
+    if (!openBelow(parentIndex, name, inode, child.reader)) {
         return false;
     }
     child.inode = inode;
+    openLevels_.push_back(parentIndex + 1);
     return true;
 }
 
-bool FolderWalk::giveUpShallowest(qsizetype below) {
-    // The start folder stays open: every given-up level is reopened from it, one name at
-    // a time, so no link is followed and no path length limit applies.
-    // Every level above firstOpen_ is closed, so the search starts there: over a whole
-    // walk it moves past each level once per time that level is opened.
-    for (qsizetype i = std::max<qsizetype>(firstOpen_, 1); i < below; ++i) {
-        Level& level = stack_[i];
-        if (level.reader.isOpen()) {
-            level.reader.close();
-            --openCount_;
-            firstOpen_ = i + 1;
-            return true;
-        }
-        firstOpen_ = i + 1;
-    }
-    return false;
-}
-
-bool FolderWalk::openLevel(qsizetype index) {
-    Level& level = stack_[index];
-    while (openCount_ >= maxOpen_ && giveUpShallowest(index - 1)) {
+bool FolderWalk::openBelow(qsizetype parentIndex, const QByteArray& name, quint64 inode,
+                           platform::DirReader& reader) {
+    while (qsizetype(openLevels_.size()) >= maxOpen_ && giveUpOne()) {
     }
     for (;;) {
-        if (level.reader.openAt(stack_[index - 1].reader, level.name)) {
+        if (reader.openAt(stack_[parentIndex].reader, name)) {
             break;
         }
-        if (outOfDescriptors(level.reader.error()) && giveUpShallowest(index - 1)) {
-            maxOpen_ = std::max(3, openCount_ + 1);
+        if (outOfDescriptors(reader.error()) && giveUpOne()) {
+            maxOpen_ = std::max(3, int(openLevels_.size()) + 1);
             continue;
         }
         return false;
     }
-    ++openCount_;
+    // The folder really opened must be the one stat'ed, on the start's file system: a
+    // folder swapped for a mount point or another folder in between is not entered.
     platform::DirEntry self;
-    if (!level.reader.statFolder(self) || self.device != device_ || self.inode != level.inode) {
-        level.reader.close();
-        --openCount_;
+    if (!reader.statFolder(self) || self.device != device_ || self.inode != inode) {
+        reader.close();
         return false;
     }
-    ++reopened_;
-    firstOpen_ = std::min(firstOpen_, index);
+    return true;
+}
+
+bool FolderWalk::giveUpOne() {
+    // The start stays open (every chain of reopening begins at an open level), and so
+    // does the deepest open level, the one being opened from. Of the others, the one
+    // whose closing leaves the shortest run of closed levels goes, the shallowest of
+    // equals: the open levels stay spread along the path, densest near its bottom, so
+    // that going back up reopens each run from the level just above it and a chain of
+    // any depth costs a few openings per level, not one per level above it.
+    const qsizetype last = qsizetype(openLevels_.size()) - 1;
+    qsizetype best = 0;
+    qsizetype bestGap = 0;
+    for (qsizetype i = 1; i < last; ++i) {
+        const qsizetype gap = openLevels_[size_t(i + 1)] - openLevels_[size_t(i - 1)];
+        if (best == 0 || gap < bestGap) {
+            best = i;
+            bestGap = gap;
+        }
+    }
+    if (best == 0) {
+        return false;
+    }
+    stack_[size_t(openLevels_[size_t(best)])].reader.close();
+    openLevels_.erase(openLevels_.begin() + best);
     return true;
 }
 
 void FolderWalk::reopen(qsizetype index) {
-    qsizetype open = index - 1;
-    while (open > 0 && !stack_[open].reader.isOpen()) {
-        --open;
-    }
-    for (qsizetype k = open + 1; k <= index; ++k) {
-        if (!openLevel(k)) {
+    // Every level deeper than the nearest open one is closed: they are opened again one
+    // name at a time from it, each checked to be the folder it was.
+    for (qsizetype k = openLevels_.back() + 1; k <= index; ++k) {
+        Level& level = stack_[size_t(k)];
+        if (!openBelow(k - 1, level.name, level.inode, level.reader)) {
             // Replaced or gone since: what is left of it and of the levels below it in
             // the chain cannot be reached any more.
             for (qsizetype m = k; m <= index; ++m) {
-                stack_[m].lost = true;
+                stack_[size_t(m)].lost = true;
             }
             return;
         }
+        openLevels_.push_back(k);
+        ++reopened_;
     }
 }
 
@@ -322,13 +332,16 @@ void FolderWalk::leave(StartFolder& start) {
         return;
     }
     if (level.reader.isOpen()) {
-        --openCount_;
+        openLevels_.pop_back();  // the deepest open level is the one left
     }
     current_.path.truncate(level.parentPathLength);
+    if (level.parentTextLength >= 0) {
+        current_.text.truncate(level.parentTextLength);
+    } else {
+        current_.text = QFile::decodeName(current_.path);
+    }
     stack_.pop_back();
-    firstOpen_ = std::min(firstOpen_, qsizetype(stack_.size()));
     current_.depth = int(stack_.size()) - 1;
-    current_.text = QFile::decodeName(current_.path);
     if (!stack_.back().lost && !stack_.back().reader.isOpen()) {
         reopen(qsizetype(stack_.size()) - 1);
     }

@@ -34,8 +34,9 @@ struct WalkOptions {
     // `wantHidden`. For the statistics and the folder hogs.
     bool wantFolders = false;
     // The most folders the walk keeps open at once (one descriptor each). Deeper levels
-    // are walked too: the walk then gives up the open folders nearest to its start and
-    // reopens them, one name at a time from the start folder, when it returns to them.
+    // are walked too: the walk then gives up open folders spread along the path and,
+    // when it returns to one, reopens it one name at a time from the nearest open folder
+    // above it (a folder found replaced there is not entered again).
     // Running out of descriptors lowers the number by itself. At least 3 are used (the
     // start, the folder being read and the subfolder being opened).
     int maxOpenFolders = 128;
@@ -169,9 +170,11 @@ private:
     struct Level {
         platform::DirReader reader;
         Listing listing;
-        std::size_t nextFolder = 0;      // the first item the folder pass has not looked at
-        QByteArray name;                 // the name in the parent folder ("" at the start)
-        qsizetype parentPathLength = 0;  // where the folder path is cut back on leaving
+        std::size_t nextFolder = 0;       // the first item the folder pass has not looked at
+        QByteArray name;                  // the name in the parent folder ("" at the start)
+        qsizetype parentPathLength = 0;   // where the folder path is cut back on leaving
+        qsizetype parentTextLength = -1;  // the same for its text; -1: decoded again
+        bool validPath = false;           // the path so far is valid UTF-8
         quint64 inode = 0;
         bool lost = false;  // could not be listed or reopened: the rest of it is skipped
     };
@@ -179,14 +182,16 @@ private:
     bool aborted();
     bool stepFolders(Level& level);
     void filesOf(Level& level);
+    void descend(bool parentValid, Level& child);
     bool list(int fd, Listing& listing);
     void handFiles(const platform::DirReader& reader, const Listing& listing);
     bool openChild(qsizetype parentIndex, const QByteArray& name, quint64 inode, Level& child);
+    bool openBelow(qsizetype parentIndex, const QByteArray& name, quint64 inode,
+                   platform::DirReader& reader);
     void enter(Level&& child);
     void leave(StartFolder& start);
-    bool giveUpShallowest(qsizetype below);
+    bool giveUpOne();
     void reopen(qsizetype index);
-    bool openLevel(qsizetype index);
 
     WalkOptions options_;
     WalkHooks& hooks_;
@@ -195,8 +200,7 @@ private:
     WalkFolder current_;
     quint64 device_ = 0;
     int maxOpen_ = 0;
-    int openCount_ = 0;
-    qsizetype firstOpen_ = 1;  // no level between the start and this one holds a descriptor
+    std::vector<qsizetype> openLevels_;  // the levels holding a descriptor, shallowest first
     bool aborted_ = false;
     qint64 hiddenSkipped_ = 0;
     qint64 listed_ = 0;

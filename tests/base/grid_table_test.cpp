@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <vector>
 
 #include "base/grid_table.h"
@@ -209,10 +210,25 @@ TEST(GridRowBatch, RowsReadBackAsAppendRowStoresThem) {
         EXPECT_EQ(actual.mark(row), cases[k].mark);
         EXPECT_EQ(actual.band(row), cases[k].band);
     }
-    // Trailing empty cells are left out of the blocks just the same.
+    // Trailing empty cells and cells beyond the last column are left out of the blocks:
+    // they take what rows given without them take.
+    GridTable trimmed(3);
+    {
+        GridRowBatch plain(trimmed);
+        for (const Case& c : cases) {
+            std::vector<QByteArray> cells(c.cells.begin(),
+                                          c.cells.begin() + std::min<size_t>(c.cells.size(), 3));
+            while (!cells.empty() && cells.back().isEmpty())
+                cells.pop_back();
+            for (const QByteArray& cell : cells)
+                plain.addCell(cell);
+            plain.endRow(c.data, c.mark, c.band);
+        }
+        plain.commit();
+    }
     actual.squeeze();
-    expected.squeeze();
-    EXPECT_EQ(actual.memoryUsage(), expected.memoryUsage());
+    trimmed.squeeze();
+    EXPECT_EQ(actual.memoryUsage(), trimmed.memoryUsage());
     EXPECT_EQ(actual.cell(0, 4), QStringLiteral("bad") + QChar(0xFFFD));
 
     // A cell may come in pieces and as text; the next row starts at column 0 again.
@@ -228,6 +244,50 @@ TEST(GridRowBatch, RowsReadBackAsAppendRowStoresThem) {
               (QStringList{QString::fromUtf8("/home/\u00e9t\u00e9"), "open", ""}));
     EXPECT_EQ(actual.rowCells(10), (QStringList{"next", "", ""}));
     EXPECT_EQ(batch.commit(), -1);  // nothing waits
+}
+
+// Rows from a batch share their allocations: each must read back right through edits,
+// moves and removals of its neighbours, and through the table being emptied between
+// commits of the same batch.
+TEST(GridRowBatch, RowsSurviveEditsMovesAndEmptyingBetweenCommits) {
+    GridTable t(2);
+    t.setTitles({QStringLiteral("N"), QStringLiteral("S")});
+    GridRowBatch batch(t);
+    const auto add = [&](const char* name, const char* size) {
+        batch.addCell(name);
+        batch.addCell(size);
+        batch.endRow(QByteArray("/p/") + name);
+    };
+    const auto rows = [&] {
+        QStringList out;
+        for (qsizetype r = 0; r < t.rowCount(); ++r)
+            out << t.rowCells(r).join(u',') + u'@' + QString::fromUtf8(t.rowData(r));
+        return out;
+    };
+    add("a", "1");
+    add("b", "2");
+    add("c", "3");
+    batch.commit();
+    t.setCell(0, 2, u"B");
+    t.moveRow(3, 1);
+    t.swapRows(0, 2);
+    EXPECT_EQ(rows(), QStringList({"a,1@/p/a", "c,3@/p/c", "N,S@", "B,2@/p/b"}));
+    t.swapRows(0, 2);
+    t.removeRows(2, 1);
+    EXPECT_EQ(rows(), QStringList({"N,S@", "c,3@/p/c", "B,2@/p/b"}));
+
+    add("d", "4");
+    t.clearRows();
+    batch.commit();
+    EXPECT_EQ(rows(), QStringList({"N,S@", "d,4@/p/d"}));
+    t.clearRows();
+    add("e", "5");
+    batch.commit();
+    t.clearRows();
+    add("f", "6");
+    add("g", "7");
+    batch.commit();
+    EXPECT_EQ(rows(), QStringList({"N,S@", "f,6@/p/f", "g,7@/p/g"}));
 }
 
 TEST(GridRowBatch, AnnouncesEachCommitOnceAndDropsWhatWasNotCommitted) {

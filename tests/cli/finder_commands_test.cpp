@@ -5,10 +5,13 @@
 #include <QSet>
 
 #include "base/file_dates.h"
+#include "base/grid_table.h"
 #include "base/utility.h"
 #include "finders/cache_folders.h"
+#include "finders/dup_search.h"
 #include "finders/temp_search.h"
 #include "inspect/grid_export.h"
+#include "scan/folder_walk.h"
 #include "scan/type_lines.h"
 #include "support/cli_runner.h"
 #include "support/scoped_env.h"
@@ -112,6 +115,71 @@ TEST(DatedCommand, ListsTheFilesOfTheRangeWithTheirExactNames) {
         EXPECT_EQ(run.status, 2) << b.join(' ').toStdString();
         EXPECT_TRUE(run.out.isEmpty());
     }
+}
+
+TEST(DuplicatesAndHogsCommands, PrintTheRowsOfTheFinderGridByteForByte) {
+    // Hostile names, a file at the start folder itself and many equal sizes: each line
+    // must be the escaped cells of the grid the finder fills, in the grid's order.
+    TempTree t;
+    const QList<QByteArray> names = {
+        "tab\tname", "new\nline",   "back\\slash", "\xFF\xFE bad",        "caf\xC3\xA9",
+        "cr\rname",  "A/lower.txt", "a/UPPER.TXT", "\xE9t\xE9 dir/y\xE9", "deep/er/one.dat"};
+    const qint64 sizes[] = {300, 0, 300, 1024, 77, 300, 1024};
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        t.fileOfSize(names[i], sizes[i % 7]);
+        t.fileOfSize("copies/" + QByteArray::number(i) + ".bin", sizes[(i + 3) % 7]);
+        t.fileOfSize("same/" + names[i].mid(names[i].lastIndexOf('/') + 1), sizes[(i + 1) % 7]);
+    }
+    struct Case {
+        QStringList args;
+        bool duplicateMode;
+        int criterion;
+    };
+    const Case cases[] = {
+        {{"hogs", "--larger", "0", "--unit", "bytes"}, false, 0},
+        {{"duplicates", "--criterion", "3", "--larger", "0", "--unit", "bytes"}, true, 3},
+        {{"duplicates", "--criterion", "0", "--larger", "0", "--unit", "bytes"}, true, 0},
+        {{"duplicates", "--criterion", "6", "--larger", "0", "--unit", "bytes"}, true, 6},
+    };
+    // The tool's texts in the C locale, and the grid's texts made in the same one.
+    CliOptions options;
+    options.env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    const QLocale pinned;
+    QLocale::setDefault(QLocale::c());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        DupOptions o;
+        o.duplicateMode = c.duplicateMode;
+        o.criterion = c.criterion;
+        o.num1 = 0;
+        o.unit = SizeUnit::Bytes;
+        DupSearch search(o);
+        DupWalkHooks hooks(search);
+        WalkOptions walkOptions;
+        walkOptions.pattern = WildcardPattern(o.pattern);
+        FolderWalk walk(walkOptions, hooks);
+        walk.ScanAllDrives({[&] {
+            DriveEntry e;
+            e.kind = DriveEntry::Kind::ExtraFolder;
+            e.startFolder = t.root();
+            e.text = arg(t.root());
+            e.checked = true;
+            return e;
+        }()});
+        search.finish();
+        GridTable grid;
+        search.fillGrid(grid);
+        ASSERT_GT(search.resultCount(), 2);
+        QByteArray expected;
+        for (qsizetype r = 0; r < grid.rowCount(); ++r) {
+            expected += TsvLine(DupRowBytes(grid, r, c.duplicateMode)) + '\n';
+        }
+
+        const CliRun run = runCli(c.args + QStringList{arg(t.root())}, options);
+        EXPECT_EQ(run.status, 0) << run.errText().toStdString();
+        EXPECT_EQ(run.out, expected);
+    }
+    QLocale::setDefault(pinned);
 }
 
 TEST(TempCommand, ListsTemporaryFilesLargestFirstFromTheStoredListOrTheOptions) {

@@ -9,6 +9,7 @@
 
 #include <ctime>
 
+#include "base/sort_grid.h"
 #include "base/utility.h"
 #include "finders/dup_fixture.h"
 #include "finders/dup_search.h"
@@ -316,6 +317,34 @@ TEST(FileHogs, EqualSizesKeepTheOrderOfTheSizeSort) {
     const QStringList rows = relativePaths(run, t);
     EXPECT_EQ(rows.mid(0, 2), QStringList({"d", "c"}));
     EXPECT_EQ(QSet<QString>(rows.begin() + 2, rows.end()), QSet<QString>({"a", "b", "e"}));
+}
+
+TEST(FileHogs, RowsComeInTheOrderOfTheGridsSizeSort) {
+    // Many files of a few sizes, so that the quicksort's handling of equal keys shows:
+    // the grid filled by the search must hold its rows exactly as a grid filled in result
+    // order and then sorted by the "Size" column (largest first).
+    TempTree t;
+    const qint64 sizes[] = {300, 0, 1024, 300, 77, 1024, 300};
+    for (int i = 0; i < 70; ++i) {
+        const QByteArray name = QByteArray(i % 3 == 0 ? "Dir/" : "dir/") +
+                                QByteArray::number((i * 37) % 70) + (i % 2 ? ".TXT" : ".bin");
+        t.fileOfSize(name, sizes[i % 7]);
+    }
+    const test::SearchRun run =
+        runSearch(hogOptions(SizeTest::LargerOrEqual, 0, 0, SizeUnit::Bytes), {t.root()});
+    ASSERT_EQ(run.rows(), 70);
+    GridTable sorted;
+    ClearDupGrid(sorted, false);
+    sorted.setRowCount(1);
+    for (qsizetype k = 0; k < run.search->resultCount(); ++k) {
+        const GridRow row = run.search->resultRow(k);
+        sorted.appendRow(row.cells, row.data);
+    }
+    ASSERT_TRUE(SortGridByNumber(sorted, 1, sorted.rowCount() - 1, true, kHogSizeColumn));
+    for (qsizetype r = 1; r < sorted.rowCount(); ++r) {
+        EXPECT_EQ(run.grid->rowData(r), sorted.rowData(r)) << r;
+        EXPECT_EQ(run.grid->rowCells(r), sorted.rowCells(r)) << r;
+    }
 }
 
 // ---- hostile names -----------------------------------------------------------------------

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QHash>
 #include <QSet>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -277,6 +279,59 @@ TEST(FolderWalk, HostileNamesReachTheStepIntact) {
         ASSERT_TRUE(e.has_value());
         EXPECT_EQ(e->inode, r.entries[i].inode);
     }
+}
+
+TEST(FolderWalk, FolderTextIsTheDecodedPathAtEveryStep) {
+    // Names that are valid UTF-8 and names that are not, nested both ways, entered and
+    // left again: whatever the hooks are told, the text is the path decoded whole, and
+    // the path is the folders' names joined.
+    TempTree t;
+    const QList<QByteArray> chains[] = {
+        {"caf\xC3\xA9", "plain", "\xE6\x97\xA5"},
+        {"cut\xC3", "\xA9rest", "ok"},
+        {"ok", "bad\xFF", "\xE2\x82", "\xAC"},
+        {"\xF0\x9F\x98", "\x80x", "z"},
+    };
+    QSet<QByteArray> made;
+    for (const QList<QByteArray>& chain : chains) {
+        QByteArray rel;
+        for (const QByteArray& name : chain) {
+            rel += (rel.isEmpty() ? "" : "/") + name;
+            made.insert(rel);
+        }
+        t.file(rel + "/f", "x");
+    }
+    struct Checker : WalkHooks {
+        QByteArray root;
+        QSet<QByteArray> entered;
+        int mismatches = 0;
+        void check(const WalkFolder& folder) {
+            mismatches += folder.text == QFile::decodeName(folder.path) ? 0 : 1;
+        }
+        void onFile(const WalkFolder& folder, const platform::DirEntry&) override { check(folder); }
+        void onFolderEntered(const WalkFolder& folder) override {
+            check(folder);
+            entered.insert(folder.path.mid(root.size() + 1));
+        }
+        void onFolderDone(const WalkFolder& folder) override { check(folder); }
+    } checker;
+    checker.root = t.root();
+    for (const QByteArray& start : {t.root(), t.root() + "/cut\xC3"}) {
+        SCOPED_TRACE(start.toHex().toStdString());
+        checker.entered.clear();
+        auto folder = EnterStartFolder(start);
+        ASSERT_TRUE(folder);
+        FolderWalk walk(walkOptions(false, false), checker);
+        walk.scan_dir(*folder);
+        EXPECT_EQ(checker.mismatches, 0);
+    }
+    checker.entered.clear();
+    auto folder = EnterStartFolder(t.root());
+    ASSERT_TRUE(folder);
+    FolderWalk walk(walkOptions(false, false), checker);
+    walk.scan_dir(*folder);
+    checker.entered.remove({});
+    EXPECT_EQ(checker.entered, made);
 }
 
 TEST(FolderWalk, SizesAreSixtyFourBit) {
@@ -618,6 +673,9 @@ TEST(FolderWalk, ChainDeeperThanAPathWalksEveryLevelOnce) {
     std::sort(counts.bottomFiles.begin(), counts.bottomFiles.end());
     EXPECT_EQ(counts.bottomFiles, (QList<QByteArray>{"f0", "f1"}));
     EXPECT_EQ(walk.foldersListed(), kDepth + 1);
+    // Going back up reopens each given-up level a few times at most, not once for every
+    // level below it.
+    EXPECT_LE(walk.foldersReopened(), 2 * kDepth);
 }
 
 TEST(FolderWalk, RunningOutOfDescriptorsDegradesToReopening) {
@@ -665,6 +723,81 @@ TEST(FolderWalk, ReplacedFolderIsNotReenteredWhenReopened) {
     ASSERT_TRUE(walkInto(t.root(), options, r));
     ASSERT_TRUE(swapped);
     EXPECT_FALSE(r.files.contains("a/b/tail"));
+    EXPECT_EQ(r.done.size(), r.entered.size());
+}
+
+// The depths of the folders "d", "d/d", ... below `root` that this process holds open.
+QSet<int> openChainLevels(const QByteArray& root) {
+    QSet<int> levels;
+    DIR* fds = ::opendir("/proc/self/fd");
+    while (dirent* e = fds ? ::readdir(fds) : nullptr) {
+        char target[4096];
+        const QByteArray link = QByteArray("/proc/self/fd/") + e->d_name;
+        const ssize_t n = ::readlink(link.constData(), target, sizeof target);
+        const QByteArray path(target, n > 0 ? n : 0);
+        if (!path.startsWith(root + "/d")) {
+            continue;
+        }
+        const QByteArray rest = path.mid(root.size());
+        if (rest.size() % 2 == 0 && rest.count("/d") == rest.size() / 2) {
+            levels.insert(int(rest.size() / 2));
+        }
+    }
+    if (fds) {
+        ::closedir(fds);
+    }
+    return levels;
+}
+
+TEST(FolderWalk, GivenUpLevelReplacedBetweenOpenLevelsIsNotReentered) {
+    // Few descriptors over a long chain: the walk keeps open levels spread along it and
+    // reopens a given-up one from the nearest open level above. One given up below an
+    // open level is swapped for a new folder with the same names while the walk is at
+    // the bottom: no file of either is handed over, and everything above it still is,
+    // each level once.
+    constexpr int kDepth = 30;
+    TempTree t;
+    QByteArray level;
+    for (int d = 0; d <= kDepth; ++d) {
+        t.file(level + "t", "x");
+        level += "d/";
+    }
+    const auto levelPath = [&](int depth) {
+        QByteArray rel;
+        for (int d = 0; d < depth; ++d) {
+            rel += d == 0 ? "d" : "/d";
+        }
+        return rel;
+    };
+    WalkOptions options = walkOptions(false, false);
+    options.maxOpenFolders = 6;
+    WalkRecorder r(t.root());
+    int swapped = 0;
+    r.afterFile = [&](WalkRecorder& self) {
+        if (swapped != 0 || self.files.size() != 1) {
+            return;
+        }
+        const QSet<int> open = openChainLevels(t.root());
+        for (int k = 2; k < kDepth && swapped == 0; ++k) {
+            const bool openAbove =
+                std::any_of(open.begin(), open.end(), [k](int d) { return d < k; });
+            const QByteArray path = t.path(levelPath(k));
+            if (!open.contains(k) && openAbove &&
+                ::rename(path.constData(), t.path("moved").constData()) == 0 &&
+                ::mkdir(path.constData(), 0755) == 0) {
+                t.file(levelPath(k) + "/t", "new");
+                swapped = k;
+            }
+        }
+    };
+    ASSERT_TRUE(walkInto(t.root(), options, r));
+    ASSERT_NE(swapped, 0) << "no given-up level below an open one";
+    EXPECT_EQ(r.files.front(), levelPath(kDepth) + "/t");
+    EXPECT_FALSE(r.files.contains(levelPath(swapped) + "/t"));
+    for (int d = 0; d < swapped; ++d) {
+        EXPECT_EQ(r.files.count(d == 0 ? QByteArray("t") : levelPath(d) + "/t"), 1) << d;
+    }
+    EXPECT_EQ(asSet(r.entered).size(), r.entered.size());
     EXPECT_EQ(r.done.size(), r.entered.size());
 }
 
