@@ -60,13 +60,15 @@ QString sharedOptionsText() {
         "and a byte that is not UTF-8 as \\xHH, so names are recovered byte for byte.\n"
         "Sizes, dates and times are written in the user's locale.\n"
         "\n"
-        "Exit status: 0 done, 1 done in part (a FOLDER could not be opened, or the\n"
-        "--limit was reached), 2 bad arguments.\n");
+        "Exit status: 0 done, 1 done in part (a FOLDER could not be opened, the\n"
+        "--limit was reached, or under criterion 7 a file could not be read or\n"
+        "changed while it was read), 2 bad arguments.\n");
 }
 
 // What the arguments of one run ask for.
 struct DupRequest {
     DupOptions options;
+    bool groups = false;  // "--groups": a first column with each row's group
     QList<QByteArray> folders;
     bool help = false;  // "--help" came before any bad argument
 };
@@ -115,9 +117,13 @@ private:
             const std::optional<qint64> n =
                 v ? wholeNumber(*v, kDupCriterionCount - 1) : std::nullopt;
             if (!n) {
-                return needs("a number from 0 to 6");
+                return needs("a number from 0 to 7");
             }
             options.criterion = int(*n);
+        } else if (name_ == "--groups" && duplicateMode_ && eq_ < 0) {
+            request_->groups = true;
+        } else if (name_ == "--empty" && duplicateMode_ && eq_ < 0) {
+            options.includeEmpty = true;
         } else if (name_ == "--larger" || name_ == "--smaller") {
             return readOneLimit();
         } else if (name_ == "--between" && eq_ < 0) {
@@ -228,8 +234,10 @@ private:
     bool sizeGiven_ = false;
 };
 
-// Walks `folders`, prints the result rows on `out` and says what happened on the way.
-int search(const DupOptions& options, const QList<QByteArray>& folders, QTextStream& out) {
+// Walks `folders`, prints the result rows on `out` (after their group numbers when
+// `groups`) and says what happened on the way.
+int search(const DupOptions& options, const QList<QByteArray>& folders, bool groups,
+           QTextStream& out) {
     DupSearch search(options);
     SayingHooks hooks(search);
     WalkOptions walkOptions;
@@ -241,17 +249,32 @@ int search(const DupOptions& options, const QList<QByteArray>& folders, QTextStr
     GridTable grid;
     search.fillGrid(grid);
     const bool duplicateMode = options.duplicateMode;
-    out << QString::fromUtf8(TsvLine(DupRowBytes(grid, 0, duplicateMode))) << '\n';
+    const auto line = [&](qsizetype r) {
+        QList<QByteArray> cells = DupRowBytes(grid, r, duplicateMode);
+        if (groups) {
+            // Duplicate mode keeps its rows in result order.
+            cells.prepend(r == 0 ? QByteArray("Group")
+                                 : QByteArray::number(search.resultGroup(r - 1)));
+        }
+        out << QString::fromUtf8(TsvLine(cells)) << '\n';
+    };
+    line(0);
     if (search.resultCount() > 0) {
         for (qsizetype r = 1; r < grid.rowCount(); ++r) {
-            out << QString::fromUtf8(TsvLine(DupRowBytes(grid, r, duplicateMode))) << '\n';
+            line(r);
         }
     }
     out.flush();
+    for (const DupSearch::ContentProblem& p : search.contentProblems()) {
+        tell(platform::MessageKind::Warning, (p.changed ? QStringLiteral("Left out %1: %2")
+                                                        : QStringLiteral("Could not read %1: %2"))
+                                                 .arg(QFile::decodeName(p.path), p.reason));
+    }
     if (search.resultCount() == 0) {
         tell(platform::MessageKind::Info, QString::fromLatin1(kNoFilesText));
     }
-    return unopened > 0 || hooks.listFull() ? kExitIncomplete : kExitOk;
+    return unopened > 0 || hooks.listFull() || !search.contentProblems().empty() ? kExitIncomplete
+                                                                                 : kExitOk;
 }
 
 int run(bool duplicateMode, const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
@@ -265,21 +288,24 @@ int run(bool duplicateMode, const QList<QByteArray>& args, QTextStream& out, QTe
         out.flush();
         return kExitOk;
     }
-    return search(request.options, request.folders, out);
+    return search(request.options, request.folders, request.groups, out);
 }
 
 }  // namespace
 
 QString duplicatesUsage() {
     QString text = QStringLiteral(
-                       "Usage: %1 duplicates [--criterion N] [--larger N | --smaller N |\n"
-                       "         --between N M] [--unit bytes|KB] [--pattern P] [--limit N]\n"
-                       "         FOLDER...\n"
+                       "Usage: %1 duplicates [--criterion N] [--groups] [--empty]\n"
+                       "         [--larger N | --smaller N | --between N M] [--unit bytes|KB]\n"
+                       "         [--pattern P] [--limit N] FOLDER...\n"
                        "\n"
                        "Finds duplicate files as Diskwell's \"Duplicate files\" window does and\n"
                        "prints its rows: Filename, Size, Modified, Time, Access, Folder, Type.\n"
                        "Files are duplicates when their lines agree on the criterion and are\n"
-                       "neighbours in the list sorted by those lines.\n"
+                       "neighbours in the list sorted by those lines; under criterion 7 when\n"
+                       "their bytes are equal (files of one inode, hard links, are one file:\n"
+                       "listed once with a note \"n names\" in Type, or as a group of their\n"
+                       "names noted \"hard links, no space to gain\").\n"
                        "\n"
                        "Options:\n"
                        "  --criterion N    what must agree (default 0):\n")
@@ -289,6 +315,11 @@ QString duplicatesUsage() {
                     .arg(c)
                     .arg(QLatin1String(kDupCriteria[c].item));
     }
+    text += QStringLiteral(
+        "  --groups         a first column, Group, with each row's group number (1, 2,\n"
+        "                   ... in the order of the rows)\n"
+        "  --empty          criterion 7: empty files are duplicates of each other\n"
+        "                   (they are left out otherwise)\n");
     return text + sharedOptionsText();
 }
 

@@ -17,6 +17,9 @@ namespace {
 
 using F = DupField;
 
+// notes_ of a row that belongs to a group of one file's names.
+constexpr quint32 kHardLinkNote = 0xFFFFFFFF;
+
 constexpr std::array<DupField, 7> kNameFirst{F::Name,   F::Size,   F::Modified, F::Time,
                                              F::Access, F::Folder, F::Type};
 constexpr std::array<DupField, 7> kSizeFirst{F::Size,   F::Name,   F::Modified, F::Time,
@@ -37,6 +40,7 @@ const DupCriterion kDupCriteria[kDupCriterionCount] = {
     {"Size and modify date/time", kSizeFirst, {F::Size, F::Modified, F::Time}, 3},
     {"Size and type", kSizeFirst, {F::Size, F::Type}, 2},
     {"Type and modify date/time", kTypeFirst, {F::Type, F::Modified, F::Time}, 3},
+    {"Same contents", kSizeFirst, {F::Size}, 1},
 };
 
 const std::array<DupField, 6> kHogLineOrder{F::Size,   F::Modified, F::Time,
@@ -52,6 +56,10 @@ bool PassesSizeTest(qint64 size, SizeTest test, qint64 lo, qint64 hi) {
             return lo <= size && size <= hi;
     }
     return false;
+}
+
+QString namesNoteText(quint32 names) {
+    return QStringLiteral("%1 names").arg(names);
 }
 
 QString resourceLimitText() {
@@ -87,16 +95,43 @@ void ClearDupGrid(GridTable& grid, bool duplicateMode) {
 DupSearch::DupSearch(const DupOptions& options)
     : options_(options), lo_(options.lo()), hi_(options.hi()), candidates_(options.candidateLimit) {
     options_.criterion = std::clamp(options_.criterion, 0, kDupCriterionCount - 1);
+    if (options_.duplicateMode && options_.criterion == kContentCriterion) {
+        ContentOptions content;
+        content.includeEmpty = options_.includeEmpty;
+        content.threads = options_.readThreads;
+        content_ = std::make_unique<ContentGrouper>(content);
+    }
 }
 
 DupSearch::Step DupSearch::addFile(const WalkFolder& folder, const platform::DirEntry& entry) {
     if (!PassesSizeTest(entry.size, options_.sizeTest, lo_, hi_)) {
         return Step::Skipped;
     }
-    return candidates_.add(folder, entry) ? Step::Added : Step::Full;
+    if (!candidates_.add(folder, entry)) {
+        return Step::Full;
+    }
+    if (content_) {
+        content_->add({quint32(candidates_.size() - 1), entry.size, entry.device, entry.inode,
+                       entry.modified});
+    }
+    return Step::Added;
 }
 
 void DupSearch::finish() {
+    finish({});
+}
+
+void DupSearch::stopReading() {
+    if (content_) {
+        content_->requestStop();
+    }
+}
+
+bool DupSearch::isHardLinkGroup(quint32 group) const {
+    return group >= 1 && group <= hardLinkGroups_.size() && hardLinkGroups_[group - 1];
+}
+
+void DupSearch::finish(const ContentGrouper::Hooks& hooks) {
     if (finished_) {
         return;
     }
@@ -104,7 +139,11 @@ void DupSearch::finish() {
     if (options_.duplicateMode) {
         const DupCriterion& c = kDupCriteria[options_.criterion];
         candidates_.sortLines(c.order);
-        group();
+        if (content_) {
+            groupByContent(hooks);
+        } else {
+            group();
+        }
     } else {
         candidates_.sortLines(kHogLineOrder);
         const auto n = quint32(candidates_.size());
@@ -144,6 +183,7 @@ void DupSearch::group() {
         keyOf(j, keyJ, scratch);
         return equalFolded(keyI, keyJ);
     };
+    quint32 groups = 0;
     qsizetype i = 0;
     while (i < n) {
         if (!nameKey && !sizeKey) {
@@ -160,8 +200,10 @@ void DupSearch::group() {
             ++j;
         }
         if (j > i + 1) {
+            ++groups;
             for (qsizetype k = i; k < j; ++k) {
                 results_.push_back(quint32(k));
+                groupOf_.push_back(groups);
             }
         }
         i = j;
@@ -179,6 +221,73 @@ void DupSearch::group() {
             bands_[k] = bands_[k - 1] == kBandA ? kBandB : kBandA;
         }
     }
+}
+
+void DupSearch::groupByContent(const ContentGrouper::Hooks& hooks) {
+    const qsizetype n = candidates_.size();
+    std::vector<quint32> positionOf(static_cast<size_t>(n));
+    for (qsizetype i = 0; i < n; ++i) {
+        positionOf[candidates_.addedAs(i)] = quint32(i);
+    }
+    // Numbered by their places in the list, a file of several names stands by the name
+    // listed first.
+    content_->renumber([&positionOf](quint32 id) { return positionOf[id]; });
+    readingStopped_ =
+        !content_->run([this](quint32 position) { return candidates_.path(position); }, hooks);
+
+    // The groups in list order: each group's rows by their places, the groups by their
+    // first rows.
+    struct Row {
+        quint32 position;
+        quint32 note;
+    };
+    std::vector<std::pair<std::vector<Row>, bool>> groups;
+    for (const ContentGroup& g : content_->groups()) {
+        const bool links = g.kind == ContentGroup::Kind::HardLinks;
+        std::vector<Row> rows;
+        rows.reserve(g.ids.size());
+        for (size_t m = 0; m < g.ids.size(); ++m) {
+            rows.push_back({g.ids[m], links ? kHardLinkNote : g.names[m] > 1 ? g.names[m] : 0});
+        }
+        std::sort(rows.begin(), rows.end(),
+                  [](const Row& a, const Row& b) { return a.position < b.position; });
+        groups.emplace_back(std::move(rows), links);
+    }
+    std::sort(groups.begin(), groups.end(), [](const auto& a, const auto& b) {
+        return a.first.front().position < b.first.front().position;
+    });
+    for (size_t g = 0; g < groups.size(); ++g) {
+        hardLinkGroups_.push_back(groups[g].second);
+        for (const Row& row : groups[g].first) {
+            results_.push_back(row.position);
+            notes_.push_back(row.note);
+            groupOf_.push_back(quint32(g + 1));
+            bands_.push_back(g % 2 == 0 ? kBandA : kBandB);
+        }
+    }
+
+    std::vector<std::pair<quint32, ContentProblem>> problems;
+    for (const bool changed : {false, true}) {
+        for (const dw::ContentProblem& p : changed ? content_->changed() : content_->unreadable()) {
+            const quint32 at = p.id;
+            problems.push_back({at, {candidates_.path(at), p.reason, changed}});
+        }
+    }
+    std::sort(problems.begin(), problems.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& p : problems) {
+        problems_.push_back(std::move(p.second));
+    }
+}
+
+void DupSearch::appendTypeNote(qsizetype k, QByteArray& type) const {
+    const quint32 note = notes_.empty() ? 0 : notes_[size_t(k)];
+    if (note == 0) {
+        return;
+    }
+    const QByteArray text =
+        note == kHardLinkNote ? QByteArray(kHardLinksNoteText) : namesNoteText(note).toUtf8();
+    type = type.isEmpty() ? text : type + " (" + text + ')';
 }
 
 bool DupSearch::sameBandColumns(qsizetype a, qsizetype b) const {
@@ -208,7 +317,10 @@ void DupSearch::rowCells(qsizetype k, QStringList& cells, QByteArray& path) cons
         cells[kDupTimeColumn] = candidates_.text(i, F::Time);
         cells[kDupAccessColumn] = candidates_.text(i, F::Access);
         cells[kDupFolderColumn] = candidates_.text(i, F::Folder);
-        cells[kDupTypeColumn] = candidates_.text(i, F::Type);
+        QByteArray type;
+        candidates_.appendBytes(i, F::Type, type);
+        appendTypeNote(k, type);
+        cells[kDupTypeColumn] = QString::fromUtf8(type);
     } else {
         cells.resize(kHogColumnCount);
         candidates_.textInto(i, F::Size, cells[kHogSizeColumn]);
@@ -265,7 +377,10 @@ void DupSearch::fillGrid(GridTable& grid) const {
                 addField(i, F::Time);
                 addField(i, F::Access);
                 batch.addCell(candidates_.folder(i).path);
-                addField(i, F::Type);
+                field.truncate(0);
+                candidates_.appendBytes(i, F::Type, field);
+                appendTypeNote(k, field);
+                batch.addCell(field);
                 batch.endRow(path, 0, bands_[size_t(k)]);
             } else {
                 // Size, Modified, Time, Access, FileName, Type.
