@@ -19,25 +19,12 @@ constexpr qint64 kPrefixBytes = 4096;
 // At most this many files are compared with one reference at a time.
 constexpr size_t kCompareBatch = 16;
 
-enum class State : quint8 { Waiting, Unique, Unreadable, Changed, Stopped };
+// The last write and the inode's last change of an opened file, as one value.
+quint64 stampOf(qint64 modifiedNs, qint64 changedNs) {
+    return quint64(modifiedNs) * 0x9E3779B97F4A7C15ull ^ quint64(changedNs);
+}
 
 }  // namespace
-
-struct ContentGrouper::Item {
-    quint32 id = 0;
-    quint32 names = 1;   // names of this inode (on its first name)
-    quint32 leader = 0;  // the item of the inode's first name
-    State state = State::Waiting;
-    bool placed = false;  // in a SameContent group
-    qint64 size = 0;
-    quint64 device = 0;
-    quint64 inode = 0;
-    qint64 modifiedNs = 0;  // seconds from the walk, then what the first open saw
-    qint64 changedNs = -1;  // -1 until the first open
-    quint64 place = 0;      // where its data lies on the disk, or its inode
-    bool placeKnown = false;
-    XXH128_hash_t hash{0, 0};
-};
 
 // What one reading thread owns.
 struct ContentGrouper::Reader {
@@ -74,9 +61,14 @@ void ContentGrouper::add(const ContentCandidate& file) {
     Item item;
     item.id = file.id;
     item.size = file.size;
-    item.device = file.device;
+    // A search meets few file systems: each is a small number.
+    const auto known = std::find(devices_.begin(), devices_.end(), file.device);
+    item.device = quint16(known - devices_.begin());
+    if (known == devices_.end()) {
+        devices_.push_back(file.device);
+    }
     item.inode = file.inode;
-    item.modifiedNs = file.modified * 1'000'000'000;
+    item.stamp = quint64(file.modified);
     item.place = file.inode;
     items_.push_back(item);
 }
@@ -88,11 +80,11 @@ void ContentGrouper::renumber(const std::function<quint32(quint32 id)>& newId) {
 }
 
 void ContentGrouper::notePeak(qsizetype bytes) {
-    peak_ = std::max(peak_, qsizetype(items_.capacity() * sizeof(Item)) + bytes);
+    peak_ = std::max(peak_, qsizetype(items_.size() * sizeof(Item)) + bytes);
 }
 
 void ContentGrouper::fail(Item& item, std::vector<ContentProblem>& list, const QString& reason) {
-    item.state = &list == &changed_ ? State::Changed : State::Unreadable;
+    item.state = &list == &changed_ ? Item::State::Changed : Item::State::Unreadable;
     const std::lock_guard lock(problems_);
     list.push_back({item.id, reason});
 }
@@ -158,17 +150,19 @@ bool ContentGrouper::openChecked(platform::ContentFile& file, Item& item, const 
         fail(item, unreadable_, QStringLiteral("its state cannot be read"));
         return false;
     }
-    const bool first = item.changedNs < 0;
-    // The walk knew the last write to the second; later opens know it exactly.
-    const qint64 modified = first ? s->modifiedNs / 1'000'000'000 * 1'000'000'000 : s->modifiedNs;
-    if (s->device != item.device || s->inode != item.inode || s->size != item.size ||
-        modified != item.modifiedNs || (!first && s->changedNs != item.changedNs)) {
+    // The walk knew the last write to the second; later opens know it and the inode's
+    // last change exactly.
+    const bool first = !item.opened;
+    const quint64 stamp =
+        first ? quint64(s->modifiedNs / 1'000'000'000) : stampOf(s->modifiedNs, s->changedNs);
+    if (s->device != devices_[item.device] || s->inode != item.inode || s->size != item.size ||
+        stamp != item.stamp) {
         fail(item, changed_, QStringLiteral("it changed while it was read"));
         return false;
     }
     if (first) {
-        item.modifiedNs = s->modifiedNs;
-        item.changedNs = s->changedNs;
+        item.opened = true;
+        item.stamp = stampOf(s->modifiedNs, s->changedNs);
     }
     return true;
 }
@@ -176,8 +170,7 @@ bool ContentGrouper::openChecked(platform::ContentFile& file, Item& item, const 
 bool ContentGrouper::finishChecked(platform::ContentFile& file, Item& item) {
     const std::optional<platform::ContentFile::Stamp> s = file.stamp();
     file.close();
-    if (!s || s->size != item.size || s->modifiedNs != item.modifiedNs ||
-        s->changedNs != item.changedNs) {
+    if (!s || s->size != item.size || stampOf(s->modifiedNs, s->changedNs) != item.stamp) {
         fail(item, changed_, QStringLiteral("it changed while it was read"));
         return false;
     }
@@ -221,7 +214,7 @@ void ContentGrouper::readWhole(Reader& reader, Item& item, const Hooks& hooks) {
     while (at < item.size) {
         if (stop_.load(std::memory_order_relaxed)) {
             reader.file.close();
-            item.state = State::Stopped;
+            item.state = Item::State::Stopped;
             return;
         }
         const qint64 want = std::min(reader.chunkBytes, item.size - at);
@@ -324,7 +317,7 @@ void ContentGrouper::compare(Reader& reader, Compare& task, const Hooks& hooks) 
             }
             for (size_t k = 0; k < batch.size(); ++k) {
                 Item& other = items_[batch[k]];
-                if (other.state == State::Waiting) {
+                if (other.state == Item::State::Waiting) {
                     if (finishChecked(*files[k], other)) {
                         (same[k] ? equal : differ).push_back(batch[k]);
                     }
@@ -358,7 +351,7 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
     for (size_t i = 0; i < n; ++i) {
         order[i] = quint32(i);
     }
-    std::sort(order.begin(), order.end(), [&](quint32 a, quint32 b) {
+    const auto sameFileFirst = [&](quint32 a, quint32 b) {
         const Item& x = items_[a];
         const Item& y = items_[b];
         if (x.device != y.device) {
@@ -368,7 +361,8 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
             return x.inode < y.inode;
         }
         return x.id < y.id;
-    });
+    };
+    std::sort(order.begin(), order.end(), sameFileFirst);
     std::vector<quint32> leaders;
     for (size_t k = 0; k < n;) {
         size_t e = k + 1;
@@ -376,16 +370,12 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
                items_[order[e]].inode == items_[order[k]].inode) {
             ++e;
         }
-        for (size_t j = k; j < e; ++j) {
-            items_[order[j]].leader = order[k];
-        }
         items_[order[k]].names = quint32(e - k);
         leaders.push_back(order[k]);
         k = e;
     }
     notePeak(qsizetype((order.capacity() + leaders.capacity()) * sizeof(quint32)));
-    order.clear();
-    order.shrink_to_fit();
+    order = {};
 
     // Only a size that another file shares needs reading; files of no size are equal
     // without it.
@@ -427,7 +417,7 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
     parallel(toRead.size(), hooks, [&](Reader& reader, size_t i) {
         Item& item = items_[toRead[i]];
         readPrefix(reader, item, hooks);
-        if (item.state != State::Waiting) {
+        if (item.state != Item::State::Waiting) {
             toRead_ -= item.size - std::min(item.size, kPrefixBytes);
         }
     });
@@ -451,7 +441,7 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
         return x.id < y.id;
     };
     const auto splitIntoClasses = [&](std::vector<quint32>& files, auto&& onClass) {
-        std::erase_if(files, [&](quint32 i) { return items_[i].state != State::Waiting; });
+        std::erase_if(files, [&](quint32 i) { return items_[i].state != Item::State::Waiting; });
         std::sort(files.begin(), files.end(), byClass);
         for (size_t k = 0; k < files.size();) {
             size_t e = k + 1;
@@ -467,7 +457,7 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
         splitIntoClasses(toRead, [&](size_t k, size_t e) {
             const qint64 size = items_[toRead[k]].size;
             if (e - k < 2) {
-                items_[toRead[k]].state = State::Unique;
+                items_[toRead[k]].state = Item::State::Unique;
                 toRead_ -= size - std::min(size, kPrefixBytes);
             } else if (size <= kPrefixBytes) {
                 Compare c;
@@ -498,7 +488,7 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
     if (!stop_.load()) {
         splitIntoClasses(whole, [&](size_t k, size_t e) {
             if (e - k < 2) {
-                items_[whole[k]].state = State::Unique;
+                items_[whole[k]].state = Item::State::Unique;
                 return;
             }
             Compare c;
@@ -533,6 +523,8 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
             ContentGroup g;
             std::sort(equal.begin(), equal.end(),
                       [&](quint32 a, quint32 b) { return items_[a].id < items_[b].id; });
+            g.ids.reserve(equal.size());
+            g.names.reserve(equal.size());
             for (quint32 i : equal) {
                 items_[i].placed = true;
                 g.ids.push_back(items_[i].id);
@@ -543,8 +535,8 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
     }
     for (quint32 leader : leaders) {
         const Item& l = items_[leader];
-        if (l.names >= 2 && !l.placed && l.state != State::Unreadable &&
-            l.state != State::Changed) {
+        if (l.names >= 2 && !l.placed && l.state != Item::State::Unreadable &&
+            l.state != Item::State::Changed) {
             ContentGroup g;
             g.kind = ContentGroup::Kind::HardLinks;
             groups_.push_back(std::move(g));
@@ -554,30 +546,31 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
     if (std::any_of(groups_.begin(), groups_.end(), [](const ContentGroup& g) {
             return g.kind == ContentGroup::Kind::HardLinks;
         })) {
-        std::vector<qsizetype> groupOf(n, -1);
-        qsizetype g = 0;
-        for (quint32 leader : leaders) {
-            const Item& l = items_[leader];
-            if (l.names >= 2 && !l.placed && l.state != State::Unreadable &&
-                l.state != State::Changed) {
-                while (groups_[size_t(g)].kind != ContentGroup::Kind::HardLinks) {
+        // The names of one inode are neighbours in (device, inode, id) order, its first
+        // name first.
+        std::vector<quint32> byInode(n);
+        for (size_t i = 0; i < n; ++i) {
+            byInode[i] = quint32(i);
+        }
+        std::sort(byInode.begin(), byInode.end(), sameFileFirst);
+        size_t g = 0;
+        for (size_t k = 0; k < n;) {
+            const Item& l = items_[byInode[k]];
+            const size_t e = k + l.names;
+            if (l.names >= 2 && !l.placed && l.state != Item::State::Unreadable &&
+                l.state != Item::State::Changed) {
+                while (groups_[g].kind != ContentGroup::Kind::HardLinks) {
                     ++g;
                 }
-                groupOf[leader] = g++;
+                groups_[g].ids.reserve(l.names);
+                groups_[g].names.reserve(l.names);
+                for (size_t j = k; j < e; ++j) {
+                    groups_[g].ids.push_back(items_[byInode[j]].id);
+                    groups_[g].names.push_back(1);
+                }
+                ++g;
             }
-        }
-        std::vector<quint32> byId(n);
-        for (size_t i = 0; i < n; ++i) {
-            byId[i] = quint32(i);
-        }
-        std::sort(byId.begin(), byId.end(),
-                  [&](quint32 a, quint32 b) { return items_[a].id < items_[b].id; });
-        for (quint32 i : byId) {
-            const qsizetype to = groupOf[items_[i].leader];
-            if (to >= 0) {
-                groups_[size_t(to)].ids.push_back(items_[i].id);
-                groups_[size_t(to)].names.push_back(1);
-            }
+            k = e;
         }
     }
     std::sort(groups_.begin(), groups_.end(), [](const ContentGroup& a, const ContentGroup& b) {
@@ -589,6 +582,8 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
     std::sort(unreadable_.begin(), unreadable_.end(), byProblemId);
     std::sort(changed_.begin(), changed_.end(), byProblemId);
     pathOf_ = {};
+    // What the files were is no longer needed once they are grouped.
+    items_ = {};
     result_ = !stop_.load();
     return result_;
 }

@@ -4,7 +4,10 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <xxhash.h>
+
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -111,7 +114,7 @@ public:
     void requestStop() { stop_.store(true); }
     bool stopped() const { return stop_.load(); }
 
-    // The groups, ordered by their first id.
+    // The groups, ordered by their first id; each group's ids ascending.
     const std::vector<ContentGroup>& groups() const { return groups_; }
     const std::vector<ContentProblem>& unreadable() const { return unreadable_; }
     const std::vector<ContentProblem>& changed() const { return changed_; }
@@ -122,7 +125,24 @@ public:
     qsizetype peakMemoryUsage() const { return peak_; }
 
 private:
-    struct Item;
+    // One name of a file; the first name of each inode stands for its file. 64 bytes.
+    struct Item {
+        enum class State : quint8 { Waiting, Unique, Unreadable, Changed, Stopped };
+        XXH128_hash_t hash{0, 0};
+        qint64 size = 0;
+        quint64 inode = 0;
+        // The walk's last write (seconds) until the first open, then the last write and
+        // last change that open saw, mixed into one value.
+        quint64 stamp = 0;
+        quint64 place = 0;  // where its data lies on the disk, or its inode
+        quint32 id = 0;
+        quint32 names = 1;   // names of this inode (on its first name)
+        quint16 device = 0;  // its place in devices_
+        State state = State::Waiting;
+        bool placed : 1 = false;  // in a SameContent group
+        bool placeKnown : 1 = false;
+        bool opened : 1 = false;
+    };
     struct Reader;
     struct Compare;
 
@@ -137,7 +157,9 @@ private:
     void notePeak(qsizetype bytes);
 
     ContentOptions options_;
-    std::vector<Item> items_;
+    // Blocks that never move: adding files copies none of them.
+    std::deque<Item> items_;
+    std::vector<quint64> devices_;
     PathOf pathOf_;
     std::vector<ContentGroup> groups_;
     std::vector<ContentProblem> unreadable_;

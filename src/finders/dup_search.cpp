@@ -235,32 +235,25 @@ void DupSearch::groupByContent(const ContentGrouper::Hooks& hooks) {
     readingStopped_ =
         !content_->run([this](quint32 position) { return candidates_.path(position); }, hooks);
 
-    // The groups in list order: each group's rows by their places, the groups by their
-    // first rows.
-    struct Row {
-        quint32 position;
-        quint32 note;
-    };
-    std::vector<std::pair<std::vector<Row>, bool>> groups;
-    for (const ContentGroup& g : content_->groups()) {
-        const bool links = g.kind == ContentGroup::Kind::HardLinks;
-        std::vector<Row> rows;
-        rows.reserve(g.ids.size());
-        for (size_t m = 0; m < g.ids.size(); ++m) {
-            rows.push_back({g.ids[m], links ? kHardLinkNote : g.names[m] > 1 ? g.names[m] : 0});
-        }
-        std::sort(rows.begin(), rows.end(),
-                  [](const Row& a, const Row& b) { return a.position < b.position; });
-        groups.emplace_back(std::move(rows), links);
+    // Numbered by their places, the groups' files are in list order and the groups in
+    // the order of their first files.
+    const std::vector<ContentGroup>& groups = content_->groups();
+    size_t rows = 0;
+    for (const ContentGroup& g : groups) {
+        rows += g.ids.size();
     }
-    std::sort(groups.begin(), groups.end(), [](const auto& a, const auto& b) {
-        return a.first.front().position < b.first.front().position;
-    });
+    results_.reserve(rows);
+    notes_.reserve(rows);
+    groupOf_.reserve(rows);
+    bands_.reserve(rows);
+    hardLinkGroups_.reserve(groups.size());
     for (size_t g = 0; g < groups.size(); ++g) {
-        hardLinkGroups_.push_back(groups[g].second);
-        for (const Row& row : groups[g].first) {
-            results_.push_back(row.position);
-            notes_.push_back(row.note);
+        const bool links = groups[g].kind == ContentGroup::Kind::HardLinks;
+        hardLinkGroups_.push_back(links);
+        for (size_t m = 0; m < groups[g].ids.size(); ++m) {
+            const quint32 names = groups[g].names[m];
+            results_.push_back(groups[g].ids[m]);
+            notes_.push_back(links ? kHardLinkNote : names > 1 ? names : 0);
             groupOf_.push_back(quint32(g + 1));
             bands_.push_back(g % 2 == 0 ? kBandA : kBandB);
         }
