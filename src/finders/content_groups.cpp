@@ -16,6 +16,9 @@ namespace dw {
 namespace {
 
 constexpr qint64 kPrefixBytes = 4096;
+// Smaller files are read in the order of their inodes: asking for their places would
+// cost more than it saves.
+constexpr qint64 kPlacedFile = 64 * 1024;
 // At most this many files are compared with one reference at a time.
 constexpr size_t kCompareBatch = 16;
 
@@ -145,11 +148,7 @@ bool ContentGrouper::openChecked(platform::ContentFile& file, Item& item, const 
         fail(item, unreadable_, reason);
         return false;
     }
-    const std::optional<platform::ContentFile::Stamp> s = file.stamp();
-    if (!s) {
-        fail(item, unreadable_, QStringLiteral("its state cannot be read"));
-        return false;
-    }
+    const platform::ContentFile::Stamp* s = &file.openedStamp();
     // The walk knew the last write to the second; later opens know it and the inode's
     // last change exactly.
     const bool first = !item.opened;
@@ -195,7 +194,7 @@ void ContentGrouper::readPrefix(Reader& reader, Item& item, const Hooks& hooks) 
     }
     read_ += got;
     item.hash = XXH3_128bits(reader.buffer.get(), size_t(got));
-    if (item.size > kPrefixBytes) {
+    if (item.size > kPlacedFile) {
         if (const std::optional<quint64> at = reader.file.physicalOffset()) {
             item.place = *at;
             item.placeKnown = true;

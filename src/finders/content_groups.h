@@ -75,9 +75,9 @@ struct ContentHooks {
 // of each, hashed (XXH3, 128 bits); where those agree the whole file, hashed; where the
 // whole-file hashes agree the files are compared byte by byte, so a group never rests on
 // a hash alone. Reads are large and sequential, run on `threads` worker threads, and go
-// in the order of the files' places on the disk where the file system tells it (FIEMAP;
-// known once a file has been opened, so the first 4 KiB go in inode order), else in
-// inode order. Holes of sparse files are not read (they are zeros).
+// in the order of the files' places on the disk where the file system tells it (FIEMAP,
+// for files of more than 64 KiB; known once a file has been opened, so the first 4 KiB
+// go in inode order), else in inode order. Holes of sparse files are not read (they are zeros).
 //
 // Every file is opened without following a link (platform::ContentFile) and compared
 // with what the walk saw (device, inode, size, last write): a file that differs, or

@@ -20,6 +20,7 @@ namespace {
 
 constexpr qint64 kNoMoreData = std::numeric_limits<qint64>::max();
 constexpr int kFileFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+constexpr qint64 kSmallFile = 64 * 1024;
 
 // Shared by every thread: once the kernel has refused openat2, no thread asks again.
 std::atomic<bool> openat2Works{true};
@@ -81,13 +82,20 @@ bool ContentFile::open(const QByteArray& path, QString* reason) {
         return false;
     }
     // O_NONBLOCK only kept a FIFO from blocking the open; reads of a regular file ignore it.
-    ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    // A small file is read in one or two reads: asking the file system about its layout
+    // or its holes would cost more than the reads.
+    const bool large = st.st_size > kSmallFile;
+    if (large) {
+        ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
     fd_ = std::move(fd);
     size_ = qint64(st.st_size);
     dataAt_ = -1;
     holeAt_ = -1;
     askedAt_ = 0;
-    seekWorks_ = true;
+    seekWorks_ = large;
+    opened_ = Stamp{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
+                    nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
     return true;
 }
 

@@ -17,8 +17,9 @@ namespace dw::platform {
 // opened with O_NOFOLLOW) and refuses anything that is not a regular file, so a FIFO
 // never blocks and a device is never read. read() returns the bytes as a plain read
 // would, but the holes of a sparse file (where the file system tells them, through
-// SEEK_DATA and SEEK_HOLE) are given as zeros without being read, and said so: reading a
-// disk image of many gigabytes of holes costs almost nothing.
+// SEEK_DATA and SEEK_HOLE, asked for files of more than 64 KiB) are given as zeros
+// without being read, and said so: reading a disk image of many gigabytes of holes costs
+// almost nothing.
 //
 // Not shared between threads; each thread opens its own files.
 class ContentFile {
@@ -50,6 +51,8 @@ public:
 
     // The open file's stamps now; nullopt when fstat fails.
     std::optional<Stamp> stamp() const;
+    // Its stamps as open() found them.
+    const Stamp& openedStamp() const { return opened_; }
 
     // Where the file's first byte lies on its disk, as FIEMAP reports it: for reading
     // many files in the order of their place on the disk. nullopt where the file system
@@ -65,6 +68,7 @@ public:
 
 private:
     UniqueFd fd_;
+    Stamp opened_;
     qint64 size_ = 0;
     // Asked at `askedAt_`, the file system said the next data begins at `dataAt_` and the
     // hole after it at `holeAt_`; asked again when a read goes before or past that.
