@@ -944,6 +944,38 @@ TEST(DupWindow, CommandLinePrintsTheWindowsRows) {
         win.criterion(c.criterion);
         win.w.btScanClick();
         ASSERT_GT(win.w.resultCount(), 0);
+        if (c.duplicateMode) {
+            // --groups: the same rows after a first column with each row's group, which
+            // the bands do not always show (they compare fewer columns than the key).
+            const test::SearchRun search =
+                test::runSearch(test::dupOptions(c.criterion), {t.root()});
+            const CliRun grouped =
+                runCli(c.args + QStringList{"--groups", QFile::decodeName(t.root())});
+            ASSERT_EQ(grouped.status, 0);
+            QList<QByteArray> rows = grouped.out.split('\n');
+            ASSERT_EQ(rows.takeLast(), QByteArray());
+            ASSERT_EQ(rows.size(), win.table().rowCount());
+            ASSERT_EQ(search.search->resultCount(), win.w.resultCount());
+            EXPECT_TRUE(rows[0].startsWith("Group\tFilename\t"));
+            quint32 last = 0;
+            for (qsizetype r = 1; r < rows.size(); ++r) {
+                const quint32 group = search.search->resultGroup(r - 1);
+                EXPECT_TRUE(group == last || group == last + 1) << r;
+                last = group;
+                EXPECT_EQ(rows[r], QByteArray::number(group) + '\t' +
+                                       TsvLine(DupRowBytes(win.table(), r, true)))
+                    << r;
+            }
+            // Under "Size and type" the 300-byte files make three groups (no type, ".dat",
+            // no type again) in one band.
+            qsizetype bandRuns = 1;
+            for (qsizetype r = 2; r < win.table().rowCount(); ++r) {
+                bandRuns += win.table().band(r) != win.table().band(r - 1) ? 1 : 0;
+            }
+            if (c.criterion == 5) {
+                EXPECT_EQ(qsizetype(last), bandRuns + 2);
+            }
+        }
         const CliRun run = runCli(c.args + QStringList{QFile::decodeName(t.root())});
         ASSERT_EQ(run.status, 0);
         QList<QByteArray> lines = run.out.split('\n');
