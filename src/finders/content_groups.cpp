@@ -194,6 +194,9 @@ void ContentGrouper::readPrefix(Reader& reader, Item& item, const Hooks& hooks) 
     }
     read_ += got;
     item.hash = XXH3_128bits(reader.buffer.get(), size_t(got));
+    if (item.size <= kPrefixBytes && hooks.wholeHashed) {
+        hooks.wholeHashed(item.id, item.hash);
+    }
     if (item.size > kPlacedFile) {
         if (const std::optional<quint64> at = reader.file.physicalOffset()) {
             item.place = *at;
@@ -234,6 +237,9 @@ void ContentGrouper::readWhole(Reader& reader, Item& item, const Hooks& hooks) {
         read_ += got;
     }
     item.hash = XXH3_128bits_digest(reader.state);
+    if (hooks.wholeHashed) {
+        hooks.wholeHashed(item.id, item.hash);
+    }
     finishChecked(reader.file, item);
 }
 

@@ -66,6 +66,9 @@ struct ContentHooks {
     // Called on a reading thread before a file is opened for each of its reads (the
     // first 4 KiB, the whole file, the comparison), with its id. May be unset.
     std::function<void(quint32 id)> beforeRead;
+    // Called on a reading thread with a file's hash of its whole content, which it may
+    // change: tests make different files' hashes agree, as a collision would. May be unset.
+    std::function<void(quint32 id, XXH128_hash_t& hash)> wholeHashed;
 };
 
 // Groups files whose contents are byte for byte equal.

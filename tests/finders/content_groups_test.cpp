@@ -321,6 +321,40 @@ TEST(ContentSearch, UnreadableAndChangingFilesAreReportedNeverGrouped) {
     }
 }
 
+TEST(ContentSearch, FilesWhoseHashesCollideAreStillComparedByteByByte) {
+    // Every whole-file hash made the same, as a collision would make it.
+    for (const qint64 size : {qint64(1000), qint64(3 * 4096 + 5)}) {
+        SCOPED_TRACE(size);
+        TempTree t;
+        const QByteArray one = bytes(size, 20);
+        t.file("a", one);
+        t.file("b", withByte(one, size - 1, 'x'));
+        t.file("c", one);
+        t.file("d", withByte(one, size / 2, 'y'));
+        t.file("e", withByte(one, size / 2, 'y'));
+        t.file("f", withByte(one, 0, 'z'));
+        const DupOptions o = contentOptions(false, 2);
+        auto search = std::make_unique<DupSearch>(o);
+        DupWalkHooks walkHooks(*search);
+        FolderWalk walk(test::dupWalkOptions(o), walkHooks);
+        walk.ScanAllDrives(test::folderEntries({t.root()}));
+        ContentGrouper::Hooks hooks;
+        std::atomic<int> hashed{0};
+        hooks.wholeHashed = [&](quint32, XXH128_hash_t& hash) {
+            hash = {42, 42};
+            ++hashed;
+        };
+        search->finish(hooks);
+        test::SearchRun run;
+        run.search = std::move(search);
+        run.grid = std::make_unique<GridTable>();
+        run.search->fillGrid(*run.grid);
+        EXPECT_EQ(groupsOf(run, t.root()), Groups({{"a", "c"}, {"d", "e"}}));
+        // "f" differs in its first 4 KiB when it is larger: it is never hashed whole.
+        EXPECT_EQ(hashed.load(), size > 4096 ? 5 : 6);
+    }
+}
+
 TEST(ContentSearch, StoppingKeepsOnlyWhatWasProven) {
     TempTree t;
     const QByteArray big = bytes(64 * 1024, 12);
