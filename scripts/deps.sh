@@ -7,6 +7,8 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config make
   qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev libxkbcommon-dev libgl-dev
   libzip-dev zlib1g-dev
+  # XXH3 hashes for the duplicate search by content
+  libxxhash-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   shared-mime-info fonts-dejavu-core
   # used by the tests that check our archives and trash against other tools

@@ -42,7 +42,7 @@ _diskwell_cli() {
 
     case $prev in
     --criterion)
-        COMPREPLY=($(compgen -W '0 1 2 3 4 5 6' -- "$cur"))
+        COMPREPLY=($(compgen -W '0 1 2 3 4 5 6 7' -- "$cur"))
         return
         ;;
     --unit)

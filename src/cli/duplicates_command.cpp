@@ -61,13 +61,15 @@ QString sharedOptionsText() {
         "and a byte that is not UTF-8 as \\xHH, so names are recovered byte for byte.\n"
         "Sizes, dates and times are written in the user's locale.\n"
         "\n"
-        "Exit status: 0 done, 1 done in part (a FOLDER could not be opened, or the\n"
-        "--limit was reached), 2 bad arguments.\n");
+        "Exit status: 0 done, 1 done in part (a FOLDER could not be opened, the\n"
+        "--limit was reached, or under criterion 7 a file could not be read or\n"
+        "changed while it was read), 2 bad arguments.\n");
 }
 
 // What the arguments of one run ask for.
 struct DupRequest {
     DupOptions options;
+    bool groups = false;  // "--groups": a first column with each row's group
     QList<QByteArray> folders;
     bool help = false;  // "--help" came before any bad argument
 };
@@ -116,9 +118,13 @@ private:
             const std::optional<qint64> n =
                 v ? wholeNumber(*v, kDupCriterionCount - 1) : std::nullopt;
             if (!n) {
-                return needs("a number from 0 to 6");
+                return needs("a number from 0 to 7");
             }
             options.criterion = int(*n);
+        } else if (name_ == "--groups" && duplicateMode_ && eq_ < 0) {
+            request_->groups = true;
+        } else if (name_ == "--empty" && duplicateMode_ && eq_ < 0) {
+            options.includeEmpty = true;
         } else if (name_ == "--larger" || name_ == "--smaller") {
             return readOneLimit();
         } else if (name_ == "--between" && eq_ < 0) {
@@ -231,8 +237,9 @@ private:
 
 // The result rows as tab-separated lines, written straight from the candidate list in
 // the grid's row order: the cells DupRowBytes gives for the filled grid, without the
-// grid. Lines are gathered in a buffer that goes to `out` a large piece at a time.
-void printRows(const DupSearch& search, QTextStream& out) {
+// grid, after each row's group number when `groups`. Lines are gathered in a buffer that
+// goes to `out` a large piece at a time.
+void printRows(const DupSearch& search, bool groups, QTextStream& out) {
     const bool duplicateMode = search.options().duplicateMode;
     const DupCandidateList& list = search.candidates();
     constexpr size_t kPiece = 1 << 18;
@@ -251,7 +258,10 @@ void printRows(const DupSearch& search, QTextStream& out) {
         }
         buffer += end;
     };
-    const QStringList titles = DupColumnTitles(duplicateMode);
+    QStringList titles = DupColumnTitles(duplicateMode);
+    if (groups) {
+        titles.prepend(QStringLiteral("Group"));
+    }
     for (qsizetype c = 0; c < titles.size(); ++c) {
         AppendTsvEscaped(titles[c].toUtf8(), buffer);
         buffer += c + 1 < titles.size() ? '\t' : '\n';
@@ -265,13 +275,25 @@ void printRows(const DupSearch& search, QTextStream& out) {
         list.prefetch(k + 8 < total ? rows[size_t(k + 8)] : -1, 1);
         const qsizetype i = rows[size_t(k)];
         if (duplicateMode) {
+            if (groups) {
+                // Duplicate mode keeps its rows in result order.
+                buffer += std::to_string(search.resultGroup(k));
+                buffer += '\t';
+            }
             cell(i, DupField::Name, '\t');
             cell(i, DupField::Size, '\t');
             cell(i, DupField::Modified, '\t');
             cell(i, DupField::Time, '\t');
             cell(i, DupField::Access, '\t');
             cell(i, DupField::Folder, '\t');
-            cell(i, DupField::Type, '\n');
+            if (search.hasTypeNote(k)) {
+                QByteArray type = list.fieldBytes(i, DupField::Type, sizeBuffer).toByteArray();
+                search.appendTypeNote(k, type);
+                AppendTsvEscaped(type, buffer);
+                buffer += '\n';
+            } else {
+                cell(i, DupField::Type, '\n');
+            }
         } else {
             cell(i, DupField::Size, '\t');
             cell(i, DupField::Modified, '\t');
@@ -287,8 +309,10 @@ void printRows(const DupSearch& search, QTextStream& out) {
     flush();
 }
 
-// Walks `folders`, prints the result rows on `out` and says what happened on the way.
-int search(const DupOptions& options, const QList<QByteArray>& folders, QTextStream& out) {
+// Walks `folders`, prints the result rows on `out` (after their group numbers when
+// `groups`) and says what happened on the way.
+int search(const DupOptions& options, const QList<QByteArray>& folders, bool groups,
+           QTextStream& out) {
     DupSearch search(options);
     SayingHooks hooks(search);
     WalkOptions walkOptions;
@@ -297,12 +321,18 @@ int search(const DupOptions& options, const QList<QByteArray>& folders, QTextStr
     const int unopened = walk.ScanAllDrives(folderEntries(folders));
     search.finish();
 
-    printRows(search, out);
+    printRows(search, groups, out);
     out.flush();
+    for (const DupSearch::ContentProblem& p : search.contentProblems()) {
+        tell(platform::MessageKind::Warning, (p.changed ? QStringLiteral("Left out %1: %2")
+                                                        : QStringLiteral("Could not read %1: %2"))
+                                                 .arg(QFile::decodeName(p.path), p.reason));
+    }
     if (search.resultCount() == 0) {
         tell(platform::MessageKind::Info, QString::fromLatin1(kNoFilesText));
     }
-    return unopened > 0 || hooks.listFull() ? kExitIncomplete : kExitOk;
+    return unopened > 0 || hooks.listFull() || !search.contentProblems().empty() ? kExitIncomplete
+                                                                                 : kExitOk;
 }
 
 int run(bool duplicateMode, const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
@@ -316,21 +346,24 @@ int run(bool duplicateMode, const QList<QByteArray>& args, QTextStream& out, QTe
         out.flush();
         return kExitOk;
     }
-    return search(request.options, request.folders, out);
+    return search(request.options, request.folders, request.groups, out);
 }
 
 }  // namespace
 
 QString duplicatesUsage() {
     QString text = QStringLiteral(
-                       "Usage: %1 duplicates [--criterion N] [--larger N | --smaller N |\n"
-                       "         --between N M] [--unit bytes|KB] [--pattern P] [--limit N]\n"
-                       "         FOLDER...\n"
+                       "Usage: %1 duplicates [--criterion N] [--groups] [--empty]\n"
+                       "         [--larger N | --smaller N | --between N M] [--unit bytes|KB]\n"
+                       "         [--pattern P] [--limit N] FOLDER...\n"
                        "\n"
                        "Finds duplicate files as Diskwell's \"Duplicate files\" window does and\n"
                        "prints its rows: Filename, Size, Modified, Time, Access, Folder, Type.\n"
                        "Files are duplicates when their lines agree on the criterion and are\n"
-                       "neighbours in the list sorted by those lines.\n"
+                       "neighbours in the list sorted by those lines; under criterion 7 when\n"
+                       "their bytes are equal (files of one inode, hard links, are one file:\n"
+                       "listed once with a note \"n names\" in Type, or as a group of their\n"
+                       "names noted \"hard links, no space to gain\").\n"
                        "\n"
                        "Options:\n"
                        "  --criterion N    what must agree (default 0):\n")
@@ -340,6 +373,11 @@ QString duplicatesUsage() {
                     .arg(c)
                     .arg(QLatin1String(kDupCriteria[c].item));
     }
+    text += QStringLiteral(
+        "  --groups         a first column, Group, with each row's group number (1, 2,\n"
+        "                   ... in the order of the rows)\n"
+        "  --empty          criterion 7: empty files are duplicates of each other\n"
+        "                   (they are left out otherwise)\n");
     return text + sharedOptionsText();
 }
 

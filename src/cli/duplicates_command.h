@@ -13,7 +13,10 @@
 namespace dw::cli {
 
 // The subcommands. `args` are their arguments (after "duplicates" or "hogs"). Options:
-//   --criterion N            the duplicate criterion 0 to 6 (duplicates only; default 0)
+//   --criterion N            the duplicate criterion 0 to 7 (duplicates only; default 0)
+//   --groups                 (duplicates only) a first column "Group": each row's group
+//                            number, 1, 2, ... in output order
+//   --empty                  (duplicates only) criterion 7: empty files are duplicates
 //   --larger N | --smaller N | --between N M
 //                            the size test and its limits (default --larger 250)
 //   --unit bytes|KB          the unit of the limits (default KB)
@@ -29,7 +32,8 @@ namespace dw::cli {
 // can be recovered byte for byte. Messages (a folder that cannot be opened, the
 // resource-limit warning, "No files found.") go through the prompter in force, which
 // prints them on stderr. Returns kExitOk; kExitIncomplete when a folder could not be
-// opened or the candidate list was full (the rows found are printed); kExitUsage for bad
+// opened, the candidate list was full or (criterion 7) a file could not be read or changed
+// while it was read, each said on stderr (the rows found are printed); kExitUsage for bad
 // arguments (nothing walked).
 int runDuplicates(const QList<QByteArray>& args, QTextStream& out, QTextStream& err);
 int runHogs(const QList<QByteArray>& args, QTextStream& out, QTextStream& err);

@@ -76,6 +76,9 @@ public:
     // and times therefore sort as their texts do ("1,024" before "999"). O(n log n).
     void sortLines(std::span<const DupField> fields);
 
+    // The number candidate `i` (in the current order) had when it was added: 0 for the
+    // first file added, 1 for the next, and so on.
+    quint32 addedAs(qsizetype i) const { return order_[size_t(i)]; }
     // Reads of candidate `i` (0 to size() - 1, in the current order).
     qint64 size(qsizetype i) const { return at(i).size; }
     quint32 modified(qsizetype i) const { return at(i).modified; }

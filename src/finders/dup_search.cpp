@@ -19,6 +19,9 @@ namespace {
 
 using F = DupField;
 
+// notes_ of a row that belongs to a group of one file's names.
+constexpr quint32 kHardLinkNote = 0xFFFFFFFF;
+
 constexpr std::array<DupField, 7> kNameFirst{F::Name,   F::Size,   F::Modified, F::Time,
                                              F::Access, F::Folder, F::Type};
 constexpr std::array<DupField, 7> kSizeFirst{F::Size,   F::Name,   F::Modified, F::Time,
@@ -39,6 +42,7 @@ const DupCriterion kDupCriteria[kDupCriterionCount] = {
     {"Size and modify date/time", kSizeFirst, {F::Size, F::Modified, F::Time}, 3},
     {"Size and type", kSizeFirst, {F::Size, F::Type}, 2},
     {"Type and modify date/time", kTypeFirst, {F::Type, F::Modified, F::Time}, 3},
+    {"Same contents", kSizeFirst, {F::Size}, 1},
 };
 
 const std::array<DupField, 6> kHogLineOrder{F::Size,   F::Modified, F::Time,
@@ -54,6 +58,10 @@ bool PassesSizeTest(qint64 size, SizeTest test, qint64 lo, qint64 hi) {
             return lo <= size && size <= hi;
     }
     return false;
+}
+
+QString namesNoteText(quint32 names) {
+    return QStringLiteral("%1 names").arg(names);
 }
 
 QString resourceLimitText() {
@@ -89,16 +97,43 @@ void ClearDupGrid(GridTable& grid, bool duplicateMode) {
 DupSearch::DupSearch(const DupOptions& options)
     : options_(options), lo_(options.lo()), hi_(options.hi()), candidates_(options.candidateLimit) {
     options_.criterion = std::clamp(options_.criterion, 0, kDupCriterionCount - 1);
+    if (options_.duplicateMode && options_.criterion == kContentCriterion) {
+        ContentOptions content;
+        content.includeEmpty = options_.includeEmpty;
+        content.threads = options_.readThreads;
+        content_ = std::make_unique<ContentGrouper>(content);
+    }
 }
 
 DupSearch::Step DupSearch::addFile(const WalkFolder& folder, const platform::DirEntry& entry) {
     if (!PassesSizeTest(entry.size, options_.sizeTest, lo_, hi_)) {
         return Step::Skipped;
     }
-    return candidates_.add(folder, entry) ? Step::Added : Step::Full;
+    if (!candidates_.add(folder, entry)) {
+        return Step::Full;
+    }
+    if (content_) {
+        content_->add({quint32(candidates_.size() - 1), entry.size, entry.device, entry.inode,
+                       entry.modified});
+    }
+    return Step::Added;
 }
 
 void DupSearch::finish() {
+    finish({});
+}
+
+void DupSearch::stopReading() {
+    if (content_) {
+        content_->requestStop();
+    }
+}
+
+bool DupSearch::isHardLinkGroup(quint32 group) const {
+    return group >= 1 && group <= hardLinkGroups_.size() && hardLinkGroups_[group - 1];
+}
+
+void DupSearch::finish(const ContentGrouper::Hooks& hooks) {
     if (finished_) {
         return;
     }
@@ -106,7 +141,11 @@ void DupSearch::finish() {
     if (options_.duplicateMode) {
         const DupCriterion& c = kDupCriteria[options_.criterion];
         candidates_.sortLines(c.order);
-        group();
+        if (content_) {
+            groupByContent(hooks);
+        } else {
+            group();
+        }
     } else {
         candidates_.sortLines(kHogLineOrder);
         const auto n = quint32(candidates_.size());
@@ -146,6 +185,7 @@ void DupSearch::group() {
         keyOf(j, keyJ, scratch);
         return equalFolded(keyI, keyJ);
     };
+    quint32 groups = 0;
     qsizetype i = 0;
     while (i < n) {
         if (!nameKey && !sizeKey) {
@@ -162,8 +202,10 @@ void DupSearch::group() {
             ++j;
         }
         if (j > i + 1) {
+            ++groups;
             for (qsizetype k = i; k < j; ++k) {
                 results_.push_back(quint32(k));
+                groupOf_.push_back(groups);
             }
         }
         i = j;
@@ -181,6 +223,66 @@ void DupSearch::group() {
             bands_[k] = bands_[k - 1] == kBandA ? kBandB : kBandA;
         }
     }
+}
+
+void DupSearch::groupByContent(const ContentGrouper::Hooks& hooks) {
+    const qsizetype n = candidates_.size();
+    std::vector<quint32> positionOf(static_cast<size_t>(n));
+    for (qsizetype i = 0; i < n; ++i) {
+        positionOf[candidates_.addedAs(i)] = quint32(i);
+    }
+    // Numbered by their places in the list, a file of several names stands by the name
+    // listed first.
+    content_->renumber([&positionOf](quint32 id) { return positionOf[id]; });
+    readingStopped_ =
+        !content_->run([this](quint32 position) { return candidates_.path(position); }, hooks);
+
+    // Numbered by their places, the groups' files are in list order and the groups in
+    // the order of their first files.
+    const std::vector<ContentGroup>& groups = content_->groups();
+    size_t rows = 0;
+    for (const ContentGroup& g : groups) {
+        rows += g.ids.size();
+    }
+    results_.reserve(rows);
+    notes_.reserve(rows);
+    groupOf_.reserve(rows);
+    bands_.reserve(rows);
+    hardLinkGroups_.reserve(groups.size());
+    for (size_t g = 0; g < groups.size(); ++g) {
+        const bool links = groups[g].kind == ContentGroup::Kind::HardLinks;
+        hardLinkGroups_.push_back(links);
+        for (size_t m = 0; m < groups[g].ids.size(); ++m) {
+            const quint32 names = groups[g].names[m];
+            results_.push_back(groups[g].ids[m]);
+            notes_.push_back(links ? kHardLinkNote : names > 1 ? names : 0);
+            groupOf_.push_back(quint32(g + 1));
+            bands_.push_back(g % 2 == 0 ? kBandA : kBandB);
+        }
+    }
+
+    std::vector<std::pair<quint32, ContentProblem>> problems;
+    for (const bool changed : {false, true}) {
+        for (const dw::ContentProblem& p : changed ? content_->changed() : content_->unreadable()) {
+            const quint32 at = p.id;
+            problems.push_back({at, {candidates_.path(at), p.reason, changed}});
+        }
+    }
+    std::sort(problems.begin(), problems.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& p : problems) {
+        problems_.push_back(std::move(p.second));
+    }
+}
+
+void DupSearch::appendTypeNote(qsizetype k, QByteArray& type) const {
+    const quint32 note = notes_.empty() ? 0 : notes_[size_t(k)];
+    if (note == 0) {
+        return;
+    }
+    const QByteArray text =
+        note == kHardLinkNote ? QByteArray(kHardLinksNoteText) : namesNoteText(note).toUtf8();
+    type = type.isEmpty() ? text : type + " (" + text + ')';
 }
 
 bool DupSearch::sameBandColumns(qsizetype a, qsizetype b) const {
@@ -210,7 +312,10 @@ void DupSearch::rowCells(qsizetype k, QStringList& cells, QByteArray& path) cons
         cells[kDupTimeColumn] = candidates_.text(i, F::Time);
         cells[kDupAccessColumn] = candidates_.text(i, F::Access);
         cells[kDupFolderColumn] = candidates_.text(i, F::Folder);
-        cells[kDupTypeColumn] = candidates_.text(i, F::Type);
+        QByteArray type;
+        candidates_.appendBytes(i, F::Type, type);
+        appendTypeNote(k, type);
+        cells[kDupTypeColumn] = QString::fromUtf8(type);
     } else {
         cells.resize(kHogColumnCount);
         candidates_.textInto(i, F::Size, cells[kHogSizeColumn]);
@@ -292,7 +397,13 @@ void DupSearch::fillGrid(GridTable& grid) const {
                 addField(i, F::Time);
                 addField(i, F::Access);
                 addField(i, F::Folder);
-                addField(i, F::Type);
+                if (!hasTypeNote(k)) {
+                    addField(i, F::Type);
+                } else {
+                    QByteArray type = candidates_.fieldBytes(i, F::Type, sizeBuffer).toByteArray();
+                    appendTypeNote(k, type);
+                    batch.addCell(type);
+                }
                 batch.endRow(pathView, 0, bands_[size_t(k)]);
             } else {
                 // Size, Modified, Time, Access, FileName, Type.

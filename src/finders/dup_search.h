@@ -6,10 +6,12 @@
 #include <QStringList>
 
 #include <array>
+#include <memory>
 #include <span>
 #include <vector>
 
 #include "base/grid_table.h"
+#include "finders/content_groups.h"
 #include "finders/dup_candidates.h"
 #include "scan/drive_entry.h"
 #include "scan/folder_walk.h"
@@ -40,7 +42,11 @@ struct DupCriterion {
     int keyCount;
     std::span<const DupField> keyFields() const { return {key.data(), size_t(keyCount)}; }
 };
-inline constexpr int kDupCriterionCount = 7;
+inline constexpr int kDupCriterionCount = 8;
+// "Same contents": files of equal size whose bytes are equal (ContentGrouper). Its rows
+// come in the order of "Size only"; it comes after the seven criteria that compare the
+// listing's fields, so stored criterion numbers keep their meaning.
+inline constexpr int kContentCriterion = 7;
 extern const DupCriterion kDupCriteria[kDupCriterionCount];
 // The six fields of a file-hog line, in their order.
 extern const std::array<DupField, 6> kHogLineOrder;
@@ -50,13 +56,17 @@ inline constexpr int kSizeLimitMax = 10000;
 
 struct DupOptions {
     bool duplicateMode = true;
-    int criterion = 0;  // 0 to 6 (duplicate mode)
+    int criterion = 0;  // 0 to 7 (duplicate mode)
     SizeTest sizeTest = SizeTest::LargerOrEqual;
     qint64 num1 = 250;
     qint64 num2 = 250;
     SizeUnit unit = SizeUnit::KB;
     QString pattern = QStringLiteral("*.*");
     qsizetype candidateLimit = DupCandidateList::kDefaultLimit;
+    // "Same contents" only: whether empty files are duplicates of each other, and the
+    // threads that read the files.
+    bool includeEmpty = false;
+    int readThreads = 2;
 
     // The limits in bytes: num1 and num2, times 1,024 when the unit is KB.
     qint64 lo() const { return unit == SizeUnit::KB ? num1 * 1024 : num1; }
@@ -96,6 +106,12 @@ QStringList DupColumnTitles(bool duplicateMode);
 inline int DupMarkColumn(bool duplicateMode) {
     return duplicateMode ? kDupNameColumn : kHogPathColumn;
 }
+// The notes of "Same contents" on a file's Type cell, after its type in brackets: a file
+// found under several names is listed once with "n names"; a file found only under
+// several names (no other file has its bytes) is a group of its names, each noted
+// "hard links, no space to gain".
+QString namesNoteText(quint32 names);
+inline constexpr char kHardLinksNoteText[] = "hard links, no space to gain";
 // The band tags of duplicate mode; rows of kBandA are painted grey.
 inline constexpr char kBandA = 'A';
 inline constexpr char kBandB = 'B';
@@ -121,10 +137,41 @@ public:
     // and compared upper-cased) as results, in list order; a line whose neighbours
     // differ is no result. File-hog mode sorts in the file-hog line order and takes all
     // lines from the last to the first. Calling it again does nothing.
+    //
+    // "Same contents" sorts as "Size only" does and then reads the files of each size
+    // that several files share (ContentGrouper, with `hooks` for its progress); each
+    // group's rows follow in list order, the groups in the order of their first rows. A
+    // stopped reading (stopReading(), or the progress hook answering false) keeps the
+    // groups proven before it.
     void finish();
+    void finish(const ContentGrouper::Hooks& hooks);
+    // Stops the reading of "Same contents" at once; any thread.
+    void stopReading();
+    // After finish() with "Same contents": whether the reading was stopped, and the files
+    // it left out (the path, why, and whether it changed rather than could not be read),
+    // in list order.
+    struct ContentProblem {
+        QByteArray path;
+        QString reason;
+        bool changed = false;
+    };
+    bool readingStopped() const { return readingStopped_; }
+    const std::vector<ContentProblem>& contentProblems() const { return problems_; }
+    // The bytes read and to read so far (0 without "Same contents").
+    qint64 bytesRead() const { return content_ ? content_->bytesRead() : 0; }
+    qint64 bytesToRead() const { return content_ ? content_->bytesToRead() : 0; }
 
     qsizetype candidateCount() const { return candidates_.size(); }
     qsizetype resultCount() const { return qsizetype(results_.size()); }
+    // Duplicate mode: the group of result k, 1 for the first group, counted in result
+    // order; whether that group is of hard links only ("Same contents").
+    quint32 resultGroup(qsizetype k) const { return groupOf_[size_t(k)]; }
+    // Whether result k's type cell carries a note ("Same contents": "n names" or the
+    // hard-link note); appendTypeNote adds it to `type` as the grid shows it ("type (note)",
+    // or the note alone for an empty type) and leaves `type` as it is for other results.
+    bool hasTypeNote(qsizetype k) const { return !notes_.empty() && notes_[size_t(k)] != 0; }
+    void appendTypeNote(qsizetype k, QByteArray& type) const;
+    bool isHardLinkGroup(quint32 group) const;
     const DupCandidateList& candidates() const { return candidates_; }
 
     // Result k (0 to resultCount() - 1) as a grid row: the cells of the mode's columns,
@@ -145,11 +192,15 @@ public:
     // (largest first, as SortGridByNumber orders the "Size" cells).
     std::vector<quint32> rowOrder() const;
 
-    // The memory the candidate list took at most, in bytes.
-    qsizetype peakMemoryUsage() const { return candidates_.peakMemoryUsage(); }
+    // The memory the candidate list took at most, in bytes, with the content search's
+    // own tables ("Same contents").
+    qsizetype peakMemoryUsage() const {
+        return candidates_.peakMemoryUsage() + (content_ ? content_->peakMemoryUsage() : 0);
+    }
 
 private:
     void group();
+    void groupByContent(const ContentGrouper::Hooks& hooks);
     void rowCells(qsizetype k, QStringList& cells, QByteArray& path) const;
     void keyOf(qsizetype i, QByteArray& out, QByteArray& scratch) const;
     bool sameBandColumns(qsizetype a, qsizetype b) const;
@@ -160,6 +211,14 @@ private:
     DupCandidateList candidates_;
     std::vector<quint32> results_;  // places in the candidate list, in result order
     std::vector<char> bands_;
+    std::vector<quint32> groupOf_;  // beside results_, duplicate mode
+    // "Same contents": the reading, the names of each result's file (0 for one name, the
+    // hard-link note's marker for a group of names), the hard-link groups and problems.
+    std::unique_ptr<ContentGrouper> content_;
+    std::vector<quint32> notes_;
+    std::vector<bool> hardLinkGroups_;
+    std::vector<ContentProblem> problems_;
+    bool readingStopped_ = false;
     bool finished_ = false;
 };
 

@@ -13,6 +13,11 @@ MarkedFiles::Batch::~Batch() {
 }
 
 std::optional<qint64> MarkedFiles::lookUp(const QByteArray& path) {
+    const std::optional<platform::DirEntry> entry = lookUpEntry(path);
+    return entry ? std::optional<qint64>(entry->size) : std::nullopt;
+}
+
+std::optional<platform::DirEntry> MarkedFiles::lookUpEntry(const QByteArray& path) {
     const qsizetype slash = path.lastIndexOf(platform::kSep);
     QByteArray folder;
     QByteArray name;
@@ -23,7 +28,7 @@ std::optional<qint64> MarkedFiles::lookUp(const QByteArray& path) {
         folder = slash == 0 ? QByteArray(platform::kRootFolder) : path.left(slash);
         name = path.mid(slash + 1);
     }
-    std::optional<qint64> result;
+    std::optional<platform::DirEntry> result;
     if (!name.isEmpty()) {
         if (!folder_.isOpen() || folderPath_ != folder) {
             folderPath_ = folder;
@@ -33,7 +38,7 @@ std::optional<qint64> MarkedFiles::lookUp(const QByteArray& path) {
         }
         platform::DirEntry entry;
         if (folder_.isOpen() && folder_.stat(name, entry)) {
-            result = entry.size;
+            result = std::move(entry);
         }
     }
     if (batchDepth_ == 0) {
@@ -49,11 +54,19 @@ void MarkedFiles::mark(const QByteArray& path) {
         return;
     }
     order_.append(path);
-    if (const std::optional<qint64> size = lookUp(path)) {
+    if (const std::optional<platform::DirEntry> found = lookUpEntry(path)) {
         e.counted = true;
-        e.size = *size;
+        e.device = found->device;
+        e.inode = found->inode;
         ++count_;
-        total_ += *size;
+        Inode& in = inodes_[{found->device, found->inode}];
+        ++in.marked;
+        in.links = std::max<quint32>(found->links, 1);
+        if (!in.inTotal && quint32(in.marked) >= in.links) {
+            in.inTotal = true;
+            in.bytes = found->size;
+            total_ += found->size;
+        }
     }
 }
 
@@ -67,7 +80,16 @@ void MarkedFiles::unmark(const QByteArray& path) {
     }
     if (it->counted) {
         --count_;
-        total_ -= it->size;
+        const auto in = inodes_.find({it->device, it->inode});
+        if (in != inodes_.end()) {
+            if (in->inTotal) {
+                in->inTotal = false;
+                total_ -= in->bytes;
+            }
+            if (--in->marked == 0) {
+                inodes_.erase(in);
+            }
+        }
     }
     entries_.erase(it);
     order_.removeOne(path);
@@ -75,6 +97,7 @@ void MarkedFiles::unmark(const QByteArray& path) {
 
 void MarkedFiles::clear() {
     entries_.clear();
+    inodes_.clear();
     order_.clear();
     count_ = 0;
     total_ = 0;

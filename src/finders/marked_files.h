@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
 
 #include "platform/dir_reader.h"
 
@@ -22,6 +23,11 @@ namespace dw {
 // the count and its size to the total; a file not found (it has gone) is listed but
 // adds nothing. Unmarking takes off exactly what marking added, so the totals never
 // drift or go below zero when a file changes or vanishes in between.
+//
+// A file of several names (hard links: one device and inode) frees its bytes only when
+// its last name goes: its size joins the total once as many of its names are marked as
+// it has (its link count when the last of them was marked), and leaves it as soon as one
+// of them is unmarked. Every name still counts as a file.
 class MarkedFiles {
 public:
     MarkedFiles() = default;
@@ -69,10 +75,23 @@ private:
     struct Entry {
         int rows = 0;
         bool counted = false;
-        qint64 size = 0;
+        quint64 device = 0;
+        quint64 inode = 0;
     };
+    // The marked names of one file, and the bytes it put in the total (while all its
+    // names are marked).
+    struct Inode {
+        int marked = 0;
+        quint32 links = 1;
+        bool inTotal = false;
+        qint64 bytes = 0;
+    };
+    using InodeKey = std::pair<quint64, quint64>;
+
+    std::optional<platform::DirEntry> lookUpEntry(const QByteArray& path);
 
     QHash<QByteArray, Entry> entries_;
+    QHash<InodeKey, Inode> inodes_;
     QList<QByteArray> order_;
     qint64 count_ = 0;
     qint64 total_ = 0;

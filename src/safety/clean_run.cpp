@@ -1,9 +1,12 @@
 #include "safety/clean_run.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <optional>
 #include <vector>
 
+#include "platform/dir_reader.h"
 #include "platform/file_remover.h"
 #include "platform/trash.h"
 #include "safety/safe_harbor.h"
@@ -31,6 +34,34 @@ void reportNotDone(const CleanRunHooks& hooks, const QByteArray& path, qsizetype
     r.aborted = aborted;
     report(hooks, r);
 }
+
+// The bytes a run frees. A file of several names (hard links) frees its bytes when the
+// last of its names goes: its bytes count with the name that leaves it without any.
+class FreedBytes {
+public:
+    // Before the first of a file's names is acted on: how many names it has.
+    void before(const QByteArray& path, const platform::FileIdentity& file) {
+        const Key key{file.device, file.inode};
+        if (!left_.contains(key)) {
+            const std::optional<platform::DirEntry> e = platform::statPath(path);
+            const bool same = e && e->device == file.device && e->inode == file.inode;
+            left_.insert(key, same ? std::max<quint32>(e->links, 1) : 1);
+        }
+    }
+    // One of its names is gone (or in the trash): the bytes that frees.
+    qint64 gone(const platform::FileIdentity& file, qint64 size) {
+        const auto it = left_.find(Key{file.device, file.inode});
+        if (it == left_.end() || *it <= 1) {
+            return size;
+        }
+        --*it;
+        return 0;
+    }
+
+private:
+    using Key = std::pair<quint64, quint64>;
+    QHash<Key, quint32> left_;
+};
 
 }  // namespace
 
@@ -95,6 +126,7 @@ CleanRunSummary deleteChecked(const QList<QByteArray>& files, const CheckedFiles
     CleanRunSummary summary;
     summary.files = files.size();
     platform::FileRemover remover;
+    FreedBytes freed;
     for (qsizetype i = 0; i < files.size(); ++i) {
         const QByteArray& path = files[i];
         if (hooks.starting) {
@@ -113,11 +145,12 @@ CleanRunSummary deleteChecked(const QList<QByteArray>& files, const CheckedFiles
             hooks.checked(i, path);
         }
         platform::FileIdentity removed;
+        freed.before(path, *expected);
         if (remover.remove(path, &r.reason, &*expected, &removed)) {
             r.done = true;
             r.size = removed.size;
             ++summary.doneCount;
-            summary.doneBytes += removed.size;
+            summary.doneBytes += freed.gone(*expected, removed.size);
         }
         report(hooks, r);
     }
@@ -129,6 +162,7 @@ CleanRunSummary trashChecked(const QList<QByteArray>& files, const CheckedFiles&
     CleanRunSummary summary;
     summary.files = files.size();
     platform::FileRemover remover;
+    FreedBytes freed;
     for (qsizetype i = 0; i < files.size(); ++i) {
         const QByteArray& path = files[i];
         if (summary.stopped) {
@@ -152,11 +186,12 @@ CleanRunSummary trashChecked(const QList<QByteArray>& files, const CheckedFiles&
         if (hooks.checked) {
             hooks.checked(i, path);
         }
+        freed.before(path, *expected);
         if (remover.trash(path, *expected, &r.reason)) {
             r.done = true;
             r.size = expected->size;
             ++summary.doneCount;
-            summary.doneBytes += expected->size;
+            summary.doneBytes += freed.gone(*expected, expected->size);
         } else if (r.reason != platform::FileRemover::replacedFolderText() &&
                    r.reason != platform::FileRemover::replacedFileText()) {
             // A file replaced since the check says nothing about the trash; the others go on.
@@ -172,6 +207,7 @@ CleanRunSummary zipChecked(const QList<QByteArray>& files, const CheckedFiles& c
     CleanRunSummary summary;
     summary.files = files.size();
     platform::FileRemover remover;
+    FreedBytes freed;
     // What each file was at the check: it is read into its archive, read back, and its
     // original deleted only while it is still that file.
     const auto& identities = checked.identities;
@@ -202,10 +238,13 @@ CleanRunSummary zipChecked(const QList<QByteArray>& files, const CheckedFiles& c
         ++summary.archivedCount;
         summary.archivedBytes += z.size;
         const auto& expected = identities[size_t(z.tag)];
+        if (expected) {
+            freed.before(z.path, *expected);
+        }
         if (expected && remover.remove(z.path, &r.reason, &*expected)) {
             r.done = true;
             ++summary.doneCount;
-            summary.doneBytes += z.size;
+            summary.doneBytes += freed.gone(*expected, z.size);
         }
         report(hooks, r);
     };

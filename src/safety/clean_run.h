@@ -88,6 +88,8 @@ struct CleanRunHooks {
 struct CleanRunSummary {
     qsizetype files = 0;   // files handed in
     qint64 doneCount = 0;  // files deleted, trashed, or archived and deleted
+    // Their bytes; a file of several names (hard links) counts only with the name whose
+    // going leaves it without any, so the bytes are those freed.
     qint64 doneBytes = 0;
     // Zip runs: files (and their bytes) safely stored in archives, including those
     // whose original could not be deleted afterwards: what the archive totals count.

@@ -49,7 +49,7 @@ expect() {
 }
 check "commands" expect "duplicates" diskwell-cli du
 check "options of a command" expect "--zip --zip-folder" diskwell-cli clean --z
-check "criterion values" expect "0 1 2 3 4 5 6" diskwell-cli duplicates --criterion ""
+check "criterion values" expect "0 1 2 3 4 5 6 7" diskwell-cli duplicates --criterion ""
 check "folders where a folder is expected" expect "papers photos" diskwell-cli walk p
 check "files where a file is expected" expect "plain-file" diskwell-cli protected pl
 check "help names the commands" expect "restore" diskwell-cli help re

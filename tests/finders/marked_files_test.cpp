@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <unistd.h>
+
 #include "finders/marked_files.h"
 #include "support/temp_tree.h"
 
@@ -35,6 +37,42 @@ TEST(MarkedFiles, CountsAndTotalsFollowMarks) {
     marks.clear();
     EXPECT_EQ(marks.statusText(), QStringLiteral("0 files 0 bytes"));
     EXPECT_TRUE(marks.paths().isEmpty());
+}
+
+TEST(MarkedFiles, AFileOfSeveralNamesCountsItsBytesOnlyWithAllItsNamesMarked) {
+    TempTree t;
+    const QByteArray h1 = t.fileOfSize("h1", 1000);
+    const QByteArray h2 = t.path("sub/h2");
+    t.dir("sub");
+    ASSERT_EQ(::link(h1.constData(), h2.constData()), 0);
+    const QByteArray three = t.fileOfSize("three", 70);
+    ASSERT_EQ(::link(three.constData(), t.path("three-b").constData()), 0);
+    ASSERT_EQ(::link(three.constData(), t.path("three-c").constData()), 0);
+    const QByteArray plain = t.fileOfSize("plain", 5);
+
+    struct Step {
+        bool mark;
+        QByteArray path;
+        const char* status;
+    };
+    const Step steps[] = {
+        {true, h1, "1 files 0 bytes"},  // one name of two: nothing is freed
+        {true, plain, "2 files 5 bytes"},
+        {true, h2, "3 files 1,005 bytes"},  // the last name: its bytes, once
+        {true, three, "4 files 1,005 bytes"},
+        {true, t.path("three-b"), "5 files 1,005 bytes"},  // its third name is not marked
+        {false, h1, "4 files 5 bytes"},
+        {true, h1, "5 files 1,005 bytes"},
+        {true, t.path("three-c"), "6 files 1,075 bytes"},
+        {false, t.path("three-b"), "5 files 1,005 bytes"},
+        {false, h2, "4 files 5 bytes"},
+        {false, h1, "3 files 5 bytes"},
+    };
+    MarkedFiles marks;
+    for (const Step& s : steps) {
+        s.mark ? marks.mark(s.path) : marks.unmark(s.path);
+        EXPECT_EQ(marks.statusText(), QLatin1String(s.status)) << s.path.constData();
+    }
 }
 
 TEST(MarkedFiles, UnmarkTakesOffWhatMarkAdded) {

@@ -321,6 +321,39 @@ TEST(TrashRun, FilesGoToTheDesktopTrashWithTheirPathsAndTheRunStopsAtAFailure) {
     EXPECT_TRUE(present(more[2]));
 }
 
+TEST(CleanRuns, AFileOfSeveralNamesCountsItsBytesWithTheNameThatLeavesItWithoutAny) {
+    struct Case {
+        const char* what;
+        bool trash;
+        QList<QByteArray> names;  // of the file "h" (linked as h2, h3) and "plain"
+        qint64 bytes;
+    };
+    const Case cases[] = {
+        {"delete one name of three", false, {"h", "plain"}, 7},
+        {"delete two names of three", false, {"h2", "h", "plain"}, 7},
+        {"delete every name", false, {"h3", "h", "plain", "h2"}, 1000 + 7},
+        {"trash every name", true, {"h", "h2", "h3"}, 1000},
+        {"trash one name", true, {"h2"}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempTree t;
+        test::ScopedEnv dataHome("XDG_DATA_HOME", t.dir("data"));
+        const QByteArray h = t.fileOfSize("docs/h", 1000);
+        ASSERT_EQ(::link(h.constData(), t.path("docs/h2").constData()), 0);
+        ASSERT_EQ(::link(h.constData(), t.path("docs/h3").constData()), 0);
+        t.fileOfSize("docs/plain", 7);
+        QList<QByteArray> files;
+        for (const QByteArray& n : c.names) {
+            files.append(t.path("docs/" + n));
+        }
+        const CleanRunSummary s = c.trash ? trashFiles(files) : deleteFiles(files);
+        EXPECT_TRUE(s.complete());
+        EXPECT_EQ(s.doneCount, c.names.size());
+        EXPECT_EQ(s.doneBytes, c.bytes);
+    }
+}
+
 // ---- a folder swapped during a run -----------------------------------------------------
 
 // A folder F of the user's files, renamed away to F.old in the middle of a run and

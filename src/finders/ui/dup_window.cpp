@@ -1,20 +1,26 @@
 #include "finders/ui/dup_window.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 
+#include <optional>
+
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
 #include "base/utility.h"
+#include "platform/dir_reader.h"
 #include "scan/ui/drive_check_list.h"
 #include "widgets/message_boxes.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
+#include "widgets/wait_cursor.h"
 
 namespace dw {
 
@@ -24,9 +30,10 @@ namespace dw {
 // edge, the counts stay).
 class TfrmDup::DupScan final : public Scan {
 public:
-    DupScan(const DupOptions& options, GridTable& grid)
+    DupScan(const DupOptions& options, GridTable& grid, TfrmDup& window)
         : search_(options),
           grid_(grid),
+          window_(window),
           what_(options.duplicateMode ? QStringLiteral("in the size range")
                                       : QStringLiteral("file hogs")) {}
 
@@ -43,9 +50,34 @@ public:
     }
     void stopped() override { ShowWarning(resourceLimitText()); }
     void finish() override {
-        search_.finish();
+        // "Same contents" reads files on its own threads; this thread keeps the window
+        // live and shows how far the reading is.
+        ContentGrouper::Hooks hooks;
+        hooks.progress = [this](qint64 done, qint64 total) {
+            return window_.pumpDuringFinish(
+                QStringLiteral("Comparing contents: %1 of %2 bytes read")
+                    .arg(FormatThousands(done), FormatThousands(std::max(done, total))));
+        };
+        search_.finish(hooks);
         search_.fillGrid(grid_);
+        window_.rowGroups_.clear();
+        window_.hardLinkGroups_.clear();
+        window_.unreadable_ = 0;
+        window_.changed_ = 0;
+        if (search_.options().criterion == kContentCriterion) {
+            for (qsizetype k = 0; k < search_.resultCount(); ++k) {
+                const quint32 group = search_.resultGroup(k);
+                window_.rowGroups_.push_back(group);
+                if (window_.hardLinkGroups_.size() < group) {
+                    window_.hardLinkGroups_.push_back(search_.isHardLinkGroup(group));
+                }
+            }
+            for (const DupSearch::ContentProblem& p : search_.contentProblems()) {
+                ++(p.changed ? window_.changed_ : window_.unreadable_);
+            }
+        }
     }
+    void abort() override { search_.stopReading(); }
     qsizetype foundCount() const override { return search_.resultCount(); }
     QString progressText(const QString& folder) const override {
         return QStringLiteral("%1 files seen, %2 %3 - %4")
@@ -55,6 +87,7 @@ public:
 private:
     DupSearch search_;
     GridTable& grid_;
+    TfrmDup& window_;
     const QString what_;
     qint64 seen_ = 0;
     bool full_ = false;
@@ -81,6 +114,7 @@ TfrmDup::TfrmDup(bool duplicateMode, const SafeHarbor* harbor, QWidget* parent, 
     connect(rbSmaller_, &QRadioButton::toggled, this, &TfrmDup::rbLargerClick);
     connect(rbBetween_, &QRadioButton::toggled, this, &TfrmDup::rbLargerClick);
     connect(cbWildCard_, &QComboBox::editTextChanged, this, &TfrmDup::cbWildCardChange);
+    connect(cbDup_, &QComboBox::currentIndexChanged, this, &TfrmDup::cbDupChange);
     connect(btCompare_, &QPushButton::clicked, this, [this] {
         if (comparePairs_) {
             comparePairs_(*this);
@@ -92,6 +126,8 @@ TfrmDup::TfrmDup(bool duplicateMode, const SafeHarbor* harbor, QWidget* parent, 
     cbKB1_->setCurrentIndex(1);
     lblDup_->setVisible(duplicateMode_);
     cbDup_->setVisible(duplicateMode_);
+    cbEmpty_->setVisible(duplicateMode_);
+    cbDupChange();
     rbLargerClick();
     QStringList patterns;
     RegisteredExtensionPatterns(patterns, true);
@@ -110,6 +146,22 @@ TfrmDup::TfrmDup(bool duplicateMode, const SafeHarbor* harbor, QWidget* parent, 
     }
     sortMenu()->setSortingEnabled(!duplicateMode_);
     sortItem()->setVisible(!duplicateMode_);
+    if (duplicateMode_) {
+        markMenu()->addSeparator();
+        const std::pair<const char*, Keep> keeps[] = {
+            {"Mark all but the first of each group", Keep::First},
+            {"Mark all but the newest of each group", Keep::Newest},
+            {"Mark all but the oldest of each group", Keep::Oldest},
+        };
+        for (const auto& [text, keep] : keeps) {
+            QAction* item = markMenu()->addAction(QLatin1String(text));
+            connect(item, &QAction::triggered, this, [this, keep = keep] { markAllBut(keep); });
+            keepItems_.append(item);
+        }
+    }
+    for (QAction* item : std::as_const(keepItems_)) {
+        item->setVisible(false);
+    }
     FormResize();
 }
 
@@ -131,6 +183,7 @@ DupOptions TfrmDup::options() const {
     o.unit = cbKB1_->currentIndex() == 0 ? SizeUnit::Bytes : SizeUnit::KB;
     o.pattern = cbWildCard_->currentText();
     o.candidateLimit = candidateLimit_;
+    o.includeEmpty = cbEmpty_->isChecked();
     return o;
 }
 
@@ -156,11 +209,16 @@ void TfrmDup::cbWildCardChange() {
                                                    : FileTypeName(text.mid(1)));
 }
 
+void TfrmDup::cbDupChange() {
+    cbEmpty_->setEnabled(cbDup_->isEnabled() && cbDup_->currentIndex() == kContentCriterion);
+}
+
 void TfrmDup::setOptionsEnabled(bool enabled) {
     for (QWidget* w : std::initializer_list<QWidget*>{num1_, num2_, cbKB1_, cbWildCard_, rbLarger_,
                                                       rbSmaller_, rbBetween_, cbDup_, cbHidden_}) {
         w->setEnabled(enabled);
     }
+    cbDupChange();
 }
 
 // ---- the scan -----------------------------------------------------------------------
@@ -186,7 +244,7 @@ std::unique_ptr<FinderWindow::Scan> TfrmDup::makeScan(GridTable& grid) {
     if (duplicateMode_) {
         criterion_ = cbDup_->currentIndex();
     }
-    return std::make_unique<DupScan>(options(), grid);
+    return std::make_unique<DupScan>(options(), grid, *this);
 }
 
 WalkOptions TfrmDup::walkOptions() const {
@@ -197,6 +255,9 @@ WalkOptions TfrmDup::walkOptions() const {
 }
 
 void TfrmDup::afterScan() {
+    for (QAction* item : std::as_const(keepItems_)) {
+        item->setVisible(criterion_ == kContentCriterion && !rowGroups_.empty());
+    }
     if (!duplicateMode_) {
         // The grid was sorted by size, largest first: the next "Size" sort goes the other
         // way.
@@ -213,11 +274,20 @@ QString TfrmDup::foundStatus(qsizetype found) const {
     // What the search left out, so that a user looking for space in ~/.cache knows why
     // it was not found.
     const qint64 hidden = hiddenFoldersSkipped();
-    const QString skipped =
-        hidden == 0   ? QString()
-        : hidden == 1 ? QStringLiteral("1 hidden folder skipped (see Include hidden folders)")
-                      : QStringLiteral("%1 hidden folders skipped (see Include hidden folders)")
-                            .arg(FormatThousands(hidden));
+    QString skipped = hidden == 0 ? QString()
+                      : hidden == 1
+                          ? QStringLiteral("1 hidden folder skipped (see Include hidden folders)")
+                          : QStringLiteral("%1 hidden folders skipped (see Include hidden folders)")
+                                .arg(FormatThousands(hidden));
+    const auto add = [&skipped](qsizetype n, const char* one, const char* many) {
+        if (n > 0) {
+            skipped +=
+                (skipped.isEmpty() ? QString() : QStringLiteral(", ")) +
+                (n == 1 ? QLatin1String(one) : QString::fromLatin1(many).arg(FormatThousands(n)));
+        }
+    };
+    add(unreadable_, "1 file could not be read", "%1 files could not be read");
+    add(changed_, "1 file changed while it was read", "%1 files changed while they were read");
     if (found == 0) {
         return skipped;
     }
@@ -228,6 +298,49 @@ QString TfrmDup::foundStatus(qsizetype found) const {
 
 void TfrmDup::clearTable(GridTable& table) {
     ClearDupGrid(table, duplicateMode_);
+}
+
+void TfrmDup::markAllBut(Keep keep) {
+    GridTable& table = grid()->table();
+    const qsizetype rows = std::min<qsizetype>(qsizetype(rowGroups_.size()), foundCount());
+    {
+        const WaitCursor wait;
+        const qsizetype current = grid()->currentRow();
+        clearAllMarks();
+        table.beginUpdate();
+        for (qsizetype from = 0; from < rows;) {
+            const quint32 group = rowGroups_[size_t(from)];
+            qsizetype to = from + 1;
+            while (to < rows && rowGroups_[size_t(to)] == group) {
+                ++to;
+            }
+            if (to - from >= 2 && !hardLinkGroups_[group - 1]) {
+                qsizetype kept = from;
+                if (keep != Keep::First) {
+                    std::optional<qint64> best;
+                    for (qsizetype k = from; k < to; ++k) {
+                        const std::optional<platform::DirEntry> e =
+                            platform::statPath(table.rowData(k + 1));
+                        if (e && (!best || (keep == Keep::Newest ? e->modified > *best
+                                                                 : e->modified < *best))) {
+                            best = e->modified;
+                            kept = k;
+                        }
+                    }
+                }
+                for (qsizetype k = from; k < to; ++k) {
+                    if (k != kept) {
+                        deleteOneFile(k + 1);
+                    }
+                }
+            }
+            from = to;
+        }
+        table.endUpdate();
+        grid()->setCurrentRow(current);
+        setStatus(marks().statusText());
+    }
+    updateCleanButton();
 }
 
 void TfrmDup::fitColumnsToTexts() {

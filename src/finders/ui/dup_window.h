@@ -4,10 +4,12 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "finders/dup_search.h"
 #include "finders/ui/finder_window.h"
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -55,7 +57,7 @@ public:
     ~TfrmDup() override;
 
     bool duplicateMode() const { return duplicateMode_; }
-    // The criterion of the last scan (0 to 6), as the pair comparison reads it.
+    // The criterion of the last scan (0 to 7), as the pair comparison reads it.
     int criterion() const { return criterion_; }
     // Results of the last scan (the grid's data rows that hold a file).
     qsizetype resultCount() const { return foundCount(); }
@@ -69,6 +71,18 @@ public:
 
     // For tests: the most candidates a scan may collect.
     void setCandidateLimit(qsizetype limit) { candidateLimit_ = limit; }
+
+    // The marking helpers of "Same contents" (popup menu "Mark", shown after a scan by
+    // that criterion): every group keeps one file unmarked, the first of its rows, the
+    // one changed last, or the one changed first (the earliest row on a tie, or when a
+    // file's date cannot be read), and all its other rows are marked; marks made before
+    // are cleared. A group of one file's names ("hard links, no space to gain") is left
+    // unmarked, since removing names of a file wins nothing.
+    enum class Keep { First, Newest, Oldest };
+    void markAllBut(Keep keep);
+    // "Same contents": the files the last scan could not read or that changed while read.
+    qsizetype unreadableCount() const { return unreadable_; }
+    qsizetype changedCount() const { return changed_; }
 
 protected:
     bool checkOptions() override;
@@ -91,6 +105,7 @@ private:
     // dup_window.cpp
     void rbLargerClick();
     void cbWildCardChange();
+    void cbDupChange();
 
     const bool duplicateMode_;
     std::function<void(TfrmDup& source)> comparePairs_;
@@ -107,10 +122,18 @@ private:
     QLabel* lblDup_ = nullptr;
     QComboBox* cbDup_ = nullptr;
     QCheckBox* cbHidden_ = nullptr;
+    QCheckBox* cbEmpty_ = nullptr;
+    QList<QAction*> keepItems_;
     QPushButton* btCompare_ = nullptr;
 
     qsizetype candidateLimit_ = DupCandidateList::kDefaultLimit;
     int criterion_ = 0;
+    // "Same contents", from the last scan: each row's group (rows 1 on, in order), the
+    // groups of hard links only, and the files left out.
+    std::vector<quint32> rowGroups_;
+    std::vector<bool> hardLinkGroups_;
+    qsizetype unreadable_ = 0;
+    qsizetype changed_ = 0;
 };
 
 }  // namespace dw

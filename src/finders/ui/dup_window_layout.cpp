@@ -142,7 +142,16 @@ QWidget* TfrmDup::buildOptions() {
     cbHidden_->setObjectName(QStringLiteral("cbHidden"));
     cbHidden_->setToolTip(
         QStringLiteral("Also search folders whose names begin with a dot, such as ~/.cache"));
-    options->addWidget(cbHidden_, 5, 0, 1, 3);
+    cbEmpty_ = new QCheckBox(QStringLiteral("Include empty files"), panel);
+    cbEmpty_->setObjectName(QStringLiteral("cbEmpty"));
+    cbEmpty_->setToolTip(QStringLiteral(
+        "With \"Same contents\": count files of no size as duplicates of each other"));
+    auto* checkRow = new QHBoxLayout;
+    checkRow->setSpacing(12);
+    checkRow->addWidget(cbHidden_);
+    checkRow->addWidget(cbEmpty_);
+    checkRow->addStretch(1);
+    options->addLayout(checkRow, 5, 0, 1, 3);
     options->setColumnStretch(2, 1);
     // The options stay together at the top however tall the drive list makes the panel.
     options->setRowStretch(6, 1);

@@ -298,6 +298,7 @@ void FinderWindow::buildMenu() {
     sortMenu_->addTo(sort);
     sortMenu_->checkOnly(setup_.sort->checkedAtStart);
     QMenu* mark = PopupMenu1_->addMenu(QStringLiteral("Mark"));
+    markMenu_ = mark;
     connect(mark->addAction(QStringLiteral("Mark all")), &QAction::triggered, this,
             &FinderWindow::Markall1Click);
     connect(mark->addAction(QStringLiteral("Unmark all")), &QAction::triggered, this,
@@ -339,6 +340,12 @@ QString FinderWindow::statusText() const {
 
 void FinderWindow::setStatus(const QString& text) {
     pnlSel_->setText(text);
+}
+
+bool FinderWindow::pumpDuringFinish(const QString& status) {
+    setStatus(status);
+    platform::pumpEvents();
+    return !closeRequested_ && !(hooks_ && hooks_->abortRequested());
 }
 
 void FinderWindow::pckDriveClick() {
@@ -472,6 +479,9 @@ void FinderWindow::btAbortClick() {
         return;
     }
     hooks_->requestAbort();
+    if (scan_) {
+        scan_->abort();
+    }
     btAbort_->hide();
     ShowWarning(QString::fromLatin1(kAbortedText));
 }
@@ -770,6 +780,9 @@ void FinderWindow::closeEvent(QCloseEvent* event) {
         closeRequested_ = true;
         if (hooks_) {
             hooks_->requestAbort();
+        }
+        if (scan_) {
+            scan_->abort();
         }
         event->ignore();
         return;

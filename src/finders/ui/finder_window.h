@@ -169,6 +169,8 @@ protected:
         virtual qsizetype foundCount() const = 0;
         // The status line while the walk reads `folder`.
         virtual QString progressText(const QString& folder) const = 0;
+        // Abort (or closing the window) during finish(): stop at once.
+        virtual void abort() {}
     };
 
     FinderWindow(Setup setup, const SafeHarbor* harbor, QWidget* parent, FinderTools tools);
@@ -208,7 +210,13 @@ protected:
     QFrame* topPanel() const { return Panel1_; }
     QPushButton* startButton() const { return btScan_; }
     QAction* sortItem() const { return sortItem_; }
+    QMenu* markMenu() const { return markMenu_; }
     void setStatus(const QString& text);
+    // For a scan's long finish(): shows `status`, lets the window's events run, and
+    // answers false once Abort was pressed or the window asked to close.
+    bool pumpDuringFinish(const QString& status);
+    // "Clean?" enabled exactly when files are marked.
+    void updateCleanButton();
     QByteArray currentFile() const;
     void FormResize();
     void showEvent(QShowEvent* event) override;
@@ -229,7 +237,6 @@ private:
     void setScanControls(bool scanning);
     void pckDriveClick();
     void refillDriveList();
-    void updateCleanButton();
     void showPopup(const QPoint& globalPos);
     QByteArray highlightedPath(qsizetype row) const;
 
@@ -254,6 +261,7 @@ private:
     QAction* shrink_ = nullptr;
     QAction* restore_ = nullptr;
     QAction* sortItem_ = nullptr;
+    QMenu* markMenu_ = nullptr;
     SortMenu* sortMenu_ = nullptr;
     QList<QPushButton*> extraButtons_;
 

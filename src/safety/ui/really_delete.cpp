@@ -345,7 +345,9 @@ void TfrmReallyDelete::MoveFiles() {
     sizes_.reserve(files.size());
     for (qsizetype i = 0; i < files.size(); ++i) {
         const std::optional<platform::DirEntry> entry = platform::statPath(files[i]);
-        sizes_.insert(files[i], entry ? entry->size : 0);
+        sizes_.insert(files[i], entry ? OnDisk{entry->size, entry->device, entry->inode,
+                                               std::max<quint32>(entry->links, 1)}
+                                      : OnDisk{});
         yield(i + 1);
     }
     const SafeHarborSplit split =
@@ -391,8 +393,15 @@ void TfrmReallyDelete::updateLeftRight() {
 
 void TfrmReallyDelete::updateSavings() {
     savings_ = 0;
+    // Names of one file: its bytes are freed when the last of them goes.
+    QHash<std::pair<quint64, quint64>, quint32> names;
     for (const QByteArray& path : model1_->paths()) {
-        savings_ += sizes_.value(path);
+        const OnDisk d = sizes_.value(path);
+        if (d.links <= 1) {
+            savings_ += d.size;
+        } else if (++names[{d.device, d.inode}] == d.links) {
+            savings_ += d.size;
+        }
     }
     lblSavings->setText(FormatThousands(savings_) + QStringLiteral(" bytes"));
 }

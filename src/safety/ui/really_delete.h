@@ -87,7 +87,9 @@ public:
     const QList<QByteArray>& deletionPanel() const;
     const QList<QByteArray>& safeHarborList() const;
     // The potential savings: the bytes of the files on the Deletion Panel as they were on
-    // disk at the split (a file that was gone counts 0). Follows every move.
+    // disk at the split (a file that was gone counts 0). A file of several names (hard
+    // links) counts once, and only while all its names are on the Deletion Panel: removing
+    // some of its names frees nothing. Follows every move.
     qint64 savings() const { return savings_; }
     // A run is under way; Close was confirmed during an archive run.
     bool isRunning() const { return running_ != Run::None; }
@@ -186,8 +188,15 @@ private:
     SafeHarbor& harbor_;
     QString* defaultZipPath_;
     QString callerName_;
-    // Per file: its bytes at the split, and the Safe Harbor's reason (0: moved by hand).
-    QHash<QByteArray, qint64> sizes_;
+    // Per file: its bytes and identity at the split, and the Safe Harbor's reason (0: moved
+    // by hand).
+    struct OnDisk {
+        qint64 size = 0;
+        quint64 device = 0;
+        quint64 inode = 0;
+        quint32 links = 1;
+    };
+    QHash<QByteArray, OnDisk> sizes_;
     QHash<QByteArray, int> reasons_;
     // Per file on the Deletion Panel: what the check found when it got there (at the
     // split, or when moved over by hand). The runs act on a file only while it is still

@@ -22,6 +22,8 @@
 
 #include <ctime>
 
+#include <unistd.h>
+
 #include "finders/dup_fixture.h"
 #include "finders/ui/dup_window.h"
 #include "inspect/grid_export.h"
@@ -83,6 +85,14 @@ public:
     }
     QAction* menuItem(const QString& text) {
         for (QAction* a : w.popupMenu()->actions()) {
+            if (a->text() == text) {
+                return a;
+            }
+        }
+        return nullptr;
+    }
+    QAction* markItem(const QString& text) {
+        for (QAction* a : menuItem(QStringLiteral("Mark"))->menu()->actions()) {
             if (a->text() == text) {
                 return a;
             }
@@ -780,7 +790,7 @@ TEST(DupCommandLine, ExitStatusesAndMessages) {
          "The second number must be larger or equal than the first number",
          0},
         {{"hogs", "--larger", "1", "--smaller", "2", root}, 2, "one size test only", 0},
-        {{"duplicates", "--criterion", "7", root}, 2, "--criterion needs", 0},
+        {{"duplicates", "--criterion", "8", root}, 2, "--criterion needs", 0},
         {{"duplicates", "--unit", "MB", root}, 2, "--unit needs bytes or KB", 0},
         {{"hogs", "--pattern", ";", root}, 2, "--pattern needs", 0},
         {{"hogs"}, 2, "no folder given", 0},
@@ -800,6 +810,114 @@ TEST(DupCommandLine, ExitStatusesAndMessages) {
     }
 }
 
+// Three groups of equal files with their own dates, a file of two names beside a copy,
+// a file only of two names, and same-size files that differ.
+void makeContentGroups(TempTree& t) {
+    const QByteArray a(6000, 'a');
+    t.file("one/a-old", a);
+    t.file("two/a-new", a);
+    t.file("two/a-mid", a);
+    t.setTimes("one/a-old", kT0, kT0 - 500);
+    t.setTimes("two/a-new", kT0, kT0 + 500);
+    t.setTimes("two/a-mid", kT0, kT0);
+    const QByteArray b(300, 'b');
+    t.file("one/b1", b);
+    t.file("one/b2", b);
+    t.setTimes("one/b1", kT0, kT0 + 9);
+    t.setTimes("one/b2", kT0, kT0);
+    t.file("one/c-linked", "cc");
+    ASSERT_EQ(::link(t.path("one/c-linked").constData(), t.path("two/c-name").constData()), 0);
+    t.file("two/c-copy", "cc");
+    t.setTimes("one/c-linked", kT0, kT0 - 100);
+    t.setTimes("two/c-copy", kT0, kT0 + 100);
+    t.file("one/h-only", "hhh hhh");
+    ASSERT_EQ(::link(t.path("one/h-only").constData(), t.path("two/h-other").constData()), 0);
+    t.file("one/d1", "differ-1");
+    t.file("one/d2", "differ-2");
+}
+
+TEST(DupWindow, SameContentsGroupsEqualFilesAndItsMarkingHelpersKeepOneOfEach) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    makeContentGroups(t);
+    Window win(true, {t.root()});
+    EXPECT_EQ(win.w.findChild<QComboBox*>(QStringLiteral("cbDup"))->itemText(kContentCriterion),
+              QStringLiteral("Same contents"));
+    QCheckBox* empty = win.w.findChild<QCheckBox*>(QStringLiteral("cbEmpty"));
+    EXPECT_FALSE(empty->isEnabled());
+    win.criterion(kContentCriterion);
+    EXPECT_TRUE(empty->isEnabled());
+    const QString first = QStringLiteral("Mark all but the first of each group");
+    const QString newest = QStringLiteral("Mark all but the newest of each group");
+    const QString oldest = QStringLiteral("Mark all but the oldest of each group");
+    EXPECT_FALSE(win.markItem(first)->isVisible());
+    win.w.btScanClick();
+    EXPECT_TRUE(prompter.boxes().isEmpty());
+    EXPECT_EQ(win.w.criterion(), kContentCriterion);
+    // Rows by size text, then name: "2" (c), "300" (b), "6,000" (a), "7" (h).
+    EXPECT_EQ(win.column(kDupNameColumn), (QStringList{"c-copy", "c-linked", "b1", "b2", "a-mid",
+                                                       "a-new", "a-old", "h-only", "h-other"}));
+    EXPECT_EQ(win.column(kDupTypeColumn).mid(0, 2),
+              (QStringList{QString(), QStringLiteral("2 names")}));
+    EXPECT_EQ(win.column(kDupTypeColumn).mid(7),
+              (QStringList{QStringLiteral("hard links, no space to gain"),
+                           QStringLiteral("hard links, no space to gain")}));
+    QByteArray bands;
+    for (qsizetype r = 1; r < win.table().rowCount(); ++r) {
+        bands += win.table().band(r);
+    }
+    EXPECT_EQ(bands, QByteArray("AABBAAABB"));
+    EXPECT_EQ(win.w.statusText(), QStringLiteral("9 duplicates found"));
+
+    struct Case {
+        QString item;
+        QStringList unmarked;
+        const char* status;
+    };
+    const Case cases[] = {
+        // "c-linked" has a name left ("c-name"), so marking it wins nothing.
+        {first, {"c-copy", "b1", "a-mid", "h-only", "h-other"}, "4 files 12,300 bytes"},
+        {newest, {"c-copy", "b1", "a-new", "h-only", "h-other"}, "4 files 12,300 bytes"},
+        {oldest, {"c-linked", "b2", "a-old", "h-only", "h-other"}, "4 files 12,302 bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.item.toStdString());
+        win.w.MarkThisFile(1);  // marks made before are dropped
+        ASSERT_TRUE(win.markItem(c.item)->isVisible());
+        win.markItem(c.item)->trigger();
+        QStringList unmarked;
+        for (qsizetype r = 1; r < win.table().rowCount(); ++r) {
+            if (!win.table().isMarked(r)) {
+                unmarked << win.cell(kDupNameColumn, r);
+            }
+        }
+        EXPECT_EQ(unmarked, c.unmarked);
+        EXPECT_EQ(win.w.statusText(), QLatin1String(c.status));
+        EXPECT_TRUE(win.button("btDelete")->isEnabled());
+    }
+
+    // The command line gives the same rows, each after its group's number.
+    const CliRun run = runCli({"duplicates", "--criterion", "7", "--groups", "--larger", "0",
+                               "--unit", "bytes", QFile::decodeName(t.root())});
+    ASSERT_EQ(run.status, 0) << run.err.constData();
+    QList<QByteArray> lines = run.out.split('\n');
+    ASSERT_EQ(lines.takeLast(), QByteArray());
+    ASSERT_EQ(lines.size(), win.table().rowCount());
+    QList<QByteArray> groups;
+    for (qsizetype r = 0; r < lines.size(); ++r) {
+        const qsizetype tab = lines[r].indexOf('\t');
+        groups << lines[r].left(tab);
+        EXPECT_EQ(lines[r].mid(tab + 1), TsvLine(DupRowBytes(win.table(), r, true))) << r;
+    }
+    EXPECT_EQ(groups, (QList<QByteArray>{"Group", "1", "1", "2", "2", "3", "3", "3", "4", "4"}));
+
+    // Another criterion: the helpers go.
+    win.w.Unmarkall1Click();
+    win.criterion(3);
+    win.w.btScanClick();
+    EXPECT_FALSE(win.markItem(first)->isVisible());
+}
+
 TEST(DupWindow, CommandLinePrintsTheWindowsRows) {
     test::ScriptedPrompter prompter;
     TempTree t;
@@ -807,6 +925,7 @@ TEST(DupWindow, CommandLinePrintsTheWindowsRows) {
     t.fileOfSize("one/odd \xFF name", 300);
     t.fileOfSize("two/tab\tand\\slash", 300);
     t.fileOfSize("two/Big.BIN", 4096);
+    makeContentGroups(t);
     struct Case {
         bool duplicateMode;
         int criterion;
@@ -816,6 +935,7 @@ TEST(DupWindow, CommandLinePrintsTheWindowsRows) {
         {true, 0, {"duplicates", "--criterion", "0", "--larger", "0", "--unit", "bytes"}},
         {true, 3, {"duplicates", "--criterion=3", "--larger", "0", "--unit", "bytes"}},
         {true, 5, {"duplicates", "--criterion", "5", "--larger", "0", "--unit", "bytes"}},
+        {true, 7, {"duplicates", "--criterion", "7", "--larger", "0", "--unit", "bytes"}},
         {false, 0, {"hogs", "--larger", "0", "--unit", "bytes"}},
     };
     for (const Case& c : cases) {
@@ -824,6 +944,38 @@ TEST(DupWindow, CommandLinePrintsTheWindowsRows) {
         win.criterion(c.criterion);
         win.w.btScanClick();
         ASSERT_GT(win.w.resultCount(), 0);
+        if (c.duplicateMode) {
+            // --groups: the same rows after a first column with each row's group, which
+            // the bands do not always show (they compare fewer columns than the key).
+            const test::SearchRun search =
+                test::runSearch(test::dupOptions(c.criterion), {t.root()});
+            const CliRun grouped =
+                runCli(c.args + QStringList{"--groups", QFile::decodeName(t.root())});
+            ASSERT_EQ(grouped.status, 0);
+            QList<QByteArray> rows = grouped.out.split('\n');
+            ASSERT_EQ(rows.takeLast(), QByteArray());
+            ASSERT_EQ(rows.size(), win.table().rowCount());
+            ASSERT_EQ(search.search->resultCount(), win.w.resultCount());
+            EXPECT_TRUE(rows[0].startsWith("Group\tFilename\t"));
+            quint32 last = 0;
+            for (qsizetype r = 1; r < rows.size(); ++r) {
+                const quint32 group = search.search->resultGroup(r - 1);
+                EXPECT_TRUE(group == last || group == last + 1) << r;
+                last = group;
+                EXPECT_EQ(rows[r], QByteArray::number(group) + '\t' +
+                                       TsvLine(DupRowBytes(win.table(), r, true)))
+                    << r;
+            }
+            // Under "Size and type" the 300-byte files make three groups (no type, ".dat",
+            // no type again) in one band.
+            qsizetype bandRuns = 1;
+            for (qsizetype r = 2; r < win.table().rowCount(); ++r) {
+                bandRuns += win.table().band(r) != win.table().band(r - 1) ? 1 : 0;
+            }
+            if (c.criterion == 5) {
+                EXPECT_EQ(qsizetype(last), bandRuns + 2);
+            }
+        }
         const CliRun run = runCli(c.args + QStringList{QFile::decodeName(t.root())});
         ASSERT_EQ(run.status, 0);
         QList<QByteArray> lines = run.out.split('\n');

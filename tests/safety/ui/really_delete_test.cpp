@@ -349,6 +349,49 @@ TEST_F(Panel, DeleteRunDeletesThePanelsFilesReportsFailuresAndCountsWhatWentAfte
     EXPECT_EQ(t.SizeWaste, 20);
 }
 
+TEST_F(Panel, AFileOfSeveralNamesSavesAndCountsItsBytesOnlyWhenItsLastNameGoes) {
+    const QByteArray h1 = file("free/h1", 1000);
+    const QByteArray h2 = r_ + "/free/h2";
+    ASSERT_EQ(::link(h1.constData(), h2.constData()), 0);
+    const QByteArray c = file("free/c", 10);
+    ASSERT_TRUE(resetCleanTotals());
+
+    // One name of two on the panel frees nothing; both free the bytes once.
+    {
+        auto p = panel({h1, c});
+        EXPECT_EQ(p->savings(), 10);
+    }
+    auto p = panel({h1, h2, c});
+    EXPECT_EQ(p->savings(), 1010);
+    selectRows(list(*p, "lb1"), {int(p->deletionPanel().indexOf(h2))});
+    button(*p, "btToAgainst")->click();
+    EXPECT_EQ(p->savings(), 10);
+    selectRows(list(*p, "lb2"), {0});
+    button(*p, "btMoveLeft")->click();
+    EXPECT_EQ(label(*p, "lblSavings")->text(), QStringLiteral("1,010 bytes"));
+
+    prompter_.script({Answer::Yes});
+    button(*p, "btDelete")->click();
+    EXPECT_FALSE(present(h1));
+    EXPECT_FALSE(present(h2));
+    const CleanTotals t = readCleanTotals();
+    EXPECT_EQ(t.Ndelete, 3);
+    EXPECT_EQ(t.SizeDelete, 1010);
+
+    // A name deleted while another stays: a file deleted, no bytes freed.
+    const QByteArray k1 = file("free/k1", 500);
+    const QByteArray k2 = r_ + "/free/k2";
+    ASSERT_EQ(::link(k1.constData(), k2.constData()), 0);
+    auto q = panel({k1});
+    prompter_.clear();
+    prompter_.script({Answer::Yes});
+    button(*q, "btDelete")->click();
+    EXPECT_FALSE(present(k1));
+    EXPECT_TRUE(present(k2));
+    EXPECT_EQ(readCleanTotals().Ndelete, 4);
+    EXPECT_EQ(readCleanTotals().SizeDelete, 1010);
+}
+
 TEST_F(Panel, TrashRunAsksItsQuestionAndSendsTheFilesToTheDesktopTrash) {
     const QByteArray a = file("free/100% a.txt", 10);
     const QByteArray b = file("free/b c.txt", 20);
