@@ -20,9 +20,9 @@ namespace dw {
 // file's size. Lines end at "\n" (a "\r" before it belongs to the terminator); a line
 // that reaches kMaxLineBytes bytes without one is broken there and the rest goes on as
 // the next line, so no screen line is ever larger than that. An empty file has no line;
-// a last line without "\n" counts as a line ("a\nb" and "a\nb\n" have 2 lines). Only
-// "\n" is looked for when a line is broken, so a "\r\n" right after kMaxLineBytes bytes
-// ends an empty line of its own.
+// a last line without "\n" counts as a line ("a\nb" and "a\nb\n" have 2 lines). A
+// "\n" or "\r\n" right after kMaxLineBytes bytes still ends that line, so a line of
+// exactly that length keeps its terminator and no empty line follows it.
 //
 // Lines are found from the start of the file on: countLines() starts a worker thread
 // that reads the file once to its end (with its own handle; the holes of a sparse file
@@ -109,6 +109,9 @@ private:
         qint64 lineStart = 0;
         qint64 lastCpLine = 0;
         qint64 lastCpOffset = 0;
+        // The byte at which the current line reaches its longest is a "\r" and was the
+        // last of a chunk: whether a "\n" follows is up to the next chunk.
+        bool crAtLongest = false;
     };
     void scanChunk(CountState& st, const char* data, qint64 base, qint64 n);
     void scanHole(CountState& st, qint64 to);

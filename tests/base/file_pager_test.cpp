@@ -23,6 +23,11 @@ QList<QByteArray> walkLines(const FilePager& pager) {
 TEST(FilePager, SplitsLinesAtLineEndsAndAtTheLongestLine) {
     test::TempTree tree;
     const QByteArray a(kCap, 'a');
+    // 62 lines at their longest and one of 16,382 bytes: the next line starts 16,385
+    // bytes before the first megabyte's end.
+    const QByteArray megabyteFiller = QByteArray(1024 * 1024 - kCap - 2, 'f') + '\n';
+    QList<QByteArray> fillerLines(62, QByteArray(kCap, 'f'));
+    fillerLines.append(QByteArray(1024 * 1024 - 63 * kCap - 2, 'f'));
     const struct {
         const char* what;
         QByteArray content;
@@ -38,7 +43,15 @@ TEST(FilePager, SplitsLinesAtLineEndsAndAtTheLongestLine) {
         {"longest line with its end", a + "\nb", {a, "b"}},
         {"longest line at the end", a, {a}},
         {"one byte beyond the longest", a + "b\n", {a, "b"}},
-        {"the longest line and a CR LF", a + "\r\n", {a, ""}},
+        {"the longest line and a CR LF", a + "\r\n", {a}},
+        {"the longest line, a CR LF and more", a + "\r\nb", {a, "b"}},
+        {"the longest line and a CR at the end", a + "\r", {a, "\r"}},
+        {"the longest line and a CR of the next", a + "\rb\n", {a, "\rb"}},
+        // The count reads a megabyte at a time: its first one ends on the "\r".
+        {"a CR LF across the count's first megabyte", megabyteFiller + a + "\r\nz\n",
+         fillerLines + QList<QByteArray>{a, "z"}},
+        {"a CR ending the file after the count's first megabyte", megabyteFiller + a + "\r",
+         fillerLines + QList<QByteArray>{a, "\r"}},
         {"three and a bit times the longest",
          QByteArray(3 * kCap + 5, 'z'),
          {QByteArray(kCap, 'z'), QByteArray(kCap, 'z'), QByteArray(kCap, 'z'), "zzzzz"}},
@@ -73,8 +86,7 @@ TEST(FilePager, FindsAnyLineOfALargeFileBeforeAndAfterTheCount) {
         if (i % 5000 == 4999) {
             line = QByteArray(kCap, 'L');  // exactly the longest: still one line
         }
-        // A "\r" counts among the bytes of a line at its longest, so those end in "\n".
-        content += line + (i % 3 == 0 && line.size() < kCap ? "\r\n" : "\n");
+        content += line + (i % 3 == 0 ? "\r\n" : "\n");
         expected.append(line);
     }
     const QByteArray path = tree.file("big.txt", content);
