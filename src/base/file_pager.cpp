@@ -49,6 +49,27 @@ bool FilePager::open(const QByteArray& path) {
     return true;
 }
 
+std::unique_ptr<FilePager> FilePager::reader() const {
+    auto copy = std::make_unique<FilePager>();
+    if (!file_.isOpen() || !copy->open(path_)) {
+        return nullptr;
+    }
+    copy->size_ = size_;  // the lines found are those of the size this one knows
+    QMutexLocker lock(&checkpointsLock_);
+    copy->checkpoints_ = checkpoints_;
+    if (countDone_) {
+        copy->linesCounted_ = linesCounted_.load();
+        copy->bytesCounted_ = copy->size_;
+        copy->countDone_ = true;
+    } else {
+        const Checkpoint last = checkpoints_.back();
+        copy->state_ = {last.line, last.offset, last.line, last.offset};
+        copy->linesCounted_ = last.line;
+        copy->bytesCounted_ = last.offset;
+    }
+    return copy;
+}
+
 void FilePager::close() {
     stopWorker();
     file_.close();

@@ -69,6 +69,15 @@ public:
     // worker is stopped first and the count goes on from where it was). Returns when
     // the total is known, or at once when the file is closed.
     void finishCount();
+    // Another pager on the same file for a worker thread: its own handle and cache, and
+    // the line starts this one has found so far (a count it finishes goes on from the
+    // last of them). nullptr when closed or when the file cannot be opened again. It has
+    // no worker and lives on no particular thread: whoever holds it may use it from one
+    // thread at a time.
+    std::unique_ptr<FilePager> reader() const;
+    // Makes a finishCount() running on another thread return soon, the total unknown.
+    // Any thread may call it; the pager counts no more until reopened.
+    void requestStop() { cancel_ = true; }
     bool isCounting() const { return worker_ != nullptr && countRunning_.load(); }
     bool lineCountKnown() const { return countDone_.load(); }
     // The total of lines once known; before that, the lines counted so far.
