@@ -251,7 +251,9 @@ bool TfrmView::isBusy() const {
 
 void TfrmView::updateProgress() {
     const bool searching = Viewer1_->isSearching();
-    const bool on = searching || strings_ || Viewer1_->pager().isCounting();
+    // The count's last progress may come before its worker has quite stopped.
+    const bool counting = Viewer1_->pager().isCounting() && !Viewer1_->pager().lineCountKnown();
+    const bool on = searching || strings_ || counting;
     const QString what = searching  ? QStringLiteral("Searching")
                          : strings_ ? QStringLiteral("Reading the strings")
                                     : QStringLiteral("Counting the lines");
@@ -265,15 +267,29 @@ void TfrmView::stopWork() {
     if (Viewer1_->isSearching()) {
         Viewer1_->stopFind();
     } else if (strings_) {
-        const std::unique_ptr<Strings> job = std::move(strings_);
-        job->stop = true;
-        job->thread->wait();
-        QFile::remove(job->tempName);
-        btStrings_->setEnabled(true);
+        stopStrings();
     } else {
         Viewer1_->pager().cancelCount();
     }
     updateProgress();
+}
+
+void TfrmView::stopStrings() {
+    const std::unique_ptr<Strings> job = std::move(strings_);
+    job->stop = true;
+    job->thread->wait();
+    QFile::remove(job->tempName);
+    btStrings_->setEnabled(true);
+}
+
+void TfrmView::done(int result) {
+    // A window closed while it searched or read strings shows no result later.
+    Viewer1_->stopFind();
+    if (strings_) {
+        stopStrings();
+    }
+    updateProgress();
+    QDialog::done(result);
 }
 
 void TfrmView::keyPressEvent(QKeyEvent* event) {

@@ -93,6 +93,8 @@ public:
 
     // Whether a search or the strings run on a worker now.
     bool isBusy() const;
+    // Closing the window stops a search or the strings that run.
+    void done(int result) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -106,6 +108,7 @@ private:
     QPrinter& printer();
     void updateProgress();
     void stopWork();
+    void stopStrings();
     void stringsDone();
 
     bool stringsView_;

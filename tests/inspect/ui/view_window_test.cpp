@@ -500,6 +500,20 @@ TEST_F(ViewWindow, StoppingASearchOrTheStringsLeavesAllAsItWas) {
     EXPECT_EQ(QDir(QFile::decodeName(platform::tempFolder())).entryList(QDir::Files),
               QStringList());
     EXPECT_TRUE(w->isVisible());
+
+    // Closed while both run: neither shows anything afterwards.
+    findNext(*w);
+    const TextPosition caret = v->caret();
+    w->btStringsClick();
+    w->FindNext1Click();
+    w->findChild<QPushButton*>(QStringLiteral("btClose"))->click();
+    EXPECT_FALSE(w->isBusy());
+    finish(*w);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(stringsShown);
+    EXPECT_EQ(v->caret(), caret);
+    EXPECT_EQ(QDir(QFile::decodeName(platform::tempFolder())).entryList(QDir::Files),
+              QStringList());
     EXPECT_TRUE(prompter_.boxes().isEmpty());
 }
 
