@@ -133,6 +133,20 @@ TEST(FilePager, ACancelledCountGoesOnWhereItStopped) {
     pager.countLines();
     pager.cancelCount();
     EXPECT_FALSE(pager.isCounting());
+    // A reader for another thread goes on from the lines found so far, on its own.
+    const std::unique_ptr<FilePager> reader = pager.reader();
+    ASSERT_NE(reader, nullptr);
+    reader->finishCount();
+    ASSERT_TRUE(reader->lineCountKnown());
+    EXPECT_EQ(reader->lineCount(), 200000);
+    EXPECT_EQ(reader->lineBytes(123456), QByteArray("row 123456"));
+    // Asked to stop first, it leaves the total unknown.
+    FilePager uncounted;
+    ASSERT_TRUE(uncounted.open(path));
+    const std::unique_ptr<FilePager> stopped = uncounted.reader();
+    stopped->requestStop();
+    stopped->finishCount();
+    EXPECT_FALSE(stopped->lineCountKnown());
     pager.finishCount();
     ASSERT_TRUE(pager.lineCountKnown());
     EXPECT_EQ(pager.lineCount(), 200000);
