@@ -49,6 +49,27 @@ bool FilePager::open(const QByteArray& path) {
     return true;
 }
 
+std::unique_ptr<FilePager> FilePager::reader() const {
+    auto copy = std::make_unique<FilePager>();
+    if (!file_.isOpen() || !copy->open(path_)) {
+        return nullptr;
+    }
+    copy->size_ = size_;  // the lines found are those of the size this one knows
+    QMutexLocker lock(&checkpointsLock_);
+    copy->checkpoints_ = checkpoints_;
+    if (countDone_) {
+        copy->linesCounted_ = linesCounted_.load();
+        copy->bytesCounted_ = copy->size_;
+        copy->countDone_ = true;
+    } else {
+        const Checkpoint last = checkpoints_.back();
+        copy->state_ = {last.line, last.offset, last.line, last.offset};
+        copy->linesCounted_ = last.line;
+        copy->bytesCounted_ = last.offset;
+    }
+    return copy;
+}
+
 void FilePager::close() {
     stopWorker();
     file_.close();
@@ -137,7 +158,11 @@ qint64 FilePager::nextLineStart(qint64 start) const {
         }
         pos = blockStart + to;
     }
-    return std::min(size_, start + kMaxLineBytes);
+    const qint64 longest = start + kMaxLineBytes;
+    if (longest + 1 < size_ && bytes(longest, 2) == "\r\n") {
+        return longest + 2;
+    }
+    return std::min(size_, longest);
 }
 
 qint64 FilePager::lineStart(qint64 line) const {
@@ -216,18 +241,24 @@ void FilePager::scanChunk(CountState& st, const char* data, qint64 base, qint64 
     qint64 i = 0;
     while (i < n) {
         // Relative index at which the current line reaches its longest; a "\n" right
-        // there still ends it.
+        // there still ends it, and so does a "\r\n" starting there. It is -1 only when
+        // that byte was a "\r" ending the chunk before.
         const qint64 limit = st.lineStart + kMaxLineBytes - base;
         const qint64 end = std::min(n, limit + 1);
         const void* nl = i < end ? std::memchr(data + i, '\n', end - i) : nullptr;
         qint64 next;
         if (nl) {
             next = base + (static_cast<const char*>(nl) - data) + 1;
-        } else if (limit < n) {
+        } else if (limit + 1 < n) {
+            const bool cr = limit >= 0 ? data[limit] == '\r' : st.crAtLongest;
+            next = base + limit + (cr && data[limit + 1] == '\n' ? 2 : 0);
+        } else if (limit + 1 == n && data[limit] != '\r') {
             next = base + limit;
         } else {
+            st.crAtLongest = limit + 1 == n;
             break;
         }
+        st.crAtLongest = false;
         ++st.lines;
         st.lineStart = next;
         i = next - base;
@@ -258,7 +289,9 @@ void FilePager::scanHole(CountState& st, qint64 to) {
 }
 
 void FilePager::finishState(CountState& st) {
-    const qint64 total = st.lines + (st.lineStart < size_ ? 1 : 0);
+    // A line at its longest, then a "\r" as the file's last byte: two lines.
+    const qint64 rest = size_ - st.lineStart;
+    const qint64 total = st.lines + (rest > kMaxLineBytes ? 2 : rest > 0 ? 1 : 0);
     linesCounted_ = total;
     bytesCounted_ = size_;
     countDone_ = true;

@@ -20,9 +20,9 @@ namespace dw {
 // file's size. Lines end at "\n" (a "\r" before it belongs to the terminator); a line
 // that reaches kMaxLineBytes bytes without one is broken there and the rest goes on as
 // the next line, so no screen line is ever larger than that. An empty file has no line;
-// a last line without "\n" counts as a line ("a\nb" and "a\nb\n" have 2 lines). Only
-// "\n" is looked for when a line is broken, so a "\r\n" right after kMaxLineBytes bytes
-// ends an empty line of its own.
+// a last line without "\n" counts as a line ("a\nb" and "a\nb\n" have 2 lines). A
+// "\n" or "\r\n" right after kMaxLineBytes bytes still ends that line, so a line of
+// exactly that length keeps its terminator and no empty line follows it.
 //
 // Lines are found from the start of the file on: countLines() starts a worker thread
 // that reads the file once to its end (with its own handle; the holes of a sparse file
@@ -69,6 +69,15 @@ public:
     // worker is stopped first and the count goes on from where it was). Returns when
     // the total is known, or at once when the file is closed.
     void finishCount();
+    // Another pager on the same file for a worker thread: its own handle and cache, and
+    // the line starts this one has found so far (a count it finishes goes on from the
+    // last of them). nullptr when closed or when the file cannot be opened again. It has
+    // no worker and lives on no particular thread: whoever holds it may use it from one
+    // thread at a time.
+    std::unique_ptr<FilePager> reader() const;
+    // Makes a finishCount() running on another thread return soon, the total unknown.
+    // Any thread may call it; the pager counts no more until reopened.
+    void requestStop() { cancel_ = true; }
     bool isCounting() const { return worker_ != nullptr && countRunning_.load(); }
     bool lineCountKnown() const { return countDone_.load(); }
     // The total of lines once known; before that, the lines counted so far.
@@ -109,6 +118,9 @@ private:
         qint64 lineStart = 0;
         qint64 lastCpLine = 0;
         qint64 lastCpOffset = 0;
+        // The byte at which the current line reaches its longest is a "\r" and was the
+        // last of a chunk: whether a "\n" follows is up to the next chunk.
+        bool crAtLongest = false;
     };
     void scanChunk(CountState& st, const char* data, qint64 base, qint64 n);
     void scanHole(CountState& st, qint64 to);

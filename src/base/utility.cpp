@@ -3,7 +3,9 @@
 #include <QFile>
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "platform/file_types.h"
 #include "platform/native_file.h"
@@ -287,7 +289,7 @@ void RegisteredExtensionPatterns(QStringList& list, bool withAll) {
 }
 
 QString ExtractStrings(const QByteArray& source, const QByteArray& target, int minLength,
-                       int maxLength) {
+                       int maxLength, const std::function<bool(qint64)>& goOn) {
     QFile in;
     if (!platform::openNativeFile(in, source, QIODevice::ReadOnly)) {
         return QStringLiteral("Could not open file ") + QFile::decodeName(source);
@@ -317,8 +319,29 @@ QString ExtractStrings(const QByteArray& source, const QByteArray& target, int m
         tooLong = false;
         return true;
     };
+    const qint64 size = in.size();
+    qint64 pos = 0;
+    platform::DataRun data{0, 0};
     for (;;) {
-        const qint64 got = in.read(block, kBlockSize);
+        if (pos >= data.end) {
+            if (pos < size) {
+                data = platform::nextDataRun(in, pos, size);
+                if (data.start > pos) {
+                    // A hole holds only zeros, and a zero ends a run: one end for all.
+                    if (!endRun()) {
+                        return QStringLiteral("Could not write file ") + QFile::decodeName(target);
+                    }
+                    pos = data.start;
+                }
+                if (!in.seek(pos)) {
+                    return QStringLiteral("Could not read file ") + QFile::decodeName(source);
+                }
+            }
+            if (data.end >= size) {
+                data.end = std::numeric_limits<qint64>::max();  // read on as long as it grows
+            }
+        }
+        const qint64 got = in.read(block, std::min(kBlockSize, data.end - pos));
         if (got < 0) {
             return QStringLiteral("Could not read file ") + QFile::decodeName(source);
         }
@@ -340,6 +363,10 @@ QString ExtractStrings(const QByteArray& source, const QByteArray& target, int m
             if (!endRun()) {
                 return QStringLiteral("Could not write file ") + QFile::decodeName(target);
             }
+        }
+        pos += got;
+        if (goOn && !goOn(pos)) {
+            return {};
         }
     }
     // The file's end ends the last run like any other byte that is no run character.

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // Small stateless helpers that every window and engine shares: number and date texts,
 // path joining, tab lines, character tests, file-type names and the readable strings of
 // a file. None keeps state between calls (the list of known file suffixes is cached by
@@ -126,8 +128,12 @@ void RegisteredExtensionPatterns(QStringList& list, bool withAll);
 // name when the source cannot be opened (`target` is not touched); "Could not open
 // file " with the target's name when the target cannot be created; "Could not read
 // file " or "Could not write file " with the file's name when a read or write fails
-// (lines written before stay in the target). Shows nothing itself.
+// (lines written before stay in the target). Shows nothing itself. The holes of a sparse
+// source are not read: they end a run as their zeros would. `goOn`, when set, is called
+// with the bytes passed so far after every block (from the thread that runs this); when
+// it returns false the reading stops there and an empty text is returned, the lines
+// written so far left in the target.
 QString ExtractStrings(const QByteArray& source, const QByteArray& target, int minLength,
-                       int maxLength);
+                       int maxLength, const std::function<bool(qint64)>& goOn = {});
 
 }  // namespace dw

@@ -6,11 +6,14 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 
 #include "platform/clipboard.h"
+#include "platform/native_file.h"
 #include "widgets/wait_cursor.h"
 
 namespace dw {
@@ -94,6 +97,8 @@ FileTextView::FileTextView(QWidget* parent) : QAbstractScrollArea(parent) {
         viewport()->update();
         emit statusChanged();
     });
+    searchTimer_.setInterval(100);
+    connect(&searchTimer_, &QTimer::timeout, this, &FileTextView::reportSearchProgress);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
         // The bar counts in steps of scrollScale() lines for files of billions of lines.
         const qint64 line = qint64(value) * scrollScale();
@@ -109,9 +114,13 @@ FileTextView::FileTextView(QWidget* parent) : QAbstractScrollArea(parent) {
     });
 }
 
-FileTextView::~FileTextView() = default;
+FileTextView::~FileTextView() {
+    // Quietly: the window that listens is partly gone by now.
+    dropSearch();
+}
 
 bool FileTextView::openFile(const QByteArray& path) {
+    stopFind();
     const bool opened = pager_.open(path);
     resetView();
     if (opened) {
@@ -122,6 +131,7 @@ bool FileTextView::openFile(const QByteArray& path) {
 }
 
 void FileTextView::closeFile() {
+    stopFind();
     pager_.close();
     resetView();
     emit statusChanged();
@@ -172,6 +182,7 @@ void FileTextView::setHexMode(bool hex) {
     if (hex == hex_) {
         return;
     }
+    stopFind();
     // Keep the same bytes at the top across the switch.
     const qint64 offset = hex_ ? top_ * kHexBytes : std::max<qint64>(0, pager_.lineStart(top_));
     hex_ = hex;
@@ -187,6 +198,7 @@ void FileTextView::setHexMode(bool hex) {
 
 void FileTextView::setTabExpansion(bool on) {
     if (on != tabExpansion_) {
+        stopFind();
         tabExpansion_ = on;
         forgetLines();
         viewport()->update();
@@ -196,6 +208,7 @@ void FileTextView::setTabExpansion(bool on) {
 void FileTextView::setTabSize(int size) {
     size = std::clamp(size, 0, 255);
     if (size != tabSize_) {
+        stopFind();
         tabSize_ = size;
         forgetLines();
         viewport()->update();
@@ -222,7 +235,7 @@ int FileTextView::visibleLines() const {
 
 // ---- the shown text -------------------------------------------------------------------
 
-QString FileTextView::decodeLine(const QByteArray& bytes) const {
+QString FileTextView::decodeLine(const QByteArray& bytes, bool tabExpansion, int tabSize) {
     QString out;
     out.reserve(bytes.size());
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
@@ -230,10 +243,10 @@ QString FileTextView::decodeLine(const QByteArray& bytes) const {
     for (qsizetype i = 0; i < n;) {
         const unsigned char c = p[i];
         if (c == '\t') {
-            if (!tabExpansion_) {
+            if (!tabExpansion) {
                 out.append(QChar(kTabSymbol));
             } else {
-                const qsizetype stop = tabSize_ == 0 ? 1 : tabSize_ - out.size() % tabSize_;
+                const qsizetype stop = tabSize == 0 ? 1 : tabSize - out.size() % tabSize;
                 out.append(QString(stop, QLatin1Char(' ')));
             }
             ++i;
@@ -259,22 +272,17 @@ QString FileTextView::decodeLine(const QByteArray& bytes) const {
     return out;
 }
 
-int FileTextView::hexOffsetDigits() const {
-    int digits = 8;
-    for (qint64 last = pager_.size() - 1; digits < 16 && (last >> (4 * digits)) != 0;) {
-        ++digits;
-    }
-    return digits;
-}
-
-QString FileTextView::hexLine(qint64 row) const {
-    const QByteArray data = pager_.bytes(row * kHexBytes, kHexBytes);
+QString FileTextView::hexLine(const FilePager& pager, qint64 row) {
+    const QByteArray data = pager.bytes(row * kHexBytes, kHexBytes);
     if (data.isEmpty()) {
         return {};
     }
-    QString out = QString::number(row * kHexBytes, 16)
-                      .toUpper()
-                      .rightJustified(hexOffsetDigits(), QLatin1Char('0'));
+    int width = 8;
+    for (qint64 last = pager.size() - 1; width < 16 && (last >> (4 * width)) != 0;) {
+        ++width;
+    }
+    QString out =
+        QString::number(row * kHexBytes, 16).toUpper().rightJustified(width, QLatin1Char('0'));
     out += QLatin1String("  ");
     static const char digits[] = "0123456789ABCDEF";
     for (qint64 k = 0; k < kHexBytes; ++k) {
@@ -305,7 +313,8 @@ QString FileTextView::lineText(qint64 line) const {
     if (it != shown_.constEnd()) {
         return *it;
     }
-    QString text = hex_ ? hexLine(line) : decodeLine(pager_.lineBytes(line));
+    QString text =
+        hex_ ? hexLine(pager_, line) : decodeLine(pager_.lineBytes(line), tabExpansion_, tabSize_);
     if (shownChars_ + text.size() > kShownCharsKept) {
         shown_.clear();
         shownChars_ = 0;
@@ -465,12 +474,218 @@ QString asciiLower(QString text) {
     return text;
 }
 
+// Where the holes of a sparse file lie, asked of the file system as the walk goes on.
+class Holes {
+public:
+    Holes(QFile& file, qint64 size) : file_(file), size_(size) {}
+    // The end of the hole that holds byte `at`; -1 when the byte is data (or the file
+    // system cannot tell).
+    qint64 holeEnd(qint64 at) {
+        if (from_ < 0 || at < from_ || at >= run_.end) {
+            from_ = at;
+            run_ = platform::nextDataRun(file_, at, size_);
+        }
+        return at < run_.start ? run_.start : -1;
+    }
+
+private:
+    QFile& file_;
+    qint64 size_;
+    qint64 from_ = -1;
+    platform::DataRun run_{0, 0};
+};
+
 }  // namespace
 
-FileTextView::Needle FileTextView::makeNeedle(const QString& text, bool matchCase) const {
-    Needle n;
-    n.text = matchCase ? text : asciiLower(text);
-    n.matchCase = matchCase;
+// One search on the worker thread: what it looks for, where it stands, what it found.
+struct FileTextView::Search {
+    std::unique_ptr<FilePager> reader;
+    QFile holesFile;
+    QString text;      // as compared: folded when not matching case
+    QByteArray bytes;  // when only lines holding these bytes can show the text
+    bool matchCase = false;
+    bool backward = false;
+    bool global = false;
+    bool hex = false;
+    bool tabExpansion = true;
+    int tabSize = 8;
+    TextPosition from;
+    qint64 fromOffset = 0;
+    // Whether the text can show in a stretch of zeros: when not, holes are passed over.
+    bool zerosMayMatch = true;
+
+    std::atomic<bool> stop{false};
+    std::atomic<qint64> done{0};
+    std::atomic<bool> counting{false};
+    qint64 total = 0;
+    bool found = false;
+    TextPosition match;
+    std::unique_ptr<QThread> thread;
+    quint64 id = 0;
+
+    QString searchable(const QString& shown) const { return matchCase ? shown : asciiLower(shown); }
+    bool mayHold(const QByteArray& line) const {
+        return bytes.isEmpty() || (matchCase ? line : line.toLower()).contains(bytes);
+    }
+    QString shown(const QByteArray& line) const {
+        return searchable(decodeLine(line, tabExpansion, tabSize));
+    }
+    void run();
+    void forward();
+    void backwardFrom();
+};
+
+void FileTextView::Search::run() {
+    if (!holesFile.isOpen()) {
+        platform::openNativeFile(holesFile, reader->path(), QIODevice::ReadOnly);
+    }
+    if (backward && global) {
+        if (!hex) {
+            // The last line is not known before the count reaches the end.
+            counting = true;
+            reader->finishCount();
+            counting = false;
+            if (stop || !reader->lineCountKnown()) {
+                return;
+            }
+        }
+        const qint64 lines =
+            hex ? (reader->size() + kHexBytes - 1) / kHexBytes : reader->lineCount();
+        from.line = std::max<qint64>(0, lines - 1);
+        from.column = hex ? hexLine(*reader, from.line).size()
+                          : decodeLine(reader->lineBytes(from.line), tabExpansion, tabSize).size();
+        fromOffset = reader->size();
+    }
+    if (backward) {
+        backwardFrom();
+    } else {
+        forward();
+    }
+}
+
+void FileTextView::Search::forward() {
+    Holes holes(holesFile, reader->size());
+    if (hex) {
+        const qint64 rows = (reader->size() + kHexBytes - 1) / kHexBytes;
+        for (qint64 l = from.line; l < rows && !stop; ++l) {
+            done = l * kHexBytes - fromOffset;
+            if (!zerosMayMatch) {
+                // Rows wholly in a hole show nothing the text can match.
+                const qint64 end = holes.holeEnd(l * kHexBytes);
+                if (end >= (l + 1) * kHexBytes) {
+                    l = end / kHexBytes - 1;
+                    continue;
+                }
+            }
+            const qsizetype at =
+                searchable(hexLine(*reader, l)).indexOf(text, l == from.line ? from.column : 0);
+            if (at >= 0) {
+                found = true;
+                match = {l, at};
+                return;
+            }
+        }
+        return;
+    }
+    const qint64 cap = FilePager::kMaxLineBytes;
+    qint64 offset = fromOffset;
+    for (qint64 l = from.line; offset >= 0 && offset < reader->size() && !stop; ++l) {
+        done = offset - fromOffset;
+        if (!zerosMayMatch) {
+            // Lines of zeros at their longest, their next byte a zero too: nothing to match.
+            const qint64 end = holes.holeEnd(offset);
+            const qint64 skipped = end > offset ? (end - offset - 1) / cap : 0;
+            if (skipped > 0) {
+                offset += skipped * cap;
+                l += skipped - 1;
+                continue;
+            }
+        }
+        const QByteArray line = reader->lineBytesAt(offset);
+        if (mayHold(line)) {
+            const qsizetype at = shown(line).indexOf(text, l == from.line ? from.column : 0);
+            if (at >= 0) {
+                found = true;
+                match = {l, at};
+                return;
+            }
+        }
+        offset = reader->nextLineStart(offset);
+    }
+}
+
+void FileTextView::Search::backwardFrom() {
+    Holes holes(holesFile, reader->size());
+    const qint64 cap = FilePager::kMaxLineBytes;
+    // Back through the lines in slices read forward, so no line is looked up alone.
+    constexpr qint64 kSlice = 1024;
+    qint64 sliceEnd = from.line + 1;
+    while (sliceEnd > 0 && !stop) {
+        const qint64 sliceStart = std::max<qint64>(0, sliceEnd - kSlice);
+        QStringList texts;  // empty for the lines that cannot hold the text
+        if (hex) {
+            done = fromOffset - sliceStart * kHexBytes;
+            const qint64 end = zerosMayMatch ? -1 : holes.holeEnd(sliceStart * kHexBytes);
+            if (end >= sliceEnd * kHexBytes) {
+                sliceEnd = sliceStart;
+                continue;
+            }
+            for (qint64 l = sliceStart; l < sliceEnd; ++l) {
+                texts.append(searchable(hexLine(*reader, l)));
+            }
+        } else {
+            qint64 offset = reader->lineStart(sliceStart);
+            done = fromOffset - offset;
+            for (qint64 l = sliceStart;
+                 l < sliceEnd && offset >= 0 && offset < reader->size() && !stop; ++l) {
+                const qint64 end = zerosMayMatch ? -1 : holes.holeEnd(offset);
+                if (end > offset + cap) {
+                    texts.append(QString());
+                    offset += cap;
+                    continue;
+                }
+                const QByteArray line = reader->lineBytesAt(offset);
+                texts.append(mayHold(line) ? shown(line) : QString());
+                offset = reader->nextLineStart(offset);
+            }
+        }
+        for (qint64 l = sliceStart + texts.size() - 1; l >= sliceStart && !stop; --l) {
+            const QString& line = texts.at(l - sliceStart);
+            qsizetype startAt = line.size();
+            if (l == from.line) {
+                startAt = from.column - text.size();
+                if (startAt < 0) {
+                    continue;
+                }
+            }
+            const qsizetype at = line.lastIndexOf(text, startAt);
+            if (at >= 0) {
+                found = true;
+                match = {l, at};
+                return;
+            }
+        }
+        sliceEnd = sliceStart;
+    }
+}
+
+bool FileTextView::startFind(const QString& text, FindOptions options) {
+    stopFind();
+    if (text.isEmpty() || !pager_.isOpen()) {
+        return false;
+    }
+    auto search = std::make_unique<Search>();
+    search->reader = pager_.reader();
+    if (!search->reader) {
+        return false;
+    }
+    search->text = options.matchCase ? text : asciiLower(text);
+    search->matchCase = options.matchCase;
+    search->backward = options.backward;
+    search->global = options.global;
+    search->hex = hex_;
+    search->tabExpansion = tabExpansion_;
+    search->tabSize = tabSize_;
     // Printable ASCII other than the blank is shown only for the same byte, so a line
     // whose bytes lack such a text cannot show it: those lines need no decoding.
     bool plain = !hex_;
@@ -478,108 +693,92 @@ FileTextView::Needle FileTextView::makeNeedle(const QString& text, bool matchCas
         plain = plain && c.unicode() > 0x20 && c.unicode() < 0x7F;
     }
     if (plain) {
-        n.bytes = n.text.toLatin1();
+        search->bytes = search->text.toLatin1();
     }
-    return n;
-}
-
-bool FileTextView::mayHold(const QByteArray& bytes, const Needle& n) {
-    if (n.bytes.isEmpty()) {
-        return true;
+    // A zero shows as a middle dot in a line, and a hexadecimal row of zeros holds only
+    // digits, blanks and dots.
+    const QString zeroChars =
+        hex_ ? QStringLiteral("0123456789ABCDEFabcdef .") : QString(QChar(kControlSymbol));
+    search->zerosMayMatch = std::all_of(search->text.begin(), search->text.end(),
+                                        [&](QChar c) { return zeroChars.contains(c); });
+    if (!options.backward) {
+        search->from = options.global ? TextPosition{} : caret_;
+    } else {
+        search->from = hasSelection() ? selectionStart() : caret_;
     }
-    return (n.matchCase ? bytes : bytes.toLower()).contains(n.bytes);
+    if (options.backward && options.global) {
+        search->total = hex_ ? pager_.size() : 2 * pager_.size();
+    } else {
+        search->fromOffset = hex_ ? search->from.line * kHexBytes
+                                  : std::max<qint64>(0, pager_.lineStart(search->from.line));
+        search->total = options.backward ? search->fromOffset : pager_.size() - search->fromOffset;
+    }
+    search->id = ++searchId_;
+    Search* raw = search.get();
+    search->thread.reset(QThread::create([raw] { raw->run(); }));
+    const quint64 id = search->id;
+    connect(search->thread.get(), &QThread::finished, this, [this, id] { endFind(id); });
+    search_ = std::move(search);
+    searchTimer_.start();
+    search_->thread->start(QThread::LowPriority);
+    return true;
 }
 
-QString FileTextView::searchable(const QString& shown, const Needle& n) {
-    return n.matchCase ? shown : asciiLower(shown);
-}
-
-bool FileTextView::findForward(const Needle& n, TextPosition from) {
-    WaitCursor wait;
-    if (hex_) {
-        for (qint64 l = from.line; l < lineCount(); ++l) {
-            const qsizetype at =
-                searchable(hexLine(l), n).indexOf(n.text, l == from.line ? from.column : 0);
-            if (at >= 0) {
-                selectMatch(l, at, n.text.size(), true);
-                return true;
-            }
-        }
+bool FileTextView::applyFind() {
+    const std::unique_ptr<Search> search = std::move(search_);
+    search->thread->wait();
+    searchTimer_.stop();
+    if (!search->found || search->stop) {
         return false;
     }
-    // Line by line through the offsets, without a lookup per line.
-    qint64 offset = pager_.lineStart(from.line);
-    for (qint64 l = from.line; offset >= 0 && offset < pager_.size(); ++l) {
-        const QByteArray bytes = pager_.lineBytesAt(offset);
-        if (mayHold(bytes, n)) {
-            const qsizetype at =
-                searchable(decodeLine(bytes), n).indexOf(n.text, l == from.line ? from.column : 0);
-            if (at >= 0) {
-                selectMatch(l, at, n.text.size(), true);
-                return true;
-            }
-        }
-        offset = pager_.nextLineStart(offset);
-    }
-    return false;
+    selectMatch(search->match.line, search->match.column, search->text.size(), !search->backward);
+    return true;
 }
 
-bool FileTextView::findBackward(const Needle& n, TextPosition from) {
-    WaitCursor wait;
-    // Back through the lines in slices read forward, so no line is looked up alone.
-    constexpr qint64 kSlice = 1024;
-    qint64 sliceEnd = from.line + 1;
-    while (sliceEnd > 0) {
-        const qint64 sliceStart = std::max<qint64>(0, sliceEnd - kSlice);
-        QStringList texts;  // empty for the lines that cannot hold the text
-        if (hex_) {
-            for (qint64 l = sliceStart; l < sliceEnd; ++l) {
-                texts.append(searchable(hexLine(l), n));
-            }
-        } else {
-            qint64 offset = pager_.lineStart(sliceStart);
-            for (qint64 l = sliceStart; l < sliceEnd && offset >= 0 && offset < pager_.size();
-                 ++l) {
-                const QByteArray bytes = pager_.lineBytesAt(offset);
-                texts.append(mayHold(bytes, n) ? searchable(decodeLine(bytes), n) : QString());
-                offset = pager_.nextLineStart(offset);
-            }
-        }
-        for (qint64 l = sliceStart + texts.size() - 1; l >= sliceStart; --l) {
-            const QString& line = texts.at(l - sliceStart);
-            qsizetype startAt = line.size();
-            if (l == from.line) {
-                startAt = from.column - n.text.size();
-                if (startAt < 0) {
-                    continue;
-                }
-            }
-            const qsizetype at = line.lastIndexOf(n.text, startAt);
-            if (at >= 0) {
-                selectMatch(l, at, n.text.size(), false);
-                return true;
-            }
-        }
-        sliceEnd = sliceStart;
+void FileTextView::endFind(quint64 id) {
+    if (!search_ || search_->id != id) {
+        return;  // stopped before its end was delivered
     }
-    return false;
+    const bool stopped = search_->stop.load();
+    const bool found = applyFind();
+    emit searchFinished(found, stopped);
+}
+
+void FileTextView::dropSearch() {
+    if (search_) {
+        search_->stop = true;
+        search_->reader->requestStop();
+        search_->thread->wait();
+        search_.reset();
+        searchTimer_.stop();
+    }
+}
+
+void FileTextView::stopFind() {
+    if (!search_) {
+        return;
+    }
+    search_->stop = true;
+    search_->reader->requestStop();
+    endFind(search_->id);
+}
+
+bool FileTextView::isSearching() const {
+    return search_ != nullptr;
+}
+
+void FileTextView::reportSearchProgress() {
+    if (!search_) {
+        return;
+    }
+    const qint64 counted =
+        search_->backward && search_->global && !search_->hex ? search_->reader->bytesCounted() : 0;
+    qint64 done = search_->counting ? counted : search_->done.load() + counted;
+    emit searchProgress(std::clamp<qint64>(done, 0, search_->total), search_->total);
 }
 
 bool FileTextView::find(const QString& text, FindOptions options) {
-    if (text.isEmpty() || !pager_.isOpen()) {
-        return false;
-    }
-    const Needle n = makeNeedle(text, options.matchCase);
-    if (!options.backward) {
-        const TextPosition from = options.global ? TextPosition{} : caret_;
-        return findForward(n, from);
-    }
-    TextPosition from = hasSelection() ? selectionStart() : caret_;
-    if (options.global) {
-        readToEnd();
-        from = {lastLine(), lineText(lastLine()).size()};
-    }
-    return findBackward(n, from);
+    return startFind(text, options) && applyFind();
 }
 
 // ---- painting and input ---------------------------------------------------------------

@@ -5,8 +5,10 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <algorithm>
+#include <memory>
 
 #include "base/file_pager.h"
 
@@ -108,14 +110,34 @@ public:
     // to its start going backward, so a repeated search finds the next one. Returns
     // false, leaving caret and selection as they were, when there is none or `text` is
     // empty. Matches lie within one line. Without match case, the ASCII letters match
-    // either case and every other character only itself.
+    // either case and every other character only itself. Runs to its end before it
+    // returns (emitting no searchFinished()); startFind() is the same search on a worker
+    // thread.
     bool find(const QString& text, FindOptions options);
+    // Starts the search find() makes on a worker thread (stopping one that runs) and
+    // returns at once: true when it started, false (and nothing is emitted) for an empty
+    // text or no file. The worker reads the file with a handle of its own and passes over
+    // the holes of a sparse file when the text cannot show in a run of zeros. Now and then
+    // searchProgress() tells how far it has got; at its end the match is selected as
+    // find() selects it and searchFinished() is emitted once. The search works on the
+    // caret, mode and tab settings it started with; a change of mode, tab settings or
+    // file stops it.
+    bool startFind(const QString& text, FindOptions options);
+    // Stops a running search at once; the caret and selection stay as they are and
+    // searchFinished(false, true) is emitted. Nothing when none runs.
+    void stopFind();
+    bool isSearching() const;
 
 signals:
     // After every change of caret, selection, scroll position, mode, file or count.
     void statusChanged();
     // While the lines are counted: bytes counted and the file's size.
     void countProgress(qint64 done, qint64 size);
+    // While a search runs: how far it has got, in bytes, of `total` it may have to read.
+    void searchProgress(qint64 done, qint64 total);
+    // Once at the end of each search begun with startFind(): whether a match was found
+    // (and is now selected), and whether it was stopped before its end.
+    void searchFinished(bool found, bool stopped);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -128,9 +150,10 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    QString decodeLine(const QByteArray& bytes) const;
-    QString hexLine(qint64 row) const;
-    int hexOffsetDigits() const;
+    // A line's bytes as shown in text mode.
+    static QString decodeLine(const QByteArray& bytes, bool tabExpansion, int tabSize);
+    // Row `row` of the hexadecimal dump of `pager`'s file.
+    static QString hexLine(const FilePager& pager, qint64 row);
     qint64 lastLine() const;
     void resetView();
     void forgetLines();
@@ -141,18 +164,13 @@ private:
     int charWidth() const;
     int lineHeight() const;
     qint64 scrollScale() const;
-    // A search text as the search compares it, and its bytes when only lines holding
-    // those bytes can show it.
-    struct Needle {
-        QString text;
-        QByteArray bytes;
-        bool matchCase = false;
-    };
-    Needle makeNeedle(const QString& text, bool matchCase) const;
-    static bool mayHold(const QByteArray& bytes, const Needle& n);
-    static QString searchable(const QString& shown, const Needle& n);
-    bool findForward(const Needle& n, TextPosition from);
-    bool findBackward(const Needle& n, TextPosition from);
+    struct Search;
+    // Waits for the running search and selects its match; false when it found none or
+    // was stopped. The search is gone afterwards.
+    bool applyFind();
+    void endFind(quint64 id);
+    void dropSearch();
+    void reportSearchProgress();
     void selectMatch(qint64 line, qint64 column, qsizetype length, bool caretAtEnd);
 
     FilePager pager_;
@@ -167,6 +185,9 @@ private:
     qint64 wantedColumn_ = 0;
     mutable QHash<qint64, QString> shown_;  // the lines of the last screens
     mutable qsizetype shownChars_ = 0;
+    std::unique_ptr<Search> search_;
+    quint64 searchId_ = 0;
+    QTimer searchTimer_;
 };
 
 }  // namespace dw

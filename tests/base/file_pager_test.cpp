@@ -23,6 +23,11 @@ QList<QByteArray> walkLines(const FilePager& pager) {
 TEST(FilePager, SplitsLinesAtLineEndsAndAtTheLongestLine) {
     test::TempTree tree;
     const QByteArray a(kCap, 'a');
+    // 62 lines at their longest and one of 16,382 bytes: the next line starts 16,385
+    // bytes before the first megabyte's end.
+    const QByteArray megabyteFiller = QByteArray(1024 * 1024 - kCap - 2, 'f') + '\n';
+    QList<QByteArray> fillerLines(62, QByteArray(kCap, 'f'));
+    fillerLines.append(QByteArray(1024 * 1024 - 63 * kCap - 2, 'f'));
     const struct {
         const char* what;
         QByteArray content;
@@ -38,7 +43,15 @@ TEST(FilePager, SplitsLinesAtLineEndsAndAtTheLongestLine) {
         {"longest line with its end", a + "\nb", {a, "b"}},
         {"longest line at the end", a, {a}},
         {"one byte beyond the longest", a + "b\n", {a, "b"}},
-        {"the longest line and a CR LF", a + "\r\n", {a, ""}},
+        {"the longest line and a CR LF", a + "\r\n", {a}},
+        {"the longest line, a CR LF and more", a + "\r\nb", {a, "b"}},
+        {"the longest line and a CR at the end", a + "\r", {a, "\r"}},
+        {"the longest line and a CR of the next", a + "\rb\n", {a, "\rb"}},
+        // The count reads a megabyte at a time: its first one ends on the "\r".
+        {"a CR LF across the count's first megabyte", megabyteFiller + a + "\r\nz\n",
+         fillerLines + QList<QByteArray>{a, "z"}},
+        {"a CR ending the file after the count's first megabyte", megabyteFiller + a + "\r",
+         fillerLines + QList<QByteArray>{a, "\r"}},
         {"three and a bit times the longest",
          QByteArray(3 * kCap + 5, 'z'),
          {QByteArray(kCap, 'z'), QByteArray(kCap, 'z'), QByteArray(kCap, 'z'), "zzzzz"}},
@@ -73,8 +86,7 @@ TEST(FilePager, FindsAnyLineOfALargeFileBeforeAndAfterTheCount) {
         if (i % 5000 == 4999) {
             line = QByteArray(kCap, 'L');  // exactly the longest: still one line
         }
-        // A "\r" counts among the bytes of a line at its longest, so those end in "\n".
-        content += line + (i % 3 == 0 && line.size() < kCap ? "\r\n" : "\n");
+        content += line + (i % 3 == 0 ? "\r\n" : "\n");
         expected.append(line);
     }
     const QByteArray path = tree.file("big.txt", content);
@@ -121,6 +133,20 @@ TEST(FilePager, ACancelledCountGoesOnWhereItStopped) {
     pager.countLines();
     pager.cancelCount();
     EXPECT_FALSE(pager.isCounting());
+    // A reader for another thread goes on from the lines found so far, on its own.
+    const std::unique_ptr<FilePager> reader = pager.reader();
+    ASSERT_NE(reader, nullptr);
+    reader->finishCount();
+    ASSERT_TRUE(reader->lineCountKnown());
+    EXPECT_EQ(reader->lineCount(), 200000);
+    EXPECT_EQ(reader->lineBytes(123456), QByteArray("row 123456"));
+    // Asked to stop first, it leaves the total unknown.
+    FilePager uncounted;
+    ASSERT_TRUE(uncounted.open(path));
+    const std::unique_ptr<FilePager> stopped = uncounted.reader();
+    stopped->requestStop();
+    stopped->finishCount();
+    EXPECT_FALSE(stopped->lineCountKnown());
     pager.finishCount();
     ASSERT_TRUE(pager.lineCountKnown());
     EXPECT_EQ(pager.lineCount(), 200000);

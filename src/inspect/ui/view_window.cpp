@@ -7,6 +7,7 @@
 #include <QFontDialog>
 #include <QHBoxLayout>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -18,6 +19,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryFile>
+#include <QThread>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -130,10 +133,7 @@ TfrmView::TfrmView(QWidget* parent, bool stringsView) : QDialog(parent), strings
     stopCount_->setAutoRaise(true);
     stopCount_->hide();
     status->addWidget(stopCount_);
-    connect(stopCount_, &QToolButton::clicked, this, [this] {
-        Viewer1_->pager().cancelCount();
-        showCounting(false);
-    });
+    connect(stopCount_, &QToolButton::clicked, this, &TfrmView::stopWork);
     layout->addLayout(status);
 
     auto* buttons = new QHBoxLayout;
@@ -179,14 +179,43 @@ TfrmView::TfrmView(QWidget* parent, bool stringsView) : QDialog(parent), strings
 
     connect(Viewer1_, &FileTextView::statusChanged, this, &TfrmView::Viewer1ShowStatus);
     connect(Viewer1_, &FileTextView::countProgress, this, [this](qint64 done, qint64 size) {
-        counting_->setValue(size > 0 ? int(done * 1000 / size) : 1000);
-        showCounting(done < size && Viewer1_->pager().isCounting());
+        if (!isBusy()) {
+            counting_->setValue(size > 0 ? int(done * 1000 / size) : 1000);
+        }
+        updateProgress();
+    });
+    connect(Viewer1_, &FileTextView::searchProgress, this, [this](qint64 done, qint64 total) {
+        counting_->setValue(total > 0 ? int(done * 1000 / total) : 0);
+    });
+    connect(Viewer1_, &FileTextView::searchFinished, this, [this](bool found, bool stopped) {
+        updateProgress();
+        if (!found && !stopped) {
+            ShowInfo(QStringLiteral("Search string '") + lastFindSettings().text +
+                     QStringLiteral("' not found"));
+        }
     });
     restoreWindowPlacement(this, settings::kPlacementViewer);
     Viewer1ShowStatus();
 }
 
+// The strings of the file being written to a temporary file on a worker thread.
+struct TfrmView::Strings {
+    QString tempName;
+    qint64 size = 0;
+    quint64 id = 0;
+    std::atomic<bool> stop{false};
+    std::atomic<qint64> done{0};
+    QString error;
+    std::unique_ptr<QThread> thread;
+    QTimer timer;
+};
+
 TfrmView::~TfrmView() {
+    if (strings_) {
+        strings_->stop = true;
+        strings_->thread->wait();
+        QFile::remove(strings_->tempName);
+    }
     saveWindowPlacement(this, settings::kPlacementViewer);
 }
 
@@ -206,7 +235,7 @@ bool TfrmView::openFile(const QByteArray& path) {
     const bool opened = Viewer1_->openFile(path);
     setWindowTitle(QStringLiteral("View File : ") + QFile::decodeName(path));
     counting_->setValue(0);
-    showCounting(opened && !Viewer1_->lineCountKnown());
+    updateProgress();
     Search1Click();
     Clipboard1Click();
     File1Click();
@@ -216,9 +245,61 @@ bool TfrmView::openFile(const QByteArray& path) {
     return opened;
 }
 
-void TfrmView::showCounting(bool on) {
+bool TfrmView::isBusy() const {
+    return Viewer1_->isSearching() || strings_ != nullptr;
+}
+
+void TfrmView::updateProgress() {
+    const bool searching = Viewer1_->isSearching();
+    // The count's last progress may come before its worker has quite stopped.
+    const bool counting = Viewer1_->pager().isCounting() && !Viewer1_->pager().lineCountKnown();
+    const bool on = searching || strings_ || counting;
+    const QString what = searching  ? QStringLiteral("Searching")
+                         : strings_ ? QStringLiteral("Reading the strings")
+                                    : QStringLiteral("Counting the lines");
+    counting_->setToolTip(what);
+    stopCount_->setToolTip(QStringLiteral("Stop ") + what.at(0).toLower() + what.mid(1));
     counting_->setVisible(on);
     stopCount_->setVisible(on);
+}
+
+void TfrmView::stopWork() {
+    if (Viewer1_->isSearching()) {
+        Viewer1_->stopFind();
+    } else if (strings_) {
+        stopStrings();
+    } else {
+        Viewer1_->pager().cancelCount();
+    }
+    updateProgress();
+}
+
+void TfrmView::stopStrings() {
+    const std::unique_ptr<Strings> job = std::move(strings_);
+    job->stop = true;
+    job->thread->wait();
+    QFile::remove(job->tempName);
+    btStrings_->setEnabled(true);
+}
+
+void TfrmView::done(int result) {
+    // A window closed while it searched or read strings shows no result later.
+    Viewer1_->stopFind();
+    if (strings_) {
+        stopStrings();
+    }
+    updateProgress();
+    QDialog::done(result);
+}
+
+void TfrmView::keyPressEvent(QKeyEvent* event) {
+    // Esc ends the work that runs before it closes the window.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && isBusy()) {
+        stopWork();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 // ---- status and menu states -----------------------------------------------------------
@@ -294,9 +375,9 @@ void TfrmView::Find1Click() {
     TFindDlg dialog(this);
     if (dialog.exec() == QDialog::Accepted) {
         const FindSettings& find = lastFindSettings();
-        if (!Viewer1_->find(find.text, {find.backward, find.matchCase, find.global})) {
-            ShowInfo(QStringLiteral("Search string '") + find.text + QStringLiteral("' not found"));
-        }
+        counting_->setValue(0);
+        Viewer1_->startFind(find.text, {find.backward, find.matchCase, find.global});
+        updateProgress();
     }
     Search1Click();
 }
@@ -306,9 +387,9 @@ void TfrmView::FindNext1Click() {
     if (Viewer1_->fileSize() == 0 || find.text.isEmpty()) {
         return;
     }
-    if (!Viewer1_->find(find.text, {find.backward, find.matchCase, false})) {
-        ShowInfo(QStringLiteral("Search string '") + find.text + QStringLiteral("' not found"));
-    }
+    counting_->setValue(0);
+    Viewer1_->startFind(find.text, {find.backward, find.matchCase, false});
+    updateProgress();
 }
 
 void TfrmView::GotoLine1Click() {
@@ -449,38 +530,69 @@ void TfrmView::PrintSetup1Click() {
 // ---- the strings view -----------------------------------------------------------------
 
 void TfrmView::btStringsClick() {
-    const QByteArray source = Viewer1_->path().isEmpty() ? fileToView_ : Viewer1_->path();
-    QString tempName;
-    QString error;
-    {
-        WaitCursor wait;
-        QTemporaryFile temp(QFile::decodeName(platform::tempFolder()) +
-                            QStringLiteral("/strXXXXXX"));
-        temp.setAutoRemove(false);
-        if (!temp.open()) {
-            error = QStringLiteral("Could not open file ") + temp.fileTemplate();
-        } else {
-            tempName = temp.fileName();
-            temp.close();
-            error = ExtractStrings(source, QFile::encodeName(tempName), 5, 100);
-        }
-    }
-    if (!error.isEmpty()) {
-        ShowError(error);
-    }
-    if (tempName.isEmpty()) {
+    if (strings_) {
         return;
+    }
+    const QByteArray source = Viewer1_->path().isEmpty() ? fileToView_ : Viewer1_->path();
+    QTemporaryFile temp(QFile::decodeName(platform::tempFolder()) + QStringLiteral("/strXXXXXX"));
+    temp.setAutoRemove(false);
+    if (!temp.open()) {
+        ShowError(QStringLiteral("Could not open file ") + temp.fileTemplate());
+        return;
+    }
+    auto job = std::make_unique<Strings>();
+    job->tempName = temp.fileName();
+    temp.close();
+    job->size = Viewer1_->fileSize();
+    job->id = ++stringsId_;
+    Strings* raw = job.get();
+    job->thread.reset(QThread::create([raw, source] {
+        raw->error =
+            ExtractStrings(source, QFile::encodeName(raw->tempName), 5, 100, [raw](qint64 done) {
+                raw->done = done;
+                return !raw->stop.load();
+            });
+    }));
+    const quint64 id = job->id;
+    connect(job->thread.get(), &QThread::finished, this, [this, id] {
+        if (strings_ && strings_->id == id) {
+            stringsDone();
+        }
+    });
+    job->timer.setInterval(100);
+    connect(&job->timer, &QTimer::timeout, this, [this] {
+        if (strings_ && strings_->size > 0) {
+            counting_->setValue(
+                int(std::min(strings_->done.load(), strings_->size) * 1000 / strings_->size));
+        }
+    });
+    strings_ = std::move(job);
+    counting_->setValue(0);
+    btStrings_->setEnabled(false);
+    strings_->timer.start();
+    strings_->thread->start(QThread::LowPriority);
+    updateProgress();
+}
+
+void TfrmView::stringsDone() {
+    const std::unique_ptr<Strings> job = std::move(strings_);
+    job->thread->wait();
+    job->timer.stop();
+    btStrings_->setEnabled(true);
+    updateProgress();
+    if (!job->error.isEmpty()) {
+        ShowError(job->error);
     }
     {
         TfrmView strings(this, true);
-        strings.setFileToView(QFile::encodeName(tempName));
+        strings.setFileToView(QFile::encodeName(job->tempName));
         if (stringsWindow_) {
             stringsWindow_(strings);
         } else {
             strings.exec();
         }
     }
-    QFile::remove(tempName);
+    QFile::remove(job->tempName);
 }
 
 // ---- dropped files --------------------------------------------------------------------

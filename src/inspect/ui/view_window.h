@@ -31,8 +31,11 @@ class FileTextView;
 // "Total: " and the line count ("?" until it is counted), "Top: " and the first visible
 // line (padded to 5), "Bytes: " and the size. While the lines are counted, a bar beside
 // them shows how far the count has got, and "Stop" ends the count (the total stays "?";
-// printing and go to line count the rest when they need it). Menu items that need a line
-// are disabled for an empty file; "Find &next" also needs a search text.
+// printing and go to line count the rest when they need it). Find, Find next and the
+// strings run on worker threads the same way: the bar shows how far they have got, and
+// "Stop" (or Esc) ends the search, leaving the selection as it was, or the strings,
+// showing no strings window. Menu items that need a line are disabled for an empty file;
+// "Find &next" also needs a search text.
 //
 // Every message goes through the prompter; the input boxes (tab size, go to line) and
 // the find dialog are modal dialogs of their own. The placement is kept under "frmView".
@@ -88,8 +91,14 @@ public:
     void Search1Click();
     void Clipboard1Click();
 
+    // Whether a search or the strings run on a worker now.
+    bool isBusy() const;
+    // Closing the window stops a search or the strings that run.
+    void done(int result) override;
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -97,7 +106,10 @@ private:
     void Viewer1ShowStatus();
     void setHex(bool hex);
     QPrinter& printer();
-    void showCounting(bool on);
+    void updateProgress();
+    void stopWork();
+    void stopStrings();
+    void stringsDone();
 
     bool stringsView_;
     bool shown_ = false;
@@ -110,6 +122,9 @@ private:
     QLabel* sections_[4] = {};
     QProgressBar* counting_ = nullptr;
     QToolButton* stopCount_ = nullptr;
+    struct Strings;
+    std::unique_ptr<Strings> strings_;
+    quint64 stringsId_ = 0;
     QAction* Print1_ = nullptr;
     QAction* Find1_ = nullptr;
     QAction* FindNext1_ = nullptr;

@@ -3,9 +3,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QDropEvent>
 #include <QFile>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -14,6 +17,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QToolButton>
 #include <QUrl>
 
 #include "base/utility.h"
@@ -49,6 +54,28 @@ protected:
         w->viewer()->readToEnd();
         QApplication::processEvents();
         return w;
+    }
+    // Lets the search or the strings running on their worker come to their end.
+    static void finish(TfrmView& w) {
+        const QDeadlineTimer deadline(60000);
+        while (w.isBusy() && !deadline.hasExpired()) {
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+            QThread::msleep(1);
+        }
+        EXPECT_FALSE(w.isBusy()) << "the work on the worker did not end";
+        QApplication::processEvents();
+    }
+    static void find(TfrmView& w) {
+        w.Find1Click();
+        finish(w);
+    }
+    static void findNext(TfrmView& w) {
+        w.FindNext1Click();
+        finish(w);
+    }
+    static void strings(TfrmView& w) {
+        w.btStringsClick();
+        finish(w);
     }
     static QAction* action(TfrmView& w, const QString& text) {
         for (QAction* menu : w.findChild<QMenuBar*>()->actions()) {
@@ -151,17 +178,17 @@ TEST_F(ViewWindow, FindAndFindNextWalkTheMatches) {
     };
     // Find from the caret, then Find next repeats it with the same direction and case.
     answerFind(QStringLiteral("beta"), false, true, false);
-    w->Find1Click();
+    find(*w);
     EXPECT_EQ(caret(), QStringLiteral("0:10"));
     EXPECT_EQ(v->selectedText(), QStringLiteral("beta"));
     EXPECT_TRUE(action(*w, QStringLiteral("Find &next"))->isEnabled());
     EXPECT_TRUE(action(*w, QStringLiteral("&Copy"))->isEnabled());
     const QStringList forward = {"1:15", "3:8"};
     for (const QString& expected : forward) {
-        w->FindNext1Click();
+        findNext(*w);
         EXPECT_EQ(caret(), expected);
     }
-    w->FindNext1Click();
+    findNext(*w);
     EXPECT_EQ(caret(), QStringLiteral("3:8"));  // not found: the caret stays
     ASSERT_EQ(prompter_.texts(), QStringList{QStringLiteral("Search string 'beta' not found")});
     EXPECT_EQ(prompter_.boxes().last().kind, platform::MessageKind::Info);
@@ -169,19 +196,19 @@ TEST_F(ViewWindow, FindAndFindNextWalkTheMatches) {
 
     // Without match case, backward from the caret: the capital one is found too.
     answerFind(QStringLiteral("BETA"), true, false, false);
-    w->Find1Click();
+    find(*w);
     EXPECT_EQ(caret(), QStringLiteral("1:11"));
-    w->FindNext1Click();
+    findNext(*w);
     EXPECT_EQ(caret(), QStringLiteral("1:0"));
-    w->FindNext1Click();
+    findNext(*w);
     EXPECT_EQ(caret(), QStringLiteral("0:6"));
 
     // Global: from the end backward, from the start forward, wherever the caret is.
     answerFind(QStringLiteral("beta"), true, true, true);
-    w->Find1Click();
+    find(*w);
     EXPECT_EQ(caret(), QStringLiteral("3:4"));
     answerFind(QStringLiteral("beta"), false, true, true);
-    w->Find1Click();
+    find(*w);
     EXPECT_EQ(caret(), QStringLiteral("0:10"));
     EXPECT_EQ(w->statusSections().at(0), QStringLiteral("1:11    "));
 
@@ -194,7 +221,7 @@ TEST_F(ViewWindow, FindAndFindNextWalkTheMatches) {
         global = d.CheckBox2()->isChecked();
         d.reject();
     });
-    other->Find1Click();
+    find(*other);
     EXPECT_EQ(shown, QStringLiteral("beta"));
     EXPECT_TRUE(global);
     EXPECT_TRUE(action(*other, QStringLiteral("Find &next"))->isEnabled());
@@ -360,7 +387,7 @@ TEST_F(ViewWindow, PeekAtStringsShowsTheRunsInASecondViewerAndRemovesItsFile) {
         hexShown = strings.findChild<QRadioButton*>(QStringLiteral("rbHex"))->isVisible();
         EXPECT_TRUE(test::present(shownFile));
     });
-    w->btStringsClick();
+    strings(*w);
     EXPECT_EQ(lines, (QStringList{"hello world", "across blocks"}));
     EXPECT_FALSE(peekShown);
     EXPECT_FALSE(hexShown);
@@ -372,7 +399,7 @@ TEST_F(ViewWindow, PeekAtStringsShowsTheRunsInASecondViewerAndRemovesItsFile) {
     // A file gone since it was opened: the error, then the strings window, empty.
     ASSERT_TRUE(QFile::remove(QFile::decodeName(w->fileToView())));
     lines.clear();
-    w->btStringsClick();
+    strings(*w);
     EXPECT_EQ(prompter_.texts(), QStringList{QStringLiteral("Could not open file ") +
                                              QFile::decodeName(w->fileToView())});
     EXPECT_EQ(prompter_.sounds(), QList<platform::Sound>{platform::Sound::Exclamation});
@@ -432,6 +459,122 @@ TEST_F(ViewWindow, OpensATenGigabyteSparseFile) {
         EXPECT_EQ(w.viewer()->lineText(w.viewer()->caret().line).left(9),
                   QStringLiteral("2540BE3F0"));
     }
+    EXPECT_TRUE(prompter_.boxes().isEmpty());
+}
+
+// Stopped by Esc or by Stop, a search leaves the selection as it was and says nothing,
+// and the strings show no window and leave no file; the window stays open.
+TEST_F(ViewWindow, StoppingASearchOrTheStringsLeavesAllAsItWas) {
+    auto w = open("alpha beta\nbeta\n");
+    FileTextView* v = w->viewer();
+    auto* stop = w->findChild<QToolButton*>(QStringLiteral("stopCount"));
+    v->setCaret({0, 2});
+    v->setCaret({0, 4}, true);
+    answerFind(QStringLiteral("beta"), false, true, true);
+    w->Find1Click();
+    // Whatever the worker has found by now is not applied before the window hears of it.
+    ASSERT_TRUE(w->isBusy());
+    EXPECT_TRUE(stop->isVisible());
+    EXPECT_EQ(stop->toolTip(), QStringLiteral("Stop searching"));
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(w.get(), &esc);
+    EXPECT_FALSE(w->isBusy());
+    finish(*w);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(v->selectionStart(), (TextPosition{0, 2}));
+    EXPECT_EQ(v->selectionEnd(), (TextPosition{0, 4}));
+    EXPECT_FALSE(stop->isVisible());
+    // Find next goes on from the untouched caret.
+    findNext(*w);
+    EXPECT_EQ(v->caret(), (TextPosition{0, 10}));
+
+    bool stringsShown = false;
+    w->setStringsWindow([&](TfrmView&) { stringsShown = true; });
+    w->btStringsClick();
+    ASSERT_TRUE(w->isBusy());
+    EXPECT_EQ(stop->toolTip(), QStringLiteral("Stop reading the strings"));
+    stop->click();
+    EXPECT_FALSE(w->isBusy());
+    finish(*w);
+    EXPECT_FALSE(stringsShown);
+    EXPECT_EQ(QDir(QFile::decodeName(platform::tempFolder())).entryList(QDir::Files),
+              QStringList());
+    EXPECT_TRUE(w->isVisible());
+
+    // Closed while both run: neither shows anything afterwards.
+    findNext(*w);
+    const TextPosition caret = v->caret();
+    w->btStringsClick();
+    w->FindNext1Click();
+    w->findChild<QPushButton*>(QStringLiteral("btClose"))->click();
+    EXPECT_FALSE(w->isBusy());
+    finish(*w);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(stringsShown);
+    EXPECT_EQ(v->caret(), caret);
+    EXPECT_EQ(QDir(QFile::decodeName(platform::tempFolder())).entryList(QDir::Files),
+              QStringList());
+    EXPECT_TRUE(prompter_.boxes().isEmpty());
+}
+
+// A sparse file searched and read for strings on the worker: matches beyond and before a
+// hole of a gigabyte are found on the right line or row, and the strings on both sides.
+TEST_F(ViewWindow, FindsAndReadsStringsAcrossTheHolesOfASparseFile) {
+    const qint64 size = 1000LL * 1000 * 1000;
+    const QByteArray path = tree_.file("holes.bin", "head line\n");
+    {
+        QFile f(QFile::decodeName(path));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.resize(size));
+        ASSERT_TRUE(f.seek(size));
+        f.write("\nneedle here\n");
+    }
+    TfrmView w;
+    w.setFileToView(path);
+    w.show();
+    FileTextView* v = w.viewer();
+    v->readToEnd();
+    const qint64 needleLine = v->pager().lineAtOffset(size + 1);
+    ASSERT_GT(needleLine, 1);
+    const QString dots(3, QChar(0x00B7));
+    const struct {
+        const char* what;
+        bool hex;
+        QString text;
+        FileTextView::FindOptions options;
+        qint64 line;  // -1: not found
+    } cases[] = {
+        {"forward beyond the hole", false, "needle", {false, true, true}, needleLine},
+        {"backward before the hole", false, "HEAD", {true, false, true}, 0},
+        {"nowhere", false, "absent", {false, false, true}, -1},
+        {"zeros can show the dots: the hole's first line", false, dots, {false, true, true}, 1},
+        {"hex forward beyond the hole", true, "needle", {false, true, true}, size / 16},
+        {"hex backward before the hole", true, "HEAD", {true, false, true}, 0},
+        {"hex nowhere", true, "absent", {true, true, true}, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        v->setHexMode(c.hex);
+        v->goToLine(2);
+        EXPECT_EQ(v->find(c.text, c.options), c.line >= 0);
+        if (c.line >= 0) {
+            EXPECT_EQ(v->caret().line, c.line);
+            EXPECT_EQ(v->selectedText().toLower(), c.text.toLower());
+        } else {
+            EXPECT_EQ(v->caret(), (TextPosition{2, 0}));
+        }
+    }
+
+    QStringList lines;
+    w.setStringsWindow([&](TfrmView& shown) {
+        shown.show();
+        shown.viewer()->readToEnd();
+        for (qint64 l = 0; l < shown.viewer()->lineCount(); ++l) {
+            lines.append(shown.viewer()->lineText(l));
+        }
+    });
+    strings(w);
+    EXPECT_EQ(lines, (QStringList{"head line", "needle here"}));
     EXPECT_TRUE(prompter_.boxes().isEmpty());
 }
 
