@@ -19,9 +19,9 @@ struct WalkCounts {
 };
 
 // Walks every folder of `folders` (native bytes), in order, as the finders walk their
-// checked entries (a folder given twice is walked twice), with `options`, and counts.
-// A folder that cannot be opened gives the error "Can't open drive " followed by its
-// name through the prompter in force and counts in `unopened`; the others are walked.
+// checked entries (a folder given twice, or inside another, is walked once), with `options`, and
+// counts. A folder that cannot be opened gives the error "Can't open drive " followed by its name
+// through the prompter in force and counts in `unopened`; the others are walked.
 WalkCounts countWalk(const QList<QByteArray>& folders, const WalkOptions& options);
 
 // The subcommand: `args` are its arguments (after "walk"). Options: --hidden (hand over

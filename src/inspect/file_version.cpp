@@ -358,8 +358,17 @@ QStringList linesOfBlock(const QByteArray& d, bool withTab) {
                                   .arg(codePage, 4, 16, QLatin1Char('0'));
     Block stringInfo;
     Block table;
-    const bool hasTable = findChild(d, root, QStringLiteral("StringFileInfo"), stringInfo) &&
-                          findChild(d, stringInfo, tableName, table);
+    const bool hasInfo = findChild(d, root, QStringLiteral("StringFileInfo"), stringInfo);
+    bool hasTable = hasInfo && findChild(d, stringInfo, tableName, table);
+    if (hasInfo && !hasTable) {
+        // Many programs list one translation (0409/04B0, say) and carry their only table
+        // under another name: the file's first table says more than eleven empty lines.
+        forEachChild(d, stringInfo, [&](const Block& child) {
+            table = child;
+            hasTable = true;
+            return false;
+        });
+    }
     QStringList lines;
     for (const Key& key : kKeys) {
         QString value;

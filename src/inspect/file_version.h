@@ -17,7 +17,9 @@ namespace dw {
 // FileDescription, FileVersion, InternalName, LegalCopyright, LegalTrademarks,
 // OriginalFilename, PrivateBuild, ProductName, ProductVersion, SpecialBuild) in the
 // string table of that language and code page (its name "040904E4" matched in either
-// case), blanks at its start removed; a key the table lacks gives an empty value.
+// case), blanks at its start removed; a key the table lacks gives an empty value. When
+// the file has no table of that name, the first string table it has is read instead;
+// with no string table at all, the eleven values are empty.
 //
 // Reads only what it needs (headers, section table, resource directory, the version
 // block, at most 1 MiB of it), never follows a symbolic link, and checks every offset

@@ -7,6 +7,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -293,7 +294,8 @@ std::optional<FileIdentity> FileRemover::reach(const QByteArray& path, Target& t
     }
     struct statx sx {};
     if (::statx(fd, parts.name.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-                STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_MTIME, &sx) != 0) {
+                STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_MTIME | STATX_NLINK,
+                &sx) != 0) {
         return fail(errnoText(errno));
     }
     if (S_ISDIR(sx.stx_mode)) {
@@ -401,6 +403,7 @@ std::optional<EntryFacts> examineAt(int folderFd, const QByteArray& name, quint6
     id.isRegular = S_ISREG(sx.stx_mode);
     facts.mode = sx.stx_mode;
     facts.isFolder = S_ISDIR(sx.stx_mode);
+    facts.links = (sx.stx_mask & STATX_NLINK) != 0 ? std::max<quint32>(sx.stx_nlink, 1) : 1;
     facts.isMountRoot =
         id.device != folderDevice || ((sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 &&
                                       (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0);

@@ -69,6 +69,7 @@ struct EntryFacts {
     quint32 mode = 0;       // the entry's st_mode
     bool isFolder = false;
     bool isMountRoot = false;  // the root of a mount (another device, or a bind mount)
+    quint32 links = 1;         // its number of names (hard links)
 };
 
 // The entry `name` (one component) of the folder open as `folderFd`, whose device and

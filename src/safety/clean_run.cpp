@@ -9,6 +9,7 @@
 #include "platform/dir_reader.h"
 #include "platform/file_remover.h"
 #include "platform/trash.h"
+#include "safety/freed_bytes.h"
 #include "safety/safe_harbor.h"
 
 namespace dw {
@@ -34,34 +35,6 @@ void reportNotDone(const CleanRunHooks& hooks, const QByteArray& path, qsizetype
     r.aborted = aborted;
     report(hooks, r);
 }
-
-// The bytes a run frees. A file of several names (hard links) frees its bytes when the
-// last of its names goes: its bytes count with the name that leaves it without any.
-class FreedBytes {
-public:
-    // Before the first of a file's names is acted on: how many names it has.
-    void before(const QByteArray& path, const platform::FileIdentity& file) {
-        const Key key{file.device, file.inode};
-        if (!left_.contains(key)) {
-            const std::optional<platform::DirEntry> e = platform::statPath(path);
-            const bool same = e && e->device == file.device && e->inode == file.inode;
-            left_.insert(key, same ? std::max<quint32>(e->links, 1) : 1);
-        }
-    }
-    // One of its names is gone (or in the trash): the bytes that frees.
-    qint64 gone(const platform::FileIdentity& file, qint64 size) {
-        const auto it = left_.find(Key{file.device, file.inode});
-        if (it == left_.end() || *it <= 1) {
-            return size;
-        }
-        --*it;
-        return 0;
-    }
-
-private:
-    using Key = std::pair<quint64, quint64>;
-    QHash<Key, quint32> left_;
-};
 
 }  // namespace
 

@@ -16,6 +16,7 @@
 #include "platform/posix_io.h"
 #include "platform/trash.h"
 #include "safety/archive_name.h"
+#include "safety/freed_bytes.h"
 #include "safety/safe_harbor.h"
 
 namespace dw {
@@ -101,6 +102,7 @@ private:
     std::vector<FolderRecord> records_;
     std::vector<qsizetype> leftInOrder_;  // records as their folders were left
     qint64 taken_ = 0;
+    FreedBytes freed_;
     // Archive runs: what each file handed to the archive was when it was looked at, and
     // the folder it lies in, by the file's number.
     std::unique_ptr<ZipRun> zip_;
@@ -218,6 +220,9 @@ void FolderCleaner::takeFile(const QByteArray& path, const EntryFacts& facts, qs
         hooks_.starting(path, taken_);
     }
     ++taken_;
+    // The names the file had when it was met: one of them outside the tree keeps its
+    // bytes on the disk, and two inside it free them once.
+    freed_.seen(facts.identity, facts.links);
     if (hooks_.checked) {
         hooks_.checked(path);
     }
@@ -227,7 +232,7 @@ void FolderCleaner::takeFile(const QByteArray& path, const EntryFacts& facts, qs
             FileIdentity removed;
             if (remover_.remove(path, &reason, &facts.identity, &removed)) {
                 ++s_.doneCount;
-                s_.doneBytes += removed.size;
+                s_.doneBytes += freed_.gone(facts.identity, removed.size);
             } else {
                 keep(path, reason, record);
             }
@@ -236,7 +241,7 @@ void FolderCleaner::takeFile(const QByteArray& path, const EntryFacts& facts, qs
         case FolderCleanMode::Trash:
             if (remover_.trash(path, facts.identity, &reason)) {
                 ++s_.doneCount;
-                s_.doneBytes += facts.identity.size;
+                s_.doneBytes += freed_.gone(facts.identity, facts.identity.size);
                 return;
             }
             keep(path, reason, record);
@@ -284,7 +289,7 @@ void FolderCleaner::zipDone(const ZipFileResult& z) {
     QString reason;
     if (remover_.remove(z.path, &reason, &zipIdentities_[tag])) {
         ++s_.doneCount;
-        s_.doneBytes += z.size;
+        s_.doneBytes += freed_.gone(zipIdentities_[tag], z.size);
     } else {
         keep(z.path, reason, record);
     }

@@ -94,7 +94,9 @@ struct FolderCleanSummary {
     bool refused = false;
     QString refusal;
     // Files deleted, trashed, or (archive runs with deleteAfterZip) archived and then
-    // deleted; and their bytes.
+    // deleted; and the bytes that frees. A file of several names (hard links) counts its
+    // bytes once, with the last of its names to go: nothing when a name of it stays,
+    // outside the folder or kept inside it.
     qint64 doneCount = 0;
     qint64 doneBytes = 0;
     // Archive runs: files safely stored in an archive (deleted afterwards or not).

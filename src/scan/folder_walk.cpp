@@ -45,6 +45,11 @@ bool FolderWalk::aborted() {
 
 int FolderWalk::ScanAllDrives(const QList<DriveEntry>& entries) {
     int unopened = 0;
+    // Overlapping entries would hand the same files over twice; a single entry cannot
+    // overlap itself and pays nothing for the set.
+    trackWalked_ = std::count_if(entries.begin(), entries.end(),
+                                 [](const DriveEntry& e) { return e.checked; }) > 1;
+    walked_.clear();
     for (const DriveEntry& entry : entries) {
         if (!entry.checked || !PathDriveReady(entry)) {
             continue;
@@ -55,8 +60,13 @@ int FolderWalk::ScanAllDrives(const QList<DriveEntry>& entries) {
             ++unopened;
             continue;
         }
+        if (trackWalked_ && walked_.contains({start->device, start->inode})) {
+            continue;
+        }
         scan_dir(*start);
     }
+    trackWalked_ = false;
+    walked_ = {};
     return unopened;
 }
 
@@ -127,6 +137,9 @@ void FolderWalk::enter(Level&& level) {
     stack_.push_back(std::move(level));
     Level& entered = stack_.back();
     openInodes_.insert(entered.inode);
+    if (trackWalked_) {
+        walked_.insert({device_, entered.inode});
+    }
     hooks_.onFolderEntered(current_);
     hooks_.onProgress(current_.text);
     if (!list(entered.reader.fd(), entered.listing)) {
@@ -155,7 +168,8 @@ bool FolderWalk::stepFolders(Level& level) {
             hooks_.yield();
             continue;
         }
-        const bool isFolder = sameDevice && !openInodes_.contains(entry_.inode);
+        const bool isFolder = sameDevice && !openInodes_.contains(entry_.inode) &&
+                              !(trackWalked_ && walked_.contains({device_, entry_.inode}));
         const quint64 inode = entry_.inode;
         entry_.name.clear();
         if (!isFolder) {

@@ -5,6 +5,7 @@
 #include <QSet>
 #include <QString>
 
+#include <utility>
 #include <vector>
 
 #include "platform/dir_entry.h"
@@ -140,10 +141,15 @@ public:
     // start folder cannot be opened (EnterStartFolder) is handed to the hooks'
     // `onUnopened` with the message "Can't open drive " followed by the entry's text,
     // and the walk goes on with the next entry; every other entry is walked with
-    // `scan_dir`. An entry listed twice is walked twice. The abort flag does not stop
-    // this loop: after an abort each remaining entry is still opened (and may still be
-    // reported unopened), and its walk returns at once. Shows nothing itself. Returns how
-    // many checked entries could not be opened.
+    // `scan_dir`. With more than one checked entry, every folder is walked once per call
+    // (told by its device and inode): an entry whose start folder an earlier entry
+    // already walked (the same folder twice, or a folder inside an earlier one) is
+    // skipped without a message, and a walk does not enter a folder an earlier entry
+    // walked as its start or below it (a parent after its own subfolder), so each file is
+    // handed over once. The abort flag does not stop this loop: after an abort each
+    // remaining entry is still opened (and may still be reported unopened), and its walk
+    // returns at once. Shows nothing itself. Returns how many checked entries could not
+    // be opened.
     int ScanAllDrives(const QList<DriveEntry>& entries);
 
     // Walks `start` and everything below it. Returns at once, entering nothing, when the
@@ -197,6 +203,9 @@ private:
     WalkHooks& hooks_;
     std::vector<Level> stack_;
     QSet<quint64> openInodes_;  // the folders being walked, against bind-mount loops
+    // ScanAllDrives over several entries: the (device, inode) of every folder entered.
+    bool trackWalked_ = false;
+    QSet<std::pair<quint64, quint64>> walked_;
     WalkFolder current_;
     quint64 device_ = 0;
     int maxOpen_ = 0;

@@ -257,12 +257,23 @@ TEST(DupSearch, SizeTestsAndUnits) {
     }
 }
 
-TEST(DupSearch, TheSameFolderReachedTwiceGivesTwoCopies) {
+// A folder ticked twice, or inside another ticked entry, is searched once: its files
+// neither pair with themselves nor show as a group of one file's names.
+TEST(DupSearch, TheSameFolderReachedTwiceListsEachFileOnce) {
     TempTree t;
-    makeFiles(t, {{"DATA/f.txt", 10}, {"g.txt", 10}});
-    const test::SearchRun run = runSearch(dupOptions(0), {t.root(), t.path("DATA")});
-    EXPECT_EQ(relativePaths(run, t), QStringList({"DATA/f.txt", "DATA/f.txt"}));
-    EXPECT_EQ(run.search->candidateCount(), 3);
+    t.file("DATA/f.txt", "0123456789");
+    t.file("g.txt", "abcdefghij");
+    for (const int criterion : {0, kContentCriterion}) {
+        for (const QList<QByteArray>& folders : {QList<QByteArray>{t.root(), t.path("DATA")},
+                                                 {t.path("DATA"), t.root()},
+                                                 {t.path("DATA"), t.path("DATA")}}) {
+            SCOPED_TRACE(criterion);
+            const test::SearchRun run = runSearch(dupOptions(criterion), folders);
+            EXPECT_EQ(run.search->resultCount(), 0)
+                << relativePaths(run, t).join(' ').toStdString();
+            EXPECT_EQ(run.search->candidateCount(), folders.contains(t.root()) ? 2 : 1);
+        }
+    }
 }
 
 TEST(DupSearch, CandidateLimitStopsTheWalkAndSaysSoOnce) {

@@ -86,6 +86,8 @@ TEST(FileVersionLines, TableOfImages) {
         }
         return l;
     }();
+    QStringList elsewhere = emptyValues;
+    elsewhere[0] += QStringLiteral("Elsewhere");
     // The data entry's size and the section's sizes, where PeBuilder puts them.
     const qsizetype dataSize = PeBuilder::kRawStart + 0x4C;
     const qsizetype sectionRawSize = 0x58 + 224 + 16;
@@ -103,8 +105,19 @@ TEST(FileVersionLines, TableOfImages) {
              v.codePage = 0x04B0;
          }),
          kFullLines},
-        {"a table for another language only",
-         with([](PeVersion& v) { v.tableName = QStringLiteral("040704b0"); }), emptyValues},
+        // Many programs list 0409/04B0 and carry their only table under another name.
+        {"no table for the listed translation: the file's only table", with([](PeVersion& v) {
+             v.codePage = 0x04B0;
+             v.tableName = QStringLiteral("080904b0");
+         }),
+         kFullLines},
+        {"no table for the listed translation: the first of several", with([](PeVersion& v) {
+             v.tableName = QStringLiteral("080904b0");
+             v.tablesBefore = {QStringLiteral("040704b0")};
+         }),
+         elsewhere},
+        {"the listed translation's table wins over one before it",
+         with([](PeVersion& v) { v.tablesBefore = {QStringLiteral("080904b0")}; }), kFullLines},
         {"no Translation value", with([](PeVersion& v) { v.withTranslation = false; }), {}},
         {"no resource at all", PeBuilder::image(nullptr), {}},
         {"not PE", QByteArray("MZ") + QByteArray(200, 'x'), {}},

@@ -124,6 +124,53 @@ TEST(FolderClean, DeleteAndTrashRemoveTheWholeTreeLinksAsLinksAndCountWhatWent) 
     }
 }
 
+// Hard links: a file frees its bytes with the last of its names, so one with a name
+// outside the folder, or a name kept inside it, frees nothing, and one whose names all
+// lie inside counts once.
+TEST(FolderClean, AFileOfSeveralNamesFreesItsBytesOnlyWhenItsLastNameGoes) {
+    for (const FolderCleanMode mode :
+         {FolderCleanMode::Delete, FolderCleanMode::Trash, FolderCleanMode::Zip}) {
+        SCOPED_TRACE(int(mode));
+        TempTree t;
+        TempTree zips;
+        test::ScopedEnv dataHome("XDG_DATA_HOME", t.dir("data"));
+        const QByteArray folder = t.dir("F");
+        t.dir("F/sub/deep");
+        const auto link = [&](const char* from, const char* to) {
+            ASSERT_EQ(::link(t.path(from).constData(), t.path(to).constData()), 0) << to;
+        };
+        t.file("F/both-inside", test::textBytes(10, 1));
+        link("F/both-inside", "F/sub/both-inside");
+        const QByteArray shared = t.file("outside/shared", test::textBytes(100, 2));
+        link("outside/shared", "F/one-inside");
+        t.file("F/single", test::textBytes(1000, 3));
+        t.file("F/three", test::textBytes(7, 4));
+        link("F/three", "F/sub/three");
+        link("F/three", "F/sub/deep/three");
+        t.file("F/.kept", test::textBytes(20, 5));
+        link("F/.kept", "F/sub/kept-twin");
+        FolderCleanSettings settings = settingsFor(mode, zips.root());
+        settings.zip.minBatchFiles = 1;
+        FolderCleanHooks hooks;
+        hooks.ask = [](FileAttribute attribute, const QByteArray&) {
+            return attribute == FileAttribute::Hidden ? AttributeAnswer::Keep
+                                                      : AttributeAnswer::Yes;
+        };
+        const FolderCleanSummary s = cleanFolder(folder, settings, hooks);
+        EXPECT_FALSE(s.refused) << s.refusal.toStdString();
+        EXPECT_EQ(s.doneCount, 8);
+        EXPECT_EQ(s.doneBytes, 10 + 1000 + 7);
+        if (mode == FolderCleanMode::Zip) {
+            EXPECT_EQ(s.archivedBytes, 10 + 10 + 100 + 1000 + 7 * 3 + 20);
+        }
+        ASSERT_EQ(s.kept.size(), 1);
+        EXPECT_EQ(s.kept[0].path, t.path("F/.kept"));
+        EXPECT_EQ(test::readBytes(shared), test::textBytes(100, 2));
+        EXPECT_FALSE(present(t.path("F/one-inside")));
+        EXPECT_FALSE(present(t.path("F/sub")));
+    }
+}
+
 TEST(FolderClean, RefusesWhatMayNeverBeRemovedAsAWhole) {
     TempTree t;
     const QByteArray real = t.dir("real");

@@ -406,13 +406,13 @@ TEST(FolderWalk, ScanAllDrivesWalksCheckedEntriesInOrder) {
         extra(t.path("data"), true),
     });
 
-    // The data folder is walked twice, once within the root and once by itself.
-    EXPECT_EQ(r.files.count("data/one"), 2);
-    EXPECT_EQ(r.files.count("data/sub/two"), 2);
+    // The data folder lies inside the root, walked first: it is not walked again.
+    EXPECT_EQ(r.files.count("data/one"), 1);
+    EXPECT_EQ(r.files.count("data/sub/two"), 1);
     EXPECT_EQ(r.files.count("other/three"), 1);
-    EXPECT_EQ(r.files.size(), 5);
+    EXPECT_EQ(r.files.size(), 3);
     EXPECT_EQ(r.entered.count(""), 1);
-    EXPECT_EQ(r.entered.count("data"), 2);
+    EXPECT_EQ(r.entered.count("data"), 1);
     // The unready drive is skipped without a word; the missing folder is reported to the
     // hooks with its message, and the walk goes on.
     EXPECT_EQ(unopened, 1);
@@ -420,8 +420,61 @@ TEST(FolderWalk, ScanAllDrivesWalksCheckedEntriesInOrder) {
               QStringList{QStringLiteral("Can't open drive ") + QString::fromUtf8(missing)});
     EXPECT_TRUE(prompter.boxes().isEmpty());
     EXPECT_TRUE(prompter.sounds().isEmpty());
-    // Entries are walked in list order: the data folder by itself comes last.
-    EXPECT_EQ(r.entered.lastIndexOf("data"), r.entered.size() - 2);
+}
+
+// Entries that overlap (the same folder twice, by any path, or a folder inside another
+// entry, before or after it) hand every file over once and enter every folder once, in
+// list order.
+TEST(FolderWalk, OverlappingEntriesHandEachFileOverOnce) {
+    TempTree t;
+    t.file("top/a", "1");
+    t.file("top/in/b", "2");
+    t.file("top/in/deep/c", "3");
+    t.file("top/side/d", "4");
+    t.symlink("alias", t.path("top"));
+    const struct {
+        QList<QByteArray> starts;
+        QList<QByteArray> names;  // the files handed over, sorted
+        QByteArray first;         // the first one handed over
+    } cases[] = {
+        {{"top", "top"}, {"a", "b", "c", "d"}, {}},
+        {{"top", "top/in"}, {"a", "b", "c", "d"}, {}},
+        {{"top/in", "top"}, {"a", "b", "c", "d"}, "c"},
+        {{"top/in/deep", "top", "top/in"}, {"a", "b", "c", "d"}, "c"},
+        {{"top/side", "alias/in", "top"}, {"a", "b", "c", "d"}, "d"},
+        {{"top/in/deep", "top/side"}, {"c", "d"}, "c"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.starts.join(' ').toStdString());
+        QList<DriveEntry> entries;
+        for (const QByteArray& start : c.starts) {
+            DriveEntry e;
+            e.kind = DriveEntry::Kind::ExtraFolder;
+            e.startFolder = t.path(start);
+            e.text = QString::fromUtf8(e.startFolder);
+            e.checked = true;
+            entries.append(e);
+        }
+        WalkRecorder r(t.root());
+        FolderWalk walk(walkOptions(false, false), r);
+        EXPECT_EQ(walk.ScanAllDrives(entries), 0);
+        QList<QByteArray> names;
+        for (const QByteArray& file : r.files) {
+            names.append(file.mid(file.lastIndexOf('/') + 1));
+        }
+        if (!c.first.isEmpty()) {
+            EXPECT_EQ(names.value(0), c.first);
+        }
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, c.names);
+        QList<QByteArray> entered = r.entered;
+        std::sort(entered.begin(), entered.end());
+        EXPECT_EQ(std::adjacent_find(entered.begin(), entered.end()), entered.end())
+            << "a folder entered twice";
+        // What one call walked hides nothing from the next.
+        walk.ScanAllDrives(entries);
+        EXPECT_EQ(r.files.size(), 2 * c.names.size());
+    }
 }
 
 TEST(FolderWalk, AbortStopsHandingOverAndUnwinds) {

@@ -20,6 +20,9 @@ struct PeVersion {
     QString tableName;
     QList<std::pair<QString, QString>> strings;
     bool withTranslation = true;
+    // Tables put before that one, of these names, each holding only CompanyName
+    // "Elsewhere".
+    QList<QString> tablesBefore;
 };
 
 class PeBuilder {
@@ -110,8 +113,15 @@ public:
                                                          .arg(v.language, 4, 16, QLatin1Char('0'))
                                                          .arg(v.codePage, 4, 16, QLatin1Char('0'))
                                                    : v.tableName;
-        const QByteArray table = block(name, {}, 0, 1, strings);
-        const QByteArray stringInfo = block(QStringLiteral("StringFileInfo"), {}, 0, 1, {table});
+        QList<QByteArray> tables;
+        for (const QString& other : v.tablesBefore) {
+            const QByteArray text = utf16z(QStringLiteral("Elsewhere"));
+            tables.append(block(
+                other, {}, 0, 1,
+                {block(QStringLiteral("CompanyName"), text, quint16(text.size() / 2), 1, {})}));
+        }
+        tables.append(block(name, {}, 0, 1, strings));
+        const QByteArray stringInfo = block(QStringLiteral("StringFileInfo"), {}, 0, 1, tables);
         QList<QByteArray> children{stringInfo};
         if (v.withTranslation) {
             QByteArray pair(4, '\0');
