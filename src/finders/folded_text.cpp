@@ -172,6 +172,26 @@ void foldedPrefixKey(TextParts text, int chars, quint8* out) {
     }
 }
 
+void appendFoldedSortBytes(TextParts text, std::string& out) {
+    // Every byte gives at most one character of three bytes. The parts are read one
+    // after the other, as Cursor reads them: a sequence never runs on into the second.
+    const size_t begin = out.size();
+    out.resize(begin + 3 * size_t(text.first.size() + text.second.size()));
+    char* w = out.data() + begin;
+    for (const QByteArrayView part : {text.first, text.second}) {
+        const auto* p = reinterpret_cast<const unsigned char*>(part.data());
+        const auto* end = p + part.size();
+        while (p != end) {
+            // Values reach kInvalidBase + 0xFF at most, well within three bytes.
+            const char32_t c = *p < 0x80 ? upperAscii(*p++) : readFolded(p, end);
+            *w++ = char(c >> 16);
+            *w++ = char((c >> 8) & 0xFF);
+            *w++ = char(c & 0xFF);
+        }
+    }
+    out.resize(size_t(w - out.data()));
+}
+
 TextParts skipBytes(TextParts text, qsizetype bytes) {
     if (bytes <= 0) {
         return text;

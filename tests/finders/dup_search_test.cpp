@@ -79,6 +79,19 @@ TEST(FoldedText, ComparesUpperCasedCharactersAndKeepsBadBytesApart) {
             << c.a.toHex().constData() << " " << c.b.toHex().constData();
         const int back = compareFolded(c.b, c.a);
         EXPECT_EQ((back > 0) - (back < 0), -c.sign);
+        // The sort bytes of the two texts, split anywhere into two parts, compare alike.
+        for (qsizetype cut = 0; cut <= c.a.size(); ++cut) {
+            const TextParts a{QByteArrayView(c.a).first(cut), QByteArrayView(c.a).sliced(cut)};
+            const TextParts b{c.b, {}};
+            std::string aBytes;
+            std::string bBytes;
+            appendFoldedSortBytes(a, aBytes);
+            appendFoldedSortBytes(b, bBytes);
+            const int bytes = aBytes.compare(bBytes);
+            const int joined = compareFolded(a, b);
+            EXPECT_EQ((bytes > 0) - (bytes < 0), (joined > 0) - (joined < 0))
+                << c.a.toHex().constData() << " cut " << cut << " " << c.b.toHex().constData();
+        }
     }
 }
 
