@@ -39,7 +39,7 @@ inline bool equalFolded(QByteArrayView a, QByteArrayView b) {
 void foldedPrefixKey(TextParts text, int chars, quint8* out);
 
 // Appends `text` to `out` as bytes whose plain order keeps the order of compareFolded:
-// every character as its compared value in three bytes, the high byte first. Two such
+// every character as its compared value (one byte for ASCII, four otherwise). Two such
 // byte strings compare (byte by byte as unsigned values, a string that is the beginning
 // of the other first) as compareFolded compares their texts, and equal texts give equal
 // bytes, so many texts can be sorted on their bytes after one pass each.

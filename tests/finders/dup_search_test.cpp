@@ -72,6 +72,8 @@ TEST(FoldedText, ComparesUpperCasedCharactersAndKeepsBadBytesApart) {
         {"\xC3", "\xC3\xA9", 1},                  // a cut sequence is a bad byte, above letters
         {"\xEF\xBF\xBD", "\xFF", -1},             // U+FFFD itself differs from a bad byte
         {"\xF0\x9F\x98\x80", "\xEF\xBF\xBF", 1},  // beyond the basic plane
+        {"\xC4\xB1x", "iX", 0},                   // the dotless i upper-cases to I
+        {"\xC4\xB1", "_", -1},
     };
     for (const Case& c : cases) {
         const int r = compareFolded(c.a, c.b);
