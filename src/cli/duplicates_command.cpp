@@ -5,6 +5,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/utility.h"
 #include "cli/cli_support.h"
@@ -251,11 +252,34 @@ void printRows(const DupSearch& search, bool groups, QTextStream& out) {
         buffer.clear();
     };
     char sizeBuffer[ThousandsText::kMaxUtf8];
+    // Folders and types are shared by many rows: each is escaped once, when first met,
+    // in a table of its own for folder prefixes (0), types (1) and folders (2).
+    std::vector<std::string> escaped[3];
+    std::vector<char> isEscaped[3];
+    const auto appendShared = [&](int table, quint32 id, QByteArrayView bytes) {
+        std::vector<std::string>& texts = escaped[table];
+        if (id >= texts.size()) {
+            texts.resize(id + 1);
+            isEscaped[table].resize(id + 1, 0);
+        }
+        if (!isEscaped[table][id]) {
+            AppendTsvEscaped(bytes, texts[id]);
+            isEscaped[table][id] = 1;
+        }
+        buffer += texts[id];
+    };
     const auto cell = [&](qsizetype i, DupField f, char end) {
-        AppendTsvEscaped(list.fieldBytes(i, f, sizeBuffer), buffer);
+        const QByteArrayView bytes = list.fieldBytes(i, f, sizeBuffer);
         if (f == DupField::Path) {
             // Split at a "/", so each piece escapes as the whole path would.
+            appendShared(0, list.folderId(i), bytes);
             AppendTsvEscaped(list.name(i), buffer);
+        } else if (f == DupField::Type) {
+            appendShared(1, list.typeId(i), bytes);
+        } else if (f == DupField::Folder) {
+            appendShared(2, list.folderId(i), bytes);
+        } else {
+            AppendTsvEscaped(bytes, buffer);
         }
         buffer += end;
     };

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <string>
+#include <string_view>
 
 #include "base/file_dates.h"
 #include "base/utility.h"
@@ -585,6 +587,30 @@ public:
         return x < y;
     }
 
+    // Whether the first field the keys do not hold whole is the name or the path.
+    bool openFieldIsText() const {
+        return !complete() &&
+               (fields_[openField_] == DupField::Name || fields_[openField_] == DupField::Path);
+    }
+
+    // The text of that field for candidate `n`, appended as appendFoldedSortBytes gives
+    // it, without the bytes every such text begins with.
+    void appendOpenText(quint32 n, std::string& out) const {
+        appendFoldedSortBytes(skipBytes(textOf(fields_[openField_], list_.record(n)), textSkip_),
+                              out);
+    }
+
+    // openFieldsLess for lines whose open fields are equal texts: the fields after it.
+    bool fieldsAfterTextLess(quint32 x, quint32 y) const {
+        for (size_t f = openField_ + 1; f < fields_.size(); ++f) {
+            const int c = compareField(fields_[f], x, y);
+            if (c != 0) {
+                return c < 0;
+            }
+        }
+        return x < y;
+    }
+
 private:
     bool has(DupField f) const {
         return std::find(fields_.begin(), fields_.end(), f) != fields_.end();
@@ -777,13 +803,57 @@ void DupCandidateList::sortLines(std::span<const DupField> fields) {
     for (quint32 n = 0; n < quint32(count_); ++n) {
         keyed.push_back(Keyed{plan.key(n), n});
     }
-    const bool complete = plan.complete();
-    std::sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
-        if (a.key != b.key) {
-            return a.key < b.key;
-        }
-        return complete ? a.n < b.n : plan.openFieldsLess(a.n, b.n);
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        return a.key != b.key ? a.key < b.key : a.n < b.n;
     });
+    if (!plan.complete()) {
+        // Candidates of equal keys (often files of one folder, one size and one date)
+        // are put in the order of the fields the keys do not hold. Where that begins with
+        // the name or path, each text is folded once into bytes compared as they are,
+        // rather than folded again from its start at every comparison.
+        const bool text = plan.openFieldIsText();
+        std::string texts;
+        std::vector<size_t> ends;
+        std::vector<quint32> members;
+        for (size_t b = 0; b < keyed.size();) {
+            size_t e = b + 1;
+            while (e < keyed.size() && keyed[e].key == keyed[b].key) {
+                ++e;
+            }
+            if (e - b > 1 && !text) {
+                std::sort(
+                    keyed.begin() + qsizetype(b), keyed.begin() + qsizetype(e),
+                    [&](const Keyed& x, const Keyed& y) { return plan.openFieldsLess(x.n, y.n); });
+            } else if (e - b > 1) {
+                texts.clear();
+                ends.clear();
+                members.clear();
+                for (size_t k = b; k < e; ++k) {
+                    plan.appendOpenText(keyed[k].n, texts);
+                    ends.push_back(texts.size());
+                    members.push_back(quint32(k - b));
+                }
+                const auto textOf = [&](quint32 m) {
+                    const size_t begin = m == 0 ? 0 : ends[m - 1];
+                    return std::string_view(texts.data() + begin, ends[m] - begin);
+                };
+                std::sort(members.begin(), members.end(), [&](quint32 x, quint32 y) {
+                    const int c = textOf(x).compare(textOf(y));
+                    if (c != 0) {
+                        return c < 0;
+                    }
+                    return plan.fieldsAfterTextLess(keyed[b + x].n, keyed[b + y].n);
+                });
+                for (size_t k = 0; k < members.size(); ++k) {
+                    members[k] = keyed[b + members[k]].n;
+                }
+                for (size_t k = 0; k < members.size(); ++k) {
+                    keyed[b + k].n = members[k];
+                }
+            }
+            b = e;
+        }
+    }
     for (size_t k = 0; k < keyed.size(); ++k) {
         order_[k] = keyed[k].n;
     }

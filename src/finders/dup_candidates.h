@@ -112,6 +112,9 @@ public:
 
     // Identity of texts that are shared: equal ids mean equal texts.
     quint32 typeId(qsizetype i) const { return at(i).type; }
+    // The same for the folder (one folder met by the walk): equal ids mean equal Folder
+    // and folder prefix texts. Ids count from 0 in the order the folders were met.
+    quint32 folderId(qsizetype i) const { return at(i).folder; }
     // The Time text's id of a packed last-write time.
     static quint32 timeKey(quint32 packed);
 

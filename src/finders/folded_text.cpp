@@ -172,6 +172,34 @@ void foldedPrefixKey(TextParts text, int chars, quint8* out) {
     }
 }
 
+void appendFoldedSortBytes(TextParts text, std::string& out) {
+    // ASCII values, nearly every character of real names, take one byte; any other
+    // value is 0xFF and its three bytes, high byte first, above every ASCII one. No
+    // encoding is the beginning of another, so the first byte where two strings differ
+    // lies in the encodings of the first characters that differ. The parts are read one
+    // after the other, as Cursor reads them: a sequence never runs on into the second.
+    out.reserve(out.size() + size_t(text.first.size() + text.second.size()));
+    for (const QByteArrayView part : {text.first, text.second}) {
+        const auto* p = reinterpret_cast<const unsigned char*>(part.data());
+        const auto* end = p + part.size();
+        while (p != end) {
+            if (*p < 0x80) {
+                out.push_back(char(upperAscii(*p++)));
+                continue;
+            }
+            // Values reach kInvalidBase + 0xFF at most, well within three bytes.
+            const char32_t c = readFolded(p, end);
+            if (c < 0x80) {
+                out.push_back(char(c));
+                continue;
+            }
+            const char bytes[4] = {char(0xFF), char(c >> 16), char((c >> 8) & 0xFF),
+                                   char(c & 0xFF)};
+            out.append(bytes, 4);
+        }
+    }
+}
+
 TextParts skipBytes(TextParts text, qsizetype bytes) {
     if (bytes <= 0) {
         return text;

@@ -3,6 +3,8 @@
 #include <QByteArrayView>
 #include <QtGlobal>
 
+#include <string>
+
 // Case-insensitive comparison of the finders' texts (file names, folders, the texts of
 // their list fields) as they are kept: native bytes or UTF-8, never decoded into a
 // lossy display string.
@@ -35,6 +37,13 @@ inline bool equalFolded(QByteArrayView a, QByteArrayView b) {
 // smaller key means a text that sorts first, and texts that compare equal have equal
 // keys. Equal keys say nothing: such texts must be compared whole.
 void foldedPrefixKey(TextParts text, int chars, quint8* out);
+
+// Appends `text` to `out` as bytes whose plain order keeps the order of compareFolded:
+// every character as its compared value (one byte for ASCII, four otherwise). Two such
+// byte strings compare (byte by byte as unsigned values, a string that is the beginning
+// of the other first) as compareFolded compares their texts, and equal texts give equal
+// bytes, so many texts can be sorted on their bytes after one pass each.
+void appendFoldedSortBytes(TextParts text, std::string& out);
 
 // `text` without its first `bytes` bytes (taken from the first part, then the second).
 TextParts skipBytes(TextParts text, qsizetype bytes);

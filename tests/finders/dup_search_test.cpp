@@ -72,6 +72,8 @@ TEST(FoldedText, ComparesUpperCasedCharactersAndKeepsBadBytesApart) {
         {"\xC3", "\xC3\xA9", 1},                  // a cut sequence is a bad byte, above letters
         {"\xEF\xBF\xBD", "\xFF", -1},             // U+FFFD itself differs from a bad byte
         {"\xF0\x9F\x98\x80", "\xEF\xBF\xBF", 1},  // beyond the basic plane
+        {"\xC4\xB1x", "iX", 0},                   // the dotless i upper-cases to I
+        {"\xC4\xB1", "_", -1},
     };
     for (const Case& c : cases) {
         const int r = compareFolded(c.a, c.b);
@@ -79,6 +81,19 @@ TEST(FoldedText, ComparesUpperCasedCharactersAndKeepsBadBytesApart) {
             << c.a.toHex().constData() << " " << c.b.toHex().constData();
         const int back = compareFolded(c.b, c.a);
         EXPECT_EQ((back > 0) - (back < 0), -c.sign);
+        // The sort bytes of the two texts, split anywhere into two parts, compare alike.
+        for (qsizetype cut = 0; cut <= c.a.size(); ++cut) {
+            const TextParts a{QByteArrayView(c.a).first(cut), QByteArrayView(c.a).sliced(cut)};
+            const TextParts b{c.b, {}};
+            std::string aBytes;
+            std::string bBytes;
+            appendFoldedSortBytes(a, aBytes);
+            appendFoldedSortBytes(b, bBytes);
+            const int bytes = aBytes.compare(bBytes);
+            const int joined = compareFolded(a, b);
+            EXPECT_EQ((bytes > 0) - (bytes < 0), (joined > 0) - (joined < 0))
+                << c.a.toHex().constData() << " cut " << cut << " " << c.b.toHex().constData();
+        }
     }
 }
 
