@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "base/utf8_sequence.h"
+
 namespace dw {
 
 namespace {
@@ -23,43 +25,13 @@ char32_t readFolded(const unsigned char*& p, const unsigned char* end) {
         ++p;
         return upperAscii(c);
     }
-    int extra = 0;
     char32_t cp = 0;
-    char32_t min = 0;
-    if (c >= 0xC2 && c <= 0xDF) {
-        extra = 1;
-        cp = c & 0x1F;
-        min = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        extra = 2;
-        cp = c & 0x0F;
-        min = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        extra = 3;
-        cp = c & 0x07;
-        min = 0x10000;
-    } else {
+    const int len = Utf8Sequence(p, end - p, cp);
+    if (len == 0) {
         ++p;
         return kInvalidBase + c;
     }
-    if (end - p <= extra) {
-        ++p;
-        return kInvalidBase + c;
-    }
-    for (int i = 1; i <= extra; ++i) {
-        const unsigned char k = p[i];
-        if ((k & 0xC0) != 0x80) {
-            ++p;
-            return kInvalidBase + c;
-        }
-        cp = (cp << 6) | (k & 0x3F);
-    }
-    // Overlong forms, surrogates and values beyond Unicode are not characters.
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        ++p;
-        return kInvalidBase + c;
-    }
-    p += extra + 1;
+    p += len;
     return QChar::toUpper(cp);
 }
 

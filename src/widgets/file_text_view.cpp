@@ -12,6 +12,7 @@
 #include <atomic>
 #include <climits>
 
+#include "base/utf8_sequence.h"
 #include "platform/clipboard.h"
 #include "platform/native_file.h"
 #include "widgets/wait_cursor.h"
@@ -40,43 +41,6 @@ void appendCodePoint(QString& out, char32_t cp) {
         out.append(QChar(static_cast<char16_t>(0xD800 + (v >> 10))));
         out.append(QChar(static_cast<char16_t>(0xDC00 + (v & 0x3FF))));
     }
-}
-
-// The length of the valid UTF-8 sequence at `p` (at most `n` bytes there) and its code
-// point, or 0 when the bytes there are no valid sequence (overlong forms, surrogates and
-// values above U+10FFFF included).
-int utf8Sequence(const unsigned char* p, qsizetype n, char32_t& cp) {
-    const unsigned char c = p[0];
-    int len;
-    char32_t min;
-    if (c >= 0xC2 && c <= 0xDF) {
-        len = 2;
-        cp = c & 0x1F;
-        min = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        len = 3;
-        cp = c & 0x0F;
-        min = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        len = 4;
-        cp = c & 0x07;
-        min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (n < len) {
-        return 0;
-    }
-    for (int k = 1; k < len; ++k) {
-        if ((p[k] & 0xC0) != 0x80) {
-            return 0;
-        }
-        cp = (cp << 6) | (p[k] & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        return 0;
-    }
-    return len;
 }
 
 }  // namespace
@@ -258,7 +222,7 @@ QString FileTextView::decodeLine(const QByteArray& bytes, bool tabExpansion, int
             ++i;
         } else {
             char32_t cp = 0;
-            const int len = utf8Sequence(p + i, n - i, cp);
+            const int len = Utf8Sequence(p + i, n - i, cp);
             if (len == 0 || cp < 0xA0) {
                 // Not UTF-8, or a C1 control that would draw nothing: a visible stand-in.
                 out.append(QChar(kReplacement));
