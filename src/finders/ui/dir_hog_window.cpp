@@ -9,7 +9,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QSplitter>
@@ -497,11 +496,7 @@ void TfrmDirHog::btPrintClick() {
     const QString title = FolderHogReportTitle(pckDrive_->checkedEntries());
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(title);
-    const bool confirmed = tools_.printDialog ? tools_.printDialog(printer) : [&] {
-        QPrintDialog dialog(&printer, this);
-        dialog.setWindowTitle(QStringLiteral("Print"));
-        return dialog.exec() == QDialog::Accepted;
-    }();
+    const bool confirmed = ConfirmPrint(printer, this, tools_.printDialog);
     if (!confirmed) {
         return;
     }

@@ -12,7 +12,6 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -28,6 +27,7 @@
 #include "inspect/file_details.h"
 #include "inspect/file_version.h"
 #include "inspect/report_lines.h"
+#include "inspect/ui/report_printer.h"
 #include "platform/dir_reader.h"
 #include "platform/shell.h"
 #include "safety/safe_harbor.h"
@@ -461,11 +461,7 @@ void TfrmDupCompare::btBrowseClick(int pane) {
 void TfrmDupCompare::btPrintClick() {
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(windowTitle());
-    const bool confirmed = printDialog_ ? printDialog_(printer) : [&] {
-        QPrintDialog dialog(&printer, this);
-        dialog.setWindowTitle(QStringLiteral("Print"));
-        return dialog.exec() == QDialog::Accepted;
-    }();
+    const bool confirmed = ConfirmPrint(printer, this, printDialog_);
     if (!confirmed) {
         return;
     }

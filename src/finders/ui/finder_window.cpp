@@ -11,7 +11,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
@@ -659,11 +658,7 @@ void FinderWindow::btPrintClick() {
     const QString title = reportTitle();
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(title);
-    const bool confirmed = printDialog_ ? printDialog_(printer) : [&] {
-        QPrintDialog dialog(&printer, this);
-        dialog.setWindowTitle(QStringLiteral("Print"));
-        return dialog.exec() == QDialog::Accepted;
-    }();
+    const bool confirmed = ConfirmPrint(printer, this, printDialog_);
     if (!confirmed) {
         return;
     }

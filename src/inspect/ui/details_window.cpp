@@ -7,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTextDocument>
@@ -174,11 +173,7 @@ void TfrmDetails::btPrintClick() {
     QPrinter printer(QPrinter::HighResolution);
     const QString title = QStringLiteral("File details of ") + QFile::decodeName(file_);
     printer.setDocName(title);
-    const bool confirmed = printDialog_ ? printDialog_(printer) : [&] {
-        QPrintDialog dialog(&printer, this);
-        dialog.setWindowTitle(QStringLiteral("Print"));
-        return dialog.exec() == QDialog::Accepted;
-    }();
+    const bool confirmed = ConfirmPrint(printer, this, printDialog_);
     if (confirmed) {
         PrintListReport(printer, printLines_, title);
     }

@@ -8,6 +8,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QTextOption>
 
@@ -16,6 +17,16 @@
 #include "widgets/wait_cursor.h"
 
 namespace dw {
+
+bool ConfirmPrint(QPrinter& printer, QWidget* parent,
+                  const std::function<bool(QPrinter&)>& scripted) {
+    if (scripted) {
+        return scripted(printer);
+    }
+    QPrintDialog dialog(&printer, parent);
+    dialog.setWindowTitle(QStringLiteral("Print"));
+    return dialog.exec() == QDialog::Accepted;
+}
 
 namespace {
 

@@ -5,13 +5,22 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QPrinter;
+class QWidget;
 
 // Printing of the plain-text reports: the lines of report_lines.h painted page by page
 // on a printer chosen in the print dialog (a real printer or a PDF file).
 namespace dw {
 
 class GridTable;
+
+// Asks where and how to print: `scripted` when it is given (tests answer for the user
+// there), otherwise the print dialog titled "Print" over `parent`. Returns true when the
+// user chose to print; `printer` then holds the choice.
+bool ConfirmPrint(QPrinter& printer, QWidget* parent,
+                  const std::function<bool(QPrinter&)>& scripted);
 
 // `family` at `points` points, or the fixed-pitch font the system gives in its place;
 // where neither is fixed pitch, the first installed fixed-pitch family, so the columns
