@@ -30,53 +30,15 @@
 
 namespace {
 
-class Tree {
-public:
-    Tree() {
-        // A tree made before (bench_make_tree) can be named, for profiling the search
-        // without the making of the tree.
-        if (const char* given = std::getenv("DW_BENCH_TREE")) {
-            root_ = given;
-            owned_ = false;
-            return;
-        }
-        char pattern[] = "/tmp/dw-bench-dup-search-XXXXXX";
-        if (mkdtemp(pattern) == nullptr) {
-            std::perror("mkdtemp");
-            std::exit(1);
-        }
-        root_ = pattern;
-        counts_ = dw::bench::makeBenchTree(root_);
-        std::fprintf(stderr, "tree %s: %lld files (%lld hidden), %lld folders\n", root_.c_str(),
-                     (long long)counts_.files, (long long)counts_.hiddenFiles,
-                     (long long)counts_.folders);
-    }
-    ~Tree() {
-        if (!owned_) {
-            return;
-        }
-        const std::string cmd = "rm -rf '" + root_ + "'";
-        if (std::system(cmd.c_str()) != 0) {
-            std::perror("rm");
-        }
-    }
-    QByteArray root() const { return QByteArray::fromStdString(root_); }
-
-private:
-    std::string root_;
-    bool owned_ = true;
-    dw::bench::TreeCounts counts_;
-};
-
-const Tree& tree() {
-    static const Tree instance;
+const dw::bench::BenchTree& tree() {
+    static const dw::bench::BenchTree instance("dup-search", 200000, true);
     return instance;
 }
 
 QList<dw::DriveEntry> entries() {
     dw::DriveEntry e;
     e.kind = dw::DriveEntry::Kind::ExtraFolder;
-    e.startFolder = tree().root();
+    e.startFolder = QByteArray::fromStdString(tree().root());
     e.text = QFile::decodeName(e.startFolder);
     e.checked = true;
     return {e};

@@ -28,50 +28,15 @@
 
 namespace {
 
-class Tree {
-public:
-    Tree() {
-        if (const char* given = std::getenv("DW_BENCH_TREE")) {
-            root_ = given;
-            owned_ = false;
-            return;
-        }
-        char pattern[] = "/tmp/dw-bench-finders-XXXXXX";
-        if (mkdtemp(pattern) == nullptr) {
-            std::perror("mkdtemp");
-            std::exit(1);
-        }
-        root_ = pattern;
-        const dw::bench::TreeCounts counts = dw::bench::makeBenchTree(root_);
-        std::fprintf(stderr, "tree %s: %lld files (%lld hidden), %lld folders\n", root_.c_str(),
-                     (long long)counts.files, (long long)counts.hiddenFiles,
-                     (long long)counts.folders);
-    }
-    ~Tree() {
-        if (!owned_) {
-            return;
-        }
-        const std::string cmd = "rm -rf '" + root_ + "'";
-        if (std::system(cmd.c_str()) != 0) {
-            std::perror("rm");
-        }
-    }
-    QByteArray root() const { return QByteArray::fromStdString(root_); }
-
-private:
-    std::string root_;
-    bool owned_ = true;
-};
-
-const Tree& tree() {
-    static const Tree instance;
+const dw::bench::BenchTree& tree() {
+    static const dw::bench::BenchTree instance("finders", 200000, true);
     return instance;
 }
 
 QList<dw::DriveEntry> entries() {
     dw::DriveEntry e;
     e.kind = dw::DriveEntry::Kind::ExtraFolder;
-    e.startFolder = tree().root();
+    e.startFolder = QByteArray::fromStdString(tree().root());
     e.text = QFile::decodeName(e.startFolder);
     e.checked = true;
     return {e};

@@ -26,39 +26,8 @@
 
 namespace {
 
-// Built once per run in a fresh temporary folder, removed at exit.
-class Tree {
-public:
-    Tree() {
-        char pattern[] = "/tmp/dw-bench-folder-walk-XXXXXX";
-        if (mkdtemp(pattern) == nullptr) {
-            std::perror("mkdtemp");
-            std::exit(1);
-        }
-        root_ = pattern;
-        counts_ = dw::bench::makeBenchTree(root_);
-        std::fprintf(stderr,
-                     "tree %s: %lld files (%lld hidden), %lld folders (%lld hidden), "
-                     "%lld links, %lld fifos\n",
-                     root_.c_str(), (long long)counts_.files, (long long)counts_.hiddenFiles,
-                     (long long)counts_.folders, (long long)counts_.hiddenFolders,
-                     (long long)counts_.links, (long long)counts_.fifos);
-    }
-    ~Tree() {
-        const std::string cmd = "rm -rf '" + root_ + "'";
-        if (std::system(cmd.c_str()) != 0) {
-            std::perror("rm");
-        }
-    }
-    const std::string& root() const { return root_; }
-
-private:
-    std::string root_;
-    dw::bench::TreeCounts counts_;
-};
-
-const Tree& tree() {
-    static const Tree instance;
+const dw::bench::BenchTree& tree() {
+    static const dw::bench::BenchTree instance("folder-walk", 200000, false);
     return instance;
 }
 

@@ -30,46 +30,13 @@
 
 namespace {
 
-class Tree {
-public:
-    Tree(const char* tag, std::int64_t files, bool allowGiven) {
-        if (const char* given = allowGiven ? std::getenv("DW_BENCH_TREE") : nullptr) {
-            root_ = given;
-            owned_ = false;
-            return;
-        }
-        std::string pattern = std::string("/tmp/dw-bench-stats-") + tag + "-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) {
-            std::perror("mkdtemp");
-            std::exit(1);
-        }
-        root_ = pattern;
-        const dw::bench::TreeCounts counts = dw::bench::makeBenchTree(root_, files);
-        std::fprintf(stderr, "tree %s: %lld files, %lld folders\n", root_.c_str(),
-                     (long long)counts.files, (long long)counts.folders);
-    }
-    ~Tree() {
-        if (owned_) {
-            const std::string cmd = "rm -rf '" + root_ + "'";
-            if (std::system(cmd.c_str()) != 0) {
-                std::perror("rm");
-            }
-        }
-    }
-    const std::string& root() const { return root_; }
-
-private:
-    std::string root_;
-    bool owned_ = true;
-};
-
-const Tree& tree() {
-    static const Tree instance("200k", 200000, true);
+const dw::bench::BenchTree& tree() {
+    static const dw::bench::BenchTree instance("stats-200k", 200000, true);
     return instance;
 }
 
-const Tree& bigTree() {
-    static const Tree instance("1m", 1000000, false);
+const dw::bench::BenchTree& bigTree() {
+    static const dw::bench::BenchTree instance("stats-1m", 1000000, false);
     return instance;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -124,6 +125,37 @@ TreeCounts makeBenchTree(const std::string& root, std::int64_t files) {
         }
     }
     return counts;
+}
+
+BenchTree::BenchTree(const std::string& tag, std::int64_t files, bool allowGiven) {
+    if (const char* given = allowGiven ? std::getenv("DW_BENCH_TREE") : nullptr) {
+        root_ = given;
+        owned_ = false;
+        return;
+    }
+    std::string pattern = "/tmp/dw-bench-" + tag + "-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        std::perror("mkdtemp");
+        std::exit(1);
+    }
+    root_ = pattern;
+    counts_ = makeBenchTree(root_, files);
+    std::fprintf(stderr,
+                 "tree %s: %lld files (%lld hidden), %lld folders (%lld hidden), %lld links, "
+                 "%lld fifos\n",
+                 root_.c_str(), (long long)counts_.files, (long long)counts_.hiddenFiles,
+                 (long long)counts_.folders, (long long)counts_.hiddenFolders,
+                 (long long)counts_.links, (long long)counts_.fifos);
+}
+
+BenchTree::~BenchTree() {
+    if (!owned_) {
+        return;
+    }
+    const std::string cmd = "rm -rf '" + root_ + "'";
+    if (std::system(cmd.c_str()) != 0) {
+        std::perror("rm");
+    }
 }
 
 }  // namespace dw::bench

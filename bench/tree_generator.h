@@ -24,4 +24,26 @@ struct TreeCounts {
 // Returns what it made; stops early (and says so on stderr) when the disk refuses.
 TreeCounts makeBenchTree(const std::string& root, std::int64_t files = 200000);
 
+// The benchmark tree of a run: made by makeBenchTree in a fresh folder
+// /tmp/dw-bench-<tag>-XXXXXX, which goes with the object; or, when `allowGiven` and
+// DW_BENCH_TREE names a folder (a tree made before by bench_make_tree, so a profile need
+// not wait for the making), that folder, left as it is. Says what it made on stderr; exits
+// the program when no folder can be made.
+class BenchTree {
+public:
+    explicit BenchTree(const std::string& tag, std::int64_t files = 200000, bool allowGiven = true);
+    ~BenchTree();
+    BenchTree(const BenchTree&) = delete;
+    BenchTree& operator=(const BenchTree&) = delete;
+
+    const std::string& root() const { return root_; }
+    // What was made; all zero for a given tree.
+    const TreeCounts& counts() const { return counts_; }
+
+private:
+    std::string root_;
+    bool owned_ = true;
+    TreeCounts counts_;
+};
+
 }  // namespace dw::bench

@@ -26,57 +26,25 @@
 
 namespace {
 
-class Tree {
-public:
-    Tree() {
-        if (const char* given = std::getenv("DW_BENCH_TREE")) {
-            root_ = given;
-            owned_ = false;
-            return;
-        }
-        char pattern[] = "/tmp/dw-bench-treemap-XXXXXX";
-        if (mkdtemp(pattern) == nullptr) {
-            std::perror("mkdtemp");
-            std::exit(1);
-        }
-        root_ = pattern;
-        const dw::bench::TreeCounts counts = dw::bench::makeBenchTree(root_);
-        std::fprintf(stderr, "tree %s: %lld files, %lld folders\n", root_.c_str(),
-                     (long long)counts.files, (long long)counts.folders);
-    }
-    ~Tree() {
-        if (!owned_) {
-            return;
-        }
-        const std::string cmd = "rm -rf '" + root_ + "'";
-        if (std::system(cmd.c_str()) != 0) {
-            std::perror("rm");
-        }
-    }
-    QList<dw::DriveEntry> entries() const {
-        dw::DriveEntry e;
-        e.kind = dw::DriveEntry::Kind::ExtraFolder;
-        e.startFolder = QByteArray::fromStdString(root_);
-        e.text = QFile::decodeName(e.startFolder);
-        e.checked = true;
-        return {e};
-    }
-
-private:
-    std::string root_;
-    bool owned_ = true;
-};
-
-const Tree& tree() {
-    static const Tree instance;
+const dw::bench::BenchTree& tree() {
+    static const dw::bench::BenchTree instance("treemap", 200000, true);
     return instance;
+}
+
+QList<dw::DriveEntry> entries() {
+    dw::DriveEntry e;
+    e.kind = dw::DriveEntry::Kind::ExtraFolder;
+    e.startFolder = QByteArray::fromStdString(tree().root());
+    e.text = QFile::decodeName(e.startFolder);
+    e.checked = true;
+    return {e};
 }
 
 std::shared_ptr<const dw::SpaceTree> scannedModel(qint64 keptFileSize) {
     dw::FolderHogTreeOptions keep;
     keep.keep = true;
     keep.keptFileSize = keptFileSize;
-    return dw::scanFolderHogs(tree().entries(), dw::FolderHogMode::All, {}, keep).tree;
+    return dw::scanFolderHogs(entries(), dw::FolderHogMode::All, {}, keep).tree;
 }
 
 // splitmix64, as the tree generator: the same model every run.
@@ -167,7 +135,7 @@ BENCHMARK(BM_TreemapDraw1M)
 void BM_FolderHogsScan(benchmark::State& state) {
     tree();
     for (auto _ : state) {
-        const dw::FolderHogResult r = dw::scanFolderHogs(tree().entries(), dw::FolderHogMode::All);
+        const dw::FolderHogResult r = dw::scanFolderHogs(entries(), dw::FolderHogMode::All);
         benchmark::DoNotOptimize(r.rows.size());
     }
 }
@@ -181,7 +149,7 @@ void BM_FolderHogsScanKeepingTree(benchmark::State& state) {
     qint64 bytes = 0;
     for (auto _ : state) {
         const dw::FolderHogResult r =
-            dw::scanFolderHogs(tree().entries(), dw::FolderHogMode::All, {}, keep);
+            dw::scanFolderHogs(entries(), dw::FolderHogMode::All, {}, keep);
         items = r.tree->size();
         bytes = r.tree->memoryBytes();
         benchmark::DoNotOptimize(r.rows.size());
