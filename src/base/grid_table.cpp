@@ -568,18 +568,7 @@ void GridRowBatch::endRow(QByteArrayView data, quint8 mark, char band) {
             throw std::bad_alloc();
         const auto n = static_cast<quint32>(cells + 1);
         const size_t offsets = static_cast<size_t>(kHeader) + n * sizeof(quint32);
-        // Blocks are carved out of large allocations, 8-aligned (the low bit of the
-        // row's pointer marks them), instead of one allocation per row.
-        const size_t size = (offsets + total + 7) & ~size_t(7);
-        if (size > arenaLeft_) {
-            const size_t chunk = std::max(size, kArenaBytes);
-            arenas_.emplace_back(new char[chunk]);
-            arenaAt_ = arenas_.back().get();
-            arenaLeft_ = chunk;
-        }
-        char* block = arenaAt_;
-        arenaAt_ += size;
-        arenaLeft_ -= size;
+        char* block = carve(offsets + total);
         row.block.reset(reinterpret_cast<char*>(reinterpret_cast<quintptr>(block) | 1));
         std::memcpy(block, &n, sizeof n);
         std::memcpy(block + kHeader, ends_.data(), cells * sizeof(quint32));
@@ -593,6 +582,79 @@ void GridRowBatch::endRow(QByteArrayView data, quint8 mark, char band) {
     pending_.push_back(std::move(row));
     bytes_.clear();
     ends_.clear();
+}
+
+char* GridRowBatch::carve(size_t bytes) {
+    // Blocks are carved out of large allocations, 8-aligned (the low bit of the row's
+    // pointer marks them), instead of one allocation per row.
+    const size_t size = (bytes + 7) & ~size_t(7);
+    if (size > arenaLeft_) {
+        const size_t chunk = std::max(size, kArenaBytes);
+        arenas_.emplace_back(new char[chunk]);
+        arenaAt_ = arenas_.back().get();
+        arenaLeft_ = chunk;
+    }
+    char* block = arenaAt_;
+    arenaAt_ += size;
+    arenaLeft_ -= size;
+    return block;
+}
+
+void GridRowBatch::addRow(std::span<const QByteArrayView> cells, QByteArrayView data, quint8 mark,
+                          char band) {
+    size_t count = std::min(cells.size(), static_cast<size_t>(std::max(table_.columnCount(), 0)));
+    while (count > 0 && cells[count - 1].isEmpty())
+        --count;
+    quint64 high = 0;
+    size_t cellBytes = 0;
+    for (size_t c = 0; c < count; ++c) {
+        const char* p = cells[c].data();
+        const size_t size = static_cast<size_t>(cells[c].size());
+        size_t k = 0;
+        for (; k + 8 <= size; k += 8) {
+            quint64 word;
+            std::memcpy(&word, p + k, sizeof word);
+            high |= word;
+        }
+        for (; k < size; ++k)
+            high |= static_cast<unsigned char>(p[k]);
+        cellBytes += size;
+    }
+    const size_t total = cellBytes + static_cast<size_t>(data.size());
+    if (!bytes_.empty() || !ends_.empty() || (high & 0x8080808080808080ull) != 0 ||
+        total > std::numeric_limits<quint32>::max()) {
+        // A row begun already, cells to decode, or a size to refuse: cell by cell.
+        for (const QByteArrayView cell : cells)
+            addCell(cell);
+        endRow(data, mark, band);
+        return;
+    }
+    GridTable::Row row;
+    row.mark = mark;
+    row.band = band;
+    if (count > 0 || !data.isEmpty()) {
+        const auto n = static_cast<quint32>(count + 1);
+        const size_t offsets = static_cast<size_t>(kHeader) + n * sizeof(quint32);
+        char* block = carve(offsets + total);
+        row.block.reset(reinterpret_cast<char*>(reinterpret_cast<quintptr>(block) | 1));
+        std::memcpy(block, &n, sizeof n);
+        char* end = block + kHeader;
+        char* text = block + offsets;
+        quint32 at = 0;
+        for (size_t c = 0; c < count; ++c) {
+            const auto size = static_cast<quint32>(cells[c].size());
+            if (size > 0)
+                std::memcpy(text + at, cells[c].data(), size);
+            at += size;
+            std::memcpy(end, &at, sizeof at);
+            end += sizeof at;
+        }
+        const auto last = static_cast<quint32>(total);
+        std::memcpy(end, &last, sizeof last);
+        if (!data.isEmpty())
+            std::memcpy(text + at, data.data(), static_cast<size_t>(data.size()));
+    }
+    pending_.push_back(std::move(row));
 }
 
 qsizetype GridRowBatch::commit() {

@@ -232,6 +232,11 @@ public:
     // Throws std::bad_alloc when its block cannot be had; the rows ended before stay.
     void endRow(QByteArrayView data = {}, quint8 mark = 0, char band = 0);
 
+    // The same as addCell() for each of `cells` and then endRow(data, mark, band), in
+    // one step: rows of ASCII cells (nearly all) are written straight into their block.
+    void addRow(std::span<const QByteArrayView> cells, QByteArrayView data = {}, quint8 mark = 0,
+                char band = 0);
+
     // Rows ended and not yet committed.
     qsizetype pendingCount() const { return static_cast<qsizetype>(pending_.size()); }
 
@@ -242,6 +247,9 @@ public:
     qsizetype commit();
 
 private:
+    // A block of `bytes` in the current allocation (a new one when it is full).
+    char* carve(size_t bytes);
+
     GridTable& table_;
     std::string bytes_;          // the cells of the row being written, back to back
     std::vector<quint32> ends_;  // end offset of each cell ended so far

@@ -1,8 +1,7 @@
 #include "finders/dup_candidates.h"
 
-#include <QDate>
 #include <QFile>
-#include <QTime>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
@@ -34,14 +33,23 @@ constexpr quint32 kTimeKeyCount = 0x10002;
 // 1 January 1980, a valid date to put in front of a time part.
 constexpr quint32 kValidDatePart = (1u << 5) | 1u;
 
+// Whether the date and the time part of a packed value name a real day and time (what
+// QDate::isValid and QTime::isValid say of them), worked out here: the sort asks it of
+// every candidate, and the calendar's own checks cost more than the rest of its key.
 bool datePartValid(quint32 packed) {
-    return QDate::isValid(int(packed >> 25) + 1980, int((packed >> 21) & 0x0F),
-                          int((packed >> 16) & 0x1F));
+    const quint32 month = (packed >> 21) & 0x0F;
+    const quint32 day = (packed >> 16) & 0x1F;
+    static constexpr quint8 kDays[16] = {0,  31, 28, 31, 30, 31, 30, 31,
+                                         31, 30, 31, 30, 31, 0,  0,  0};
+    if (day >= 1 && day <= kDays[month]) {
+        return true;
+    }
+    const quint32 year = (packed >> 25) + 1980;
+    return month == 2 && day == 29 && ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0);
 }
 
 bool timePartValid(quint32 packed) {
-    return QTime::isValid(int((packed >> 11) & 0x1F), int((packed >> 5) & 0x3F),
-                          int(packed & 0x1F) * 2);
+    return ((packed >> 11) & 0x1F) < 24 && ((packed >> 5) & 0x3F) < 60 && (packed & 0x1F) < 30;
 }
 
 // Ranks for the texts of `keys` (the entries of `ids` that are set): equal texts share a
@@ -77,10 +85,11 @@ __extension__ typedef unsigned __int128 U128;
 // The size texts of a simple locale (ThousandsText::isSimple) are made of eleven
 // characters: ten digits and one separator. Numbered 1 to 11 in the order of their codes,
 // with 0 for the end, each fits in 4 bits, and a text of `chars` characters at most
-// becomes a number of 4 * `chars` bits in the order of the texts.
+// becomes a number of 4 * `chars` bits in the order of the texts. The number is made from
+// the size's groups of three digits, each looked up whole, not from its text.
 class SizeTextKey {
 public:
-    explicit SizeTextKey(const ThousandsText& thousands) : thousands_(thousands) {
+    explicit SizeTextKey(const ThousandsText& thousands) {
         std::array<char16_t, 11> sorted{};
         for (int d = 0; d < 10; ++d) {
             sorted[size_t(d)] = char16_t(thousands.zero() + d);
@@ -88,39 +97,52 @@ public:
         sorted[10] = thousands.group();
         std::sort(sorted.begin(), sorted.end());
         const auto code = [&](char16_t c) {
-            return quint8(std::find(sorted.begin(), sorted.end(), c) - sorted.begin() + 1);
+            return quint32(std::find(sorted.begin(), sorted.end(), c) - sorted.begin() + 1);
         };
+        std::array<quint32, 10> digitCode{};
         for (int d = 0; d < 10; ++d) {
-            digitCode_[size_t(d)] = code(char16_t(thousands.zero() + d));
+            digitCode[size_t(d)] = code(char16_t(thousands.zero() + d));
         }
         groupCode_ = code(thousands.group());
-    }
-
-    int length(qint64 size) const {
-        char16_t reversed[32];
-        return thousands_.reversedDigits(quint64(size), reversed);
-    }
-
-    U128 operator()(qint64 size, int chars) const {
-        char16_t reversed[32];
-        const int length = thousands_.reversedDigits(quint64(size), reversed);
-        U128 key = 0;
-        for (int c = 0; c < chars; ++c) {
-            quint8 v = 0;
-            if (c < length) {
-                const char16_t ch = reversed[length - 1 - c];
-                v = ch == thousands_.group() ? groupCode_
-                                             : digitCode_[size_t(ch - thousands_.zero())];
-            }
-            key = (key << 4) | v;
+        for (quint32 g = 0; g < 1000; ++g) {
+            groupCodes_[g] = quint16((digitCode[g / 100] << 8) | (digitCode[(g / 10) % 10] << 4) |
+                                     digitCode[g % 10]);
         }
-        return key;
+    }
+
+    // The number of characters of the size's text.
+    static int length(qint64 size) {
+        int digits = 1;
+        for (quint64 v = quint64(size); v >= 10; v /= 10) {
+            ++digits;
+        }
+        return digits + (digits - 1) / 3;
+    }
+
+    // The key of `size` (>= 0) for texts of at most `chars` characters.
+    U128 operator()(qint64 size, int chars) const {
+        quint32 groups[8];
+        int count = 0;
+        quint64 v = quint64(size);
+        do {
+            groups[count++] = quint32(v % 1000);
+            v /= 1000;
+        } while (v != 0);
+        // The leading group has no leading zeros: only its own digits' codes.
+        const quint32 top = groups[count - 1];
+        const int topDigits = top >= 100 ? 3 : (top >= 10 ? 2 : 1);
+        U128 key = groupCodes_[top] & ((1u << (4 * topDigits)) - 1);
+        int length = topDigits;
+        for (int g = count - 2; g >= 0; --g) {
+            key = (key << 16) | (U128(groupCode_) << 12) | groupCodes_[groups[g]];
+            length += 4;
+        }
+        return key << (4 * (chars - length));
     }
 
 private:
-    const ThousandsText& thousands_;
-    std::array<quint8, 10> digitCode_{};
-    quint8 groupCode_ = 0;
+    quint32 groupCode_ = 0;
+    std::array<quint16, 1000> groupCodes_{};
 };
 
 }  // namespace
@@ -342,13 +364,21 @@ const QString& DupCandidateList::timeText(quint32 packed) const {
 }
 
 const QByteArray& DupCandidateList::dateUtf8(quint32 packed) const {
+    const quint32 key = dateKey(packed);
+    if (!dateTextIds_.empty() && dateTextIds_[key] >= 0) {
+        return dateUtf8_[size_t(dateTextIds_[key])];
+    }
     dateText(packed);
-    return dateUtf8_[size_t(dateTextIds_[dateKey(packed)])];
+    return dateUtf8_[size_t(dateTextIds_[key])];
 }
 
 const QByteArray& DupCandidateList::timeUtf8(quint32 packed) const {
+    const quint32 key = timeKey(packed);
+    if (!timeTextIds_.empty() && timeTextIds_[key] >= 0) {
+        return timeUtf8_[size_t(timeTextIds_[key])];
+    }
     timeText(packed);
-    return timeUtf8_[size_t(timeTextIds_[timeKey(packed)])];
+    return timeUtf8_[size_t(timeTextIds_[key])];
 }
 
 QString DupCandidateList::text(qsizetype i, DupField field) const {
@@ -540,21 +570,37 @@ public:
 
     // The key of candidate `n`: the ranks of the fields in line order and, where the name
     // or path stands, its first characters folded, left-aligned so that what comes first
-    // weighs most. Keys keep the order of the whole lines.
-    U128 key(quint32 n) const {
+    // weighs most, with `more` holding the next kMoreChars characters of that text (0
+    // without one). Keys, compared as (key, more), keep the order of the whole lines.
+    static constexpr int kMoreChars = 8;
+    // The low `count` bytes (1 to 8) of a word set.
+    static quint64 lowBytes(int count) {
+        return count >= 8 ? ~quint64(0) : (quint64(1) << (8 * count)) - 1;
+    }
+    U128 key(quint32 n, quint64& more) const {
         const Record& r = list_.record(n);
         U128 key = 0;
+        more = 0;
         int left = 128;
         for (size_t index = 0; index < fields_.size() && left > 0; ++index) {
             const DupField f = fields_[index];
             if (f == DupField::Name || f == DupField::Path) {
                 // Always the open field: as many characters as fit.
                 const int chars = left / 8;
-                quint8 bytes[16];
-                foldedPrefixKey(skipBytes(textOf(f, r), textSkip_), chars, bytes);
-                for (int c = 0; c < chars; ++c) {
-                    key = (key << 8) | bytes[c];
+                quint8 bytes[16 + kMoreChars];
+                foldedPrefixKey(skipBytes(textOf(f, r), textSkip_), chars + kMoreChars, bytes);
+                const auto word = [&](int at) {
+                    quint64 w;
+                    std::memcpy(&w, bytes + at, sizeof w);
+                    return qFromBigEndian(w);
+                };
+                if (chars > 8) {
+                    key = (key << 64) | word(0);
+                    key = (key << (8 * (chars - 8))) | (word(chars - 8) & lowBytes(chars - 8));
+                } else if (chars > 0) {
+                    key = (key << (8 * chars)) | (word(0) >> (64 - 8 * chars));
                 }
+                more = word(chars);
                 left -= chars * 8;
                 break;
             }
@@ -596,8 +642,26 @@ public:
     // The text of that field for candidate `n`, appended as appendFoldedSortBytes gives
     // it, without the bytes every such text begins with.
     void appendOpenText(quint32 n, std::string& out) const {
-        appendFoldedSortBytes(skipBytes(textOf(fields_[openField_], list_.record(n)), textSkip_),
-                              out);
+        const Record& r = list_.record(n);
+        const DupField f = fields_[openField_];
+        const TextParts text = skipBytes(textOf(f, r), textSkip_);
+        if (f == DupField::Path && !text.first.isEmpty()) {
+            // The folder's part is folded once for all its files: a part ends where a
+            // character does ("/"), so it folds on its own as it does in the whole.
+            if (foldedPrefixes_.empty()) {
+                foldedPrefixes_.resize(list_.folders_.size());
+                prefixFolded_.assign(list_.folders_.size(), 0);
+            }
+            std::string& folded = foldedPrefixes_[r.folder];
+            if (!prefixFolded_[r.folder]) {
+                appendFoldedSortBytes({text.first, {}}, folded);
+                prefixFolded_[r.folder] = 1;
+            }
+            out += folded;
+            appendFoldedSortBytes({text.second, {}}, out);
+            return;
+        }
+        appendFoldedSortBytes(text, out);
     }
 
     // openFieldsLess for lines whose open fields are equal texts: the fields after it.
@@ -634,17 +698,24 @@ private:
             }
             sizeByText_ = list_.thousands_.isSimple() && smallest >= 0;
             if (sizeByText_) {
-                sizeChars_ = sizeText_.length(largest);
+                sizeChars_ = SizeTextKey::length(largest);
             } else {
                 sizeRank_ = list_.sizeRanks();
             }
         }
         if (has(DupField::Modified) || has(DupField::Access) || has(DupField::Time)) {
+            // Files share a few thousand times at most: each is made into texts once.
+            std::vector<quint64> seen(kMemoSlots, 0);
             for (quint32 n = 0; n < quint32(count); ++n) {
                 const Record& r = list_.record(n);
-                list_.dateText(r.modified);
-                list_.dateText(r.accessed);
-                list_.timeText(r.modified);
+                for (const quint32 packed : {r.modified, r.accessed}) {
+                    quint64& slot = seen[memoSlot(packed)];
+                    if (slot != (packed | kMemoSet)) {
+                        slot = packed | kMemoSet;
+                        list_.dateText(packed);
+                        list_.timeText(packed);
+                    }
+                }
             }
             dateRank_ = rankTexts(list_.dateTextIds_, list_.dateUtf8_);
             timeRank_ = rankTexts(list_.timeTextIds_, list_.timeUtf8_);
@@ -677,6 +748,17 @@ private:
             }
             const TextParts first = textOf(f, list_.record(0));
             textSkip_ = first.first.size() + first.second.size();
+            if (f == DupField::Path && list_.folders_.size() > 1) {
+                // What the folders' prefixes share, every path shares: comparing one
+                // prefix per folder instead of every path costs far less and skips
+                // nothing a path does not share.
+                textSkip_ = first.first.size();
+                for (size_t k = 1; k < list_.folders_.size() && textSkip_ > 0; ++k) {
+                    textSkip_ = commonPrefixBytes({first.first, {}}, {list_.folderPrefixes_[k], {}},
+                                                  textSkip_);
+                }
+                break;
+            }
             for (quint32 n = 1; n < quint32(list_.count_) && textSkip_ > 0; ++n) {
                 textSkip_ = commonPrefixBytes(first, textOf(f, list_.record(n)), textSkip_);
             }
@@ -734,6 +816,11 @@ private:
         return 0;
     }
 
+    // A slot of a direct-mapped table of packed times met, and the mark of a slot in use.
+    static constexpr size_t kMemoSlots = 4096;
+    static constexpr quint64 kMemoSet = quint64(1) << 32;
+    static size_t memoSlot(quint32 packed) { return (packed * 2654435761u) >> 20; }
+
     // The rank of field `f` (no name or path) of candidate `n`.
     U128 rankOf(DupField f, quint32 n) const {
         const Record& r = list_.record(n);
@@ -778,6 +865,9 @@ private:
     std::vector<quint32> typeRank_;
     std::vector<quint32> folderRank_;
     qsizetype textSkip_ = 0;
+    // The folded bytes of each folder's prefix beyond textSkip_, made when first needed.
+    mutable std::vector<std::string> foldedPrefixes_;
+    mutable std::vector<char> prefixFolded_;
     int sizeBits_ = 0;
     int dateBits_ = 0;
     int timeBits_ = 0;
@@ -793,18 +883,24 @@ void DupCandidateList::sortLines(std::span<const DupField> fields) {
     const LinePlan plan(*this, fields);
     // Most comparisons are settled by the keys, made once per candidate; only candidates
     // with equal keys are compared field by field.
+    // The second word fills what the first one's alignment leaves over anyway.
     struct Keyed {
         U128 key;
+        quint64 more;
         quint32 n;
     };
-    std::vector<Keyed> keyed;
-    keyed.reserve(size_t(count_));
+    std::vector<Keyed> keyed(static_cast<size_t>(count_));
     notePeak(qsizetype(keyed.capacity() * sizeof(Keyed)) + plan.rankBytes());
     for (quint32 n = 0; n < quint32(count_); ++n) {
-        keyed.push_back(Keyed{plan.key(n), n});
+        Keyed& k = keyed[n];
+        k.key = plan.key(n, k.more);
+        k.n = n;
     }
     std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-        return a.key != b.key ? a.key < b.key : a.n < b.n;
+        if (a.key != b.key) {
+            return a.key < b.key;
+        }
+        return a.more != b.more ? a.more < b.more : a.n < b.n;
     });
     if (!plan.complete()) {
         // Candidates of equal keys (often files of one folder, one size and one date)
@@ -817,10 +913,14 @@ void DupCandidateList::sortLines(std::span<const DupField> fields) {
         std::vector<quint32> members;
         for (size_t b = 0; b < keyed.size();) {
             size_t e = b + 1;
-            while (e < keyed.size() && keyed[e].key == keyed[b].key) {
+            while (e < keyed.size() && keyed[e].key == keyed[b].key &&
+                   keyed[e].more == keyed[b].more) {
                 ++e;
             }
-            if (e - b > 1 && !text) {
+            // Small runs (most of them) are compared in place; folding each text first
+            // pays off only when a text takes part in many comparisons.
+            constexpr size_t kFoldFirst = 8;
+            if (e - b > 1 && (!text || e - b <= kFoldFirst)) {
                 std::sort(
                     keyed.begin() + qsizetype(b), keyed.begin() + qsizetype(e),
                     [&](const Keyed& x, const Keyed& y) { return plan.openFieldsLess(x.n, y.n); });

@@ -373,9 +373,7 @@ void DupSearch::fillGrid(GridTable& grid) const {
         batch.reserve(total);
         std::string path;
         char sizeBuffer[ThousandsText::kMaxUtf8];
-        const auto addField = [&](qsizetype i, DupField f) {
-            batch.addCell(candidates_.fieldBytes(i, f, sizeBuffer));
-        };
+        QByteArray type;
         for (qsizetype k = 0; k < total; ++k) {
             if (k + 16 < total) {
                 candidates_.prefetch(rows[size_t(k + 16)], 0);
@@ -389,31 +387,26 @@ void DupSearch::fillGrid(GridTable& grid) const {
             path.assign(prefix.data(), size_t(prefix.size()));
             path.append(name.data(), size_t(name.size()));
             const QByteArrayView pathView(path.data(), qsizetype(path.size()));
+            const auto field = [&](DupField f) { return candidates_.fieldBytes(i, f, sizeBuffer); };
             if (options_.duplicateMode) {
-                // Name, Size, Modified, Time, Access, Folder, Type.
-                batch.addCell(name);
-                addField(i, F::Size);
-                addField(i, F::Modified);
-                addField(i, F::Time);
-                addField(i, F::Access);
-                addField(i, F::Folder);
-                if (!hasTypeNote(k)) {
-                    addField(i, F::Type);
-                } else {
-                    QByteArray type = candidates_.fieldBytes(i, F::Type, sizeBuffer).toByteArray();
+                QByteArrayView typeCell = field(F::Type);
+                if (hasTypeNote(k)) {
+                    type = typeCell.toByteArray();
                     appendTypeNote(k, type);
-                    batch.addCell(type);
+                    typeCell = type;
                 }
-                batch.endRow(pathView, 0, bands_[size_t(k)]);
+                // Name, Size, Modified, Time, Access, Folder, Type.
+                const QByteArrayView cells[] = {
+                    name,           field(F::Size),   field(F::Modified),
+                    field(F::Time), field(F::Access), field(F::Folder),
+                    typeCell};
+                batch.addRow(cells, pathView, 0, bands_[size_t(k)]);
             } else {
                 // Size, Modified, Time, Access, FileName, Type.
-                addField(i, F::Size);
-                addField(i, F::Modified);
-                addField(i, F::Time);
-                addField(i, F::Access);
-                batch.addCell(pathView);
-                addField(i, F::Type);
-                batch.endRow(pathView);
+                const QByteArrayView cells[] = {field(F::Size), field(F::Modified),
+                                                field(F::Time), field(F::Access),
+                                                pathView,       field(F::Type)};
+                batch.addRow(cells, pathView);
             }
         }
         batch.commit();

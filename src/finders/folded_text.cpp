@@ -3,6 +3,7 @@
 #include <QChar>
 
 #include <algorithm>
+#include <cstring>
 
 #include "base/utf8_sequence.h"
 
@@ -124,20 +125,44 @@ int compareFolded(TextParts a, TextParts b) {
 }
 
 void foldedPrefixKey(TextParts text, int chars, quint8* out) {
-    Cursor cursor(text);
     int i = 0;
-    for (; i < chars; ++i) {
-        const char32_t c = cursor.next();
-        if (c == kEnd) {
+    bool stopped = false;
+    for (const QByteArrayView part : {text.first, text.second}) {
+        const auto* p = reinterpret_cast<const unsigned char*>(part.data());
+        const auto* end = p + part.size();
+        while (i < chars && p != end) {
+            // Eight ASCII bytes at a time: a-z become A-Z by clearing bit 5 of each.
+            if (chars - i >= 8 && end - p >= 8) {
+                quint64 word;
+                std::memcpy(&word, p, sizeof word);
+                if ((word & 0x8080808080808080ull) == 0) {
+                    const quint64 atLeastA = word + 0x1F1F1F1F1F1F1F1Full;  // >= 'a'
+                    const quint64 aboveZ = word + 0x0505050505050505ull;    // > 'z'
+                    const quint64 lower = atLeastA & ~aboveZ & 0x8080808080808080ull;
+                    word ^= lower >> 2;
+                    std::memcpy(out + i, &word, sizeof word);
+                    i += 8;
+                    p += 8;
+                    continue;
+                }
+            }
+            if (*p < 0x80) {
+                out[i++] = quint8(upperAscii(*p++));
+                continue;
+            }
+            const char32_t c = readFolded(p, end);
+            if (c >= 0x80) {
+                // Every character beyond ASCII sorts after all ASCII ones; which of them
+                // comes first is left to the whole comparison.
+                out[i++] = 0xFF;
+                stopped = true;
+                break;
+            }
+            out[i++] = quint8(c);
+        }
+        if (stopped || i == chars) {
             break;
         }
-        if (c >= 0x80) {
-            // Every character beyond ASCII sorts after all ASCII ones; which of them
-            // comes first is left to the whole comparison.
-            out[i++] = 0xFF;
-            break;
-        }
-        out[i] = quint8(c);
     }
     for (; i < chars; ++i) {
         out[i] = 0;

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include <array>
 #include <cstring>
 
 #include "base/utility.h"
@@ -27,6 +28,7 @@ ThousandsText::ThousandsText() {
     group_ = group.at(0).unicode();
     minus_ = minus.at(0).unicode();
     fast_ = true;
+    asciiDigits_ = zero_ == u'0' && group_ < 0x80;
     // Trust the shortcut only where it agrees with the real thing.
     for (qint64 probe :
          {qint64(0), qint64(7), qint64(1234), qint64(-98765), qint64(1234567890123456789LL)}) {
@@ -34,6 +36,7 @@ ThousandsText::ThousandsText() {
         const int n = format(probe, buffer);
         if (QStringView(buffer, n) != FormatThousands(probe)) {
             fast_ = false;
+            asciiDigits_ = false;
             return;
         }
     }
@@ -81,6 +84,35 @@ int ThousandsText::toUtf8(qint64 n, char* out) const {
         const int length = int(std::min<qsizetype>(utf8.size(), kMaxUtf8));
         std::memcpy(out, utf8.constData(), size_t(length));
         return length;
+    }
+    if (asciiDigits_ && n >= 0) {
+        // Digits 0-9 and an ASCII separator, the common case: three digits at a time.
+        static constexpr auto kTriples = [] {
+            std::array<char, 3000> t{};
+            for (int v = 0; v < 1000; ++v) {
+                t[size_t(3 * v)] = char('0' + v / 100);
+                t[size_t(3 * v + 1)] = char('0' + (v / 10) % 10);
+                t[size_t(3 * v + 2)] = char('0' + v % 10);
+            }
+            return t;
+        }();
+        quint32 groups[8];
+        int count = 0;
+        auto v = quint64(n);
+        do {
+            groups[count++] = quint32(v % 1000);
+            v /= 1000;
+        } while (v != 0);
+        const quint32 top = groups[count - 1];
+        const int topDigits = top >= 100 ? 3 : (top >= 10 ? 2 : 1);
+        std::memcpy(out, kTriples.data() + 3 * top + (3 - topDigits), size_t(topDigits));
+        int written = topDigits;
+        for (int g = count - 2; g >= 0; --g) {
+            out[written] = char(group_);
+            std::memcpy(out + written + 1, kTriples.data() + 3 * groups[g], 3);
+            written += 4;
+        }
+        return written;
     }
     char16_t buffer[kMaxChars];
     const int length = format(n, buffer);

@@ -35,6 +35,7 @@ private:
     int format(qint64 n, char16_t* out) const;
 
     bool fast_ = false;
+    bool asciiDigits_ = false;  // fast_, with the digits 0-9 and an ASCII separator
     char16_t zero_ = u'0';
     char16_t group_ = u',';
     char16_t minus_ = u'-';

@@ -117,9 +117,10 @@ TEST(ThousandsText, GivesTheTextsOfFormatThousands) {
     for (const char* name : {"en_US", "de_DE", "fr_FR", "de_CH", "ar_EG", "hi_IN"}) {
         QLocale::setDefault(QLocale(QString::fromLatin1(name)));
         const ThousandsText text;
-        for (qint64 n : {qint64(0), qint64(5), qint64(999), qint64(1000), qint64(1024),
-                         qint64(256000), qint64(5368709120), qint64(-1234567),
-                         std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::min()}) {
+        for (qint64 n : {qint64(0), qint64(5), qint64(10), qint64(999), qint64(1000), qint64(1024),
+                         qint64(100000), qint64(1000001), qint64(999999999), qint64(256000),
+                         qint64(5368709120), qint64(-1234567), std::numeric_limits<qint64>::max(),
+                         std::numeric_limits<qint64>::min()}) {
             EXPECT_EQ(text(n), FormatThousands(n)) << name << " " << n;
             char buffer[ThousandsText::kMaxUtf8];
             EXPECT_EQ(QString::fromUtf8(buffer, text.toUtf8(n, buffer)), FormatThousands(n));
