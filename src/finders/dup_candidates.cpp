@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "base/file_dates.h"
+#include "base/split_work.h"
 #include "base/utility.h"
 #include "finders/folded_text.h"
 #include "platform/paths.h"
@@ -328,6 +329,24 @@ quint32 DupCandidateList::timeKey(quint32 packed) {
     return packed & 0xFFFF;
 }
 
+void DupCandidateList::makeTexts() const {
+    // Files share a few thousand times at most: a direct-mapped table of the times met
+    // spares looking up the same texts again for every file.
+    constexpr quint64 kSet = quint64(1) << 32;
+    std::vector<quint64> seen(4096, 0);
+    for (quint32 n = 0; n < quint32(count_); ++n) {
+        const Record& r = record(n);
+        for (const quint32 packed : {r.modified, r.accessed}) {
+            quint64& slot = seen[(packed * 2654435761u) >> 20];
+            if (slot != (packed | kSet)) {
+                slot = packed | kSet;
+                dateText(packed);
+                timeText(packed);
+            }
+        }
+    }
+}
+
 const QString& DupCandidateList::dateText(quint32 packed) const {
     if (dateTextIds_.empty()) {
         dateTextIds_.assign(kDateKeyCount, -1);
@@ -545,6 +564,33 @@ std::vector<quint32> DupCandidateList::sizeRanks() const {
     return ranks;
 }
 
+namespace {
+
+// Candidates of a sort: a key, its continuation, and the candidate's number. The second
+// word fills what the first one's alignment leaves over anyway.
+struct Keyed {
+    U128 key;
+    quint64 more;
+    quint32 n;
+};
+
+bool keyedLess(const Keyed& a, const Keyed& b) {
+    if (a.key != b.key) {
+        return a.key < b.key;
+    }
+    return a.more != b.more ? a.more < b.more : a.n < b.n;
+}
+
+bool sameKeys(const Keyed& a, const Keyed& b) {
+    return a.key == b.key && a.more == b.more;
+}
+
+// Below this many candidates a sort stays on one thread: a thread's start would cost
+// more than it saves.
+constexpr qsizetype kMinimumPiece = 20000;
+
+}  // namespace
+
 // The key plan of sortLines: which fields are compared by the rank of their text (the
 // place of the text among the distinct texts of that field, made once), how many bits
 // each rank takes in a candidate's 128-bit key, where the key stops holding whole
@@ -639,29 +685,89 @@ public:
                (fields_[openField_] == DupField::Name || fields_[openField_] == DupField::Path);
     }
 
+    // The folded bytes of the folders' prefixes beyond the skipped bytes, each made when
+    // first needed: one set per thread.
+    struct PrefixFolds {
+        std::vector<std::string> texts;
+        std::vector<char> made;
+    };
+
     // The text of that field for candidate `n`, appended as appendFoldedSortBytes gives
     // it, without the bytes every such text begins with.
-    void appendOpenText(quint32 n, std::string& out) const {
+    void appendOpenText(quint32 n, PrefixFolds& folds, std::string& out) const {
         const Record& r = list_.record(n);
         const DupField f = fields_[openField_];
         const TextParts text = skipBytes(textOf(f, r), textSkip_);
         if (f == DupField::Path && !text.first.isEmpty()) {
             // The folder's part is folded once for all its files: a part ends where a
             // character does ("/"), so it folds on its own as it does in the whole.
-            if (foldedPrefixes_.empty()) {
-                foldedPrefixes_.resize(list_.folders_.size());
-                prefixFolded_.assign(list_.folders_.size(), 0);
+            if (folds.made.empty()) {
+                folds.texts.resize(list_.folders_.size());
+                folds.made.assign(list_.folders_.size(), 0);
             }
-            std::string& folded = foldedPrefixes_[r.folder];
-            if (!prefixFolded_[r.folder]) {
+            std::string& folded = folds.texts[r.folder];
+            if (!folds.made[r.folder]) {
                 appendFoldedSortBytes({text.first, {}}, folded);
-                prefixFolded_[r.folder] = 1;
+                folds.made[r.folder] = 1;
             }
             out += folded;
             appendFoldedSortBytes({text.second, {}}, out);
             return;
         }
         appendFoldedSortBytes(text, out);
+    }
+
+    // Puts the runs of equal keys among the first `count` of `keyed` (sorted by key) in
+    // the order of their whole lines.
+    void orderRuns(Keyed* keyed, size_t count) const {
+        // Candidates of equal keys (often files of one folder, one size and one date) are put
+        // in the order of the fields the keys do not hold. Where that begins with the name or
+        // path, the texts of a long run are folded once into bytes compared as they are,
+        // rather than folded again from their start at every comparison.
+        const bool text = openFieldIsText();
+        PrefixFolds folds;
+        std::string texts;
+        std::vector<size_t> ends;
+        std::vector<quint32> members;
+        for (size_t b = 0; b < count;) {
+            size_t e = b + 1;
+            while (e < count && sameKeys(keyed[e], keyed[b])) {
+                ++e;
+            }
+            // Short runs, most of them, are compared in place.
+            constexpr size_t kFoldFirst = 8;
+            if (e - b > 1 && (!text || e - b <= kFoldFirst)) {
+                std::sort(keyed + b, keyed + e,
+                          [&](const Keyed& x, const Keyed& y) { return openFieldsLess(x.n, y.n); });
+            } else if (e - b > 1) {
+                texts.clear();
+                ends.clear();
+                members.clear();
+                for (size_t k = b; k < e; ++k) {
+                    appendOpenText(keyed[k].n, folds, texts);
+                    ends.push_back(texts.size());
+                    members.push_back(quint32(k - b));
+                }
+                const auto textOf = [&](quint32 m) {
+                    const size_t begin = m == 0 ? 0 : ends[m - 1];
+                    return std::string_view(texts.data() + begin, ends[m] - begin);
+                };
+                std::sort(members.begin(), members.end(), [&](quint32 x, quint32 y) {
+                    const int c = textOf(x).compare(textOf(y));
+                    if (c != 0) {
+                        return c < 0;
+                    }
+                    return fieldsAfterTextLess(keyed[b + x].n, keyed[b + y].n);
+                });
+                for (size_t k = 0; k < members.size(); ++k) {
+                    members[k] = keyed[b + members[k]].n;
+                }
+                for (size_t k = 0; k < members.size(); ++k) {
+                    keyed[b + k].n = members[k];
+                }
+            }
+            b = e;
+        }
     }
 
     // openFieldsLess for lines whose open fields are equal texts: the fields after it.
@@ -704,19 +810,7 @@ private:
             }
         }
         if (has(DupField::Modified) || has(DupField::Access) || has(DupField::Time)) {
-            // Files share a few thousand times at most: each is made into texts once.
-            std::vector<quint64> seen(kMemoSlots, 0);
-            for (quint32 n = 0; n < quint32(count); ++n) {
-                const Record& r = list_.record(n);
-                for (const quint32 packed : {r.modified, r.accessed}) {
-                    quint64& slot = seen[memoSlot(packed)];
-                    if (slot != (packed | kMemoSet)) {
-                        slot = packed | kMemoSet;
-                        list_.dateText(packed);
-                        list_.timeText(packed);
-                    }
-                }
-            }
+            list_.makeTexts();
             dateRank_ = rankTexts(list_.dateTextIds_, list_.dateUtf8_);
             timeRank_ = rankTexts(list_.timeTextIds_, list_.timeUtf8_);
         }
@@ -816,11 +910,6 @@ private:
         return 0;
     }
 
-    // A slot of a direct-mapped table of packed times met, and the mark of a slot in use.
-    static constexpr size_t kMemoSlots = 4096;
-    static constexpr quint64 kMemoSet = quint64(1) << 32;
-    static size_t memoSlot(quint32 packed) { return (packed * 2654435761u) >> 20; }
-
     // The rank of field `f` (no name or path) of candidate `n`.
     U128 rankOf(DupField f, quint32 n) const {
         const Record& r = list_.record(n);
@@ -865,9 +954,6 @@ private:
     std::vector<quint32> typeRank_;
     std::vector<quint32> folderRank_;
     qsizetype textSkip_ = 0;
-    // The folded bytes of each folder's prefix beyond textSkip_, made when first needed.
-    mutable std::vector<std::string> foldedPrefixes_;
-    mutable std::vector<char> prefixFolded_;
     int sizeBits_ = 0;
     int dateBits_ = 0;
     int timeBits_ = 0;
@@ -882,76 +968,38 @@ void DupCandidateList::sortLines(std::span<const DupField> fields) {
     }
     const LinePlan plan(*this, fields);
     // Most comparisons are settled by the keys, made once per candidate; only candidates
-    // with equal keys are compared field by field.
-    // The second word fills what the first one's alignment leaves over anyway.
-    struct Keyed {
-        U128 key;
-        quint64 more;
-        quint32 n;
-    };
+    // with equal keys are compared field by field. Keys are made, sorted and their runs
+    // ordered in two halves at once where the list is long; the merge of the sorted
+    // halves gives the order one sort would, as no two keys are equal whole.
     std::vector<Keyed> keyed(static_cast<size_t>(count_));
-    notePeak(qsizetype(keyed.capacity() * sizeof(Keyed)) + plan.rankBytes());
-    for (quint32 n = 0; n < quint32(count_); ++n) {
-        Keyed& k = keyed[n];
-        k.key = plan.key(n, k.more);
-        k.n = n;
-    }
-    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-        if (a.key != b.key) {
-            return a.key < b.key;
+    const qsizetype split = SplitPoint(count_, kMinimumPiece);
+    notePeak(qsizetype(keyed.capacity() * sizeof(Keyed)) * (split < count_ ? 2 : 1) +
+             plan.rankBytes());
+    SplitWork(count_, kMinimumPiece, [&](qsizetype begin, qsizetype end) {
+        for (auto n = quint32(begin); n < quint32(end); ++n) {
+            Keyed& k = keyed[n];
+            k.key = plan.key(n, k.more);
+            k.n = n;
         }
-        return a.more != b.more ? a.more < b.more : a.n < b.n;
     });
+    if (split < count_) {
+        RunTogether([&] { std::sort(keyed.begin(), keyed.begin() + split, keyedLess); },
+                    [&] { std::sort(keyed.begin() + split, keyed.end(), keyedLess); });
+        std::inplace_merge(keyed.begin(), keyed.begin() + split, keyed.end(), keyedLess);
+    } else {
+        std::sort(keyed.begin(), keyed.end(), keyedLess);
+    }
     if (!plan.complete()) {
-        // Candidates of equal keys (often files of one folder, one size and one date)
-        // are put in the order of the fields the keys do not hold. Where that begins with
-        // the name or path, each text is folded once into bytes compared as they are,
-        // rather than folded again from its start at every comparison.
-        const bool text = plan.openFieldIsText();
-        std::string texts;
-        std::vector<size_t> ends;
-        std::vector<quint32> members;
-        for (size_t b = 0; b < keyed.size();) {
-            size_t e = b + 1;
-            while (e < keyed.size() && keyed[e].key == keyed[b].key &&
-                   keyed[e].more == keyed[b].more) {
-                ++e;
+        if (split < count_) {
+            // The halves meet between two runs, never inside one.
+            auto middle = size_t(split);
+            while (middle < keyed.size() && sameKeys(keyed[middle], keyed[middle - 1])) {
+                ++middle;
             }
-            // Small runs (most of them) are compared in place; folding each text first
-            // pays off only when a text takes part in many comparisons.
-            constexpr size_t kFoldFirst = 8;
-            if (e - b > 1 && (!text || e - b <= kFoldFirst)) {
-                std::sort(
-                    keyed.begin() + qsizetype(b), keyed.begin() + qsizetype(e),
-                    [&](const Keyed& x, const Keyed& y) { return plan.openFieldsLess(x.n, y.n); });
-            } else if (e - b > 1) {
-                texts.clear();
-                ends.clear();
-                members.clear();
-                for (size_t k = b; k < e; ++k) {
-                    plan.appendOpenText(keyed[k].n, texts);
-                    ends.push_back(texts.size());
-                    members.push_back(quint32(k - b));
-                }
-                const auto textOf = [&](quint32 m) {
-                    const size_t begin = m == 0 ? 0 : ends[m - 1];
-                    return std::string_view(texts.data() + begin, ends[m] - begin);
-                };
-                std::sort(members.begin(), members.end(), [&](quint32 x, quint32 y) {
-                    const int c = textOf(x).compare(textOf(y));
-                    if (c != 0) {
-                        return c < 0;
-                    }
-                    return plan.fieldsAfterTextLess(keyed[b + x].n, keyed[b + y].n);
-                });
-                for (size_t k = 0; k < members.size(); ++k) {
-                    members[k] = keyed[b + members[k]].n;
-                }
-                for (size_t k = 0; k < members.size(); ++k) {
-                    keyed[b + k].n = members[k];
-                }
-            }
-            b = e;
+            RunTogether([&] { plan.orderRuns(keyed.data(), middle); },
+                        [&] { plan.orderRuns(keyed.data() + middle, keyed.size() - middle); });
+        } else {
+            plan.orderRuns(keyed.data(), keyed.size());
         }
     }
     for (size_t k = 0; k < keyed.size(); ++k) {

@@ -110,6 +110,11 @@ public:
     // candidates in sorted order jumps through memory; fetching a few ahead hides that.
     void prefetch(qsizetype i, int stage) const;
 
+    // Makes now the texts of every candidate's dates and times, which the reads above
+    // otherwise make when first asked for: after it, until the list changes, those reads
+    // only read, and several threads may make them at once.
+    void makeTexts() const;
+
     // Identity of texts that are shared: equal ids mean equal texts.
     quint32 typeId(qsizetype i) const { return at(i).type; }
     // The same for the folder (one folder met by the walk): equal ids mean equal Folder

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/sort_grid.h"
+#include "base/split_work.h"
 #include "base/utility.h"
 #include "finders/file_rows.h"
 #include "finders/folded_text.h"
@@ -18,6 +19,10 @@ namespace dw {
 namespace {
 
 using F = DupField;
+
+// Below this many rows a grid is filled on one thread: a thread's start would cost more
+// than it saves.
+constexpr qsizetype kMinimumRowsPerThread = 20000;
 
 // notes_ of a row that belongs to a group of one file's names.
 constexpr quint32 kHardLinkNote = 0xFFFFFFFF;
@@ -369,47 +374,57 @@ void DupSearch::fillGrid(GridTable& grid) const {
         // only cells that are not ASCII, so each cell holds the same text as rowCells()
         // gives. Fields are read as views of the list's own bytes and the path is put
         // together in storage reused from row to row: a row allocates only its block.
-        GridRowBatch batch(grid);
-        batch.reserve(total);
-        std::string path;
-        char sizeBuffer[ThousandsText::kMaxUtf8];
-        QByteArray type;
-        for (qsizetype k = 0; k < total; ++k) {
-            if (k + 16 < total) {
-                candidates_.prefetch(rows[size_t(k + 16)], 0);
-            }
-            if (k + 8 < total) {
-                candidates_.prefetch(rows[size_t(k + 8)], 1);
-            }
-            const qsizetype i = rows[size_t(k)];
-            const QByteArrayView prefix = candidates_.fieldBytes(i, F::Path, sizeBuffer);
-            const QByteArrayView name = candidates_.name(i);
-            path.assign(prefix.data(), size_t(prefix.size()));
-            path.append(name.data(), size_t(name.size()));
-            const QByteArrayView pathView(path.data(), qsizetype(path.size()));
-            const auto field = [&](DupField f) { return candidates_.fieldBytes(i, f, sizeBuffer); };
-            if (options_.duplicateMode) {
-                QByteArrayView typeCell = field(F::Type);
-                if (hasTypeNote(k)) {
-                    type = typeCell.toByteArray();
-                    appendTypeNote(k, type);
-                    typeCell = type;
+        // Two halves of the rows are written at once, each by a batch of its own, and
+        // then appended in order.
+        candidates_.makeTexts();
+        GridRowBatch firstRows(grid);
+        GridRowBatch lastRows(grid);
+        SplitWork(total, kMinimumRowsPerThread, [&](qsizetype begin, qsizetype end) {
+            GridRowBatch& batch = begin == 0 ? firstRows : lastRows;
+            batch.reserve(end - begin);
+            std::string path;
+            char sizeBuffer[ThousandsText::kMaxUtf8];
+            QByteArray type;
+            for (qsizetype k = begin; k < end; ++k) {
+                if (k + 16 < end) {
+                    candidates_.prefetch(rows[size_t(k + 16)], 0);
                 }
-                // Name, Size, Modified, Time, Access, Folder, Type.
-                const QByteArrayView cells[] = {
-                    name,           field(F::Size),   field(F::Modified),
-                    field(F::Time), field(F::Access), field(F::Folder),
-                    typeCell};
-                batch.addRow(cells, pathView, 0, bands_[size_t(k)]);
-            } else {
-                // Size, Modified, Time, Access, FileName, Type.
-                const QByteArrayView cells[] = {field(F::Size), field(F::Modified),
-                                                field(F::Time), field(F::Access),
-                                                pathView,       field(F::Type)};
-                batch.addRow(cells, pathView);
+                if (k + 8 < end) {
+                    candidates_.prefetch(rows[size_t(k + 8)], 1);
+                }
+                const qsizetype i = rows[size_t(k)];
+                const QByteArrayView prefix = candidates_.fieldBytes(i, F::Path, sizeBuffer);
+                const QByteArrayView name = candidates_.name(i);
+                path.assign(prefix.data(), size_t(prefix.size()));
+                path.append(name.data(), size_t(name.size()));
+                const QByteArrayView pathView(path.data(), qsizetype(path.size()));
+                const auto field = [&](DupField f) {
+                    return candidates_.fieldBytes(i, f, sizeBuffer);
+                };
+                if (options_.duplicateMode) {
+                    QByteArrayView typeCell = field(F::Type);
+                    if (hasTypeNote(k)) {
+                        type = typeCell.toByteArray();
+                        appendTypeNote(k, type);
+                        typeCell = type;
+                    }
+                    // Name, Size, Modified, Time, Access, Folder, Type.
+                    const QByteArrayView cells[] = {
+                        name,           field(F::Size),   field(F::Modified),
+                        field(F::Time), field(F::Access), field(F::Folder),
+                        typeCell};
+                    batch.addRow(cells, pathView, 0, bands_[size_t(k)]);
+                } else {
+                    // Size, Modified, Time, Access, FileName, Type.
+                    const QByteArrayView cells[] = {field(F::Size), field(F::Modified),
+                                                    field(F::Time), field(F::Access),
+                                                    pathView,       field(F::Type)};
+                    batch.addRow(cells, pathView);
+                }
             }
-        }
-        batch.commit();
+        });
+        firstRows.commit();
+        lastRows.commit();
     }
     grid.endUpdate();
 }

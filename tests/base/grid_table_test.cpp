@@ -186,29 +186,39 @@ TEST(GridRowBatch, RowsReadBackAsAppendRowStoresThem) {
     };
     GridTable expected(3);
     GridTable actual(3);
+    GridTable wholeRows(3);  // the same rows through addRow
     GridRowBatch batch(actual);
+    GridRowBatch rowBatch(wholeRows);
     for (const Case& c : cases) {
         QStringList texts;
-        for (const QByteArray& cell : c.cells)
+        std::vector<QByteArrayView> views;
+        for (const QByteArray& cell : c.cells) {
             texts << QString::fromUtf8(cell);
+            views.push_back(cell);
+        }
         expected.appendRow(texts, c.data, c.mark, c.band);
         for (const QByteArray& cell : c.cells)
             batch.addCell(cell);
         batch.endRow(c.data, c.mark, c.band);
+        rowBatch.addRow(views, c.data, c.mark, c.band);
     }
     EXPECT_EQ(actual.rowCount(), 1);  // nothing is seen before the commit
     EXPECT_EQ(batch.commit(), 1);
+    EXPECT_EQ(rowBatch.commit(), 1);
     ASSERT_EQ(actual.rowCount(), expected.rowCount());
+    ASSERT_EQ(wholeRows.rowCount(), expected.rowCount());
     for (size_t k = 0; k < cases.size(); ++k) {
         SCOPED_TRACE(cases[k].what);
         const auto row = static_cast<qsizetype>(k + 1);
-        EXPECT_EQ(actual.rowCells(row), expected.rowCells(row));
-        for (int c = 0; c < 3; ++c)
-            EXPECT_EQ(actual.cellUtf8(c, row).toByteArray(),
-                      expected.cellUtf8(c, row).toByteArray());
-        EXPECT_EQ(actual.rowData(row), cases[k].data);
-        EXPECT_EQ(actual.mark(row), cases[k].mark);
-        EXPECT_EQ(actual.band(row), cases[k].band);
+        for (const GridTable* table : {&actual, &wholeRows}) {
+            EXPECT_EQ(table->rowCells(row), expected.rowCells(row));
+            for (int c = 0; c < 3; ++c)
+                EXPECT_EQ(table->cellUtf8(c, row).toByteArray(),
+                          expected.cellUtf8(c, row).toByteArray());
+            EXPECT_EQ(table->rowData(row), cases[k].data);
+            EXPECT_EQ(table->mark(row), cases[k].mark);
+            EXPECT_EQ(table->band(row), cases[k].band);
+        }
     }
     // Trailing empty cells and cells beyond the last column are left out of the blocks:
     // they take what rows given without them take.
@@ -228,7 +238,9 @@ TEST(GridRowBatch, RowsReadBackAsAppendRowStoresThem) {
     }
     actual.squeeze();
     trimmed.squeeze();
+    wholeRows.squeeze();
     EXPECT_EQ(actual.memoryUsage(), trimmed.memoryUsage());
+    EXPECT_EQ(wholeRows.memoryUsage(), trimmed.memoryUsage());
     EXPECT_EQ(actual.cell(0, 4), QStringLiteral("bad") + QChar(0xFFFD));
 
     // A cell may come in pieces and as text; the next row starts at column 0 again.

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QDate>
 #include <QFile>
 #include <QLocale>
 #include <QRandomGenerator>
+#include <QTime>
 
 #include <algorithm>
 #include <numeric>
@@ -132,6 +134,65 @@ TEST(DupCandidates, SortGivesTheOrderOfTheLines) {
         }
     }
     QLocale::setDefault(saved);
+}
+
+TEST(DupCandidates, LongListsSortedInPiecesGiveTheOrderOfTheLines) {
+    // Long enough for the keys, the sort and the runs of equal keys to be split between
+    // two threads, with many equal lines whose added order must survive the merge.
+    const QList<Made> files = trickyFiles(45000, 7);
+    for (const std::vector<DupField>& fields :
+         {std::vector<DupField>(kHogLineOrder.begin(), kHogLineOrder.end()),
+          std::vector<DupField>(kDupCriteria[0].order.begin(), kDupCriteria[0].order.end())}) {
+        SCOPED_TRACE(testing::Message() << "first field " << int(fields[0]));
+        DupCandidateList list;
+        fill(list, files);
+        list.sortLines(fields);
+        // The reference on each line's field texts made once.
+        std::vector<std::vector<QByteArray>> texts(files.size());
+        for (qsizetype i = 0; i < list.size(); ++i) {
+            for (DupField f : fields) {
+                QByteArray out;
+                list.appendBytes(i, f, out);
+                texts[list.addedAs(i)].push_back(out);
+            }
+        }
+        std::vector<quint32> expected(files.size());
+        std::iota(expected.begin(), expected.end(), 0u);
+        std::stable_sort(expected.begin(), expected.end(), [&](quint32 a, quint32 b) {
+            for (size_t f = 0; f < fields.size(); ++f) {
+                const int c = compareFolded(texts[a][f], texts[b][f]);
+                if (c != 0) {
+                    return c < 0;
+                }
+            }
+            return false;
+        });
+        for (qsizetype k = 0; k < list.size(); ++k) {
+            ASSERT_EQ(list.addedAs(k), expected[size_t(k)]) << k;
+        }
+    }
+}
+
+TEST(DupCandidates, TimeKeysKnowTheCalendar) {
+    // Every date part with a valid time, and every time part on a valid date: a packed
+    // value names no time (the "12:00:00" text) exactly when the calendar says so.
+    const auto valid = [](quint32 p) {
+        return QDate::isValid(int(p >> 25) + 1980, int((p >> 21) & 0x0F), int((p >> 16) & 0x1F)) &&
+               QTime::isValid(int((p >> 11) & 0x1F), int((p >> 5) & 0x3F), int(p & 0x1F) * 2);
+    };
+    const quint32 invalidKey = DupCandidateList::timeKey(0xFFFFFFFF);
+    ASSERT_FALSE(valid(0xFFFFFFFF));
+    const quint32 noonOfFirstDay = (((1u << 5) | 1u) << 16) | (12u << 11);
+    for (quint32 half = 0; half <= 0xFFFF; ++half) {
+        for (const quint32 packed :
+             {(half << 16) | (12u << 11), (noonOfFirstDay & 0xFFFF0000u) | half}) {
+            if (packed == 0) {
+                continue;
+            }
+            ASSERT_EQ(DupCandidateList::timeKey(packed) == invalidKey, !valid(packed))
+                << std::hex << packed;
+        }
+    }
 }
 
 TEST(DupCandidates, LimitRefusesFilesBeyondIt) {

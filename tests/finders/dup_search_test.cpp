@@ -374,6 +374,45 @@ TEST(FileHogs, RowsComeInTheOrderOfTheGridsSizeSort) {
     }
 }
 
+TEST(DupSearch, LongResultListsFillTheGridAsRowByRow) {
+    // Enough rows for the grid to be filled in two halves at once; names beyond ASCII
+    // and bytes that are no UTF-8 here and there take the slower path of a row.
+    for (const bool duplicateMode : {true, false}) {
+        SCOPED_TRACE(duplicateMode ? "duplicates" : "file hogs");
+        DupSearch search(duplicateMode
+                             ? dupOptions(3)
+                             : hogOptions(SizeTest::LargerOrEqual, 0, 0, SizeUnit::Bytes));
+        for (int i = 0; i < 45000; ++i) {
+            WalkFolder folder;
+            folder.path = "/data/d" + QByteArray::number(i / 700);
+            folder.text = QFile::decodeName(folder.path);
+            platform::DirEntry e;
+            e.name = "f" + QByteArray::number(i) + (i % 97 == 0 ? "Ã©" : "") +
+                     (i % 131 == 0 ? "ÿ" : "") + (i % 3 ? ".txt" : ".bin");
+            e.size = (i * 7919) % 5000;
+            e.modified = 1614853230 + 60 * (i % 11);
+            e.accessed = e.modified;
+            ASSERT_EQ(search.addFile(folder, e), DupSearch::Step::Added);
+        }
+        search.finish();
+        GridTable grid;
+        search.fillGrid(grid);
+        const std::vector<quint32> order = search.rowOrder();
+        ASSERT_EQ(grid.rowCount() - 1, qsizetype(order.size()));
+        QHash<QByteArray, GridRow> expected;
+        for (qsizetype k = 0; k < search.resultCount(); ++k) {
+            const GridRow row = search.resultRow(k);
+            expected.insert(row.data, row);
+        }
+        for (qsizetype r = 1; r < grid.rowCount(); ++r) {
+            ASSERT_EQ(grid.rowData(r), search.candidates().path(order[size_t(r - 1)])) << r;
+            const GridRow& want = expected[grid.rowData(r)];
+            ASSERT_EQ(grid.rowCells(r), want.cells) << r;
+            ASSERT_EQ(grid.band(r), want.band) << r;
+        }
+    }
+}
+
 // ---- hostile names -----------------------------------------------------------------------
 
 TEST(DupSearch, EveryRowCarriesTheExactPathOfItsFile) {
