@@ -10,15 +10,25 @@ namespace dw {
 
 namespace {
 
-// A row block: quint32 part count n, then n quint32 end offsets, then the bytes of the
-// parts back to back. Parts 0 to n - 2 are the cells (UTF-8), part n - 1 the hidden
-// value. Trailing empty cells are not stored, so short rows stay short.
+// A row block: a quint32 header, then n quint32 end offsets, then the bytes of the parts
+// back to back. The header's low 24 bits hold the part count n, its high 8 bits 0 or,
+// for a hidden value that is the same as a cell (a file's path, shown as a cell too), that
+// cell's column + 1. Parts 0 to n - 2 are the cells (UTF-8), part n - 1 the hidden value,
+// stored empty when it is such a cell. Trailing empty cells are not stored, so short rows
+// stay short.
 constexpr qsizetype kHeader = sizeof(quint32);
+constexpr quint32 kCountMask = 0xFFFFFF;
+constexpr int kSameAsShift = 24;
+constexpr quint32 kMaxSameAs = 0xFF;
+
+quint32 header(const char* block) {
+    quint32 h;
+    std::memcpy(&h, block, sizeof h);
+    return h;
+}
 
 quint32 partCount(const char* block) {
-    quint32 n;
-    std::memcpy(&n, block, sizeof n);
-    return n;
+    return header(block) & kCountMask;
 }
 
 quint32 partEnd(const char* block, quint32 i) {
@@ -35,6 +45,12 @@ QByteArrayView part(const char* block, quint32 i) {
     const quint32 begin = i == 0 ? 0 : partEnd(block, i - 1);
     const quint32 end = partEnd(block, i);
     return QByteArrayView(partBytes(block) + begin, end - begin);
+}
+
+// The hidden value of a block.
+QByteArrayView dataPart(const char* block) {
+    const quint32 sameAs = header(block) >> kSameAsShift;
+    return part(block, sameAs != 0 ? sameAs - 1 : partCount(block) - 1);
 }
 
 qsizetype blockSize(const char* block) {
@@ -206,7 +222,7 @@ void GridTable::setColumnCount(int count) {
                 continue;
             std::vector<Part> cells = storedCells(block, count);
             trimTrailingEmpty(cells);
-            r.block.reset(buildBlock(cells, part(block, partCount(block) - 1)));
+            r.block.reset(buildBlock(cells, dataPart(block)));
         }
     }
     columns_ = count;
@@ -257,7 +273,7 @@ void GridTable::setCell(int column, qsizetype row, QStringView text) {
     p.text = text;
     p.isText = true;
     trimTrailingEmpty(cells);
-    const QByteArrayView data = block ? part(block, partCount(block) - 1) : QByteArrayView();
+    const QByteArrayView data = block ? dataPart(block) : QByteArrayView();
     r.block.reset(buildBlock(cells, data));
     notifyCells(row, row, column, column);
 }
@@ -314,7 +330,7 @@ QByteArrayView GridTable::rowDataView(qsizetype row) const {
     if (!validRow(row))
         return {};
     const char* block = blockOf(rows_[static_cast<size_t>(row)]);
-    return block ? part(block, partCount(block) - 1) : QByteArrayView();
+    return block ? dataPart(block) : QByteArrayView();
 }
 
 void GridTable::setRowData(qsizetype row, QByteArrayView data) {
@@ -620,7 +636,15 @@ void GridRowBatch::addRow(std::span<const QByteArrayView> cells, QByteArrayView 
             high |= static_cast<unsigned char>(p[k]);
         cellBytes += size;
     }
-    const size_t total = cellBytes + static_cast<size_t>(data.size());
+    // A hidden value given as one of the cells themselves is kept once.
+    quint32 sameAs = 0;
+    for (size_t c = 0; c < count && c < kMaxSameAs && !data.isEmpty(); ++c) {
+        if (cells[c].data() == data.data() && cells[c].size() == data.size()) {
+            sameAs = static_cast<quint32>(c + 1);
+            break;
+        }
+    }
+    const size_t total = cellBytes + (sameAs != 0 ? 0 : static_cast<size_t>(data.size()));
     if (!bytes_.empty() || !ends_.empty() || (high & 0x8080808080808080ull) != 0 ||
         total > std::numeric_limits<quint32>::max()) {
         // A row begun already, cells to decode, or a size to refuse: cell by cell.
@@ -637,7 +661,8 @@ void GridRowBatch::addRow(std::span<const QByteArrayView> cells, QByteArrayView 
         const size_t offsets = static_cast<size_t>(kHeader) + n * sizeof(quint32);
         char* block = carve(offsets + total);
         row.block.reset(reinterpret_cast<char*>(reinterpret_cast<quintptr>(block) | 1));
-        std::memcpy(block, &n, sizeof n);
+        const quint32 head = n | (sameAs << kSameAsShift);
+        std::memcpy(block, &head, sizeof head);
         char* end = block + kHeader;
         char* text = block + offsets;
         quint32 at = 0;
@@ -651,7 +676,7 @@ void GridRowBatch::addRow(std::span<const QByteArrayView> cells, QByteArrayView 
         }
         const auto last = static_cast<quint32>(total);
         std::memcpy(end, &last, sizeof last);
-        if (!data.isEmpty())
+        if (sameAs == 0 && !data.isEmpty())
             std::memcpy(text + at, data.data(), static_cast<size_t>(data.size()));
     }
     pending_.push_back(std::move(row));

@@ -9,6 +9,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "base/file_dates.h"
 #include "base/split_work.h"
@@ -149,7 +150,8 @@ private:
 }  // namespace
 
 DupCandidateList::DupCandidateList(qsizetype limit)
-    : limit_(std::clamp<qsizetype>(limit, 0, std::numeric_limits<quint32>::max())) {}
+    // Candidate numbers keep their two high bits free for the sort's marks.
+    : limit_(std::clamp<qsizetype>(limit, 0, kMaxLimit)) {}
 
 DupCandidateList::~DupCandidateList() = default;
 
@@ -564,6 +566,153 @@ std::vector<quint32> DupCandidateList::sizeRanks() const {
     return ranks;
 }
 
+std::vector<quint32> DupCandidateList::pathRanks() const {
+    // A path is its folder's prefix and its name; the prefix is a run of pieces that each
+    // end with a "/" ("/", "data/", "sub/"). The pieces of all folders, equal when they
+    // compare equal, make a tree whose root is the empty text. Within one node, the names
+    // of its files and the pieces of its children sort as the paths through them do: a
+    // name holds no "/" and every piece ends with one, so a name and a piece differ before
+    // the piece's end, or the name is the beginning of the piece and comes first, as its
+    // path does. Visiting the nodes depth first in that order meets the paths in the order
+    // of their texts.
+    struct Node {
+        std::vector<std::pair<QByteArrayView, quint32>> children;  // a piece, its node
+        quint32 firstFile = 0;                                     // in `files`
+        quint32 fileCount = 0;
+    };
+    std::vector<Node> nodes(1);
+    std::unordered_map<std::string, quint32> childOf;  // parent node's 4 bytes + folded piece
+    std::vector<quint32> nodeOfFolder(folders_.size());
+    std::string key;
+    for (size_t k = 0; k < folders_.size(); ++k) {
+        const QByteArray& prefix = folderPrefixes_[k];
+        quint32 node = 0;
+        qsizetype start = 0;
+        for (qsizetype at = 0; at < prefix.size(); ++at) {
+            if (prefix[at] != '/') {
+                continue;
+            }
+            const QByteArrayView piece = QByteArrayView(prefix).sliced(start, at + 1 - start);
+            key.assign(reinterpret_cast<const char*>(&node), sizeof node);
+            appendFoldedSortBytes({piece, {}}, key);
+            const auto [it, added] = childOf.try_emplace(key, quint32(nodes.size()));
+            if (added) {
+                nodes[node].children.emplace_back(piece, it->second);
+                nodes.emplace_back();
+            }
+            node = it->second;
+            start = at + 1;
+        }
+        nodeOfFolder[k] = node;
+    }
+    childOf = {};
+    // The files of each node, one node after the other.
+    std::vector<quint32> files(static_cast<size_t>(count_));
+    for (quint32 n = 0; n < quint32(count_); ++n) {
+        ++nodes[nodeOfFolder[record(n).folder]].fileCount;
+    }
+    quint32 at = 0;
+    for (Node& node : nodes) {
+        node.firstFile = at;
+        at += node.fileCount;
+        node.fileCount = 0;
+    }
+    for (quint32 n = 0; n < quint32(count_); ++n) {
+        Node& node = nodes[nodeOfFolder[record(n).folder]];
+        files[node.firstFile + node.fileCount++] = n;
+    }
+    notePeak(qsizetype(files.capacity() * 4 * 3 + nodes.size() * 64));
+
+    // Each node's items, its children (the high bit set) and its files, in the order of
+    // their texts; a file whose name compares equal to the item before it has the next
+    // bit set. Nodes are sorted two halves at once; a key of a text's first sixteen
+    // characters settles nearly every comparison.
+    constexpr quint32 kChild = 0x80000000u;
+    constexpr quint32 kSame = 0x40000000u;  // candidate numbers stay below it (limit_)
+    std::vector<quint32> order(static_cast<size_t>(count_) + nodes.size());
+    std::vector<quint32> orderBegin(nodes.size() + 1);
+    for (size_t node = 0; node < nodes.size(); ++node) {
+        orderBegin[node + 1] =
+            orderBegin[node] + nodes[node].fileCount + quint32(nodes[node].children.size());
+    }
+    SplitWork(qsizetype(nodes.size()), 64, [&](qsizetype begin, qsizetype end) {
+        struct Item {
+            quint64 head;
+            quint64 tail;
+            quint32 id;
+        };
+        std::vector<Item> items;
+        for (auto node = size_t(begin); node < size_t(end); ++node) {
+            const Node& n = nodes[node];
+            const auto textOf = [&](quint32 id) {
+                return (id & kChild) != 0 ? n.children[id & ~kChild].first : nameOf(record(id));
+            };
+            const auto itemOf = [&](quint32 id) {
+                quint8 bytes[16];
+                foldedPrefixKey({textOf(id), {}}, 16, bytes);
+                quint64 head;
+                quint64 tail;
+                std::memcpy(&head, bytes, sizeof head);
+                std::memcpy(&tail, bytes + 8, sizeof tail);
+                return Item{qFromBigEndian(head), qFromBigEndian(tail), id};
+            };
+            items.clear();
+            for (quint32 c = 0; c < n.children.size(); ++c) {
+                items.push_back(itemOf(kChild | c));
+            }
+            for (quint32 f = n.firstFile; f < n.firstFile + n.fileCount; ++f) {
+                items.push_back(itemOf(files[f]));
+            }
+            const auto compare = [&](const Item& x, const Item& y) {
+                if (x.head != y.head) {
+                    return x.head < y.head ? -1 : 1;
+                }
+                if (x.tail != y.tail) {
+                    return x.tail < y.tail ? -1 : 1;
+                }
+                return compareFolded(textOf(x.id), textOf(y.id));
+            };
+            std::sort(items.begin(), items.end(), [&](const Item& x, const Item& y) {
+                const int c = compare(x, y);
+                return c != 0 ? c < 0 : x.id < y.id;
+            });
+            for (size_t k = 0; k < items.size(); ++k) {
+                // Equal names are neighbours, as no piece can sort between them.
+                const bool same = k > 0 && (items[k].id & kChild) == 0 &&
+                                  (items[k - 1].id & kChild) == 0 &&
+                                  compare(items[k - 1], items[k]) == 0;
+                order[orderBegin[node] + k] = items[k].id | (same ? kSame : 0);
+            }
+        }
+    });
+
+    // Depth first, without recursion (folders nest thousands deep).
+    std::vector<quint32> ranks(static_cast<size_t>(count_), 0);
+    quint32 rank = 0;
+    bool first = true;
+    std::vector<std::pair<quint32, quint32>> stack{{0, orderBegin[0]}};  // node, next item
+    while (!stack.empty()) {
+        auto& [node, next] = stack.back();
+        if (next == orderBegin[node + 1]) {
+            stack.pop_back();
+            continue;
+        }
+        const quint32 item = order[next++];
+        if ((item & kChild) != 0) {
+            stack.emplace_back(nodes[node].children[item & ~kChild].second, 0);
+            stack.back().second = orderBegin[stack.back().first];
+            continue;
+        }
+        // Names that compare equal give equal paths: they share a rank.
+        if (!first && (item & kSame) == 0) {
+            ++rank;
+        }
+        first = false;
+        ranks[item & ~kSame] = rank;
+    }
+    return ranks;
+}
+
 namespace {
 
 // Candidates of a sort: a key, its continuation, and the candidate's number. The second
@@ -607,7 +756,7 @@ public:
     // The heap bytes the rank tables take.
     qsizetype rankBytes() const {
         return qsizetype((sizeRank_.capacity() + dateRank_.capacity() + timeRank_.capacity() +
-                          typeRank_.capacity() + folderRank_.capacity()) *
+                          typeRank_.capacity() + folderRank_.capacity() + pathRank_.capacity()) *
                          sizeof(quint32));
     }
 
@@ -615,9 +764,9 @@ public:
     bool complete() const { return openField_ == fields_.size(); }
 
     // The key of candidate `n`: the ranks of the fields in line order and, where the name
-    // or path stands, its first characters folded, left-aligned so that what comes first
-    // weighs most, with `more` holding the next kMoreChars characters of that text (0
-    // without one). Keys, compared as (key, more), keep the order of the whole lines.
+    // stands, its first characters folded, left-aligned so that what comes first weighs
+    // most, with `more` holding the next kMoreChars characters of the name (0 without
+    // one). Keys, compared as (key, more), keep the order of the whole lines.
     static constexpr int kMoreChars = 8;
     // The low `count` bytes (1 to 8) of a word set.
     static quint64 lowBytes(int count) {
@@ -630,11 +779,11 @@ public:
         int left = 128;
         for (size_t index = 0; index < fields_.size() && left > 0; ++index) {
             const DupField f = fields_[index];
-            if (f == DupField::Name || f == DupField::Path) {
+            if (f == DupField::Name) {
                 // Always the open field: as many characters as fit.
                 const int chars = left / 8;
                 quint8 bytes[16 + kMoreChars];
-                foldedPrefixKey(skipBytes(textOf(f, r), textSkip_), chars + kMoreChars, bytes);
+                foldedPrefixKey(skipBytes(textOf(r), textSkip_), chars + kMoreChars, bytes);
                 const auto word = [&](int at) {
                     quint64 w;
                     std::memcpy(&w, bytes + at, sizeof w);
@@ -679,42 +828,13 @@ public:
         return x < y;
     }
 
-    // Whether the first field the keys do not hold whole is the name or the path.
-    bool openFieldIsText() const {
-        return !complete() &&
-               (fields_[openField_] == DupField::Name || fields_[openField_] == DupField::Path);
-    }
+    // Whether the first field the keys do not hold whole is the name.
+    bool openFieldIsText() const { return !complete() && fields_[openField_] == DupField::Name; }
 
-    // The folded bytes of the folders' prefixes beyond the skipped bytes, each made when
-    // first needed: one set per thread.
-    struct PrefixFolds {
-        std::vector<std::string> texts;
-        std::vector<char> made;
-    };
-
-    // The text of that field for candidate `n`, appended as appendFoldedSortBytes gives
-    // it, without the bytes every such text begins with.
-    void appendOpenText(quint32 n, PrefixFolds& folds, std::string& out) const {
-        const Record& r = list_.record(n);
-        const DupField f = fields_[openField_];
-        const TextParts text = skipBytes(textOf(f, r), textSkip_);
-        if (f == DupField::Path && !text.first.isEmpty()) {
-            // The folder's part is folded once for all its files: a part ends where a
-            // character does ("/"), so it folds on its own as it does in the whole.
-            if (folds.made.empty()) {
-                folds.texts.resize(list_.folders_.size());
-                folds.made.assign(list_.folders_.size(), 0);
-            }
-            std::string& folded = folds.texts[r.folder];
-            if (!folds.made[r.folder]) {
-                appendFoldedSortBytes({text.first, {}}, folded);
-                folds.made[r.folder] = 1;
-            }
-            out += folded;
-            appendFoldedSortBytes({text.second, {}}, out);
-            return;
-        }
-        appendFoldedSortBytes(text, out);
+    // The name of candidate `n`, appended as appendFoldedSortBytes gives it, without the
+    // bytes every name begins with.
+    void appendOpenText(quint32 n, std::string& out) const {
+        appendFoldedSortBytes(skipBytes(textOf(list_.record(n)), textSkip_), out);
     }
 
     // Puts the runs of equal keys among the first `count` of `keyed` (sorted by key) in
@@ -725,7 +845,6 @@ public:
         // path, the texts of a long run are folded once into bytes compared as they are,
         // rather than folded again from their start at every comparison.
         const bool text = openFieldIsText();
-        PrefixFolds folds;
         std::string texts;
         std::vector<size_t> ends;
         std::vector<quint32> members;
@@ -744,7 +863,7 @@ public:
                 ends.clear();
                 members.clear();
                 for (size_t k = b; k < e; ++k) {
-                    appendOpenText(keyed[k].n, folds, texts);
+                    appendOpenText(keyed[k].n, texts);
                     ends.push_back(texts.size());
                     members.push_back(quint32(k - b));
                 }
@@ -786,10 +905,7 @@ private:
         return std::find(fields_.begin(), fields_.end(), f) != fields_.end();
     }
 
-    TextParts textOf(DupField f, const Record& r) const {
-        return f == DupField::Name ? TextParts{list_.nameOf(r), {}}
-                                   : TextParts{list_.folderPrefix(r.folder), list_.nameOf(r)};
-    }
+    TextParts textOf(const Record& r) const { return TextParts{list_.nameOf(r), {}}; }
 
     void makeRanks() {
         const qsizetype count = list_.count_;
@@ -821,6 +937,9 @@ private:
             }
             typeRank_ = rankTexts(ids, list_.typesUtf8_);
         }
+        if (has(DupField::Path)) {
+            pathRank_ = list_.pathRanks();
+        }
         if (has(DupField::Folder)) {
             std::vector<QByteArray> paths;
             paths.reserve(list_.folders_.size());
@@ -833,35 +952,20 @@ private:
         }
     }
 
-    // The bytes every text of the name or path field begins with need no comparing (the
-    // folder a walk started from begins every path).
+    // The bytes every name begins with need no comparing.
     void findTextSkip() {
-        for (DupField f : fields_) {
-            if (f != DupField::Name && f != DupField::Path) {
-                continue;
-            }
-            const TextParts first = textOf(f, list_.record(0));
-            textSkip_ = first.first.size() + first.second.size();
-            if (f == DupField::Path && list_.folders_.size() > 1) {
-                // What the folders' prefixes share, every path shares: comparing one
-                // prefix per folder instead of every path costs far less and skips
-                // nothing a path does not share.
-                textSkip_ = first.first.size();
-                for (size_t k = 1; k < list_.folders_.size() && textSkip_ > 0; ++k) {
-                    textSkip_ = commonPrefixBytes({first.first, {}}, {list_.folderPrefixes_[k], {}},
-                                                  textSkip_);
-                }
-                break;
-            }
-            for (quint32 n = 1; n < quint32(list_.count_) && textSkip_ > 0; ++n) {
-                textSkip_ = commonPrefixBytes(first, textOf(f, list_.record(n)), textSkip_);
-            }
-            break;
+        if (!has(DupField::Name)) {
+            return;
+        }
+        const TextParts first = textOf(list_.record(0));
+        textSkip_ = first.first.size();
+        for (quint32 n = 1; n < quint32(list_.count_) && textSkip_ > 0; ++n) {
+            textSkip_ = commonPrefixBytes(first, textOf(list_.record(n)), textSkip_);
         }
     }
 
     // The widths of the ranks, and the first field a key cannot hold whole: a rank that
-    // does not fit in the bits left, or the name or path, whose text never fits.
+    // does not fit in the bits left, or the name, whose text never fits.
     void placeFields() {
         const auto bitsFor = [](quint32 largest) {
             int bits = 1;
@@ -878,11 +982,12 @@ private:
         timeBits_ = bitsFor(maxOf(timeRank_));
         typeBits_ = bitsFor(maxOf(typeRank_));
         folderBits_ = bitsFor(maxOf(folderRank_));
+        pathBits_ = bitsFor(maxOf(pathRank_));
         int left = 128;
         openField_ = fields_.size();
         for (size_t index = 0; index < fields_.size(); ++index) {
             const DupField f = fields_[index];
-            if (f == DupField::Name || f == DupField::Path || bitsOf(f) > left) {
+            if (f == DupField::Name || bitsOf(f) > left) {
                 openField_ = index;
                 break;
             }
@@ -903,14 +1008,15 @@ private:
                 return folderBits_;
             case DupField::Type:
                 return typeBits_;
-            case DupField::Name:
             case DupField::Path:
+                return pathBits_;
+            case DupField::Name:
                 break;
         }
         return 0;
     }
 
-    // The rank of field `f` (no name or path) of candidate `n`.
+    // The rank of field `f` (not the name) of candidate `n`.
     U128 rankOf(DupField f, quint32 n) const {
         const Record& r = list_.record(n);
         switch (f) {
@@ -926,17 +1032,18 @@ private:
                 return folderRank_[r.folder];
             case DupField::Type:
                 return typeRank_[r.type];
-            case DupField::Name:
             case DupField::Path:
+                return pathRank_[n];
+            case DupField::Name:
                 break;
         }
         return 0;
     }
 
     int compareField(DupField f, quint32 x, quint32 y) const {
-        if (f == DupField::Name || f == DupField::Path) {
-            return compareFolded(skipBytes(textOf(f, list_.record(x)), textSkip_),
-                                 skipBytes(textOf(f, list_.record(y)), textSkip_));
+        if (f == DupField::Name) {
+            return compareFolded(skipBytes(textOf(list_.record(x)), textSkip_),
+                                 skipBytes(textOf(list_.record(y)), textSkip_));
         }
         const U128 a = rankOf(f, x);
         const U128 b = rankOf(f, y);
@@ -953,12 +1060,14 @@ private:
     std::vector<quint32> timeRank_;
     std::vector<quint32> typeRank_;
     std::vector<quint32> folderRank_;
+    std::vector<quint32> pathRank_;
     qsizetype textSkip_ = 0;
     int sizeBits_ = 0;
     int dateBits_ = 0;
     int timeBits_ = 0;
     int typeBits_ = 0;
     int folderBits_ = 0;
+    int pathBits_ = 0;
     size_t openField_ = 0;
 };
 

@@ -52,6 +52,8 @@ class DupCandidateList {
 public:
     // Enough for tens of millions of files.
     static constexpr qsizetype kDefaultLimit = 100'000'000;
+    // The largest limit a list takes (a larger one counts as this).
+    static constexpr qsizetype kMaxLimit = (qsizetype(1) << 30) - 1;
 
     explicit DupCandidateList(qsizetype limit = kDefaultLimit);
     ~DupCandidateList();
@@ -159,6 +161,9 @@ private:
     QByteArrayView folderPrefix(quint32 folder) const;
     void notePeak(qsizetype extra) const;
     std::vector<quint32> sizeRanks() const;
+    // The place of each candidate's Path text among the distinct ones (equal texts, as
+    // compareFolded sees them, share a place), by candidate number.
+    std::vector<quint32> pathRanks() const;
 
     class LinePlan;  // how sortLines keys and compares the lines
 

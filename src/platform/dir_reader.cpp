@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <utility>
 
 namespace dw::platform {
@@ -182,11 +183,25 @@ bool DirReader::stat(const QByteArray& name, DirEntry& entry) const {
         errno = EBADF;
         return false;
     }
-    const QByteArray clean = withoutTrailingSlashes(name);
-    if (!statInto(fd_, clean.constData(), 0, clean.constData(), entry)) {
+    qsizetype length = name.size();
+    while (length > 1 && name[length - 1] == '/') {
+        --length;
+    }
+    if (length != name.size()) {
+        const QByteArray clean = name.left(length);
+        if (!statInto(fd_, clean.constData(), 0, clean.constData(), entry)) {
+            return false;
+        }
+        entry.name = clean;
+        return true;
+    }
+    if (!statInto(fd_, name.constData(), 0, name.constData(), entry)) {
         return false;
     }
-    entry.name = clean;
+    // Copied into the entry's own buffer rather than shared: sharing costs two atomic
+    // reference counts per entry, and each of them waits for every store before it.
+    entry.name.resize(length);
+    std::memcpy(entry.name.data(), name.constData(), size_t(length));
     return true;
 }
 

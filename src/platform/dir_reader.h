@@ -70,6 +70,7 @@ public:
 
     // Stats the entry `name` of the open folder without following it, as `next` would
     // report it. Returns false with errno set when it cannot (no such entry, closed).
+    // The name is copied into `entry.name`'s own buffer, never shared with `name`.
     bool stat(const QByteArray& name, DirEntry& entry) const;
 
     // Stats the open folder itself (its name left empty): for the device a walk must

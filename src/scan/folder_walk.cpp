@@ -164,14 +164,12 @@ bool FolderWalk::stepFolders(Level& level) {
         if (!options_.enterHidden && isHiddenName(name_)) {
             // Counted so that the window can say how much it left out.
             hiddenSkipped_ += sameDevice ? 1 : 0;
-            entry_.name.clear();
             hooks_.yield();
             continue;
         }
         const bool isFolder = sameDevice && !openInodes_.contains(entry_.inode) &&
                               !(trackWalked_ && walked_.contains({device_, entry_.inode}));
         const quint64 inode = entry_.inode;
-        entry_.name.clear();
         if (!isFolder) {
             hooks_.yield();
             continue;
@@ -244,7 +242,6 @@ void FolderWalk::handFiles(const platform::DirReader& reader, const Listing& lis
                                     : (options_.wantSystem || !entry_.isSystem()));
         if (wanted) {
             if (aborted()) {
-                entry_.name.clear();
                 return;
             }
             if (!first) {
@@ -253,8 +250,6 @@ void FolderWalk::handFiles(const platform::DirReader& reader, const Listing& lis
             first = false;
             hooks_.onFile(current_, entry_);
         }
-        // Drops the entry's share of the name buffer, so the next name is written in place.
-        entry_.name.clear();
         hooks_.yield();
     }
 }

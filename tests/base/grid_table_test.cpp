@@ -258,6 +258,49 @@ TEST(GridRowBatch, RowsReadBackAsAppendRowStoresThem) {
     EXPECT_EQ(batch.commit(), -1);  // nothing waits
 }
 
+TEST(GridRowBatch, AHiddenValueGivenAsOneOfTheCellsIsKeptOnce) {
+    const QByteArray path("/data/some/long/folder/name.txt");
+    const QByteArray other("/data/some/long/folder/name.txt");  // equal, not the same bytes
+    GridTable shared(3);
+    GridTable copied(3);
+    {
+        GridRowBatch a(shared);
+        GridRowBatch b(copied);
+        const QByteArrayView cells[] = {"1,024", path, "Text"};
+        a.addRow(cells, path, 1, 'A');
+        const QByteArrayView otherCells[] = {"1,024", other, "Text"};
+        b.addRow(otherCells, path, 1, 'A');
+        a.commit();
+        b.commit();
+    }
+    for (const GridTable* t : {&shared, &copied}) {
+        EXPECT_EQ(t->rowData(1), path);
+        EXPECT_EQ(t->cellUtf8(1, 1), QByteArrayView(path));
+        EXPECT_EQ(t->mark(1), 1);
+        EXPECT_EQ(t->band(1), 'A');
+    }
+    EXPECT_EQ(shared.memoryUsage() + ((path.size() + 7) & ~7), copied.memoryUsage());
+    // The value stays what it was through changes of its cell and of the columns.
+    shared.setCell(1, 1, u"renamed");
+    EXPECT_EQ(shared.rowData(1), path);
+    EXPECT_EQ(shared.cell(1, 1), QStringLiteral("renamed"));
+    GridTable narrowed(3);
+    {
+        GridRowBatch batch(narrowed);
+        const QByteArrayView cells[] = {"1,024", "x", path};
+        batch.addRow(cells, path);
+        batch.commit();
+    }
+    narrowed.setColumnCount(1);
+    EXPECT_EQ(narrowed.rowData(1), path);
+    narrowed.setColumnCount(3);
+    EXPECT_EQ(narrowed.cell(2, 1), QString());
+    EXPECT_EQ(narrowed.rowData(1), path);
+    narrowed.setRowData(1, "/else");
+    EXPECT_EQ(narrowed.rowData(1), QByteArray("/else"));
+    EXPECT_EQ(narrowed.cell(0, 1), QStringLiteral("1,024"));
+}
+
 // Rows from a batch share their allocations: each must read back right through edits,
 // moves and removals of its neighbours, and through the table being emptied between
 // commits of the same batch.
