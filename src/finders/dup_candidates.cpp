@@ -584,15 +584,28 @@ std::vector<quint32> DupCandidateList::pathRanks() const {
     std::unordered_map<std::string, quint32> childOf;  // parent node's 4 bytes + folded piece
     std::vector<quint32> nodeOfFolder(folders_.size());
     std::string key;
+    // Folders come in the walk's order, so a folder's prefix mostly begins with the one
+    // before it: the pieces both share are not looked up again (a deep chain of folders
+    // costs its bytes, not its depth times its length).
+    std::vector<std::pair<qsizetype, quint32>> pieces;  // end of each piece, its node
+    QByteArrayView previous;
     for (size_t k = 0; k < folders_.size(); ++k) {
-        const QByteArray& prefix = folderPrefixes_[k];
-        quint32 node = 0;
-        qsizetype start = 0;
-        for (qsizetype at = 0; at < prefix.size(); ++at) {
+        const QByteArrayView prefix = folderPrefixes_[k];
+        const qsizetype shared =
+            std::mismatch(prefix.begin(), prefix.begin() + std::min(prefix.size(), previous.size()),
+                          previous.begin())
+                .first -
+            prefix.begin();
+        while (!pieces.empty() && pieces.back().first > shared) {
+            pieces.pop_back();
+        }
+        quint32 node = pieces.empty() ? 0 : pieces.back().second;
+        qsizetype start = pieces.empty() ? 0 : pieces.back().first;
+        for (qsizetype at = start; at < prefix.size(); ++at) {
             if (prefix[at] != '/') {
                 continue;
             }
-            const QByteArrayView piece = QByteArrayView(prefix).sliced(start, at + 1 - start);
+            const QByteArrayView piece = prefix.sliced(start, at + 1 - start);
             key.assign(reinterpret_cast<const char*>(&node), sizeof node);
             appendFoldedSortBytes({piece, {}}, key);
             const auto [it, added] = childOf.try_emplace(key, quint32(nodes.size()));
@@ -602,8 +615,10 @@ std::vector<quint32> DupCandidateList::pathRanks() const {
             }
             node = it->second;
             start = at + 1;
+            pieces.emplace_back(start, node);
         }
         nodeOfFolder[k] = node;
+        previous = prefix;
     }
     childOf = {};
     // The files of each node, one node after the other.
