@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/grid_table.h"
+#include "base/split_work.h"
 
 namespace dw {
 
@@ -503,10 +504,36 @@ void bubbleSort(E* t, qsizetype lo, qsizetype hi, bool descending) {
     }
 }
 
-// The quicksort: pivot the key of the middle row, Hoare's crossing scan, then lo..j and
-// i..hi. The two halves are disjoint, so sorting the smaller one by recursion and the
-// larger one in the loop gives the same rows as sorting them in order, with a stack
-// depth that stays logarithmic whatever the keys.
+// One step of the quicksort: pivot the key of the middle row and Hoare's crossing scan;
+// lo..j and i..hi are then left to sort, each on its own.
+template <class E>
+void partition(E* t, qsizetype lo, qsizetype hi, bool descending, qsizetype& i, qsizetype& j) {
+    const auto pivot = t[lo + (hi - lo) / 2].key;
+    i = lo;
+    j = hi;
+    while (i <= j) {
+        if (descending) {
+            while (compareKeys(t[i].key, pivot) > 0)
+                ++i;
+            while (compareKeys(t[j].key, pivot) < 0)
+                --j;
+        } else {
+            while (compareKeys(t[i].key, pivot) < 0)
+                ++i;
+            while (compareKeys(t[j].key, pivot) > 0)
+                --j;
+        }
+        if (i <= j) {
+            std::swap(t[i], t[j]);
+            ++i;
+            --j;
+        }
+    }
+}
+
+// The quicksort: a partition step, then lo..j and i..hi. The two parts are disjoint, so
+// sorting the smaller one by recursion and the larger one in the loop gives the same rows
+// as sorting them in order, with a stack depth that stays logarithmic whatever the keys.
 template <class E, bool ShortRangesByBubble>
 void quickSort(E* t, qsizetype lo, qsizetype hi, bool descending) {
     for (;;) {
@@ -518,27 +545,9 @@ void quickSort(E* t, qsizetype lo, qsizetype hi, bool descending) {
                 return;
             }
         }
-        const auto pivot = t[lo + (hi - lo) / 2].key;
-        qsizetype i = lo;
-        qsizetype j = hi;
-        while (i <= j) {
-            if (descending) {
-                while (compareKeys(t[i].key, pivot) > 0)
-                    ++i;
-                while (compareKeys(t[j].key, pivot) < 0)
-                    --j;
-            } else {
-                while (compareKeys(t[i].key, pivot) < 0)
-                    ++i;
-                while (compareKeys(t[j].key, pivot) > 0)
-                    --j;
-            }
-            if (i <= j) {
-                std::swap(t[i], t[j]);
-                ++i;
-                --j;
-            }
-        }
+        qsizetype i = 0;
+        qsizetype j = 0;
+        partition(t, lo, hi, descending, i, j);
         if (j - lo < hi - i) {
             quickSort<E, ShortRangesByBubble>(t, lo, j, descending);
             lo = i;
@@ -547,6 +556,22 @@ void quickSort(E* t, qsizetype lo, qsizetype hi, bool descending) {
             hi = j;
         }
     }
+}
+
+// The same rows as quickSort: for a long range its first step's two parts are sorted at
+// once, which, being disjoint, they may.
+template <class E, bool ShortRangesByBubble>
+void quickSortAll(E* t, qsizetype lo, qsizetype hi, bool descending) {
+    constexpr qsizetype kMinimumPart = 20000;
+    if (SplitPoint(hi - lo + 1, kMinimumPart) > hi - lo) {
+        quickSort<E, ShortRangesByBubble>(t, lo, hi, descending);
+        return;
+    }
+    qsizetype i = 0;
+    qsizetype j = 0;
+    partition(t, lo, hi, descending, i, j);
+    RunTogether([&] { quickSort<E, ShortRangesByBubble>(t, lo, j, descending); },
+                [&] { quickSort<E, ShortRangesByBubble>(t, i, hi, descending); });
 }
 
 bool rangeFits(const GridTable& grid, qsizetype first, qsizetype last, int keyColumn) {
@@ -563,7 +588,7 @@ void sortByKeys(GridTable& grid, qsizetype first, bool descending, const std::ve
     for (size_t k = 0; k < keys.size(); ++k) {
         table.push_back({keys[k], first + static_cast<qsizetype>(k)});
     }
-    quickSort<Entry<Key>, ShortRangesByBubble>(
+    quickSortAll<Entry<Key>, ShortRangesByBubble>(
         table.data(), 0, static_cast<qsizetype>(table.size()) - 1, descending);
     std::vector<qsizetype> order;
     order.reserve(table.size());
@@ -622,8 +647,8 @@ std::vector<qsizetype> NumberSortOrder(std::span<const double> keys, bool descen
     for (size_t k = 0; k < keys.size(); ++k) {
         table.push_back({keys[k], static_cast<qsizetype>(k)});
     }
-    quickSort<Entry<double>, false>(table.data(), 0, static_cast<qsizetype>(table.size()) - 1,
-                                    descending);
+    quickSortAll<Entry<double>, false>(table.data(), 0, static_cast<qsizetype>(table.size()) - 1,
+                                       descending);
     std::vector<qsizetype> order;
     order.reserve(table.size());
     for (const Entry<double>& e : table) {
