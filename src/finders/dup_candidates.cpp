@@ -182,7 +182,7 @@ void DupCandidateList::clear() {
 bool DupCandidateList::storeName(QByteArrayView name, quint64& ref) {
     const auto length = quint32(name.size());
     if (chunks_.empty() || chunkUsed_ + length > kChunkBytes) {
-        chunks_.push_back(std::make_unique<char[]>(kChunkBytes));
+        chunks_.push_back(std::make_unique_for_overwrite<char[]>(kChunkBytes));
         chunkUsed_ = 0;
     }
     std::memcpy(chunks_.back().get() + chunkUsed_, name.data(), length);
@@ -196,7 +196,11 @@ QByteArrayView DupCandidateList::nameOf(const Record& r) const {
 }
 
 quint32 DupCandidateList::typeOf(QByteArrayView name) {
-    const qsizetype dot = name.lastIndexOf('.');
+    // Names are short: a plain scan from the end finds the dot sooner than a search call.
+    qsizetype dot = name.size() - 1;
+    while (dot >= 0 && name[dot] != '.') {
+        --dot;
+    }
     const QByteArrayView ext = dot < 0 ? QByteArrayView() : name.sliced(dot);
     // Most files share a few extensions: a small table answers them without hashing a
     // new QByteArray for every file.
@@ -249,7 +253,12 @@ quint32 DupCandidateList::packedTime(qint64 epoch) {
 }
 
 bool DupCandidateList::add(const WalkFolder& folder, const platform::DirEntry& entry) {
-    if (count_ >= limit_ || entry.name.size() > 0xFFFF) {
+    return add(folder, entry.name, entry.size, entry.modified, entry.accessed);
+}
+
+bool DupCandidateList::add(const WalkFolder& folder, QByteArrayView name, qint64 size,
+                           qint64 modified, qint64 accessed) {
+    if (count_ >= limit_ || name.size() > kMaxNameBytes) {
         return false;
     }
     try {
@@ -272,13 +281,13 @@ bool DupCandidateList::add(const WalkFolder& folder, const platform::DirEntry& e
         }
         order_.push_back(n);
         Record& r = record(n);
-        r.size = entry.size;
+        r.size = size;
         r.folder = quint32(folders_.size() - 1);
-        r.modified = packedTime(entry.modified);
-        r.accessed = packedTime(entry.accessed);
-        r.type = typeOf(entry.name);
-        r.nameLength = quint16(entry.name.size());
-        storeName(entry.name, r.name);
+        r.modified = packedTime(modified);
+        r.accessed = packedTime(accessed);
+        r.type = typeOf(name);
+        r.nameLength = quint16(name.size());
+        storeName(name, r.name);
         ++count_;
     } catch (const std::bad_alloc&) {
         // The record was not counted; whatever was set up for it is reused or harmless.

@@ -64,9 +64,16 @@ public:
     qsizetype size() const { return count_; }
     bool isEmpty() const { return count_ == 0; }
 
+    // The longest name a candidate can have, in bytes.
+    static constexpr qsizetype kMaxNameBytes = 0xFFFF;
+
     // Adds the file `entry` of `folder` at the end. Returns false, adding nothing, when
-    // the list holds limit() candidates already or memory for another one cannot be had.
+    // the list holds limit() candidates already, the name is longer than kMaxNameBytes
+    // (no file system allows such names) or memory for another one cannot be had.
     bool add(const WalkFolder& folder, const platform::DirEntry& entry);
+    // The same for a file given by its name, size and last-write and last-access times.
+    bool add(const WalkFolder& folder, QByteArrayView name, qint64 size, qint64 modified,
+             qint64 accessed);
 
     // Empties the list (the limit stays).
     void clear();

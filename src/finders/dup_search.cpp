@@ -108,20 +108,17 @@ DupSearch::DupSearch(const DupOptions& options)
         content.threads = options_.readThreads;
         content_ = std::make_unique<ContentGrouper>(content);
     }
+    feed_ = std::make_unique<CandidateFeed>(candidates_, content_.get());
 }
+
+DupSearch::~DupSearch() = default;
 
 DupSearch::Step DupSearch::addFile(const WalkFolder& folder, const platform::DirEntry& entry) {
     if (!PassesSizeTest(entry.size, options_.sizeTest, lo_, hi_)) {
         return Step::Skipped;
     }
-    if (!candidates_.add(folder, entry)) {
-        return Step::Full;
-    }
-    if (content_) {
-        content_->add({quint32(candidates_.size() - 1), entry.size, entry.device, entry.inode,
-                       entry.modified});
-    }
-    return Step::Added;
+    // The list itself is filled on the feed's thread while the walk goes on.
+    return feed_->add(folder, entry) ? Step::Added : Step::Full;
 }
 
 void DupSearch::finish() {
@@ -143,6 +140,7 @@ void DupSearch::finish(const ContentGrouper::Hooks& hooks) {
         return;
     }
     finished_ = true;
+    feed_->finish();
     if (options_.duplicateMode) {
         const DupCriterion& c = kDupCriteria[options_.criterion];
         candidates_.sortLines(c.order);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/grid_table.h"
+#include "finders/candidate_feed.h"
 #include "finders/content_groups.h"
 #include "finders/dup_candidates.h"
 #include "scan/drive_entry.h"
@@ -122,6 +123,9 @@ inline constexpr char kBandB = 'B';
 class DupSearch {
 public:
     explicit DupSearch(const DupOptions& options);
+    ~DupSearch();
+    DupSearch(const DupSearch&) = delete;
+    DupSearch& operator=(const DupSearch&) = delete;
 
     const DupOptions& options() const { return options_; }
 
@@ -161,7 +165,8 @@ public:
     qint64 bytesRead() const { return content_ ? content_->bytesRead() : 0; }
     qint64 bytesToRead() const { return content_ ? content_->bytesToRead() : 0; }
 
-    qsizetype candidateCount() const { return candidates_.size(); }
+    // The files that became candidates: while the walk goes on, those handed to the list.
+    qsizetype candidateCount() const { return finished_ ? candidates_.size() : feed_->count(); }
     qsizetype resultCount() const { return qsizetype(results_.size()); }
     // Duplicate mode: the group of result k, 1 for the first group, counted in result
     // order; whether that group is of hard links only ("Same contents").
@@ -220,6 +225,9 @@ private:
     std::vector<ContentProblem> problems_;
     bool readingStopped_ = false;
     bool finished_ = false;
+    // Fills candidates_ and content_ while the walk goes on; declared last, so that it is
+    // gone before what it fills.
+    std::unique_ptr<CandidateFeed> feed_;
 };
 
 // The cells of row `row` of a result grid as exact bytes: the text cells as UTF-8, and
