@@ -1106,7 +1106,8 @@ void DupCandidateList::sortLines(std::span<const DupField> fields) {
     // halves gives the order one sort would, as no two keys are equal whole.
     std::vector<Keyed> keyed(static_cast<size_t>(count_));
     const qsizetype split = SplitPoint(count_, kMinimumPiece);
-    notePeak(qsizetype(keyed.capacity() * sizeof(Keyed)) * (split < count_ ? 2 : 1) +
+    notePeak(qsizetype(keyed.capacity() * sizeof(Keyed)) *
+                 (split < count_ && !plan.complete() ? 2 : 1) +
              plan.rankBytes());
     SplitWork(count_, kMinimumPiece, [&](qsizetype begin, qsizetype end) {
         for (auto n = quint32(begin); n < quint32(end); ++n) {
@@ -1118,6 +1119,23 @@ void DupCandidateList::sortLines(std::span<const DupField> fields) {
     if (split < count_) {
         RunTogether([&] { std::sort(keyed.begin(), keyed.begin() + split, keyedLess); },
                     [&] { std::sort(keyed.begin() + split, keyed.end(), keyedLess); });
+        if (plan.complete()) {
+            // Nothing is left to order among equal keys: the halves merge straight into
+            // the order, without a merge buffer.
+            size_t a = 0;
+            auto b = size_t(split);
+            size_t k = 0;
+            while (a < size_t(split) && b < keyed.size()) {
+                order_[k++] = keyedLess(keyed[b], keyed[a]) ? keyed[b++].n : keyed[a++].n;
+            }
+            while (a < size_t(split)) {
+                order_[k++] = keyed[a++].n;
+            }
+            while (b < keyed.size()) {
+                order_[k++] = keyed[b++].n;
+            }
+            return;
+        }
         std::inplace_merge(keyed.begin(), keyed.begin() + split, keyed.end(), keyedLess);
     } else {
         std::sort(keyed.begin(), keyed.end(), keyedLess);
