@@ -600,6 +600,12 @@ void GridRowBatch::endRow(QByteArrayView data, quint8 mark, char band) {
     ends_.clear();
 }
 
+void GridRowBatch::uncarve(size_t bytes) {
+    const size_t size = (bytes + 7) & ~size_t(7);
+    arenaAt_ -= size;
+    arenaLeft_ += size;
+}
+
 char* GridRowBatch::carve(size_t bytes) {
     // Blocks are carved out of large allocations, 8-aligned (the low bit of the row's
     // pointer marks them), instead of one allocation per row.
@@ -621,21 +627,9 @@ void GridRowBatch::addRow(std::span<const QByteArrayView> cells, QByteArrayView 
     size_t count = std::min(cells.size(), static_cast<size_t>(std::max(table_.columnCount(), 0)));
     while (count > 0 && cells[count - 1].isEmpty())
         --count;
-    quint64 high = 0;
     size_t cellBytes = 0;
-    for (size_t c = 0; c < count; ++c) {
-        const char* p = cells[c].data();
-        const size_t size = static_cast<size_t>(cells[c].size());
-        size_t k = 0;
-        for (; k + 8 <= size; k += 8) {
-            quint64 word;
-            std::memcpy(&word, p + k, sizeof word);
-            high |= word;
-        }
-        for (; k < size; ++k)
-            high |= static_cast<unsigned char>(p[k]);
-        cellBytes += size;
-    }
+    for (size_t c = 0; c < count; ++c)
+        cellBytes += static_cast<size_t>(cells[c].size());
     // A hidden value given as one of the cells themselves is kept once.
     quint32 sameAs = 0;
     for (size_t c = 0; c < count && c < kMaxSameAs && !data.isEmpty(); ++c) {
@@ -645,12 +639,14 @@ void GridRowBatch::addRow(std::span<const QByteArrayView> cells, QByteArrayView 
         }
     }
     const size_t total = cellBytes + (sameAs != 0 ? 0 : static_cast<size_t>(data.size()));
-    if (!bytes_.empty() || !ends_.empty() || (high & 0x8080808080808080ull) != 0 ||
-        total > std::numeric_limits<quint32>::max()) {
-        // A row begun already, cells to decode, or a size to refuse: cell by cell.
+    const auto cellByCell = [&] {
         for (const QByteArrayView cell : cells)
             addCell(cell);
         endRow(data, mark, band);
+    };
+    if (!bytes_.empty() || !ends_.empty() || total > std::numeric_limits<quint32>::max()) {
+        // A row begun already, or a size to refuse.
+        cellByCell();
         return;
     }
     GridTable::Row row;
@@ -659,25 +655,43 @@ void GridRowBatch::addRow(std::span<const QByteArrayView> cells, QByteArrayView 
     if (count > 0 || !data.isEmpty()) {
         const auto n = static_cast<quint32>(count + 1);
         const size_t offsets = static_cast<size_t>(kHeader) + n * sizeof(quint32);
-        char* block = carve(offsets + total);
-        row.block.reset(reinterpret_cast<char*>(reinterpret_cast<quintptr>(block) | 1));
-        const quint32 head = n | (sameAs << kSameAsShift);
-        std::memcpy(block, &head, sizeof head);
+        const size_t size = offsets + total;
+        char* block = carve(size);
         char* end = block + kHeader;
         char* text = block + offsets;
         quint32 at = 0;
         for (size_t c = 0; c < count; ++c) {
-            const auto size = static_cast<quint32>(cells[c].size());
-            if (size > 0)
-                std::memcpy(text + at, cells[c].data(), size);
-            at += size;
+            const auto bytes = static_cast<quint32>(cells[c].size());
+            if (bytes > 0)
+                std::memcpy(text + at, cells[c].data(), bytes);
+            at += bytes;
             std::memcpy(end, &at, sizeof at);
             end += sizeof at;
         }
+        // Cells that are all ASCII, nearly every row, are stored as they are; anything
+        // else goes cell by cell through the decoder. The check runs over the copied
+        // cells, which lie back to back.
+        quint64 high = 0;
+        size_t k = 0;
+        for (; k + 8 <= cellBytes; k += 8) {
+            quint64 word;
+            std::memcpy(&word, text + k, sizeof word);
+            high |= word;
+        }
+        for (; k < cellBytes; ++k)
+            high |= static_cast<unsigned char>(text[k]);
+        if ((high & 0x8080808080808080ull) != 0) {
+            uncarve(size);
+            cellByCell();
+            return;
+        }
+        const quint32 head = n | (sameAs << kSameAsShift);
+        std::memcpy(block, &head, sizeof head);
         const auto last = static_cast<quint32>(total);
         std::memcpy(end, &last, sizeof last);
         if (sameAs == 0 && !data.isEmpty())
             std::memcpy(text + at, data.data(), static_cast<size_t>(data.size()));
+        row.block.reset(reinterpret_cast<char*>(reinterpret_cast<quintptr>(block) | 1));
     }
     pending_.push_back(std::move(row));
 }

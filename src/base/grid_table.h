@@ -247,8 +247,10 @@ public:
     qsizetype commit();
 
 private:
-    // A block of `bytes` in the current allocation (a new one when it is full).
+    // A block of `bytes` in the current allocation (a new one when it is full), and the
+    // last such block given back.
     char* carve(size_t bytes);
+    void uncarve(size_t bytes);
 
     GridTable& table_;
     std::string bytes_;          // the cells of the row being written, back to back
