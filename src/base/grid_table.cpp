@@ -47,6 +47,21 @@ QByteArrayView part(const char* block, quint32 i) {
     return QByteArrayView(partBytes(block) + begin, end - begin);
 }
 
+// Whether the bytes are all ASCII. Most cells are short: eight bytes at a time, without a
+// vector loop's set-up.
+bool isAscii(const char* p, size_t size) {
+    quint64 high = 0;
+    size_t k = 0;
+    for (; k + 8 <= size; k += 8) {
+        quint64 word;
+        std::memcpy(&word, p + k, sizeof word);
+        high |= word;
+    }
+    for (; k < size; ++k)
+        high |= static_cast<unsigned char>(p[k]);
+    return (high & 0x8080808080808080ull) == 0;
+}
+
 // The hidden value of a block.
 QByteArrayView dataPart(const char* block) {
     const quint32 sameAs = header(block) >> kSameAsShift;
@@ -547,17 +562,7 @@ void GridRowBatch::endCell() {
     // holds exactly what its text would.
     const char* p = bytes_.data() + begin;
     const size_t size = bytes_.size() - begin;
-    // Most cells are short: eight bytes at a time, without a vector loop's set-up.
-    quint64 high = 0;
-    size_t k = 0;
-    for (; k + 8 <= size; k += 8) {
-        quint64 word;
-        std::memcpy(&word, p + k, sizeof word);
-        high |= word;
-    }
-    for (; k < size; ++k)
-        high |= static_cast<unsigned char>(p[k]);
-    if (high & 0x8080808080808080ull) {
+    if (!isAscii(p, size)) {
         scratch_ = QString::fromUtf8(bytes_.data() + begin, static_cast<qsizetype>(size));
         bytes_.resize(begin);
         append(QStringView(scratch_));
@@ -671,16 +676,7 @@ void GridRowBatch::addRow(std::span<const QByteArrayView> cells, QByteArrayView 
         // Cells that are all ASCII, nearly every row, are stored as they are; anything
         // else goes cell by cell through the decoder. The check runs over the copied
         // cells, which lie back to back.
-        quint64 high = 0;
-        size_t k = 0;
-        for (; k + 8 <= cellBytes; k += 8) {
-            quint64 word;
-            std::memcpy(&word, text + k, sizeof word);
-            high |= word;
-        }
-        for (; k < cellBytes; ++k)
-            high |= static_cast<unsigned char>(text[k]);
-        if ((high & 0x8080808080808080ull) != 0) {
+        if (!isAscii(text, cellBytes)) {
             uncarve(size);
             cellByCell();
             return;

@@ -124,15 +124,10 @@ public:
     // The key of `size` (>= 0) for texts of at most `chars` characters.
     U128 operator()(qint64 size, int chars) const {
         quint32 groups[8];
-        int count = 0;
-        quint64 v = quint64(size);
-        do {
-            groups[count++] = quint32(v % 1000);
-            v /= 1000;
-        } while (v != 0);
+        const int count = ThousandsText::digitGroups(quint64(size), groups);
         // The leading group has no leading zeros: only its own digits' codes.
         const quint32 top = groups[count - 1];
-        const int topDigits = top >= 100 ? 3 : (top >= 10 ? 2 : 1);
+        const int topDigits = ThousandsText::leadingDigits(top);
         U128 key = groupCodes_[top] & ((1u << (4 * topDigits)) - 1);
         int length = topDigits;
         for (int g = count - 2; g >= 0; --g) {

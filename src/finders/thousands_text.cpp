@@ -97,14 +97,9 @@ int ThousandsText::toUtf8(qint64 n, char* out) const {
             return t;
         }();
         quint32 groups[8];
-        int count = 0;
-        auto v = quint64(n);
-        do {
-            groups[count++] = quint32(v % 1000);
-            v /= 1000;
-        } while (v != 0);
+        const int count = digitGroups(quint64(n), groups);
         const quint32 top = groups[count - 1];
-        const int topDigits = top >= 100 ? 3 : (top >= 10 ? 2 : 1);
+        const int topDigits = leadingDigits(top);
         std::memcpy(out, kTriples.data() + 3 * top + (3 - topDigits), size_t(topDigits));
         int written = topDigits;
         for (int g = count - 2; g >= 0; --g) {

@@ -31,6 +31,19 @@ public:
     // returns its length (at most 32).
     int reversedDigits(quint64 n, char16_t* out) const;
 
+    // The groups of three digits a simple text shows for `n`, the last group first, into
+    // `groups` (room for 7); returns how many there are (1 to 7). The first group of the
+    // text (the last one written) has `leadingDigits` of it digits, without leading zeros.
+    static int digitGroups(quint64 n, quint32* groups) {
+        int count = 0;
+        do {
+            groups[count++] = quint32(n % 1000);
+            n /= 1000;
+        } while (n != 0);
+        return count;
+    }
+    static int leadingDigits(quint32 group) { return group >= 100 ? 3 : (group >= 10 ? 2 : 1); }
+
 private:
     int format(qint64 n, char16_t* out) const;
 
