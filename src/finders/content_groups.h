@@ -7,9 +7,10 @@
 #include <xxhash.h>
 
 #include <atomic>
-#include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <span>
 #include <vector>
 
 namespace dw {
@@ -31,12 +32,13 @@ struct ContentCandidate {
 // whose bytes are equal, each listed once by the first of its names (the lowest id),
 // with the count of its names found in `names` (1 for most files). HardLinks: one file
 // found under two or more names (every name listed, `names` all 1): deleting one of
-// them wins no space.
+// them wins no space. The spans view the grouper's own storage: valid until it is
+// destroyed or releaseGroups() is called.
 struct ContentGroup {
-    enum class Kind { SameContent, HardLinks };
+    enum class Kind : quint8 { SameContent, HardLinks };
     Kind kind = Kind::SameContent;
-    std::vector<quint32> ids;    // ascending
-    std::vector<quint32> names;  // beside `ids`
+    std::span<const quint32> ids;    // ascending
+    std::span<const quint32> names;  // beside `ids`
 };
 
 // A file left out of every group, and why.
@@ -68,25 +70,35 @@ struct ContentHooks {
     std::function<void(quint32 id)> beforeRead;
     // Called on a reading thread with a file's hash of its whole content, which it may
     // change: tests make different files' hashes agree, as a collision would. May be unset.
-    std::function<void(quint32 id, XXH128_hash_t& hash)> wholeHashed;
+    std::function<void(quint32 id, XXH64_hash_t& hash)> wholeHashed;
 };
 
 // Groups files whose contents are byte for byte equal.
 //
 // Files of one inode (hard links: the same device and inode) are one file and are never
 // read twice. Only files whose size another file shares are read: first the first 4 KiB
-// of each, hashed (XXH3, 128 bits); where those agree the whole file, hashed; where the
+// of each, hashed (XXH3, 64 bits); where those agree the whole file, hashed; where the
 // whole-file hashes agree the files are compared byte by byte, so a group never rests on
-// a hash alone. Reads are large and sequential, run on `threads` worker threads, and go
-// in the order of the files' places on the disk where the file system tells it (FIEMAP,
-// for files of more than 64 KiB; known once a file has been opened, so the first 4 KiB
-// go in inode order), else in inode order. Holes of sparse files are not read (they are zeros).
+// a hash alone (a collision costs a comparison, never a wrong group). Reads are large and
+// sequential, run on `threads` worker threads, and go in the order of the files' places on the disk
+// where the file system tells it (FIEMAP, for files of more than 64 KiB; known once a file has been
+// opened, so the first 4 KiB go in inode order), else in inode order. Holes of sparse files are not
+// read (they are zeros).
 //
 // Every file is opened without following a link (platform::ContentFile) and compared
 // with what the walk saw (device, inode, size, last write): a file that differs, or
 // whose size, last write or inode change while it is read, is reported in changed(),
 // never grouped. A file that cannot be opened or read is reported in unreadable(),
 // never grouped. Each problem file is reported once, by the id of its first name.
+//
+// Names of one file are told apart by the size the walk saw with them: names of an inode
+// that the walk saw with different sizes (it was written during the walk) are taken for
+// different files, which then never agree with each other (one of them has changed).
+//
+// Memory: add() keeps 22 bytes per file, empty files included (in blocks, never copied
+// as the list grows; 4 more for ids that are not 0, 1, 2, ... in the order of adding). run() adds
+// 32 bytes for every file whose size another file shares and 4 per file for sorting, and gives all
+// that back before it returns, keeping only the groups (8 bytes per name in a group).
 class ContentGrouper {
 public:
     // The exact native path of the file `id`. Called from the reading threads at the
@@ -118,7 +130,10 @@ public:
     bool stopped() const { return stop_.load(); }
 
     // The groups, ordered by their first id; each group's ids ascending.
-    const std::vector<ContentGroup>& groups() const { return groups_; }
+    qsizetype groupCount() const { return qsizetype(groupSpans_.size()); }
+    ContentGroup group(qsizetype k) const;
+    // Gives back the memory of the groups (groupCount() is 0 afterwards).
+    void releaseGroups();
     const std::vector<ContentProblem>& unreadable() const { return unreadable_; }
     const std::vector<ContentProblem>& changed() const { return changed_; }
 
@@ -128,43 +143,75 @@ public:
     qsizetype peakMemoryUsage() const { return peak_; }
 
 private:
-    // One name of a file; the first name of each inode stands for its file. 64 bytes.
-    struct Item {
-        enum class State : quint8 { Waiting, Unique, Unreadable, Changed, Stopped };
-        XXH128_hash_t hash{0, 0};
-        qint64 size = 0;
-        quint64 inode = 0;
-        // The walk's last write (seconds) until the first open, then the last write and
-        // last change that open saw, mixed into one value.
+    // What the walk saw of the files, one column per field, in blocks that never move.
+    static constexpr int kBlockBits = 12;
+    static constexpr quint32 kBlockSize = 1u << kBlockBits;
+    struct Block {
+        qint64 size[kBlockSize];
+        quint64 inode[kBlockSize];
+        quint32 seconds[kBlockSize];  // low 32 bits of the last write, seconds since the epoch
+        quint16 device[kBlockSize];   // its place in devices_
+    };
+    // A file (the first of its names) whose size another file shares, while run() works.
+    // 32 bytes.
+    struct Work {
+        enum State : quint32 { Waiting, Unique, Unreadable, Changed, Stopped, Equal };
+        // The hash of the first 4 KiB, then of the whole file; once found Equal, the set of
+        // equal files it is in.
+        quint64 hash = 0;
+        // The walk's last write (seconds, low 32 bits) until the first open, then the last
+        // write and last change that open saw, mixed into one value.
         quint64 stamp = 0;
-        quint64 place = 0;  // where its data lies on the disk, or its inode
-        quint32 id = 0;
-        quint32 names = 1;   // names of this inode (on its first name)
-        quint16 device = 0;  // its place in devices_
-        State state = State::Waiting;
-        bool placed : 1 = false;  // in a SameContent group
-        bool placeKnown : 1 = false;
-        bool opened : 1 = false;
+        quint64 place = 0;       // where its data lies on the disk, or its inode
+        quint32 item = 0;        // its number in the order of adding
+        quint32 names : 24 = 1;  // names of this inode (counted up to 2^24 - 1)
+        quint32 state : 3 = Waiting;
+        quint32 placeKnown : 1 = 0;
+        quint32 opened : 1 = 0;
+    };
+    struct Range {
+        quint32 begin = 0;
+        quint32 end = 0;
     };
     struct Reader;
-    struct Compare;
 
-    template <class Work>
-    void parallel(size_t count, const Hooks& hooks, Work work);
-    bool openChecked(platform::ContentFile& file, Item& item, const Hooks& hooks);
-    bool finishChecked(platform::ContentFile& file, Item& item);
-    void readPrefix(Reader& reader, Item& item, const Hooks& hooks);
-    void readWhole(Reader& reader, Item& item, const Hooks& hooks);
-    void compare(Reader& reader, Compare& task, const Hooks& hooks);
-    void fail(Item& item, std::vector<ContentProblem>& list, const QString& reason);
+    qint64 sizeOf(quint32 item) const { return block(item).size[item & (kBlockSize - 1)]; }
+    quint64 inodeOf(quint32 item) const { return block(item).inode[item & (kBlockSize - 1)]; }
+    quint16 deviceOf(quint32 item) const { return block(item).device[item & (kBlockSize - 1)]; }
+    quint32 secondsOf(quint32 item) const { return block(item).seconds[item & (kBlockSize - 1)]; }
+    quint32 idOf(quint32 item) const { return ids_.empty() ? item : ids_[item]; }
+    const Block& block(quint32 item) const { return *blocks_[item >> kBlockBits]; }
+    std::vector<quint32> itemsBySizeAndFile() const;
+
+    template <class Task>
+    void parallel(size_t count, const Hooks& hooks, Task task);
+    bool openChecked(platform::ContentFile& file, Work& work, const Hooks& hooks);
+    bool finishChecked(platform::ContentFile& file, Work& work);
+    void readPrefix(Reader& reader, Work& work, const Hooks& hooks);
+    void readWhole(Reader& reader, Work& work, const Hooks& hooks);
+    void compare(Reader& reader, Range range, const Hooks& hooks);
+    void fail(Work& work, std::vector<ContentProblem>& list, const QString& reason);
+    void collectGroups();
     void notePeak(qsizetype bytes);
 
     ContentOptions options_;
-    // Blocks that never move: adding files copies none of them.
-    std::deque<Item> items_;
+    std::vector<std::unique_ptr<Block>> blocks_;
+    quint32 count_ = 0;
+    // Empty while every id is the file's number in the order of adding.
+    std::vector<quint32> ids_;
     std::vector<quint64> devices_;
+    std::vector<Work> work_;
     PathOf pathOf_;
-    std::vector<ContentGroup> groups_;
+    // The groups: the ids and names of all of them, one after the other, and the part of
+    // them each group holds, in the order of their first ids.
+    std::vector<quint32> groupIds_;
+    std::vector<quint32> groupNames_;
+    struct GroupSpan {
+        quint32 begin = 0;
+        quint32 count = 0;
+        ContentGroup::Kind kind = ContentGroup::Kind::SameContent;
+    };
+    std::vector<GroupSpan> groupSpans_;
     std::vector<ContentProblem> unreadable_;
     std::vector<ContentProblem> changed_;
     std::mutex problems_;
