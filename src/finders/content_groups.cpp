@@ -137,7 +137,7 @@ void ContentGrouper::fail(Work& work, std::vector<ContentProblem>& list, const Q
 }
 
 template <class Task>
-void ContentGrouper::parallel(size_t count, const Hooks& hooks, Task task) {
+void ContentGrouper::parallel(size_t count, qint64 readBytes, const Hooks& hooks, Task task) {
     if (count == 0 || stop_.load()) {
         return;
     }
@@ -150,7 +150,7 @@ void ContentGrouper::parallel(size_t count, const Hooks& hooks, Task task) {
     pool.reserve(size_t(threads));
     for (int t = 0; t < threads; ++t) {
         pool.emplace_back([&] {
-            Reader reader(options_.chunkBytes);
+            Reader reader(readBytes);
             while (!stop_.load(std::memory_order_relaxed)) {
                 const size_t i = next.fetch_add(1);
                 if (i >= count) {
@@ -531,7 +531,15 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
     };
 
     // The first 4 KiB, in inode order.
+    const auto filesIn = [](const std::vector<Range>& ranges) {
+        size_t files = 0;
+        for (const Range r : ranges) {
+            files += r.end - r.begin;
+        }
+        return files;
+    };
     std::vector<quint32> order;
+    order.reserve(filesIn(sizeRuns));
     for (const Range r : sizeRuns) {
         for (quint32 w = r.begin; w < r.end; ++w) {
             order.push_back(w);
@@ -545,7 +553,7 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
         return dx != dy ? dx < dy : x.place < y.place;
     });
     notePeak(qsizetype((order.capacity() + 2 * sizeRuns.capacity()) * sizeof(quint32)));
-    parallel(order.size(), hooks, [&](Reader& reader, size_t i) {
+    parallel(order.size(), kPrefixBytes, hooks, [&](Reader& reader, size_t i) {
         Work& work = work_[order[i]];
         readPrefix(reader, work, hooks);
         if (work.state != Work::Waiting) {
@@ -577,6 +585,7 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
     sizeRuns = {};
 
     // Whole files, in the order of their places on the disk where known.
+    order.reserve(filesIn(wholeRuns));
     for (const Range r : wholeRuns) {
         for (quint32 w = r.begin; w < r.end; ++w) {
             order.push_back(w);
@@ -594,7 +603,7 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
     });
     notePeak(qsizetype((order.capacity() + 2 * (compares.capacity() + wholeRuns.capacity())) *
                        sizeof(quint32)));
-    parallel(order.size(), hooks,
+    parallel(order.size(), options_.chunkBytes, hooks,
              [&](Reader& reader, size_t i) { readWhole(reader, work_[order[i]], hooks); });
     order = {};
     if (!stop_.load()) {
@@ -616,7 +625,9 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
     }
     std::sort(compares.begin(), compares.end(),
               [&](Range a, Range b) { return work_[a.begin].place < work_[b.begin].place; });
-    parallel(compares.size(), hooks,
+    // A comparison holds two reads at once: each is half as large, so a thread holds no
+    // more than while it hashed.
+    parallel(compares.size(), std::max(kPrefixBytes, options_.chunkBytes / 2), hooks,
              [&](Reader& reader, size_t i) { compare(reader, compares[i], hooks); });
     compares = {};
 

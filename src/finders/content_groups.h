@@ -183,8 +183,10 @@ private:
     const Block& block(quint32 item) const { return *blocks_[item >> kBlockBits]; }
     std::vector<quint32> itemsBySizeAndFile() const;
 
+    // Runs task(reader, i) for i from 0 to count - 1 on the reading threads, each reader
+    // with reads of `readBytes`.
     template <class Task>
-    void parallel(size_t count, const Hooks& hooks, Task task);
+    void parallel(size_t count, qint64 readBytes, const Hooks& hooks, Task task);
     bool openChecked(platform::ContentFile& file, Work& work, const Hooks& hooks);
     bool finishChecked(platform::ContentFile& file, Work& work);
     void readPrefix(Reader& reader, Work& work, const Hooks& hooks);
