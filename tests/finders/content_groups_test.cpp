@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QHash>
 #include <QSet>
 
 #include <fcntl.h>
@@ -205,25 +206,33 @@ TEST(ContentSearch, ManyFilesReadInPiecesOnSeveralThreadsGiveTheSameGroups) {
         o.threads = threads;
         o.chunkBytes = 4096;
         ContentGrouper grouper(o);
-        QList<QByteArray> paths;
+        // Ids in the order of adding, or numbered the caller's own way (descending here).
+        const auto idOf = [&](qsizetype k) {
+            return threads == 2 ? quint32(5000 - 7 * k) : quint32(k);
+        };
+        QHash<quint32, QByteArray> paths;
         test::SearchRun walk = test::runSearch(test::dupOptions(3), {t.root()});
         for (qsizetype k = 0; k < walk.search->candidateCount(); ++k) {
             const QByteArray path = walk.search->candidates().path(k);
             const auto e = platform::statPath(path);
             ASSERT_TRUE(e.has_value());
-            grouper.add({quint32(paths.size()), e->size, e->device, e->inode, e->modified});
-            paths << path;
+            grouper.add({idOf(k), e->size, e->device, e->inode, e->modified});
+            paths.insert(idOf(k), path);
         }
         std::atomic<int> reads{0};
         ContentGrouper::Hooks hooks;
         hooks.beforeRead = [&](quint32) { ++reads; };
-        ASSERT_TRUE(grouper.run([&](quint32 id) { return paths[id]; }, hooks));
+        ASSERT_TRUE(grouper.run([&](quint32 id) { return paths.value(id); }, hooks));
         Groups got;
         for (qsizetype k = 0; k < grouper.groupCount(); ++k) {
             const ContentGroup g = grouper.group(k);
+            EXPECT_TRUE(std::is_sorted(g.ids.begin(), g.ids.end()));
+            if (k > 0) {
+                EXPECT_LT(grouper.group(k - 1).ids.front(), g.ids.front());
+            }
             QSet<QByteArray> names;
             for (quint32 id : g.ids) {
-                names.insert(paths[id].mid(t.root().size() + 1));
+                names.insert(paths.value(id).mid(t.root().size() + 1));
             }
             got.insert(names);
         }
