@@ -79,22 +79,17 @@ void ContentGrouper::add(const ContentCandidate& file) {
         }
         ids_.push_back(file.id);
     }
-    if ((item & (kBlockSize - 1)) == 0) {
-        blocks_.push_back(std::make_unique_for_overwrite<Block>());
-    }
-    Block& b = *blocks_.back();
-    const quint32 at = item & (kBlockSize - 1);
     // A search meets few file systems: each is a small number.
-    const auto known = std::find(devices_.begin(), devices_.end(), file.device);
-    b.device[at] = quint16(known - devices_.begin());
-    if (known == devices_.end()) {
-        devices_.push_back(file.device);
+    const auto known = std::find(deviceIds_.begin(), deviceIds_.end(), file.device);
+    devices_.append(item, quint16(known - deviceIds_.begin()));
+    if (known == deviceIds_.end()) {
+        deviceIds_.push_back(file.device);
     }
-    b.size[at] = file.size;
-    b.inode[at] = file.inode;
+    sizes_.append(item, file.size);
+    inodes_.append(item, file.inode);
     // Enough to tell a file written since the walk: its last write would have to move
     // by a multiple of 136 years to look the same.
-    b.seconds[at] = quint32(quint64(file.modified));
+    seconds_.append(item, quint32(quint64(file.modified)));
     ++count_;
 }
 
@@ -125,7 +120,8 @@ void ContentGrouper::releaseGroups() {
 
 void ContentGrouper::notePeak(qsizetype bytes) {
     const qsizetype own =
-        qsizetype(blocks_.size() * sizeof(Block) + ids_.capacity() * sizeof(quint32) +
+        qsizetype(sizes_.bytes() + inodes_.bytes() + seconds_.bytes() + devices_.bytes() +
+                  places_.capacity() * sizeof(places_[0]) + ids_.capacity() * sizeof(quint32) +
                   work_.capacity() * sizeof(Work));
     peak_ = std::max(peak_, own + bytes);
 }
@@ -199,7 +195,7 @@ bool ContentGrouper::openChecked(platform::ContentFile& file, Work& work, const 
     const bool first = !work.opened;
     const quint64 stamp = first ? quint64(quint32(quint64(s->modifiedNs / 1'000'000'000)))
                                 : stampOf(s->modifiedNs, s->changedNs);
-    if (s->device != devices_[deviceOf(work.item)] || s->inode != inodeOf(work.item) ||
+    if (s->device != deviceIds_[deviceOf(work.item)] || s->inode != inodeOf(work.item) ||
         s->size != sizeOf(work.item) || stamp != work.stamp) {
         fail(work, changed_, changedText());
         return false;
@@ -246,7 +242,8 @@ void ContentGrouper::readPrefix(Reader& reader, Work& work, const Hooks& hooks) 
     work.hash = hash;
     if (size > kPlacedFile) {
         if (const std::optional<quint64> at = reader.file.physicalOffset()) {
-            work.place = *at;
+            const std::lock_guard lock(placesMutex_);
+            places_.push_back({work.item, *at});
             work.placeKnown = 1;
         }
     }
@@ -411,6 +408,15 @@ void ContentGrouper::compare(Reader& reader, Range range, const Hooks& hooks) {
     }
 }
 
+quint64 ContentGrouper::placeOf(const Work& work) const {
+    if (!work.placeKnown) {
+        return inodeOf(work.item);
+    }
+    const auto at =
+        std::lower_bound(places_.begin(), places_.end(), std::pair<quint32, quint64>(work.item, 0));
+    return at->second;
+}
+
 std::vector<quint32> ContentGrouper::itemsBySizeAndFile() const {
     std::vector<quint32> items(count_);
     for (quint32 k = 0; k < count_; ++k) {
@@ -475,8 +481,7 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
                             Work w;
                             w.item = byFile[j];
                             w.names = quint32(std::min<size_t>(f - j, kMaxNames));
-                            w.stamp = secondsOf(w.item);
-                            w.place = inodeOf(w.item);
+                            w.stamp = seconds_[w.item];
                             // One file under several names has nothing to be compared with;
                             // files of no size are equal without reading them.
                             if (files < 2) {
@@ -503,6 +508,8 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
         }
         notePeak(qsizetype(byFile.capacity() * sizeof(quint32)));
     }
+    // The walk's last writes went into the table.
+    seconds_.release();
 
     const auto waitingFirst = [&](const Work& x, const Work& y) {
         if ((x.state == Work::Waiting) != (y.state == Work::Waiting)) {
@@ -550,7 +557,7 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
         const Work& y = work_[b];
         const quint16 dx = deviceOf(x.item);
         const quint16 dy = deviceOf(y.item);
-        return dx != dy ? dx < dy : x.place < y.place;
+        return dx != dy ? dx < dy : inodeOf(x.item) < inodeOf(y.item);
     });
     notePeak(qsizetype((order.capacity() + 2 * sizeRuns.capacity()) * sizeof(quint32)));
     parallel(order.size(), kPrefixBytes, hooks, [&](Reader& reader, size_t i) {
@@ -562,6 +569,7 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
         }
     });
     order = {};
+    std::sort(places_.begin(), places_.end());
 
     // Files of one size and one prefix hash go on; files of at most 4 KiB are read whole.
     std::vector<Range> compares;
@@ -599,7 +607,7 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
         }
         const quint16 dx = deviceOf(x.item);
         const quint16 dy = deviceOf(y.item);
-        return dx != dy ? dx < dy : x.place < y.place;
+        return dx != dy ? dx < dy : placeOf(x) < placeOf(y);
     });
     notePeak(qsizetype((order.capacity() + 2 * (compares.capacity() + wholeRuns.capacity())) *
                        sizeof(quint32)));
@@ -621,10 +629,10 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
     // Byte by byte, the tasks in the order of their first file's place on the disk.
     for (const Range r : compares) {
         std::sort(work_.begin() + r.begin, work_.begin() + r.end,
-                  [](const Work& x, const Work& y) { return x.place < y.place; });
+                  [&](const Work& x, const Work& y) { return placeOf(x) < placeOf(y); });
     }
     std::sort(compares.begin(), compares.end(),
-              [&](Range a, Range b) { return work_[a.begin].place < work_[b.begin].place; });
+              [&](Range a, Range b) { return placeOf(work_[a.begin]) < placeOf(work_[b.begin]); });
     // A comparison holds two reads at once: each is half as large, so a thread holds no
     // more than while it hashed.
     parallel(compares.size(), std::max(kPrefixBytes, options_.chunkBytes / 2), hooks,
@@ -640,8 +648,10 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
     pathOf_ = {};
     // What the files were is no longer needed once they are grouped.
     work_ = {};
-    blocks_.clear();
-    blocks_.shrink_to_fit();
+    sizes_.release();
+    inodes_.release();
+    devices_.release();
+    places_ = {};
     ids_ = {};
     result_ = !stop_.load();
     return result_;

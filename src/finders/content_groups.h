@@ -143,17 +143,32 @@ public:
     qsizetype peakMemoryUsage() const { return peak_; }
 
 private:
-    // What the walk saw of the files, one column per field, in blocks that never move.
+    // What the walk saw of the files, one column per field, each in blocks that never
+    // move, so a column can be given back on its own once it is no longer needed.
     static constexpr int kBlockBits = 12;
     static constexpr quint32 kBlockSize = 1u << kBlockBits;
-    struct Block {
-        qint64 size[kBlockSize];
-        quint64 inode[kBlockSize];
-        quint32 seconds[kBlockSize];  // low 32 bits of the last write, seconds since the epoch
-        quint16 device[kBlockSize];   // its place in devices_
+    template <class T>
+    class Column {
+    public:
+        T operator[](quint32 i) const { return blocks_[i >> kBlockBits][i & (kBlockSize - 1)]; }
+        // Sets value `i`, the next one.
+        void append(quint32 i, T value) {
+            if ((i & (kBlockSize - 1)) == 0) {
+                blocks_.push_back(std::make_unique_for_overwrite<T[]>(kBlockSize));
+            }
+            blocks_.back()[i & (kBlockSize - 1)] = value;
+        }
+        void release() {
+            blocks_.clear();
+            blocks_.shrink_to_fit();
+        }
+        qsizetype bytes() const { return qsizetype(blocks_.size() * kBlockSize * sizeof(T)); }
+
+    private:
+        std::vector<std::unique_ptr<T[]>> blocks_;
     };
     // A file (the first of its names) whose size another file shares, while run() works.
-    // 32 bytes.
+    // 24 bytes.
     struct Work {
         enum State : quint32 { Waiting, Unique, Unreadable, Changed, Stopped, Equal };
         // The hash of the first 4 KiB, then of the whole file; once found Equal, the set of
@@ -162,11 +177,10 @@ private:
         // The walk's last write (seconds, low 32 bits) until the first open, then the last
         // write and last change that open saw, mixed into one value.
         quint64 stamp = 0;
-        quint64 place = 0;       // where its data lies on the disk, or its inode
         quint32 item = 0;        // its number in the order of adding
         quint32 names : 24 = 1;  // names of this inode (counted up to 2^24 - 1)
         quint32 state : 3 = Waiting;
-        quint32 placeKnown : 1 = 0;
+        quint32 placeKnown : 1 = 0;  // in places_
         quint32 opened : 1 = 0;
     };
     struct Range {
@@ -175,12 +189,12 @@ private:
     };
     struct Reader;
 
-    qint64 sizeOf(quint32 item) const { return block(item).size[item & (kBlockSize - 1)]; }
-    quint64 inodeOf(quint32 item) const { return block(item).inode[item & (kBlockSize - 1)]; }
-    quint16 deviceOf(quint32 item) const { return block(item).device[item & (kBlockSize - 1)]; }
-    quint32 secondsOf(quint32 item) const { return block(item).seconds[item & (kBlockSize - 1)]; }
+    qint64 sizeOf(quint32 item) const { return sizes_[item]; }
+    quint64 inodeOf(quint32 item) const { return inodes_[item]; }
+    quint16 deviceOf(quint32 item) const { return devices_[item]; }
     quint32 idOf(quint32 item) const { return ids_.empty() ? item : ids_[item]; }
-    const Block& block(quint32 item) const { return *blocks_[item >> kBlockBits]; }
+    // Where the file's data lies on its disk where known, else its inode.
+    quint64 placeOf(const Work& work) const;
     std::vector<quint32> itemsBySizeAndFile() const;
 
     // Runs task(reader, i) for i from 0 to count - 1 on the reading threads, each reader
@@ -197,12 +211,19 @@ private:
     void notePeak(qsizetype bytes);
 
     ContentOptions options_;
-    std::vector<std::unique_ptr<Block>> blocks_;
+    Column<qint64> sizes_;
+    Column<quint64> inodes_;
+    Column<quint32> seconds_;  // low 32 bits of the last write, seconds since the epoch
+    Column<quint16> devices_;  // the file system's place in deviceIds_
     quint32 count_ = 0;
     // Empty while every id is the file's number in the order of adding.
     std::vector<quint32> ids_;
-    std::vector<quint64> devices_;
+    std::vector<quint64> deviceIds_;
     std::vector<Work> work_;
+    // The places on the disk the file system told, by file (item), for the files of more
+    // than 64 KiB: sorted once their first 4 KiB have all been read.
+    std::vector<std::pair<quint32, quint64>> places_;
+    std::mutex placesMutex_;
     PathOf pathOf_;
     // The groups: the ids and names of all of them, one after the other, and the part of
     // them each group holds, in the order of their first ids.
