@@ -85,7 +85,6 @@ void ContentGrouper::add(const ContentCandidate& file) {
     if (known == deviceIds_.end()) {
         deviceIds_.push_back(file.device);
     }
-    sizes_.append(item, file.size);
     inodes_.append(item, file.inode);
     // Enough to tell a file written since the walk: its last write would have to move
     // by a multiple of 136 years to look the same.
@@ -120,7 +119,7 @@ void ContentGrouper::releaseGroups() {
 
 void ContentGrouper::notePeak(qsizetype bytes) {
     const qsizetype own =
-        qsizetype(sizes_.bytes() + inodes_.bytes() + seconds_.bytes() + devices_.bytes() +
+        qsizetype(inodes_.bytes() + seconds_.bytes() + devices_.bytes() +
                   places_.capacity() * sizeof(places_[0]) + ids_.capacity() * sizeof(quint32) +
                   work_.capacity() * sizeof(Work));
     peak_ = std::max(peak_, own + bytes);
@@ -417,14 +416,16 @@ quint64 ContentGrouper::placeOf(const Work& work) const {
     return at->second;
 }
 
-std::vector<quint32> ContentGrouper::itemsBySizeAndFile() const {
+std::vector<quint32> ContentGrouper::itemsBySizeAndFile(std::vector<qint64>& sizes) const {
     std::vector<quint32> items(count_);
+    sizes.resize(count_);
     for (quint32 k = 0; k < count_; ++k) {
         items[k] = k;
+        sizes[k] = sizeOf(k);
     }
     std::sort(items.begin(), items.end(), [&](quint32 a, quint32 b) {
-        const qint64 sa = sizeOf(a);
-        const qint64 sb = sizeOf(b);
+        const qint64 sa = sizes[a];
+        const qint64 sb = sizes[b];
         if (sa != sb) {
             return sa < sb;
         }
@@ -439,32 +440,34 @@ std::vector<quint32> ContentGrouper::itemsBySizeAndFile() const {
     return items;
 }
 
-bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
+bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hooks& hooks) {
     if (ran_) {
         return result_;
     }
     ran_ = true;
     pathOf_ = pathOf;
+    sizeOf_ = sizeOfId;
     notePeak(0);
 
     // Names of one inode are one file: its first name (lowest id) stands for it. Only a
     // size that another file shares needs reading, and only its files are kept on.
     std::vector<Range> sizeRuns;
     {
-        std::vector<quint32> byFile = itemsBySizeAndFile();
+        std::vector<qint64> sizes;
+        std::vector<quint32> byFile = itemsBySizeAndFile(sizes);
         const size_t n = byFile.size();
         const auto sameFile = [&](quint32 a, quint32 b) {
-            return sizeOf(a) == sizeOf(b) && deviceOf(a) == deviceOf(b) && inodeOf(a) == inodeOf(b);
+            return sizes[a] == sizes[b] && deviceOf(a) == deviceOf(b) && inodeOf(a) == inodeOf(b);
         };
         // Twice over the sorted names: to count the files kept, then to keep them, so the
         // table is made once at its size.
         for (const bool keep : {false, true}) {
             size_t kept = 0;
             for (size_t k = 0; k < n;) {
-                const qint64 size = sizeOf(byFile[k]);
+                const qint64 size = sizes[byFile[k]];
                 size_t e = k + 1;
                 size_t files = 1;
-                while (e < n && sizeOf(byFile[e]) == size) {
+                while (e < n && sizes[byFile[e]] == size) {
                     files += sameFile(byFile[e - 1], byFile[e]) ? 0 : 1;
                     ++e;
                 }
@@ -506,7 +509,8 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
                 work_.reserve(kept);
             }
         }
-        notePeak(qsizetype(byFile.capacity() * sizeof(quint32)));
+        notePeak(
+            qsizetype(byFile.capacity() * sizeof(quint32) + sizes.capacity() * sizeof(qint64)));
     }
     // The walk's last writes went into the table.
     seconds_.release();
@@ -646,9 +650,9 @@ bool ContentGrouper::run(const PathOf& pathOf, const Hooks& hooks) {
     std::sort(unreadable_.begin(), unreadable_.end(), byProblemId);
     std::sort(changed_.begin(), changed_.end(), byProblemId);
     pathOf_ = {};
+    sizeOf_ = {};
     // What the files were is no longer needed once they are grouped.
     work_ = {};
-    sizes_.release();
     inodes_.release();
     devices_.release();
     places_ = {};
@@ -697,11 +701,13 @@ void ContentGrouper::collectGroups() {
     if (!linked.empty()) {
         // Every name of a hard-linked file, in id order: its names are neighbours, its
         // first name first.
-        const std::vector<quint32> byFile = itemsBySizeAndFile();
-        notePeak(qsizetype(byFile.capacity() * sizeof(quint32)));
+        std::vector<qint64> sizes;
+        const std::vector<quint32> byFile = itemsBySizeAndFile(sizes);
+        notePeak(
+            qsizetype(byFile.capacity() * sizeof(quint32) + sizes.capacity() * sizeof(qint64)));
         for (size_t k = 0; k < byFile.size();) {
             size_t e = k + 1;
-            while (e < byFile.size() && sizeOf(byFile[e]) == sizeOf(byFile[k]) &&
+            while (e < byFile.size() && sizes[byFile[e]] == sizes[byFile[k]] &&
                    deviceOf(byFile[e]) == deviceOf(byFile[k]) &&
                    inodeOf(byFile[e]) == inodeOf(byFile[k])) {
                 ++e;

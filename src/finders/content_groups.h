@@ -19,10 +19,10 @@ namespace platform {
 class ContentFile;
 }
 
-// One file of a search, as the walk saw it.
+// One file of a search, as the walk saw it (its size is asked for by run(): the caller
+// keeps it anyway).
 struct ContentCandidate {
     quint32 id = 0;  // the caller's number for the file; each name of a file has its own
-    qint64 size = 0;
     quint64 device = 0;
     quint64 inode = 0;
     qint64 modified = 0;  // last write, seconds since the epoch
@@ -79,11 +79,11 @@ struct ContentHooks {
 // read twice. Only files whose size another file shares are read: first the first 4 KiB
 // of each, hashed (XXH3, 64 bits); where those agree the whole file, hashed; where the
 // whole-file hashes agree the files are compared byte by byte, so a group never rests on
-// a hash alone (a collision costs a comparison, never a wrong group). Reads are large and
-// sequential, run on `threads` worker threads, and go in the order of the files' places on the disk
-// where the file system tells it (FIEMAP, for files of more than 64 KiB; known once a file has been
-// opened, so the first 4 KiB go in inode order), else in inode order. Holes of sparse files are not
-// read (they are zeros).
+// a hash alone (a collision costs a comparison, never a wrong group). Reads are large
+// and sequential, run on `threads` worker threads, and go in the order of the files'
+// places on the disk where the file system tells it (FIEMAP, for files of more than
+// 64 KiB; known once a file has been opened, so the first 4 KiB go in inode order), else
+// in inode order. Holes of sparse files are not read (they are zeros).
 //
 // Every file is opened without following a link (platform::ContentFile) and compared
 // with what the walk saw (device, inode, size, last write): a file that differs, or
@@ -95,15 +95,20 @@ struct ContentHooks {
 // that the walk saw with different sizes (it was written during the walk) are taken for
 // different files, which then never agree with each other (one of them has changed).
 //
-// Memory: add() keeps 22 bytes per file, empty files included (in blocks, never copied
-// as the list grows; 4 more for ids that are not 0, 1, 2, ... in the order of adding). run() adds
-// 32 bytes for every file whose size another file shares and 4 per file for sorting, and gives all
-// that back before it returns, keeping only the groups (8 bytes per name in a group).
+// Memory: add() keeps 14 bytes per file, empty files included (in blocks, never copied
+// as the list grows; 4 more for ids that are not 0, 1, 2, ... in the order of adding).
+// run() adds 24 bytes for every file whose size another file shares, 12 for each of
+// them of more than 64 KiB, and 12 per file for sorting while it finds the files to read;
+// it gives back 4 bytes per file once it has, and all the rest before it returns,
+// keeping only the groups (8 bytes per name in a group). Each reading thread holds one
+// read's buffer (ContentOptions::chunkBytes).
 class ContentGrouper {
 public:
     // The exact native path of the file `id`. Called from the reading threads at the
     // same time: it must be safe to call so (reading shared data only).
     using PathOf = std::function<QByteArray(quint32 id)>;
+    // The size the walk saw of the file `id`, called as PathOf is.
+    using SizeOf = std::function<qint64(quint32 id)>;
 
     using Hooks = ContentHooks;
 
@@ -119,11 +124,12 @@ public:
     // caller that numbers its files anew once it has them all.
     void renumber(const std::function<quint32(quint32 id)>& newId);
 
-    // Reads and groups. Returns true when done; false when stopped, and then groups()
+    // Reads and groups, with the files' paths from `pathOf` and the sizes the walk saw from
+    // `sizeOfId`. Returns true when done; false when stopped, and then the groups
     // holds what was proven before the stop (the hard links, the empty files, and the
     // groups whose comparison had ended). Runs once; later calls return what the first
     // returned.
-    bool run(const PathOf& pathOf, const Hooks& hooks = {});
+    bool run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hooks& hooks = {});
 
     // Stops a run at once (the readers stop before their next read). Any thread.
     void requestStop() { stop_.store(true); }
@@ -189,13 +195,14 @@ private:
     };
     struct Reader;
 
-    qint64 sizeOf(quint32 item) const { return sizes_[item]; }
+    qint64 sizeOf(quint32 item) const { return sizeOf_(idOf(item)); }
     quint64 inodeOf(quint32 item) const { return inodes_[item]; }
     quint16 deviceOf(quint32 item) const { return devices_[item]; }
     quint32 idOf(quint32 item) const { return ids_.empty() ? item : ids_[item]; }
     // Where the file's data lies on its disk where known, else its inode.
     quint64 placeOf(const Work& work) const;
-    std::vector<quint32> itemsBySizeAndFile() const;
+    // All files, ordered by (size, device, inode, id), with their sizes by file.
+    std::vector<quint32> itemsBySizeAndFile(std::vector<qint64>& sizes) const;
 
     // Runs task(reader, i) for i from 0 to count - 1 on the reading threads, each reader
     // with reads of `readBytes`.
@@ -211,7 +218,6 @@ private:
     void notePeak(qsizetype bytes);
 
     ContentOptions options_;
-    Column<qint64> sizes_;
     Column<quint64> inodes_;
     Column<quint32> seconds_;  // low 32 bits of the last write, seconds since the epoch
     Column<quint16> devices_;  // the file system's place in deviceIds_
@@ -225,6 +231,7 @@ private:
     std::vector<std::pair<quint32, quint64>> places_;
     std::mutex placesMutex_;
     PathOf pathOf_;
+    SizeOf sizeOf_;
     // The groups: the ids and names of all of them, one after the other, and the part of
     // them each group holds, in the order of their first ids.
     std::vector<quint32> groupIds_;

@@ -113,8 +113,7 @@ DupSearch::Step DupSearch::addFile(const WalkFolder& folder, const platform::Dir
         return Step::Full;
     }
     if (content_) {
-        content_->add({quint32(candidates_.size() - 1), entry.size, entry.device, entry.inode,
-                       entry.modified});
+        content_->add({quint32(candidates_.size() - 1), entry.device, entry.inode, entry.modified});
     }
     return Step::Added;
 }
@@ -237,7 +236,8 @@ void DupSearch::groupByContent(const ContentGrouper::Hooks& hooks) {
         content_->renumber([&positionOf](quint32 id) { return positionOf[id]; });
     }
     readingStopped_ =
-        !content_->run([this](quint32 position) { return candidates_.path(position); }, hooks);
+        !content_->run([this](quint32 position) { return candidates_.path(position); },
+                       [this](quint32 position) { return candidates_.size(position); }, hooks);
 
     // Numbered by their places, the groups' files are in list order and the groups in
     // the order of their first files.

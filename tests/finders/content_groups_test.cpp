@@ -211,18 +211,21 @@ TEST(ContentSearch, ManyFilesReadInPiecesOnSeveralThreadsGiveTheSameGroups) {
             return threads == 2 ? quint32(5000 - 7 * k) : quint32(k);
         };
         QHash<quint32, QByteArray> paths;
+        QHash<quint32, qint64> sizes;
         test::SearchRun walk = test::runSearch(test::dupOptions(3), {t.root()});
         for (qsizetype k = 0; k < walk.search->candidateCount(); ++k) {
             const QByteArray path = walk.search->candidates().path(k);
             const auto e = platform::statPath(path);
             ASSERT_TRUE(e.has_value());
-            grouper.add({idOf(k), e->size, e->device, e->inode, e->modified});
+            grouper.add({idOf(k), e->device, e->inode, e->modified});
             paths.insert(idOf(k), path);
+            sizes.insert(idOf(k), e->size);
         }
         std::atomic<int> reads{0};
         ContentGrouper::Hooks hooks;
         hooks.beforeRead = [&](quint32) { ++reads; };
-        ASSERT_TRUE(grouper.run([&](quint32 id) { return paths.value(id); }, hooks));
+        ASSERT_TRUE(grouper.run([&](quint32 id) { return paths.value(id); },
+                                [&](quint32 id) { return sizes.value(id); }, hooks));
         Groups got;
         for (qsizetype k = 0; k < grouper.groupCount(); ++k) {
             const ContentGroup g = grouper.group(k);
