@@ -29,6 +29,40 @@ quint64 stampOf(qint64 modifiedNs, qint64 changedNs) {
     return quint64(modifiedNs) * 0x9E3779B97F4A7C15ull ^ quint64(changedNs);
 }
 
+// The hash of a whole file: its 4 KiB blocks hashed one by one and mixed in order, so
+// that a span of holes is hashed without being looked at (every block of zeros hashes
+// alike, read or not). Blocks start at multiples of 4 KiB in the file.
+class BlockHash {
+public:
+    static constexpr qint64 kBlock = 4096;
+
+    // `n` bytes of data; a multiple of kBlock but at the end of the file.
+    void add(const char* data, qint64 n) {
+        for (qint64 at = 0; at < n; at += kBlock) {
+            mix(XXH3_64bits(data + at, size_t(std::min(kBlock, n - at))));
+        }
+    }
+    // `n` bytes of zeros, as add() would take them.
+    void addZeros(qint64 n) {
+        static const std::array<char, kBlock> zeros{};
+        static const XXH64_hash_t zeroBlock = XXH3_64bits(zeros.data(), zeros.size());
+        for (qint64 k = n / kBlock; k > 0; --k) {
+            mix(zeroBlock);
+        }
+        if (n % kBlock != 0) {
+            mix(XXH3_64bits(zeros.data(), size_t(n % kBlock)));
+        }
+    }
+    XXH64_hash_t digest() const { return hash_; }
+
+private:
+    void mix(XXH64_hash_t block) {
+        hash_ = (hash_ ^ block) * 0x9E3779B97F4A7C15ull;
+        hash_ ^= hash_ >> 29;
+    }
+    XXH64_hash_t hash_ = 0;
+};
+
 const QString& changedText() {
     static const QString text = QStringLiteral("it changed while it was read");
     return text;
@@ -38,11 +72,7 @@ const QString& changedText() {
 
 // What one reading thread owns: its buffers are made once for all the files it reads.
 struct ContentGrouper::Reader {
-    explicit Reader(qint64 chunk)
-        : buffer(new char[size_t(chunk)]), state(XXH3_createState()), chunkBytes(chunk) {}
-    ~Reader() { XXH3_freeState(state); }
-    Reader(const Reader&) = delete;
-    Reader& operator=(const Reader&) = delete;
+    explicit Reader(qint64 chunk) : buffer(new char[size_t(chunk)]), chunkBytes(chunk) {}
 
     char* theirs() {
         if (!theirsBuffer) {
@@ -55,13 +85,14 @@ struct ContentGrouper::Reader {
     std::array<platform::ContentFile, kCompareBatch> others;
     std::unique_ptr<char[]> buffer;
     std::unique_ptr<char[]> theirsBuffer;  // comparisons only
-    XXH3_state_t* state;
     qint64 chunkBytes;
 };
 
 ContentGrouper::ContentGrouper(const ContentOptions& options) : options_(options) {
     options_.threads = std::max(1, options_.threads);
-    options_.chunkBytes = std::max<qint64>(options_.chunkBytes, kPrefixBytes);
+    // Whole reads start at the beginnings of the blocks the hash is made of.
+    options_.chunkBytes = std::max<qint64>(options_.chunkBytes, BlockHash::kBlock) /
+                          BlockHash::kBlock * BlockHash::kBlock;
 }
 
 ContentGrouper::~ContentGrouper() = default;
@@ -255,7 +286,7 @@ void ContentGrouper::readWhole(Reader& reader, Work& work, const Hooks& hooks) {
         toRead_ -= size;
         return;
     }
-    XXH3_64bits_reset(reader.state);
+    BlockHash hash;
     qint64 at = 0;
     while (at < size) {
         if (stop_.load(std::memory_order_relaxed)) {
@@ -265,7 +296,9 @@ void ContentGrouper::readWhole(Reader& reader, Work& work, const Hooks& hooks) {
         }
         const qint64 want = std::min(reader.chunkBytes, size - at);
         QString reason;
-        const qint64 got = reader.file.read(at, reader.buffer.get(), want, nullptr, &reason);
+        bool zero = false;
+        const qint64 got =
+            reader.file.read(at, reader.buffer.get(), want, &zero, &reason, /*fillHoles=*/false);
         if (got != want) {
             reader.file.close();
             toRead_ -= size - at;
@@ -276,15 +309,19 @@ void ContentGrouper::readWhole(Reader& reader, Work& work, const Hooks& hooks) {
             }
             return;
         }
-        XXH3_64bits_update(reader.state, reader.buffer.get(), size_t(got));
+        if (zero) {
+            hash.addZeros(got);
+        } else {
+            hash.add(reader.buffer.get(), got);
+        }
         at += got;
         read_ += got;
     }
-    XXH64_hash_t hash = XXH3_64bits_digest(reader.state);
+    XXH64_hash_t digest = hash.digest();
     if (hooks.wholeHashed) {
-        hooks.wholeHashed(idOf(work.item), hash);
+        hooks.wholeHashed(idOf(work.item), digest);
     }
-    work.hash = hash;
+    work.hash = digest;
     finishChecked(reader.file, work);
 }
 

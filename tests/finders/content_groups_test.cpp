@@ -163,9 +163,12 @@ TEST(ContentSearch, GroupsExactlyTheFilesWhoseBytesAreEqual) {
              t.file("z", QByteArray(3 << 20, '\0'));
              sparse(t, "s2", 3 << 20, (3 << 20) - 1, "\1");
              sparse(t, "s3", 3 << 20, 1 << 20, QByteArray(4096, '\0'));
+             // Ending in a hole part of a block long.
+             sparse(t, "s4", (3 << 20) + 100);
+             t.file("z4", QByteArray((3 << 20) + 100, '\0'));
          },
          false,
-         {{"s1", "z", "s3"}}},
+         {{"s1", "z", "s3"}, {"s4", "z4"}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -413,6 +416,14 @@ TEST(ContentFile, ReadsHolesAsZerosAndRefusesWhatIsNoRegularFile) {
     EXPECT_TRUE(zero);
     EXPECT_EQ(buf, QByteArray(1 << 20, '\0'));
     EXPECT_EQ(f.read((2 << 20) - 2, buf.data(), 8, &zero), 8);
+    EXPECT_FALSE(zero);
+    EXPECT_EQ(buf.left(8), QByteArray("\0\0data\0\0", 8));
+    // Left to the caller: a span wholly in a hole is not written, one partly in it is.
+    buf.fill('u');
+    EXPECT_EQ(f.read(4096, buf.data(), 4096, &zero, nullptr, false), 4096);
+    EXPECT_TRUE(zero);
+    EXPECT_EQ(buf.left(4096), QByteArray(4096, 'u'));
+    EXPECT_EQ(f.read((2 << 20) - 2, buf.data(), 8, &zero, nullptr, false), 8);
     EXPECT_FALSE(zero);
     EXPECT_EQ(buf.left(8), QByteArray("\0\0data\0\0", 8));
     // Backwards again, and past the end.
