@@ -63,6 +63,19 @@ private:
     XXH64_hash_t hash_ = 0;
 };
 
+bool allZeros(const char* data, size_t n) {
+    return n == 0 || (data[0] == 0 && std::memcmp(data, data + 1, n - 1) == 0);
+}
+
+// Whether two spans of one length are equal, either of them perhaps a hole whose zeros
+// were not written out (`aHole`, `bHole`): two holes are equal without looking at them.
+bool sameBytes(const char* a, bool aHole, const char* b, bool bHole, size_t n) {
+    if (aHole || bHole) {
+        return (aHole || allZeros(a, n)) && (bHole || allZeros(b, n));
+    }
+    return std::memcmp(a, b, n) == 0;
+}
+
 const QString& changedText() {
     static const QString text = QStringLiteral("it changed while it was read");
     return text;
@@ -375,7 +388,8 @@ void ContentGrouper::compare(Reader& reader, Range range, const Hooks& hooks) {
                 const qint64 want = std::min(reader.chunkBytes, size - at);
                 bool refZero = false;
                 QString reason;
-                if (reader.file.read(at, reader.buffer.get(), want, &refZero, &reason) != want) {
+                if (reader.file.read(at, reader.buffer.get(), want, &refZero, &reason,
+                                     /*fillHoles=*/false) != want) {
                     fail(ref, reason.isEmpty() ? changed_ : unreadable_,
                          reason.isEmpty() ? changedText() : reason);
                     readFailed = true;
@@ -388,16 +402,15 @@ void ContentGrouper::compare(Reader& reader, Range range, const Hooks& hooks) {
                     }
                     bool zero = false;
                     QString why;
-                    if (reader.others[k].read(at, theirs, want, &zero, &why) != want) {
+                    if (reader.others[k].read(at, theirs, want, &zero, &why,
+                                              /*fillHoles=*/false) != want) {
                         fail(work_[batch[k]], why.isEmpty() ? changed_ : unreadable_,
                              why.isEmpty() ? changedText() : why);
                         same[k] = false;
                         continue;
                     }
                     read_ += want;
-                    // Two spans of holes are equal without looking at them.
-                    if (!(refZero && zero) &&
-                        std::memcmp(reader.buffer.get(), theirs, size_t(want)) != 0) {
+                    if (!sameBytes(reader.buffer.get(), refZero, theirs, zero, size_t(want))) {
                         same[k] = false;
                         toRead_ -= 2 * (size - at - want);
                     }

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <map>
 
 #include "finders/content_groups.h"
@@ -339,16 +340,40 @@ TEST(ContentSearch, UnreadableAndChangingFilesAreReportedNeverGrouped) {
 
 TEST(ContentSearch, FilesWhoseHashesCollideAreStillComparedByteByByte) {
     // Every whole-file hash made the same, as a collision would make it.
-    for (const qint64 size : {qint64(1000), qint64(3 * 4096 + 5)}) {
-        SCOPED_TRACE(size);
+    const auto variants = [](qint64 size) {
+        return [size](TempTree& t) {
+            const QByteArray one = bytes(size, 20);
+            t.file("a", one);
+            t.file("b", withByte(one, size - 1, 'x'));
+            t.file("c", one);
+            t.file("d", withByte(one, size / 2, 'y'));
+            t.file("e", withByte(one, size / 2, 'y'));
+            t.file("f", withByte(one, 0, 'z'));
+        };
+    };
+    struct Case {
+        const char* what;
+        std::function<void(TempTree&)> make;
+        Groups expected;
+        int hashed;  // "f" differs in its first 4 KiB when it is larger: never hashed whole
+    };
+    const std::vector<Case> cases = {
+        {"one block", variants(1000), {{"a", "c"}, {"d", "e"}}, 6},
+        {"several blocks", variants(3 * 4096 + 5), {{"a", "c"}, {"d", "e"}}, 5},
+        {"holes against written bytes",
+         [](TempTree& t) {
+             sparse(t, "h1", 3 << 20);
+             t.file("z", QByteArray(3 << 20, '\0'));
+             sparse(t, "h2", 3 << 20, (3 << 20) - 1, "\1");
+             sparse(t, "h3", 3 << 20, (1 << 20) + 5, "\2");
+         },
+         {{"h1", "z"}},
+         4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         TempTree t;
-        const QByteArray one = bytes(size, 20);
-        t.file("a", one);
-        t.file("b", withByte(one, size - 1, 'x'));
-        t.file("c", one);
-        t.file("d", withByte(one, size / 2, 'y'));
-        t.file("e", withByte(one, size / 2, 'y'));
-        t.file("f", withByte(one, 0, 'z'));
+        c.make(t);
         const DupOptions o = contentOptions(false, 2);
         auto search = std::make_unique<DupSearch>(o);
         DupWalkHooks walkHooks(*search);
@@ -365,9 +390,8 @@ TEST(ContentSearch, FilesWhoseHashesCollideAreStillComparedByteByByte) {
         run.search = std::move(search);
         run.grid = std::make_unique<GridTable>();
         run.search->fillGrid(*run.grid);
-        EXPECT_EQ(groupsOf(run, t.root()), Groups({{"a", "c"}, {"d", "e"}}));
-        // "f" differs in its first 4 KiB when it is larger: it is never hashed whole.
-        EXPECT_EQ(hashed.load(), size > 4096 ? 5 : 6);
+        EXPECT_EQ(groupsOf(run, t.root()), c.expected);
+        EXPECT_EQ(hashed.load(), c.hashed);
     }
 }
 
