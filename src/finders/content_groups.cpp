@@ -137,16 +137,31 @@ void ContentGrouper::add(const ContentCandidate& file) {
 }
 
 void ContentGrouper::renumber(const std::function<quint32(quint32 id)>& newId) {
-    if (ids_.empty()) {
-        ids_.resize(count_);
-        for (quint32 k = 0; k < count_; ++k) {
-            ids_[k] = newId(k);
+    std::vector<quint32> ids(count_);
+    for (quint32 k = 0; k < count_; ++k) {
+        ids[k] = newId(idOf(k));
+    }
+    // New ids that number the files 0, 1, 2, ... in a new order need not be kept: the
+    // files are put in that order instead.
+    bool permutation = true;
+    {
+        std::vector<bool> seen(count_);
+        for (const quint32 id : ids) {
+            if (id >= count_ || seen[id]) {
+                permutation = false;
+                break;
+            }
+            seen[id] = true;
         }
+    }
+    if (!permutation) {
+        ids_ = std::move(ids);
         return;
     }
-    for (quint32& id : ids_) {
-        id = newId(id);
-    }
+    inodes_ = inodes_.moved(ids, count_);
+    seconds_ = seconds_.moved(ids, count_);
+    devices_ = devices_.moved(ids, count_);
+    ids_ = {};
 }
 
 ContentGroup ContentGrouper::group(qsizetype k) const {

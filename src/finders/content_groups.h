@@ -96,12 +96,13 @@ struct ContentHooks {
 // different files, which then never agree with each other (one of them has changed).
 //
 // Memory: add() keeps 14 bytes per file, empty files included (in blocks, never copied
-// as the list grows; 4 more for ids that are not 0, 1, 2, ... in the order of adding).
-// run() adds 24 bytes for every file whose size another file shares, 12 for each of
-// them of more than 64 KiB, and 12 per file for sorting while it finds the files to read;
-// it gives back 4 bytes per file once it has, and all the rest before it returns,
-// keeping only the groups (8 bytes per name in a group). Each reading thread holds one
-// read's buffer (ContentOptions::chunkBytes).
+// as the list grows), and 4 more for ids that are not 0, 1, 2, ... in the order of adding
+// unless renumber() makes them 0, 1, 2, ... in another order. run() adds 24 bytes for
+// every file whose size another file shares, 12 for each of them of more than 64 KiB,
+// and 12 per file for sorting while it finds the files to read; it gives back 4 bytes
+// per file once it has, and all the rest before it returns, keeping only the groups
+// (8 bytes per name in a group). Each reading thread holds one read's buffer
+// (ContentOptions::chunkBytes).
 class ContentGrouper {
 public:
     // The exact native path of the file `id`. Called from the reading threads at the
@@ -121,7 +122,8 @@ public:
     void add(const ContentCandidate& file);
 
     // Gives every file added the id `newId(id)` (distinct again), before run(): for a
-    // caller that numbers its files anew once it has them all.
+    // caller that numbers its files anew once it has them all. Takes 4 bytes per file
+    // for a while (and keeps them when the new ids are not 0, 1, 2, ...).
     void renumber(const std::function<quint32(quint32 id)>& newId);
 
     // Reads and groups, with the files' paths from `pathOf` and the sizes the walk saw from
@@ -169,6 +171,18 @@ private:
             blocks_.shrink_to_fit();
         }
         qsizetype bytes() const { return qsizetype(blocks_.size() * kBlockSize * sizeof(T)); }
+        // The first `count` values, value k at place `to[k]` (`to` a permutation of 0 to
+        // count - 1).
+        Column moved(const std::vector<quint32>& to, quint32 count) const {
+            Column c;
+            for (quint32 k = 0; k < count; k += kBlockSize) {
+                c.blocks_.push_back(std::make_unique_for_overwrite<T[]>(kBlockSize));
+            }
+            for (quint32 k = 0; k < count; ++k) {
+                c.blocks_[to[k] >> kBlockBits][to[k] & (kBlockSize - 1)] = (*this)[k];
+            }
+            return c;
+        }
 
     private:
         std::vector<std::unique_ptr<T[]>> blocks_;

@@ -210,20 +210,28 @@ TEST(ContentSearch, ManyFilesReadInPiecesOnSeveralThreadsGiveTheSameGroups) {
         o.threads = threads;
         o.chunkBytes = 4096;
         ContentGrouper grouper(o);
-        // Ids in the order of adding, or numbered the caller's own way (descending here).
+        // Ids in the order of adding; numbered the caller's own way (descending, with
+        // gaps); or numbered anew once all are added (in the opposite order).
+        test::SearchRun walk = test::runSearch(test::dupOptions(3), {t.root()});
+        const qsizetype n = walk.search->candidateCount();
         const auto idOf = [&](qsizetype k) {
             return threads == 2 ? quint32(5000 - 7 * k) : quint32(k);
         };
+        const auto finalIdOf = [&](qsizetype k) {
+            return threads == 3 ? quint32(n - 1 - k) : idOf(k);
+        };
         QHash<quint32, QByteArray> paths;
         QHash<quint32, qint64> sizes;
-        test::SearchRun walk = test::runSearch(test::dupOptions(3), {t.root()});
-        for (qsizetype k = 0; k < walk.search->candidateCount(); ++k) {
+        for (qsizetype k = 0; k < n; ++k) {
             const QByteArray path = walk.search->candidates().path(k);
             const auto e = platform::statPath(path);
             ASSERT_TRUE(e.has_value());
             grouper.add({idOf(k), e->device, e->inode, e->modified});
-            paths.insert(idOf(k), path);
-            sizes.insert(idOf(k), e->size);
+            paths.insert(finalIdOf(k), path);
+            sizes.insert(finalIdOf(k), e->size);
+        }
+        if (threads == 3) {
+            grouper.renumber([&](quint32 id) { return quint32(n - 1 - id); });
         }
         std::atomic<int> reads{0};
         ContentGrouper::Hooks hooks;
