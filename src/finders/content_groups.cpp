@@ -29,28 +29,47 @@ quint64 stampOf(qint64 modifiedNs, qint64 changedNs) {
     return quint64(modifiedNs) * 0x9E3779B97F4A7C15ull ^ quint64(changedNs);
 }
 
-// The hash of a whole file: its 4 KiB blocks hashed one by one and mixed in order, so
-// that a span of holes is hashed without being looked at (every block of zeros hashes
-// alike, read or not). Blocks start at multiples of 4 KiB in the file.
+// The hash of a whole file: its blocks (of one size for the whole search) hashed one by
+// one and mixed in order, so that a span of holes is hashed without being looked at
+// (every block of zeros hashes alike, read or not). Blocks start at multiples of their
+// size in the file.
 class BlockHash {
 public:
-    static constexpr qint64 kBlock = 4096;
+    static constexpr qint64 kMinBlock = 4096;
+    static constexpr qint64 kMaxBlock = 64 * 1024;
 
-    // `n` bytes of data; a multiple of kBlock but at the end of the file.
+    // The largest block (a power of two from kMinBlock to kMaxBlock) that whole reads of
+    // `chunk` bytes (a multiple of kMinBlock) are made of. Large blocks cost less to mix.
+    static qint64 blockFor(qint64 chunk) {
+        qint64 block = kMaxBlock;
+        while (chunk % block != 0) {
+            block /= 2;
+        }
+        return block;
+    }
+    static const char* zeros() {
+        static const std::array<char, kMaxBlock> bytes{};
+        return bytes.data();
+    }
+
+    static XXH64_hash_t zeroBlockHash(qint64 block) { return XXH3_64bits(zeros(), size_t(block)); }
+
+    // Blocks of `block` bytes; `zeroBlock` is zeroBlockHash(block).
+    BlockHash(qint64 block, XXH64_hash_t zeroBlock) : block_(block), zeroBlock_(zeroBlock) {}
+
+    // `n` bytes of data; a multiple of the block but at the end of the file.
     void add(const char* data, qint64 n) {
-        for (qint64 at = 0; at < n; at += kBlock) {
-            mix(XXH3_64bits(data + at, size_t(std::min(kBlock, n - at))));
+        for (qint64 at = 0; at < n; at += block_) {
+            mix(XXH3_64bits(data + at, size_t(std::min(block_, n - at))));
         }
     }
     // `n` bytes of zeros, as add() would take them.
     void addZeros(qint64 n) {
-        static const std::array<char, kBlock> zeros{};
-        static const XXH64_hash_t zeroBlock = XXH3_64bits(zeros.data(), zeros.size());
-        for (qint64 k = n / kBlock; k > 0; --k) {
-            mix(zeroBlock);
+        for (qint64 k = n / block_; k > 0; --k) {
+            mix(zeroBlock_);
         }
-        if (n % kBlock != 0) {
-            mix(XXH3_64bits(zeros.data(), size_t(n % kBlock)));
+        if (n % block_ != 0) {
+            mix(XXH3_64bits(zeros(), size_t(n % block_)));
         }
     }
     XXH64_hash_t digest() const { return hash_; }
@@ -60,6 +79,8 @@ private:
         hash_ = (hash_ ^ block) * 0x9E3779B97F4A7C15ull;
         hash_ ^= hash_ >> 29;
     }
+    qint64 block_;
+    XXH64_hash_t zeroBlock_;
     XXH64_hash_t hash_ = 0;
 };
 
@@ -85,7 +106,11 @@ const QString& changedText() {
 
 // What one reading thread owns: its buffers are made once for all the files it reads.
 struct ContentGrouper::Reader {
-    explicit Reader(qint64 chunk) : buffer(new char[size_t(chunk)]), chunkBytes(chunk) {}
+    explicit Reader(qint64 chunk)
+        : buffer(new char[size_t(chunk)]),
+          chunkBytes(chunk),
+          hashBlock(BlockHash::blockFor(chunk)),
+          zeroBlockHash(BlockHash::zeroBlockHash(hashBlock)) {}
 
     char* theirs() {
         if (!theirsBuffer) {
@@ -99,13 +124,15 @@ struct ContentGrouper::Reader {
     std::unique_ptr<char[]> buffer;
     std::unique_ptr<char[]> theirsBuffer;  // comparisons only
     qint64 chunkBytes;
+    qint64 hashBlock;  // of whole-file hashes
+    XXH64_hash_t zeroBlockHash;
 };
 
 ContentGrouper::ContentGrouper(const ContentOptions& options) : options_(options) {
     options_.threads = std::max(1, options_.threads);
     // Whole reads start at the beginnings of the blocks the hash is made of.
-    options_.chunkBytes = std::max<qint64>(options_.chunkBytes, BlockHash::kBlock) /
-                          BlockHash::kBlock * BlockHash::kBlock;
+    options_.chunkBytes = std::max<qint64>(options_.chunkBytes, BlockHash::kMinBlock) /
+                          BlockHash::kMinBlock * BlockHash::kMinBlock;
 }
 
 ContentGrouper::~ContentGrouper() = default;
@@ -314,7 +341,7 @@ void ContentGrouper::readWhole(Reader& reader, Work& work, const Hooks& hooks) {
         toRead_ -= size;
         return;
     }
-    BlockHash hash;
+    BlockHash hash(reader.hashBlock, reader.zeroBlockHash);
     qint64 at = 0;
     while (at < size) {
         if (stop_.load(std::memory_order_relaxed)) {
