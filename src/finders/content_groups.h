@@ -53,7 +53,7 @@ struct ContentOptions {
     bool includeEmpty = false;
     // The threads that read the files.
     int threads = 2;
-    // The size of each thread's reads.
+    // The size of each thread's reads (taken down to a multiple of 4 KiB, at least 4 KiB).
     qint64 chunkBytes = 1 << 20;
 };
 
@@ -128,7 +128,7 @@ public:
 
     // Reads and groups, with the files' paths from `pathOf` and the sizes the walk saw from
     // `sizeOfId`. Returns true when done; false when stopped, and then the groups
-    // holds what was proven before the stop (the hard links, the empty files, and the
+    // hold what was proven before the stop (the hard links, the empty files, and the
     // groups whose comparison had ended). Runs once; later calls return what the first
     // returned.
     bool run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hooks& hooks = {});
