@@ -52,15 +52,17 @@ public:
         return bytes.data();
     }
 
-    static XXH64_hash_t zeroBlockHash(qint64 block) { return XXH3_64bits(zeros(), size_t(block)); }
+    static XXH128_hash_t zeroBlockHash(qint64 block) {
+        return XXH3_128bits(zeros(), size_t(block));
+    }
 
     // Blocks of `block` bytes; `zeroBlock` is zeroBlockHash(block).
-    BlockHash(qint64 block, XXH64_hash_t zeroBlock) : block_(block), zeroBlock_(zeroBlock) {}
+    BlockHash(qint64 block, XXH128_hash_t zeroBlock) : block_(block), zeroBlock_(zeroBlock) {}
 
     // `n` bytes of data; a multiple of the block but at the end of the file.
     void add(const char* data, qint64 n) {
         for (qint64 at = 0; at < n; at += block_) {
-            mix(XXH3_64bits(data + at, size_t(std::min(block_, n - at))));
+            mix(XXH3_128bits(data + at, size_t(std::min(block_, n - at))));
         }
     }
     // `n` bytes of zeros, as add() would take them.
@@ -69,19 +71,22 @@ public:
             mix(zeroBlock_);
         }
         if (n % block_ != 0) {
-            mix(XXH3_64bits(zeros(), size_t(n % block_)));
+            mix(XXH3_128bits(zeros(), size_t(n % block_)));
         }
     }
-    XXH64_hash_t digest() const { return hash_; }
+    XXH128_hash_t digest() const { return hash_; }
 
 private:
-    void mix(XXH64_hash_t block) {
-        hash_ = (hash_ ^ block) * 0x9E3779B97F4A7C15ull;
-        hash_ ^= hash_ >> 29;
+    // Each half of the blocks' hashes in a chain of its own.
+    void mix(XXH128_hash_t block) {
+        hash_.low64 = (hash_.low64 ^ block.low64) * 0x9E3779B97F4A7C15ull;
+        hash_.low64 ^= hash_.low64 >> 29;
+        hash_.high64 = (hash_.high64 ^ block.high64) * 0xC2B2AE3D27D4EB4Full;
+        hash_.high64 ^= hash_.high64 >> 31;
     }
     qint64 block_;
-    XXH64_hash_t zeroBlock_;
-    XXH64_hash_t hash_ = 0;
+    XXH128_hash_t zeroBlock_;
+    XXH128_hash_t hash_{0, 0};
 };
 
 bool allZeros(const char* data, size_t n) {
@@ -95,6 +100,19 @@ bool sameBytes(const char* a, bool aHole, const char* b, bool bHole, size_t n) {
         return (aHole || allZeros(a, n)) && (bHole || allZeros(b, n));
     }
     return std::memcmp(a, b, n) == 0;
+}
+
+// The hash that marks the members of one set of equal files: the place of one of them.
+XXH128_hash_t setKey(quint32 member) {
+    return {member, 0};
+}
+
+bool sameHash(const XXH128_hash_t& a, const XXH128_hash_t& b) {
+    return XXH128_isEqual(a, b) != 0;
+}
+
+bool hashBefore(const XXH128_hash_t& a, const XXH128_hash_t& b) {
+    return XXH128_cmp(&a, &b) < 0;
 }
 
 const QString& changedText() {
@@ -125,7 +143,7 @@ struct ContentGrouper::Reader {
     std::unique_ptr<char[]> theirsBuffer;  // comparisons only
     qint64 chunkBytes;
     qint64 hashBlock;  // of whole-file hashes
-    XXH64_hash_t zeroBlockHash;
+    XXH128_hash_t zeroBlockHash;
 };
 
 ContentGrouper::ContentGrouper(const ContentOptions& options) : options_(options) {
@@ -320,7 +338,7 @@ void ContentGrouper::readPrefix(Reader& reader, Work& work, const Hooks& hooks) 
         return;
     }
     read_ += got;
-    XXH64_hash_t hash = XXH3_64bits(reader.buffer.get(), size_t(got));
+    XXH128_hash_t hash = XXH3_128bits(reader.buffer.get(), size_t(got));
     if (size <= kPrefixBytes && hooks.wholeHashed) {
         hooks.wholeHashed(idOf(work.item), hash);
     }
@@ -372,7 +390,7 @@ void ContentGrouper::readWhole(Reader& reader, Work& work, const Hooks& hooks) {
         at += got;
         read_ += got;
     }
-    XXH64_hash_t digest = hash.digest();
+    XXH128_hash_t digest = hash.digest();
     if (hooks.wholeHashed) {
         hooks.wholeHashed(idOf(work.item), digest);
     }
@@ -485,10 +503,10 @@ void ContentGrouper::compare(Reader& reader, Range range, const Hooks& hooks) {
         if (refOk) {
             if (!equal.empty()) {
                 ref.state = Work::Equal;
-                ref.hash = rest.front();
+                ref.hash = setKey(rest.front());
                 for (const quint32 w : equal) {
                     work_[w].state = Work::Equal;
-                    work_[w].hash = rest.front();
+                    work_[w].hash = setKey(rest.front());
                 }
             }
             std::swap(rest, differ);
@@ -583,7 +601,7 @@ bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hoo
                                 w.state = Work::Unique;
                             } else if (size == 0) {
                                 w.state = Work::Equal;
-                                w.hash = begin;
+                                w.hash = setKey(begin);
                             } else {
                                 toRead_ += size;
                             }
@@ -611,8 +629,8 @@ bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hoo
         if ((x.state == Work::Waiting) != (y.state == Work::Waiting)) {
             return x.state == Work::Waiting;
         }
-        if (x.hash != y.hash) {
-            return x.hash < y.hash;
+        if (!sameHash(x.hash, y.hash)) {
+            return hashBefore(x.hash, y.hash);
         }
         return idOf(x.item) < idOf(y.item);
     };
@@ -624,7 +642,7 @@ bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hoo
             for (quint32 k = r.begin; k < r.end && work_[k].state == Work::Waiting;) {
                 quint32 e = k + 1;
                 while (e < r.end && work_[e].state == Work::Waiting &&
-                       work_[e].hash == work_[k].hash) {
+                       sameHash(work_[e].hash, work_[k].hash)) {
                     ++e;
                 }
                 onClass(k, e);
@@ -759,8 +777,8 @@ void ContentGrouper::collectGroups() {
         if ((x.state == Work::Equal) != (y.state == Work::Equal)) {
             return x.state == Work::Equal;
         }
-        if (x.hash != y.hash) {
-            return x.hash < y.hash;
+        if (!sameHash(x.hash, y.hash)) {
+            return hashBefore(x.hash, y.hash);
         }
         return idOf(x.item) < idOf(y.item);
     });
@@ -782,7 +800,8 @@ void ContentGrouper::collectGroups() {
     for (size_t k = 0; k < work_.size() && work_[k].state == Work::Equal;) {
         size_t e = k;
         const auto begin = quint32(groupIds_.size());
-        for (; e < work_.size() && work_[e].state == Work::Equal && work_[e].hash == work_[k].hash;
+        for (; e < work_.size() && work_[e].state == Work::Equal &&
+               sameHash(work_[e].hash, work_[k].hash);
              ++e) {
             groupIds_.push_back(idOf(work_[e].item));
             groupNames_.push_back(work_[e].names);

@@ -70,14 +70,14 @@ struct ContentHooks {
     std::function<void(quint32 id)> beforeRead;
     // Called on a reading thread with a file's hash of its whole content, which it may
     // change: tests make different files' hashes agree, as a collision would. May be unset.
-    std::function<void(quint32 id, XXH64_hash_t& hash)> wholeHashed;
+    std::function<void(quint32 id, XXH128_hash_t& hash)> wholeHashed;
 };
 
 // Groups files whose contents are byte for byte equal.
 //
 // Files of one inode (hard links: the same device and inode) are one file and are never
 // read twice. Only files whose size another file shares are read: first the first 4 KiB
-// of each, hashed (XXH3, 64 bits); where those agree the whole file, hashed; where the
+// of each, hashed (XXH3, 128 bits); where those agree the whole file, hashed; where the
 // whole-file hashes agree the files are compared byte by byte, so a group never rests on
 // a hash alone (a collision costs a comparison, never a wrong group). Reads are large
 // and sequential, run on `threads` worker threads, and go in the order of the files'
@@ -97,7 +97,7 @@ struct ContentHooks {
 //
 // Memory: add() keeps 14 bytes per file, empty files included (in blocks, never copied
 // as the list grows), and 4 more for ids that are not 0, 1, 2, ... in the order of adding
-// unless renumber() makes them 0, 1, 2, ... in another order. run() adds 24 bytes for
+// unless renumber() makes them 0, 1, 2, ... in another order. run() adds 32 bytes for
 // every file whose size another file shares, 12 for each of them of more than 64 KiB,
 // and 12 per file for sorting while it finds the files to read; it gives back 4 bytes
 // per file once it has, and all the rest before it returns, keeping only the groups
@@ -188,12 +188,12 @@ private:
         std::vector<std::unique_ptr<T[]>> blocks_;
     };
     // A file (the first of its names) whose size another file shares, while run() works.
-    // 24 bytes.
+    // 32 bytes.
     struct Work {
         enum State : quint32 { Waiting, Unique, Unreadable, Changed, Stopped, Equal };
         // The hash of the first 4 KiB, then of the whole file; once found Equal, the set of
         // equal files it is in.
-        quint64 hash = 0;
+        XXH128_hash_t hash{0, 0};
         // The walk's last write (seconds, low 32 bits) until the first open, then the last
         // write and last change that open saw, mixed into one value.
         quint64 stamp = 0;
@@ -203,6 +203,7 @@ private:
         quint32 placeKnown : 1 = 0;  // in places_
         quint32 opened : 1 = 0;
     };
+    static_assert(sizeof(Work) == 32, "the table of the files read grows with it");
     struct Range {
         quint32 begin = 0;
         quint32 end = 0;

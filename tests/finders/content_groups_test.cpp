@@ -389,8 +389,8 @@ TEST(ContentSearch, FilesWhoseHashesCollideAreStillComparedByteByByte) {
         walk.ScanAllDrives(test::folderEntries({t.root()}));
         ContentGrouper::Hooks hooks;
         std::atomic<int> hashed{0};
-        hooks.wholeHashed = [&](quint32, XXH64_hash_t& hash) {
-            hash = 42;
+        hooks.wholeHashed = [&](quint32, XXH128_hash_t& hash) {
+            hash = {42, 42};
             ++hashed;
         };
         search->finish(hooks);
