@@ -119,7 +119,7 @@ void CandidateFeed::take(Batch& batch) {
         }
         if (content_) {
             try {
-                content_->add({quint32(list_.size() - 1), f.size, f.device, f.inode, f.modified});
+                content_->add({quint32(list_.size() - 1), f.device, f.inode, f.modified});
             } catch (const std::bad_alloc&) {
                 refused_.store(true, std::memory_order_relaxed);
                 return;

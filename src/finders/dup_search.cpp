@@ -230,39 +230,44 @@ void DupSearch::group() {
 
 void DupSearch::groupByContent(const ContentGrouper::Hooks& hooks) {
     const qsizetype n = candidates_.size();
-    std::vector<quint32> positionOf(static_cast<size_t>(n));
-    for (qsizetype i = 0; i < n; ++i) {
-        positionOf[candidates_.addedAs(i)] = quint32(i);
+    {
+        std::vector<quint32> positionOf(static_cast<size_t>(n));
+        for (qsizetype i = 0; i < n; ++i) {
+            positionOf[candidates_.addedAs(i)] = quint32(i);
+        }
+        // Numbered by their places in the list, a file of several names stands by the
+        // name listed first.
+        content_->renumber([&positionOf](quint32 id) { return positionOf[id]; });
     }
-    // Numbered by their places in the list, a file of several names stands by the name
-    // listed first.
-    content_->renumber([&positionOf](quint32 id) { return positionOf[id]; });
     readingStopped_ =
-        !content_->run([this](quint32 position) { return candidates_.path(position); }, hooks);
+        !content_->run([this](quint32 position) { return candidates_.path(position); },
+                       [this](quint32 position) { return candidates_.size(position); }, hooks);
 
     // Numbered by their places, the groups' files are in list order and the groups in
     // the order of their first files.
-    const std::vector<ContentGroup>& groups = content_->groups();
+    const qsizetype groups = content_->groupCount();
     size_t rows = 0;
-    for (const ContentGroup& g : groups) {
-        rows += g.ids.size();
+    for (qsizetype g = 0; g < groups; ++g) {
+        rows += content_->group(g).ids.size();
     }
     results_.reserve(rows);
     notes_.reserve(rows);
     groupOf_.reserve(rows);
     bands_.reserve(rows);
-    hardLinkGroups_.reserve(groups.size());
-    for (size_t g = 0; g < groups.size(); ++g) {
-        const bool links = groups[g].kind == ContentGroup::Kind::HardLinks;
+    hardLinkGroups_.reserve(size_t(groups));
+    for (qsizetype g = 0; g < groups; ++g) {
+        const ContentGroup group = content_->group(g);
+        const bool links = group.kind == ContentGroup::Kind::HardLinks;
         hardLinkGroups_.push_back(links);
-        for (size_t m = 0; m < groups[g].ids.size(); ++m) {
-            const quint32 names = groups[g].names[m];
-            results_.push_back(groups[g].ids[m]);
+        for (size_t m = 0; m < group.ids.size(); ++m) {
+            const quint32 names = group.names[m];
+            results_.push_back(group.ids[m]);
             notes_.push_back(links ? kHardLinkNote : names > 1 ? names : 0);
             groupOf_.push_back(quint32(g + 1));
             bands_.push_back(g % 2 == 0 ? kBandA : kBandB);
         }
     }
+    content_->releaseGroups();
 
     std::vector<std::pair<quint32, ContentProblem>> problems;
     for (const bool changed : {false, true}) {

@@ -141,8 +141,8 @@ std::optional<quint64> ContentFile::physicalOffset() const {
     return quint64(extent.fe_physical);
 }
 
-qint64 ContentFile::read(qint64 offset, char* buffer, qint64 length, bool* allZero,
-                         QString* reason) {
+qint64 ContentFile::read(qint64 offset, char* buffer, qint64 length, bool* allZero, QString* reason,
+                         bool fillHoles) {
     if (allZero) {
         *allZero = false;
     }
@@ -177,7 +177,11 @@ qint64 ContentFile::read(qint64 offset, char* buffer, qint64 length, bool* allZe
             if (n <= 0) {
                 break;
             }
-            std::memset(buffer + done, 0, size_t(n));
+            // Writing the zeros of a span that is all hole would cost more than the
+            // caller's use of them when it can take them as zeros without looking.
+            if (fillHoles || !allZero || done > 0 || n < want) {
+                std::memset(buffer + done, 0, size_t(n));
+            }
             done += n;
             continue;
         }

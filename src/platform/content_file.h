@@ -62,9 +62,11 @@ public:
     // Reads up to `length` bytes at `offset` into `buffer`. Returns the bytes given
     // (fewer than `length` only at the end of the file, 0 at or beyond it), or -1 with
     // the reason in `reason` when reading fails. `allZero`, when given, is set when the
-    // whole span given lay in a hole (its bytes are zeros that were not read).
+    // whole span given lay in a hole (its bytes are zeros that were not read); with
+    // `allZero` given and `fillHoles` false such a span is not even written into
+    // `buffer` (its zeros are left to the caller), which costs nothing however long.
     qint64 read(qint64 offset, char* buffer, qint64 length, bool* allZero = nullptr,
-                QString* reason = nullptr);
+                QString* reason = nullptr, bool fillHoles = true);
 
 private:
     UniqueFd fd_;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QHash>
 #include <QSet>
 
 #include <fcntl.h>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <map>
 
 #include "finders/content_groups.h"
@@ -162,9 +164,12 @@ TEST(ContentSearch, GroupsExactlyTheFilesWhoseBytesAreEqual) {
              t.file("z", QByteArray(3 << 20, '\0'));
              sparse(t, "s2", 3 << 20, (3 << 20) - 1, "\1");
              sparse(t, "s3", 3 << 20, 1 << 20, QByteArray(4096, '\0'));
+             // Ending in a hole part of a block long.
+             sparse(t, "s4", (3 << 20) + 100);
+             t.file("z4", QByteArray((3 << 20) + 100, '\0'));
          },
          false,
-         {{"s1", "z", "s3"}}},
+         {{"s1", "z", "s3"}, {"s4", "z4"}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -205,24 +210,44 @@ TEST(ContentSearch, ManyFilesReadInPiecesOnSeveralThreadsGiveTheSameGroups) {
         o.threads = threads;
         o.chunkBytes = 4096;
         ContentGrouper grouper(o);
-        QList<QByteArray> paths;
+        // Ids in the order of adding; numbered the caller's own way (descending, with
+        // gaps); or numbered anew once all are added (in the opposite order).
         test::SearchRun walk = test::runSearch(test::dupOptions(3), {t.root()});
-        for (qsizetype k = 0; k < walk.search->candidateCount(); ++k) {
+        const qsizetype n = walk.search->candidateCount();
+        const auto idOf = [&](qsizetype k) {
+            return threads == 2 ? quint32(5000 - 7 * k) : quint32(k);
+        };
+        const auto finalIdOf = [&](qsizetype k) {
+            return threads == 3 ? quint32(n - 1 - k) : idOf(k);
+        };
+        QHash<quint32, QByteArray> paths;
+        QHash<quint32, qint64> sizes;
+        for (qsizetype k = 0; k < n; ++k) {
             const QByteArray path = walk.search->candidates().path(k);
             const auto e = platform::statPath(path);
             ASSERT_TRUE(e.has_value());
-            grouper.add({quint32(paths.size()), e->size, e->device, e->inode, e->modified});
-            paths << path;
+            grouper.add({idOf(k), e->device, e->inode, e->modified});
+            paths.insert(finalIdOf(k), path);
+            sizes.insert(finalIdOf(k), e->size);
+        }
+        if (threads == 3) {
+            grouper.renumber([&](quint32 id) { return quint32(n - 1 - id); });
         }
         std::atomic<int> reads{0};
         ContentGrouper::Hooks hooks;
         hooks.beforeRead = [&](quint32) { ++reads; };
-        ASSERT_TRUE(grouper.run([&](quint32 id) { return paths[id]; }, hooks));
+        ASSERT_TRUE(grouper.run([&](quint32 id) { return paths.value(id); },
+                                [&](quint32 id) { return sizes.value(id); }, hooks));
         Groups got;
-        for (const ContentGroup& g : grouper.groups()) {
+        for (qsizetype k = 0; k < grouper.groupCount(); ++k) {
+            const ContentGroup g = grouper.group(k);
+            EXPECT_TRUE(std::is_sorted(g.ids.begin(), g.ids.end()));
+            if (k > 0) {
+                EXPECT_LT(grouper.group(k - 1).ids.front(), g.ids.front());
+            }
             QSet<QByteArray> names;
             for (quint32 id : g.ids) {
-                names.insert(paths[id].mid(t.root().size() + 1));
+                names.insert(paths.value(id).mid(t.root().size() + 1));
             }
             got.insert(names);
         }
@@ -323,16 +348,40 @@ TEST(ContentSearch, UnreadableAndChangingFilesAreReportedNeverGrouped) {
 
 TEST(ContentSearch, FilesWhoseHashesCollideAreStillComparedByteByByte) {
     // Every whole-file hash made the same, as a collision would make it.
-    for (const qint64 size : {qint64(1000), qint64(3 * 4096 + 5)}) {
-        SCOPED_TRACE(size);
+    const auto variants = [](qint64 size) {
+        return [size](TempTree& t) {
+            const QByteArray one = bytes(size, 20);
+            t.file("a", one);
+            t.file("b", withByte(one, size - 1, 'x'));
+            t.file("c", one);
+            t.file("d", withByte(one, size / 2, 'y'));
+            t.file("e", withByte(one, size / 2, 'y'));
+            t.file("f", withByte(one, 0, 'z'));
+        };
+    };
+    struct Case {
+        const char* what;
+        std::function<void(TempTree&)> make;
+        Groups expected;
+        int hashed;  // "f" differs in its first 4 KiB when it is larger: never hashed whole
+    };
+    const std::vector<Case> cases = {
+        {"one block", variants(1000), {{"a", "c"}, {"d", "e"}}, 6},
+        {"several blocks", variants(3 * 4096 + 5), {{"a", "c"}, {"d", "e"}}, 5},
+        {"holes against written bytes",
+         [](TempTree& t) {
+             sparse(t, "h1", 3 << 20);
+             t.file("z", QByteArray(3 << 20, '\0'));
+             sparse(t, "h2", 3 << 20, (3 << 20) - 1, "\1");
+             sparse(t, "h3", 3 << 20, (1 << 20) + 5, "\2");
+         },
+         {{"h1", "z"}},
+         4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         TempTree t;
-        const QByteArray one = bytes(size, 20);
-        t.file("a", one);
-        t.file("b", withByte(one, size - 1, 'x'));
-        t.file("c", one);
-        t.file("d", withByte(one, size / 2, 'y'));
-        t.file("e", withByte(one, size / 2, 'y'));
-        t.file("f", withByte(one, 0, 'z'));
+        c.make(t);
         const DupOptions o = contentOptions(false, 2);
         auto search = std::make_unique<DupSearch>(o);
         DupWalkHooks walkHooks(*search);
@@ -349,9 +398,8 @@ TEST(ContentSearch, FilesWhoseHashesCollideAreStillComparedByteByByte) {
         run.search = std::move(search);
         run.grid = std::make_unique<GridTable>();
         run.search->fillGrid(*run.grid);
-        EXPECT_EQ(groupsOf(run, t.root()), Groups({{"a", "c"}, {"d", "e"}}));
-        // "f" differs in its first 4 KiB when it is larger: it is never hashed whole.
-        EXPECT_EQ(hashed.load(), size > 4096 ? 5 : 6);
+        EXPECT_EQ(groupsOf(run, t.root()), c.expected);
+        EXPECT_EQ(hashed.load(), c.hashed);
     }
 }
 
@@ -400,6 +448,14 @@ TEST(ContentFile, ReadsHolesAsZerosAndRefusesWhatIsNoRegularFile) {
     EXPECT_TRUE(zero);
     EXPECT_EQ(buf, QByteArray(1 << 20, '\0'));
     EXPECT_EQ(f.read((2 << 20) - 2, buf.data(), 8, &zero), 8);
+    EXPECT_FALSE(zero);
+    EXPECT_EQ(buf.left(8), QByteArray("\0\0data\0\0", 8));
+    // Left to the caller: a span wholly in a hole is not written, one partly in it is.
+    buf.fill('u');
+    EXPECT_EQ(f.read(4096, buf.data(), 4096, &zero, nullptr, false), 4096);
+    EXPECT_TRUE(zero);
+    EXPECT_EQ(buf.left(4096), QByteArray(4096, 'u'));
+    EXPECT_EQ(f.read((2 << 20) - 2, buf.data(), 8, &zero, nullptr, false), 8);
     EXPECT_FALSE(zero);
     EXPECT_EQ(buf.left(8), QByteArray("\0\0data\0\0", 8));
     // Backwards again, and past the end.
