@@ -181,13 +181,14 @@ bool DupCandidateList::storeName(QByteArrayView name, quint64& ref) {
         chunkUsed_ = 0;
     }
     std::memcpy(chunks_.back().get() + chunkUsed_, name.data(), length);
-    ref = (quint64(chunks_.size() - 1) << 32) | chunkUsed_;
+    ref = (quint64(chunks_.size() - 1) << 36) | (quint64(chunkUsed_) << 16) | length;
     chunkUsed_ += length;
     return true;
 }
 
 QByteArrayView DupCandidateList::nameOf(const Record& r) const {
-    return QByteArrayView(chunks_[size_t(r.name >> 32)].get() + quint32(r.name), r.nameLength);
+    return QByteArrayView(chunks_[size_t(r.name >> 36)].get() + ((r.name >> 16) & 0xFFFFF),
+                          qsizetype(r.name & 0xFFFF));
 }
 
 quint32 DupCandidateList::typeOf(QByteArrayView name) {
@@ -274,14 +275,15 @@ bool DupCandidateList::add(const WalkFolder& folder, QByteArrayView name, qint64
         if ((n & (kBlockSize - 1)) == 0 && size_t(n >> kBlockBits) == blocks_.size()) {
             blocks_.push_back(std::make_unique<Record[]>(kBlockSize));
         }
-        order_.push_back(n);
+        if (!order_.empty()) {
+            order_.push_back(n);
+        }
         Record& r = record(n);
         r.size = size;
         r.folder = quint32(folders_.size() - 1);
         r.modified = packedTime(modified);
         r.accessed = packedTime(accessed);
         r.type = typeOf(name);
-        r.nameLength = quint16(name.size());
         storeName(name, r.name);
         ++count_;
     } catch (const std::bad_alloc&) {
@@ -306,7 +308,7 @@ void DupCandidateList::prefetch(qsizetype i, int stage) const {
         __builtin_prefetch(&r);
         return;
     }
-    __builtin_prefetch(chunks_[size_t(r.name >> 32)].get() + quint32(r.name));
+    __builtin_prefetch(chunks_[size_t(r.name >> 36)].get() + ((r.name >> 16) & 0xFFFFF));
     __builtin_prefetch(folderPrefixes_[r.folder].constData());
 }
 
@@ -734,23 +736,23 @@ std::vector<quint32> DupCandidateList::pathRanks() const {
 
 namespace {
 
-// Candidates of a sort: a key, its continuation, and the candidate's number. The second
-// word fills what the first one's alignment leaves over anyway.
+// Candidates of a sort: a 128-bit key in two words (24 bytes in all, where one 128-bit
+// number would be aligned to 32), and the candidate's number.
 struct Keyed {
-    U128 key;
-    quint64 more;
+    quint64 high;
+    quint64 low;
     quint32 n;
 };
 
 bool keyedLess(const Keyed& a, const Keyed& b) {
-    if (a.key != b.key) {
-        return a.key < b.key;
+    if (a.high != b.high) {
+        return a.high < b.high;
     }
-    return a.more != b.more ? a.more < b.more : a.n < b.n;
+    return a.low != b.low ? a.low < b.low : a.n < b.n;
 }
 
 bool sameKeys(const Keyed& a, const Keyed& b) {
-    return a.key == b.key && a.more == b.more;
+    return a.high == b.high && a.low == b.low;
 }
 
 // Below this many candidates a sort stays on one thread: a thread's start would cost
@@ -784,25 +786,22 @@ public:
 
     // The key of candidate `n`: the ranks of the fields in line order and, where the name
     // stands, its first characters folded, left-aligned so that what comes first weighs
-    // most, with `more` holding the next kMoreChars characters of the name (0 without
-    // one). Keys, compared as (key, more), keep the order of the whole lines.
-    static constexpr int kMoreChars = 8;
+    // most. Keys keep the order of the whole lines.
     // The low `count` bytes (1 to 8) of a word set.
     static quint64 lowBytes(int count) {
         return count >= 8 ? ~quint64(0) : (quint64(1) << (8 * count)) - 1;
     }
-    U128 key(quint32 n, quint64& more) const {
+    U128 key(quint32 n) const {
         const Record& r = list_.record(n);
         U128 key = 0;
-        more = 0;
         int left = 128;
         for (size_t index = 0; index < fields_.size() && left > 0; ++index) {
             const DupField f = fields_[index];
             if (f == DupField::Name) {
                 // Always the open field: as many characters as fit.
                 const int chars = left / 8;
-                quint8 bytes[16 + kMoreChars];
-                foldedPrefixKey(skipBytes(textOf(r), textSkip_), chars + kMoreChars, bytes);
+                quint8 bytes[16] = {};
+                foldedPrefixKey(skipBytes(textOf(r), textSkip_), chars, bytes);
                 const auto word = [&](int at) {
                     quint64 w;
                     std::memcpy(&w, bytes + at, sizeof w);
@@ -814,7 +813,6 @@ public:
                 } else if (chars > 0) {
                     key = (key << (8 * chars)) | (word(0) >> (64 - 8 * chars));
                 }
-                more = word(chars);
                 left -= chars * 8;
                 break;
             }
@@ -1100,6 +1098,7 @@ void DupCandidateList::sortLines(std::span<const DupField> fields) {
     // ordered in two halves at once where the list is long; the merge of the sorted
     // halves gives the order one sort would, as no two keys are equal whole.
     std::vector<Keyed> keyed(static_cast<size_t>(count_));
+    order_.resize(static_cast<size_t>(count_));
     const qsizetype split = SplitPoint(count_, kMinimumPiece);
     notePeak(qsizetype(keyed.capacity() * sizeof(Keyed)) *
                  (split < count_ && !plan.complete() ? 2 : 1) +
@@ -1107,7 +1106,9 @@ void DupCandidateList::sortLines(std::span<const DupField> fields) {
     SplitWork(count_, kMinimumPiece, [&](qsizetype begin, qsizetype end) {
         for (auto n = quint32(begin); n < quint32(end); ++n) {
             Keyed& k = keyed[n];
-            k.key = plan.key(n, k.more);
+            const U128 key = plan.key(n);
+            k.high = quint64(key >> 64);
+            k.low = quint64(key);
             k.n = n;
         }
     });

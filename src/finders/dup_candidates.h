@@ -87,7 +87,7 @@ public:
 
     // The number candidate `i` (in the current order) had when it was added: 0 for the
     // first file added, 1 for the next, and so on.
-    quint32 addedAs(qsizetype i) const { return order_[size_t(i)]; }
+    quint32 addedAs(qsizetype i) const { return numberAt(i); }
     // Reads of candidate `i` (0 to size() - 1, in the current order).
     qint64 size(qsizetype i) const { return at(i).size; }
     quint32 modified(qsizetype i) const { return at(i).modified; }
@@ -140,12 +140,11 @@ public:
 private:
     struct Record {
         qint64 size = 0;
-        quint64 name = 0;  // chunk index << 32 | offset
+        quint64 name = 0;  // chunk index << 36 | offset in the chunk << 16 | length
         quint32 folder = 0;
         quint32 type = 0;
         quint32 modified = 0;
         quint32 accessed = 0;
-        quint16 nameLength = 0;
     };
     // Records live in blocks that never move, so the list grows without copying; the
     // order is a separate index.
@@ -154,7 +153,9 @@ private:
 
     const Record& record(quint32 n) const { return blocks_[n >> kBlockBits][n & (kBlockSize - 1)]; }
     Record& record(quint32 n) { return blocks_[n >> kBlockBits][n & (kBlockSize - 1)]; }
-    const Record& at(qsizetype i) const { return record(order_[size_t(i)]); }
+    // Until the first sort the order is the order of adding, kept without a table.
+    quint32 numberAt(qsizetype i) const { return order_.empty() ? quint32(i) : order_[size_t(i)]; }
+    const Record& at(qsizetype i) const { return record(numberAt(i)); }
     QByteArrayView nameOf(const Record& r) const;
 
     static quint32 dateKey(quint32 packed);
@@ -176,7 +177,7 @@ private:
 
     qsizetype limit_;
     std::vector<std::unique_ptr<Record[]>> blocks_;
-    std::vector<quint32> order_;  // candidate numbers in the current order
+    std::vector<quint32> order_;  // candidate numbers in the current order, once sorted
     qsizetype count_ = 0;
     std::vector<std::unique_ptr<char[]>> chunks_;
     quint32 chunkUsed_ = 0;
