@@ -76,7 +76,7 @@ void CandidateFeed::handOver() {
 void CandidateFeed::finish() {
     if (!thread_.joinable()) {
         take(*filling_);
-        filling_->clear();
+        filling_ = std::make_unique<Batch>();
         lastPath_.clear();
         return;
     }
@@ -85,6 +85,10 @@ void CandidateFeed::finish() {
     }
     std::unique_lock lock(mutex_);
     caughtUp_.wait(lock, [&] { return waiting_.empty() && !taking_; });
+    // The batches' memory is given back: the search that follows needs it more.
+    spare_.clear();
+    lock.unlock();
+    filling_ = std::make_unique<Batch>();
 }
 
 void CandidateFeed::run() {
