@@ -22,6 +22,10 @@ namespace dw {
 
 namespace {
 
+// Below this many candidates a sort stays on one thread: a thread's start would cost
+// more than it saves.
+constexpr qsizetype kMinimumPiece = 20000;
+
 // Names are kept back to back in chunks that never move.
 constexpr quint32 kChunkBytes = 1u << 20;
 
@@ -656,14 +660,14 @@ std::vector<quint32> DupCandidateList::pathRanks() const {
         orderBegin[node + 1] =
             orderBegin[node] + nodes[node].fileCount + quint32(nodes[node].children.size());
     }
-    SplitWork(qsizetype(nodes.size()), 64, [&](qsizetype begin, qsizetype end) {
+    const auto sortNodes = [&](size_t begin, size_t end) {
         struct Item {
             quint64 head;
             quint64 tail;
             quint32 id;
         };
         std::vector<Item> items;
-        for (auto node = size_t(begin); node < size_t(end); ++node) {
+        for (size_t node = begin; node < end; ++node) {
             const Node& n = nodes[node];
             const auto textOf = [&](quint32 id) {
                 return (id & kChild) != 0 ? n.children[id & ~kChild].first : nameOf(record(id));
@@ -705,7 +709,19 @@ std::vector<quint32> DupCandidateList::pathRanks() const {
                 order[orderBegin[node] + k] = items[k].id | (same ? kSame : 0);
             }
         }
-    });
+    };
+    // Two halves of about as many items each are sorted at once.
+    size_t middle = nodes.size();
+    if (SplitPoint(count_, kMinimumPiece) < count_) {
+        middle =
+            size_t(std::lower_bound(orderBegin.begin(), orderBegin.end(), orderBegin.back() / 2) -
+                   orderBegin.begin());
+    }
+    if (middle > 0 && middle < nodes.size()) {
+        RunTogether([&] { sortNodes(0, middle); }, [&] { sortNodes(middle, nodes.size()); });
+    } else {
+        sortNodes(0, nodes.size());
+    }
 
     // Depth first, without recursion (folders nest thousands deep).
     std::vector<quint32> ranks(static_cast<size_t>(count_), 0);
@@ -754,10 +770,6 @@ bool keyedLess(const Keyed& a, const Keyed& b) {
 bool sameKeys(const Keyed& a, const Keyed& b) {
     return a.high == b.high && a.low == b.low;
 }
-
-// Below this many candidates a sort stays on one thread: a thread's start would cost
-// more than it saves.
-constexpr qsizetype kMinimumPiece = 20000;
 
 }  // namespace
 
