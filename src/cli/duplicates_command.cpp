@@ -2,11 +2,13 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "base/split_work.h"
 #include "base/utility.h"
 #include "cli/cli_support.h"
 #include "finders/dup_search.h"
@@ -239,99 +241,111 @@ private:
 
 // The result rows as tab-separated lines, written straight from the candidate list in
 // the grid's row order: the cells DupRowBytes gives for the filled grid, without the
-// grid, after each row's group number when `groups`. Lines are gathered in a buffer that
-// goes to `out` a large piece at a time.
+// grid, after each row's group number when `groups`. Rows are made into text a piece at a
+// time, two pieces at once, and each pair goes to `out` in order.
 void printRows(const DupSearch& search, bool groups, QTextStream& out) {
     const bool duplicateMode = search.options().duplicateMode;
     const DupCandidateList& list = search.candidates();
-    constexpr size_t kPiece = 1 << 18;
-    std::string buffer;
-    buffer.reserve(kPiece + 8192);
-    const auto flush = [&] {
-        writeBytes(out, QByteArray::fromRawData(buffer.data(), qsizetype(buffer.size())));
-        buffer.clear();
-    };
-    char sizeBuffer[ThousandsText::kMaxUtf8];
-    // Folders and types are shared by many rows: each is escaped once, when first met,
-    // in a table of its own for folder prefixes (0), types (1) and folders (2).
-    std::vector<std::string> escaped[3];
-    std::vector<char> isEscaped[3];
-    const auto appendShared = [&](int table, quint32 id, QByteArrayView bytes) {
-        std::vector<std::string>& texts = escaped[table];
-        if (id >= texts.size()) {
-            texts.resize(id + 1);
-            isEscaped[table].resize(id + 1, 0);
-        }
-        if (!isEscaped[table][id]) {
-            AppendTsvEscaped(bytes, texts[id]);
-            isEscaped[table][id] = 1;
-        }
-        buffer += texts[id];
-    };
-    const auto cell = [&](qsizetype i, DupField f, char end) {
-        const QByteArrayView bytes = list.fieldBytes(i, f, sizeBuffer);
-        if (f == DupField::Path) {
-            // Split at a "/", so each piece escapes as the whole path would.
-            appendShared(0, list.folderId(i), bytes);
-            AppendTsvEscaped(list.name(i), buffer);
-        } else if (f == DupField::Type) {
-            appendShared(1, list.typeId(i), bytes);
-        } else if (f == DupField::Folder) {
-            appendShared(2, list.folderId(i), bytes);
-        } else {
-            AppendTsvEscaped(bytes, buffer);
-        }
-        buffer += end;
-    };
+    std::string titleLine;
     QStringList titles = DupColumnTitles(duplicateMode);
     if (groups) {
         titles.prepend(QStringLiteral("Group"));
     }
     for (qsizetype c = 0; c < titles.size(); ++c) {
-        AppendTsvEscaped(titles[c].toUtf8(), buffer);
-        buffer += c + 1 < titles.size() ? '\t' : '\n';
+        AppendTsvEscaped(titles[c].toUtf8(), titleLine);
+        titleLine += c + 1 < titles.size() ? '\t' : '\n';
     }
+    writeBytes(out, QByteArray::fromRawData(titleLine.data(), qsizetype(titleLine.size())));
     const std::vector<quint32> rows =
         search.resultCount() > 0 ? search.rowOrder() : std::vector<quint32>();
     const qsizetype total = qsizetype(rows.size());
-    for (qsizetype k = 0; k < total; ++k) {
-        // The rows jump through the list's memory; fetching a few ahead hides that.
-        list.prefetch(k + 16 < total ? rows[size_t(k + 16)] : -1, 0);
-        list.prefetch(k + 8 < total ? rows[size_t(k + 8)] : -1, 1);
-        const qsizetype i = rows[size_t(k)];
-        if (duplicateMode) {
-            if (groups) {
-                // Duplicate mode keeps its rows in result order.
-                buffer += std::to_string(search.resultGroup(k));
-                buffer += '\t';
+
+    // Folders and types are shared by many rows: each side escapes each of them once, in
+    // a table of its own for folder prefixes (0), types (1) and folders (2). The list's
+    // texts are made first, so that the two sides only read it.
+    list.makeTexts();
+    struct Shared {
+        std::vector<std::string> escaped[3];
+        const std::string& get(int table, quint32 id, QByteArrayView bytes) {
+            std::vector<std::string>& texts = escaped[table];
+            if (id >= texts.size()) {
+                texts.resize(id + 1);
             }
-            cell(i, DupField::Name, '\t');
-            cell(i, DupField::Size, '\t');
-            cell(i, DupField::Modified, '\t');
-            cell(i, DupField::Time, '\t');
-            cell(i, DupField::Access, '\t');
-            cell(i, DupField::Folder, '\t');
-            if (search.hasTypeNote(k)) {
-                QByteArray type = list.fieldBytes(i, DupField::Type, sizeBuffer).toByteArray();
-                search.appendTypeNote(k, type);
-                AppendTsvEscaped(type, buffer);
-                buffer += '\n';
+            if (texts[id].empty() && !bytes.isEmpty()) {
+                AppendTsvEscaped(bytes, texts[id]);
+            }
+            return texts[id];
+        }
+    };
+    Shared sides[2];
+    const auto makeRows = [&](qsizetype begin, qsizetype end, std::string& text, Shared& shared) {
+        char buffer[ThousandsText::kMaxUtf8];
+        const auto cell = [&](qsizetype i, DupField f, char last) {
+            if (f == DupField::Path) {
+                // Split at a "/", so each piece escapes as the whole path would.
+                text += shared.get(0, list.folderId(i), list.fieldBytes(i, f, buffer));
+                AppendTsvEscaped(list.name(i), text);
+            } else if (f == DupField::Type) {
+                text += shared.get(1, list.typeId(i), list.fieldBytes(i, f, buffer));
+            } else if (f == DupField::Folder) {
+                text += shared.get(2, list.folderId(i), list.fieldBytes(i, f, buffer));
             } else {
+                AppendTsvEscaped(list.fieldBytes(i, f, buffer), text);
+            }
+            text += last;
+        };
+        for (qsizetype k = begin; k < end; ++k) {
+            // The rows jump through the list's memory; fetching a few ahead hides that.
+            list.prefetch(k + 16 < end ? rows[size_t(k + 16)] : -1, 0);
+            list.prefetch(k + 8 < end ? rows[size_t(k + 8)] : -1, 1);
+            const qsizetype i = rows[size_t(k)];
+            if (duplicateMode) {
+                if (groups) {
+                    // Duplicate mode keeps its rows in result order.
+                    text += std::to_string(search.resultGroup(k));
+                    text += '\t';
+                }
+                cell(i, DupField::Name, '\t');
+                cell(i, DupField::Size, '\t');
+                cell(i, DupField::Modified, '\t');
+                cell(i, DupField::Time, '\t');
+                cell(i, DupField::Access, '\t');
+                cell(i, DupField::Folder, '\t');
+                if (search.hasTypeNote(k)) {
+                    QByteArray type = list.fieldBytes(i, DupField::Type, buffer).toByteArray();
+                    search.appendTypeNote(k, type);
+                    AppendTsvEscaped(type, text);
+                    text += '\n';
+                } else {
+                    cell(i, DupField::Type, '\n');
+                }
+            } else {
+                cell(i, DupField::Size, '\t');
+                cell(i, DupField::Modified, '\t');
+                cell(i, DupField::Time, '\t');
+                cell(i, DupField::Access, '\t');
+                cell(i, DupField::Path, '\t');
                 cell(i, DupField::Type, '\n');
             }
-        } else {
-            cell(i, DupField::Size, '\t');
-            cell(i, DupField::Modified, '\t');
-            cell(i, DupField::Time, '\t');
-            cell(i, DupField::Access, '\t');
-            cell(i, DupField::Path, '\t');
-            cell(i, DupField::Type, '\n');
         }
-        if (buffer.size() >= kPiece) {
-            flush();
+    };
+    constexpr qsizetype kPieceRows = 16384;
+    std::string pieces[2];
+    for (qsizetype at = 0; at < total; at += 2 * kPieceRows) {
+        const qsizetype middle = std::min(at + kPieceRows, total);
+        const qsizetype end = std::min(at + 2 * kPieceRows, total);
+        pieces[0].clear();
+        pieces[1].clear();
+        if (middle < end) {
+            RunTogether([&] { makeRows(at, middle, pieces[0], sides[0]); },
+                        [&] { makeRows(middle, end, pieces[1], sides[1]); });
+        } else {
+            makeRows(at, middle, pieces[0], sides[0]);
+        }
+        for (const std::string& piece : pieces) {
+            writeBytes(out, QByteArray::fromRawData(piece.data(), qsizetype(piece.size())));
         }
     }
-    flush();
 }
 
 // Walks `folders`, prints the result rows on `out` (after their group numbers when
