@@ -120,6 +120,18 @@ TEST(GridExport, TsvCellsAreExactAndReversible) {
     EXPECT_EQ(TsvUnescape(TsvEscape(all)), all);
     EXPECT_FALSE(TsvEscape(all).contains('\t'));
     EXPECT_FALSE(TsvEscape(all).contains('\n'));
+    // Long runs are scanned several bytes at a time: a byte that needs escaping is found
+    // wherever it lies in such a run (control characters, the backslash, DEL, bytes of
+    // 0x80 and above).
+    for (const char special : {'\0', '\t', '\n', '\r', '\x1F', '\\', '\x7F', '\x80', '\xFF'}) {
+        const QByteArray alone = TsvEscape(QByteArray(1, special));
+        for (int at = 0; at < 20; ++at) {
+            QByteArray text(20, 'a');
+            text[at] = special;
+            EXPECT_EQ(TsvEscape(text), QByteArray(at, 'a') + alone + QByteArray(19 - at, 'a'))
+                << int(special) << " at " << at;
+        }
+    }
 }
 
 }  // namespace
