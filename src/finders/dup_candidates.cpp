@@ -665,6 +665,7 @@ std::vector<quint32> DupCandidateList::pathRanks() const {
             quint64 head;
             quint64 tail;
             quint32 id;
+            bool plain;  // the text's first 16 bytes are ASCII: 16 characters
         };
         std::vector<Item> items;
         for (size_t node = begin; node < end; ++node) {
@@ -679,7 +680,14 @@ std::vector<quint32> DupCandidateList::pathRanks() const {
                 quint64 tail;
                 std::memcpy(&head, bytes, sizeof head);
                 std::memcpy(&tail, bytes + 8, sizeof tail);
-                return Item{qFromBigEndian(head), qFromBigEndian(tail), id};
+                const QByteArrayView text = textOf(id);
+                bool plain = text.size() >= 16;
+                if (plain) {
+                    quint64 words[2];
+                    std::memcpy(words, text.data(), sizeof words);
+                    plain = ((words[0] | words[1]) & 0x8080808080808080ull) == 0;
+                }
+                return Item{qFromBigEndian(head), qFromBigEndian(tail), id, plain};
             };
             items.clear();
             for (quint32 c = 0; c < n.children.size(); ++c) {
@@ -694,6 +702,11 @@ std::vector<quint32> DupCandidateList::pathRanks() const {
                 }
                 if (x.tail != y.tail) {
                     return x.tail < y.tail ? -1 : 1;
+                }
+                // Equal keys of two texts that begin with 16 ASCII bytes each: those bytes
+                // compare equal, and the rest is compared from there.
+                if (x.plain && y.plain) {
+                    return compareFolded(textOf(x.id).sliced(16), textOf(y.id).sliced(16));
                 }
                 return compareFolded(textOf(x.id), textOf(y.id));
             };
