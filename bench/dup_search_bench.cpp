@@ -10,6 +10,11 @@
 // reports the list's own account of its peak (list_bytes_per_candidate) and the growth of the
 // process's peak resident memory during one search (rss_bytes_per_candidate); both must stay below
 // 300. DW_BENCH_TREE=FOLDER runs on a tree made before by bench_make_tree instead.
+//
+// The times are wall times: the search fills its candidate list on a thread of its own
+// during the walk, and sorts and fills the grid on two threads, so the "CPU" column (the
+// benchmark's own thread) says less than the machine spent. Run it on an otherwise idle
+// machine: a busy second core slows those steps.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
