@@ -329,7 +329,7 @@ void printRows(const DupSearch& search, bool groups, QTextStream& out) {
             }
         }
     };
-    constexpr qsizetype kPieceRows = 16384;
+    constexpr qsizetype kPieceRows = 4096;
     std::string pieces[2];
     for (qsizetype at = 0; at < total; at += 2 * kPieceRows) {
         const qsizetype middle = std::min(at + kPieceRows, total);

@@ -206,7 +206,7 @@ void ContentGrouper::renumber(const std::function<quint32(quint32 id)>& newId) {
     inodes_ = inodes_.moved(ids, count_);
     seconds_ = seconds_.moved(ids, count_);
     devices_ = devices_.moved(ids, count_);
-    ids_ = {};
+    ids_ = std::vector<quint32>();
 }
 
 ContentGroup ContentGrouper::group(qsizetype k) const {
@@ -216,9 +216,9 @@ ContentGroup ContentGrouper::group(qsizetype k) const {
 }
 
 void ContentGrouper::releaseGroups() {
-    groupIds_ = {};
-    groupNames_ = {};
-    groupSpans_ = {};
+    groupIds_ = std::vector<quint32>();
+    groupNames_ = std::vector<quint32>();
+    groupSpans_ = std::vector<GroupSpan>();
 }
 
 void ContentGrouper::notePeak(qsizetype bytes) {
@@ -682,7 +682,7 @@ bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hoo
             toRead_ -= size - std::min(size, kPrefixBytes);
         }
     });
-    order = {};
+    order = std::vector<quint32>();
     std::sort(places_.begin(), places_.end());
 
     // Files of one size and one prefix hash go on; files of at most 4 KiB are read whole.
@@ -704,7 +704,7 @@ bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hoo
             }
         });
     }
-    sizeRuns = {};
+    sizeRuns = std::vector<Range>();
 
     // Whole files, in the order of their places on the disk where known.
     order.reserve(filesIn(wholeRuns));
@@ -727,7 +727,7 @@ bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hoo
                        sizeof(quint32)));
     parallel(order.size(), options_.chunkBytes, hooks,
              [&](Reader& reader, size_t i) { readWhole(reader, work_[order[i]], hooks); });
-    order = {};
+    order = std::vector<quint32>();
     if (!stop_.load()) {
         splitIntoClasses(wholeRuns, [&](quint32 k, quint32 e) {
             if (e - k < 2) {
@@ -738,7 +738,7 @@ bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hoo
             compares.push_back({k, e});
         });
     }
-    wholeRuns = {};
+    wholeRuns = std::vector<Range>();
 
     // Byte by byte, the tasks in the order of their first file's place on the disk.
     for (const Range r : compares) {
@@ -751,7 +751,7 @@ bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hoo
     // more than while it hashed.
     parallel(compares.size(), std::max(kPrefixBytes, options_.chunkBytes / 2), hooks,
              [&](Reader& reader, size_t i) { compare(reader, compares[i], hooks); });
-    compares = {};
+    compares = std::vector<Range>();
 
     collectGroups();
     const auto byProblemId = [](const ContentProblem& a, const ContentProblem& b) {
@@ -761,12 +761,13 @@ bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hoo
     std::sort(changed_.begin(), changed_.end(), byProblemId);
     pathOf_ = {};
     sizeOf_ = {};
-    // What the files were is no longer needed once they are grouped.
-    work_ = {};
+    // What the files were is no longer needed once they are grouped. (A vector assigned
+    // `{}` would keep its memory: that picks the initializer-list assignment.)
+    work_ = std::vector<Work>();
     inodes_.release();
     devices_.release();
-    places_ = {};
-    ids_ = {};
+    places_ = std::vector<std::pair<quint32, quint64>>();
+    ids_ = std::vector<quint32>();
     result_ = !stop_.load();
     return result_;
 }

@@ -630,7 +630,7 @@ std::vector<quint32> DupCandidateList::pathRanks() const {
         nodeOfFolder[k] = node;
         previous = prefix;
     }
-    childOf = {};
+    childOf = std::unordered_map<std::string, quint32>();
     // The files of each node, one node after the other.
     std::vector<quint32> files(static_cast<size_t>(count_));
     for (quint32 n = 0; n < quint32(count_); ++n) {
