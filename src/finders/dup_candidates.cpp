@@ -58,29 +58,29 @@ bool timePartValid(quint32 packed) {
     return ((packed >> 11) & 0x1F) < 24 && ((packed >> 5) & 0x3F) < 60 && (packed & 0x1F) < 30;
 }
 
-// Ranks for the texts of `keys` (the entries of `ids` that are set): equal texts share a
-// rank, and ranks follow the order of the texts.
-std::vector<quint32> rankTexts(const std::vector<qint32>& ids,
-                               const std::vector<QByteArray>& utf8) {
-    std::vector<quint32> order(utf8.size());
-    for (quint32 k = 0; k < order.size(); ++k) {
-        order[k] = k;
+// Ranks for the texts of the entries of `ids` that are set (not negative), by entry:
+// equal texts share a rank, ranks follow the order of the texts, and unset entries have
+// rank 0. `textOf` gives the text of an id.
+template <typename TextOf>
+std::vector<quint32> rankTexts(const std::vector<qint32>& ids, const TextOf& textOf) {
+    std::vector<quint32> order;
+    order.reserve(ids.size());
+    for (quint32 k = 0; k < ids.size(); ++k) {
+        if (ids[k] >= 0) {
+            order.push_back(k);
+        }
     }
-    std::sort(order.begin(), order.end(),
-              [&](quint32 a, quint32 b) { return compareFolded(utf8[a], utf8[b]) < 0; });
-    std::vector<quint32> rankOfText(utf8.size());
+    const auto compare = [&](quint32 a, quint32 b) {
+        return compareFolded(textOf(quint32(ids[a])), textOf(quint32(ids[b])));
+    };
+    std::sort(order.begin(), order.end(), [&](quint32 a, quint32 b) { return compare(a, b) < 0; });
+    std::vector<quint32> ranks(ids.size(), 0);
     quint32 rank = 0;
     for (size_t k = 0; k < order.size(); ++k) {
-        if (k > 0 && compareFolded(utf8[order[k - 1]], utf8[order[k]]) != 0) {
+        if (k > 0 && compare(order[k - 1], order[k]) != 0) {
             ++rank;
         }
-        rankOfText[order[k]] = rank;
-    }
-    std::vector<quint32> ranks(ids.size(), 0);
-    for (size_t key = 0; key < ids.size(); ++key) {
-        if (ids[key] >= 0) {
-            ranks[key] = rankOfText[size_t(ids[key])];
-        }
+        ranks[order[k]] = rank;
     }
     return ranks;
 }
@@ -171,10 +171,7 @@ void DupCandidateList::clear() {
     typeSlots_.fill(TypeSlot());
     dateTextIds_.clear();
     timeTextIds_.clear();
-    dateTexts_.clear();
-    timeTexts_.clear();
-    dateUtf8_.clear();
-    timeUtf8_.clear();
+    texts_.clear();
     peak_ = 0;
 }
 
@@ -352,14 +349,14 @@ void DupCandidateList::makeTexts() const {
             quint64& slot = seen[(packed * 2654435761u) >> 20];
             if (slot != (packed | kSet)) {
                 slot = packed | kSet;
-                dateText(packed);
-                timeText(packed);
+                dateUtf8(packed);
+                timeUtf8(packed);
             }
         }
     }
 }
 
-const QString& DupCandidateList::dateText(quint32 packed) const {
+QByteArrayView DupCandidateList::dateUtf8(quint32 packed) const {
     if (dateTextIds_.empty()) {
         dateTextIds_.assign(kDateKeyCount, -1);
     }
@@ -367,14 +364,12 @@ const QString& DupCandidateList::dateText(quint32 packed) const {
     qint32& id = dateTextIds_[key];
     if (id < 0) {
         const QString text = key == kDateKeyEmpty ? QString() : FileDateToDateText((key << 16) | 1);
-        id = qint32(dateTexts_.size());
-        dateTexts_.append(text);
-        dateUtf8_.push_back(text.toUtf8());
+        id = qint32(texts_.add(text.toUtf8()));
     }
-    return dateTexts_.at(id);
+    return texts_.at(quint32(id));
 }
 
-const QString& DupCandidateList::timeText(quint32 packed) const {
+QByteArrayView DupCandidateList::timeUtf8(quint32 packed) const {
     if (timeTextIds_.empty()) {
         timeTextIds_.assign(kTimeKeyCount, -1);
     }
@@ -387,29 +382,9 @@ const QString& DupCandidateList::timeText(quint32 packed) const {
         } else if (key != kTimeKeyEmpty) {
             text = FileDateToTimeText((kValidDatePart << 16) | key);
         }
-        id = qint32(timeTexts_.size());
-        timeTexts_.append(text);
-        timeUtf8_.push_back(text.toUtf8());
+        id = qint32(texts_.add(text.toUtf8()));
     }
-    return timeTexts_.at(id);
-}
-
-const QByteArray& DupCandidateList::dateUtf8(quint32 packed) const {
-    const quint32 key = dateKey(packed);
-    if (!dateTextIds_.empty() && dateTextIds_[key] >= 0) {
-        return dateUtf8_[size_t(dateTextIds_[key])];
-    }
-    dateText(packed);
-    return dateUtf8_[size_t(dateTextIds_[key])];
-}
-
-const QByteArray& DupCandidateList::timeUtf8(quint32 packed) const {
-    const quint32 key = timeKey(packed);
-    if (!timeTextIds_.empty() && timeTextIds_[key] >= 0) {
-        return timeUtf8_[size_t(timeTextIds_[key])];
-    }
-    timeText(packed);
-    return timeUtf8_[size_t(timeTextIds_[key])];
+    return texts_.at(quint32(id));
 }
 
 QString DupCandidateList::text(qsizetype i, DupField field) const {
@@ -421,11 +396,11 @@ QString DupCandidateList::text(qsizetype i, DupField field) const {
         case DupField::Size:
             return thousands_(r.size);
         case DupField::Modified:
-            return dateText(r.modified);
+            return QString::fromUtf8(dateUtf8(r.modified));
         case DupField::Time:
-            return timeText(r.modified);
+            return QString::fromUtf8(timeUtf8(r.modified));
         case DupField::Access:
-            return dateText(r.accessed);
+            return QString::fromUtf8(dateUtf8(r.accessed));
         case DupField::Folder:
             return folders_[r.folder].text;
         case DupField::Type:
@@ -969,28 +944,27 @@ private:
         }
         if (has(DupField::Modified) || has(DupField::Access) || has(DupField::Time)) {
             list_.makeTexts();
-            dateRank_ = rankTexts(list_.dateTextIds_, list_.dateUtf8_);
-            timeRank_ = rankTexts(list_.timeTextIds_, list_.timeUtf8_);
+            const auto text = [this](quint32 id) { return list_.texts_.at(id); };
+            dateRank_ = rankTexts(list_.dateTextIds_, text);
+            timeRank_ = rankTexts(list_.timeTextIds_, text);
         }
         if (has(DupField::Type)) {
             std::vector<qint32> ids(list_.typesUtf8_.size());
             for (size_t k = 0; k < ids.size(); ++k) {
                 ids[k] = qint32(k);
             }
-            typeRank_ = rankTexts(ids, list_.typesUtf8_);
+            typeRank_ = rankTexts(ids, [this](quint32 id) { return list_.typesUtf8_[id]; });
         }
         if (has(DupField::Path)) {
             pathRank_ = list_.pathRanks();
         }
         if (has(DupField::Folder)) {
-            std::vector<QByteArray> paths;
-            paths.reserve(list_.folders_.size());
             std::vector<qint32> ids(list_.folders_.size());
-            for (size_t k = 0; k < list_.folders_.size(); ++k) {
-                paths.push_back(list_.folders_[k].path);
+            for (size_t k = 0; k < ids.size(); ++k) {
                 ids[k] = qint32(k);
             }
-            folderRank_ = rankTexts(ids, paths);
+            folderRank_ =
+                rankTexts(ids, [this](quint32 id) { return QByteArrayView(list_.folders_[id].path); });
         }
     }
 
@@ -1190,7 +1164,7 @@ qsizetype DupCandidateList::memoryUsage() const {
     // The texts of dates and times: at most one per day and one per two seconds of a
     // day, whatever the number of files.
     bytes += qsizetype((dateTextIds_.capacity() + timeTextIds_.capacity()) * sizeof(qint32)) +
-             (dateTexts_.size() + timeTexts_.size()) * 112;
+             texts_.bytes();
     bytes += timeSlots_ ? qsizetype(sizeof(*timeSlots_)) : 0;
     return bytes;
 }

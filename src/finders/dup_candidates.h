@@ -12,6 +12,7 @@
 #include <span>
 #include <vector>
 
+#include "base/text_arena.h"
 #include "finders/thousands_text.h"
 #include "platform/dir_entry.h"
 
@@ -162,10 +163,9 @@ private:
     quint32 typeOf(QByteArrayView name);
     quint32 typeOfExtension(QByteArrayView ext);
     bool storeName(QByteArrayView name, quint64& ref);
-    const QString& dateText(quint32 packed) const;
-    const QString& timeText(quint32 packed) const;
-    const QByteArray& dateUtf8(quint32 packed) const;
-    const QByteArray& timeUtf8(quint32 packed) const;
+    // The texts of a packed time's date and time of day, made on first use.
+    QByteArrayView dateUtf8(quint32 packed) const;
+    QByteArrayView timeUtf8(quint32 packed) const;
     QByteArrayView folderPrefix(quint32 folder) const;
     void notePeak(qsizetype extra) const;
     std::vector<quint32> sizeRanks() const;
@@ -205,13 +205,11 @@ private:
     std::unique_ptr<std::array<TimeSlot, 4096>> timeSlots_;
     quint32 packedTime(qint64 epoch);
     ThousandsText thousands_;
-    // Texts of dates and times, made once per distinct value when first asked for.
+    // Texts of dates and times, made once per distinct value when first asked for: by
+    // date or time key, the text's number in texts_ (-1 until made).
     mutable std::vector<qint32> dateTextIds_;
     mutable std::vector<qint32> timeTextIds_;
-    mutable QStringList dateTexts_;
-    mutable QStringList timeTexts_;
-    mutable std::vector<QByteArray> dateUtf8_;
-    mutable std::vector<QByteArray> timeUtf8_;
+    mutable TextArena texts_;
     mutable qsizetype peak_ = 0;
 };
 
