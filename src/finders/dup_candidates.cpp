@@ -963,8 +963,8 @@ private:
             for (size_t k = 0; k < ids.size(); ++k) {
                 ids[k] = qint32(k);
             }
-            folderRank_ =
-                rankTexts(ids, [this](quint32 id) { return QByteArrayView(list_.folders_[id].path); });
+            folderRank_ = rankTexts(
+                ids, [this](quint32 id) { return QByteArrayView(list_.folders_[id].path); });
         }
     }
 

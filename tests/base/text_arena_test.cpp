@@ -22,9 +22,8 @@ QByteArray textOf(qsizetype length, char seed) {
 // along the way must still show its text after all the later additions.
 TEST(TextArena, TextsKeepTheirBytesAndViewsAcrossBlocks) {
     const qsizetype block = 1 << 16;
-    const std::vector<qsizetype> lengths = {0,         1,     9,         block - 4 - 10, 6,
-                                            block - 4, 0,     block - 3, 200000,         3,
-                                            block,     12345, 1,         0,              40000};
+    const std::vector<qsizetype> lengths = {
+        0, 1, 9, block - 4 - 10, 6, block - 4, 0, block - 3, 200000, 3, block, 12345, 1, 0, 40000};
     TextArena arena;
     std::vector<QByteArray> texts;
     std::vector<QByteArrayView> views;
