@@ -1095,13 +1095,11 @@ void DupCandidateList::sortLines(std::span<const DupField> fields) {
     // Most comparisons are settled by the keys, made once per candidate; only candidates
     // with equal keys are compared field by field. Keys are made, sorted and their runs
     // ordered in two halves at once where the list is long; the merge of the sorted
-    // halves gives the order one sort would, as no two keys are equal whole.
+    // halves gives the order one sort would.
     std::vector<Keyed> keyed(static_cast<size_t>(count_));
     order_.resize(static_cast<size_t>(count_));
     const qsizetype split = SplitPoint(count_, kMinimumPiece);
-    notePeak(qsizetype(keyed.capacity() * sizeof(Keyed)) *
-                 (split < count_ && !plan.complete() ? 2 : 1) +
-             plan.rankBytes());
+    notePeak(qsizetype(keyed.capacity() * sizeof(Keyed)) + plan.rankBytes());
     SplitWork(count_, kMinimumPiece, [&](qsizetype begin, qsizetype end) {
         for (auto n = quint32(begin); n < quint32(end); ++n) {
             Keyed& k = keyed[n];
@@ -1112,41 +1110,40 @@ void DupCandidateList::sortLines(std::span<const DupField> fields) {
         }
     });
     if (split < count_) {
-        RunTogether([&] { std::sort(keyed.begin(), keyed.begin() + split, keyedLess); },
-                    [&] { std::sort(keyed.begin() + split, keyed.end(), keyedLess); });
-        if (plan.complete()) {
-            // Nothing is left to order among equal keys: the halves merge straight into
-            // the order, without a merge buffer.
-            size_t a = 0;
-            auto b = size_t(split);
-            size_t k = 0;
-            while (a < size_t(split) && b < keyed.size()) {
-                order_[k++] = keyedLess(keyed[b], keyed[a]) ? keyed[b++].n : keyed[a++].n;
+        // Each half is sorted and its runs of equal keys ordered on its own; the halves
+        // then merge straight into the order, without a merge buffer, settling equal keys
+        // across the halves by their whole lines as the runs were.
+        const auto sortHalf = [&](Keyed* begin, Keyed* end) {
+            std::sort(begin, end, keyedLess);
+            if (!plan.complete()) {
+                plan.orderRuns(begin, size_t(end - begin));
             }
-            while (a < size_t(split)) {
-                order_[k++] = keyed[a++].n;
+        };
+        RunTogether([&] { sortHalf(keyed.data(), keyed.data() + split); },
+                    [&] { sortHalf(keyed.data() + split, keyed.data() + keyed.size()); });
+        const auto before = [&](const Keyed& x, const Keyed& y) {
+            if (plan.complete() || !sameKeys(x, y)) {
+                return keyedLess(x, y);
             }
-            while (b < keyed.size()) {
-                order_[k++] = keyed[b++].n;
-            }
-            return;
+            return plan.openFieldsLess(x.n, y.n);
+        };
+        size_t a = 0;
+        auto b = size_t(split);
+        size_t k = 0;
+        while (a < size_t(split) && b < keyed.size()) {
+            order_[k++] = before(keyed[b], keyed[a]) ? keyed[b++].n : keyed[a++].n;
         }
-        std::inplace_merge(keyed.begin(), keyed.begin() + split, keyed.end(), keyedLess);
-    } else {
-        std::sort(keyed.begin(), keyed.end(), keyedLess);
+        while (a < size_t(split)) {
+            order_[k++] = keyed[a++].n;
+        }
+        while (b < keyed.size()) {
+            order_[k++] = keyed[b++].n;
+        }
+        return;
     }
+    std::sort(keyed.begin(), keyed.end(), keyedLess);
     if (!plan.complete()) {
-        if (split < count_) {
-            // The halves meet between two runs, never inside one.
-            auto middle = size_t(split);
-            while (middle < keyed.size() && sameKeys(keyed[middle], keyed[middle - 1])) {
-                ++middle;
-            }
-            RunTogether([&] { plan.orderRuns(keyed.data(), middle); },
-                        [&] { plan.orderRuns(keyed.data() + middle, keyed.size() - middle); });
-        } else {
-            plan.orderRuns(keyed.data(), keyed.size());
-        }
+        plan.orderRuns(keyed.data(), keyed.size());
     }
     for (size_t k = 0; k < keyed.size(); ++k) {
         order_[k] = keyed[k].n;
