@@ -563,24 +563,41 @@ bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hoo
     // size that another file shares needs reading, and only its files are kept on.
     std::vector<Range> sizeRuns;
     {
-        std::vector<qint64> sizes;
-        std::vector<quint32> byFile = itemsBySizeAndFile(sizes);
+        // The names sorted by size and file, marked where a size and where a file begins;
+        // the sizes themselves (8 bytes a name) go before the table of work is made.
+        constexpr quint8 kNewSize = 1;
+        constexpr quint8 kNewFile = 2;
+        std::vector<quint32> byFile;
+        std::vector<quint8> marks;
+        {
+            std::vector<qint64> sizes;
+            byFile = itemsBySizeAndFile(sizes);
+            notePeak(
+                qsizetype(byFile.capacity() * sizeof(quint32) + sizes.capacity() * sizeof(qint64)));
+            marks.resize(byFile.size());
+            for (size_t k = 0; k < byFile.size(); ++k) {
+                const quint32 a = k == 0 ? 0 : byFile[k - 1];
+                const quint32 b = byFile[k];
+                if (k == 0 || sizes[a] != sizes[b]) {
+                    marks[k] = kNewSize | kNewFile;
+                } else if (deviceOf(a) != deviceOf(b) || inodeOf(a) != inodeOf(b)) {
+                    marks[k] = kNewFile;
+                }
+            }
+        }
         const size_t n = byFile.size();
-        const auto sameFile = [&](quint32 a, quint32 b) {
-            return sizes[a] == sizes[b] && deviceOf(a) == deviceOf(b) && inodeOf(a) == inodeOf(b);
-        };
         // Twice over the sorted names: to count the files kept, then to keep them, so the
         // table is made once at its size.
         for (const bool keep : {false, true}) {
             size_t kept = 0;
             for (size_t k = 0; k < n;) {
-                const qint64 size = sizes[byFile[k]];
                 size_t e = k + 1;
                 size_t files = 1;
-                while (e < n && sizes[byFile[e]] == size) {
-                    files += sameFile(byFile[e - 1], byFile[e]) ? 0 : 1;
+                while (e < n && !(marks[e] & kNewSize)) {
+                    files += (marks[e] & kNewFile) ? 1 : 0;
                     ++e;
                 }
+                const qint64 size = e - k >= 2 ? sizeOf(byFile[k]) : 0;
                 if (e - k >= 2 && (size != 0 || options_.includeEmpty)) {
                     if (!keep) {
                         kept += files;
@@ -588,7 +605,7 @@ bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hoo
                         const auto begin = quint32(work_.size());
                         for (size_t j = k; j < e;) {
                             size_t f = j + 1;
-                            while (f < e && sameFile(byFile[j], byFile[f])) {
+                            while (f < e && !(marks[f] & kNewFile)) {
                                 ++f;
                             }
                             Work w;
@@ -619,8 +636,7 @@ bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hoo
                 work_.reserve(kept);
             }
         }
-        notePeak(
-            qsizetype(byFile.capacity() * sizeof(quint32) + sizes.capacity() * sizeof(qint64)));
+        notePeak(qsizetype(byFile.capacity() * sizeof(quint32) + marks.capacity()));
     }
     // The walk's last writes went into the table.
     seconds_.release();

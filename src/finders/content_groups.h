@@ -54,7 +54,7 @@ struct ContentOptions {
     // The threads that read the files.
     int threads = 2;
     // The size of each thread's reads (taken down to a multiple of 4 KiB, at least 4 KiB).
-    qint64 chunkBytes = 1 << 20;
+    qint64 chunkBytes = 256 << 10;
 };
 
 // How a content search reports its progress.
