@@ -5,10 +5,12 @@
 
 #include "app/main_window.h"
 #include "app/resources.h"
+#include "platform/process_memory.h"
 #include "platform/prompter.h"
 #include "platform/qt_prompter.h"
 
 int main(int argc, char** argv) {
+    dw::platform::keepLargeBlocksApart();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Diskwell 99"));
     QApplication::setApplicationVersion(QStringLiteral(DISKWELL_VERSION));

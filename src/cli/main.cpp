@@ -7,8 +7,10 @@
 #include <cstdio>
 
 #include "cli/command_line.h"
+#include "platform/process_memory.h"
 
 int main(int argc, char** argv) {
+    dw::platform::keepLargeBlocksApart();
     // The arguments as the system gave them: folder names are native bytes and must not
     // go through a text decoding.
     QList<QByteArray> args;
