@@ -7,6 +7,7 @@
 #include <xxhash.h>
 
 #include <atomic>
+#include <bit>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -152,11 +153,16 @@ public:
 
 private:
     // What the walk saw of the files, one column per field, each in blocks that never
-    // move, so a column can be given back on its own once it is no longer needed.
-    static constexpr int kBlockBits = 12;
-    static constexpr quint32 kBlockSize = 1u << kBlockBits;
+    // move, so a column can be given back on its own once it is no longer needed. Blocks
+    // of 256 KiB are mapped on their own (see platform::keepLargeBlocksApart), so a column
+    // given back leaves no free space behind in the heap.
+    static constexpr size_t kColumnBlockBytes = 256 * 1024;
     template <class T>
     class Column {
+        static_assert(std::has_single_bit(sizeof(T)));
+        static constexpr int kBlockBits = std::countr_zero(kColumnBlockBytes / sizeof(T));
+        static constexpr quint32 kBlockSize = 1u << kBlockBits;
+
     public:
         T operator[](quint32 i) const { return blocks_[i >> kBlockBits][i & (kBlockSize - 1)]; }
         // Sets value `i`, the next one.
