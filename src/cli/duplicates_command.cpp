@@ -3,7 +3,10 @@
 #include <QFile>
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -239,6 +242,35 @@ private:
     bool sizeGiven_ = false;
 };
 
+// Text made a row at a time into a buffer of its own: each row first asks for room for
+// the most it can take, then its cells are written without checks of their own.
+class PieceText {
+public:
+    // Room for `bytes` more bytes at the end; returns where they begin. Valid until the
+    // next call.
+    char* room(size_t bytes) {
+        if (capacity_ - size_ < bytes) {
+            const size_t capacity = std::max({size_ + bytes, 2 * capacity_, size_t(64 * 1024)});
+            auto data = std::make_unique_for_overwrite<char[]>(capacity);
+            if (size_ > 0) {
+                std::memcpy(data.get(), data_.get(), size_);
+            }
+            data_ = std::move(data);
+            capacity_ = capacity;
+        }
+        return data_.get() + size_;
+    }
+    // Ends the text at `end`, within the room last given.
+    void setEnd(const char* end) { size_ = size_t(end - data_.get()); }
+    void clear() { size_ = 0; }
+    QByteArray bytes() const { return QByteArray::fromRawData(data_.get(), qsizetype(size_)); }
+
+private:
+    std::unique_ptr<char[]> data_;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
+};
+
 // The result rows as tab-separated lines, written straight from the candidate list in
 // the grid's row order: the cells DupRowBytes gives for the filled grid, without the
 // grid, after each row's group number when `groups`. Rows are made into text a piece at a
@@ -278,59 +310,83 @@ void printRows(const DupSearch& search, bool groups, QTextStream& out) {
         }
     };
     Shared sides[2];
-    const auto makeRows = [&](qsizetype begin, qsizetype end, std::string& text, Shared& shared) {
+    const auto makeRows = [&](qsizetype begin, qsizetype end, PieceText& text, Shared& shared) {
         char buffer[ThousandsText::kMaxUtf8];
-        const auto cell = [&](qsizetype i, DupField f, char last) {
-            if (f == DupField::Path) {
-                // Split at a "/", so each piece escapes as the whole path would.
-                text += shared.get(0, list.folderId(i), list.fieldBytes(i, f, buffer));
-                AppendTsvEscaped(list.name(i), text);
-            } else if (f == DupField::Type) {
-                text += shared.get(1, list.typeId(i), list.fieldBytes(i, f, buffer));
-            } else if (f == DupField::Folder) {
-                text += shared.get(2, list.folderId(i), list.fieldBytes(i, f, buffer));
-            } else {
-                AppendTsvEscaped(list.fieldBytes(i, f, buffer), text);
-            }
-            text += last;
+        const auto copy = [](const std::string& from, char* out) {
+            std::memcpy(out, from.data(), from.size());
+            return out + from.size();
         };
         for (qsizetype k = begin; k < end; ++k) {
             // The rows jump through the list's memory; fetching a few ahead hides that.
             list.prefetch(k + 16 < end ? rows[size_t(k + 16)] : -1, 0);
             list.prefetch(k + 8 < end ? rows[size_t(k + 8)] : -1, 1);
             const qsizetype i = rows[size_t(k)];
+            // The cells escaped in turn; the size, dates and time as one run of cells.
+            const QByteArrayView plain[4] = {list.fieldBytes(i, DupField::Size, buffer),
+                                             list.fieldBytes(i, DupField::Modified, buffer),
+                                             list.fieldBytes(i, DupField::Time, buffer),
+                                             list.fieldBytes(i, DupField::Access, buffer)};
+            qsizetype plainBytes = 0;
+            for (const QByteArrayView cell : plain) {
+                plainBytes += cell.size();
+            }
+            const auto writePlain = [&](char* out) {
+                for (const QByteArrayView cell : plain) {
+                    out = WriteTsvEscaped(cell, out);
+                    *out++ = '\t';
+                }
+                return out;
+            };
+            const QByteArrayView name = list.name(i);
             if (duplicateMode) {
+                const std::string& folder =
+                    shared.get(2, list.folderId(i), list.fieldBytes(i, DupField::Folder, buffer));
+                QByteArray noted;
+                const bool note = search.hasTypeNote(k);
+                if (note) {
+                    noted = list.fieldBytes(i, DupField::Type, buffer).toByteArray();
+                    search.appendTypeNote(k, noted);
+                }
+                const std::string* type =
+                    note ? nullptr
+                         : &shared.get(1, list.typeId(i),
+                                       list.fieldBytes(i, DupField::Type, buffer));
+                char* out = text.room(size_t(
+                    24 + kTsvEscapedMax * (name.size() + plainBytes) + qsizetype(folder.size()) +
+                    (note ? kTsvEscapedMax * noted.size() : qsizetype(type->size()))));
                 if (groups) {
                     // Duplicate mode keeps its rows in result order.
-                    text += std::to_string(search.resultGroup(k));
-                    text += '\t';
+                    out = std::to_chars(out, out + 20, search.resultGroup(k)).ptr;
+                    *out++ = '\t';
                 }
-                cell(i, DupField::Name, '\t');
-                cell(i, DupField::Size, '\t');
-                cell(i, DupField::Modified, '\t');
-                cell(i, DupField::Time, '\t');
-                cell(i, DupField::Access, '\t');
-                cell(i, DupField::Folder, '\t');
-                if (search.hasTypeNote(k)) {
-                    QByteArray type = list.fieldBytes(i, DupField::Type, buffer).toByteArray();
-                    search.appendTypeNote(k, type);
-                    AppendTsvEscaped(type, text);
-                    text += '\n';
-                } else {
-                    cell(i, DupField::Type, '\n');
-                }
+                out = WriteTsvEscaped(name, out);
+                *out++ = '\t';
+                out = writePlain(out);
+                out = copy(folder, out);
+                *out++ = '\t';
+                out = note ? WriteTsvEscaped(noted, out) : copy(*type, out);
+                *out++ = '\n';
+                text.setEnd(out);
             } else {
-                cell(i, DupField::Size, '\t');
-                cell(i, DupField::Modified, '\t');
-                cell(i, DupField::Time, '\t');
-                cell(i, DupField::Access, '\t');
-                cell(i, DupField::Path, '\t');
-                cell(i, DupField::Type, '\n');
+                // Split at a "/", so each piece escapes as the whole path would.
+                const std::string& prefix =
+                    shared.get(0, list.folderId(i), list.fieldBytes(i, DupField::Path, buffer));
+                const std::string& type =
+                    shared.get(1, list.typeId(i), list.fieldBytes(i, DupField::Type, buffer));
+                char* out = text.room(size_t(8 + kTsvEscapedMax * (name.size() + plainBytes)) +
+                                      prefix.size() + type.size());
+                out = writePlain(out);
+                out = copy(prefix, out);
+                out = WriteTsvEscaped(name, out);
+                *out++ = '\t';
+                out = copy(type, out);
+                *out++ = '\n';
+                text.setEnd(out);
             }
         }
     };
     constexpr qsizetype kPieceRows = 4096;
-    std::string pieces[2];
+    PieceText pieces[2];
     for (qsizetype at = 0; at < total; at += 2 * kPieceRows) {
         const qsizetype middle = std::min(at + kPieceRows, total);
         const qsizetype end = std::min(at + 2 * kPieceRows, total);
@@ -342,8 +398,8 @@ void printRows(const DupSearch& search, bool groups, QTextStream& out) {
         } else {
             makeRows(at, middle, pieces[0], sides[0]);
         }
-        for (const std::string& piece : pieces) {
-            writeBytes(out, QByteArray::fromRawData(piece.data(), qsizetype(piece.size())));
+        for (const PieceText& piece : pieces) {
+            writeBytes(out, piece.bytes());
         }
     }
 }

@@ -97,7 +97,7 @@ QByteArray TsvEscape(QByteArrayView bytes) {
     return QByteArray(out.data(), qsizetype(out.size()));
 }
 
-void AppendTsvEscaped(QByteArrayView bytes, std::string& out) {
+char* WriteTsvEscaped(QByteArrayView bytes, char* out) {
     static const char kHex[] = "0123456789ABCDEF";
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* end = p + bytes.size();
@@ -122,26 +122,31 @@ void AppendTsvEscaped(QByteArrayView bytes, std::string& out) {
             ++run;
         }
         if (run > p) {
-            out.append(reinterpret_cast<const char*>(p), size_t(run - p));
+            std::memcpy(out, p, size_t(run - p));
+            out += run - p;
             p = run;
             continue;
         }
         const unsigned char c = *p;
         switch (c) {
             case '\t':
-                out.append("\\t", 2);
+                std::memcpy(out, "\\t", 2);
+                out += 2;
                 ++p;
                 continue;
             case '\n':
-                out.append("\\n", 2);
+                std::memcpy(out, "\\n", 2);
+                out += 2;
                 ++p;
                 continue;
             case '\r':
-                out.append("\\r", 2);
+                std::memcpy(out, "\\r", 2);
+                out += 2;
                 ++p;
                 continue;
             case '\\':
-                out.append("\\\\", 2);
+                std::memcpy(out, "\\\\", 2);
+                out += 2;
                 ++p;
                 continue;
             default:
@@ -150,13 +155,22 @@ void AppendTsvEscaped(QByteArrayView bytes, std::string& out) {
         const int length = utf8SequenceLength(p, end);
         if (length == 0) {
             const char hex[4] = {'\\', 'x', kHex[c >> 4], kHex[c & 0x0F]};
-            out.append(hex, 4);
+            std::memcpy(out, hex, 4);
+            out += 4;
             ++p;
         } else {
-            out.append(reinterpret_cast<const char*>(p), size_t(length));
+            std::memcpy(out, p, size_t(length));
+            out += length;
             p += length;
         }
     }
+    return out;
+}
+
+void AppendTsvEscaped(QByteArrayView bytes, std::string& out) {
+    const size_t at = out.size();
+    out.resize(at + kTsvEscapedMax * size_t(bytes.size()));
+    out.resize(size_t(WriteTsvEscaped(bytes, out.data() + at) - out.data()));
 }
 
 QByteArray TsvUnescape(QByteArrayView text) {

@@ -43,6 +43,13 @@ QByteArray TsvEscape(QByteArrayView bytes);
 // TsvEscape(bytes) appended to `out`, for writing many cells into one buffer.
 void AppendTsvEscaped(QByteArrayView bytes, std::string& out);
 
+// The most bytes TsvEscape writes for one byte ("\x" and two digits).
+constexpr qsizetype kTsvEscapedMax = 4;
+
+// TsvEscape(bytes) written at `out`, which has room for kTsvEscapedMax * bytes.size()
+// bytes; returns the end of what was written. For writers that keep their own buffer.
+char* WriteTsvEscaped(QByteArrayView bytes, char* out);
+
 // The reverse of TsvEscape. A backslash before any other character, or at the end, is
 // kept as it is.
 QByteArray TsvUnescape(QByteArrayView text);
