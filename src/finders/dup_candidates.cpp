@@ -155,6 +155,8 @@ DupCandidateList::DupCandidateList(qsizetype limit)
 DupCandidateList::~DupCandidateList() = default;
 
 void DupCandidateList::clear() {
+    folderFirst_ = std::vector<quint32>();
+    byName_ = std::vector<quint32>();
     blocks_.clear();
     order_.clear();
     order_.shrink_to_fit();
@@ -260,6 +262,14 @@ bool DupCandidateList::add(const WalkFolder& folder, QByteArrayView name, qint64
     }
     try {
         if (folders_.empty() || folder.path != lastFolderPath_) {
+            if (earlyPathOrder_) {
+                // The folder before is complete. (Should a step below fail, the tables
+                // stop matching the folders and the Path order is made whole at the end.)
+                if (!folders_.empty()) {
+                    sortFolderNames(folders_.size() - 1);
+                }
+                folderFirst_.push_back(quint32(count_));
+            }
             lastFolderPath_ = folder.path;
             folders_.push_back({folder.path, folder.text});
             QByteArray prefix = folder.path;
@@ -551,6 +561,103 @@ std::vector<quint32> DupCandidateList::sizeRanks() const {
     return ranks;
 }
 
+namespace {
+
+// Marks of items in the path order: a folder's child piece rather than a file, and a
+// file whose name compares equal to the item before it. Candidate numbers stay below
+// both (kMaxLimit).
+constexpr quint32 kPathChild = 0x80000000u;
+constexpr quint32 kPathSame = 0x40000000u;
+
+// A name or a path piece in the path order, with a key of its first sixteen folded
+// characters, which settles nearly every comparison.
+struct PathItem {
+    quint64 head;
+    quint64 tail;
+    quint32 id;
+    bool plain;  // the text's first 16 bytes are ASCII: 16 characters
+};
+
+PathItem pathItemOf(QByteArrayView text, quint32 id) {
+    quint8 bytes[16];
+    foldedPrefixKey({text, {}}, 16, bytes);
+    quint64 head;
+    quint64 tail;
+    std::memcpy(&head, bytes, sizeof head);
+    std::memcpy(&tail, bytes + 8, sizeof tail);
+    bool plain = text.size() >= 16;
+    if (plain) {
+        quint64 words[2];
+        std::memcpy(words, text.data(), sizeof words);
+        plain = ((words[0] | words[1]) & 0x8080808080808080ull) == 0;
+    }
+    return PathItem{qFromBigEndian(head), qFromBigEndian(tail), id, plain};
+}
+
+// compareFolded of the items' texts, which `textOf` gives by id.
+template <typename TextOf>
+int comparePathItems(const PathItem& x, const PathItem& y, const TextOf& textOf) {
+    if (x.head != y.head) {
+        return x.head < y.head ? -1 : 1;
+    }
+    if (x.tail != y.tail) {
+        return x.tail < y.tail ? -1 : 1;
+    }
+    // Equal keys of two texts that begin with 16 ASCII bytes each: those bytes compare
+    // equal, and the rest is compared from there.
+    if (x.plain && y.plain) {
+        return compareFolded(textOf(x.id).sliced(16), textOf(y.id).sliced(16));
+    }
+    return compareFolded(textOf(x.id), textOf(y.id));
+}
+
+// Sorts `items` by their texts, equal texts by id, and writes their ids in that order to
+// `out`, a file equal to the item before it marked kPathSame.
+template <typename TextOf>
+void sortPathItems(std::vector<PathItem>& items, const TextOf& textOf, quint32* out) {
+    std::sort(items.begin(), items.end(), [&](const PathItem& x, const PathItem& y) {
+        const int c = comparePathItems(x, y, textOf);
+        return c != 0 ? c < 0 : x.id < y.id;
+    });
+    for (size_t k = 0; k < items.size(); ++k) {
+        // Equal names are neighbours, as no piece can sort between them.
+        const bool same = k > 0 && (items[k].id & kPathChild) == 0 &&
+                          (items[k - 1].id & kPathChild) == 0 &&
+                          comparePathItems(items[k - 1], items[k], textOf) == 0;
+        out[k] = items[k].id | (same ? kPathSame : 0);
+    }
+}
+
+}  // namespace
+
+void DupCandidateList::sortFolderNames(size_t folder) {
+    const quint32 first = folderFirst_[folder];
+    const quint32 end =
+        folder + 1 < folderFirst_.size() ? folderFirst_[folder + 1] : quint32(count_);
+    if (byName_.size() < first) {
+        return;  // a folder before was left out: the order is made whole at the end
+    }
+    byName_.resize(end);
+    thread_local std::vector<PathItem> items;
+    items.clear();
+    for (quint32 n = first; n < end; ++n) {
+        items.push_back(pathItemOf(nameOf(record(n)), n));
+    }
+    sortPathItems(
+        items, [this](quint32 id) { return nameOf(record(id)); }, byName_.data() + first);
+}
+
+void DupCandidateList::finishEarlyPathOrder() {
+    if (earlyPathOrder_ && !folders_.empty() && folderFirst_.size() == folders_.size() &&
+        byName_.size() != size_t(count_)) {
+        try {
+            sortFolderNames(folders_.size() - 1);
+        } catch (const std::bad_alloc&) {
+            byName_.clear();  // pathRanks sorts every folder's names itself
+        }
+    }
+}
+
 std::vector<quint32> DupCandidateList::pathRanks() const {
     // A path is its folder's prefix and its name; the prefix is a run of pieces that each
     // end with a "/" ("/", "data/", "sub/"). The pieces of all folders, equal when they
@@ -606,29 +713,64 @@ std::vector<quint32> DupCandidateList::pathRanks() const {
         previous = prefix;
     }
     childOf = std::unordered_map<std::string, quint32>();
-    // The files of each node, one node after the other.
-    std::vector<quint32> files(static_cast<size_t>(count_));
-    for (quint32 n = 0; n < quint32(count_); ++n) {
-        ++nodes[nodeOfFolder[record(n).folder]].fileCount;
-    }
-    quint32 at = 0;
-    for (Node& node : nodes) {
-        node.firstFile = at;
-        at += node.fileCount;
-        node.fileCount = 0;
-    }
-    for (quint32 n = 0; n < quint32(count_); ++n) {
-        Node& node = nodes[nodeOfFolder[record(n).folder]];
-        files[node.firstFile + node.fileCount++] = n;
+    // Where each folder's names were sorted as it was added (setEarlyPathOrder), a node of
+    // one folder takes them as they are; the files of other nodes are gathered here, one
+    // node after the other, and sorted below.
+    const bool early = earlyPathOrder_ && folderFirst_.size() == folders_.size() &&
+                       byName_.size() == size_t(count_);
+    constexpr quint32 kNoFolder = 0xFFFFFFFF;
+    std::vector<quint32> folderOfNode;
+    std::vector<quint32> files;
+    if (early) {
+        folderOfNode.assign(nodes.size(), kNoFolder);
+        std::vector<quint32> folderCount(nodes.size(), 0);
+        for (size_t k = 0; k < folders_.size(); ++k) {
+            const quint32 end = k + 1 < folders_.size() ? folderFirst_[k + 1] : quint32(count_);
+            Node& node = nodes[nodeOfFolder[k]];
+            node.fileCount += end - folderFirst_[k];
+            folderOfNode[nodeOfFolder[k]] = quint32(k);
+            ++folderCount[nodeOfFolder[k]];
+        }
+        // Folders whose paths compare equal share a node: their names are sorted together.
+        quint32 at = 0;
+        for (size_t node = 0; node < nodes.size(); ++node) {
+            if (folderCount[node] >= 2) {
+                folderOfNode[node] = kNoFolder;
+                nodes[node].firstFile = at;
+                at += nodes[node].fileCount;
+            }
+        }
+        files.resize(at);
+        std::vector<quint32> filled(nodes.size(), 0);
+        for (size_t k = 0; k < folders_.size() && at > 0; ++k) {
+            const quint32 node = nodeOfFolder[k];
+            if (folderCount[node] >= 2) {
+                const quint32 end = k + 1 < folders_.size() ? folderFirst_[k + 1] : quint32(count_);
+                for (quint32 n = folderFirst_[k]; n < end; ++n) {
+                    files[nodes[node].firstFile + filled[node]++] = n;
+                }
+            }
+        }
+    } else {
+        files.resize(static_cast<size_t>(count_));
+        for (quint32 n = 0; n < quint32(count_); ++n) {
+            ++nodes[nodeOfFolder[record(n).folder]].fileCount;
+        }
+        quint32 at = 0;
+        for (Node& node : nodes) {
+            node.firstFile = at;
+            at += node.fileCount;
+            node.fileCount = 0;
+        }
+        for (quint32 n = 0; n < quint32(count_); ++n) {
+            Node& node = nodes[nodeOfFolder[record(n).folder]];
+            files[node.firstFile + node.fileCount++] = n;
+        }
     }
     notePeak(qsizetype(files.capacity() * 4 * 3 + nodes.size() * 64));
 
-    // Each node's items, its children (the high bit set) and its files, in the order of
-    // their texts; a file whose name compares equal to the item before it has the next
-    // bit set. Nodes are sorted two halves at once; a key of a text's first sixteen
-    // characters settles nearly every comparison.
-    constexpr quint32 kChild = 0x80000000u;
-    constexpr quint32 kSame = 0x40000000u;  // candidate numbers stay below it (limit_)
+    // Each node's items, its children (kPathChild) and its files, in the order of their
+    // texts. Nodes are sorted two halves at once.
     std::vector<quint32> order(static_cast<size_t>(count_) + nodes.size());
     std::vector<quint32> orderBegin(nodes.size() + 1);
     for (size_t node = 0; node < nodes.size(); ++node) {
@@ -636,66 +778,51 @@ std::vector<quint32> DupCandidateList::pathRanks() const {
             orderBegin[node] + nodes[node].fileCount + quint32(nodes[node].children.size());
     }
     const auto sortNodes = [&](size_t begin, size_t end) {
-        struct Item {
-            quint64 head;
-            quint64 tail;
-            quint32 id;
-            bool plain;  // the text's first 16 bytes are ASCII: 16 characters
-        };
-        std::vector<Item> items;
+        std::vector<PathItem> items;
         for (size_t node = begin; node < end; ++node) {
             const Node& n = nodes[node];
             const auto textOf = [&](quint32 id) {
-                return (id & kChild) != 0 ? n.children[id & ~kChild].first : nameOf(record(id));
-            };
-            const auto itemOf = [&](quint32 id) {
-                quint8 bytes[16];
-                foldedPrefixKey({textOf(id), {}}, 16, bytes);
-                quint64 head;
-                quint64 tail;
-                std::memcpy(&head, bytes, sizeof head);
-                std::memcpy(&tail, bytes + 8, sizeof tail);
-                const QByteArrayView text = textOf(id);
-                bool plain = text.size() >= 16;
-                if (plain) {
-                    quint64 words[2];
-                    std::memcpy(words, text.data(), sizeof words);
-                    plain = ((words[0] | words[1]) & 0x8080808080808080ull) == 0;
-                }
-                return Item{qFromBigEndian(head), qFromBigEndian(tail), id, plain};
+                return (id & kPathChild) != 0 ? n.children[id & ~kPathChild].first
+                                              : nameOf(record(id));
             };
             items.clear();
             for (quint32 c = 0; c < n.children.size(); ++c) {
-                items.push_back(itemOf(kChild | c));
+                items.push_back(pathItemOf(textOf(kPathChild | c), kPathChild | c));
+            }
+            quint32* out = order.data() + orderBegin[node];
+            if (early && folderOfNode[node] != kNoFolder) {
+                // The names are in order already: each child goes in before the first name
+                // that sorts after it (no name compares equal to a piece). The children
+                // are sorted in place of the node's last items, which are written last.
+                sortPathItems(items, textOf, out + n.fileCount);
+                const quint32* sorted = byName_.data() + folderFirst_[folderOfNode[node]];
+                size_t f = 0;
+                for (const PathItem& child : items) {
+                    size_t low = f;
+                    size_t high = n.fileCount;
+                    while (low < high) {
+                        const size_t middle = (low + high) / 2;
+                        const quint32 id = sorted[middle] & ~kPathSame;
+                        if (comparePathItems(pathItemOf(textOf(id), id), child, textOf) < 0) {
+                            low = middle + 1;
+                        } else {
+                            high = middle;
+                        }
+                    }
+                    for (; f < low; ++f) {
+                        *out++ = sorted[f];
+                    }
+                    *out++ = child.id;
+                }
+                for (; f < n.fileCount; ++f) {
+                    *out++ = sorted[f];
+                }
+                continue;
             }
             for (quint32 f = n.firstFile; f < n.firstFile + n.fileCount; ++f) {
-                items.push_back(itemOf(files[f]));
+                items.push_back(pathItemOf(textOf(files[f]), files[f]));
             }
-            const auto compare = [&](const Item& x, const Item& y) {
-                if (x.head != y.head) {
-                    return x.head < y.head ? -1 : 1;
-                }
-                if (x.tail != y.tail) {
-                    return x.tail < y.tail ? -1 : 1;
-                }
-                // Equal keys of two texts that begin with 16 ASCII bytes each: those bytes
-                // compare equal, and the rest is compared from there.
-                if (x.plain && y.plain) {
-                    return compareFolded(textOf(x.id).sliced(16), textOf(y.id).sliced(16));
-                }
-                return compareFolded(textOf(x.id), textOf(y.id));
-            };
-            std::sort(items.begin(), items.end(), [&](const Item& x, const Item& y) {
-                const int c = compare(x, y);
-                return c != 0 ? c < 0 : x.id < y.id;
-            });
-            for (size_t k = 0; k < items.size(); ++k) {
-                // Equal names are neighbours, as no piece can sort between them.
-                const bool same = k > 0 && (items[k].id & kChild) == 0 &&
-                                  (items[k - 1].id & kChild) == 0 &&
-                                  compare(items[k - 1], items[k]) == 0;
-                order[orderBegin[node] + k] = items[k].id | (same ? kSame : 0);
-            }
+            sortPathItems(items, textOf, out);
         }
     };
     // Two halves of about as many items each are sorted at once.
@@ -723,17 +850,17 @@ std::vector<quint32> DupCandidateList::pathRanks() const {
             continue;
         }
         const quint32 item = order[next++];
-        if ((item & kChild) != 0) {
-            stack.emplace_back(nodes[node].children[item & ~kChild].second, 0);
+        if ((item & kPathChild) != 0) {
+            stack.emplace_back(nodes[node].children[item & ~kPathChild].second, 0);
             stack.back().second = orderBegin[stack.back().first];
             continue;
         }
         // Names that compare equal give equal paths: they share a rank.
-        if (!first && (item & kSame) == 0) {
+        if (!first && (item & kPathSame) == 0) {
             ++rank;
         }
         first = false;
-        ranks[item & ~kSame] = rank;
+        ranks[item & ~kPathSame] = rank;
     }
     return ranks;
 }
@@ -1090,6 +1217,9 @@ private:
 void DupCandidateList::sortLines(std::span<const DupField> fields) {
     if (count_ < 2 || fields.empty()) {
         return;
+    }
+    if (std::find(fields.begin(), fields.end(), DupField::Path) != fields.end()) {
+        finishEarlyPathOrder();
     }
     const LinePlan plan(*this, fields);
     // Most comparisons are settled by the keys, made once per candidate; only candidates

@@ -102,6 +102,8 @@ void ClearDupGrid(GridTable& grid, bool duplicateMode) {
 DupSearch::DupSearch(const DupOptions& options)
     : options_(options), lo_(options.lo()), hi_(options.hi()), candidates_(options.candidateLimit) {
     options_.criterion = std::clamp(options_.criterion, 0, kDupCriterionCount - 1);
+    // File hogs sort by path among equal sizes and dates.
+    candidates_.setEarlyPathOrder(!options_.duplicateMode);
     if (options_.duplicateMode && options_.criterion == kContentCriterion) {
         ContentOptions content;
         content.includeEmpty = options_.includeEmpty;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <tuple>
 
 #include "finders/dup_candidates.h"
 #include "finders/dup_search.h"
@@ -91,6 +92,21 @@ QList<Made> trickyFiles(int count, quint32 seed) {
     return out;
 }
 
+// The files in the order a walk hands them over: folder by folder (folders in the order
+// they first came), each folder's files in their own order.
+QList<Made> byFolder(QList<Made> files) {
+    QList<QByteArray> seen;
+    for (const Made& m : files) {
+        if (!seen.contains(m.folder)) {
+            seen << m.folder;
+        }
+    }
+    std::stable_sort(files.begin(), files.end(), [&](const Made& a, const Made& b) {
+        return seen.indexOf(a.folder) < seen.indexOf(b.folder);
+    });
+    return files;
+}
+
 void fill(DupCandidateList& list, const QList<Made>& files) {
     for (const Made& m : files) {
         WalkFolder folder;
@@ -114,12 +130,20 @@ TEST(DupCandidates, SortGivesTheOrderOfTheLines) {
     const QLocale saved;
     for (const char* locale : {"en_US", "de_CH", "fr_FR"}) {
         QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
-        for (quint32 seed : {1u, 2u, 3u}) {
-            const QList<Made> files = trickyFiles(400, seed);
+        // Folders met once each, as a walk meets them, or again and again; folder names
+        // sorted as the folders are added or at the end.
+        for (const auto& [seed, grouped, early] :
+             {std::tuple(1u, false, false), std::tuple(2u, false, false),
+              std::tuple(3u, false, true), std::tuple(1u, true, false), std::tuple(2u, true, true),
+              std::tuple(3u, true, true)}) {
+            const QList<Made> files =
+                grouped ? byFolder(trickyFiles(400, seed)) : trickyFiles(400, seed);
             for (const std::vector<DupField>& fields : orders) {
                 SCOPED_TRACE(testing::Message()
-                             << locale << " seed " << seed << " first field " << int(fields[0]));
+                             << locale << " seed " << seed << " grouped " << grouped << " early "
+                             << early << " first field " << int(fields[0]));
                 DupCandidateList list;
+                list.setEarlyPathOrder(early);
                 fill(list, files);
                 DupCandidateList reference;
                 fill(reference, files);
@@ -139,12 +163,18 @@ TEST(DupCandidates, SortGivesTheOrderOfTheLines) {
 TEST(DupCandidates, LongListsSortedInPiecesGiveTheOrderOfTheLines) {
     // Long enough for the keys, the sort and the runs of equal keys to be split between
     // two threads, with many equal lines whose added order must survive the merge.
-    const QList<Made> files = trickyFiles(45000, 7);
-    for (const std::vector<DupField>& fields :
-         {std::vector<DupField>(kHogLineOrder.begin(), kHogLineOrder.end()),
-          std::vector<DupField>(kDupCriteria[0].order.begin(), kDupCriteria[0].order.end())}) {
-        SCOPED_TRACE(testing::Message() << "first field " << int(fields[0]));
+    // The file-hog order also with each folder's names sorted as it is added, the files
+    // coming folder by folder as from a walk.
+    const std::vector<DupField> hogOrder(kHogLineOrder.begin(), kHogLineOrder.end());
+    const std::vector<DupField> nameOrder(kDupCriteria[0].order.begin(),
+                                          kDupCriteria[0].order.end());
+    for (const auto& [fields, grouped, early] :
+         {std::tuple(hogOrder, false, false), std::tuple(nameOrder, false, false),
+          std::tuple(hogOrder, true, true)}) {
+        SCOPED_TRACE(testing::Message() << "first field " << int(fields[0]) << " early " << early);
+        const QList<Made> files = grouped ? byFolder(trickyFiles(45000, 7)) : trickyFiles(45000, 7);
         DupCandidateList list;
+        list.setEarlyPathOrder(early);
         fill(list, files);
         list.sortLines(fields);
         // The reference on each line's field texts made once.
