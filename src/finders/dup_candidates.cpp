@@ -637,12 +637,13 @@ void DupCandidateList::sortFolderNames(size_t folder) {
     if (byName_.size() < first) {
         return;  // a folder before was left out: the order is made whole at the end
     }
-    byName_.resize(end);
     thread_local std::vector<PathItem> items;
     items.clear();
     for (quint32 n = first; n < end; ++n) {
         items.push_back(pathItemOf(nameOf(record(n)), n));
     }
+    // Grown only once nothing else can fail, so that its size says the names are sorted.
+    byName_.resize(end);
     sortPathItems(
         items, [this](quint32 id) { return nameOf(record(id)); }, byName_.data() + first);
 }
