@@ -155,6 +155,7 @@ DupCandidateList::DupCandidateList(qsizetype limit)
 DupCandidateList::~DupCandidateList() = default;
 
 void DupCandidateList::clear() {
+    textsUpTo_ = 0;
     folderFirst_ = std::vector<quint32>();
     byName_ = std::vector<quint32>();
     blocks_.clear();
@@ -245,8 +246,14 @@ quint32 DupCandidateList::packedTime(qint64 epoch) {
     const quint64 h = quint64(epoch) * 0x9E3779B97F4A7C15ull;
     TimeSlot& slot = (*timeSlots_)[size_t(h >> 52)];
     if (slot.epoch != epoch) {
+        const quint32 packed = PackDosDateTime(epoch);
+        if (earlyTexts_) {
+            // Before the slot says it was met, in case memory runs out here.
+            dateUtf8(packed);
+            timeUtf8(packed);
+        }
         slot.epoch = epoch;
-        slot.packed = PackDosDateTime(epoch);
+        slot.packed = packed;
     }
     return slot.packed;
 }
@@ -296,6 +303,9 @@ bool DupCandidateList::add(const WalkFolder& folder, QByteArrayView name, qint64
         r.accessed = packedTime(accessed);
         r.type = typeOf(name);
         storeName(name, r.name);
+        if (earlyTexts_ && textsUpTo_ == count_) {
+            ++textsUpTo_;
+        }
         ++count_;
     } catch (const std::bad_alloc&) {
         // The record was not counted; whatever was set up for it is reused or harmless.
@@ -352,8 +362,11 @@ void DupCandidateList::makeTexts() const {
     // Files share a few thousand times at most: a direct-mapped table of the times met
     // spares looking up the same texts again for every file.
     constexpr quint64 kSet = quint64(1) << 32;
+    if (textsUpTo_ >= count_) {
+        return;
+    }
     std::vector<quint64> seen(4096, 0);
-    for (quint32 n = 0; n < quint32(count_); ++n) {
+    for (auto n = quint32(textsUpTo_); n < quint32(count_); ++n) {
         const Record& r = record(n);
         for (const quint32 packed : {r.modified, r.accessed}) {
             quint64& slot = seen[(packed * 2654435761u) >> 20];
@@ -364,6 +377,7 @@ void DupCandidateList::makeTexts() const {
             }
         }
     }
+    textsUpTo_ = count_;
 }
 
 QByteArrayView DupCandidateList::dateUtf8(quint32 packed) const {

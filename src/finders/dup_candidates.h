@@ -84,6 +84,9 @@ public:
     // Path field has less left to do at its end. Set it before the first add; the order
     // sortLines gives is the same either way. Costs four bytes per candidate.
     void setEarlyPathOrder(bool on) { earlyPathOrder_ = on; }
+    // Whether the texts of each new date and time (makeTexts) are made as files are
+    // added, on the thread that adds. Set it before the first add.
+    void setEarlyTexts(bool on) { earlyTexts_ = on; }
 
     // Sorts the candidates as lines made of `fields` in that order, joined by TAB, would
     // sort by their whole text: field by field, each compared case-insensitively as
@@ -221,6 +224,9 @@ private:
     // candidates in the order of their names (marked as pathRanks marks them), in the
     // folder's own range of candidate numbers.
     bool earlyPathOrder_ = false;
+    bool earlyTexts_ = false;
+    // The candidates before this one have their texts made.
+    mutable qsizetype textsUpTo_ = 0;
     std::vector<quint32> folderFirst_;
     std::vector<quint32> byName_;
     void sortFolderNames(size_t folder);

@@ -104,6 +104,8 @@ DupSearch::DupSearch(const DupOptions& options)
     options_.criterion = std::clamp(options_.criterion, 0, kDupCriterionCount - 1);
     // File hogs sort by path among equal sizes and dates.
     candidates_.setEarlyPathOrder(!options_.duplicateMode);
+    // Every row shown has its dates and time; "Same contents" shows few of its files.
+    candidates_.setEarlyTexts(options_.criterion != kContentCriterion || !options_.duplicateMode);
     if (options_.duplicateMode && options_.criterion == kContentCriterion) {
         ContentOptions content;
         content.includeEmpty = options_.includeEmpty;

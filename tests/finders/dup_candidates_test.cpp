@@ -130,8 +130,8 @@ TEST(DupCandidates, SortGivesTheOrderOfTheLines) {
     const QLocale saved;
     for (const char* locale : {"en_US", "de_CH", "fr_FR"}) {
         QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
-        // Folders met once each, as a walk meets them, or again and again; folder names
-        // sorted as the folders are added or at the end.
+        // Folders met once each, as a walk meets them, or again and again; each folder's
+        // names sorted and the date texts made as files are added, or all at the end.
         for (const auto& [seed, grouped, early] :
              {std::tuple(1u, false, false), std::tuple(2u, false, false),
               std::tuple(3u, false, true), std::tuple(1u, true, false), std::tuple(2u, true, true),
@@ -144,6 +144,7 @@ TEST(DupCandidates, SortGivesTheOrderOfTheLines) {
                              << early << " first field " << int(fields[0]));
                 DupCandidateList list;
                 list.setEarlyPathOrder(early);
+                list.setEarlyTexts(early);
                 fill(list, files);
                 DupCandidateList reference;
                 fill(reference, files);
@@ -175,6 +176,7 @@ TEST(DupCandidates, LongListsSortedInPiecesGiveTheOrderOfTheLines) {
         const QList<Made> files = grouped ? byFolder(trickyFiles(45000, 7)) : trickyFiles(45000, 7);
         DupCandidateList list;
         list.setEarlyPathOrder(early);
+        list.setEarlyTexts(early);
         fill(list, files);
         list.sortLines(fields);
         // The reference on each line's field texts made once.
