@@ -405,7 +405,8 @@ void GridTable::appendBuilt(std::vector<Row>& built) {
     }
     if (!isUpdating())
         emit rowsAboutToBeInserted(first, last);
-    std::move(built.begin(), built.end(), std::back_inserter(rows_));
+    rows_.insert(rows_.end(), std::make_move_iterator(built.begin()),
+                 std::make_move_iterator(built.end()));
     built.clear();
     if (!isUpdating())
         emit rowsInserted(first, last);
