@@ -291,7 +291,7 @@ bool DupCandidateList::add(const WalkFolder& folder, QByteArrayView name, qint64
         }
         const auto n = quint32(count_);
         if ((n & (kBlockSize - 1)) == 0 && size_t(n >> kBlockBits) == blocks_.size()) {
-            blocks_.push_back(std::make_unique<Record[]>(kBlockSize));
+            blocks_.push_back(std::make_unique_for_overwrite<Record[]>(kBlockSize));
         }
         if (!order_.empty()) {
             order_.push_back(n);

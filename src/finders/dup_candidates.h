@@ -148,13 +148,15 @@ public:
     qsizetype peakMemoryUsage() const { return peak_; }
 
 private:
+    // Every field is set when the candidate is added; a block's records are left
+    // unwritten until then, so the pages of a block's unused end are never touched.
     struct Record {
-        qint64 size = 0;
-        quint64 name = 0;  // chunk index << 36 | offset in the chunk << 16 | length
-        quint32 folder = 0;
-        quint32 type = 0;
-        quint32 modified = 0;
-        quint32 accessed = 0;
+        qint64 size;
+        quint64 name;  // chunk index << 36 | offset in the chunk << 16 | length
+        quint32 folder;
+        quint32 type;
+        quint32 modified;
+        quint32 accessed;
     };
     // Records live in blocks that never move, so the list grows without copying; the
     // order is a separate index.
