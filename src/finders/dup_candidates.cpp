@@ -155,6 +155,7 @@ DupCandidateList::DupCandidateList(qsizetype limit)
 DupCandidateList::~DupCandidateList() = default;
 
 void DupCandidateList::clear() {
+    pathTree_.reset();
     textsUpTo_ = 0;
     folderFirst_ = std::vector<quint32>();
     byName_ = std::vector<quint32>();
@@ -239,6 +240,65 @@ quint32 DupCandidateList::typeOfExtension(QByteArrayView ext) {
     return id;
 }
 
+// A path is its folder's prefix and its name; the prefix is a run of pieces that each end
+// with a "/" ("/", "data/", "sub/"). The pieces of all folders, equal when they compare
+// equal, make a tree whose root is the empty text. Within one node, the names of its
+// files and the pieces of its children sort as the paths through them do: a name holds
+// no "/" and every piece ends with one, so a name and a piece differ before the piece's
+// end, or the name is the beginning of the piece and comes first, as its path does.
+// Visiting the nodes depth first in that order meets the paths in the order of their
+// texts.
+struct DupCandidateList::PathTree {
+    struct Node {
+        std::vector<std::pair<QByteArrayView, quint32>> children;  // a piece, its node
+    };
+    std::vector<Node> nodes{1};
+    std::unordered_map<std::string, quint32> childOf;  // parent node's 4 bytes + folded piece
+    std::vector<quint32> nodeOfFolder;
+    std::string key;
+    // Folders come in the walk's order, so a folder's prefix mostly begins with the one
+    // before it: the pieces both share are not looked up again (a deep chain of folders
+    // costs its bytes, not its depth times its length).
+    std::vector<std::pair<qsizetype, quint32>> pieces;  // end of each piece, its node
+    QByteArrayView previous;
+    // Set once a sort has used the tree and its lookup table was given back: it takes no
+    // more folders.
+    bool closed = false;
+
+    // Puts the next folder's prefix in the tree; the prefix's bytes must stay where they
+    // are while the tree lives.
+    void addFolder(QByteArrayView prefix) {
+        const qsizetype shared =
+            std::mismatch(prefix.begin(), prefix.begin() + std::min(prefix.size(), previous.size()),
+                          previous.begin())
+                .first -
+            prefix.begin();
+        while (!pieces.empty() && pieces.back().first > shared) {
+            pieces.pop_back();
+        }
+        quint32 node = pieces.empty() ? 0 : pieces.back().second;
+        qsizetype start = pieces.empty() ? 0 : pieces.back().first;
+        for (qsizetype at = start; at < prefix.size(); ++at) {
+            if (prefix[at] != '/') {
+                continue;
+            }
+            const QByteArrayView piece = prefix.sliced(start, at + 1 - start);
+            key.assign(reinterpret_cast<const char*>(&node), sizeof node);
+            appendFoldedSortBytes({piece, {}}, key);
+            const auto [it, added] = childOf.try_emplace(key, quint32(nodes.size()));
+            if (added) {
+                nodes[node].children.emplace_back(piece, it->second);
+                nodes.emplace_back();
+            }
+            node = it->second;
+            start = at + 1;
+            pieces.emplace_back(start, node);
+        }
+        nodeOfFolder.push_back(node);
+        previous = prefix;
+    }
+};
+
 quint32 DupCandidateList::packedTime(qint64 epoch) {
     if (!timeSlots_) {
         timeSlots_ = std::make_unique<std::array<TimeSlot, 4096>>();
@@ -284,6 +344,16 @@ bool DupCandidateList::add(const WalkFolder& folder, QByteArrayView name, qint64
                 prefix.append(platform::kSep);
             }
             folderPrefixes_.push_back(prefix);
+            if (earlyPathOrder_) {
+                if (pathTree_ && pathTree_->closed) {
+                    pathTree_.reset();  // made again, whole, when next needed
+                } else if (!pathTree_ && folders_.size() == 1) {
+                    pathTree_ = std::make_unique<PathTree>();
+                }
+                if (pathTree_) {
+                    pathTree_->addFolder(folderPrefixes_.back());
+                }
+            }
             // Its record, the path twice (the prefix) and the text, with the
             // allocator's and Qt's headers.
             folderBytes_ += qsizetype(sizeof(DupFolder) + sizeof(QByteArray)) +
@@ -663,6 +733,11 @@ void DupCandidateList::sortFolderNames(size_t folder) {
 }
 
 void DupCandidateList::finishEarlyPathOrder() {
+    if (pathTree_ && pathTree_->nodeOfFolder.size() == folders_.size()) {
+        pathTree_->childOf = std::unordered_map<std::string, quint32>();
+        pathTree_->pieces = std::vector<std::pair<qsizetype, quint32>>();
+        pathTree_->closed = true;
+    }
     if (earlyPathOrder_ && !folders_.empty() && folderFirst_.size() == folders_.size() &&
         byName_.size() != size_t(count_)) {
         try {
@@ -674,60 +749,21 @@ void DupCandidateList::finishEarlyPathOrder() {
 }
 
 std::vector<quint32> DupCandidateList::pathRanks() const {
-    // A path is its folder's prefix and its name; the prefix is a run of pieces that each
-    // end with a "/" ("/", "data/", "sub/"). The pieces of all folders, equal when they
-    // compare equal, make a tree whose root is the empty text. Within one node, the names
-    // of its files and the pieces of its children sort as the paths through them do: a
-    // name holds no "/" and every piece ends with one, so a name and a piece differ before
-    // the piece's end, or the name is the beginning of the piece and comes first, as its
-    // path does. Visiting the nodes depth first in that order meets the paths in the order
-    // of their texts.
-    struct Node {
-        std::vector<std::pair<QByteArrayView, quint32>> children;  // a piece, its node
-        quint32 firstFile = 0;                                     // in `files`
-        quint32 fileCount = 0;
-    };
-    std::vector<Node> nodes(1);
-    std::unordered_map<std::string, quint32> childOf;  // parent node's 4 bytes + folded piece
-    std::vector<quint32> nodeOfFolder(folders_.size());
-    std::string key;
-    // Folders come in the walk's order, so a folder's prefix mostly begins with the one
-    // before it: the pieces both share are not looked up again (a deep chain of folders
-    // costs its bytes, not its depth times its length).
-    std::vector<std::pair<qsizetype, quint32>> pieces;  // end of each piece, its node
-    QByteArrayView previous;
-    for (size_t k = 0; k < folders_.size(); ++k) {
-        const QByteArrayView prefix = folderPrefixes_[k];
-        const qsizetype shared =
-            std::mismatch(prefix.begin(), prefix.begin() + std::min(prefix.size(), previous.size()),
-                          previous.begin())
-                .first -
-            prefix.begin();
-        while (!pieces.empty() && pieces.back().first > shared) {
-            pieces.pop_back();
+    // The tree built as the folders were added (setEarlyPathOrder), or here.
+    std::unique_ptr<PathTree> made;
+    const PathTree* tree = pathTree_.get();
+    if (tree == nullptr || tree->nodeOfFolder.size() != folders_.size()) {
+        made = std::make_unique<PathTree>();
+        for (const QByteArray& prefix : folderPrefixes_) {
+            made->addFolder(prefix);
         }
-        quint32 node = pieces.empty() ? 0 : pieces.back().second;
-        qsizetype start = pieces.empty() ? 0 : pieces.back().first;
-        for (qsizetype at = start; at < prefix.size(); ++at) {
-            if (prefix[at] != '/') {
-                continue;
-            }
-            const QByteArrayView piece = prefix.sliced(start, at + 1 - start);
-            key.assign(reinterpret_cast<const char*>(&node), sizeof node);
-            appendFoldedSortBytes({piece, {}}, key);
-            const auto [it, added] = childOf.try_emplace(key, quint32(nodes.size()));
-            if (added) {
-                nodes[node].children.emplace_back(piece, it->second);
-                nodes.emplace_back();
-            }
-            node = it->second;
-            start = at + 1;
-            pieces.emplace_back(start, node);
-        }
-        nodeOfFolder[k] = node;
-        previous = prefix;
+        made->childOf = std::unordered_map<std::string, quint32>();
+        tree = made.get();
     }
-    childOf = std::unordered_map<std::string, quint32>();
+    const std::vector<PathTree::Node>& nodes = tree->nodes;
+    const std::vector<quint32>& nodeOfFolder = tree->nodeOfFolder;
+    std::vector<quint32> fileCount(nodes.size(), 0);
+    std::vector<quint32> firstFile(nodes.size(), 0);  // in `files`
     // Where each folder's names were sorted as it was added (setEarlyPathOrder), a node of
     // one folder takes them as they are; the files of other nodes are gathered here, one
     // node after the other, and sorted below.
@@ -741,8 +777,7 @@ std::vector<quint32> DupCandidateList::pathRanks() const {
         std::vector<quint32> folderCount(nodes.size(), 0);
         for (size_t k = 0; k < folders_.size(); ++k) {
             const quint32 end = k + 1 < folders_.size() ? folderFirst_[k + 1] : quint32(count_);
-            Node& node = nodes[nodeOfFolder[k]];
-            node.fileCount += end - folderFirst_[k];
+            fileCount[nodeOfFolder[k]] += end - folderFirst_[k];
             folderOfNode[nodeOfFolder[k]] = quint32(k);
             ++folderCount[nodeOfFolder[k]];
         }
@@ -751,8 +786,8 @@ std::vector<quint32> DupCandidateList::pathRanks() const {
         for (size_t node = 0; node < nodes.size(); ++node) {
             if (folderCount[node] >= 2) {
                 folderOfNode[node] = kNoFolder;
-                nodes[node].firstFile = at;
-                at += nodes[node].fileCount;
+                firstFile[node] = at;
+                at += fileCount[node];
             }
         }
         files.resize(at);
@@ -762,24 +797,24 @@ std::vector<quint32> DupCandidateList::pathRanks() const {
             if (folderCount[node] >= 2) {
                 const quint32 end = k + 1 < folders_.size() ? folderFirst_[k + 1] : quint32(count_);
                 for (quint32 n = folderFirst_[k]; n < end; ++n) {
-                    files[nodes[node].firstFile + filled[node]++] = n;
+                    files[firstFile[node] + filled[node]++] = n;
                 }
             }
         }
     } else {
         files.resize(static_cast<size_t>(count_));
         for (quint32 n = 0; n < quint32(count_); ++n) {
-            ++nodes[nodeOfFolder[record(n).folder]].fileCount;
+            ++fileCount[nodeOfFolder[record(n).folder]];
         }
         quint32 at = 0;
-        for (Node& node : nodes) {
-            node.firstFile = at;
-            at += node.fileCount;
-            node.fileCount = 0;
+        for (size_t node = 0; node < nodes.size(); ++node) {
+            firstFile[node] = at;
+            at += fileCount[node];
         }
+        std::vector<quint32> filled(nodes.size(), 0);
         for (quint32 n = 0; n < quint32(count_); ++n) {
-            Node& node = nodes[nodeOfFolder[record(n).folder]];
-            files[node.firstFile + node.fileCount++] = n;
+            const quint32 node = nodeOfFolder[record(n).folder];
+            files[firstFile[node] + filled[node]++] = n;
         }
     }
     notePeak(qsizetype(files.capacity() * 4 * 3 + nodes.size() * 64));
@@ -790,12 +825,12 @@ std::vector<quint32> DupCandidateList::pathRanks() const {
     std::vector<quint32> orderBegin(nodes.size() + 1);
     for (size_t node = 0; node < nodes.size(); ++node) {
         orderBegin[node + 1] =
-            orderBegin[node] + nodes[node].fileCount + quint32(nodes[node].children.size());
+            orderBegin[node] + fileCount[node] + quint32(nodes[node].children.size());
     }
     const auto sortNodes = [&](size_t begin, size_t end) {
         std::vector<PathItem> items;
         for (size_t node = begin; node < end; ++node) {
-            const Node& n = nodes[node];
+            const PathTree::Node& n = nodes[node];
             const auto textOf = [&](quint32 id) {
                 return (id & kPathChild) != 0 ? n.children[id & ~kPathChild].first
                                               : nameOf(record(id));
@@ -809,12 +844,12 @@ std::vector<quint32> DupCandidateList::pathRanks() const {
                 // The names are in order already: each child goes in before the first name
                 // that sorts after it (no name compares equal to a piece). The children
                 // are sorted in place of the node's last items, which are written last.
-                sortPathItems(items, textOf, out + n.fileCount);
+                sortPathItems(items, textOf, out + fileCount[node]);
                 const quint32* sorted = byName_.data() + folderFirst_[folderOfNode[node]];
                 size_t f = 0;
                 for (const PathItem& child : items) {
                     size_t low = f;
-                    size_t high = n.fileCount;
+                    size_t high = fileCount[node];
                     while (low < high) {
                         const size_t middle = (low + high) / 2;
                         const quint32 id = sorted[middle] & ~kPathSame;
@@ -829,12 +864,12 @@ std::vector<quint32> DupCandidateList::pathRanks() const {
                     }
                     *out++ = child.id;
                 }
-                for (; f < n.fileCount; ++f) {
+                for (; f < fileCount[node]; ++f) {
                     *out++ = sorted[f];
                 }
                 continue;
             }
-            for (quint32 f = n.firstFile; f < n.firstFile + n.fileCount; ++f) {
+            for (quint32 f = firstFile[node]; f < firstFile[node] + fileCount[node]; ++f) {
                 items.push_back(pathItemOf(textOf(files[f]), files[f]));
             }
             sortPathItems(items, textOf, out);

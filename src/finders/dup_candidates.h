@@ -231,6 +231,10 @@ private:
     mutable qsizetype textsUpTo_ = 0;
     std::vector<quint32> folderFirst_;
     std::vector<quint32> byName_;
+    // With earlyPathOrder_: the tree of the folders' path pieces, grown as folders come
+    // (see pathRanks).
+    struct PathTree;
+    std::unique_ptr<PathTree> pathTree_;
     void sortFolderNames(size_t folder);
     void finishEarlyPathOrder();
 };

@@ -205,6 +205,28 @@ TEST(DupCandidates, LongListsSortedInPiecesGiveTheOrderOfTheLines) {
     }
 }
 
+TEST(DupCandidates, FilesAddedAfterASortAreSortedWithTheRest) {
+    // The names sorted and the folders' tree grown as files come, a sort, then more files
+    // (some in the folders met before): the next sort must still give the whole order.
+    const QList<Made> files = byFolder(trickyFiles(600, 11));
+    const std::vector<DupField> fields(kHogLineOrder.begin(), kHogLineOrder.end());
+    DupCandidateList list;
+    list.setEarlyPathOrder(true);
+    list.setEarlyTexts(true);
+    fill(list, files.mid(0, 250));
+    list.sortLines(fields);
+    fill(list, files.mid(250));
+    list.sortLines(fields);
+    DupCandidateList reference;
+    fill(reference, files);
+    const std::vector<qsizetype> expected = referenceOrder(reference, fields);
+    ASSERT_EQ(qsizetype(expected.size()), list.size());
+    for (qsizetype k = 0; k < list.size(); ++k) {
+        ASSERT_EQ(list.path(k), reference.path(expected[size_t(k)])) << k;
+        ASSERT_EQ(list.accessed(k), reference.accessed(expected[size_t(k)])) << k;
+    }
+}
+
 TEST(DupCandidates, TimeKeysKnowTheCalendar) {
     // Every date part with a valid time, and every time part on a valid date: a packed
     // value names no time (the "12:00:00" text) exactly when the calendar says so.
