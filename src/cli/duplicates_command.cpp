@@ -260,72 +260,120 @@ void printRows(const DupSearch& search, bool groups, QTextStream& out) {
         search.resultCount() > 0 ? search.rowOrder() : std::vector<quint32>();
     const qsizetype total = qsizetype(rows.size());
 
-    // Folders and types are shared by many rows: each side escapes each of them once, in
-    // a table of its own for folder prefixes (0), types (1) and folders (2). The list's
-    // texts are made first, so that the two sides only read it.
+    // Folders and types are shared by many rows: each side escapes each of them once, into
+    // one buffer of its own, in a table of spans for folder prefixes (0), types (1) and
+    // folders (2). The list's texts are made first, so that the two sides only read it.
     list.makeTexts();
     struct Shared {
-        std::vector<std::string> escaped[3];
-        const std::string& get(int table, quint32 id, QByteArrayView bytes) {
-            std::vector<std::string>& texts = escaped[table];
-            if (id >= texts.size()) {
-                texts.resize(id + 1);
+        struct Span {
+            size_t at = 0;
+            quint32 length = 0;
+            bool known = false;
+        };
+        std::string bytes;
+        std::vector<Span> spans[3];
+        void prefetch(int table, quint32 id) const {
+            const std::vector<Span>& s = spans[table];
+            if (id < s.size() && s[id].known) {
+                __builtin_prefetch(bytes.data() + s[id].at);
             }
-            if (texts[id].empty() && !bytes.isEmpty()) {
-                AppendTsvEscaped(bytes, texts[id]);
+        }
+        // Appends the text `id` of `table` to `out` when it was escaped before.
+        bool appendKnown(int table, quint32 id, std::string& out) const {
+            const std::vector<Span>& s = spans[table];
+            if (id >= s.size() || !s[id].known) {
+                return false;
             }
-            return texts[id];
+            out.append(bytes.data() + s[id].at, s[id].length);
+            return true;
+        }
+        // Escapes `source` as the text `id` of `table` and appends it to `out`.
+        void appendNew(int table, quint32 id, QByteArrayView source, std::string& out) {
+            std::vector<Span>& s = spans[table];
+            if (id >= s.size()) {
+                s.resize(id + 1);
+            }
+            Span& span = s[id];
+            span.at = bytes.size();
+            AppendTsvEscaped(source, bytes);
+            span.length = quint32(bytes.size() - span.at);
+            span.known = true;
+            out.append(bytes.data() + span.at, span.length);
         }
     };
     Shared sides[2];
+    // Where a row's texts are. The rows jump through the list's memory, and reading one
+    // row's texts right after finding them waits for memory at every step: the rows are
+    // taken a few hundred at a time, first finding where each one's texts are and asking
+    // for them, then writing them, by which time they have arrived.
+    struct Found {
+        qsizetype i;
+        QByteArrayView name;
+        QByteArrayView modified;
+        QByteArrayView time;
+        QByteArrayView access;
+        quint32 folder;
+        quint32 type;
+    };
+    constexpr qsizetype kFoundRows = 256;
     const auto makeRows = [&](qsizetype begin, qsizetype end, std::string& text, Shared& shared) {
         char buffer[ThousandsText::kMaxUtf8];
-        const auto cell = [&](qsizetype i, DupField f, char last) {
-            if (f == DupField::Path) {
-                // Split at a "/", so each piece escapes as the whole path would.
-                text += shared.get(0, list.folderId(i), list.fieldBytes(i, f, buffer));
-                AppendTsvEscaped(list.name(i), text);
-            } else if (f == DupField::Type) {
-                text += shared.get(1, list.typeId(i), list.fieldBytes(i, f, buffer));
-            } else if (f == DupField::Folder) {
-                text += shared.get(2, list.folderId(i), list.fieldBytes(i, f, buffer));
-            } else {
-                AppendTsvEscaped(list.fieldBytes(i, f, buffer), text);
+        Found found[kFoundRows];
+        const int placeTable = duplicateMode ? 2 : 0;
+        const DupField placeField = duplicateMode ? DupField::Folder : DupField::Path;
+        for (qsizetype from = begin; from < end; from += kFoundRows) {
+            const qsizetype to = std::min(from + kFoundRows, end);
+            for (qsizetype k = from; k < to; ++k) {
+                list.prefetch(k + 16 < end ? rows[size_t(k + 16)] : -1, 0);
+                list.prefetch(k + 8 < end ? rows[size_t(k + 8)] : -1, 1);
+                Found& f = found[k - from];
+                f.i = rows[size_t(k)];
+                f.name = list.name(f.i);
+                f.modified = list.fieldBytes(f.i, DupField::Modified, buffer);
+                f.time = list.fieldBytes(f.i, DupField::Time, buffer);
+                f.access = list.fieldBytes(f.i, DupField::Access, buffer);
+                f.folder = list.folderId(f.i);
+                f.type = list.typeId(f.i);
+                shared.prefetch(placeTable, f.folder);
             }
-            text += last;
-        };
-        for (qsizetype k = begin; k < end; ++k) {
-            // The rows jump through the list's memory; fetching a few ahead hides that.
-            list.prefetch(k + 16 < end ? rows[size_t(k + 16)] : -1, 0);
-            list.prefetch(k + 8 < end ? rows[size_t(k + 8)] : -1, 1);
-            const qsizetype i = rows[size_t(k)];
-            if (duplicateMode) {
-                if (groups) {
-                    // Duplicate mode keeps its rows in result order.
-                    text += std::to_string(search.resultGroup(k));
+            for (qsizetype k = from; k < to; ++k) {
+                const Found& f = found[k - from];
+                const auto sharedCell = [&](int table, quint32 id, DupField field) {
+                    if (!shared.appendKnown(table, id, text)) {
+                        shared.appendNew(table, id, list.fieldBytes(f.i, field, buffer), text);
+                    }
+                };
+                if (duplicateMode) {
+                    if (groups) {
+                        // Duplicate mode keeps its rows in result order.
+                        text += std::to_string(search.resultGroup(k));
+                        text += '\t';
+                    }
+                    AppendTsvEscaped(f.name, text);
                     text += '\t';
                 }
-                cell(i, DupField::Name, '\t');
-                cell(i, DupField::Size, '\t');
-                cell(i, DupField::Modified, '\t');
-                cell(i, DupField::Time, '\t');
-                cell(i, DupField::Access, '\t');
-                cell(i, DupField::Folder, '\t');
-                if (search.hasTypeNote(k)) {
-                    QByteArray type = list.fieldBytes(i, DupField::Type, buffer).toByteArray();
+                AppendTsvEscaped(list.fieldBytes(f.i, DupField::Size, buffer), text);
+                text += '\t';
+                AppendTsvEscaped(f.modified, text);
+                text += '\t';
+                AppendTsvEscaped(f.time, text);
+                text += '\t';
+                AppendTsvEscaped(f.access, text);
+                text += '\t';
+                // Path is split at a "/", so each piece escapes as the whole path would.
+                sharedCell(placeTable, f.folder, placeField);
+                if (!duplicateMode) {
+                    AppendTsvEscaped(f.name, text);
+                }
+                text += '\t';
+                if (duplicateMode && search.hasTypeNote(k)) {
+                    QByteArray type = list.fieldBytes(f.i, DupField::Type, buffer).toByteArray();
                     search.appendTypeNote(k, type);
                     AppendTsvEscaped(type, text);
-                    text += '\n';
                 } else {
-                    cell(i, DupField::Type, '\n');
+                    sharedCell(1, f.type, DupField::Type);
                 }
-            } else {
-                cell(i, DupField::Size, '\t');
-                cell(i, DupField::Modified, '\t');
-                cell(i, DupField::Time, '\t');
-                cell(i, DupField::Access, '\t');
-                cell(i, DupField::Path, '\t');
-                cell(i, DupField::Type, '\n');
+                text += '\n';
             }
         }
     };
