@@ -3,7 +3,10 @@
 #include <QFile>
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -278,17 +281,13 @@ void printRows(const DupSearch& search, bool groups, QTextStream& out) {
                 __builtin_prefetch(bytes.data() + s[id].at);
             }
         }
-        // Appends the text `id` of `table` to `out` when it was escaped before.
-        bool appendKnown(int table, quint32 id, std::string& out) const {
+        // The escaped text `id` of `table`, or nullptr when it was not escaped yet.
+        const Span* find(int table, quint32 id) const {
             const std::vector<Span>& s = spans[table];
-            if (id >= s.size() || !s[id].known) {
-                return false;
-            }
-            out.append(bytes.data() + s[id].at, s[id].length);
-            return true;
+            return id < s.size() && s[id].known ? &s[id] : nullptr;
         }
-        // Escapes `source` as the text `id` of `table` and appends it to `out`.
-        void appendNew(int table, quint32 id, QByteArrayView source, std::string& out) {
+        // Escapes `source` as the text `id` of `table`.
+        Span add(int table, quint32 id, QByteArrayView source) {
             std::vector<Span>& s = spans[table];
             if (id >= s.size()) {
                 s.resize(id + 1);
@@ -298,8 +297,37 @@ void printRows(const DupSearch& search, bool groups, QTextStream& out) {
             AppendTsvEscaped(source, bytes);
             span.length = quint32(bytes.size() - span.at);
             span.known = true;
-            out.append(bytes.data() + span.at, span.length);
+            return span;
         }
+        char* write(const Span& span, char* out) const {
+            std::memcpy(out, bytes.data() + span.at, span.length);
+            return out + span.length;
+        }
+    };
+    // A piece's lines: the room a row may take is asked for first and written through
+    // directly, a cheaper way than growing a string cell by cell.
+    class Lines {
+    public:
+        char* room(size_t n) {
+            if (capacity_ - size_ < n) {
+                const size_t capacity = std::max(size_ + n, 2 * capacity_);
+                std::unique_ptr<char[]> data(new char[capacity]);
+                if (size_ > 0) {
+                    std::memcpy(data.get(), data_.get(), size_);
+                }
+                data_ = std::move(data);
+                capacity_ = capacity;
+            }
+            return data_.get() + size_;
+        }
+        void wrote(const char* end) { size_ = size_t(end - data_.get()); }
+        void clear() { size_ = 0; }
+        QByteArray bytes() const { return QByteArray::fromRawData(data_.get(), qsizetype(size_)); }
+
+    private:
+        std::unique_ptr<char[]> data_;
+        size_t size_ = 0;
+        size_t capacity_ = 0;
     };
     Shared sides[2];
     // Where a row's texts are. The rows jump through the list's memory, and reading one
@@ -316,11 +344,13 @@ void printRows(const DupSearch& search, bool groups, QTextStream& out) {
         quint32 type;
     };
     constexpr qsizetype kFoundRows = 256;
-    const auto makeRows = [&](qsizetype begin, qsizetype end, std::string& text, Shared& shared) {
+    const auto makeRows = [&](qsizetype begin, qsizetype end, Lines& lines, Shared& shared) {
         char buffer[ThousandsText::kMaxUtf8];
+        char sizeBuffer[ThousandsText::kMaxUtf8];
         Found found[kFoundRows];
         const int placeTable = duplicateMode ? 2 : 0;
         const DupField placeField = duplicateMode ? DupField::Folder : DupField::Path;
+        QByteArray type;
         for (qsizetype from = begin; from < end; from += kFoundRows) {
             const qsizetype to = std::min(from + kFoundRows, end);
             for (qsizetype k = from; k < to; ++k) {
@@ -338,47 +368,59 @@ void printRows(const DupSearch& search, bool groups, QTextStream& out) {
             }
             for (qsizetype k = from; k < to; ++k) {
                 const Found& f = found[k - from];
-                const auto sharedCell = [&](int table, quint32 id, DupField field) {
-                    if (!shared.appendKnown(table, id, text)) {
-                        shared.appendNew(table, id, list.fieldBytes(f.i, field, buffer), text);
-                    }
+                const auto sharedSpan = [&](int table, quint32 id, DupField field) {
+                    const Shared::Span* span = shared.find(table, id);
+                    return span ? *span
+                                : shared.add(table, id, list.fieldBytes(f.i, field, buffer));
                 };
+                // Path is split at a "/", so each piece escapes as the whole path would.
+                const Shared::Span place = sharedSpan(placeTable, f.folder, placeField);
+                const bool noted = duplicateMode && search.hasTypeNote(k);
+                Shared::Span typeSpan;
+                if (noted) {
+                    type = list.fieldBytes(f.i, DupField::Type, buffer).toByteArray();
+                    search.appendTypeNote(k, type);
+                } else {
+                    typeSpan = sharedSpan(1, f.type, DupField::Type);
+                }
+                const QByteArrayView size = list.fieldBytes(f.i, DupField::Size, sizeBuffer);
+                // Escaping makes at most four bytes of one; a group number takes at most 20
+                // digits, and seven separators end the cells.
+                const size_t room =
+                    4 * size_t(f.name.size() + size.size() + f.modified.size() + f.time.size() +
+                               f.access.size() + (noted ? type.size() : 0)) +
+                    place.length + typeSpan.length + 20 + 8;
+                char* w = lines.room(room);
                 if (duplicateMode) {
                     if (groups) {
                         // Duplicate mode keeps its rows in result order.
-                        text += std::to_string(search.resultGroup(k));
-                        text += '\t';
+                        w = std::to_chars(w, w + 20, search.resultGroup(k)).ptr;
+                        *w++ = '\t';
                     }
-                    AppendTsvEscaped(f.name, text);
-                    text += '\t';
+                    w = WriteTsvEscaped(f.name, w);
+                    *w++ = '\t';
                 }
-                AppendTsvEscaped(list.fieldBytes(f.i, DupField::Size, buffer), text);
-                text += '\t';
-                AppendTsvEscaped(f.modified, text);
-                text += '\t';
-                AppendTsvEscaped(f.time, text);
-                text += '\t';
-                AppendTsvEscaped(f.access, text);
-                text += '\t';
-                // Path is split at a "/", so each piece escapes as the whole path would.
-                sharedCell(placeTable, f.folder, placeField);
+                w = WriteTsvEscaped(size, w);
+                *w++ = '\t';
+                w = WriteTsvEscaped(f.modified, w);
+                *w++ = '\t';
+                w = WriteTsvEscaped(f.time, w);
+                *w++ = '\t';
+                w = WriteTsvEscaped(f.access, w);
+                *w++ = '\t';
+                w = shared.write(place, w);
                 if (!duplicateMode) {
-                    AppendTsvEscaped(f.name, text);
+                    w = WriteTsvEscaped(f.name, w);
                 }
-                text += '\t';
-                if (duplicateMode && search.hasTypeNote(k)) {
-                    QByteArray type = list.fieldBytes(f.i, DupField::Type, buffer).toByteArray();
-                    search.appendTypeNote(k, type);
-                    AppendTsvEscaped(type, text);
-                } else {
-                    sharedCell(1, f.type, DupField::Type);
-                }
-                text += '\n';
+                *w++ = '\t';
+                w = noted ? WriteTsvEscaped(type, w) : shared.write(typeSpan, w);
+                *w++ = '\n';
+                lines.wrote(w);
             }
         }
     };
     constexpr qsizetype kPieceRows = 4096;
-    std::string pieces[2];
+    Lines pieces[2];
     for (qsizetype at = 0; at < total; at += 2 * kPieceRows) {
         const qsizetype middle = std::min(at + kPieceRows, total);
         const qsizetype end = std::min(at + 2 * kPieceRows, total);
@@ -390,8 +432,8 @@ void printRows(const DupSearch& search, bool groups, QTextStream& out) {
         } else {
             makeRows(at, middle, pieces[0], sides[0]);
         }
-        for (const std::string& piece : pieces) {
-            writeBytes(out, QByteArray::fromRawData(piece.data(), qsizetype(piece.size())));
+        for (const Lines& piece : pieces) {
+            writeBytes(out, piece.bytes());
         }
     }
 }

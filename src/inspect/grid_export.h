@@ -42,6 +42,9 @@ QByteArray TsvEscape(QByteArrayView bytes);
 
 // TsvEscape(bytes) appended to `out`, for writing many cells into one buffer.
 void AppendTsvEscaped(QByteArrayView bytes, std::string& out);
+// TsvEscape(bytes) written at `out`, which has room for 4 * bytes.size() bytes (the
+// most it can take: every byte written as "\xHH"); returns the end of what was written.
+char* WriteTsvEscaped(QByteArrayView bytes, char* out);
 
 // The reverse of TsvEscape. A backslash before any other character, or at the end, is
 // kept as it is.
