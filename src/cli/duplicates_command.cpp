@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <condition_variable>
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -419,23 +421,87 @@ void printRows(const DupSearch& search, bool groups, QTextStream& out) {
             }
         }
     };
+    // The lines are made kPieceRows rows a piece. On two cores the even pieces are made and
+    // written on this thread and the odd ones made on a second thread, up to two ahead,
+    // and written here in turn: each side waits only for the piece it needs next.
     constexpr qsizetype kPieceRows = 4096;
-    Lines pieces[2];
-    for (qsizetype at = 0; at < total; at += 2 * kPieceRows) {
-        const qsizetype middle = std::min(at + kPieceRows, total);
-        const qsizetype end = std::min(at + 2 * kPieceRows, total);
-        pieces[0].clear();
-        pieces[1].clear();
-        if (middle < end) {
-            RunTogether([&] { makeRows(at, middle, pieces[0], sides[0]); },
-                        [&] { makeRows(middle, end, pieces[1], sides[1]); });
-        } else {
-            makeRows(at, middle, pieces[0], sides[0]);
+    const qsizetype pieceCount = (total + kPieceRows - 1) / kPieceRows;
+    const auto makePiece = [&](qsizetype j, Lines& lines, Shared& shared) {
+        lines.clear();
+        makeRows(j * kPieceRows, std::min((j + 1) * kPieceRows, total), lines, shared);
+    };
+    Lines mine;
+    if (SplitPoint(total, kPieceRows) >= total) {
+        for (qsizetype j = 0; j < pieceCount; ++j) {
+            makePiece(j, mine, sides[0]);
+            writeBytes(out, mine.bytes());
         }
-        for (const Lines& piece : pieces) {
-            writeBytes(out, piece.bytes());
-        }
+        return;
     }
+    Lines theirs[2];
+    std::mutex mutex;
+    std::condition_variable changed;
+    qsizetype made = -1;     // the last odd piece made
+    qsizetype written = -1;  // the last odd piece written
+    bool abandoned = false;  // a side threw: the other stops waiting for it
+    const auto abandon = [&] {
+        {
+            const std::lock_guard lock(mutex);
+            abandoned = true;
+        }
+        changed.notify_all();
+    };
+    RunTogether(
+        [&] {
+            try {
+                for (qsizetype j = 1; j < pieceCount; j += 2) {
+                    {
+                        // The piece's buffer last held piece j - 4.
+                        std::unique_lock lock(mutex);
+                        changed.wait(lock, [&] { return abandoned || written >= j - 4; });
+                        if (abandoned) {
+                            return;
+                        }
+                    }
+                    makePiece(j, theirs[(j / 2) % 2], sides[1]);
+                    {
+                        const std::lock_guard lock(mutex);
+                        made = j;
+                    }
+                    changed.notify_all();
+                }
+            } catch (...) {
+                abandon();
+                throw;
+            }
+        },
+        [&] {
+            try {
+                for (qsizetype j = 0; j < pieceCount; j += 2) {
+                    makePiece(j, mine, sides[0]);
+                    writeBytes(out, mine.bytes());
+                    if (j + 1 >= pieceCount) {
+                        break;
+                    }
+                    {
+                        std::unique_lock lock(mutex);
+                        changed.wait(lock, [&] { return abandoned || made >= j + 1; });
+                        if (abandoned) {
+                            return;
+                        }
+                    }
+                    writeBytes(out, theirs[((j + 1) / 2) % 2].bytes());
+                    {
+                        const std::lock_guard lock(mutex);
+                        written = j + 1;
+                    }
+                    changed.notify_all();
+                }
+            } catch (...) {
+                abandon();
+                throw;
+            }
+        });
 }
 
 // Walks `folders`, prints the result rows on `out` (after their group numbers when
