@@ -247,7 +247,7 @@ private:
 // The result rows as tab-separated lines, written straight from the candidate list in
 // the grid's row order: the cells DupRowBytes gives for the filled grid, without the
 // grid, after each row's group number when `groups`. Rows are made into text a piece at a
-// time, two pieces at once, and each pair goes to `out` in order.
+// time, on two threads where there are two cores, and the pieces go to `out` in order.
 void printRows(const DupSearch& search, bool groups, QTextStream& out) {
     const bool duplicateMode = search.options().duplicateMode;
     const DupCandidateList& list = search.candidates();
