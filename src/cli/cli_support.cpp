@@ -5,6 +5,20 @@
 
 namespace dw::cli {
 
+namespace {
+
+bool endingWithCommand_ = false;
+
+}  // namespace
+
+void setEndingWithCommand(bool ending) {
+    endingWithCommand_ = ending;
+}
+
+bool endingWithCommand() {
+    return endingWithCommand_;
+}
+
 int usageError(QTextStream& err, const char* command, const QString& message) {
     const QString name = command ? QLatin1String(kProgramName) + u' ' + QLatin1String(command)
                                  : QString::fromLatin1(kProgramName);

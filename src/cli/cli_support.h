@@ -36,6 +36,13 @@ int usageError(QTextStream& err, const char* command, const QString& message);
 // stream with no device (a test's string) gets their decoded text instead.
 void writeBytes(QTextStream& stream, const QByteArray& bytes);
 
+// Whether the process ends as soon as the command returns: diskwell-cli's main sets it;
+// it is false by default (commands run inside a test). A command that built large
+// structures may then leave them to the end of the process instead of freeing them
+// piece by piece, once everything it writes is flushed.
+void setEndingWithCommand(bool ending);
+bool endingWithCommand();
+
 // The folders named on a command line as a walk's checked entries, in their order: each
 // an extra folder whose start folder is the native bytes given and whose text is their
 // decoded name.

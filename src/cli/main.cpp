@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "cli/cli_support.h"
 #include "cli/command_line.h"
 #include "platform/process_memory.h"
 
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QString::fromLatin1(dw::cli::kProgramName));
     QCoreApplication::setApplicationVersion(QStringLiteral(DISKWELL_VERSION));
 
+    dw::cli::setEndingWithCommand(true);
     QTextStream out(stdout);
     QTextStream err(stderr);
     const int status = dw::cli::runCommandLine(args, out, err);

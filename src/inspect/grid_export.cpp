@@ -63,6 +63,70 @@ bool rowIsEmpty(const GridTable& grid, qsizetype row) {
     return true;
 }
 
+// TsvEscape(bytes), handed to `put` (a pointer and a length) a piece at a time.
+template <typename Put>
+void escapeTsv(QByteArrayView bytes, Put&& put) {
+    static const char kHex[] = "0123456789ABCDEF";
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = p + bytes.size();
+    while (p < end) {
+        // Runs of printable ASCII, nearly every byte of real names, go in one piece; the
+        // run is scanned eight bytes at a time while no byte in them needs a look.
+        const auto* run = p;
+        while (end - run >= 8) {
+            quint64 word;
+            std::memcpy(&word, run, sizeof word);
+            constexpr quint64 kOnes = 0x0101010101010101ull;
+            constexpr quint64 kHigh = 0x8080808080808080ull;
+            const quint64 control = (word - 0x20 * kOnes) & ~word;  // a byte below 0x20
+            const quint64 slash = word ^ (0x5C * kOnes);            // a zero byte where '\\'
+            const quint64 backslash = (slash - kOnes) & ~slash;
+            if (((word | control | backslash) & kHigh) != 0) {
+                break;
+            }
+            run += 8;
+        }
+        while (run < end && *run >= 0x20 && *run < 0x80 && *run != '\\') {
+            ++run;
+        }
+        if (run > p) {
+            put(reinterpret_cast<const char*>(p), size_t(run - p));
+            p = run;
+            continue;
+        }
+        const unsigned char c = *p;
+        switch (c) {
+            case '\t':
+                put("\\t", 2);
+                ++p;
+                continue;
+            case '\n':
+                put("\\n", 2);
+                ++p;
+                continue;
+            case '\r':
+                put("\\r", 2);
+                ++p;
+                continue;
+            case '\\':
+                put("\\\\", 2);
+                ++p;
+                continue;
+            default:
+                break;
+        }
+        const int length = utf8SequenceLength(p, end);
+        if (length == 0) {
+            const char hex[4] = {'\\', 'x', kHex[c >> 4], kHex[c & 0x0F]};
+            put(hex, 4);
+            ++p;
+        } else {
+            put(reinterpret_cast<const char*>(p), size_t(length));
+            p += length;
+        }
+    }
+}
+
 }  // namespace
 
 QStringList ClipboardLines(const GridTable& grid, ClipboardForm form, bool keepEmpty) {
@@ -97,80 +161,16 @@ QByteArray TsvEscape(QByteArrayView bytes) {
     return QByteArray(out.data(), qsizetype(out.size()));
 }
 
-char* WriteTsvEscaped(QByteArrayView bytes, char* out) {
-    static const char kHex[] = "0123456789ABCDEF";
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto* end = p + bytes.size();
-    while (p < end) {
-        // Runs of printable ASCII, nearly every byte of real names, go in one piece; the
-        // run is scanned eight bytes at a time while no byte in them needs a look.
-        const auto* run = p;
-        while (end - run >= 8) {
-            quint64 word;
-            std::memcpy(&word, run, sizeof word);
-            constexpr quint64 kOnes = 0x0101010101010101ull;
-            constexpr quint64 kHigh = 0x8080808080808080ull;
-            const quint64 control = (word - 0x20 * kOnes) & ~word;  // a byte below 0x20
-            const quint64 slash = word ^ (0x5C * kOnes);            // a zero byte where '\\'
-            const quint64 backslash = (slash - kOnes) & ~slash;
-            if (((word | control | backslash) & kHigh) != 0) {
-                break;
-            }
-            run += 8;
-        }
-        while (run < end && *run >= 0x20 && *run < 0x80 && *run != '\\') {
-            ++run;
-        }
-        if (run > p) {
-            std::memcpy(out, p, size_t(run - p));
-            out += run - p;
-            p = run;
-            continue;
-        }
-        const unsigned char c = *p;
-        switch (c) {
-            case '\t':
-                std::memcpy(out, "\\t", 2);
-                out += 2;
-                ++p;
-                continue;
-            case '\n':
-                std::memcpy(out, "\\n", 2);
-                out += 2;
-                ++p;
-                continue;
-            case '\r':
-                std::memcpy(out, "\\r", 2);
-                out += 2;
-                ++p;
-                continue;
-            case '\\':
-                std::memcpy(out, "\\\\", 2);
-                out += 2;
-                ++p;
-                continue;
-            default:
-                break;
-        }
-        const int length = utf8SequenceLength(p, end);
-        if (length == 0) {
-            const char hex[4] = {'\\', 'x', kHex[c >> 4], kHex[c & 0x0F]};
-            std::memcpy(out, hex, 4);
-            out += 4;
-            ++p;
-        } else {
-            std::memcpy(out, p, size_t(length));
-            out += length;
-            p += length;
-        }
-    }
-    return out;
+void AppendTsvEscaped(QByteArrayView bytes, std::string& out) {
+    escapeTsv(bytes, [&out](const char* p, size_t n) { out.append(p, n); });
 }
 
-void AppendTsvEscaped(QByteArrayView bytes, std::string& out) {
-    const size_t at = out.size();
-    out.resize(at + kTsvEscapedMax * size_t(bytes.size()));
-    out.resize(size_t(WriteTsvEscaped(bytes, out.data() + at) - out.data()));
+char* WriteTsvEscaped(QByteArrayView bytes, char* out) {
+    escapeTsv(bytes, [&out](const char* p, size_t n) {
+        std::memcpy(out, p, n);
+        out += n;
+    });
+    return out;
 }
 
 QByteArray TsvUnescape(QByteArrayView text) {

@@ -47,7 +47,8 @@ void AppendTsvEscaped(QByteArrayView bytes, std::string& out);
 constexpr qsizetype kTsvEscapedMax = 4;
 
 // TsvEscape(bytes) written at `out`, which has room for kTsvEscapedMax * bytes.size()
-// bytes; returns the end of what was written. For writers that keep their own buffer.
+// bytes (the most it can take: every byte written as "\xHH"); returns the end of what
+// was written. For writers that keep their own buffer.
 char* WriteTsvEscaped(QByteArrayView bytes, char* out);
 
 // The reverse of TsvEscape. A backslash before any other character, or at the end, is

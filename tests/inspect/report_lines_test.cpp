@@ -107,9 +107,18 @@ TEST(GridExport, TsvCellsAreExactAndReversible) {
         {"\\x41", "\\\\x41"},                 // text that looks like an escape
         {" lead and trail ", " lead and trail "},
     };
+    // The writer into a buffer of the room it asks for gives the same bytes and stays in
+    // that room (the bytes after it keep their marks).
+    const auto written = [](const QByteArray& bytes) {
+        QByteArray room(4 * bytes.size() + 8, '#');
+        const char* end = WriteTsvEscaped(bytes, room.data());
+        EXPECT_EQ(room.mid(4 * bytes.size()).count('#'), 8) << bytes.toHex().constData();
+        return room.left(end - room.constData());
+    };
     for (const Case& c : cases) {
         EXPECT_EQ(TsvEscape(c.bytes), c.escaped) << c.bytes.toHex().constData();
         EXPECT_EQ(TsvUnescape(TsvEscape(c.bytes)), c.bytes);
+        EXPECT_EQ(written(c.bytes), c.escaped) << c.bytes.toHex().constData();
     }
     EXPECT_EQ(TsvLine({"a\tb", "", "c"}), QByteArray("a\\tb\t\tc"));
     // Every byte value survives the round trip.
@@ -118,6 +127,10 @@ TEST(GridExport, TsvCellsAreExactAndReversible) {
         all += char(b);
     }
     EXPECT_EQ(TsvUnescape(TsvEscape(all)), all);
+    EXPECT_EQ(written(all), TsvEscape(all));
+    // Bytes that are no UTF-8 take all the room: four bytes each.
+    EXPECT_EQ(written(all.mid(0x80)), TsvEscape(all.mid(0x80)));
+    EXPECT_EQ(TsvEscape(all.mid(0x80)).size(), 4 * 0x80);
     EXPECT_FALSE(TsvEscape(all).contains('\t'));
     EXPECT_FALSE(TsvEscape(all).contains('\n'));
     // Long runs are scanned several bytes at a time: a byte that needs escaping is found
