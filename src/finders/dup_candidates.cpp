@@ -85,6 +85,37 @@ std::vector<quint32> rankTexts(const std::vector<qint32>& ids, const TextOf& tex
     return ranks;
 }
 
+// rankTexts for many long texts that share long beginnings (folder paths): each text is
+// folded once into bytes whose plain order is compareFolded's, and those are compared.
+template <typename TextOf>
+std::vector<quint32> rankFoldedTexts(size_t count, const TextOf& textOf) {
+    std::string folded;
+    std::vector<size_t> ends(count);
+    for (size_t k = 0; k < count; ++k) {
+        appendFoldedSortBytes({textOf(quint32(k)), {}}, folded);
+        ends[k] = folded.size();
+    }
+    const auto bytesOf = [&](quint32 k) {
+        const size_t begin = k == 0 ? 0 : ends[k - 1];
+        return std::string_view(folded.data() + begin, ends[k] - begin);
+    };
+    std::vector<quint32> order(count);
+    for (quint32 k = 0; k < count; ++k) {
+        order[k] = k;
+    }
+    std::sort(order.begin(), order.end(),
+              [&](quint32 a, quint32 b) { return bytesOf(a) < bytesOf(b); });
+    std::vector<quint32> ranks(count, 0);
+    quint32 rank = 0;
+    for (size_t k = 0; k < order.size(); ++k) {
+        if (k > 0 && bytesOf(order[k - 1]) != bytesOf(order[k])) {
+            ++rank;
+        }
+        ranks[order[k]] = rank;
+    }
+    return ranks;
+}
+
 // Keys of 128 bits for sorting: compared as numbers, shifted as one.
 __extension__ typedef unsigned __int128 U128;
 
@@ -1136,12 +1167,9 @@ private:
             pathRank_ = list_.pathRanks();
         }
         if (has(DupField::Folder)) {
-            std::vector<qint32> ids(list_.folders_.size());
-            for (size_t k = 0; k < ids.size(); ++k) {
-                ids[k] = qint32(k);
-            }
-            folderRank_ = rankTexts(
-                ids, [this](quint32 id) { return QByteArrayView(list_.folders_[id].path); });
+            folderRank_ = rankFoldedTexts(list_.folders_.size(), [this](quint32 id) {
+                return QByteArrayView(list_.folders_[id].path);
+            });
         }
     }
 
