@@ -386,10 +386,11 @@ void printRows(const DupSearch& search, bool groups, QTextStream& out) {
                     typeSpan = sharedSpan(1, f.type, DupField::Type);
                 }
                 const QByteArrayView size = list.fieldBytes(f.i, DupField::Size, sizeBuffer);
-                // Escaping makes at most four bytes of one; a group number takes at most 20
-                // digits, and seven separators end the cells.
+                // Escaping makes at most kTsvEscapedMax bytes of one; a group number takes at
+                // most 20 digits, and seven separators end the cells.
                 const size_t room =
-                    4 * size_t(f.name.size() + size.size() + f.modified.size() + f.time.size() +
+                    kTsvEscapedMax *
+                        size_t(f.name.size() + size.size() + f.modified.size() + f.time.size() +
                                f.access.size() + (noted ? type.size() : 0)) +
                     place.length + typeSpan.length + 20 + 8;
                 char* w = lines.room(room);
