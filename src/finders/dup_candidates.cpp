@@ -1373,6 +1373,13 @@ qsizetype DupCandidateList::memoryUsage() const {
     bytes += qsizetype((dateTextIds_.capacity() + timeTextIds_.capacity()) * sizeof(qint32)) +
              texts_.bytes();
     bytes += timeSlots_ ? qsizetype(sizeof(*timeSlots_)) : 0;
+    // The path order's work done early: names by folder, and the tree, whose nodes and
+    // lookup entries are counted roughly as 96 bytes a node.
+    bytes += qsizetype((folderFirst_.capacity() + byName_.capacity()) * sizeof(quint32));
+    if (pathTree_) {
+        bytes += qsizetype(pathTree_->nodes.size()) * 96 +
+                 qsizetype(pathTree_->nodeOfFolder.capacity() * sizeof(quint32));
+    }
     return bytes;
 }
 

@@ -222,13 +222,13 @@ private:
     mutable std::vector<qint32> timeTextIds_;
     mutable TextArena texts_;
     mutable qsizetype peak_ = 0;
-    // With earlyPathOrder_: the first candidate of each folder, and each folder's
-    // candidates in the order of their names (marked as pathRanks marks them), in the
-    // folder's own range of candidate numbers.
-    bool earlyPathOrder_ = false;
     bool earlyTexts_ = false;
     // The candidates before this one have their texts made.
     mutable qsizetype textsUpTo_ = 0;
+    bool earlyPathOrder_ = false;
+    // With earlyPathOrder_: the first candidate of each folder, and each folder's
+    // candidates in the order of their names (marked as pathRanks marks them), in the
+    // folder's own range of candidate numbers.
     std::vector<quint32> folderFirst_;
     std::vector<quint32> byName_;
     // With earlyPathOrder_: the tree of the folders' path pieces, grown as folders come
