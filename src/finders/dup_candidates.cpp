@@ -60,58 +60,39 @@ bool timePartValid(quint32 packed) {
 
 // Ranks for the texts of the entries of `ids` that are set (not negative), by entry:
 // equal texts share a rank, ranks follow the order of the texts, and unset entries have
-// rank 0. `textOf` gives the text of an id.
+// rank 0. `textOf` gives the text of an id. Each text is folded once into bytes whose
+// plain order is compareFolded's (folder paths share long beginnings, which compareFolded
+// would fold again at every comparison), and those are compared.
 template <typename TextOf>
 std::vector<quint32> rankTexts(const std::vector<qint32>& ids, const TextOf& textOf) {
     std::vector<quint32> order;
     order.reserve(ids.size());
+    std::string folded;
+    std::vector<size_t> ends;  // of each entry of `order` in `folded`
     for (quint32 k = 0; k < ids.size(); ++k) {
         if (ids[k] >= 0) {
             order.push_back(k);
+            appendFoldedSortBytes({textOf(quint32(ids[k])), {}}, folded);
+            ends.push_back(folded.size());
         }
     }
-    const auto compare = [&](quint32 a, quint32 b) {
-        return compareFolded(textOf(quint32(ids[a])), textOf(quint32(ids[b])));
-    };
-    std::sort(order.begin(), order.end(), [&](quint32 a, quint32 b) { return compare(a, b) < 0; });
-    std::vector<quint32> ranks(ids.size(), 0);
-    quint32 rank = 0;
-    for (size_t k = 0; k < order.size(); ++k) {
-        if (k > 0 && compare(order[k - 1], order[k]) != 0) {
-            ++rank;
-        }
-        ranks[order[k]] = rank;
-    }
-    return ranks;
-}
-
-// rankTexts for many long texts that share long beginnings (folder paths): each text is
-// folded once into bytes whose plain order is compareFolded's, and those are compared.
-template <typename TextOf>
-std::vector<quint32> rankFoldedTexts(size_t count, const TextOf& textOf) {
-    std::string folded;
-    std::vector<size_t> ends(count);
-    for (size_t k = 0; k < count; ++k) {
-        appendFoldedSortBytes({textOf(quint32(k)), {}}, folded);
-        ends[k] = folded.size();
+    std::vector<quint32> place(order.size());  // of each entry of `order`, as sorted
+    for (quint32 k = 0; k < place.size(); ++k) {
+        place[k] = k;
     }
     const auto bytesOf = [&](quint32 k) {
         const size_t begin = k == 0 ? 0 : ends[k - 1];
         return std::string_view(folded.data() + begin, ends[k] - begin);
     };
-    std::vector<quint32> order(count);
-    for (quint32 k = 0; k < count; ++k) {
-        order[k] = k;
-    }
-    std::sort(order.begin(), order.end(),
+    std::sort(place.begin(), place.end(),
               [&](quint32 a, quint32 b) { return bytesOf(a) < bytesOf(b); });
-    std::vector<quint32> ranks(count, 0);
+    std::vector<quint32> ranks(ids.size(), 0);
     quint32 rank = 0;
-    for (size_t k = 0; k < order.size(); ++k) {
-        if (k > 0 && bytesOf(order[k - 1]) != bytesOf(order[k])) {
+    for (size_t k = 0; k < place.size(); ++k) {
+        if (k > 0 && bytesOf(place[k - 1]) != bytesOf(place[k])) {
             ++rank;
         }
-        ranks[order[k]] = rank;
+        ranks[order[place[k]]] = rank;
     }
     return ranks;
 }
@@ -1169,9 +1150,12 @@ private:
             pathRank_ = list_.pathRanks();
         }
         if (has(DupField::Folder)) {
-            folderRank_ = rankFoldedTexts(list_.folders_.size(), [this](quint32 id) {
-                return QByteArrayView(list_.folders_[id].path);
-            });
+            std::vector<qint32> ids(list_.folders_.size());
+            for (size_t k = 0; k < ids.size(); ++k) {
+                ids[k] = qint32(k);
+            }
+            folderRank_ = rankTexts(
+                ids, [this](quint32 id) { return QByteArrayView(list_.folders_[id].path); });
         }
     }
 
