@@ -50,13 +50,11 @@ int runCaches(const QList<QByteArray>& args, QTextStream& out, QTextStream& err)
     bool discover = false;
     bool nul = false;
     const auto error = [&](const QString& m) { return usageError(err, kCommand, m); };
-    OptionCursor c(args);
-    while (!c.atEnd()) {
-        const QByteArray& arg = c.next();
-        if (arg == "--help" || arg == "-h") {
-            out << cachesUsage();
-            out.flush();
-            return kExitOk;
+    OptionCursor c(args, OptionCursor::Operands::None);
+    while (c.next()) {
+        const QByteArray& arg = c.arg();
+        if (c.isHelp()) {
+            return showUsage(out, cachesUsage());
         } else if (arg == "--list") {
             list = true;
         } else if (arg == "--discover") {
@@ -75,7 +73,7 @@ int runCaches(const QList<QByteArray>& args, QTextStream& out, QTextStream& err)
         } else {
             return error(
                 arg.startsWith('-')
-                    ? QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg))
+                    ? c.unknownOptionText()
                     : QStringLiteral("no argument expected: '%1'").arg(QFile::decodeName(arg)));
         }
     }

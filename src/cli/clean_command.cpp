@@ -9,6 +9,7 @@
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
 #include "base/utility.h"
+#include "cli/cli_options.h"
 #include "cli/cli_support.h"
 #include "platform/environment.h"
 #include "platform/paths.h"
@@ -66,24 +67,6 @@ QList<QByteArray> readNulSeparated(QIODevice& input) {
         }
     }
     return paths;
-}
-
-// Takes the value of "--name VALUE" or "--name=VALUE" at args[i]; nullopt (and a usage
-// message) when it is missing.
-std::optional<QByteArray> optionValue(const QList<QByteArray>& args, qsizetype& i,
-                                      const QByteArray& name) {
-    const QByteArray& arg = args[i];
-    if (arg == name) {
-        if (i + 1 >= args.size()) {
-            return std::nullopt;
-        }
-        return args[++i];
-    }
-    return arg.mid(name.size() + 1);
-}
-
-bool isOption(const QByteArray& arg, const QByteArray& name) {
-    return arg == name || arg.startsWith(name + '=');
 }
 
 QString settingsText(const char* name, const QString& def) {
@@ -161,17 +144,13 @@ ParsedOptions parseCleanOptions(const QList<QByteArray>& args, QTextStream& out,
         parsed.exitStatus = cleanUsageError(err, message);
         return parsed;
     };
-    bool optionsEnded = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QByteArray& arg = args[i];
-        if (optionsEnded || !arg.startsWith('-') || arg == "-") {
+    OptionCursor c(args);
+    while (c.next()) {
+        const QByteArray& arg = c.arg();
+        if (c.isOperand()) {
             o.paths.append(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            out << cleanUsage();
-            out.flush();
-            parsed.exitStatus = kExitOk;
+        } else if (c.isHelp()) {
+            parsed.exitStatus = showUsage(out, cleanUsage());
             return parsed;
         } else if (arg == "--delete" || arg == "--trash" || arg == "--zip") {
             const Action a = arg == "--delete"  ? Action::Delete
@@ -183,10 +162,10 @@ ParsedOptions parseCleanOptions(const QList<QByteArray>& args, QTextStream& out,
             o.action = a;
         } else if (arg == "-0") {
             o.fromStdin = true;
-        } else if (isOption(arg, "--comment") || isOption(arg, "--caller") ||
-                   isOption(arg, "--zip-folder")) {
-            const QByteArray name = arg.left(arg.indexOf('=') < 0 ? arg.size() : arg.indexOf('='));
-            const std::optional<QByteArray> value = optionValue(args, i, name);
+        } else if (c.name() == "--comment" || c.name() == "--caller" ||
+                   c.name() == "--zip-folder") {
+            const QByteArray& name = c.name();
+            const std::optional<QByteArray> value = c.value();
             if (!value) {
                 return usage(QStringLiteral("%1 needs a value").arg(QString::fromLatin1(name)));
             }
@@ -211,7 +190,7 @@ ParsedOptions parseCleanOptions(const QList<QByteArray>& args, QTextStream& out,
                 o.zipFolder = QFile::decodeName(*value);
             }
         } else {
-            return usage(QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
+            return usage(c.unknownOptionText());
         }
     }
     if (o.action == Action::None) {

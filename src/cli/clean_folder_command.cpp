@@ -8,6 +8,7 @@
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
 #include "base/utility.h"
+#include "cli/cli_options.h"
 #include "cli/cli_support.h"
 #include "platform/environment.h"
 #include "platform/paths.h"
@@ -58,17 +59,13 @@ Parsed parse(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) 
         parsed.exitStatus = usageError(err, kCommand, message);
         return parsed;
     };
-    bool optionsEnded = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QByteArray& arg = args[i];
-        if (optionsEnded || !arg.startsWith('-') || arg == "-") {
+    OptionCursor c(args);
+    while (c.next()) {
+        const QByteArray& arg = c.arg();
+        if (c.isOperand()) {
             o.folders.append(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            out << cleanFolderUsage();
-            out.flush();
-            parsed.exitStatus = kExitOk;
+        } else if (c.isHelp()) {
+            parsed.exitStatus = showUsage(out, cleanFolderUsage());
             return parsed;
         } else if (arg == "--delete" || arg == "--trash" || arg == "--zip") {
             const FolderCleanMode m = arg == "--delete"  ? FolderCleanMode::Delete
@@ -88,18 +85,13 @@ Parsed parse(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) 
             o.yesSystem = true;
         } else if (arg == "--force-protected") {
             o.forceProtected = true;
-        } else if (arg == "--comment" || arg.startsWith("--comment=") || arg == "--zip-folder" ||
-                   arg.startsWith("--zip-folder=")) {
-            const qsizetype eq = arg.indexOf('=');
-            const QByteArray name = eq < 0 ? arg : arg.left(eq);
-            QByteArray value;
-            if (eq >= 0) {
-                value = arg.mid(eq + 1);
-            } else if (i + 1 < args.size()) {
-                value = args[++i];
-            } else {
+        } else if (c.name() == "--comment" || c.name() == "--zip-folder") {
+            const QByteArray& name = c.name();
+            const std::optional<QByteArray> v = c.value();
+            if (!v) {
                 return usage(QStringLiteral("%1 needs a value").arg(QString::fromLatin1(name)));
             }
+            const QByteArray& value = *v;
             if (name == "--comment") {
                 o.comment = QString::fromUtf8(value);
                 if (o.comment->toUtf8().size() > kMaxArchiveCommentBytes) {
@@ -114,7 +106,7 @@ Parsed parse(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) 
                 o.zipFolder = QFile::decodeName(value);
             }
         } else {
-            return usage(QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
+            return usage(c.unknownOptionText());
         }
     }
     if (!o.mode) {

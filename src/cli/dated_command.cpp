@@ -70,20 +70,15 @@ int runDated(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) 
     bool kindGiven = false;
     bool testGiven = false;
     QList<QByteArray> folders;
-    bool optionsEnded = false;
     const auto error = [&](const QString& m) { return usageError(err, kCommand, m); };
     OptionCursor c(args);
-    while (!c.atEnd()) {
-        const QByteArray& arg = c.next();
+    while (c.next()) {
+        const QByteArray& arg = c.arg();
         const QByteArray& name = c.name();
-        if (optionsEnded || !arg.startsWith('-') || arg == "-") {
+        if (c.isOperand()) {
             folders << arg;
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            out << datedUsage();
-            out.flush();
-            return kExitOk;
+        } else if (c.isHelp()) {
+            return showUsage(out, datedUsage());
         } else if (arg == "--accessed" || arg == "--created" || arg == "--modified") {
             if (kindGiven) {
                 return error(QStringLiteral("give one of --accessed, --created, --modified"));
@@ -127,7 +122,7 @@ int runDated(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) 
             }
             options.pattern = QFile::decodeName(*v);
         } else {
-            return error(QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
+            return error(c.unknownOptionText());
         }
     }
     if (!kindGiven) {

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "cli/cli_options.h"
 #include "cli/cli_support.h"
 #include "finders/file_crc.h"
 #include "inspect/file_details.h"
@@ -17,19 +18,14 @@ namespace {
 std::optional<int> fileArguments(const char* command, QString (*usage)(),
                                  const QList<QByteArray>& args, QList<QByteArray>& files,
                                  QTextStream& out, QTextStream& err) {
-    bool optionsEnded = false;
-    for (const QByteArray& arg : args) {
-        if (optionsEnded || !arg.startsWith('-') || arg == "-") {
-            files.append(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            out << usage();
-            out.flush();
-            return kExitOk;
+    OptionCursor c(args);
+    while (c.next()) {
+        if (c.isOperand()) {
+            files.append(c.arg());
+        } else if (c.isHelp()) {
+            return showUsage(out, usage());
         } else {
-            return usageError(err, command,
-                              QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
+            return usageError(err, command, c.unknownOptionText());
         }
     }
     if (files.isEmpty()) {

@@ -15,6 +15,7 @@
 
 #include "base/split_work.h"
 #include "base/utility.h"
+#include "cli/cli_options.h"
 #include "cli/cli_support.h"
 #include "finders/dup_search.h"
 #include "finders/thousands_text.h"
@@ -90,23 +91,19 @@ public:
     ArgumentReader(bool duplicateMode, const QList<QByteArray>& args, QTextStream& err)
         : duplicateMode_(duplicateMode),
           command_(duplicateMode ? "duplicates" : "hogs"),
-          args_(args),
+          cursor_(args),
           err_(err) {}
 
     int read(DupRequest& request) {
         request_ = &request;
         request.options.duplicateMode = duplicateMode_;
-        bool optionsEnded = false;
-        for (i_ = 0; i_ < args_.size(); ++i_) {
-            const QByteArray& arg = args_[i_];
-            if (optionsEnded || !arg.startsWith('-') || arg == "-") {
-                request.folders.append(arg);
-            } else if (arg == "--") {
-                optionsEnded = true;
-            } else if (arg == "--help" || arg == "-h") {
+        while (cursor_.next()) {
+            if (cursor_.isOperand()) {
+                request.folders.append(cursor_.arg());
+            } else if (cursor_.isHelp()) {
                 request.help = true;
                 return kExitOk;
-            } else if (const int status = readOption(arg); status != kExitOk) {
+            } else if (const int status = readOption(); status != kExitOk) {
                 return status;
             }
         }
@@ -118,28 +115,28 @@ public:
 
 private:
     // "--name value" or "--name=value".
-    int readOption(const QByteArray& arg) {
-        eq_ = arg.indexOf('=');
-        name_ = eq_ < 0 ? arg : arg.left(eq_);
+    int readOption() {
+        const QByteArray& name = cursor_.name();
+        const bool inlineValue = cursor_.hasInlineValue();
         DupOptions& options = request_->options;
-        if (name_ == "--criterion" && duplicateMode_) {
-            const std::optional<QByteArray> v = value();
+        if (name == "--criterion" && duplicateMode_) {
+            const std::optional<QByteArray> v = cursor_.value();
             const std::optional<qint64> n =
                 v ? wholeNumber(*v, kDupCriterionCount - 1) : std::nullopt;
             if (!n) {
                 return needs("a number from 0 to 7");
             }
             options.criterion = int(*n);
-        } else if (name_ == "--groups" && duplicateMode_ && eq_ < 0) {
+        } else if (name == "--groups" && duplicateMode_ && !inlineValue) {
             request_->groups = true;
-        } else if (name_ == "--empty" && duplicateMode_ && eq_ < 0) {
+        } else if (name == "--empty" && duplicateMode_ && !inlineValue) {
             options.includeEmpty = true;
-        } else if (name_ == "--larger" || name_ == "--smaller") {
+        } else if (name == "--larger" || name == "--smaller") {
             return readOneLimit();
-        } else if (name_ == "--between" && eq_ < 0) {
+        } else if (name == "--between" && !inlineValue) {
             return readBetween();
-        } else if (name_ == "--unit") {
-            const std::optional<QByteArray> v = value();
+        } else if (name == "--unit") {
+            const std::optional<QByteArray> v = cursor_.value();
             if (v && v->compare("bytes", Qt::CaseInsensitive) == 0) {
                 options.unit = SizeUnit::Bytes;
             } else if (v && v->compare("KB", Qt::CaseInsensitive) == 0) {
@@ -147,14 +144,14 @@ private:
             } else {
                 return needs("bytes or KB");
             }
-        } else if (name_ == "--pattern") {
-            const std::optional<QByteArray> v = value();
+        } else if (name == "--pattern") {
+            const std::optional<QByteArray> v = cursor_.value();
             if (!v || WildcardPattern(QFile::decodeName(*v)).isEmpty()) {
                 return needs("a pattern");
             }
             options.pattern = QFile::decodeName(*v);
-        } else if (name_ == "--limit") {
-            const std::optional<QByteArray> v = value();
+        } else if (name == "--limit") {
+            const std::optional<QByteArray> v = cursor_.value();
             const std::optional<qint64> n =
                 v ? wholeNumber(*v, DupCandidateList::kDefaultLimit) : std::nullopt;
             if (!n || *n < 1) {
@@ -162,14 +159,14 @@ private:
             }
             options.candidateLimit = qsizetype(*n);
         } else {
-            return error(QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
+            return error(cursor_.unknownOptionText());
         }
         return kExitOk;
     }
 
     // "--larger N" or "--smaller N".
     int readOneLimit() {
-        const std::optional<QByteArray> v = value();
+        const std::optional<QByteArray> v = cursor_.value();
         const std::optional<qint64> n = v ? wholeNumber(*v, kMaxSize) : std::nullopt;
         if (!n) {
             return needs("a whole number of at least 0");
@@ -179,25 +176,26 @@ private:
         }
         sizeGiven_ = true;
         DupOptions& options = request_->options;
-        options.sizeTest = name_ == "--larger" ? SizeTest::LargerOrEqual : SizeTest::SmallerOrEqual;
+        options.sizeTest =
+            cursor_.name() == "--larger" ? SizeTest::LargerOrEqual : SizeTest::SmallerOrEqual;
         options.num1 = *n;
         return kExitOk;
     }
 
     // "--between N M".
     int readBetween() {
-        if (i_ + 2 >= args_.size()) {
+        const std::optional<std::pair<QByteArray, QByteArray>> values = cursor_.twoValues();
+        if (!values) {
             return needs("two numbers");
         }
-        const std::optional<qint64> n1 = wholeNumber(args_[i_ + 1], kMaxSize);
-        const std::optional<qint64> n2 = wholeNumber(args_[i_ + 2], kMaxSize);
+        const std::optional<qint64> n1 = wholeNumber(values->first, kMaxSize);
+        const std::optional<qint64> n2 = wholeNumber(values->second, kMaxSize);
         if (!n1 || !n2) {
             return needs("two whole numbers of at least 0");
         }
         if (sizeGiven_) {
             return error(QStringLiteral("give one size test only"));
         }
-        i_ += 2;
         if (*n2 < *n1) {
             // The window's own refusal, in its words.
             err_ << kProgramName << ' ' << command_ << ": " << kSecondNumberError << '\n';
@@ -212,20 +210,9 @@ private:
         return kExitOk;
     }
 
-    // The option's value: after "=", else the next argument (taken); none at the end.
-    std::optional<QByteArray> value() {
-        if (eq_ >= 0) {
-            return args_[i_].mid(eq_ + 1);
-        }
-        if (i_ + 1 >= args_.size()) {
-            return std::nullopt;
-        }
-        return args_[++i_];
-    }
-
     int needs(const char* what) {
-        return error(
-            QStringLiteral("%1 needs %2").arg(QFile::decodeName(name_), QLatin1String(what)));
+        return error(QStringLiteral("%1 needs %2")
+                         .arg(QFile::decodeName(cursor_.name()), QLatin1String(what)));
     }
 
     int error(const QString& message) { return usageError(err_, command_, message); }
@@ -235,12 +222,9 @@ private:
 
     const bool duplicateMode_;
     const char* const command_;
-    const QList<QByteArray>& args_;
+    OptionCursor cursor_;
     QTextStream& err_;
     DupRequest* request_ = nullptr;
-    qsizetype i_ = 0;
-    QByteArray name_;
-    qsizetype eq_ = -1;
     bool sizeGiven_ = false;
 };
 

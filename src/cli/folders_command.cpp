@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "base/file_dates.h"
+#include "cli/cli_options.h"
 #include "cli/cli_support.h"
 #include "finders/folder_hogs.h"
 #include "inspect/grid_export.h"
@@ -35,16 +36,13 @@ QString foldersUsage() {
 int runFolders(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
     std::optional<FolderHogMode> mode;
     QList<QByteArray> folders;
-    bool optionsEnded = false;
-    for (const QByteArray& arg : args) {
-        if (optionsEnded || !arg.startsWith('-') || arg == "-") {
+    OptionCursor c(args);
+    while (c.next()) {
+        const QByteArray& arg = c.arg();
+        if (c.isOperand()) {
             folders.append(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            out << foldersUsage();
-            out.flush();
-            return kExitOk;
+        } else if (c.isHelp()) {
+            return showUsage(out, foldersUsage());
         } else if (arg == "--main" || arg == "--all") {
             const FolderHogMode m = arg == "--main" ? FolderHogMode::Main : FolderHogMode::All;
             if (mode && *mode != m) {
@@ -53,8 +51,7 @@ int runFolders(const QList<QByteArray>& args, QTextStream& out, QTextStream& err
             }
             mode = m;
         } else {
-            return usageError(err, "folders",
-                              QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
+            return usageError(err, "folders", c.unknownOptionText());
         }
     }
     if (!mode) {

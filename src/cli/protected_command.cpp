@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include "cli/cli_options.h"
 #include "cli/cli_support.h"
 #include "platform/dir_reader.h"
 #include "safety/safe_harbor.h"
@@ -56,19 +57,14 @@ QString protectedUsage() {
 
 int runProtected(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
     QList<QByteArray> paths;
-    bool optionsEnded = false;
-    for (const QByteArray& arg : args) {
-        if (optionsEnded || !arg.startsWith('-') || arg == "-") {
-            paths.append(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            out << protectedUsage();
-            out.flush();
-            return kExitOk;
+    OptionCursor c(args);
+    while (c.next()) {
+        if (c.isOperand()) {
+            paths.append(c.arg());
+        } else if (c.isHelp()) {
+            return showUsage(out, protectedUsage());
         } else {
-            return usageError(err, "protected",
-                              QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
+            return usageError(err, "protected", c.unknownOptionText());
         }
     }
     if (paths.isEmpty()) {

@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include "cli/cli_options.h"
 #include "cli/cli_support.h"
 #include "platform/paths.h"
 #include "platform/volumes.h"
@@ -48,32 +49,20 @@ QString restoreUsage() {
 int runRestore(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
     QList<QByteArray> archives;
     QByteArray into = platform::kRootFolder;
-    bool optionsEnded = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QByteArray& arg = args[i];
-        if (optionsEnded || !arg.startsWith('-') || arg == "-") {
-            archives.append(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            out << restoreUsage();
-            out.flush();
-            return kExitOk;
-        } else if (arg == "--into" || arg.startsWith("--into=")) {
-            if (arg == "--into") {
-                if (i + 1 >= args.size()) {
-                    return usageError(err, "restore", QStringLiteral("--into needs a folder"));
-                }
-                into = args[++i];
-            } else {
-                into = arg.mid(7);
-            }
-            if (into.isEmpty()) {
+    OptionCursor c(args);
+    while (c.next()) {
+        if (c.isOperand()) {
+            archives.append(c.arg());
+        } else if (c.isHelp()) {
+            return showUsage(out, restoreUsage());
+        } else if (c.name() == "--into") {
+            const std::optional<QByteArray> value = c.value();
+            if (!value || value->isEmpty()) {
                 return usageError(err, "restore", QStringLiteral("--into needs a folder"));
             }
+            into = *value;
         } else {
-            return usageError(err, "restore",
-                              QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
+            return usageError(err, "restore", c.unknownOptionText());
         }
     }
     if (archives.size() != 1) {

@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include "cli/cli_options.h"
 #include "cli/cli_support.h"
 #include "scan/drive_entry.h"
 #include "stats/stat_collection.h"
@@ -117,35 +118,22 @@ int runStats(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) 
     QStringList patterns;
     bool enterHidden = false;
     QList<QByteArray> folders;
-    bool optionsEnded = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QByteArray& arg = args[i];
-        if (optionsEnded || !arg.startsWith('-') || arg == "-") {
+    OptionCursor c(args);
+    while (c.next()) {
+        const QByteArray& arg = c.arg();
+        if (c.isOperand()) {
             folders.append(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            out << statsUsage();
-            out.flush();
-            return kExitOk;
+        } else if (c.isHelp()) {
+            return showUsage(out, statsUsage());
         } else if (arg == "--hidden") {
             enterHidden = true;
-        } else if (arg == "--include" || arg.startsWith("--include=") || arg == "--exclude" ||
-                   arg.startsWith("--exclude=")) {
-            const bool include = arg.startsWith("--include");
-            const qsizetype eq = arg.indexOf('=');
-            QByteArray value;
-            if (eq < 0) {
-                if (i + 1 >= args.size()) {
-                    return usageError(
-                        err, "stats",
-                        QStringLiteral("%1 needs a pattern").arg(QString::fromLatin1(arg)));
-                }
-                value = args[++i];
-            } else {
-                value = arg.mid(eq + 1);
+        } else if (c.name() == "--include" || c.name() == "--exclude") {
+            const bool include = c.name() == "--include";
+            const std::optional<QByteArray> value = c.value();
+            if (!value) {
+                return usageError(
+                    err, "stats",
+                    QStringLiteral("%1 needs a pattern").arg(QString::fromLatin1(arg)));
             }
             const TypeFilter::Mode wanted =
                 include ? TypeFilter::Mode::Include : TypeFilter::Mode::Exclude;
@@ -154,10 +142,9 @@ int runStats(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) 
                                   QStringLiteral("--include and --exclude cannot be mixed"));
             }
             mode = wanted;
-            patterns.append(QFile::decodeName(value));
+            patterns.append(QFile::decodeName(*value));
         } else {
-            return usageError(err, "stats",
-                              QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
+            return usageError(err, "stats", c.unknownOptionText());
         }
     }
     if (folders.isEmpty()) {

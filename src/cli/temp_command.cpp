@@ -54,19 +54,13 @@ QString tempUsage() {
 int runTemp(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
     QStringList patterns;
     QList<QByteArray> folders;
-    bool optionsEnded = false;
     const auto error = [&](const QString& m) { return usageError(err, kCommand, m); };
     OptionCursor c(args);
-    while (!c.atEnd()) {
-        const QByteArray& arg = c.next();
-        if (optionsEnded || !arg.startsWith('-') || arg == "-") {
-            folders << arg;
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            out << tempUsage();
-            out.flush();
-            return kExitOk;
+    while (c.next()) {
+        if (c.isOperand()) {
+            folders << c.arg();
+        } else if (c.isHelp()) {
+            return showUsage(out, tempUsage());
         } else if (c.name() == "--ext") {
             const std::optional<QByteArray> v = c.value();
             if (!v || v->size() < 2) {
@@ -74,7 +68,7 @@ int runTemp(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
             }
             patterns << QFile::decodeName(*v);
         } else {
-            return error(QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
+            return error(c.unknownOptionText());
         }
     }
     if (folders.isEmpty()) {

@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include "cli/cli_options.h"
 #include "cli/cli_support.h"
 #include "scan/drive_entry.h"
 
@@ -68,38 +69,28 @@ QString walkUsage() {
 int runWalk(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
     WalkOptions options;
     QList<QByteArray> folders;
-    bool optionsEnded = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QByteArray& arg = args[i];
-        if (optionsEnded || !arg.startsWith('-') || arg == "-") {
+    OptionCursor c(args);
+    while (c.next()) {
+        const QByteArray& arg = c.arg();
+        if (c.isOperand()) {
             folders.append(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            out << walkUsage();
-            out.flush();
-            return kExitOk;
+        } else if (c.isHelp()) {
+            return showUsage(out, walkUsage());
         } else if (arg == "--hidden") {
             options.wantHidden = true;
         } else if (arg == "--system") {
             options.wantSystem = true;
-        } else if (arg == "--pattern" || arg.startsWith("--pattern=")) {
-            QByteArray value;
-            if (arg == "--pattern") {
-                if (i + 1 >= args.size()) {
-                    return usageError(err, "walk", QStringLiteral("--pattern needs a value"));
-                }
-                value = args[++i];
-            } else {
-                value = arg.mid(int(sizeof("--pattern=")) - 1);
+        } else if (c.name() == "--pattern") {
+            const std::optional<QByteArray> value = c.value();
+            if (!value) {
+                return usageError(err, "walk", QStringLiteral("--pattern needs a value"));
             }
-            options.pattern = WildcardPattern(QFile::decodeName(value));
+            options.pattern = WildcardPattern(QFile::decodeName(*value));
             if (options.pattern.isEmpty()) {
                 return usageError(err, "walk", QStringLiteral("the pattern is empty"));
             }
         } else {
-            return usageError(err, "walk",
-                              QStringLiteral("unknown option '%1'").arg(QFile::decodeName(arg)));
+            return usageError(err, "walk", c.unknownOptionText());
         }
     }
     if (folders.isEmpty()) {
