@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "platform/file_remover.h"
 #include "safety/zip_run.h"
 
 // The engine behind the folder-deletion window and `diskwell-cli clean-folder`: removes
@@ -128,8 +129,13 @@ struct FolderCleanSummary {
 FolderCleanSummary cleanFolder(const QByteArray& folder, const FolderCleanSettings& settings,
                                const FolderCleanHooks& hooks = {});
 
-// Why `folder` may not be removed as a whole, or an empty text when it may: the checks
-// cleanFolder starts with.
+// Why `folder` may not be removed as a whole, by the checks cleanFolder starts with
+// (platform::FileRemover::inspectFolder): RemoveCode::None when it may, else the code of
+// the refusal, with its text in `text` when given (left as it is for None).
+platform::RemoveCode folderRefusalCode(const QByteArray& folder, QString* text = nullptr);
+
+// The text of folderRefusalCode() for display, or an empty text when the folder may be
+// removed.
 QString folderRefusal(const QByteArray& folder);
 
 // Whether the Safe Harbor of `harbor` marks `folder` or a folder below it not to be

@@ -263,7 +263,9 @@ TEST_F(Panel, WhenEveryFileIsProtectedItSaysSoOnceAndNoActionRuns) {
     auto p = panel({tool, kept});
     EXPECT_TRUE(p->deletionPanel().isEmpty());
     EXPECT_TRUE(prompter_.boxes().isEmpty());
-    QTest::qWait(800);
+    // The box comes half a second after the show.
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return !prompter_.boxes().isEmpty(); }, test::kModalWaitMs));
     ASSERT_EQ(prompter_.texts(),
               QStringList{QStringLiteral(
                   "All files selected appear on the Safe Harbor list.  To delete the files "
