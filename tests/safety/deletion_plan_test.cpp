@@ -7,6 +7,7 @@
 #include "platform/environment.h"
 #include "platform/file_remover.h"
 #include "safety/deletion_plan.h"
+#include "safety/harbor_fixture.h"
 #include "safety/safe_harbor.h"
 #include "support/temp_tree.h"
 
@@ -25,17 +26,7 @@ protected:
     QByteArray r_ = platform::shortPath(tree_.root());
     SafeHarbor harbor_;
 
-    void SetUp() override {
-        tree_.dir("kept");
-        tree_.dir("bin");
-        tree_.dir("sys");
-        SafeHarbor::Sources s;
-        s.foldersFile = QFile::decodeName(tree_.file("folders.txt", r_ + "/kept/*.*\n"));
-        s.searchPath = {r_ + "/bin"};
-        s.systemFolders = {r_ + "/sys"};
-        harbor_.GetSearchPath(s);
-        harbor_.setExtensions({QStringLiteral("*.sys")});
-    }
+    void SetUp() override { test::coverWithHarbor(tree_, r_, harbor_); }
 
     QByteArray file(const QByteArray& rel, qint64 size) {
         tree_.fileOfSize(rel, size);
