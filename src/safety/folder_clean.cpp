@@ -88,8 +88,9 @@ private:
         }
         return s_.aborted;
     }
-    void keep(const QByteArray& path, const QString& reason, qsizetype record) {
-        s_.kept.append({path, reason});
+    void keep(const QByteArray& path, const QString& reason, qsizetype record,
+              platform::RemoveCode code = platform::RemoveCode::None) {
+        s_.kept.append({path, reason, code});
         markKeeps(record);
     }
     void markKeeps(qsizetype record) {
@@ -142,7 +143,7 @@ bool FolderCleaner::enter(const QByteArray& path, const FileIdentity& identity, 
     platform::DirEntry self;
     if (!frame.reader.statFolder(self) || self.device != identity.device ||
         self.inode != identity.inode) {
-        keep(path, FileRemover::replacedFileText(), parent);
+        keep(path, FileRemover::replacedFileText(), parent, platform::RemoveCode::ReplacedFile);
         return false;
     }
     platform::DirNames names;
@@ -177,7 +178,7 @@ void FolderCleaner::removeFolder(FolderRecord& rec) {
             s_.folderRemoved = true;
         }
     } else {
-        keep(rec.path, reason, rec.parent);
+        keep(rec.path, reason, rec.parent, remover_.lastCode());
     }
 }
 
@@ -245,7 +246,7 @@ void FolderCleaner::takeFile(const QByteArray& path, const EntryFacts& facts, qs
                 ++s_.doneCount;
                 s_.doneBytes += freed_.gone(facts.identity, removed.size);
             } else {
-                keep(path, reason, record);
+                keep(path, reason, record, remover_.lastCode());
             }
             return;
         }
@@ -255,7 +256,7 @@ void FolderCleaner::takeFile(const QByteArray& path, const EntryFacts& facts, qs
                 s_.doneBytes += freed_.gone(facts.identity, facts.identity.size);
                 return;
             }
-            keep(path, reason, record);
+            keep(path, reason, record, remover_.lastCode());
             if (!trashRunGoesOnAfter(remover_.lastCode())) {
                 s_.stopped = true;
                 s_.error = reason;
@@ -298,7 +299,7 @@ void FolderCleaner::zipDone(const ZipFileResult& z) {
         ++s_.doneCount;
         s_.doneBytes += freed_.gone(zipIdentities_[tag], z.size);
     } else {
-        keep(z.path, reason, record);
+        keep(z.path, reason, record, remover_.lastCode());
     }
 }
 
@@ -306,6 +307,7 @@ std::optional<FileIdentity> FolderCleaner::acceptRoot(const QByteArray& folder) 
     const auto refuse = [this](const QString& reason) -> std::optional<FileIdentity> {
         s_.refused = true;
         s_.refusal = reason;
+        s_.refusalCode = remover_.lastCode();
         return std::nullopt;
     };
     QString reason;
@@ -395,7 +397,7 @@ void FolderCleaner::visit(const Frame& frame, const QByteArray& name) {
     }
     if (facts->isMountRoot) {
         s_.mountPoints.append(path);
-        keep(path, QStringLiteral("it is a mount point"), record);
+        keep(path, QStringLiteral("it is a mount point"), record, platform::RemoveCode::MountPoint);
         return;
     }
     // The frame may move when the stack grows: nothing of it is used after this.

@@ -86,6 +86,11 @@ struct FolderCleanHooks {
 struct KeptEntry {
     QByteArray path;
     QString reason;
+    // The code of `reason` when platform::FileRemover gave it (a file or folder that could
+    // not be removed or trashed, one replaced since the look) or for a mount point met;
+    // RemoveCode::None for the run's own reasons (attributes, the Safe Harbor, a folder
+    // that could not be read, an archive that could not take the file).
+    platform::RemoveCode code = platform::RemoveCode::None;
 };
 
 struct FolderCleanSummary {
@@ -94,6 +99,10 @@ struct FolderCleanSummary {
     // lies inside it"); nothing was done.
     bool refused = false;
     QString refusal;
+    // The code of `refusal` when inspectFolder gave it; RemoveCode::None for the run's own
+    // refusals (the Safe Harbor, the trash or the archive folder inside it, a folder that
+    // cannot be read).
+    platform::RemoveCode refusalCode = platform::RemoveCode::None;
     // Files deleted, trashed, or (archive runs with deleteAfterZip) archived and then
     // deleted; and the bytes that frees. A file of several names (hard links) counts its
     // bytes once, with the last of its names to go: nothing when a name of it stays,
