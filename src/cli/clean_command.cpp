@@ -17,6 +17,7 @@
 #include "safety/archive_writer.h"
 #include "safety/clean_run.h"
 #include "safety/clean_totals.h"
+#include "safety/deletion_plan.h"
 #include "safety/folder_list.h"
 #include "safety/safe_harbor.h"
 
@@ -236,7 +237,7 @@ struct RunOutcome {
     bool totalsSaved = true;
 };
 
-RunOutcome runDelete(const SafeHarborSplit& split, qsizetype total, QTextStream& out,
+RunOutcome runDelete(const DeletionPlan& plan, qsizetype total, QTextStream& out,
                      QTextStream& err) {
     CleanRunHooks hooks;
     hooks.fileDone = [&err](const CleanFileResult& r) {
@@ -245,15 +246,14 @@ RunOutcome runDelete(const SafeHarborSplit& split, qsizetype total, QTextStream&
         }
     };
     RunOutcome o;
-    o.summary = deleteFiles(split, hooks);
+    o.summary = plan.deleteFiles(hooks);
     o.totalsSaved = recordDeleteTotals(o.summary.doneCount, o.summary.doneBytes, 0, 0);
     out << "deleted " << o.summary.doneCount << " of " << total << " files (" << o.summary.doneBytes
         << " bytes)" << '\n';
     return o;
 }
 
-RunOutcome runTrash(const SafeHarborSplit& split, qsizetype total, QTextStream& out,
-                    QTextStream& err) {
+RunOutcome runTrash(const DeletionPlan& plan, qsizetype total, QTextStream& out, QTextStream& err) {
     CleanRunHooks hooks;
     bool first = true;
     hooks.fileDone = [&err, &first](const CleanFileResult& r) {
@@ -270,14 +270,14 @@ RunOutcome runTrash(const SafeHarborSplit& split, qsizetype total, QTextStream& 
         fileMessage(err, QStringLiteral("Couldn't send file to the trash - "), r.path, r.reason);
     };
     RunOutcome o;
-    o.summary = trashFiles(split, hooks);
+    o.summary = plan.trashFiles(hooks);
     o.totalsSaved = recordDeleteTotals(0, 0, o.summary.doneCount, o.summary.doneBytes);
     out << "sent " << o.summary.doneCount << " of " << total << " files to the trash ("
         << o.summary.doneBytes << " bytes)" << '\n';
     return o;
 }
 
-RunOutcome runZip(const CleanOptions& options, const SafeHarborSplit& split, qsizetype total,
+RunOutcome runZip(const CleanOptions& options, const DeletionPlan& plan, qsizetype total,
                   QTextStream& out, QTextStream& err) {
     ZipRunSettings settings;
     settings.zipFolder =
@@ -300,7 +300,7 @@ RunOutcome runZip(const CleanOptions& options, const SafeHarborSplit& split, qsi
     };
     const QString folder = archiveFolderOrDefault(settings.zipFolder);
     RunOutcome o;
-    o.summary = zipFiles(split, settings, hooks);
+    o.summary = plan.zipFiles(settings, hooks);
     if (o.summary.ended) {
         err << kProgramName << " clean: " << o.summary.error << '\n';
     }
@@ -342,13 +342,15 @@ int runClean(const QList<QByteArray>& args, QTextStream& out, QTextStream& err, 
     if (!loadSafeHarbor(harbor, err)) {
         return kExitIncomplete;
     }
-    const SafeHarborSplit split = splitBySafeHarbor(o.paths, harbor);
-    for (qsizetype i = 0; i < split.protectedFiles.size(); ++i) {
-        fileMessage(err, QStringLiteral("Protected by the Safe Harbor, not touched - "),
-                    split.protectedFiles[i], SafeHarbor::safeHarborReason(split.reasons[i]));
+    DeletionPlan plan;
+    plan.setFiles(o.paths);
+    plan.split(harbor);
+    for (const QByteArray& file : plan.protectedFiles()) {
+        fileMessage(err, QStringLiteral("Protected by the Safe Harbor, not touched - "), file,
+                    SafeHarbor::safeHarborReason(plan.harborReason(file)));
     }
-    const qsizetype total = split.deletable.size() + split.protectedFiles.size();
-    if (split.deletable.isEmpty()) {
+    const qsizetype total = plan.toActOn().size() + plan.protectedFiles().size();
+    if (plan.toActOn().isEmpty()) {
         out << "nothing to do: no file left to act on of " << total << '\n';
         out.flush();
         return total == 0 ? kExitOk : kExitIncomplete;
@@ -357,13 +359,13 @@ int runClean(const QList<QByteArray>& args, QTextStream& out, QTextStream& err, 
     RunOutcome outcome;
     switch (o.action) {
         case Action::Delete:
-            outcome = runDelete(split, total, out, err);
+            outcome = runDelete(plan, total, out, err);
             break;
         case Action::Trash:
-            outcome = runTrash(split, total, out, err);
+            outcome = runTrash(plan, total, out, err);
             break;
         case Action::Zip:
-            outcome = runZip(o, split, total, out, err);
+            outcome = runZip(o, plan, total, out, err);
             break;
         case Action::None:
             break;

@@ -23,6 +23,12 @@ QString linkInPathText() {
     return QStringLiteral("a folder on its path is a symbolic link");
 }
 
+// A reason with its code.
+struct Failure {
+    RemoveCode code = RemoveCode::None;
+    QString text;
+};
+
 // An absolute path taken apart: its folder and its name, both without repeated or
 // trailing separators and "." components.
 struct PathParts {
@@ -105,20 +111,20 @@ SplitError splitPath(const QByteArray& path, PathParts& parts) {
 
 // Why `path` cannot be acted on as it is written (not absolute, "..", a NUL byte, the
 // root or a system folder); nullopt when it can, with `parts` filled.
-std::optional<QString> refusal(const QByteArray& path, const QList<QByteArray>& systemFolders,
+std::optional<Failure> refusal(const QByteArray& path, const QList<QByteArray>& systemFolders,
                                PathParts& parts) {
     switch (splitPath(path, parts)) {
         case SplitError::NotAbsolute:
-            return QStringLiteral("its path is not absolute");
+            return Failure{RemoveCode::NotAbsolute, QStringLiteral("its path is not absolute")};
         case SplitError::DotDot:
-            return QStringLiteral("its path holds \"..\"");
+            return Failure{RemoveCode::HoldsDotDot, QStringLiteral("its path holds \"..\"")};
         case SplitError::Nul:
-            return QStringLiteral("its path holds a NUL byte");
+            return Failure{RemoveCode::HoldsNul, QStringLiteral("its path holds a NUL byte")};
         case SplitError::None:
             break;
     }
     if (parts.name.isEmpty() || systemFolders.contains(parts.whole())) {
-        return QStringLiteral("it is a system folder");
+        return Failure{RemoveCode::SystemFolder, QStringLiteral("it is a system folder")};
     }
     return std::nullopt;
 }
@@ -189,6 +195,14 @@ QString FileRemover::linkOnPathText() {
 
 QString FileRemover::changedText() {
     return QStringLiteral("it changed after it was checked");
+}
+
+bool FileRemover::refuse(RemoveCode code, const QString& text, QString* reason) {
+    lastCode_ = code;
+    if (reason) {
+        *reason = text;
+    }
+    return false;
 }
 
 FileRemover::FileRemover(bool walkFolders)
@@ -262,17 +276,19 @@ int FileRemover::folderFd(const QByteArray& folder, int* error) {
 int FileRemover::openFolderOf(const QByteArray& path, QByteArray& name, bool& trailingSep,
                               QString* reason) {
     PathParts parts;
-    std::optional<QString> refused = refusal(path, systemFolders_, parts);
+    lastCode_ = RemoveCode::None;
+    std::optional<Failure> refused = refusal(path, systemFolders_, parts);
     int fd = -1;
     if (!refused) {
         int error = 0;
         fd = folderFd(parts.folder, &error);
         if (fd < 0) {
-            refused = error == ELOOP ? linkInPathText() : errnoText(error);
+            refused = error == ELOOP ? Failure{RemoveCode::LinkOnPath, linkInPathText()}
+                                     : Failure{RemoveCode::SystemError, errnoText(error)};
         }
     }
-    if (refused && reason) {
-        *reason = *refused;
+    if (refused) {
+        refuse(refused->code, refused->text, reason);
     }
     name = parts.name;
     trailingSep = parts.trailingSep;
@@ -281,10 +297,9 @@ int FileRemover::openFolderOf(const QByteArray& path, QByteArray& name, bool& tr
 
 std::optional<FileIdentity> FileRemover::reach(const QByteArray& path, Target& target,
                                                QString* reason) {
-    auto fail = [reason](const QString& text) -> std::optional<FileIdentity> {
-        if (reason) {
-            *reason = text;
-        }
+    auto fail = [this, reason](RemoveCode code,
+                               const QString& text) -> std::optional<FileIdentity> {
+        refuse(code, text, reason);
         return std::nullopt;
     };
     PathParts parts;
@@ -296,10 +311,10 @@ std::optional<FileIdentity> FileRemover::reach(const QByteArray& path, Target& t
     if (::statx(fd, parts.name.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
                 STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_MTIME | STATX_NLINK,
                 &sx) != 0) {
-        return fail(errnoText(errno));
+        return fail(RemoveCode::SystemError, errnoText(errno));
     }
     if (S_ISDIR(sx.stx_mode)) {
-        return fail(QStringLiteral("it is a folder"));
+        return fail(RemoveCode::IsFolder, QStringLiteral("it is a folder"));
     }
     if (parts.trailingSep) {
         // Written as a folder: the system would follow a link here, and anything but a
@@ -307,15 +322,15 @@ std::optional<FileIdentity> FileRemover::reach(const QByteArray& path, Target& t
         struct stat target {};
         if (S_ISLNK(sx.stx_mode) && ::fstatat(fd, parts.name.constData(), &target, 0) == 0 &&
             S_ISDIR(target.st_mode)) {
-            return fail(QStringLiteral("it is a folder"));
+            return fail(RemoveCode::IsFolder, QStringLiteral("it is a folder"));
         }
-        return fail(errnoText(ENOTDIR));
+        return fail(RemoveCode::SystemError, errnoText(ENOTDIR));
     }
     const quint64 device = quint64(makedev(sx.stx_dev_major, sx.stx_dev_minor));
     const bool mountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 &&
                            (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
     if (mountRoot || device != folderDevice_) {
-        return fail(QStringLiteral("it is a mount point"));
+        return fail(RemoveCode::MountPoint, QStringLiteral("it is a mount point"));
     }
     FileIdentity id;
     id.device = device;
@@ -338,19 +353,20 @@ std::optional<FileIdentity> FileRemover::inspect(const QByteArray& path, QString
 
 namespace {
 
-// Why `found` is not the file `expected`, or an empty text when it is. `sameContent`
-// also asks for the same size and modification time.
-QString differenceFrom(const FileIdentity& found, const FileIdentity& expected, bool sameContent) {
+// Why `found` is not the file `expected`, or nullopt when it is. `sameContent` also asks
+// for the same size and modification time.
+std::optional<Failure> differenceFrom(const FileIdentity& found, const FileIdentity& expected,
+                                      bool sameContent) {
     if (found.folderDevice != expected.folderDevice || found.folderInode != expected.folderInode) {
-        return FileRemover::replacedFolderText();
+        return Failure{RemoveCode::ReplacedFolder, FileRemover::replacedFolderText()};
     }
     if (found.device != expected.device || found.inode != expected.inode) {
-        return FileRemover::replacedFileText();
+        return Failure{RemoveCode::ReplacedFile, FileRemover::replacedFileText()};
     }
     if (sameContent && (found.size != expected.size || found.modifiedNs != expected.modifiedNs)) {
-        return FileRemover::changedText();
+        return Failure{RemoveCode::Changed, FileRemover::changedText()};
     }
-    return QString();
+    return std::nullopt;
 }
 
 }  // namespace
@@ -363,19 +379,12 @@ bool FileRemover::remove(const QByteArray& path, QString* reason, const FileIden
         return false;
     }
     if (expected) {
-        const QString difference = differenceFrom(*found, *expected, true);
-        if (!difference.isEmpty()) {
-            if (reason) {
-                *reason = difference;
-            }
-            return false;
+        if (const std::optional<Failure> difference = differenceFrom(*found, *expected, true)) {
+            return refuse(difference->code, difference->text, reason);
         }
     }
     if (::unlinkat(target.folderFd, target.name.constData(), 0) != 0) {
-        if (reason) {
-            *reason = errnoText(errno);
-        }
-        return false;
+        return refuse(RemoveCode::SystemError, errnoText(errno), reason);
     }
     if (identity) {
         *identity = *found;
@@ -412,10 +421,9 @@ std::optional<EntryFacts> examineAt(int folderFd, const QByteArray& name, quint6
 
 std::optional<FileIdentity> FileRemover::reachFolder(const QByteArray& path, Target& target,
                                                      QString* reason) {
-    auto fail = [reason](const QString& text) -> std::optional<FileIdentity> {
-        if (reason) {
-            *reason = text;
-        }
+    auto fail = [this, reason](RemoveCode code,
+                               const QString& text) -> std::optional<FileIdentity> {
+        refuse(code, text, reason);
         return std::nullopt;
     };
     PathParts parts;
@@ -427,16 +435,16 @@ std::optional<FileIdentity> FileRemover::reachFolder(const QByteArray& path, Tar
     const std::optional<EntryFacts> facts =
         examineAt(fd, parts.name, folderDevice_, folderInode_, &error);
     if (!facts) {
-        return fail(errnoText(error));
+        return fail(RemoveCode::SystemError, errnoText(error));
     }
     if (facts->identity.isLink) {
-        return fail(QStringLiteral("it is a symbolic link"));
+        return fail(RemoveCode::IsLink, QStringLiteral("it is a symbolic link"));
     }
     if (!facts->isFolder) {
-        return fail(QStringLiteral("it is not a folder"));
+        return fail(RemoveCode::NotFolder, QStringLiteral("it is not a folder"));
     }
     if (facts->isMountRoot) {
-        return fail(QStringLiteral("it is a mount point"));
+        return fail(RemoveCode::MountPoint, QStringLiteral("it is a mount point"));
     }
     target.folderFd = fd;
     target.name = parts.name;
@@ -455,18 +463,11 @@ bool FileRemover::removeFolder(const QByteArray& path, const FileIdentity& expec
     if (!found) {
         return false;
     }
-    const QString difference = differenceFrom(*found, expected, false);
-    if (!difference.isEmpty()) {
-        if (reason) {
-            *reason = difference;
-        }
-        return false;
+    if (const std::optional<Failure> difference = differenceFrom(*found, expected, false)) {
+        return refuse(difference->code, difference->text, reason);
     }
     if (::unlinkat(target.folderFd, target.name.constData(), AT_REMOVEDIR) != 0) {
-        if (reason) {
-            *reason = errnoText(errno);
-        }
-        return false;
+        return refuse(RemoveCode::SystemError, errnoText(errno), reason);
     }
     return true;
 }
@@ -477,24 +478,22 @@ bool FileRemover::trash(const QByteArray& path, const FileIdentity& expected, QS
     if (!found) {
         return false;
     }
-    const QString difference = differenceFrom(*found, expected, false);
-    if (!difference.isEmpty()) {
-        if (reason) {
-            *reason = difference;
-        }
-        return false;
+    if (const std::optional<Failure> difference = differenceFrom(*found, expected, false)) {
+        return refuse(difference->code, difference->text, reason);
     }
     PathParts parts;
     splitPath(path, parts);
-    return moveToTrashAt(target.folderFd, target.name, parts.whole(), reason);
+    QString trashError;
+    if (!moveToTrashAt(target.folderFd, target.name, parts.whole(), &trashError)) {
+        return refuse(RemoveCode::TrashRefused, trashError, reason);
+    }
+    return true;
 }
 
 UniqueFd FileRemover::openForReading(const QByteArray& path, const FileIdentity& expected,
                                      QString* reason) {
-    auto fail = [reason](const QString& text) {
-        if (reason) {
-            *reason = text;
-        }
+    auto fail = [this, reason](RemoveCode code, const QString& text) {
+        refuse(code, text, reason);
         return UniqueFd();
     };
     Target target;
@@ -503,24 +502,24 @@ UniqueFd FileRemover::openForReading(const QByteArray& path, const FileIdentity&
         return UniqueFd();
     }
     if (found->isLink) {
-        return fail(QStringLiteral("It is a symbolic link; links are not archived"));
+        return fail(RemoveCode::IsLink,
+                    QStringLiteral("It is a symbolic link; links are not archived"));
     }
     if (!found->isRegular) {
         // A device or FIFO is never opened: opening some devices has effects.
-        return fail(QStringLiteral("It is not a regular file"));
+        return fail(RemoveCode::NotRegular, QStringLiteral("It is not a regular file"));
     }
-    QString difference = differenceFrom(*found, expected, true);
-    if (!difference.isEmpty()) {
-        return fail(difference);
+    if (const std::optional<Failure> difference = differenceFrom(*found, expected, true)) {
+        return fail(difference->code, difference->text);
     }
     UniqueFd fd(::openat(target.folderFd, target.name.constData(),
                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!fd) {
-        return fail(errnoText(errno));
+        return fail(RemoveCode::SystemError, errnoText(errno));
     }
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) {
-        return fail(errnoText(errno));
+        return fail(RemoveCode::SystemError, errnoText(errno));
     }
     // The name may have been given to another file between the look and the open.
     FileIdentity opened = *found;
@@ -528,9 +527,11 @@ UniqueFd FileRemover::openForReading(const QByteArray& path, const FileIdentity&
     opened.inode = quint64(st.st_ino);
     opened.size = qint64(st.st_size);
     opened.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    difference = S_ISREG(st.st_mode) ? differenceFrom(opened, expected, true) : replacedFileText();
-    if (!difference.isEmpty()) {
-        return fail(difference);
+    const std::optional<Failure> swapped =
+        S_ISREG(st.st_mode) ? differenceFrom(opened, expected, true)
+                            : Failure{RemoveCode::ReplacedFile, replacedFileText()};
+    if (swapped) {
+        return fail(swapped->code, swapped->text);
     }
     // Reads block as usual: a regular file never waits.
     const int flags = ::fcntl(fd.get(), F_GETFL);

@@ -79,6 +79,29 @@ struct EntryFacts {
 std::optional<EntryFacts> examineAt(int folderFd, const QByteArray& name, quint64 folderDevice,
                                     quint64 folderInode, int* error);
 
+// Why FileRemover did not act on an entry (or found it unfit for the act asked). Every
+// reason a FileRemover call gives carries one of these beside its text; decisions are
+// taken on the code, the text is only shown.
+enum class RemoveCode {
+    None,            // the call acted (or, for a check, found the entry fit)
+    NotAbsolute,     // "its path is not absolute"
+    HoldsDotDot,     // "its path holds \"..\""
+    HoldsNul,        // "its path holds a NUL byte"
+    SystemFolder,    // "it is a system folder"
+    LinkOnPath,      // "a folder on its path is a symbolic link"
+    IsFolder,        // "it is a folder"
+    NotFolder,       // "it is not a folder" (a whole-folder act on something else)
+    IsLink,          // "it is a symbolic link" (a whole-folder act on a link), or a link
+                     // handed to openForReading
+    NotRegular,      // openForReading on a device, FIFO or socket
+    MountPoint,      // "it is a mount point"
+    ReplacedFolder,  // replacedFolderText(): its folder is not the one checked
+    ReplacedFile,    // replacedFileText(): the entry is not the one checked
+    Changed,         // changedText(): the same file with another size or time
+    SystemError,     // the system refused the look or the act (its errno text)
+    TrashRefused,    // the desktop's trash could not take it (the trash's message)
+};
+
 class FileRemover {
 public:
     // `walkFolders`: open the folders of a path one by one even where the kernel could
@@ -143,12 +166,18 @@ public:
     static QString changedText();         // "it changed after it was checked"
     static QString linkOnPathText();      // "a folder on its path is a symbolic link"
 
+    // The code of the last call's outcome: RemoveCode::None after a call that acted (or a
+    // check that found the entry fit), else the code of the reason it gave.
+    RemoveCode lastCode() const { return lastCode_; }
+
     // Closes the descriptor of the folder used last (it is also closed with the object,
     // and replaced at the next call).
     void reset();
 
 private:
     struct Target;
+    // Notes `code` as the last outcome and `text` in `reason` (when given); false.
+    bool refuse(RemoveCode code, const QString& text, QString* reason);
     // Checks `path` and opens its folder: the entry's identity, with `target` holding
     // the folder's descriptor and the name. nullopt with `reason` set otherwise.
     std::optional<FileIdentity> reach(const QByteArray& path, Target& target, QString* reason);
@@ -169,6 +198,7 @@ private:
     quint64 folderDevice_ = 0;
     quint64 folderInode_ = 0;
     bool useOpenat2_ = true;
+    RemoveCode lastCode_ = RemoveCode::None;
 };
 
 }  // namespace dw::platform

@@ -11,6 +11,7 @@
 #include "platform/trash.h"
 #include "safety/freed_bytes.h"
 #include "safety/safe_harbor.h"
+#include "safety/trash_rule.h"
 
 namespace dw {
 
@@ -56,6 +57,7 @@ SafeHarborSplit splitBySafeHarbor(const QList<QByteArray>& files, const SafeHarb
             QString why;
             split.identities.push_back(remover.inspect(sorted[i], &why));
             split.checkReasons.append(why);
+            split.checkCodes.append(remover.lastCode());
         }
         if (yield) {
             yield(i + 1);
@@ -71,6 +73,7 @@ namespace {
 struct CheckedFiles {
     std::vector<std::optional<platform::FileIdentity>> identities;
     QList<QString> reasons;
+    QList<platform::RemoveCode> codes;
 };
 
 CheckedFiles checkAll(const QList<QByteArray>& files) {
@@ -78,60 +81,37 @@ CheckedFiles checkAll(const QList<QByteArray>& files) {
     CheckedFiles checked;
     checked.identities.resize(size_t(files.size()));
     checked.reasons.resize(files.size());
+    checked.codes.resize(files.size());
     for (qsizetype i = 0; i < files.size(); ++i) {
         checked.identities[size_t(i)] = remover.inspect(files[i], &checked.reasons[i]);
+        checked.codes[i] = remover.lastCode();
     }
     return checked;
 }
 
 CheckedFiles checkedBy(const SafeHarborSplit& split) {
-    CheckedFiles checked{split.identities, split.checkReasons};
+    CheckedFiles checked{split.identities, split.checkReasons, split.checkCodes};
     // A split made by hand may carry no checks: those files are checked now.
-    if (checked.identities.size() != size_t(split.deletable.size()) ||
-        checked.reasons.size() != split.deletable.size()) {
+    const qsizetype n = split.deletable.size();
+    if (checked.identities.size() != size_t(n) || checked.reasons.size() != n ||
+        checked.codes.size() != n) {
         return checkAll(split.deletable);
     }
     return checked;
 }
 
-CleanRunSummary deleteChecked(const QList<QByteArray>& files, const CheckedFiles& checked,
-                              const CleanRunHooks& hooks) {
-    CleanRunSummary summary;
-    summary.files = files.size();
-    platform::FileRemover remover;
-    FreedBytes freed;
-    for (qsizetype i = 0; i < files.size(); ++i) {
-        const QByteArray& path = files[i];
-        if (hooks.starting) {
-            hooks.starting(i, path);
-        }
-        CleanFileResult r;
-        r.path = path;
-        r.index = i;
-        const auto& expected = checked.identities[size_t(i)];
-        if (!expected) {
-            r.reason = checked.reasons[i];
-            report(hooks, r);
-            continue;
-        }
-        if (hooks.checked) {
-            hooks.checked(i, path);
-        }
-        platform::FileIdentity removed;
-        freed.before(path, *expected);
-        if (remover.remove(path, &r.reason, &*expected, &removed)) {
-            r.done = true;
-            r.size = removed.size;
-            ++summary.doneCount;
-            summary.doneBytes += freed.gone(*expected, removed.size);
-        }
-        report(hooks, r);
-    }
-    return summary;
-}
+// What a delete or trash run does to one checked file: true when it is done, with
+// `size` set to the bytes it had; false with `reason` set (the remover's last code
+// tells why).
+using FileAct =
+    std::function<bool(platform::FileRemover& remover, const QByteArray& path,
+                       const platform::FileIdentity& expected, QString* reason, qint64* size)>;
 
-CleanRunSummary trashChecked(const QList<QByteArray>& files, const CheckedFiles& checked,
-                             const CleanRunHooks& hooks) {
+// The one loop of delete and trash runs: every file in order, each acted on by `act`
+// only while it is still the checked file. With `stopsOnFailure`, a failure the trash
+// rule does not let pass stops the run and the files after it are reported not tried.
+CleanRunSummary actOnChecked(const QList<QByteArray>& files, const CheckedFiles& checked,
+                             const CleanRunHooks& hooks, const FileAct& act, bool stopsOnFailure) {
     CleanRunSummary summary;
     summary.files = files.size();
     platform::FileRemover remover;
@@ -152,27 +132,57 @@ CleanRunSummary trashChecked(const QList<QByteArray>& files, const CheckedFiles&
         const auto& expected = checked.identities[size_t(i)];
         if (!expected) {
             r.reason = checked.reasons[i];
-            summary.stopped = true;
-            report(hooks, r);
-            continue;
+            r.code = checked.codes[i];
+        } else {
+            if (hooks.checked) {
+                hooks.checked(i, path);
+            }
+            freed.before(path, *expected);
+            qint64 size = 0;
+            if (act(remover, path, *expected, &r.reason, &size)) {
+                r.done = true;
+                r.size = size;
+                ++summary.doneCount;
+                summary.doneBytes += freed.gone(*expected, size);
+            } else {
+                r.code = remover.lastCode();
+            }
         }
-        if (hooks.checked) {
-            hooks.checked(i, path);
-        }
-        freed.before(path, *expected);
-        if (remover.trash(path, *expected, &r.reason)) {
-            r.done = true;
-            r.size = expected->size;
-            ++summary.doneCount;
-            summary.doneBytes += freed.gone(*expected, expected->size);
-        } else if (r.reason != platform::FileRemover::replacedFolderText() &&
-                   r.reason != platform::FileRemover::replacedFileText()) {
-            // A file replaced since the check says nothing about the trash; the others go on.
+        if (!r.done && stopsOnFailure && !trashRunGoesOnAfter(r.code)) {
             summary.stopped = true;
         }
         report(hooks, r);
     }
     return summary;
+}
+
+CleanRunSummary deleteChecked(const QList<QByteArray>& files, const CheckedFiles& checked,
+                              const CleanRunHooks& hooks) {
+    const FileAct remove = [](platform::FileRemover& remover, const QByteArray& path,
+                              const platform::FileIdentity& expected, QString* reason,
+                              qint64* size) {
+        platform::FileIdentity removed;
+        if (!remover.remove(path, reason, &expected, &removed)) {
+            return false;
+        }
+        *size = removed.size;
+        return true;
+    };
+    return actOnChecked(files, checked, hooks, remove, false);
+}
+
+CleanRunSummary trashChecked(const QList<QByteArray>& files, const CheckedFiles& checked,
+                             const CleanRunHooks& hooks) {
+    const FileAct trash = [](platform::FileRemover& remover, const QByteArray& path,
+                             const platform::FileIdentity& expected, QString* reason,
+                             qint64* size) {
+        if (!remover.trash(path, expected, reason)) {
+            return false;
+        }
+        *size = expected.size;
+        return true;
+    };
+    return actOnChecked(files, checked, hooks, trash, true);
 }
 
 CleanRunSummary zipChecked(const QList<QByteArray>& files, const CheckedFiles& checked,
@@ -218,6 +228,8 @@ CleanRunSummary zipChecked(const QList<QByteArray>& files, const CheckedFiles& c
             r.done = true;
             ++summary.doneCount;
             summary.doneBytes += freed.gone(*expected, z.size);
+        } else if (expected) {
+            r.code = remover.lastCode();
         }
         report(hooks, r);
     };
@@ -246,7 +258,12 @@ CleanRunSummary zipChecked(const QList<QByteArray>& files, const CheckedFiles& c
             hooks.starting(i, path);
         }
         if (!identities[size_t(i)]) {
-            reportNotDone(hooks, path, i, checked.reasons[i]);
+            CleanFileResult r;
+            r.path = path;
+            r.index = i;
+            r.reason = checked.reasons[i];
+            r.code = checked.codes[i];
+            report(hooks, r);
             continue;
         }
         if (hooks.checked) {

@@ -37,9 +37,11 @@ struct SafeHarborSplit {
     QList<QByteArray> protectedFiles;  // sorted (byte order), each path once
     QList<int> reasons;                // the reason code (1 to 4) of each protected file
     // What the check found at each file of `deletable`, in its order; nullopt where the
-    // file cannot be acted on, with the reason at the same place of `checkReasons`.
+    // file cannot be acted on, with the reason and its code at the same place of
+    // `checkReasons` and `checkCodes` (RemoveCode::None where the check found the file).
     std::vector<std::optional<platform::FileIdentity>> identities;
     QList<QString> checkReasons;
+    QList<platform::RemoveCode> checkCodes;
 };
 
 // Asks `harbor` about every file of `files` (as a file) and sorts it to one side, and
@@ -61,6 +63,11 @@ struct CleanFileResult {
     QByteArray archive;
     qint64 size = 0;  // the file's bytes when acted on (archived or done); else 0
     QString reason;   // why it was not done (or, archived, why the original stayed)
+    // The code of `reason` when platform::FileRemover gave it at the check, the removal
+    // or the move to the trash; RemoveCode::None for a file done, for the run's own
+    // reasons (not tried, the run aborted, an archive failure) and for a file an
+    // archive could not read.
+    platform::RemoveCode code = platform::RemoveCode::None;
     // Zip runs: left because the run was aborted (the file being compressed, or one
     // after it), not because of anything wrong with it.
     bool aborted = false;
@@ -116,9 +123,10 @@ CleanRunSummary deleteFiles(const QList<QByteArray>& files, const CleanRunHooks&
 
 // Sends every file of `files` to the desktop's trash of its own volume, in order, after
 // the checks every deletion makes; each is renamed from its checked folder
-// (platform::FileRemover::trash). The run stops at the first file that cannot be sent
-// (summary `stopped`); it and every file after it stay where they are. A file replaced,
-// or whose folder was replaced, since the check is reported and the run goes on.
+// (platform::FileRemover::trash). A file that cannot be checked or sent is reported; the
+// run then goes on only when trashRunGoesOnAfter() says so for its code (the file or its
+// folder was replaced, or its path gained a link, since the check), and otherwise stops
+// there (summary `stopped`): every file after it stays where it is.
 CleanRunSummary trashFiles(const QList<QByteArray>& files, const CleanRunHooks& hooks = {});
 
 // Stores every file of `files` in the archives of its volume (ZipRun, with `settings`:

@@ -18,6 +18,7 @@
 #include "safety/archive_name.h"
 #include "safety/freed_bytes.h"
 #include "safety/safe_harbor.h"
+#include "safety/trash_rule.h"
 
 namespace dw {
 
@@ -26,10 +27,6 @@ namespace {
 using platform::EntryFacts;
 using platform::FileIdentity;
 using platform::FileRemover;
-
-QString abortedText() {
-    return QStringLiteral("The run was aborted");
-}
 
 QString harborText(int reason) {
     return QStringLiteral("the Safe Harbor protects it: it is ") +
@@ -68,6 +65,20 @@ public:
     FolderCleanSummary run(const QByteArray& folder);
 
 private:
+    // The checks before anything is touched: the folder's identity, or nullopt with the
+    // summary refused and its refusal set.
+    std::optional<FileIdentity> acceptRoot(const QByteArray& folder);
+    // Archive runs: the ZipRun every file goes through, reading each original only while
+    // it is still the file the walk looked at.
+    void openArchiveRun();
+    // The walk from the open top folder until the tree is done or the run stops; the
+    // folders a stop leaves open are marked as keeping something.
+    void walk();
+    // One entry of the folder `frame` is reading: a file is taken, a folder entered, a
+    // mount point kept.
+    void visit(const Frame& frame, const QByteArray& name);
+    // Archive runs: commits what is pending, then removes the emptied folders.
+    void finishArchiveRun();
     bool removes() const {
         return settings_.mode != FolderCleanMode::Zip || settings_.deleteAfterZip;
     }
@@ -77,8 +88,9 @@ private:
         }
         return s_.aborted;
     }
-    void keep(const QByteArray& path, const QString& reason, qsizetype record) {
-        s_.kept.append({path, reason});
+    void keep(const QByteArray& path, const QString& reason, qsizetype record,
+              platform::RemoveCode code = platform::RemoveCode::None) {
+        s_.kept.append({path, reason, code});
         markKeeps(record);
     }
     void markKeeps(qsizetype record) {
@@ -131,7 +143,7 @@ bool FolderCleaner::enter(const QByteArray& path, const FileIdentity& identity, 
     platform::DirEntry self;
     if (!frame.reader.statFolder(self) || self.device != identity.device ||
         self.inode != identity.inode) {
-        keep(path, FileRemover::replacedFileText(), parent);
+        keep(path, FileRemover::replacedFileText(), parent, platform::RemoveCode::ReplacedFile);
         return false;
     }
     platform::DirNames names;
@@ -166,7 +178,7 @@ void FolderCleaner::removeFolder(FolderRecord& rec) {
             s_.folderRemoved = true;
         }
     } else {
-        keep(rec.path, reason, rec.parent);
+        keep(rec.path, reason, rec.parent, remover_.lastCode());
     }
 }
 
@@ -234,7 +246,7 @@ void FolderCleaner::takeFile(const QByteArray& path, const EntryFacts& facts, qs
                 ++s_.doneCount;
                 s_.doneBytes += freed_.gone(facts.identity, removed.size);
             } else {
-                keep(path, reason, record);
+                keep(path, reason, record, remover_.lastCode());
             }
             return;
         }
@@ -244,12 +256,8 @@ void FolderCleaner::takeFile(const QByteArray& path, const EntryFacts& facts, qs
                 s_.doneBytes += freed_.gone(facts.identity, facts.identity.size);
                 return;
             }
-            keep(path, reason, record);
-            if (reason != FileRemover::replacedFolderText() &&
-                reason != FileRemover::replacedFileText() &&
-                reason != FileRemover::linkOnPathText() && reason != FileRemover::changedText()) {
-                // A trash that refuses one file refuses the next ones too; a file replaced
-                // since it was looked at says nothing about the trash.
+            keep(path, reason, record, remover_.lastCode());
+            if (!trashRunGoesOnAfter(remover_.lastCode())) {
                 s_.stopped = true;
                 s_.error = reason;
             }
@@ -274,7 +282,7 @@ void FolderCleaner::zipDone(const ZipFileResult& z) {
     const size_t tag = size_t(z.tag);
     const qsizetype record = zipFolders_[tag];
     if (!z.archived) {
-        if (z.reason == abortedText()) {
+        if (z.code == ZipFileCode::Aborted) {
             markKeeps(record);
         } else {
             keep(z.path, z.reason, record);
@@ -291,69 +299,64 @@ void FolderCleaner::zipDone(const ZipFileResult& z) {
         ++s_.doneCount;
         s_.doneBytes += freed_.gone(zipIdentities_[tag], z.size);
     } else {
-        keep(z.path, reason, record);
+        keep(z.path, reason, record, remover_.lastCode());
     }
 }
 
-FolderCleanSummary FolderCleaner::run(const QByteArray& given) {
-    const QByteArray folder = withoutTrailingSeparators(given);
+std::optional<FileIdentity> FolderCleaner::acceptRoot(const QByteArray& folder) {
+    const auto refuse = [this](const QString& reason) -> std::optional<FileIdentity> {
+        s_.refused = true;
+        s_.refusal = reason;
+        s_.refusalCode = remover_.lastCode();
+        return std::nullopt;
+    };
     QString reason;
     const std::optional<FileIdentity> root = remover_.inspectFolder(folder, &reason);
     if (!root) {
-        s_.refused = true;
-        s_.refusal = reason;
-        return s_;
+        return refuse(reason);
     }
     if (settings_.harbor) {
         int code = SafeHarbor::kNotProtected;
         if (settings_.harbor->isInSafeHarbor(folder, false, code) &&
             code == SafeHarbor::kReasonSystemFolder) {
-            s_.refused = true;
-            s_.refusal = harborText(code);
-            return s_;
+            return refuse(harborText(code));
         }
     }
-    if (settings_.mode == FolderCleanMode::Trash) {
-        // Files trashed into the tree would be met again further on.
-        const QByteArray trash = platform::shortPath(platform::homeTrashFolder());
+    const auto liesInTree = [&folder](const QByteArray& place) {
         const QByteArray tree = platform::shortPath(folder);
-        if (trash == tree || trash.startsWith(tree + platform::kSep)) {
-            s_.refused = true;
-            s_.refusal = QStringLiteral("the trash lies inside it");
-            return s_;
+        return place == tree || place.startsWith(tree + platform::kSep);
+    };
+    // Files trashed into the tree would be met again further on.
+    if (settings_.mode == FolderCleanMode::Trash &&
+        liesInTree(platform::shortPath(platform::homeTrashFolder()))) {
+        return refuse(QStringLiteral("the trash lies inside it"));
+    }
+    // The archive and its spool must not lie in the tree the run reads and removes.
+    if (settings_.mode == FolderCleanMode::Zip &&
+        liesInTree(platform::shortPath(
+            QFile::encodeName(archiveFolderOrDefault(settings_.zip.zipFolder))))) {
+        return refuse(QStringLiteral("the archive folder lies inside it"));
+    }
+    return root;
+}
+
+void FolderCleaner::openArchiveRun() {
+    ZipRunSettings zs = settings_.zip;
+    zs.openOriginal = [this](const QByteArray& path, qint64 tag, QString* why) {
+        return remover_.openForReading(path, zipIdentities_[size_t(tag)], why);
+    };
+    ZipRunHooks zh;
+    zh.progress = [this](int percent) {
+        if (hooks_.progress) {
+            hooks_.progress(percent);
         }
-    }
-    if (settings_.mode == FolderCleanMode::Zip) {
-        // The archive and its spool must not lie in the tree the run reads and removes.
-        const QByteArray archives =
-            platform::shortPath(QFile::encodeName(archiveFolderOrDefault(settings_.zip.zipFolder)));
-        const QByteArray tree = platform::shortPath(folder);
-        if (archives == tree || archives.startsWith(tree + platform::kSep)) {
-            s_.refused = true;
-            s_.refusal = QStringLiteral("the archive folder lies inside it");
-            return s_;
-        }
-        ZipRunSettings zs = settings_.zip;
-        zs.openOriginal = [this](const QByteArray& path, qint64 tag, QString* why) {
-            return remover_.openForReading(path, zipIdentities_[size_t(tag)], why);
-        };
-        ZipRunHooks zh;
-        zh.progress = [this](int percent) {
-            if (hooks_.progress) {
-                hooks_.progress(percent);
-            }
-            return abortNow();
-        };
-        zh.fileDone = [this](const ZipFileResult& z) { zipDone(z); };
-        zip_ = std::make_unique<ZipRun>(std::move(zs), std::move(zh));
-    }
-    if (!enter(folder, *root, -1, -1, QByteArray())) {
-        // The folder itself could not be read: nothing in it was touched.
-        s_.refused = true;
-        s_.refusal = s_.kept.isEmpty() ? QString() : s_.kept.first().reason;
-        s_.kept.clear();
-        return s_;
-    }
+        return abortNow();
+    };
+    zh.fileDone = [this](const ZipFileResult& z) { zipDone(z); };
+    zip_ = std::make_unique<ZipRun>(std::move(zs), std::move(zh));
+}
+
+void FolderCleaner::walk() {
     while (!stack_.empty() && !s_.aborted && !s_.stopped) {
         Frame& frame = stack_.back();
         if (frame.next >= frame.names.size()) {
@@ -364,29 +367,7 @@ FolderCleanSummary FolderCleaner::run(const QByteArray& given) {
             break;
         }
         const QByteArray name = frame.names[frame.next++];
-        const qsizetype record = frame.record;
-        const FolderRecord& rec = records_[size_t(record)];
-        const QByteArray path = platform::joinPath(rec.path, name);
-        int error = 0;
-        const std::optional<EntryFacts> facts = platform::examineAt(
-            frame.reader.fd(), name, rec.identity.device, rec.identity.inode, &error);
-        if (!facts) {
-            // Gone since the folder was read: nothing to do for it.
-            if (error != ENOENT) {
-                keep(path, platform::errnoText(error), record);
-            }
-            continue;
-        }
-        if (facts->isFolder) {
-            if (facts->isMountRoot) {
-                s_.mountPoints.append(path);
-                keep(path, QStringLiteral("it is a mount point"), record);
-                continue;
-            }
-            enter(path, facts->identity, record, frame.reader.fd(), name);
-            continue;
-        }
-        takeFile(path, *facts, record);
+        visit(frame, name);
     }
     if (s_.aborted || s_.stopped) {
         // The folders still open keep what the stop left untried.
@@ -394,17 +375,67 @@ FolderCleanSummary FolderCleaner::run(const QByteArray& given) {
             markKeeps(frame.record);
         }
     }
+}
+
+void FolderCleaner::visit(const Frame& frame, const QByteArray& name) {
+    const qsizetype record = frame.record;
+    const FolderRecord& rec = records_[size_t(record)];
+    const QByteArray path = platform::joinPath(rec.path, name);
+    int error = 0;
+    const std::optional<EntryFacts> facts = platform::examineAt(
+        frame.reader.fd(), name, rec.identity.device, rec.identity.inode, &error);
+    if (!facts) {
+        // Gone since the folder was read: nothing to do for it.
+        if (error != ENOENT) {
+            keep(path, platform::errnoText(error), record);
+        }
+        return;
+    }
+    if (!facts->isFolder) {
+        takeFile(path, *facts, record);
+        return;
+    }
+    if (facts->isMountRoot) {
+        s_.mountPoints.append(path);
+        keep(path, QStringLiteral("it is a mount point"), record, platform::RemoveCode::MountPoint);
+        return;
+    }
+    // The frame may move when the stack grows: nothing of it is used after this.
+    enter(path, facts->identity, record, frame.reader.fd(), name);
+}
+
+void FolderCleaner::finishArchiveRun() {
+    if (!zip_->finish() && !s_.stopped) {
+        s_.stopped = true;
+        s_.error = zip_->error();
+    }
+    s_.archives = zip_->archives();
+    if (settings_.deleteAfterZip) {
+        for (qsizetype record : leftInOrder_) {
+            removeFolder(records_[size_t(record)]);
+        }
+    }
+}
+
+FolderCleanSummary FolderCleaner::run(const QByteArray& given) {
+    const QByteArray folder = withoutTrailingSeparators(given);
+    const std::optional<FileIdentity> root = acceptRoot(folder);
+    if (!root) {
+        return s_;
+    }
+    if (settings_.mode == FolderCleanMode::Zip) {
+        openArchiveRun();
+    }
+    if (!enter(folder, *root, -1, -1, QByteArray())) {
+        // The folder itself could not be read: nothing in it was touched.
+        s_.refused = true;
+        s_.refusal = s_.kept.isEmpty() ? QString() : s_.kept.first().reason;
+        s_.kept.clear();
+        return s_;
+    }
+    walk();
     if (zip_) {
-        if (!zip_->finish() && !s_.stopped) {
-            s_.stopped = true;
-            s_.error = zip_->error();
-        }
-        s_.archives = zip_->archives();
-        if (settings_.deleteAfterZip) {
-            for (qsizetype record : leftInOrder_) {
-                removeFolder(records_[size_t(record)]);
-            }
-        }
+        finishArchiveRun();
     }
     return s_;
 }
@@ -440,13 +471,15 @@ int treeSafeHarborReason(const SafeHarbor& harbor, const QByteArray& folder) {
     return SafeHarbor::kNotProtected;
 }
 
-QString folderRefusal(const QByteArray& folder) {
+platform::RemoveCode folderRefusalCode(const QByteArray& folder, QString* text) {
     FileRemover remover;
-    QString reason;
-    if (remover.inspectFolder(withoutTrailingSeparators(folder), &reason)) {
-        return QString();
-    }
-    return reason;
+    remover.inspectFolder(withoutTrailingSeparators(folder), text);
+    return remover.lastCode();
+}
+
+QString folderRefusal(const QByteArray& folder) {
+    QString text;
+    return folderRefusalCode(folder, &text) == platform::RemoveCode::None ? QString() : text;
 }
 
 }  // namespace dw

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "platform/file_remover.h"
 #include "safety/zip_run.h"
 
 // The engine behind the folder-deletion window and `diskwell-cli clean-folder`: removes
@@ -85,6 +86,11 @@ struct FolderCleanHooks {
 struct KeptEntry {
     QByteArray path;
     QString reason;
+    // The code of `reason` when platform::FileRemover gave it (a file or folder that could
+    // not be removed or trashed, one replaced since the look) or for a mount point met;
+    // RemoveCode::None for the run's own reasons (attributes, the Safe Harbor, a folder
+    // that could not be read, an archive that could not take the file).
+    platform::RemoveCode code = platform::RemoveCode::None;
 };
 
 struct FolderCleanSummary {
@@ -93,6 +99,10 @@ struct FolderCleanSummary {
     // lies inside it"); nothing was done.
     bool refused = false;
     QString refusal;
+    // The code of `refusal` when inspectFolder gave it; RemoveCode::None for the run's own
+    // refusals (the Safe Harbor, the trash or the archive folder inside it, a folder that
+    // cannot be read).
+    platform::RemoveCode refusalCode = platform::RemoveCode::None;
     // Files deleted, trashed, or (archive runs with deleteAfterZip) archived and then
     // deleted; and the bytes that frees. A file of several names (hard links) counts its
     // bytes once, with the last of its names to go: nothing when a name of it stays,
@@ -128,8 +138,13 @@ struct FolderCleanSummary {
 FolderCleanSummary cleanFolder(const QByteArray& folder, const FolderCleanSettings& settings,
                                const FolderCleanHooks& hooks = {});
 
-// Why `folder` may not be removed as a whole, or an empty text when it may: the checks
-// cleanFolder starts with.
+// Why `folder` may not be removed as a whole, by the checks cleanFolder starts with
+// (platform::FileRemover::inspectFolder): RemoveCode::None when it may, else the code of
+// the refusal, with its text in `text` when given (left as it is for None).
+platform::RemoveCode folderRefusalCode(const QByteArray& folder, QString* text = nullptr);
+
+// The text of folderRefusalCode() for display, or an empty text when the folder may be
+// removed.
 QString folderRefusal(const QByteArray& folder);
 
 // Whether the Safe Harbor of `harbor` marks `folder` or a folder below it not to be

@@ -64,6 +64,7 @@ void ZipRun::report(const ArchiveFile& file, const QByteArray& archive, bool arc
     r.size = archived ? file.size : 0;
     r.archive = archive;
     r.reason = file.reason;
+    r.code = archived ? ZipFileCode::Archived : ZipFileCode::NotArchived;
     if (archived) {
         ++archivedCount_;
         archivedBytes_ += file.size;
@@ -80,6 +81,18 @@ void ZipRun::reportNotArchived(const QByteArray& path, qint64 tag, const QByteAr
     f.tag = tag;
     f.reason = reason;
     report(f, archive, false);
+}
+
+void ZipRun::reportAborted(const QByteArray& path, qint64 tag, const QByteArray& archive) {
+    ZipFileResult r;
+    r.path = path;
+    r.tag = tag;
+    r.archive = archive;
+    r.reason = QStringLiteral("The run was aborted");
+    r.code = ZipFileCode::Aborted;
+    if (hooks_.fileDone) {
+        hooks_.fileDone(r);
+    }
 }
 
 bool ZipRun::commitWriter(ArchiveWriter& writer) {
@@ -112,7 +125,7 @@ ZipRun::AddStatus ZipRun::addFile(const QByteArray& path, qint64 tag) {
         return AddStatus::Ended;
     }
     if (stopped_) {
-        reportNotArchived(path, tag, {}, QStringLiteral("The run was aborted"));
+        reportAborted(path, tag, {});
         return AddStatus::Stopped;
     }
     QString key;
@@ -125,7 +138,7 @@ ZipRun::AddStatus ZipRun::addFile(const QByteArray& path, qint64 tag) {
     const ArchiveWriter::AddStatus status = writer->addFile(path, tag, hooks_.progress, &reason);
     if (status == ArchiveWriter::AddStatus::Stopped) {
         stopped_ = true;
-        reportNotArchived(path, tag, writer->archivePath(), QStringLiteral("The run was aborted"));
+        reportAborted(path, tag, writer->archivePath());
         return AddStatus::Stopped;
     }
     if (status == ArchiveWriter::AddStatus::Failed) {

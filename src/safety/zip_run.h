@@ -37,6 +37,13 @@ struct ZipRunSettings {
     ArchiveWriter::Opener openOriginal;
 };
 
+// What became of one file handed to a zip run, as a code beside the result's text.
+enum class ZipFileCode {
+    Archived,     // its copy is in the archive and reads back
+    NotArchived,  // it could not be archived for a reason of its own or of its archive
+    Aborted,      // the run was stopped (the file being compressed, or one after it)
+};
+
 // What became of one file handed to a zip run. Every file handed to ZipRun::addFile is
 // reported exactly once, in ZipRunHooks::fileDone.
 struct ZipFileResult {
@@ -48,6 +55,7 @@ struct ZipFileResult {
     // the original now. Not archived: the file must stay; `reason` says why.
     QByteArray archive;  // the archive it went to or was meant for (may be empty)
     QString reason;
+    ZipFileCode code = ZipFileCode::NotArchived;  // Archived exactly when `archived`
 };
 
 struct ZipRunHooks {
@@ -120,6 +128,7 @@ private:
     void report(const ArchiveFile& file, const QByteArray& archive, bool archived);
     void reportNotArchived(const QByteArray& path, qint64 tag, const QByteArray& archive,
                            const QString& reason);
+    void reportAborted(const QByteArray& path, qint64 tag, const QByteArray& archive);
     QString keyOf(const QByteArray& path);
 
     ZipRunSettings settings_;

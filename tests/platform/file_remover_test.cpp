@@ -37,39 +37,46 @@ TEST_P(FileRemoverWays, RemovesFilesAndLinksThemselvesButNeverFoldersOrThroughLi
         QByteArray path;  // what is asked
         bool removed;
         const char* reason;
+        RemoveCode code;
         QByteArray gone = {};  // what must be gone then (default: `path`)
     };
     const QList<Case> cases = {
-        {"plain file", t.file("real/a.txt", "a"), true, ""},
-        {"link to a file: the link goes, its target stays", t.symlink("real/l1", target), true, ""},
-        {"link to a folder: only the link goes", t.symlink("real/l2", r + "/keep/folder"), true,
-         ""},
-        {"dangling link", t.symlink("real/l3", r + "/nowhere"), true, ""},
-        {"FIFO", t.fifo("real/pipe"), true, ""},
-        {"hostile name", t.file("real/ -rf \t\n\xff\xfe.txt", "x"), true, ""},
-        {"repeated and dot components", r + "//real/./b.txt", true, "", t.file("real/b.txt", "b")},
-        {"folder", t.dir("real/sub"), false, "it is a folder"},
+        {"plain file", t.file("real/a.txt", "a"), true, "", RemoveCode::None},
+        {"link to a file: the link goes, its target stays", t.symlink("real/l1", target), true, "",
+         RemoveCode::None},
+        {"link to a folder: only the link goes", t.symlink("real/l2", r + "/keep/folder"), true, "",
+         RemoveCode::None},
+        {"dangling link", t.symlink("real/l3", r + "/nowhere"), true, "", RemoveCode::None},
+        {"FIFO", t.fifo("real/pipe"), true, "", RemoveCode::None},
+        {"hostile name", t.file("real/ -rf \t\n\xff\xfe.txt", "x"), true, "", RemoveCode::None},
+        {"repeated and dot components", r + "//real/./b.txt", true, "", RemoveCode::None,
+         t.file("real/b.txt", "b")},
+        {"folder", t.dir("real/sub"), false, "it is a folder", RemoveCode::IsFolder},
         // Written as a folder, as `rm` reads it: a link to a folder is then the folder, and
         // anything else is no folder at all.
         {"folder link with a trailing slash is the folder", r + "/real/l4/", false,
-         "it is a folder", t.symlink("real/l4", r + "/keep/folder")},
-        {"file with a trailing slash", t.file("real/c.txt", "c") + "/", false, "Not a directory"},
+         "it is a folder", RemoveCode::IsFolder, t.symlink("real/l4", r + "/keep/folder")},
+        {"file with a trailing slash", t.file("real/c.txt", "c") + "/", false, "Not a directory",
+         RemoveCode::SystemError},
         {"file link with a trailing slash", t.symlink("real/l5", target) + "/", false,
-         "Not a directory"},
+         "Not a directory", RemoveCode::SystemError},
         {"file with a trailing slash and dot", t.file("real/d.txt", "d") + "/.", false,
-         "Not a directory"},
+         "Not a directory", RemoveCode::SystemError},
         {"a link among the folders of the path", r + "/real/via/target.txt", false,
-         "a folder on its path is a symbolic link"},
-        {"missing", r + "/real/missing.txt", false, "No such file or directory"},
-        {"relative", "real/a.txt", false, "its path is not absolute"},
-        {"dot-dot", r + "/real/../keep/target.txt", false, "its path holds \"..\""},
-        {"NUL byte", withNul, false, "its path holds a NUL byte"},
+         "a folder on its path is a symbolic link", RemoveCode::LinkOnPath},
+        {"missing", r + "/real/missing.txt", false, "No such file or directory",
+         RemoveCode::SystemError},
+        {"relative", "real/a.txt", false, "its path is not absolute", RemoveCode::NotAbsolute},
+        {"dot-dot", r + "/real/../keep/target.txt", false, "its path holds \"..\"",
+         RemoveCode::HoldsDotDot},
+        {"NUL byte", withNul, false, "its path holds a NUL byte", RemoveCode::HoldsNul},
     };
     FileRemover remover(GetParam());
     for (const Case& c : cases) {
         QString reason;
         EXPECT_EQ(remover.remove(c.path, &reason), c.removed) << c.what;
         EXPECT_EQ(reason, QString::fromUtf8(c.reason)) << c.what;
+        EXPECT_EQ(remover.lastCode(), c.code) << c.what;
         if (c.removed) {
             EXPECT_FALSE(present(c.gone.isEmpty() ? c.path : c.gone)) << c.what;
         }
@@ -176,13 +183,18 @@ TEST(FileRemover, EveryActRefusesAFileWhoseFolderWasReplacedAfterTheCheck) {
         const QString expected = swap == Swap::Copy
                                      ? FileRemover::replacedFolderText()
                                      : QStringLiteral("a folder on its path is a symbolic link");
+        const RemoveCode code =
+            swap == Swap::Copy ? RemoveCode::ReplacedFolder : RemoveCode::LinkOnPath;
         QString reason;
         EXPECT_FALSE(remover.remove(a, &reason, &*ida));
         EXPECT_EQ(reason, expected);
+        EXPECT_EQ(remover.lastCode(), code);
         EXPECT_FALSE(remover.trash(b, *idb, &reason));
         EXPECT_EQ(reason, expected);
+        EXPECT_EQ(remover.lastCode(), code);
         EXPECT_FALSE(remover.openForReading(c, *idc, &reason).valid());
         EXPECT_EQ(reason, expected);
+        EXPECT_EQ(remover.lastCode(), code);
 
         for (const char* name : {"F.old/a.txt", "F.old/b.txt", "F.old/c.txt"}) {
             EXPECT_TRUE(t.exists(name)) << name;

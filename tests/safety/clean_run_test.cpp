@@ -316,6 +316,7 @@ TEST(TrashRun, FilesGoToTheDesktopTrashWithTheirPathsAndTheRunStopsAtAFailure) {
     EXPECT_TRUE(second.eachOnce(3));
     EXPECT_FALSE(present(more[0]));
     EXPECT_EQ(second.find(more[1])->reason, QStringLiteral("No such file or directory"));
+    EXPECT_EQ(second.find(more[1])->code, platform::RemoveCode::SystemError);
     EXPECT_EQ(second.find(more[2])->reason,
               QStringLiteral("not tried: the run stopped at an earlier failure"));
     EXPECT_TRUE(present(more[2]));
@@ -451,6 +452,33 @@ TEST_P(SwappedDuringARun, ATrashRunTrashesOnlyTheCheckedFiles) {
     }
     EXPECT_EQ(QDir(QFile::decodeName(f.t.path("data/Trash/files"))).count(),
               2u + SwappedFolder::kSwapAt);
+}
+
+// A file whose folder was replaced, or whose path gained a link, after its check is that
+// file's fault, not the trash's: the run reports it and still trashes a file of another
+// folder after it, as a folder's trash run does. (Such a run used to stop at the link.)
+TEST_P(SwappedDuringARun, ATrashRunGoesOnPastTheSwappedFolderToTheNextFolder) {
+    SwappedFolder f(GetParam());
+    test::ScopedEnv dataHome("XDG_DATA_HOME", f.t.dir("data"));
+    QList<QByteArray> files = f.files;
+    const QByteArray later = f.t.file("G/later \n.txt", "a file after the swap");
+    files.append(later);
+    Results results;
+    const CleanRunSummary s = trashFiles(files, f.hooks(results));
+    EXPECT_FALSE(s.stopped);
+    EXPECT_TRUE(results.eachOnce(files.size()));
+    const platform::RemoveCode code = GetParam() == SwappedFolder::Kind::Copy
+                                          ? platform::RemoveCode::ReplacedFolder
+                                          : platform::RemoveCode::LinkOnPath;
+    for (int i = SwappedFolder::kSwapAt; i < SwappedFolder::kFiles; ++i) {
+        EXPECT_EQ(results.find(f.files[i])->code, code) << i;
+    }
+    ASSERT_NE(results.find(later), nullptr);
+    EXPECT_TRUE(results.find(later)->done) << results.find(later)->reason.toStdString();
+    EXPECT_FALSE(present(later));
+    EXPECT_EQ(test::readBytes(f.t.path("data/Trash/files/later \n.txt")),
+              QByteArray("a file after the swap"));
+    EXPECT_EQ(s.doneCount, SwappedFolder::kSwapAt + 1);
 }
 
 TEST_P(SwappedDuringARun, AZipRunArchivesAndDeletesOnlyTheCheckedFiles) {

@@ -178,34 +178,41 @@ TEST(FolderClean, RefusesWhatMayNeverBeRemovedAsAWhole) {
     const QByteArray link = t.symlink("link", real);
     const QByteArray mountPoint = t.dir("mnt");
     Mounted mounted(mountPoint);
+    using platform::RemoveCode;
     const struct {
         QByteArray folder;
         const char* reason;
+        RemoveCode code;
     } cases[] = {
-        {"/", "it is a system folder"},
-        {"/usr", "it is a system folder"},
-        {"/usr/", "it is a system folder"},
-        {platform::homeFolder(), "it is a system folder"},
-        {link, "it is a symbolic link"},
-        {link + "/", "it is a symbolic link"},
-        {link + "/sub", "a folder on its path is a symbolic link"},
-        {t.file("plain.txt", "p"), "it is not a folder"},
-        {t.path("missing"), "No such file or directory"},
-        {"relative/folder", "its path is not absolute"},
-        {real + "/../real", "its path holds \"..\""},
+        {"/", "it is a system folder", RemoveCode::SystemFolder},
+        {"/usr", "it is a system folder", RemoveCode::SystemFolder},
+        {"/usr/", "it is a system folder", RemoveCode::SystemFolder},
+        {platform::homeFolder(), "it is a system folder", RemoveCode::SystemFolder},
+        {link, "it is a symbolic link", RemoveCode::IsLink},
+        {link + "/", "it is a symbolic link", RemoveCode::IsLink},
+        {link + "/sub", "a folder on its path is a symbolic link", RemoveCode::LinkOnPath},
+        {t.file("plain.txt", "p"), "it is not a folder", RemoveCode::NotFolder},
+        {t.path("missing"), "No such file or directory", RemoveCode::SystemError},
+        {"relative/folder", "its path is not absolute", RemoveCode::NotAbsolute},
+        {real + "/../real", "its path holds \"..\"", RemoveCode::HoldsDotDot},
     };
     for (const auto& c : cases) {
         const FolderCleanSummary s =
             cleanFolder(c.folder, settingsFor(FolderCleanMode::Delete), yesToAll());
         EXPECT_TRUE(s.refused) << c.folder.toStdString();
         EXPECT_EQ(s.refusal, QLatin1String(c.reason)) << c.folder.toStdString();
+        EXPECT_EQ(s.refusalCode, c.code) << c.folder.toStdString();
         EXPECT_EQ(folderRefusal(c.folder), QLatin1String(c.reason)) << c.folder.toStdString();
+        EXPECT_EQ(folderRefusalCode(c.folder), c.code) << c.folder.toStdString();
     }
     if (mounted.ok) {
+        // The code the windows test before they offer to delete a folder.
+        EXPECT_EQ(folderRefusalCode(mountPoint), RemoveCode::MountPoint);
         EXPECT_EQ(folderRefusal(mountPoint), QStringLiteral("it is a mount point"));
     }
     EXPECT_TRUE(present(real + "/x.txt"));
     EXPECT_TRUE(folderRefusal(real).isEmpty());
+    EXPECT_EQ(folderRefusalCode(real), RemoveCode::None);
 }
 
 // A file system mounted inside the tree is never entered: it stays with everything in
@@ -411,7 +418,13 @@ TEST_P(FolderSwappedDuringARun, NothingButTheCheckedFilesGoes) {
         for (int i = 0; i < kFiles; ++i) {
             const QByteArray name = "f" + QByteArray::number(i);
             const bool there = present(t.path("F/sub.old/" + name));
-            EXPECT_EQ(there, keptEntry(s, t.path("F/sub/" + name)) != nullptr) << name.data();
+            const KeptEntry* kept = keptEntry(s, t.path("F/sub/" + name));
+            EXPECT_EQ(there, kept != nullptr) << name.data();
+            if (kept && mode != FolderCleanMode::Zip) {
+                EXPECT_EQ(kept->code, byLink ? platform::RemoveCode::LinkOnPath
+                                             : platform::RemoveCode::ReplacedFolder)
+                    << name.data();
+            }
             gone += there ? 0 : 1;
             EXPECT_EQ(test::readBytes(t.path("other/" + name)),
                       QByteArray("another folder's file"));
@@ -420,6 +433,9 @@ TEST_P(FolderSwappedDuringARun, NothingButTheCheckedFilesGoes) {
             }
         }
         EXPECT_EQ(s.doneCount, gone);
+        // A file of the swapped folder is no fault of the trash: the run goes on, as the
+        // trash runs over a list of files do (trashRunGoesOnAfter).
+        EXPECT_FALSE(s.stopped) << s.error.toStdString();
         EXPECT_GE(gone, mode == FolderCleanMode::Zip ? 0 : 3);
         EXPECT_LT(gone, kFiles);
         EXPECT_TRUE(present(t.path("F/sub.old")));

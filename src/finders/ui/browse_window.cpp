@@ -400,7 +400,7 @@ void TfrmBrowse::btDeleteFilesClick() {
 void TfrmBrowse::btDeleteDirectoryClick() {
     const QByteArray folder = DirectoryListBox1_->folder();
     if (folder == platform::kRootFolder ||
-        folderRefusal(folder) == QStringLiteral("it is a mount point")) {
+        folderRefusalCode(folder) == platform::RemoveCode::MountPoint) {
         ShowError(QStringLiteral(
             "Cannot delete the root folder! To delete a folder including all files and "
             "sub-folders double click on the desired folder shown in the left panel."));

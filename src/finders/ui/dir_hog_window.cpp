@@ -450,7 +450,7 @@ void TfrmDirHog::clean(const QByteArray& folder, qsizetype row) {
         ShowError(QStringLiteral("Folder already deleted/recycled"));
         return;
     }
-    if (folder == "/" || folderRefusal(folder) == QStringLiteral("it is a mount point")) {
+    if (folder == "/" || folderRefusalCode(folder) == platform::RemoveCode::MountPoint) {
         ShowError(QStringLiteral("You cannot delete the root folder using Diskwell 99"));
         return;
     }

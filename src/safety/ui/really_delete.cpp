@@ -20,7 +20,6 @@
 #include <optional>
 
 #include "base/utility.h"
-#include "platform/dir_reader.h"
 #include "platform/event_pump.h"
 #include "platform/prompter.h"
 #include "safety/archive_name.h"
@@ -68,10 +67,6 @@ bool listOrder(const QByteArray& a, const QByteArray& b) {
     return folded != 0 ? folded < 0 : a < b;
 }
 
-void sortForList(QList<QByteArray>& paths) {
-    std::sort(paths.begin(), paths.end(), listOrder);
-}
-
 QString fileCount(qint64 n) {
     return n == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(FormatThousands(n));
 }
@@ -108,20 +103,13 @@ public:
         paths_ = std::move(paths);
         endResetModel();
     }
-    // Adds `more` and keeps the list sorted.
-    void addPaths(const QList<QByteArray>& more) {
-        QList<QByteArray> all = paths_;
-        all.append(more);
-        sortForList(all);
-        setPaths(std::move(all));
-    }
 
 private:
     QList<QByteArray> paths_;
 };
 
 TfrmReallyDelete::TfrmReallyDelete(SafeHarbor& harbor, QWidget* parent, QString* defaultZipPath)
-    : QDialog(parent), harbor_(harbor), defaultZipPath_(defaultZipPath) {
+    : QDialog(parent), harbor_(harbor), defaultZipPath_(defaultZipPath), plan_(listOrder) {
     setObjectName(QStringLiteral("frmReallyDelete"));
     setWindowTitle(QStringLiteral("Clean up the following files"));
     buildControls();
@@ -274,12 +262,13 @@ void TfrmReallyDelete::buildControls() {
 
 void TfrmReallyDelete::setHandOff(const QList<QByteArray>& files, const QString& callerName) {
     callerName_ = callerName;
-    model2_->setPaths({});
-    QList<QByteArray> sorted = files;
-    sortForList(sorted);
-    // One path is one file: marked twice, it is still deleted once.
-    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
-    model1_->setPaths(std::move(sorted));
+    plan_.setFiles(files);
+    showPlan();
+}
+
+void TfrmReallyDelete::showPlan() {
+    model1_->setPaths(plan_.toActOn());
+    model2_->setPaths(plan_.protectedFiles());
 }
 
 const QList<QByteArray>& TfrmReallyDelete::deletionPanel() const {
@@ -322,15 +311,12 @@ void TfrmReallyDelete::FormShow() {
 }
 
 void TfrmReallyDelete::MoveFiles() {
-    const QList<QByteArray> files = model1_->paths();
     harbor_.clearMemo();
     QElapsedTimer clock;
     clock.start();
     platform::ClockedPump pumpEvents;
-    // The sizes are read once here: the savings then follow the moves without touching
-    // the disk again. The bar runs over both passes.
-    const qsizetype steps = 2 * files.size();
-    const auto yield = [&](qsizetype done) {
+    const qsizetype steps = plan_.splitSteps();
+    plan_.split(harbor_, [&](qsizetype done) {
         if (!standBy_ && clock.elapsed() >= kStandByAfterMs) {
             standBy_ = new TfrmStandBy([this] { harbor_.clearMemo(); }, this);
             standBy_->setMaximum(int(qMax<qsizetype>(steps - 1, 0)));
@@ -340,37 +326,14 @@ void TfrmReallyDelete::MoveFiles() {
         if (standBy_ && pumpEvents()) {
             standBy_->setPosition(int(done));
         }
-    };
-    sizes_.clear();
-    sizes_.reserve(files.size());
-    for (qsizetype i = 0; i < files.size(); ++i) {
-        const std::optional<platform::DirEntry> entry = platform::statPath(files[i]);
-        sizes_.insert(files[i], entry ? OnDisk{entry->size, entry->device, entry->inode,
-                                               std::max<quint32>(entry->links, 1)}
-                                      : OnDisk{});
-        yield(i + 1);
-    }
-    const SafeHarborSplit split =
-        splitBySafeHarbor(files, harbor_, [&](qsizetype done) { yield(files.size() + done); });
-    reasons_.clear();
-    for (qsizetype i = 0; i < split.protectedFiles.size(); ++i) {
-        reasons_.insert(split.protectedFiles[i], split.reasons.value(i));
-    }
+    });
     if (standBy_) {
         standBy_->hide();
         standBy_->deleteLater();
         standBy_ = nullptr;
     }
     harbor_.clearMemo();
-    checked_.clear();
-    for (qsizetype i = 0; i < split.deletable.size(); ++i) {
-        checked_.insert(split.deletable[i],
-                        Checked{split.identities.at(size_t(i)), split.checkReasons.value(i)});
-    }
-    QList<QByteArray> deletable = split.deletable;
-    sortForList(deletable);
-    model1_->setPaths(std::move(deletable));
-    model2_->addPaths(split.protectedFiles);
+    showPlan();
     updateLeftRight();
 }
 
@@ -392,18 +355,7 @@ void TfrmReallyDelete::updateLeftRight() {
 }
 
 void TfrmReallyDelete::updateSavings() {
-    savings_ = 0;
-    // Names of one file: its bytes are freed when the last of them goes.
-    QHash<std::pair<quint64, quint64>, quint32> names;
-    for (const QByteArray& path : model1_->paths()) {
-        const OnDisk d = sizes_.value(path);
-        if (d.links <= 1) {
-            savings_ += d.size;
-        } else if (++names[{d.device, d.inode}] == d.links) {
-            savings_ += d.size;
-        }
-    }
-    lblSavings->setText(FormatThousands(savings_) + QStringLiteral(" bytes"));
+    lblSavings->setText(FormatThousands(plan_.savings()) + QStringLiteral(" bytes"));
 }
 
 void TfrmReallyDelete::lb1Click() {
@@ -418,7 +370,7 @@ void TfrmReallyDelete::lb2Click() {
 
 // ---- moves and reasons --------------------------------------------------------------
 
-void TfrmReallyDelete::moveSelected(PathListModel& from, QListView& fromView, PathListModel& to) {
+void TfrmReallyDelete::moveSelected(PathListModel& from, QListView& fromView) {
     if (isRunning()) {
         return;
     }
@@ -426,54 +378,21 @@ void TfrmReallyDelete::moveSelected(PathListModel& from, QListView& fromView, Pa
     if (selected.isEmpty()) {
         return;
     }
-    QList<bool> moving(from.rowCount(), false);
-    for (const QModelIndex& i : selected) {
-        moving[i.row()] = true;
-    }
-    QList<QByteArray> stay;
     QList<QByteArray> go;
-    const QList<QByteArray>& paths = from.paths();
-    for (qsizetype i = 0; i < paths.size(); ++i) {
-        (moving[i] ? go : stay).append(paths[i]);
+    for (const QModelIndex& i : selected) {
+        go.append(from.paths()[i.row()]);
     }
-    from.setPaths(std::move(stay));
-    to.addPaths(go);
+    if (&from == model1_) {
+        plan_.protect(go);
+    } else {
+        plan_.actOn(go);
+    }
+    showPlan();
     updateLeftRight();
 }
 
-void TfrmReallyDelete::checkNewArrivals() {
-    // A file moved over by hand is checked the moment the user puts it there, as the
-    // split checked the others when the panel opened.
-    platform::FileRemover remover;
-    for (const QByteArray& path : model1_->paths()) {
-        if (!checked_.contains(path)) {
-            Checked check;
-            check.identity = remover.inspect(path, &check.reason);
-            checked_.insert(path, check);
-        }
-    }
-}
-
-SafeHarborSplit TfrmReallyDelete::checkedDeletionPanel() const {
-    SafeHarborSplit list;
-    list.deletable = model1_->paths();
-    list.identities.reserve(size_t(list.deletable.size()));
-    for (const QByteArray& path : std::as_const(list.deletable)) {
-        const auto found = checked_.constFind(path);
-        if (found != checked_.constEnd()) {
-            list.identities.push_back(found->identity);
-            list.checkReasons.append(found->reason);
-        } else {
-            // Every file gets its check on arrival; one without is never acted on.
-            list.identities.push_back(std::nullopt);
-            list.checkReasons.append(QStringLiteral("it was not checked"));
-        }
-    }
-    return list;
-}
-
 void TfrmReallyDelete::btToAgainstClick() {
-    moveSelected(*model1_, *lb1, *model2_);
+    moveSelected(*model1_, *lb1);
     if (model1_->rowCount() == 0) {
         PageControl1->setCurrentWidget(tabSafeHarbor);
     }
@@ -488,22 +407,21 @@ void TfrmReallyDelete::btMoveLeftClick() {
     QItemSelectionModel* selection = lb2->selectionModel();
     for (const QModelIndex& i : selection->selectedIndexes()) {
         const QByteArray& file = model2_->paths()[i.row()];
-        if (reasons_.value(file) != SafeHarbor::kReasonSystemFolder) {
+        if (plan_.harborReason(file) != SafeHarbor::kReasonSystemFolder) {
             continue;
         }
         const QString text =
             QStringLiteral(
                 "This file \"%1\" is on the Safe Harbor List since the folder that "
                 "it is stored in is %2.\n\nMove it to the deletion panel anyway?")
-                .arg(displayPath(file), SafeHarbor::safeHarborReason(reasons_.value(file)));
+                .arg(displayPath(file), SafeHarbor::safeHarborReason(plan_.harborReason(file)));
         if (platform::prompter().ask(platform::MessageKind::Warning,
                                      QCoreApplication::applicationName(), text,
                                      platform::Buttons::YesNoDefaultNo) != platform::Answer::Yes) {
             selection->select(i, QItemSelectionModel::Deselect);
         }
     }
-    moveSelected(*model2_, *lb2, *model1_);
-    checkNewArrivals();
+    moveSelected(*model2_, *lb2);
     if (model2_->rowCount() == 0) {
         PageControl1->setCurrentWidget(tabDelete);
     }
@@ -641,7 +559,7 @@ void TfrmReallyDelete::DeleteAllClick() {
             QApplication::setOverrideCursor(Qt::WaitCursor);
         }
     };
-    const CleanRunSummary summary = deleteFiles(checkedDeletionPanel(), hooks);
+    const CleanRunSummary summary = plan_.deleteFiles(hooks);
     endRun();
     if (!recordDeleteTotals(summary.doneCount, summary.doneBytes, 0, 0)) {
         ShowError(QStringLiteral("The totals could not be saved in the settings file."));
@@ -683,7 +601,7 @@ void TfrmReallyDelete::RecycleClick() {
             QApplication::setOverrideCursor(Qt::WaitCursor);
         }
     };
-    const CleanRunSummary summary = trashFiles(checkedDeletionPanel(), hooks);
+    const CleanRunSummary summary = plan_.trashFiles(hooks);
     endRun();
     if (!recordDeleteTotals(0, 0, summary.doneCount, summary.doneBytes)) {
         ShowError(QStringLiteral("The totals could not be saved in the settings file."));
@@ -729,7 +647,7 @@ void TfrmReallyDelete::ZipItClick() {
             results.append(r);
         }
     };
-    const CleanRunSummary summary = zipFiles(checkedDeletionPanel(), settings, hooks);
+    const CleanRunSummary summary = plan_.zipFiles(settings, hooks);
     endRun();
 
     for (const CleanFileResult& r : failures) {

@@ -10,7 +10,7 @@
 #include <memory>
 #include <optional>
 
-#include "platform/file_remover.h"
+#include "safety/deletion_plan.h"
 
 class QLabel;
 class QListView;
@@ -29,7 +29,6 @@ class PathListModel;
 class SafeHarbor;
 class TfrmStandBy;
 struct CleanFileResult;
-struct SafeHarborSplit;
 
 // The deletion panel `frmReallyDelete` ("Clean up the following files"): the one place
 // where the finders' marked files leave the disk.
@@ -43,10 +42,11 @@ struct SafeHarborSplit;
 // and delete them. The files acted on are exactly those on the Deletion Panel; the
 // Safe Harbor list is never acted on.
 //
-// Each file is checked (its folder and itself, by device and inode) when the split puts
-// it on the Deletion Panel, or when the user moves it there; a run acts on it only while
-// it is still that file in that folder, so a folder replaced while the panel is open
-// leaves both folders' files alone and the outcome says so.
+// The panel shows a DeletionPlan and calls it: the plan checks each file (its folder and
+// itself, by device and inode) when the split puts it on the Deletion Panel, or when the
+// user moves it there, and its runs act on a file only while it is still that file in
+// that folder, so a folder replaced while the panel is open leaves both folders' files
+// alone and the outcome says so.
 //
 // Every run removes files through platform::FileRemover (never through a link, never a
 // folder, mount point or system folder); after archiving, a file goes only once its
@@ -86,11 +86,11 @@ public:
     // as shown (ASCII case folded, then byte order).
     const QList<QByteArray>& deletionPanel() const;
     const QList<QByteArray>& safeHarborList() const;
-    // The potential savings: the bytes of the files on the Deletion Panel as they were on
-    // disk at the split (a file that was gone counts 0). A file of several names (hard
-    // links) counts once, and only while all its names are on the Deletion Panel: removing
-    // some of its names frees nothing. Follows every move.
-    qint64 savings() const { return savings_; }
+    // The potential savings (DeletionPlan::savings): the bytes of the files on the
+    // Deletion Panel as they were on disk at the split (a file that was gone counts 0). A
+    // file of several names (hard links) counts once, and only while all its names are on
+    // the Deletion Panel: removing some of its names frees nothing. Follows every move.
+    qint64 savings() const { return plan_.savings(); }
     // A run is under way; Close was confirmed during an archive run.
     bool isRunning() const { return running_ != Run::None; }
     bool abortRequested() const { return abortRequested_; }
@@ -142,11 +142,10 @@ private:
     void btCloseClick();
     void lb1Click();
     void lb2Click();
-    void moveSelected(PathListModel& from, QListView& fromView, PathListModel& to);
-    // Checks the files of the Deletion Panel that have no check yet.
-    void checkNewArrivals();
-    // The Deletion Panel's files in their order, with what their checks found.
-    SafeHarborSplit checkedDeletionPanel() const;
+    // The selected files of `fromView` (showing `from`), moved in the plan to the other
+    // side; both lists then show the plan again.
+    void moveSelected(PathListModel& from, QListView& fromView);
+    void showPlan();
     // Swaps the action panel for the progress panel (or back) around a run.
     void beginRun(Run run, qsizetype files);
     void endRun();
@@ -188,25 +187,8 @@ private:
     SafeHarbor& harbor_;
     QString* defaultZipPath_;
     QString callerName_;
-    // Per file: its bytes and identity at the split, and the Safe Harbor's reason (0: moved
-    // by hand).
-    struct OnDisk {
-        qint64 size = 0;
-        quint64 device = 0;
-        quint64 inode = 0;
-        quint32 links = 1;
-    };
-    QHash<QByteArray, OnDisk> sizes_;
-    QHash<QByteArray, int> reasons_;
-    // Per file on the Deletion Panel: what the check found when it got there (at the
-    // split, or when moved over by hand). The runs act on a file only while it is still
-    // that file in that folder.
-    struct Checked {
-        std::optional<platform::FileIdentity> identity;
-        QString reason;  // why it cannot be acted on, where identity is empty
-    };
-    QHash<QByteArray, Checked> checked_;
-    qint64 savings_ = 0;
+    // The files of both lists, their checks and what they would free.
+    DeletionPlan plan_;
     PathListModel* model1_ = nullptr;
     PathListModel* model2_ = nullptr;
     TfrmStandBy* standBy_ = nullptr;

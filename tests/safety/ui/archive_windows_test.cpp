@@ -369,7 +369,9 @@ TEST_F(UnzipWindow, AFolderWithoutArchivesSaysSoOnceAfterShowing) {
     TfrmUnZipIt w(nullptr, QFile::decodeName(zips_.root()));
     w.show();
     EXPECT_TRUE(prompter.boxes().isEmpty());
-    QTest::qWait(800);
+    // The box comes half a second after the show.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&prompter] { return !prompter.boxes().isEmpty(); }, test::kModalWaitMs));
     ASSERT_EQ(prompter.boxes().size(), 1);
     EXPECT_EQ(prompter.texts().front(),
               QStringLiteral("It appears that there are no archive zip files in this folder for "

@@ -26,6 +26,7 @@
 #include "safety/archive_fixtures.h"
 #include "safety/archive_name.h"
 #include "safety/clean_totals.h"
+#include "safety/harbor_fixture.h"
 #include "safety/safe_harbor.h"
 #include "safety/ui/really_delete.h"
 #include "safety/ui/zip_options.h"
@@ -101,17 +102,7 @@ protected:
     SafeHarbor harbor_;
     test::ScriptedPrompter prompter_;
 
-    void SetUp() override {
-        tree_.dir("kept");
-        tree_.dir("bin");
-        tree_.dir("sys");
-        SafeHarbor::Sources s;
-        s.foldersFile = QFile::decodeName(tree_.file("folders.txt", r_ + "/kept/*.*\n"));
-        s.searchPath = {r_ + "/bin"};
-        s.systemFolders = {r_ + "/sys"};
-        harbor_.GetSearchPath(s);
-        harbor_.setExtensions({QStringLiteral("*.sys")});
-    }
+    void SetUp() override { test::coverWithHarbor(tree_, r_, harbor_); }
 
     QByteArray file(const QByteArray& rel, qint64 size) {
         tree_.fileOfSize(rel, size);
@@ -263,7 +254,9 @@ TEST_F(Panel, WhenEveryFileIsProtectedItSaysSoOnceAndNoActionRuns) {
     auto p = panel({tool, kept});
     EXPECT_TRUE(p->deletionPanel().isEmpty());
     EXPECT_TRUE(prompter_.boxes().isEmpty());
-    QTest::qWait(800);
+    // The box comes half a second after the show.
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return !prompter_.boxes().isEmpty(); }, test::kModalWaitMs));
     ASSERT_EQ(prompter_.texts(),
               QStringList{QStringLiteral(
                   "All files selected appear on the Safe Harbor list.  To delete the files "

@@ -1,0 +1,20 @@
+#include "safety/trash_rule.h"
+
+namespace dw {
+
+bool trashRunGoesOnAfter(platform::RemoveCode code) {
+    using platform::RemoveCode;
+    switch (code) {
+        case RemoveCode::ReplacedFolder:
+        case RemoveCode::ReplacedFile:
+        case RemoveCode::Changed:
+        case RemoveCode::LinkOnPath:
+            return true;
+        default:
+            // A file that vanished or cannot be reached may mean the whole volume is going
+            // away; the run stops rather than guess.
+            return false;
+    }
+}
+
+}  // namespace dw

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/file_remover.h"
+
+namespace dw {
+
+// Whether a trash run goes on after a file could not be trashed (or could not be
+// checked) for `code`. True when the fault is that one file's: it or its folder was
+// replaced, it changed, or a folder on its path became a symbolic link after the check;
+// the next file may well go. False for everything else, and above all when the trash
+// itself refused (RemoveCode::TrashRefused): a trash that cannot take one file cannot
+// take the next ones, so the run stops there and the files after it stay. The one rule
+// of every trash run (the deletion panel, `diskwell-cli clean`, the folder clean).
+bool trashRunGoesOnAfter(platform::RemoveCode code);
+
+}  // namespace dw
