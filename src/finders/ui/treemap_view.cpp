@@ -3,7 +3,6 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFile>
-#include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
