@@ -73,7 +73,7 @@ void BM_PlainWalk(benchmark::State& state) {
     for (auto _ : state) {
         PlainHooks hooks;
         dw::FolderWalk walk(finderWalk(dw::DupOptions()), hooks);
-        walk.ScanAllDrives(entries());
+        walk.walkEntries(entries());
         files = hooks.files;
         benchmark::DoNotOptimize(hooks.bytes);
         benchmark::DoNotOptimize(hooks.times);
@@ -99,7 +99,7 @@ void runSearch(benchmark::State& state, const dw::DupOptions& options, bool fill
         dw::DupSearch search(options);
         dw::DupWalkHooks hooks(search);
         dw::FolderWalk walk(finderWalk(options), hooks);
-        walk.ScanAllDrives(entries());
+        walk.walkEntries(entries());
         search.finish();
         if (fillGrid) {
             dw::GridTable grid;
@@ -148,7 +148,7 @@ void fillOnly(benchmark::State& state, const dw::DupOptions& options) {
     {
         dw::DupWalkHooks hooks(search);
         dw::FolderWalk walk(finderWalk(options), hooks);
-        walk.ScanAllDrives(entries());
+        walk.walkEntries(entries());
         search.finish();
     }
     for (auto _ : state) {
@@ -205,7 +205,7 @@ void BM_CandidateMemory(benchmark::State& state) {
         {
             dw::DupWalkHooks hooks(search);
             dw::FolderWalk walk(finderWalk(options), hooks);
-            walk.ScanAllDrives(entries());
+            walk.walkEntries(entries());
             search.finish();
         }
         const qint64 peak = statusKb("VmHWM");

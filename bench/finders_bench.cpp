@@ -58,7 +58,7 @@ void plainWalk(benchmark::State& state, const dw::WalkOptions& options) {
     for (auto _ : state) {
         PlainHooks hooks;
         dw::FolderWalk walk(options, hooks);
-        walk.ScanAllDrives(entries());
+        walk.walkEntries(entries());
         files = hooks.files;
         benchmark::DoNotOptimize(hooks.sum);
     }
@@ -85,7 +85,7 @@ void runFinder(benchmark::State& state, dw::RowFinder& finder, const dw::WalkOpt
     finder.start();
     dw::RowFinderHooks hooks(finder);
     dw::FolderWalk walk(options, hooks);
-    walk.ScanAllDrives(entries());
+    walk.walkEntries(entries());
     finder.finish();
     state.counters["rows"] = double(finder.foundCount());
 }
@@ -149,7 +149,7 @@ const QList<QByteArray>& cacheFolders() {
             void onFolderEntered(const dw::WalkFolder& f) override { list << f.path; }
         } hooks;
         dw::FolderWalk walk(everyName(), hooks);
-        walk.ScanAllDrives(entries());
+        walk.walkEntries(entries());
         return hooks.list;
     }();
     return folders;

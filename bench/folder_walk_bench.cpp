@@ -21,8 +21,8 @@
 #include <string>
 
 #include "scan/folder_walk.h"
-#include "scan/window_walk_hooks.h"
 #include "tree_generator.h"
+#include "widgets/window_walk_hooks.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ public:
     }
 };
 
-class PumpedHooks : public dw::WindowWalkHooks {
+class PumpedHooks : public dw::WindowWalkHooks<dw::WalkHooks> {
 public:
     Totals totals;
     void onFile(const dw::WalkFolder&, const dw::platform::DirEntry& e) override {
@@ -73,7 +73,7 @@ void runWalk(benchmark::State& state, bool hidden, bool system) {
             return;
         }
         dw::FolderWalk walk(options, hooks);
-        walk.scan_dir(*start);
+        walk.walkTree(*start);
         entries = hooks.totals.entries;
         benchmark::DoNotOptimize(hooks.totals.bytes);
         benchmark::DoNotOptimize(hooks.totals.times);
@@ -190,7 +190,7 @@ void BM_DeepChainWalk(benchmark::State& state) {
             return;
         }
         dw::FolderWalk walk(options, hooks);
-        walk.scan_dir(*start);
+        walk.walkTree(*start);
         entries = hooks.totals.entries;
         state.counters["reopened"] = double(walk.foldersReopened());
     }

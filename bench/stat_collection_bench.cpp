@@ -65,7 +65,7 @@ void BM_PlainWalk(benchmark::State& state) {
     for (auto _ : state) {
         PlainHooks hooks;
         dw::FolderWalk walk(dw::statisticsWalkOptions(), hooks);
-        walk.ScanAllDrives(entries(tree().root()));
+        walk.walkEntries(entries(tree().root()));
         files = hooks.files;
         benchmark::DoNotOptimize(hooks.sum);
     }
@@ -79,7 +79,7 @@ void BM_Collection(benchmark::State& state) {
         dw::StatCollector collector;
         dw::StatWalkHooks hooks(collector);
         dw::FolderWalk walk(dw::statisticsWalkOptions(), hooks);
-        walk.ScanAllDrives(entries(tree().root()));
+        walk.walkEntries(entries(tree().root()));
         files = collector.tallies().counted;
         benchmark::DoNotOptimize(collector.tallies().totalBytes());
     }

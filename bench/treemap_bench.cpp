@@ -21,8 +21,8 @@
 
 #include "finders/folder_hogs.h"
 #include "finders/space_tree.h"
+#include "finders/ui/treemap_view.h"
 #include "tree_generator.h"
-#include "widgets/treemap_view.h"
 
 namespace {
 

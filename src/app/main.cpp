@@ -7,7 +7,7 @@
 #include "app/resources.h"
 #include "platform/process_memory.h"
 #include "platform/prompter.h"
-#include "platform/qt_prompter.h"
+#include "widgets/qt_prompter.h"
 
 int main(int argc, char** argv) {
     dw::platform::keepLargeBlocksApart();
@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     // started from (a desktop menu, a terminal in /tmp).
     dw::enterHomeFolder();
 
-    dw::platform::QtPrompter prompter;
+    dw::QtPrompter prompter;
     dw::platform::setPrompter(&prompter);
 
     // The long-lived windows, in the order they are made; the others are made when

@@ -23,8 +23,6 @@ QLocale groupingLocale() {
     return locale;
 }
 
-constexpr char16_t kSep = platform::kSep;
-
 }  // namespace
 
 QString FormatThousands(qint64 n) {
@@ -64,30 +62,6 @@ QString FormatFloatThousands(double x) {
     }
     // Below 1e14 every whole number is exact in a double and fits in 64 bits; -0 is 0.
     return FormatThousands(static_cast<qint64>(whole));
-}
-
-QString JoinPath(const QString& folder, const QString& name) {
-    if (folder.isEmpty()) {
-        return name;
-    }
-    qsizetype folderEnd = folder.size();
-    while (folderEnd > 0 && folder.at(folderEnd - 1) == kSep) {
-        --folderEnd;
-    }
-    qsizetype nameStart = 0;
-    while (nameStart < name.size() && name.at(nameStart) == kSep) {
-        ++nameStart;
-    }
-    QString joined;
-    joined.reserve(folderEnd + 1 + name.size() - nameStart);
-    joined.append(QStringView(folder).left(folderEnd));
-    joined.append(QChar(kSep));
-    joined.append(QStringView(name).mid(nameStart));
-    return joined;
-}
-
-QByteArray JoinPath(const QByteArray& folder, const QByteArray& name) {
-    return platform::joinPath(folder, name);
 }
 
 qint64 StrToIntSafe(const QString& text) {

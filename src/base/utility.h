@@ -31,15 +31,6 @@ QString FormatThousands(qint64 n);
 // NaN and infinities.
 QString FormatFloatThousands(double x);
 
-// `folder` and `name` joined with exactly one platform::kSep: separators at the end of
-// `folder` and at the start of `name` are merged into one ("/" and "a" give "/a",
-// "/data" and "a" give "/data/a", "/data/" and "a" give "/data/a"). An empty `folder`
-// gives `name` unchanged (never a path below the root by accident); an empty `name`
-// gives `folder` followed by one separator. The QByteArray overload works on native
-// byte paths and never changes any other byte.
-QString JoinPath(const QString& folder, const QString& name);
-QByteArray JoinPath(const QByteArray& folder, const QByteArray& name);
-
 // The whole decimal number `text` denotes (an optional sign, decimal digits; blanks
 // around it are allowed), or 0 when it is no such number or does not fit in 64 bits.
 qint64 StrToIntSafe(const QString& text);

@@ -56,7 +56,7 @@ QByteArray absolute(const QByteArray& path) {
     if (path.startsWith(platform::kSep)) {
         return path;
     }
-    return JoinPath(platform::currentFolder(), path);
+    return platform::joinPath(platform::currentFolder(), path);
 }
 
 // Reads NUL-separated paths; empty items (a trailing NUL) are none.

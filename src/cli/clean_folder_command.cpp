@@ -196,7 +196,7 @@ int runCleanFolder(const QList<QByteArray>& args, QTextStream& out, QTextStream&
     const Options& o = parsed.options;
     QByteArray folder = o.folders.front();
     if (!folder.startsWith(platform::kSep)) {
-        folder = JoinPath(platform::currentFolder(), folder);
+        folder = platform::joinPath(platform::currentFolder(), folder);
     }
     auto refuse = [&](const QString& reason) {
         prefix(err);

@@ -142,7 +142,7 @@ int runDated(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) 
     walkOptions.pattern = WildcardPattern(options.pattern);
     FolderWalk walk(walkOptions, hooks);
     search.start();
-    const int unopened = walk.ScanAllDrives(folderEntries(folders));
+    const int unopened = walk.walkEntries(folderEntries(folders));
     search.finish();
     for (qsizetype r = 0; r <= search.foundCount(); ++r) {
         out << QString::fromUtf8(TsvLine(GridRowBytes(grid, r, kDateFileCells))) << '\n';

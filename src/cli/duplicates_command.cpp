@@ -499,7 +499,7 @@ int search(const DupOptions& options, const QList<QByteArray>& folders, bool gro
     WalkOptions walkOptions;
     walkOptions.pattern = WildcardPattern(options.pattern);
     FolderWalk walk(walkOptions, hooks);
-    const int unopened = walk.ScanAllDrives(folderEntries(folders));
+    const int unopened = walk.walkEntries(folderEntries(folders));
     search.finish();
 
     printRows(search, groups, out);

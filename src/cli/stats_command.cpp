@@ -155,7 +155,7 @@ int runStats(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) 
     StatCollector collector(filter);
     StatsHooks hooks(collector);
     FolderWalk walk(statisticsWalkOptions(enterHidden), hooks);
-    const int unopened = walk.ScanAllDrives(folderEntries(folders));
+    const int unopened = walk.walkEntries(folderEntries(folders));
     StatTallies tallies = collector.tallies();
     tallies.addFilterTypes(filter);
     writeStatSections(tallies, out);

@@ -83,7 +83,7 @@ int runTemp(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
     SayingHooks hooks(search);
     FolderWalk walk(TempWalkOptions(), hooks);
     search.start();
-    const int unopened = walk.ScanAllDrives(folderEntries(folders));
+    const int unopened = walk.walkEntries(folderEntries(folders));
     search.finish();
     if (search.foundCount() > 1) {
         SortGridByNumber(grid, 1, grid.rowCount() - 1, true, kTempSizeColumn);

@@ -33,7 +33,7 @@ WalkCounts countWalk(const QList<QByteArray>& folders, const WalkOptions& option
     WalkCounts counts;
     CountingHooks hooks(counts);
     FolderWalk walk(options, hooks);
-    counts.unopened = walk.ScanAllDrives(folderEntries(folders));
+    counts.unopened = walk.walkEntries(folderEntries(folders));
     return counts;
 }
 

@@ -11,6 +11,7 @@
 #include "base/utility.h"
 #include "platform/dir_reader.h"
 #include "platform/environment.h"
+#include "platform/paths.h"
 
 namespace dw {
 
@@ -73,17 +74,19 @@ QList<QByteArray> subfolders(const QByteArray& folder) {
 // `root`/`base`/<each profile>/`tail` that exist.
 void addProfiles(const QByteArray& root, const char* base, const char* tail,
                  QList<QByteArray>& out) {
-    const QByteArray folder = JoinPath(root, QByteArray(base));
+    const QByteArray folder = platform::joinPath(root, QByteArray(base));
     for (const QByteArray& profile : subfolders(folder)) {
-        const QByteArray cache = JoinPath(JoinPath(folder, profile), QByteArray(tail));
-        if (isRealFolderBelow(JoinPath(folder, profile), tail) && !out.contains(cache)) {
+        const QByteArray cache =
+            platform::joinPath(platform::joinPath(folder, profile), QByteArray(tail));
+        if (isRealFolderBelow(platform::joinPath(folder, profile), tail) && !out.contains(cache)) {
             out << cache;
         }
     }
 }
 
 QByteArray cacheHomeOf(const CacheRoots& roots) {
-    return roots.cacheHome.isEmpty() ? JoinPath(roots.home, QByteArray(".cache")) : roots.cacheHome;
+    return roots.cacheHome.isEmpty() ? platform::joinPath(roots.home, QByteArray(".cache"))
+                                     : roots.cacheHome;
 }
 
 void addGnomeWeb(const CacheRoots& roots, QList<QByteArray>& out) {
@@ -207,7 +210,7 @@ CacheFiles CollectCacheFiles(const QList<QByteArray>& folders, int days, const Q
             if (age < 0 || age < days) {
                 continue;
             }
-            QByteArray path = JoinPath(folder, entry.name);
+            QByteArray path = platform::joinPath(folder, entry.name);
             result.totalBytes += entry.size;
             result.sizes << entry.size;
             result.accessed << accessed;

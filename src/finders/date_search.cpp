@@ -26,7 +26,7 @@ QDate PackedDay(quint32 packed) {
     return day.isValid() ? day : QDate(1980, 1, 1);
 }
 
-bool QinDateRange(quint32 packed, DateTest test, const QDate& start, const QDate& end) {
+bool PassesDateTest(quint32 packed, DateTest test, const QDate& start, const QDate& end) {
     const QDate day = PackedDay(packed);
     if (!day.isValid()) {
         return test == DateTest::OnOrBefore;
@@ -61,7 +61,7 @@ void DateSearch::addFile(const WalkFolder& folder, const platform::DirEntry& ent
     const quint32 tested = options_.kind == DateKind::Accessed  ? accessed
                            : options_.kind == DateKind::Created ? created
                                                                 : modified;
-    if (!QinDateRange(tested, options_.test, options_.start, options_.end)) {
+    if (!PassesDateTest(tested, options_.test, options_.start, options_.end)) {
         return;
     }
     GridRowBatch& b = batch();

@@ -39,8 +39,9 @@ QDate PackedDay(quint32 packed);
 // The date test of one file. A file without a date (packed 0: none reported, or before
 // 1980 or after 2107) matches exactly when the test is OnOrBefore. Otherwise its day is
 // compared with whole days, both bounds included: OnOrBefore day <= start, Between
-// start <= day <= end, OnOrAfter day >= start (`end` is not looked at).
-bool QinDateRange(quint32 packed, DateTest test, const QDate& start, const QDate& end);
+// start <= day <= end, OnOrAfter day >= start (`end` is not looked at). The date
+// finder's window calls this its QinDateRange.
+bool PassesDateTest(quint32 packed, DateTest test, const QDate& start, const QDate& end);
 
 // The result grid's columns.
 inline constexpr int kDateColumnCount = 7;

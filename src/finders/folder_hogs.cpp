@@ -9,6 +9,7 @@
 
 #include "base/file_dates.h"
 #include "platform/volumes.h"
+#include "scan/drive_list.h"
 #include "scan/folder_walk.h"
 
 namespace dw {
@@ -171,7 +172,7 @@ FolderHogResult scanFolderHogs(const QList<DriveEntry>& entries, FolderHogMode m
     HogWalk hogs(mode, hooks, tree.get());
     FolderWalk walk(options, hogs);
     FolderHogResult result;
-    result.unopened = walk.ScanAllDrives(entries);
+    result.unopened = walk.walkEntries(entries);
     result.aborted = hogs.aborted_;
     result.rows = std::move(hogs.rows_);
     if (tree) {
@@ -187,15 +188,7 @@ FolderHogResult scanFolderHogs(const QList<DriveEntry>& entries, FolderHogMode m
 QString FolderHogReportTitle(const QList<DriveEntry>& checked) {
     QString title = QStringLiteral("Folder hogs on drive(s) ");
     for (const DriveEntry& e : checked) {
-        QString word;
-        if (e.isDrive()) {
-            word = platform::volumeKey(e.startFolder);
-        } else if (const std::optional<platform::Volume> v = platform::mountOf(e.startFolder)) {
-            word = platform::volumeKey(v->mountPoint);
-        } else {
-            word = e.text;
-        }
-        title += word + u' ';
+        title += DriveWord(e) + u' ';
     }
     return title;
 }

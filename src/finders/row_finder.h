@@ -47,7 +47,7 @@ protected:
     void endRow(QByteArrayView path);
     GridRowBatch& batch() { return batch_; }
     FileRowTexts& texts() { return texts_; }
-    // JoinPath(folder.path, name), in a buffer that the next call reuses.
+    // platform::joinPath(folder.path, name), in a buffer that the next call reuses.
     const QByteArray& pathOf(const WalkFolder& folder, const QByteArray& name);
     // The entry's times packed as AccessedFileDate, CreatedFileDate and ModifiedFileDate
     // give them.

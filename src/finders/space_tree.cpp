@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/paths.h"
+
 namespace dw {
 
 namespace {
@@ -10,10 +12,6 @@ constexpr quint8 kRemoved = 0x80;
 
 quint8 kindBits(SpaceItem::Kind kind) {
     return quint8(kind);
-}
-
-QByteArray joinPath(const QByteArray& folder, const QByteArray& name) {
-    return folder.endsWith('/') ? folder + name : folder + '/' + name;
 }
 
 }  // namespace
@@ -47,7 +45,7 @@ QByteArray SpaceTree::path(quint32 index) const {
     }
     QByteArray result = name(chain.back());
     for (auto it = chain.rbegin() + 1; it != chain.rend(); ++it) {
-        result = joinPath(result, name(*it));
+        result = platform::joinPath(result, name(*it));
     }
     return result;
 }

@@ -2,7 +2,12 @@
 
 namespace dw::platform {
 
-QByteArray joinPath(const QByteArray& folder, const QByteArray& name) {
+namespace {
+
+// One rule for native byte paths and their texts: both hold their characters in one
+// array with the separator as one of them.
+template <class Path>
+Path joinedPath(const Path& folder, const Path& name) {
     if (folder.isEmpty()) {
         return name;
     }
@@ -14,12 +19,22 @@ QByteArray joinPath(const QByteArray& folder, const QByteArray& name) {
     while (nameStart < name.size() && name.at(nameStart) == kSep) {
         ++nameStart;
     }
-    QByteArray joined;
+    Path joined;
     joined.reserve(folderEnd + 1 + name.size() - nameStart);
     joined.append(folder.constData(), folderEnd);
-    joined.append(kSep);
+    joined.append(typename Path::value_type(kSep));
     joined.append(name.constData() + nameStart, name.size() - nameStart);
     return joined;
+}
+
+}  // namespace
+
+QByteArray joinPath(const QByteArray& folder, const QByteArray& name) {
+    return joinedPath(folder, name);
+}
+
+QString joinPath(const QString& folder, const QString& name) {
+    return joinedPath(folder, name);
 }
 
 QByteArray folderOfPath(const QByteArray& path) {

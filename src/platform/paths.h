@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 // The one place that knows how native paths are spelled. Logic that joins or splits
 // paths uses these, never a literal separator, so another platform changes them here.
@@ -16,8 +17,9 @@ inline constexpr char kRootFolder[] = "/";
 // and at the start of `name` are merged into one ("/" and "a" give "/a", "/data/" and
 // "a" give "/data/a"). An empty `folder` gives `name` unchanged (never a path below the
 // root by accident); an empty `name` gives `folder` followed by one separator. No other
-// byte is changed.
+// byte (or character, for the QString overload on a path's text) is changed.
 QByteArray joinPath(const QByteArray& folder, const QByteArray& name);
+QString joinPath(const QString& folder, const QString& name);
 
 // The folder part of `path`: everything before its last separator, the root for a
 // path directly below it, "." for a name without a separator.

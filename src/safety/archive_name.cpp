@@ -42,7 +42,7 @@ QString archiveName(const QString& callerWord, const QString& volumeKey, const Q
                     const QString& zipFolder) {
     const QString name = kDrivePrefix + volumeKey + QLatin1Char('-') + callerWord +
                          archiveStamp(stamp) + QStringLiteral(".zip");
-    return JoinPath(archiveFolderOrDefault(zipFolder), name);
+    return platform::joinPath(archiveFolderOrDefault(zipFolder), name);
 }
 
 QByteArray storedEntryName(const QByteArray& absolutePath) {

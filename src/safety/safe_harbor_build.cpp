@@ -50,15 +50,15 @@ HarborBuildRoots HarborBuildRoots::current() {
     const QByteArray home = platform::homeFolder();
     QByteArray config = qgetenv("XDG_CONFIG_HOME");
     if (!config.startsWith(platform::kSep)) {
-        config = JoinPath(home, QByteArrayLiteral(".config"));
+        config = platform::joinPath(home, QByteArrayLiteral(".config"));
     }
     HarborBuildRoots roots;
     roots.machine = rootsFromVariable(
         "DISKWELL_HARBOR_MACHINE_ROOTS",
         {platform::windowsFolder(), "/usr/share/applications", "/usr/local/share/applications"});
-    roots.user =
-        rootsFromVariable("DISKWELL_HARBOR_USER_ROOTS",
-                          {config, JoinPath(home, QByteArrayLiteral(".local/share/applications"))});
+    roots.user = rootsFromVariable(
+        "DISKWELL_HARBOR_USER_ROOTS",
+        {config, platform::joinPath(home, QByteArrayLiteral(".local/share/applications"))});
     return roots;
 }
 
@@ -115,7 +115,7 @@ void SafeHarborBuild::walkFolder(platform::DirReader& reader, const QByteArray& 
         }
     }
     for (const QByteArray& name : files) {
-        readValues(JoinPath(path, name));
+        readValues(platform::joinPath(path, name));
         if (yield_) {
             yield_();
         }
@@ -124,7 +124,7 @@ void SafeHarborBuild::walkFolder(platform::DirReader& reader, const QByteArray& 
         return;
     }
     for (const QByteArray& name : folders) {
-        const QByteArray sub = JoinPath(path, name);
+        const QByteArray sub = platform::joinPath(path, name);
         if (!skipped_.isEmpty() && sub == skipped_) {
             continue;
         }

@@ -43,7 +43,7 @@ bool FolderWalk::aborted() {
     return aborted_;
 }
 
-int FolderWalk::ScanAllDrives(const QList<DriveEntry>& entries) {
+int FolderWalk::walkEntries(const QList<DriveEntry>& entries) {
     int unopened = 0;
     // Overlapping entries would hand the same files over twice; a single entry cannot
     // overlap itself and pays nothing for the set.
@@ -63,14 +63,14 @@ int FolderWalk::ScanAllDrives(const QList<DriveEntry>& entries) {
         if (trackWalked_ && walked_.contains({start->device, start->inode})) {
             continue;
         }
-        scan_dir(*start);
+        walkTree(*start);
     }
     trackWalked_ = false;
     walked_ = {};
     return unopened;
 }
 
-void FolderWalk::scan_dir(StartFolder& start) {
+void FolderWalk::walkTree(StartFolder& start) {
     aborted_ = false;
     if (aborted() || !start.reader.isOpen()) {
         return;
@@ -102,7 +102,7 @@ void FolderWalk::scan_dir(StartFolder& start) {
     }
 }
 
-void FolderWalk::scanfiles(StartFolder& folder) {
+void FolderWalk::walkFolderFiles(StartFolder& folder) {
     aborted_ = false;
     if (aborted() || !folder.reader.isOpen()) {
         return;
@@ -191,7 +191,7 @@ bool FolderWalk::stepFolders(Level& level) {
 }
 
 void FolderWalk::descend(bool parentValid, Level& child) {
-    // The path and its text grow in place, as JoinPath and QFile::decodeName would make
+    // The path and its text grow in place, as platform::joinPath and QFile::decodeName would make
     // them anew: a deep folder costs its own name, not the length of its whole path.
     child.parentPathLength = current_.path.size();
     qsizetype end = current_.path.size();

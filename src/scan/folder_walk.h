@@ -47,7 +47,7 @@ struct WalkOptions {
 struct WalkFolder {
     // Native bytes; the start folder as given (without trailing separators, "/" for the
     // root), then each subfolder name joined with one separator. The exact path of an
-    // entry is JoinPath(path, entry.name), whatever bytes the names hold.
+    // entry is platform::joinPath(path, entry.name), whatever bytes the names hold.
     QByteArray path;
     // `path` decoded for display (the folder text shown as progress).
     QString text;
@@ -80,7 +80,7 @@ public:
     // looked at, and before every file handed over.
     virtual bool abortRequested() const { return false; }
 
-    // A checked entry of ScanAllDrives whose start folder could not be opened. `message`
+    // A checked entry of walkEntries whose start folder could not be opened. `message`
     // is what to tell the user: "Can't open drive " followed by the entry's text (a
     // window shows it in an error box with OK and no sound). The walk goes on with the
     // next entry when this returns; by default nothing is said.
@@ -128,7 +128,7 @@ public:
     qint64 hiddenFoldersSkipped() const { return hiddenSkipped_; }
 
     // How many folder listings this walker has read so far (over all its walks): one per
-    // folder entered or handed to `scanfiles`, however deep the tree and however few
+    // folder entered or handed to `walkFolderFiles`, however deep the tree and however few
     // descriptors it may keep open, since each listing is kept for both of its passes.
     qint64 foldersListed() const { return listed_; }
 
@@ -141,7 +141,7 @@ public:
     // start folder cannot be opened (EnterStartFolder) is handed to the hooks'
     // `onUnopened` with the message "Can't open drive " followed by the entry's text,
     // and the walk goes on with the next entry; every other entry is walked with
-    // `scan_dir`. With more than one checked entry, every folder is walked once per call
+    // `walkTree`. With more than one checked entry, every folder is walked once per call
     // (told by its device and inode): an entry whose start folder an earlier entry
     // already walked (the same folder twice, or a folder inside an earlier one) is
     // skipped without a message, and a walk does not enter a folder an earlier entry
@@ -150,16 +150,19 @@ public:
     // remaining entry is still opened (and may still be reported unopened), and its walk
     // returns at once. Shows nothing itself. Returns how many checked entries could not
     // be opened.
-    int ScanAllDrives(const QList<DriveEntry>& entries);
+    // The finder windows call this their ScanAllDrives.
+    int walkEntries(const QList<DriveEntry>& entries);
 
     // Walks `start` and everything below it. Returns at once, entering nothing, when the
     // abort flag is already set. The start folder's reader is used and stays open.
-    void scan_dir(StartFolder& start);
+    // The finder windows call this their scan_dir.
+    void walkTree(StartFolder& start);
 
     // Hands over the wanted entries of `folder` alone, without its subfolders: checks
     // the abort flag, shows the folder text as progress, then the entries as in a walk.
     // No folder hooks are called.
-    void scanfiles(StartFolder& folder);
+    // The finder windows call this their scanfiles.
+    void walkFolderFiles(StartFolder& folder);
 
 private:
     // A folder's names as listed once, in the file system's order, for both passes.
@@ -203,7 +206,7 @@ private:
     WalkHooks& hooks_;
     std::vector<Level> stack_;
     QSet<quint64> openInodes_;  // the folders being walked, against bind-mount loops
-    // ScanAllDrives over several entries: the (device, inode) of every folder entered.
+    // walkEntries over several entries: the (device, inode) of every folder entered.
     bool trackWalked_ = false;
     QSet<std::pair<quint64, quint64>> walked_;
     WalkFolder current_;

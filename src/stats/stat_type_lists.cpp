@@ -6,7 +6,7 @@
 
 namespace dw {
 
-void ReadStatFilesFromDisk(QStringList& list, const QString& name) {
+void ReadStatTypeList(QStringList& list, const QString& name) {
     list.clear();
     const NumberedList stored = SettingsStore().readList(name);
     const QStringList patterns = stored.saved ? stored.entries : settings::defaultStatisticsTypes();
@@ -15,7 +15,7 @@ void ReadStatFilesFromDisk(QStringList& list, const QString& name) {
     }
 }
 
-bool WriteStatFilesToDisk(const QStringList& list, const QString& name) {
+bool WriteStatTypeList(const QStringList& list, const QString& name) {
     QStringList patterns;
     patterns.reserve(list.size());
     for (const QString& line : list) {

@@ -13,8 +13,8 @@
 #include <climits>
 
 #include "base/utf8_sequence.h"
-#include "platform/clipboard.h"
 #include "platform/native_file.h"
+#include "widgets/clipboard.h"
 #include "widgets/wait_cursor.h"
 
 namespace dw {
@@ -408,7 +408,7 @@ QString FileTextView::selectedText() const {
 
 void FileTextView::copy() {
     if (hasSelection()) {
-        platform::setClipboardText(selectedText());
+        setClipboardText(selectedText());
     }
 }
 

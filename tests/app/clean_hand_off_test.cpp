@@ -13,7 +13,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <sys/stat.h>
@@ -33,10 +32,8 @@
 #include "scan/ui/add_new_folder_dialog.h"
 #include "scan/ui/drive_check_list.h"
 #include "support/cli_runner.h"
+#include "support/hand_off_test.h"
 #include "support/modal.h"
-#include "support/scoped_env.h"
-#include "support/scripted_prompter.h"
-#include "support/temp_tree.h"
 #include "widgets/string_grid.h"
 
 namespace dw {
@@ -46,21 +43,8 @@ using platform::Answer;
 using test::onModal;
 using test::present;
 
-class CleanHandOff : public ::testing::Test {
+class CleanHandOff : public test::HandOffTest {
 protected:
-    test::TempTree tree_;
-    QTemporaryDir config_;
-    test::ScopedEnv configDir_{"DISKWELL_CONFIG_DIR", config_.path().toLocal8Bit()};
-    test::ScopedEnv dataHome_{"XDG_DATA_HOME", tree_.dir("data-home")};
-    QByteArray r_ = platform::shortPath(tree_.root());
-    test::ScriptedPrompter prompter_;
-
-    void SetUp() override {
-        QFile f(config_.path() + QStringLiteral("/folders.txt"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(r_ + "/files/kept/*.*\n");
-    }
-
     // Opens "&Duplicate files" from the main window, scans the tree, marks every
     // result and presses "Clean?", where `panel` takes over.
     void cleanDuplicates(TfrmMain& main, std::function<void(TfrmReallyDelete&)> panel) {

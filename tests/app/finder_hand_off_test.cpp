@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QMenu>
 #include <QPushButton>
-#include <QTemporaryDir>
 
 #include "app/help_viewer.h"
 #include "app/main_window.h"
@@ -24,6 +23,7 @@
 #include "platform/environment.h"
 #include "safety/clean_totals.h"
 #include "safety/ui/really_delete.h"
+#include "support/hand_off_test.h"
 #include "support/modal.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
@@ -39,26 +39,7 @@ using platform::Answer;
 using test::onModal;
 using test::present;
 
-class FinderHandOff : public ::testing::Test {
-protected:
-    test::TempTree tree_;
-    QTemporaryDir config_;
-    test::ScopedEnv configDir_{"DISKWELL_CONFIG_DIR", config_.path().toLocal8Bit()};
-    test::ScopedEnv dataHome_{"XDG_DATA_HOME", tree_.dir("data-home")};
-    QByteArray r_ = platform::shortPath(tree_.root());
-    test::ScriptedPrompter prompter_;
-
-    void SetUp() override {
-        // A Safe Harbor folder list, so that the finders open.
-        QFile f(config_.path() + QStringLiteral("/folders.txt"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(r_ + "/files/kept/*.*\n");
-    }
-
-    QPushButton* button(QWidget& w, const char* name) {
-        return w.findChild<QPushButton*>(QLatin1String(name));
-    }
-};
+class FinderHandOff : public test::HandOffTest {};
 
 TEST_F(FinderHandOff, FilesAccessedHandsTheRangeToThePanelWhichDeletesThem) {
     const QDate day(2020, 2, 20);

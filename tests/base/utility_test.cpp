@@ -13,11 +13,6 @@
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
 
-// Readable failure messages for the texts compared below.
-static void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-
 namespace dw {
 namespace {
 
@@ -141,35 +136,6 @@ TEST(StrToFloatSafe, ReadsTheLocalesDecimalSeparator) {
 }
 
 // ---- text -----------------------------------------------------------------------------
-
-TEST(JoinPath, PutsExactlyOneSeparatorBetweenFolderAndName) {
-    const struct {
-        const char* folder;
-        const char* name;
-        const char* expected;
-    } cases[] = {
-        {"/", "a", "/a"},
-        {"/data", "a.txt", "/data/a.txt"},
-        {"/data/", "a.txt", "/data/a.txt"},
-        {"/data//", "a.txt", "/data/a.txt"},
-        {"/data", "/a.txt", "/data/a.txt"},
-        {"/", "/a", "/a"},
-        {"/data", "sub/a.txt", "/data/sub/a.txt"},
-        {"/data", "", "/data/"},
-        {"", "a.txt", "a.txt"},  // never turned into a file of the root
-        {"/my folder ", " name\twith tab ", "/my folder / name\twith tab "},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(JoinPath(QString::fromUtf8(c.folder), QString::fromUtf8(c.name)),
-                  QString::fromUtf8(c.expected))
-            << c.folder << " + " << c.name;
-        EXPECT_EQ(JoinPath(QByteArray(c.folder), QByteArray(c.name)), QByteArray(c.expected))
-            << c.folder << " + " << c.name;
-    }
-    // Native names are bytes, not necessarily UTF-8: they pass through untouched.
-    EXPECT_EQ(JoinPath(QByteArray("/d\xe9j\xe0"), QByteArray("\xff\xfe.bin")),
-              QByteArray("/d\xe9j\xe0/\xff\xfe.bin"));
-}
 
 TEST(TabField, TakesFieldsFromOneAndTrimsBlanksAndControls) {
     const struct {

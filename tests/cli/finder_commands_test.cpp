@@ -158,7 +158,7 @@ TEST(DuplicatesAndHogsCommands, PrintTheRowsOfTheFinderGridByteForByte) {
         WalkOptions walkOptions;
         walkOptions.pattern = WildcardPattern(o.pattern);
         FolderWalk walk(walkOptions, hooks);
-        walk.ScanAllDrives({[&] {
+        walk.walkEntries({[&] {
             DriveEntry e;
             e.kind = DriveEntry::Kind::ExtraFolder;
             e.startFolder = t.root();

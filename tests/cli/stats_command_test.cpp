@@ -61,7 +61,7 @@ QString engineText(const QByteArray& root, const TypeFilter& filter, bool hidden
     StatCollector collector(filter);
     StatWalkHooks hooks(collector);
     FolderWalk walk(statisticsWalkOptions(hidden), hooks);
-    walk.ScanAllDrives(cli::folderEntries({root}));
+    walk.walkEntries(cli::folderEntries({root}));
     StatTallies t = collector.tallies();
     t.addFilterTypes(filter);
     QString text;

@@ -270,7 +270,7 @@ TEST(ContentSearch, UnreadableAndChangingFilesAreReportedNeverGrouped) {
         run.search = std::make_unique<DupSearch>(o);
         DupWalkHooks walkHooks(*run.search);
         FolderWalk walk(test::dupWalkOptions(o), walkHooks);
-        walk.ScanAllDrives(test::folderEntries({t.root()}));
+        walk.walkEntries(test::folderEntries({t.root()}));
         QMap<QByteArray, int> opened;
         ContentGrouper::Hooks hooks;
         hooks.beforeRead = [&](quint32 id) {
@@ -314,7 +314,7 @@ TEST(ContentSearch, UnreadableAndChangingFilesAreReportedNeverGrouped) {
         auto search = std::make_unique<DupSearch>(o);
         DupWalkHooks walkHooks(*search);
         FolderWalk walk(test::dupWalkOptions(o), walkHooks);
-        walk.ScanAllDrives(test::folderEntries({t.root()}));
+        walk.walkEntries(test::folderEntries({t.root()}));
         t.setTimes("touched", 1600000000, 1600000100);
         search->finish();
         ASSERT_EQ(search->contentProblems().size(), 1u);
@@ -386,7 +386,7 @@ TEST(ContentSearch, FilesWhoseHashesCollideAreStillComparedByteByByte) {
         auto search = std::make_unique<DupSearch>(o);
         DupWalkHooks walkHooks(*search);
         FolderWalk walk(test::dupWalkOptions(o), walkHooks);
-        walk.ScanAllDrives(test::folderEntries({t.root()}));
+        walk.walkEntries(test::folderEntries({t.root()}));
         ContentGrouper::Hooks hooks;
         std::atomic<int> hashed{0};
         hooks.wholeHashed = [&](quint32, XXH128_hash_t& hash) {
@@ -415,7 +415,7 @@ TEST(ContentSearch, StoppingKeepsOnlyWhatWasProven) {
     auto search = std::make_unique<DupSearch>(o);
     DupWalkHooks walkHooks(*search);
     FolderWalk walk(test::dupWalkOptions(o), walkHooks);
-    walk.ScanAllDrives(test::folderEntries({t.root()}));
+    walk.walkEntries(test::folderEntries({t.root()}));
     ContentGrouper::Hooks hooks;
     int reads = 0;
     hooks.beforeRead = [&](quint32) {

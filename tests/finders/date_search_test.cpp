@@ -46,16 +46,16 @@ TEST(DateSearch, DateTestAroundTheBounds) {
     };
     for (const Case& c : cases) {
         const quint32 packed = c.day.isNull() ? 0 : PackDosDateTime(noonOf(c.day));
-        EXPECT_EQ(QinDateRange(packed, c.test, kStart, kEnd), c.matches) << c.what;
+        EXPECT_EQ(PassesDateTest(packed, c.test, kStart, kEnd), c.matches) << c.what;
     }
     // Late in the evening and early in the morning are still that day.
     const quint32 late = PackDosDateTime(QDateTime(kEnd, QTime(23, 59, 58)).toSecsSinceEpoch());
     const quint32 early = PackDosDateTime(QDateTime(kStart, QTime(0, 0)).toSecsSinceEpoch());
-    EXPECT_TRUE(QinDateRange(late, DateTest::Between, kStart, kEnd));
-    EXPECT_TRUE(QinDateRange(early, DateTest::Between, kStart, kEnd));
+    EXPECT_TRUE(PassesDateTest(late, DateTest::Between, kStart, kEnd));
+    EXPECT_TRUE(PassesDateTest(early, DateTest::Between, kStart, kEnd));
     // Equal bounds: exactly that day.
-    EXPECT_TRUE(QinDateRange(early, DateTest::Between, kStart, kStart));
-    EXPECT_FALSE(QinDateRange(late, DateTest::Between, kStart, kStart));
+    EXPECT_TRUE(PassesDateTest(early, DateTest::Between, kStart, kStart));
+    EXPECT_FALSE(PassesDateTest(late, DateTest::Between, kStart, kStart));
 }
 
 // A walk of a real tree with the three kinds: rows, cells and hidden paths.
@@ -93,7 +93,7 @@ TEST(DateSearch, ListsTheFilesOfTheChosenDateWithTheirRows) {
         search.start();
         std::optional<StartFolder> start = EnterStartFolder(t.root());
         EXPECT_TRUE(start.has_value());
-        walk.scan_dir(*start);
+        walk.walkTree(*start);
         search.finish();
         QSet<QByteArray> paths;
         for (qsizetype r = 1; r < grid->rowCount(); ++r) {

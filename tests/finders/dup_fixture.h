@@ -77,7 +77,7 @@ inline SearchRun runSearch(const DupOptions& options, const QList<QByteArray>& f
         int calls = 0;
     } hooks(*run.search);
     FolderWalk walk(dupWalkOptions(options), hooks);
-    walk.ScanAllDrives(folderEntries(folders));
+    walk.walkEntries(folderEntries(folders));
     run.search->finish();
     run.listFull = hooks.listFull();
     run.fullCalls = hooks.calls;

@@ -79,7 +79,7 @@ TEST(TempSearch, WalkListsHiddenButNotSystemFilesNorHiddenFolders) {
     e.kind = DriveEntry::Kind::ExtraFolder;
     e.startFolder = t.root();
     e.checked = true;
-    walk.ScanAllDrives({e});
+    walk.walkEntries({e});
     search.finish();
 
     QSet<QByteArray> paths;

@@ -18,6 +18,7 @@
 #include "finders/ui/dir_hog_window.h"
 #include "finders/ui/dup_compare_window.h"
 #include "finders/ui/dup_window.h"
+#include "finders/ui/treemap_view.h"
 #include "inspect/ui/details_window.h"
 #include "safety/safe_harbor.h"
 #include "safety/ui/really_delete.h"
@@ -28,7 +29,6 @@
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
 #include "widgets/string_grid.h"
-#include "widgets/treemap_view.h"
 
 namespace dw {
 namespace {

@@ -90,7 +90,10 @@ TEST_P(FileRemoverWays, RemovesFilesAndLinksThemselvesButNeverFoldersOrThroughLi
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(OneCallOrWalk, FileRemoverWays, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(OneCallOrWalk, FileRemoverWays, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "FolderByFolder" : "OneCall");
+                         });
 
 TEST(FileRemover, RefusesSystemFoldersWhateverTheirSpellingAndTheHomeFolder) {
     TempTree t;

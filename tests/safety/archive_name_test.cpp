@@ -4,6 +4,7 @@
 
 #include "base/settings_sections.h"
 #include "base/utility.h"
+#include "platform/paths.h"
 #include "safety/archive_name.h"
 
 namespace dw {
@@ -41,7 +42,7 @@ TEST(ArchiveName, NamesTheVolumeTheCallerAndTheRunInTheArchiveFolder) {
               "/srv/zips/Drive-mnt_data-TempClean06Sep991533.zip");
     // The browser hands over no word; an empty folder means the default one.
     EXPECT_EQ(archiveName("", "home", stamp, ""),
-              JoinPath(defaultZipFolder(), "Drive-home-06Sep991533.zip"));
+              platform::joinPath(defaultZipFolder(), "Drive-home-06Sep991533.zip"));
 }
 
 TEST(ArchiveName, StoredNameIsTheFullPathWithoutTheLeadingSeparator) {

@@ -518,7 +518,11 @@ TEST_P(SwappedDuringARun, AZipRunArchivesAndDeletesOnlyTheCheckedFiles) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CopyOrLink, SwappedDuringARun,
-                         ::testing::Values(SwappedFolder::Kind::Copy, SwappedFolder::Kind::Link));
+                         ::testing::Values(SwappedFolder::Kind::Copy, SwappedFolder::Kind::Link),
+                         [](const ::testing::TestParamInfo<SwappedFolder::Kind>& info) {
+                             return std::string(
+                                 info.param == SwappedFolder::Kind::Copy ? "ByACopy" : "ByALink");
+                         });
 
 // ---- zip runs -------------------------------------------------------------------------
 

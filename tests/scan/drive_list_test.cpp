@@ -173,6 +173,32 @@ TEST(DriveList, ReadinessOfDrivesAndFolders) {
     EXPECT_FALSE(DriveReady("/no/such/mount/point"));
 }
 
+// A report's word for an entry names the mount the folder lies on, whichever it is:
+// a drive by its own mount point, an extra folder by the mount holding it, also one the
+// drive lists leave out (/proc) and also for a folder not there (its nearest folder's).
+TEST(DriveList, DriveWordNamesTheMountAFolderLiesOn) {
+    struct Case {
+        DriveEntry::Kind kind;
+        QByteArray startFolder;
+        QString word;
+    };
+    const Case cases[] = {
+        {DriveEntry::Kind::Drive, "/mnt/data", QStringLiteral("mnt_data")},
+        {DriveEntry::Kind::Drive, "/", QStringLiteral("root")},
+        {DriveEntry::Kind::ExtraFolder, "/", QStringLiteral("root")},
+        {DriveEntry::Kind::ExtraFolder, "/proc/self", QStringLiteral("proc")},
+        {DriveEntry::Kind::ExtraFolder, "/no/such/folder", QStringLiteral("root")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.startFolder.constData());
+        DriveEntry entry;
+        entry.kind = c.kind;
+        entry.startFolder = c.startFolder;
+        entry.text = QStringLiteral("entry text");
+        EXPECT_EQ(DriveWord(entry), c.word);
+    }
+}
+
 TEST(DriveList, EnterStartFolderOpensOnlyRealFoldersOnRealFileSystems) {
     test::TempTree t;
     t.file("folder/file");

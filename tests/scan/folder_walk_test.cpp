@@ -17,9 +17,9 @@
 
 #include "scan/folder_walk.h"
 #include "scan/walk_recorder.h"
-#include "scan/window_walk_hooks.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
+#include "widgets/window_walk_hooks.h"
 
 namespace dw {
 namespace {
@@ -192,7 +192,7 @@ TEST(FolderWalk, HiddenFoldersAreWalkedOnlyWhenAskedAndCountedWhenLeftOut) {
         std::optional<StartFolder> start = EnterStartFolder(t.root());
         ASSERT_TRUE(start);
         FolderWalk walk(o, r);
-        walk.scan_dir(*start);
+        walk.walkTree(*start);
         EXPECT_EQ(asSet(r.files), c.files);
         EXPECT_EQ(asSet(r.entered), c.entered);
         EXPECT_EQ(walk.hiddenFoldersSkipped(), c.skipped);
@@ -324,14 +324,14 @@ TEST(FolderWalk, FolderTextIsTheDecodedPathAtEveryStep) {
         auto folder = EnterStartFolder(start);
         ASSERT_TRUE(folder);
         FolderWalk walk(walkOptions(false, false), checker);
-        walk.scan_dir(*folder);
+        walk.walkTree(*folder);
         EXPECT_EQ(checker.mismatches, 0);
     }
     checker.entered.clear();
     auto folder = EnterStartFolder(t.root());
     ASSERT_TRUE(folder);
     FolderWalk walk(walkOptions(false, false), checker);
-    walk.scan_dir(*folder);
+    walk.walkTree(*folder);
     checker.entered.remove({});
     EXPECT_EQ(checker.entered, made);
 }
@@ -374,7 +374,7 @@ TEST(FolderWalk, UnreadableFoldersAreSkippedSilently) {
     EXPECT_EQ(status, 0);
 }
 
-TEST(FolderWalk, ScanAllDrivesWalksCheckedEntriesInOrder) {
+TEST(FolderWalk, WalkEntriesWalksCheckedEntriesInOrder) {
     TempTree t;
     t.file("data/one", "1");
     t.file("data/sub/two", "22");
@@ -398,7 +398,7 @@ TEST(FolderWalk, ScanAllDrivesWalksCheckedEntriesInOrder) {
     test::ScriptedPrompter prompter;  // the walk itself shows nothing
     WalkRecorder r(t.root());
     FolderWalk walk(walkOptions(false, false), r);
-    const int unopened = walk.ScanAllDrives({
+    const int unopened = walk.walkEntries({
         extra(t.root(), true),
         unready,
         extra(missing, true),
@@ -457,7 +457,7 @@ TEST(FolderWalk, OverlappingEntriesHandEachFileOverOnce) {
         }
         WalkRecorder r(t.root());
         FolderWalk walk(walkOptions(false, false), r);
-        EXPECT_EQ(walk.ScanAllDrives(entries), 0);
+        EXPECT_EQ(walk.walkEntries(entries), 0);
         QList<QByteArray> names;
         for (const QByteArray& file : r.files) {
             names.append(file.mid(file.lastIndexOf('/') + 1));
@@ -472,7 +472,7 @@ TEST(FolderWalk, OverlappingEntriesHandEachFileOverOnce) {
         EXPECT_EQ(std::adjacent_find(entered.begin(), entered.end()), entered.end())
             << "a folder entered twice";
         // What one call walked hides nothing from the next.
-        walk.ScanAllDrives(entries);
+        walk.walkEntries(entries);
         EXPECT_EQ(r.files.size(), 2 * c.names.size());
     }
 }
@@ -535,7 +535,7 @@ TEST(FolderWalk, AbortStopsHandingOverAndUnwinds) {
         missing.startFolder = t.path("missing");
         missing.text = QString::fromUtf8(missing.startFolder);
         FolderWalk walk(walkOptions(false, false), r);
-        walk.ScanAllDrives({a, missing, a});
+        walk.walkEntries({a, missing, a});
         EXPECT_EQ(r.files.size(), 1);
         EXPECT_EQ(r.unopened, QStringList{QStringLiteral("Can't open drive ") + missing.text});
     }
@@ -567,7 +567,7 @@ TEST(FolderWalk, WindowHooksPumpOnlyWhenTheIntervalIsUp) {
     for (int i = 0; i < 50; ++i) {
         t.file("f" + QByteArray::number(i));
     }
-    struct Hooks : WindowWalkHooks {
+    struct Hooks : WindowWalkHooks<WalkHooks> {
         using WindowWalkHooks::WindowWalkHooks;
         int files = 0;
         void onFile(const WalkFolder&, const platform::DirEntry&) override { ++files; }
@@ -578,7 +578,7 @@ TEST(FolderWalk, WindowHooksPumpOnlyWhenTheIntervalIsUp) {
     {
         auto start = EnterStartFolder(t.root());
         FolderWalk walk(walkOptions(false, false), slow);
-        walk.scan_dir(*start);
+        walk.walkTree(*start);
     }
     EXPECT_EQ(slow.files, 50);
     EXPECT_EQ(pumps, 0);
@@ -592,11 +592,11 @@ TEST(FolderWalk, WindowHooksPumpOnlyWhenTheIntervalIsUp) {
     {
         auto start = EnterStartFolder(t.root());
         FolderWalk walk(walkOptions(false, false), eager);
-        walk.scan_dir(*start);
+        walk.walkTree(*start);
     }
     EXPECT_EQ(eager.files, 50);
     // Every entry is looked at twice; the clock is looked at every few entries.
-    EXPECT_EQ(pumps, 100 / WindowWalkHooks::kEntriesPerClockCheck);
+    EXPECT_EQ(pumps, 100 / WindowWalkHooks<WalkHooks>::kEntriesPerClockCheck);
 }
 
 // A chain of `depth` folders "d", each with a file "f" and a side folder "s" with a file.
@@ -645,7 +645,7 @@ TEST(FolderWalk, ListsEachFolderOnceWhateverTheDescriptors) {
         auto start = EnterStartFolder(t.root());
         ASSERT_TRUE(start);
         FolderWalk walk(options, r);
-        walk.scan_dir(*start);
+        walk.walkTree(*start);
         EXPECT_EQ(walk.foldersListed(), r.entered.size());
         EXPECT_EQ(r.entered.size(), 1 + 40 + 6 + 2);
         EXPECT_EQ(walk.foldersReopened() > 0, limit < 40);
@@ -727,7 +727,7 @@ TEST(FolderWalk, ChainDeeperThanAPathWalksEveryLevelOnce) {
     auto start = EnterStartFolder(root);
     ASSERT_TRUE(start);
     FolderWalk walk(walkOptions(false, false), counts);
-    walk.scan_dir(*start);
+    walk.walkTree(*start);
 
     EXPECT_EQ(std::count(counts.entered.begin(), counts.entered.end(), 1), kDepth + 1);
     EXPECT_EQ(counts.done, counts.entered);
@@ -903,14 +903,14 @@ TEST(FolderWalk, ScanfilesHandsOverOneFolderAlone) {
     ASSERT_TRUE(start);
     WalkRecorder r(t.root());
     FolderWalk walk(walkOptions(false, false), r);
-    walk.scanfiles(*start);
+    walk.walkFolderFiles(*start);
     EXPECT_EQ(r.files, QList<QByteArray>{"here"});
     EXPECT_TRUE(r.entered.isEmpty());
     EXPECT_EQ(r.progress, QStringList{QString::fromUtf8(t.root())});
     // The start folder stays usable.
     WalkRecorder again(t.root());
     FolderWalk walk2(walkOptions(false, false), again);
-    walk2.scan_dir(*start);
+    walk2.walkTree(*start);
     EXPECT_EQ(asSet(again.files), asSet({"here", "sub/below"}));
 }
 

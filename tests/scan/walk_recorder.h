@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "base/utility.h"
+#include "platform/paths.h"
 #include "scan/folder_walk.h"
 
 namespace dw::test {
@@ -41,7 +42,7 @@ public:
     }
 
     void onFile(const WalkFolder& folder, const platform::DirEntry& entry) override {
-        const QByteArray rel = relative(JoinPath(folder.path, entry.name));
+        const QByteArray rel = relative(platform::joinPath(folder.path, entry.name));
         files.append(rel);
         entries.append(entry);
         events.append(QStringLiteral("file ") + QString::fromUtf8(rel));
@@ -81,7 +82,7 @@ inline bool walkInto(const QByteArray& folder, const WalkOptions& options, WalkR
         return false;
     }
     FolderWalk walk(options, recorder);
-    walk.scan_dir(*start);
+    walk.walkTree(*start);
     return true;
 }
 

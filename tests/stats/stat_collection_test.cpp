@@ -189,8 +189,8 @@ StatTallies collect(const QByteArray& root, const TypeFilter& filter, const QDat
     StatCollector collector(filter, today);
     StatWalkHooks hooks(collector);
     FolderWalk walk(statisticsWalkOptions(enterHidden), hooks);
-    walk.ScanAllDrives({DriveEntry{DriveEntry::Kind::ExtraFolder, root, QString::fromUtf8(root),
-                                   platform::VolumeKind::Fixed, true}});
+    walk.walkEntries({DriveEntry{DriveEntry::Kind::ExtraFolder, root, QString::fromUtf8(root),
+                                 platform::VolumeKind::Fixed, true}});
     StatTallies t = collector.tallies();
     t.addFilterTypes(filter);
     return t;

@@ -17,9 +17,9 @@
 #include "base/file_dates.h"
 #include "base/settings_store.h"
 #include "base/utility.h"
+#include "finders/ui/treemap_view.h"
 #include "inspect/grid_export.h"
 #include "inspect/ui/report_printer.h"
-#include "platform/clipboard.h"
 #include "platform/event_pump.h"
 #include "platform/file_remover.h"
 #include "safety/folder_clean.h"
@@ -27,10 +27,10 @@
 #include "safety/ui/del_directory.h"
 #include "scan/ui/add_new_folder_dialog.h"
 #include "scan/ui/drive_check_list.h"
+#include "widgets/clipboard.h"
 #include "widgets/message_boxes.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
-#include "widgets/treemap_view.h"
 #include "widgets/wait_cursor.h"
 #include "widgets/window_placement.h"
 
@@ -56,7 +56,29 @@ TfrmDirHog::TfrmDirHog(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     resize(880, 720);
     setSizeGripEnabled(true);
     auto* layout = new QVBoxLayout(this);
+    QWidget* pnlTop = makeTopPanel();
+    layout->addWidget(pnlTop);
+    layout->addWidget(makeGridAndMap(), 1);
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("pnlStatus"));
+    status_->setFrameShape(QFrame::Panel);
+    status_->setFrameShadow(QFrame::Sunken);
+    status_->setTextFormat(Qt::PlainText);
+    layout->addWidget(status_);
+    makePopupMenu(pnlTop);
+    connectControls();
 
+    FillDriveCheckList(*pckDrive_, kFinderDriveKinds, true);
+    ClearGrid();
+    btAbort_->hide();
+    btDelete_->hide();
+    btBrowse_->hide();
+    btOptions_->hide();
+    pckDriveClick();
+    btTop_->setFocus();
+}
+
+QWidget* TfrmDirHog::makeTopPanel() {
     auto* pnlTop = new QWidget(this);
     pnlTop->setObjectName(QStringLiteral("pnlTop"));
     auto* top = new QHBoxLayout(pnlTop);
@@ -110,8 +132,10 @@ TfrmDirHog::TfrmDirHog(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     side->addWidget(cbTreemap_);
     side->addStretch(1);
     top->addLayout(side);
-    layout->addWidget(pnlTop);
+    return pnlTop;
+}
 
+QSplitter* TfrmDirHog::makeGridAndMap() {
     grid_ = new StringGrid(this);
     grid_->setObjectName(QStringLiteral("grid"));
     grid_->table().setColumnCount(6);
@@ -141,14 +165,10 @@ TfrmDirHog::TfrmDirHog(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     split->setStretchFactor(1, 3);
     split->setSizes({260, 390});
     treemap_->setVisible(cbTreemap_->isChecked());
-    layout->addWidget(split, 1);
-    status_ = new QLabel(this);
-    status_->setObjectName(QStringLiteral("pnlStatus"));
-    status_->setFrameShape(QFrame::Panel);
-    status_->setFrameShadow(QFrame::Sunken);
-    status_->setTextFormat(Qt::PlainText);
-    layout->addWidget(status_);
+    return split;
+}
 
+void TfrmDirHog::makePopupMenu(QWidget* pnlTop) {
     popup_ = new QMenu(this);
     highlight_ = popup_->addAction(QStringLiteral("Highlight folders on Safe Harbor list"));
     highlight_->setCheckable(true);
@@ -184,7 +204,9 @@ TfrmDirHog::TfrmDirHog(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
             [this] { btClipClick(true); });
     connect(clip->addAction(QStringLiteral("Entire grid separated by tabs")), &QAction::triggered,
             this, [this] { btClipClick(false); });
+}
 
+void TfrmDirHog::connectControls() {
     connect(btTop_, &QPushButton::clicked, this, &TfrmDirHog::btTopClick);
     connect(btAll_, &QPushButton::clicked, this, &TfrmDirHog::btAllClick);
     connect(btAbort_, &QPushButton::clicked, this, &TfrmDirHog::btAbortClick);
@@ -240,15 +262,6 @@ TfrmDirHog::TfrmDirHog(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
             popup_->popup(pckDrive_->viewport()->mapToGlobal(at));
         }
     });
-
-    FillDriveCheckList(*pckDrive_, kFinderDriveKinds, true);
-    ClearGrid();
-    btAbort_->hide();
-    btDelete_->hide();
-    btBrowse_->hide();
-    btOptions_->hide();
-    pckDriveClick();
-    btTop_->setFocus();
 }
 
 TfrmDirHog::~TfrmDirHog() {
@@ -508,7 +521,7 @@ void TfrmDirHog::btPrintClick() {
 }
 
 void TfrmDirHog::btClipClick(bool folderNames) {
-    platform::setClipboardText(ClipboardText(
+    setClipboardText(ClipboardText(
         grid_->table(), folderNames ? ClipboardForm::FilenamesOnly : ClipboardForm::EntireGrid));
 }
 

@@ -16,6 +16,7 @@ class QLabel;
 class QMenu;
 class QPrinter;
 class QPushButton;
+class QSplitter;
 
 namespace dw {
 
@@ -96,6 +97,14 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The parts the constructor builds, in this order: the drive list with the buttons
+    // (the panel that "Shrink top panel" hides), the grid over the treemap, the popup
+    // menu of the grid and the Options button, and the connections of all of them.
+    QWidget* makeTopPanel();
+    QSplitter* makeGridAndMap();
+    void makePopupMenu(QWidget* pnlTop);
+    void connectControls();
+
     void scan(FolderHogMode mode);
     void selectRowOf(quint32 item);
     void clean(const QByteArray& folder, qsizetype row);

@@ -19,19 +19,19 @@
 #include "base/utility.h"
 #include "finders/dup_search.h"
 #include "inspect/ui/report_printer.h"
-#include "platform/clipboard.h"
 #include "platform/event_pump.h"
 #include "platform/paths.h"
 #include "platform/prompter.h"
 #include "platform/shell.h"
 #include "safety/ui/safe_harbor_styler.h"
 #include "scan/ui/drive_check_list.h"
-#include "scan/window_walk_hooks.h"
+#include "widgets/clipboard.h"
 #include "widgets/message_boxes.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
 #include "widgets/wait_cursor.h"
 #include "widgets/window_placement.h"
+#include "widgets/window_walk_hooks.h"
 
 namespace dw {
 
@@ -72,7 +72,7 @@ QPushButton* FinderWindow::makeButton(QWidget* parent, const char* name, const Q
 
 // The window's side of the walk: the per-file step into the scan, and its status line
 // when events run.
-class FinderWindow::ScanHooks final : public WindowWalkHooks {
+class FinderWindow::ScanHooks final : public WindowWalkHooks<WalkHooks> {
 public:
     ScanHooks(FinderWindow& window, Scan& scan, int intervalMs)
         : WindowWalkHooks(intervalMs, [this] { pump(); }), window_(window), scan_(scan) {}
@@ -431,7 +431,7 @@ void FinderWindow::scan() {
     hooks_->startWalk();
     {
         FolderWalk walk(walkOptions(), *hooks_);
-        walk.ScanAllDrives(pckDrive_->entries());
+        walk.walkEntries(pckDrive_->entries());
         hiddenSkipped_ = walk.hiddenFoldersSkipped();
     }
     scan_->finish();
@@ -670,7 +670,7 @@ void FinderWindow::btPrintClick() {
 }
 
 void FinderWindow::btClipClick(ClipboardForm form) {
-    platform::setClipboardText(ClipboardText(grid_->table(), form));
+    setClipboardText(ClipboardText(grid_->table(), form));
 }
 
 void FinderWindow::Open1Click() {

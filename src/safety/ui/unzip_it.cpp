@@ -235,7 +235,8 @@ QByteArray TfrmUnZipIt::selectedArchive() const {
     if (selected.isEmpty()) {
         return {};
     }
-    return JoinPath(DirectoryListBox1->folder(), selected.front()->data(kNameRole).toByteArray());
+    return platform::joinPath(DirectoryListBox1->folder(),
+                              selected.front()->data(kNameRole).toByteArray());
 }
 
 QByteArray TfrmUnZipIt::loadedArchive() const {

@@ -52,7 +52,7 @@ void TfrmStatList::showEvent(QShowEvent* event) {
 
 void TfrmStatList::FormShow() {
     QStringList lines;
-    ReadStatFilesFromDisk(lines, listName_);
+    ReadStatTypeList(lines, listName_);
     PickList1->setLines(lines);
     updateCount();
 }
@@ -62,7 +62,7 @@ void TfrmStatList::updateCount() {
 }
 
 void TfrmStatList::btCloseClick() {
-    if (!WriteStatFilesToDisk(PickList1->lines(), listName_)) {
+    if (!WriteStatTypeList(PickList1->lines(), listName_)) {
         ShowError(QStringLiteral("The list of file types could not be saved."));
     }
     accept();

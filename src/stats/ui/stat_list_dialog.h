@@ -32,11 +32,11 @@ public:
     QPushButton* btClear = nullptr;
     QPushButton* btClose = nullptr;
 
-    // Loads the list (ReadStatFilesFromDisk) and shows its count ("N available").
+    // Loads the list (ReadStatTypeList) and shows its count ("N available").
     void FormShow();
     // "&Add" (the extension picker), "&Delete" and "&Clear all" work as TypeListEditor
     // says; the count follows each.
-    // "Close", Esc, the close box: stores the list (WriteStatFilesToDisk; an error box
+    // "Close", Esc, the close box: stores the list (WriteStatTypeList; an error box
     // when that fails) and closes with Accepted.
     void btCloseClick();
 

@@ -40,13 +40,14 @@
 #include "platform/prompter.h"
 #include "platform/volumes.h"
 #include "safety/clean_totals.h"
+#include "scan/drive_list.h"
 #include "scan/ui/drive_check_list.h"
-#include "scan/window_walk_hooks.h"
 #include "stats/ui/statistics_charts.h"
 #include "stats/ui/which_drive_dialog.h"
 #include "widgets/message_boxes.h"
 #include "widgets/string_grid.h"
 #include "widgets/wait_cursor.h"
+#include "widgets/window_walk_hooks.h"
 
 namespace dw {
 
@@ -76,7 +77,7 @@ QString driveLabel(const DriveEntry& e) {
 
 // The window's side of the walk: each file into the tallies, the folder as progress
 // every third file (shown when events run), and the window's events on the walk's clock.
-class TfrmStatistics::CollectHooks final : public WindowWalkHooks {
+class TfrmStatistics::CollectHooks final : public WindowWalkHooks<WalkHooks> {
 public:
     CollectHooks(TfrmStatistics& window, StatCollector& collector, int intervalMs)
         : WindowWalkHooks(intervalMs, [this] { pump(); }), window_(window), collector_(collector) {}
@@ -768,12 +769,7 @@ void TfrmStatistics::collect(const QList<DriveEntry>& entries, const TypeFilter&
             break;
         }
         currentDrive_ = entry.text;
-        currentDriveKey_ = entry.text;
-        if (entry.isDrive()) {
-            currentDriveKey_ = platform::volumeKey(entry.startFolder);
-        } else if (const auto volume = platform::volumeOf(entry.startFolder)) {
-            currentDriveKey_ = platform::volumeKey(volume->mountPoint);
-        }
+        currentDriveKey_ = DriveWord(entry);
         drivesDone_ += entry.text + QLatin1Char(' ');
         if (!PathDriveReady(entry)) {
             continue;
@@ -799,7 +795,7 @@ void TfrmStatistics::collect(const QList<DriveEntry>& entries, const TypeFilter&
                 hooks_->requestAbort();
             }
             FolderWalk walk(statisticsWalkOptions(), *hooks_);
-            walk.ScanAllDrives({entry});
+            walk.walkEntries({entry});
             tallies_ = collector.tallies();
             tallies_.addFilterTypes(filter_);
             rebuildPages();

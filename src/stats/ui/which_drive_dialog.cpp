@@ -215,7 +215,7 @@ QString TfrmWhichDrive::listName() const {
 
 void TfrmWhichDrive::readTypeList(const QString& name) {
     QStringList lines;
-    ReadStatFilesFromDisk(lines, name);
+    ReadStatTypeList(lines, name);
     PickList1->setLines(lines);
     PickList1->clearSelection();
     lblOf->setText(QStringLiteral("0/") + QString::number(PickList1->count()));

@@ -12,7 +12,7 @@
 #include <QTimer>
 
 #include "finders/ui/dir_hog_window.h"
-#include "platform/clipboard.h"
+#include "finders/ui/treemap_view.h"
 #include "platform/environment.h"
 #include "safety/safe_harbor.h"
 #include "safety/ui/del_directory.h"
@@ -21,9 +21,9 @@
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
+#include "widgets/clipboard.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
-#include "widgets/treemap_view.h"
 
 namespace dw {
 namespace {
@@ -169,10 +169,10 @@ TEST_F(DirHogWindow, PrintsUnderItsTitleAndCopiesNamesOrTheWholeGrid) {
     EXPECT_GT(QFile(QFile::decodeName(pdf)).size(), 0);
     w.btClipClick(true);
     const QString root = QFile::decodeName(r_ + "/S");
-    EXPECT_EQ(platform::clipboardText(),
+    EXPECT_EQ(clipboardText(),
               root + QStringLiteral("/Big Folder\n") + root + QStringLiteral("/small"));
     w.btClipClick(false);
-    EXPECT_TRUE(platform::clipboardText().startsWith(
+    EXPECT_TRUE(clipboardText().startsWith(
         QStringLiteral("Size\t% Used\t# Files\t# Sub-folders\tLatest File Access\tName\n5,000\t")));
 }
 

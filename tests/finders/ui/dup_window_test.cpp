@@ -27,13 +27,13 @@
 #include "finders/dup_fixture.h"
 #include "finders/ui/dup_window.h"
 #include "inspect/grid_export.h"
-#include "platform/clipboard.h"
 #include "safety/folder_list.h"
 #include "safety/safe_harbor.h"
 #include "scan/ui/drive_check_list.h"
 #include "support/cli_runner.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
+#include "widgets/clipboard.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
 
@@ -663,7 +663,7 @@ TEST(DupWindow, HostileNamesAreMarkedCopiedAndHandedOverExactly) {
     for (qsizetype r = 1; r <= 6; ++r) {
         expected << QFile::decodeName(win.table().rowData(r));
     }
-    EXPECT_EQ(platform::clipboardText(), expected.join(u'\n'));
+    EXPECT_EQ(clipboardText(), expected.join(u'\n'));
     QStringList sortedMade;
     for (const QByteArray& p : made) {
         sortedMade << QFile::decodeName(p);

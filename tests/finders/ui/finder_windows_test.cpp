@@ -21,11 +21,11 @@
 #include "finders/ui/clean_window.h"
 #include "finders/ui/mods_window.h"
 #include "finders/ui/temp_files_window.h"
-#include "platform/clipboard.h"
 #include "scan/type_lines.h"
 #include "support/modal.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
+#include "widgets/clipboard.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
 #include "widgets/type_list.h"
@@ -128,7 +128,7 @@ TEST_F(FinderWindows, ModsListsTheRangeMarksAndHandsOverExactPaths) {
     w.Markall1Click();
     EXPECT_EQ(w.statusText(), QStringLiteral("2 files 320 bytes"));
     w.btClipClick(ClipboardForm::FilenamesOnly);
-    EXPECT_TRUE(platform::clipboardText().contains(QStringLiteral("before.log")));
+    EXPECT_TRUE(clipboardText().contains(QStringLiteral("before.log")));
 
     // The panel answers 2: the window stays; otherwise it closes.
     button(w, "btDelete")->click();

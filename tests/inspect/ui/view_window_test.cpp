@@ -24,12 +24,12 @@
 #include "base/utility.h"
 #include "inspect/ui/find_dialog.h"
 #include "inspect/ui/view_window.h"
-#include "platform/clipboard.h"
 #include "platform/environment.h"
 #include "support/modal.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
+#include "widgets/clipboard.h"
 #include "widgets/file_text_view.h"
 
 namespace dw {
@@ -363,8 +363,8 @@ TEST_F(ViewWindow, ShowsTextTabsHexAndBytesThatAreNoUtf8) {
     // Select all and copy puts the shown text on the clipboard.
     w->SelectAll1Click();
     w->Copy1Click();
-    EXPECT_TRUE(platform::clipboardText().startsWith(QString::fromUtf8("a\xe2\x86\x92")));
-    EXPECT_TRUE(platform::clipboardText().endsWith(QStringLiteral("end")));
+    EXPECT_TRUE(clipboardText().startsWith(QString::fromUtf8("a\xe2\x86\x92")));
+    EXPECT_TRUE(clipboardText().endsWith(QStringLiteral("end")));
 }
 
 TEST_F(ViewWindow, PeekAtStringsShowsTheRunsInASecondViewerAndRemovesItsFile) {

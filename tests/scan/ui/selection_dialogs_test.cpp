@@ -257,7 +257,7 @@ TEST_F(SelectionDialogsTest, AnExtraFolderWhoseNameIsNotUtf8IsStoredAndWalkedExa
     FolderWalk walk({}, hooks);
     DriveEntry e = entries.back();
     e.checked = true;
-    EXPECT_EQ(walk.ScanAllDrives({e}), 0);
+    EXPECT_EQ(walk.walkEntries({e}), 0);
     EXPECT_EQ(hooks.files, QList<QByteArray>{odd + "/inside.bin"});
     EXPECT_TRUE(prompter_.boxes().isEmpty());
 }

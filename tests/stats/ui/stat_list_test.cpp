@@ -45,7 +45,7 @@ protected:
 
 TEST_F(StatListTest, StoredListsAndTheirDefaults) {
     QStringList lines{QStringLiteral("left over")};
-    ReadStatFilesFromDisk(lines, QStringLiteral("Include"));
+    ReadStatTypeList(lines, QStringLiteral("Include"));
     EXPECT_EQ(lines,
               (QStringList{TypeLine(QStringLiteral("*.doc")), TypeLine(QStringLiteral("*.exe")),
                            TypeLine(QStringLiteral("*.dll"))}));
@@ -66,20 +66,20 @@ TEST_F(StatListTest, StoredListsAndTheirDefaults) {
     setRaw(QStringLiteral("File3"), QStringLiteral("*.c"));
     for (const auto& c : cases) {
         setRaw(QStringLiteral("Number"), QLatin1String(c.number));
-        ReadStatFilesFromDisk(lines, QStringLiteral("Include"));
+        ReadStatTypeList(lines, QStringLiteral("Include"));
         EXPECT_EQ(patternsOf(lines), c.patterns) << c.number;
     }
 
     // Written back as patterns; "Exclude" is a list of its own.
-    ASSERT_TRUE(WriteStatFilesToDisk(
-        {QStringLiteral("*.tmp\tTemporary file"), QStringLiteral("readme.txt")},
-        QStringLiteral("Exclude")));
+    ASSERT_TRUE(
+        WriteStatTypeList({QStringLiteral("*.tmp\tTemporary file"), QStringLiteral("readme.txt")},
+                          QStringLiteral("Exclude")));
     const NumberedList stored = SettingsStore().readList(QStringLiteral("Exclude"));
     EXPECT_EQ(stored.entries, (QStringList{QStringLiteral("*.tmp"), QStringLiteral("readme.txt")}));
 }
 
 TEST_F(StatListTest, EditorAddsDeletesAndStoresOnClose) {
-    ASSERT_TRUE(WriteStatFilesToDisk(
+    ASSERT_TRUE(WriteStatTypeList(
         {QStringLiteral("*.txt"), QStringLiteral("*.pdf"), QStringLiteral("*.odt")},
         QStringLiteral("Exclude")));
     TfrmStatList e(QStringLiteral("Exclude"));

@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "platform/event_pump.h"
-#include "scan/folder_walk.h"
 
 namespace dw {
 
@@ -12,7 +11,11 @@ namespace dw {
 // Esc) sets, and a yield that runs the window's pending events whenever about 30 ms have
 // passed since the last time, so the window repaints and Abort can be pressed while the
 // walk runs at full speed. The window adds its per-file step and progress display.
-class WindowWalkHooks : public WalkHooks {
+// `Hooks` is the walk's hooks class (WalkHooks, or one derived from it) whose virtual
+// `abortRequested() const` and `yield()` this overrides; it is a parameter so that the
+// widgets need no engine header.
+template <class Hooks>
+class WindowWalkHooks : public Hooks {
 public:
     // `pump` is what runs when the interval is up (platform::pumpEvents unless a test
     // says otherwise).

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "platform/clipboard.h"
+#include "widgets/clipboard.h"
 
-namespace dw::platform {
+namespace dw {
 namespace {
 
 TEST(Clipboard, TextRoundTripsWithNewlines) {
@@ -13,4 +13,4 @@ TEST(Clipboard, TextRoundTripsWithNewlines) {
 }
 
 }  // namespace
-}  // namespace dw::platform
+}  // namespace dw

@@ -1,9 +1,8 @@
-#include "widgets/treemap_view.h"
+#include "finders/ui/treemap_view.h"
 
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFile>
-#include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -46,31 +45,6 @@ void addRidge(float x1, float x2, float h, float& s1, float& s2) {
     s2 -= 4 * h / (x2 - x1);
 }
 
-// The bytes of the kept files by type; empty when cancelled.
-std::vector<qint64> bytesByType(const SpaceTree& tree, const TreemapTypeNames& names,
-                                const std::atomic<bool>* cancel) {
-    std::vector<qint64> bytes(std::size_t(names.names.size()), 0);
-    std::vector<quint32> stack{0};
-    while (!stack.empty()) {
-        const SpaceItem& it = tree.item(stack.back());
-        stack.pop_back();
-        if (it.removed()) {
-            continue;
-        }
-        if (it.isFolder()) {
-            if (cancel && cancel->load(std::memory_order_relaxed)) {
-                return {};
-            }
-            for (quint32 c = it.first; c < it.first + it.count; ++c) {
-                stack.push_back(c);
-            }
-        } else if (it.kind() == SpaceItem::Kind::File && it.type < names.typeOf.size()) {
-            bytes[names.typeOf[it.type]] += it.bytes;
-        }
-    }
-    return bytes;
-}
-
 void fillSpan(QImage& image, int x0, int x1, int y0, int y1, QRgb colour) {
     for (int y = y0; y < y1; ++y) {
         QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
@@ -103,24 +77,6 @@ void drawCushion(QImage& image, int x0, int x1, int y0, int y1, const Cushion& s
 
 }  // namespace
 
-TreemapTypeNames treemapTypeNames(const SpaceTree& tree) {
-    TreemapTypeNames names;
-    QHash<QString, quint32> byName;
-    for (const QByteArray& ext : tree.types()) {
-        const QString name =
-            FileTypeName(ext.isEmpty() ? QStringLiteral(".") : QString::fromUtf8(ext));
-        const auto found = byName.constFind(name);
-        if (found != byName.constEnd()) {
-            names.typeOf.push_back(found.value());
-            continue;
-        }
-        byName.insert(name, quint32(names.names.size()));
-        names.typeOf.push_back(quint32(names.names.size()));
-        names.names.append(name);
-    }
-    return names;
-}
-
 QColor TreemapColours::type(int legendIndex) {
     static const QRgb kColours[10] = {0x4e79a7, 0xf28e2b, 0xe15759, 0x76b7b2, 0x59a14f,
                                       0xedc948, 0xb07aa1, 0xff9da7, 0x9c755f, 0x7fc6f0};
@@ -151,29 +107,14 @@ TreemapPicture drawTreemap(const SpaceTree& tree, quint32 root, const QSize& siz
         names = std::make_shared<const TreemapTypeNames>(treemapTypeNames(tree));
     }
     picture.typeNames = names;
-    const std::vector<qint64> bytes = bytesByType(tree, *names, cancel);
-    std::vector<quint32> order;
-    for (std::size_t t = 0; t < bytes.size(); ++t) {
-        if (bytes[t] > 0) {
-            order.push_back(quint32(t));
+    TreemapLegend legend = treemapLegend(tree, *names, cancel);
+    std::vector<QRgb> typeColour(names->typeOf.size(), TreemapColours::otherTypes().rgb());
+    for (std::size_t t = 0; t < typeColour.size() && t < legend.slotOfType.size(); ++t) {
+        if (legend.slotOfType[t] != TreemapLegend::kOtherTypes) {
+            typeColour[t] = TreemapColours::type(legend.slotOfType[t]).rgb();
         }
     }
-    const std::size_t shown = std::min<std::size_t>(10, order.size());
-    std::partial_sort(
-        order.begin(), order.begin() + qsizetype(shown), order.end(),
-        [&](quint32 a, quint32 b) { return bytes[a] != bytes[b] ? bytes[a] > bytes[b] : a < b; });
-    std::vector<QRgb> groupColour(std::size_t(names->names.size()),
-                                  TreemapColours::otherTypes().rgb());
-    for (std::size_t i = 0; i < shown; ++i) {
-        const QColor colour = TreemapColours::type(int(i));
-        picture.legend.push_back(
-            TreemapTypeShare{names->names.value(qsizetype(order[i])), bytes[order[i]], colour});
-        groupColour[order[i]] = colour.rgb();
-    }
-    std::vector<QRgb> typeColour(names->typeOf.size());
-    for (std::size_t t = 0; t < typeColour.size(); ++t) {
-        typeColour[t] = groupColour[names->typeOf[t]];
-    }
+    picture.legend = std::move(legend.shares);
     TreemapLayoutOptions options;
     options.frame = 1.0;
     options.minArea = 1.0;
@@ -624,9 +565,10 @@ void TreemapView::updateTexts() {
             .arg(c.name(), text.toHtmlEscaped().replace(u' ', QStringLiteral("&nbsp;")));
     };
     if (tree_) {
-        for (const TreemapTypeShare& share : picture_.legend) {
-            legend +=
-                swatch(share.colour, share.name + QStringLiteral(" ") + humanSizeText(share.bytes));
+        for (std::size_t i = 0; i < picture_.legend.size(); ++i) {
+            const TreemapTypeShare& share = picture_.legend[i];
+            legend += swatch(TreemapColours::type(int(i)),
+                             share.name + QStringLiteral(" ") + humanSizeText(share.bytes));
         }
         legend += swatch(TreemapColours::otherTypes(), QStringLiteral("Other types"));
         legend += swatch(TreemapColours::smallFiles(),

@@ -1,9 +1,9 @@
-#include "platform/clipboard.h"
+#include "widgets/clipboard.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 
-namespace dw::platform {
+namespace dw {
 
 namespace {
 
@@ -32,4 +32,4 @@ QString clipboardText() {
     return {};
 }
 
-}  // namespace dw::platform
+}  // namespace dw

@@ -1,55 +1,55 @@
-#include "platform/qt_prompter.h"
+#include "widgets/qt_prompter.h"
 
 #include <QApplication>
 #include <QMessageBox>
 
-namespace dw::platform {
+namespace dw {
 
-void QtPrompter::playSound(Sound) {
+void QtPrompter::playSound(platform::Sound) {
     // Linux desktops offer one bell; the kinds of sound are kept in the interface so
     // that the program says which one it means.
     QApplication::beep();
 }
 
-Answer QtPrompter::ask(MessageKind kind, const QString& title, const QString& text,
-                       Buttons buttons) {
+platform::Answer QtPrompter::ask(platform::MessageKind kind, const QString& title,
+                                 const QString& text, platform::Buttons buttons) {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title.isEmpty() ? QApplication::applicationName() : title);
     box.setText(text);
     switch (kind) {
-        case MessageKind::Error:
+        case platform::MessageKind::Error:
             box.setIcon(QMessageBox::Critical);
             break;
-        case MessageKind::Warning:
+        case platform::MessageKind::Warning:
             box.setIcon(QMessageBox::Warning);
             break;
-        case MessageKind::Info:
+        case platform::MessageKind::Info:
             box.setIcon(QMessageBox::Information);
             break;
-        case MessageKind::Question:
+        case platform::MessageKind::Question:
             box.setIcon(QMessageBox::Question);
             break;
-        case MessageKind::Plain:
+        case platform::MessageKind::Plain:
             box.setIcon(QMessageBox::NoIcon);
             break;
     }
     switch (buttons) {
-        case Buttons::Ok:
+        case platform::Buttons::Ok:
             box.setStandardButtons(QMessageBox::Ok);
             break;
-        case Buttons::OkCancel:
+        case platform::Buttons::OkCancel:
             box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
             box.setEscapeButton(QMessageBox::Cancel);
             break;
-        case Buttons::YesNo:
+        case platform::Buttons::YesNo:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             box.setEscapeButton(QMessageBox::No);
             break;
-        case Buttons::YesNoCancel:
+        case platform::Buttons::YesNoCancel:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             box.setEscapeButton(QMessageBox::Cancel);
             break;
-        case Buttons::YesNoDefaultNo:
+        case platform::Buttons::YesNoDefaultNo:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             box.setDefaultButton(QMessageBox::No);
             box.setEscapeButton(QMessageBox::No);
@@ -57,18 +57,19 @@ Answer QtPrompter::ask(MessageKind kind, const QString& title, const QString& te
     }
     switch (box.exec()) {
         case QMessageBox::Ok:
-            return Answer::Ok;
+            return platform::Answer::Ok;
         case QMessageBox::Yes:
-            return Answer::Yes;
+            return platform::Answer::Yes;
         case QMessageBox::No:
-            return Answer::No;
+            return platform::Answer::No;
         default:
             break;
     }
-    if (buttons == Buttons::Ok)
-        return Answer::Ok;
-    return (buttons == Buttons::YesNo || buttons == Buttons::YesNoDefaultNo) ? Answer::No
-                                                                             : Answer::Cancel;
+    if (buttons == platform::Buttons::Ok)
+        return platform::Answer::Ok;
+    return (buttons == platform::Buttons::YesNo || buttons == platform::Buttons::YesNoDefaultNo)
+               ? platform::Answer::No
+               : platform::Answer::Cancel;
 }
 
-}  // namespace dw::platform
+}  // namespace dw

@@ -13,36 +13,19 @@
 
 #include "finders/space_tree.h"
 #include "finders/treemap_layout.h"
+#include "finders/treemap_legend.h"
 
 class QLabel;
 
 namespace dw {
-
-// The file types of a tree's extensions by their names (FileTypeName): extensions the
-// desktop names alike (".1" and ".8", both manual pages) are one type.
-struct TreemapTypeNames {
-    std::vector<quint32> typeOf;  // by SpaceTree::types() index: the index in `names`
-    QStringList names;
-};
-// FileTypeName of each extension of `tree` ("No extension" for none). Asks the
-// desktop's file-type database once per extension; safe on any thread.
-TreemapTypeNames treemapTypeNames(const SpaceTree& tree);
-
-// One line of a treemap's legend: a file type and the bytes of the kept files of that
-// type.
-struct TreemapTypeShare {
-    QString name;
-    qint64 bytes = 0;
-    QColor colour;
-};
 
 // A drawn treemap: the picture, the tiles it shows (in the picture's pixels) and the
 // legend its colours follow.
 struct TreemapPicture {
     QImage image;
     std::vector<MapTile> tiles;
-    // The ten types whose kept files take the most space in the whole tree (removed
-    // items left out), largest first; fewer when the tree holds fewer.
+    // The legend's lines (TreemapLegend::shares), each in TreemapColours::type of its
+    // index.
     std::vector<TreemapTypeShare> legend;
     // The names the legend was made with.
     std::shared_ptr<const TreemapTypeNames> typeNames;

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace dw::platform {
+namespace dw {
 
 // Puts `text` on the system clipboard as plain text; line breaks are "\n" ("\r\n" and
 // lone "\r" are turned into "\n"). Needs the application's GUI to exist.
@@ -11,4 +11,4 @@ void setClipboardText(const QString& text);
 // The plain text on the system clipboard, empty when it holds none.
 QString clipboardText();
 
-}  // namespace dw::platform
+}  // namespace dw

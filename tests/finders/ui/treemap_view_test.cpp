@@ -5,7 +5,7 @@
 
 #include "base/utility.h"
 #include "finders/space_tree.h"
-#include "widgets/treemap_view.h"
+#include "finders/ui/treemap_view.h"
 
 namespace dw {
 namespace {
@@ -31,6 +31,14 @@ std::shared_ptr<const SpaceTree> sampleTree() {
     return std::make_shared<const SpaceTree>(b.finish());
 }
 
+// Shows `view` at 480 x 420 with `tree`, its first picture drawn.
+void showDrawn(TreemapView& view, std::shared_ptr<const SpaceTree> tree) {
+    view.resize(480, 420);
+    view.show();
+    view.setTree(std::move(tree));
+    view.finishDrawing();
+}
+
 QPoint centre(const QRect& r) {
     return r.center();
 }
@@ -38,10 +46,7 @@ QPoint centre(const QRect& r) {
 TEST(TreemapView, DrawsFilesInTheirTypesColoursInsideFramedFolders) {
     const auto tree = sampleTree();
     TreemapView view;
-    view.resize(480, 420);
-    view.show();
-    view.setTree(tree);
-    view.finishDrawing();
+    showDrawn(view, tree);
     const QImage image = view.picture();
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.size(), view.map()->size());
@@ -60,22 +65,6 @@ TEST(TreemapView, DrawsFilesInTheirTypesColoursInsideFramedFolders) {
                                                .toHtmlEscaped()
                                                .replace(u' ', QStringLiteral("&nbsp;"))));
     EXPECT_TRUE(view.legendText().contains(QStringLiteral("Other&nbsp;types")));
-    // Extensions the desktop names alike are one type.
-    SpaceTreeBuilder pages(0);
-    pages.enterFolder("/man");
-    pages.addFile("ls.1", 10);
-    pages.addFile("mount.8", 20);
-    pages.addFile("a.xyz", 5);
-    const SpaceTree man = pages.finish();
-    const TreemapTypeNames names = treemapTypeNames(man);
-    ASSERT_EQ(names.typeOf.size(), 4u);  // none, ".1", ".8", ".xyz"
-    EXPECT_EQ(names.names.value(names.typeOf[0]), QStringLiteral("No extension"));
-    EXPECT_EQ(names.typeOf[1] == names.typeOf[2],
-              FileTypeName(QStringLiteral(".1")) == FileTypeName(QStringLiteral(".8")));
-    EXPECT_EQ(names.names.value(names.typeOf[3]), QStringLiteral("XYZ File"));
-    const TreemapPicture manPicture = drawTreemap(man, 1, QSize(50, 50));
-    ASSERT_FALSE(manPicture.legend.empty());
-    EXPECT_EQ(manPicture.legend[0].bytes, names.typeOf[1] == names.typeOf[2] ? 30 : 20);
 
     // Pixels: each file's middle has its type's hue (the shading changes only the
     // brightness), the small files are grey, and the map's edge is the frame.
@@ -125,10 +114,7 @@ TEST(TreemapView, DrawsFilesInTheirTypesColoursInsideFramedFolders) {
 TEST(TreemapView, HoverZoomAndRemoval) {
     const auto tree = sampleTree();
     TreemapView view;
-    view.resize(480, 420);
-    view.show();
-    view.setTree(tree);
-    view.finishDrawing();
+    showDrawn(view, tree);
     QList<quint32> clicked;
     QObject::connect(&view, &TreemapView::itemClicked, &view,
                      [&](quint32 item) { clicked.append(item); });
