@@ -182,9 +182,6 @@ void DupCandidateList::clear() {
     folderBytes_ = 0;
     lastFolderPath_.clear();
     types_.clear();
-    typesUtf8_.clear();
-    typeByExtension_.clear();
-    typeSlots_.fill(TypeSlot());
     dateTextIds_.clear();
     timeTextIds_.clear();
     texts_.clear();
@@ -206,50 +203,6 @@ bool DupCandidateList::storeName(QByteArrayView name, quint64& ref) {
 QByteArrayView DupCandidateList::nameOf(const Record& r) const {
     return QByteArrayView(chunks_[size_t(r.name >> 36)].get() + ((r.name >> 16) & 0xFFFFF),
                           qsizetype(r.name & 0xFFFF));
-}
-
-quint32 DupCandidateList::typeOf(QByteArrayView name) {
-    // Names are short: a plain scan from the end finds the dot sooner than a search call.
-    qsizetype dot = name.size() - 1;
-    while (dot >= 0 && name[dot] != '.') {
-        --dot;
-    }
-    const QByteArrayView ext = dot < 0 ? QByteArrayView() : name.sliced(dot);
-    // Most files share a few extensions: a small table answers them without hashing a
-    // new QByteArray for every file.
-    TypeSlot* slot = nullptr;
-    if (ext.size() <= TypeSlot::kMaxBytes) {
-        quint32 h = 2166136261u;
-        for (const char c : ext) {
-            h = (h ^ quint8(c)) * 16777619u;
-        }
-        slot = &typeSlots_[h % typeSlots_.size()];
-        if (slot->id != TypeSlot::kEmpty && slot->length == ext.size() &&
-            std::memcmp(slot->bytes, ext.data(), size_t(ext.size())) == 0) {
-            return slot->id;
-        }
-    }
-    const quint32 id = typeOfExtension(ext);
-    if (slot) {
-        slot->id = id;
-        slot->length = quint8(ext.size());
-        std::memcpy(slot->bytes, ext.data(), size_t(ext.size()));
-    }
-    return id;
-}
-
-quint32 DupCandidateList::typeOfExtension(QByteArrayView ext) {
-    const QByteArray key = ext.toByteArray();
-    const auto it = typeByExtension_.constFind(key);
-    if (it != typeByExtension_.constEnd()) {
-        return it.value();
-    }
-    const QString type = ext.isEmpty() ? QString() : FileTypeName(QFile::decodeName(key));
-    const auto id = quint32(types_.size());
-    types_.append(type);
-    typesUtf8_.push_back(type.toUtf8());
-    typeByExtension_.insert(key, id);
-    return id;
 }
 
 // A path is its folder's prefix and its name; the prefix is a run of pieces that each end
@@ -383,7 +336,7 @@ bool DupCandidateList::add(const WalkFolder& folder, QByteArrayView name, qint64
         r.folder = quint32(folders_.size() - 1);
         r.modified = packedTime(modified);
         r.accessed = packedTime(accessed);
-        r.type = typeOf(name);
+        r.type = types_.idOfName(name);
         storeName(name, r.name);
         if (earlyTexts_ && textsUpTo_ == count_) {
             ++textsUpTo_;
@@ -510,7 +463,7 @@ QString DupCandidateList::text(qsizetype i, DupField field) const {
         case DupField::Folder:
             return folders_[r.folder].text;
         case DupField::Type:
-            return types_.at(r.type);
+            return types_.text(r.type);
         case DupField::Path:
             return QFile::decodeName(path(i));
     }
@@ -605,7 +558,7 @@ QByteArrayView DupCandidateList::fieldBytes(qsizetype i, DupField field, char* s
         case DupField::Folder:
             return folders_[r.folder].path;
         case DupField::Type:
-            return typesUtf8_[r.type];
+            return types_.utf8(r.type);
         case DupField::Path:
             return folderPrefixes_[r.folder];
     }
@@ -1140,11 +1093,11 @@ private:
             timeRank_ = rankTexts(list_.timeTextIds_, text);
         }
         if (has(DupField::Type)) {
-            std::vector<qint32> ids(list_.typesUtf8_.size());
+            std::vector<qint32> ids(size_t(list_.types_.count()));
             for (size_t k = 0; k < ids.size(); ++k) {
                 ids[k] = qint32(k);
             }
-            typeRank_ = rankTexts(ids, [this](quint32 id) { return list_.typesUtf8_[id]; });
+            typeRank_ = rankTexts(ids, [this](quint32 id) { return list_.types_.utf8(id); });
         }
         if (has(DupField::Path)) {
             pathRank_ = list_.pathRanks();
@@ -1351,7 +1304,7 @@ qsizetype DupCandidateList::memoryUsage() const {
                       qsizetype(chunks_.size()) * kChunkBytes +
                       qsizetype(chunks_.capacity() * sizeof(void*));
     bytes += folderBytes_;
-    bytes += qsizetype(types_.size()) * 96 + typeByExtension_.size() * 64;
+    bytes += types_.memoryUsage();
     // The texts of dates and times: at most one per day and one per two seconds of a
     // day, whatever the number of files.
     bytes += qsizetype((dateTextIds_.capacity() + timeTextIds_.capacity()) * sizeof(qint32)) +

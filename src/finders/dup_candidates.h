@@ -12,6 +12,7 @@
 #include <span>
 #include <vector>
 
+#include "base/extension_types.h"
 #include "base/text_arena.h"
 #include "finders/thousands_text.h"
 #include "platform/dir_entry.h"
@@ -171,8 +172,6 @@ private:
     QByteArrayView nameOf(const Record& r) const;
 
     static quint32 dateKey(quint32 packed);
-    quint32 typeOf(QByteArrayView name);
-    quint32 typeOfExtension(QByteArrayView ext);
     bool storeName(QByteArrayView name, quint64& ref);
     // The texts of a packed time's date and time of day, made on first use.
     QByteArrayView dateUtf8(quint32 packed) const;
@@ -196,17 +195,7 @@ private:
     std::vector<QByteArray> folderPrefixes_;  // the path followed by "/" (the root as is)
     QByteArray lastFolderPath_;
     qsizetype folderBytes_ = 0;
-    QStringList types_;
-    std::vector<QByteArray> typesUtf8_;
-    QHash<QByteArray, quint32> typeByExtension_;
-    struct TypeSlot {
-        static constexpr quint32 kEmpty = 0xFFFFFFFF;
-        static constexpr qsizetype kMaxBytes = 15;
-        char bytes[kMaxBytes];
-        quint8 length = 0;
-        quint32 id = kEmpty;
-    };
-    std::array<TypeSlot, 64> typeSlots_{};
+    ExtensionTypes types_;
     // PackDosDateTime of times met before: files share a few thousand times at most, and
     // each conversion to local time costs more than the rest of adding a file.
     struct TimeSlot {
