@@ -143,8 +143,8 @@ void DupRowWriter::write(const Sink& sink, Threads threads) const {
 
 void DupRowWriter::makePiece(qsizetype piece, Lines& lines, SharedTexts& shared) const {
     lines.clear();
-    makeRows(piece * kPieceRows, std::min((piece + 1) * kPieceRows, qsizetype(rows_.size())),
-             lines, shared);
+    makeRows(piece * kPieceRows, std::min((piece + 1) * kPieceRows, qsizetype(rows_.size())), lines,
+             shared);
 }
 
 void DupRowWriter::makeRows(qsizetype begin, qsizetype end, Lines& lines,
@@ -193,8 +193,9 @@ void DupRowWriter::makeRows(qsizetype begin, qsizetype end, Lines& lines,
             // Escaping makes at most kTsvEscapedMax bytes of one; a group number takes at
             // most 20 digits, and seven separators end the cells.
             const size_t room =
-                kTsvEscapedMax * size_t(f.name.size() + size.size() + f.modified.size() +
-                                        f.time.size() + f.access.size() + (noted ? type.size() : 0)) +
+                kTsvEscapedMax *
+                    size_t(f.name.size() + size.size() + f.modified.size() + f.time.size() +
+                           f.access.size() + (noted ? type.size() : 0)) +
                 place.length + typeSpan.length + 20 + 8;
             char* w = lines.room(room);
             if (duplicateMode) {

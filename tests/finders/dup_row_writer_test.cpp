@@ -21,8 +21,8 @@ using test::hogOptions;
 // Names and folders that every escape of a line meets: TAB, line feed, carriage return,
 // backslash, bytes that are no UTF-8, leading blanks, and plain names between them.
 QByteArray hostileName(int i) {
-    static const char* const kParts[] = {"tab\there", "new\nline", "cr\rhere", "back\\slash",
-                                         "\xFF\xFE bad",  "  lead",    "caf\xC3\xA9",  "plain"};
+    static const char* const kParts[] = {"tab\there",    "new\nline", "cr\rhere",    "back\\slash",
+                                         "\xFF\xFE bad", "  lead",    "caf\xC3\xA9", "plain"};
     return QByteArray(kParts[i % 8]) + QByteArray::number(i % 1500) + (i % 3 ? ".txt" : ".b\tn");
 }
 
@@ -108,9 +108,8 @@ TEST(DupRowWriter, TwoThreadsWriteTheBytesOfOneAndOfTheGrid) {
         EXPECT_TRUE(two == one);
         EXPECT_TRUE(one == gridLines(*search, c.groups));
         // The title line, then one call per piece.
-        EXPECT_EQ(calls.size(),
-                  1 + (search->resultCount() + DupRowWriter::kPieceRows - 1) /
-                          DupRowWriter::kPieceRows);
+        EXPECT_EQ(calls.size(), 1 + (search->resultCount() + DupRowWriter::kPieceRows - 1) /
+                                        DupRowWriter::kPieceRows);
     }
 }
 
@@ -121,9 +120,8 @@ TEST(DupRowWriter, NoResultsGiveTheTitleLineAlone) {
 }
 
 TEST(DupRowWriter, ASinkThatThrowsEndsBothThreads) {
-    const std::unique_ptr<DupSearch> search =
-        searchOf(hogOptions(SizeTest::LargerOrEqual, 0, 0, SizeUnit::Bytes),
-                 6 * DupRowWriter::kPieceRows);
+    const std::unique_ptr<DupSearch> search = searchOf(
+        hogOptions(SizeTest::LargerOrEqual, 0, 0, SizeUnit::Bytes), 6 * DupRowWriter::kPieceRows);
     const DupRowWriter writer(*search, false);
     for (const int callsBeforeThrow : {1, 2, 3}) {
         int calls = 0;
