@@ -264,13 +264,6 @@ int search(const DupOptions& options, const QList<QByteArray>& folders, bool gro
     const int status = unopened > 0 || hooks.listFull() || !search.contentProblems().empty()
                            ? kExitIncomplete
                            : kExitOk;
-    if (endingWithCommand()) {
-        // Giving back the list's blocks and the texts of tens of thousands of folders one
-        // by one takes milliseconds that the end of the process does at once. The rows are
-        // flushed above, the search has no file open, and its idle thread ends with the
-        // process.
-        (void)owned.release();
-    }
     return status;
 }
 
