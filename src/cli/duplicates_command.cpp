@@ -3,23 +3,15 @@
 #include <QFile>
 
 #include <algorithm>
-#include <charconv>
-#include <condition_variable>
-#include <cstring>
 #include <limits>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <string>
-#include <vector>
 
-#include "base/split_work.h"
 #include "base/utility.h"
 #include "cli/cli_options.h"
 #include "cli/cli_support.h"
+#include "finders/dup_row_writer.h"
 #include "finders/dup_search.h"
-#include "finders/thousands_text.h"
-#include "inspect/grid_export.h"
 #include "scan/drive_entry.h"
 #include "scan/folder_walk.h"
 
@@ -228,267 +220,6 @@ private:
     bool sizeGiven_ = false;
 };
 
-// The result rows as tab-separated lines, written straight from the candidate list in
-// the grid's row order: the cells DupRowBytes gives for the filled grid, without the
-// grid, after each row's group number when `groups`. Rows are made into text a piece at a
-// time, on two threads where there are two cores, and the pieces go to `out` in order.
-void printRows(const DupSearch& search, bool groups, QTextStream& out) {
-    const bool duplicateMode = search.options().duplicateMode;
-    const DupCandidateList& list = search.candidates();
-    std::string titleLine;
-    QStringList titles = DupColumnTitles(duplicateMode);
-    if (groups) {
-        titles.prepend(QStringLiteral("Group"));
-    }
-    for (qsizetype c = 0; c < titles.size(); ++c) {
-        AppendTsvEscaped(titles[c].toUtf8(), titleLine);
-        titleLine += c + 1 < titles.size() ? '\t' : '\n';
-    }
-    writeBytes(out, QByteArray::fromRawData(titleLine.data(), qsizetype(titleLine.size())));
-    const std::vector<quint32> rows =
-        search.resultCount() > 0 ? search.rowOrder() : std::vector<quint32>();
-    const qsizetype total = qsizetype(rows.size());
-
-    // Folders and types are shared by many rows: each side escapes each of them once, into
-    // one buffer of its own, in a table of spans for folder prefixes (0), types (1) and
-    // folders (2). The list's texts are made first, so that the two sides only read it.
-    list.makeTexts();
-    struct Shared {
-        struct Span {
-            size_t at = 0;
-            quint32 length = 0;
-            bool known = false;
-        };
-        std::string bytes;
-        std::vector<Span> spans[3];
-        void prefetch(int table, quint32 id) const {
-            const std::vector<Span>& s = spans[table];
-            if (id < s.size() && s[id].known) {
-                __builtin_prefetch(bytes.data() + s[id].at);
-            }
-        }
-        // The escaped text `id` of `table`, or nullptr when it was not escaped yet.
-        const Span* find(int table, quint32 id) const {
-            const std::vector<Span>& s = spans[table];
-            return id < s.size() && s[id].known ? &s[id] : nullptr;
-        }
-        // Escapes `source` as the text `id` of `table`.
-        Span add(int table, quint32 id, QByteArrayView source) {
-            std::vector<Span>& s = spans[table];
-            if (id >= s.size()) {
-                s.resize(id + 1);
-            }
-            Span& span = s[id];
-            span.at = bytes.size();
-            AppendTsvEscaped(source, bytes);
-            span.length = quint32(bytes.size() - span.at);
-            span.known = true;
-            return span;
-        }
-        char* write(const Span& span, char* out) const {
-            std::memcpy(out, bytes.data() + span.at, span.length);
-            return out + span.length;
-        }
-    };
-    // A piece's lines: the room a row may take is asked for first and written through
-    // directly, a cheaper way than growing a string cell by cell.
-    class Lines {
-    public:
-        char* room(size_t n) {
-            if (capacity_ - size_ < n) {
-                const size_t capacity = std::max(size_ + n, 2 * capacity_);
-                std::unique_ptr<char[]> data(new char[capacity]);
-                if (size_ > 0) {
-                    std::memcpy(data.get(), data_.get(), size_);
-                }
-                data_ = std::move(data);
-                capacity_ = capacity;
-            }
-            return data_.get() + size_;
-        }
-        void wrote(const char* end) { size_ = size_t(end - data_.get()); }
-        void clear() { size_ = 0; }
-        QByteArray bytes() const { return QByteArray::fromRawData(data_.get(), qsizetype(size_)); }
-
-    private:
-        std::unique_ptr<char[]> data_;
-        size_t size_ = 0;
-        size_t capacity_ = 0;
-    };
-    Shared sides[2];
-    // Where a row's texts are. The rows jump through the list's memory, and reading one
-    // row's texts right after finding them waits for memory at every step: the rows are
-    // taken a few hundred at a time, first finding where each one's texts are and asking
-    // for them, then writing them, by which time they have arrived.
-    struct Found {
-        qsizetype i;
-        QByteArrayView name;
-        QByteArrayView modified;
-        QByteArrayView time;
-        QByteArrayView access;
-        quint32 folder;
-        quint32 type;
-    };
-    constexpr qsizetype kFoundRows = 256;
-    const auto makeRows = [&](qsizetype begin, qsizetype end, Lines& lines, Shared& shared) {
-        char buffer[ThousandsText::kMaxUtf8];
-        char sizeBuffer[ThousandsText::kMaxUtf8];
-        Found found[kFoundRows];
-        const int placeTable = duplicateMode ? 2 : 0;
-        const DupField placeField = duplicateMode ? DupField::Folder : DupField::Path;
-        QByteArray type;
-        for (qsizetype from = begin; from < end; from += kFoundRows) {
-            const qsizetype to = std::min(from + kFoundRows, end);
-            for (qsizetype k = from; k < to; ++k) {
-                list.prefetch(k + 16 < end ? rows[size_t(k + 16)] : -1, 0);
-                list.prefetch(k + 8 < end ? rows[size_t(k + 8)] : -1, 1);
-                Found& f = found[k - from];
-                f.i = rows[size_t(k)];
-                f.name = list.name(f.i);
-                f.modified = list.fieldBytes(f.i, DupField::Modified, buffer);
-                f.time = list.fieldBytes(f.i, DupField::Time, buffer);
-                f.access = list.fieldBytes(f.i, DupField::Access, buffer);
-                f.folder = list.folderId(f.i);
-                f.type = list.typeId(f.i);
-                shared.prefetch(placeTable, f.folder);
-            }
-            for (qsizetype k = from; k < to; ++k) {
-                const Found& f = found[k - from];
-                const auto sharedSpan = [&](int table, quint32 id, DupField field) {
-                    const Shared::Span* span = shared.find(table, id);
-                    return span ? *span
-                                : shared.add(table, id, list.fieldBytes(f.i, field, buffer));
-                };
-                // Path is split at a "/", so each piece escapes as the whole path would.
-                const Shared::Span place = sharedSpan(placeTable, f.folder, placeField);
-                const bool noted = duplicateMode && search.hasTypeNote(k);
-                Shared::Span typeSpan;
-                if (noted) {
-                    type = list.fieldBytes(f.i, DupField::Type, buffer).toByteArray();
-                    search.appendTypeNote(k, type);
-                } else {
-                    typeSpan = sharedSpan(1, f.type, DupField::Type);
-                }
-                const QByteArrayView size = list.fieldBytes(f.i, DupField::Size, sizeBuffer);
-                // Escaping makes at most kTsvEscapedMax bytes of one; a group number takes at
-                // most 20 digits, and seven separators end the cells.
-                const size_t room =
-                    kTsvEscapedMax *
-                        size_t(f.name.size() + size.size() + f.modified.size() + f.time.size() +
-                               f.access.size() + (noted ? type.size() : 0)) +
-                    place.length + typeSpan.length + 20 + 8;
-                char* w = lines.room(room);
-                if (duplicateMode) {
-                    if (groups) {
-                        // Duplicate mode keeps its rows in result order.
-                        w = std::to_chars(w, w + 20, search.resultGroup(k)).ptr;
-                        *w++ = '\t';
-                    }
-                    w = WriteTsvEscaped(f.name, w);
-                    *w++ = '\t';
-                }
-                w = WriteTsvEscaped(size, w);
-                *w++ = '\t';
-                w = WriteTsvEscaped(f.modified, w);
-                *w++ = '\t';
-                w = WriteTsvEscaped(f.time, w);
-                *w++ = '\t';
-                w = WriteTsvEscaped(f.access, w);
-                *w++ = '\t';
-                w = shared.write(place, w);
-                if (!duplicateMode) {
-                    w = WriteTsvEscaped(f.name, w);
-                }
-                *w++ = '\t';
-                w = noted ? WriteTsvEscaped(type, w) : shared.write(typeSpan, w);
-                *w++ = '\n';
-                lines.wrote(w);
-            }
-        }
-    };
-    // The lines are made kPieceRows rows a piece. On two cores the even pieces are made and
-    // written on this thread and the odd ones made on a second thread, up to two ahead,
-    // and written here in turn: each side waits only for the piece it needs next.
-    constexpr qsizetype kPieceRows = 4096;
-    const qsizetype pieceCount = (total + kPieceRows - 1) / kPieceRows;
-    const auto makePiece = [&](qsizetype j, Lines& lines, Shared& shared) {
-        lines.clear();
-        makeRows(j * kPieceRows, std::min((j + 1) * kPieceRows, total), lines, shared);
-    };
-    Lines mine;
-    if (SplitPoint(total, kPieceRows) >= total) {
-        for (qsizetype j = 0; j < pieceCount; ++j) {
-            makePiece(j, mine, sides[0]);
-            writeBytes(out, mine.bytes());
-        }
-        return;
-    }
-    Lines theirs[2];
-    std::mutex mutex;
-    std::condition_variable changed;
-    qsizetype made = -1;     // the last odd piece made
-    qsizetype written = -1;  // the last odd piece written
-    bool abandoned = false;  // a side threw: the other stops waiting for it
-    const auto abandon = [&] {
-        {
-            const std::lock_guard lock(mutex);
-            abandoned = true;
-        }
-        changed.notify_all();
-    };
-    RunTogether(
-        [&] {
-            try {
-                for (qsizetype j = 1; j < pieceCount; j += 2) {
-                    {
-                        // The piece's buffer last held piece j - 4.
-                        std::unique_lock lock(mutex);
-                        changed.wait(lock, [&] { return abandoned || written >= j - 4; });
-                        if (abandoned) {
-                            return;
-                        }
-                    }
-                    makePiece(j, theirs[(j / 2) % 2], sides[1]);
-                    {
-                        const std::lock_guard lock(mutex);
-                        made = j;
-                    }
-                    changed.notify_all();
-                }
-            } catch (...) {
-                abandon();
-                throw;
-            }
-        },
-        [&] {
-            try {
-                for (qsizetype j = 0; j < pieceCount; j += 2) {
-                    makePiece(j, mine, sides[0]);
-                    writeBytes(out, mine.bytes());
-                    if (j + 1 >= pieceCount) {
-                        break;
-                    }
-                    {
-                        std::unique_lock lock(mutex);
-                        changed.wait(lock, [&] { return abandoned || made >= j + 1; });
-                        if (abandoned) {
-                            return;
-                        }
-                    }
-                    writeBytes(out, theirs[((j + 1) / 2) % 2].bytes());
-                    {
-                        const std::lock_guard lock(mutex);
-                        written = j + 1;
-                    }
-                    changed.notify_all();
-                }
-            } catch (...) {
-                abandon();
-                throw;
-            }
-        });
-}
-
 // Walks `folders`, prints the result rows on `out` (after their group numbers when
 // `groups`) and says what happened on the way.
 int search(const DupOptions& options, const QList<QByteArray>& folders, bool groups,
@@ -502,7 +233,9 @@ int search(const DupOptions& options, const QList<QByteArray>& folders, bool gro
     const int unopened = walk.walkEntries(folderEntries(folders));
     search.finish();
 
-    printRows(search, groups, out);
+    DupRowWriter(search, groups).write([&out](QByteArrayView bytes) {
+        writeBytes(out, QByteArray::fromRawData(bytes.data(), bytes.size()));
+    });
     out.flush();
     for (const DupSearch::ContentProblem& p : search.contentProblems()) {
         tell(platform::MessageKind::Warning, (p.changed ? QStringLiteral("Left out %1: %2")
@@ -515,13 +248,6 @@ int search(const DupOptions& options, const QList<QByteArray>& folders, bool gro
     const int status = unopened > 0 || hooks.listFull() || !search.contentProblems().empty()
                            ? kExitIncomplete
                            : kExitOk;
-    if (endingWithCommand()) {
-        // Giving back the list's blocks and the texts of tens of thousands of folders one
-        // by one takes milliseconds that the end of the process does at once. The rows are
-        // flushed above, the search has no file open, and its idle thread ends with the
-        // process.
-        (void)owned.release();
-    }
     return status;
 }
 

@@ -550,97 +550,89 @@ std::vector<quint32> ContentGrouper::itemsBySizeAndFile(std::vector<qint64>& siz
     return items;
 }
 
-bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hooks& hooks) {
-    if (ran_) {
-        return result_;
-    }
-    ran_ = true;
-    pathOf_ = pathOf;
-    sizeOf_ = sizeOfId;
-    notePeak(0);
-
+std::vector<ContentGrouper::Range> ContentGrouper::keepSharedSizes() {
     // Names of one inode are one file: its first name (lowest id) stands for it. Only a
     // size that another file shares needs reading, and only its files are kept on.
     std::vector<Range> sizeRuns;
+    // The names sorted by size and file, marked where a size and where a file begins;
+    // the sizes themselves (8 bytes a name) go before the table of work is made.
+    constexpr quint8 kNewSize = 1;
+    constexpr quint8 kNewFile = 2;
+    std::vector<quint32> byFile;
+    std::vector<quint8> marks;
     {
-        // The names sorted by size and file, marked where a size and where a file begins;
-        // the sizes themselves (8 bytes a name) go before the table of work is made.
-        constexpr quint8 kNewSize = 1;
-        constexpr quint8 kNewFile = 2;
-        std::vector<quint32> byFile;
-        std::vector<quint8> marks;
-        {
-            std::vector<qint64> sizes;
-            byFile = itemsBySizeAndFile(sizes);
-            notePeak(
-                qsizetype(byFile.capacity() * sizeof(quint32) + sizes.capacity() * sizeof(qint64)));
-            marks.resize(byFile.size());
-            for (size_t k = 0; k < byFile.size(); ++k) {
-                const quint32 a = k == 0 ? 0 : byFile[k - 1];
-                const quint32 b = byFile[k];
-                if (k == 0 || sizes[a] != sizes[b]) {
-                    marks[k] = kNewSize | kNewFile;
-                } else if (deviceOf(a) != deviceOf(b) || inodeOf(a) != inodeOf(b)) {
-                    marks[k] = kNewFile;
-                }
+        std::vector<qint64> sizes;
+        byFile = itemsBySizeAndFile(sizes);
+        notePeak(
+            qsizetype(byFile.capacity() * sizeof(quint32) + sizes.capacity() * sizeof(qint64)));
+        marks.resize(byFile.size());
+        for (size_t k = 0; k < byFile.size(); ++k) {
+            const quint32 a = k == 0 ? 0 : byFile[k - 1];
+            const quint32 b = byFile[k];
+            if (k == 0 || sizes[a] != sizes[b]) {
+                marks[k] = kNewSize | kNewFile;
+            } else if (deviceOf(a) != deviceOf(b) || inodeOf(a) != inodeOf(b)) {
+                marks[k] = kNewFile;
             }
         }
-        const size_t n = byFile.size();
-        // Twice over the sorted names: to count the files kept, then to keep them, so the
-        // table is made once at its size.
-        for (const bool keep : {false, true}) {
-            size_t kept = 0;
-            for (size_t k = 0; k < n;) {
-                size_t e = k + 1;
-                size_t files = 1;
-                while (e < n && !(marks[e] & kNewSize)) {
-                    files += (marks[e] & kNewFile) ? 1 : 0;
-                    ++e;
-                }
-                const qint64 size = e - k >= 2 ? sizeOf(byFile[k]) : 0;
-                if (e - k >= 2 && (size != 0 || options_.includeEmpty)) {
-                    if (!keep) {
-                        kept += files;
-                    } else {
-                        const auto begin = quint32(work_.size());
-                        for (size_t j = k; j < e;) {
-                            size_t f = j + 1;
-                            while (f < e && !(marks[f] & kNewFile)) {
-                                ++f;
-                            }
-                            Work w;
-                            w.item = byFile[j];
-                            w.names = quint32(std::min<size_t>(f - j, kMaxNames));
-                            w.stamp = seconds_[w.item];
-                            // One file under several names has nothing to be compared with;
-                            // files of no size are equal without reading them.
-                            if (files < 2) {
-                                w.state = Work::Unique;
-                            } else if (size == 0) {
-                                w.state = Work::Equal;
-                                w.hash = setKey(begin);
-                            } else {
-                                toRead_ += size;
-                            }
-                            work_.push_back(w);
-                            j = f;
+    }
+    const size_t n = byFile.size();
+    // Twice over the sorted names: to count the files kept, then to keep them, so the
+    // table is made once at its size.
+    for (const bool keep : {false, true}) {
+        size_t kept = 0;
+        for (size_t k = 0; k < n;) {
+            size_t e = k + 1;
+            size_t files = 1;
+            while (e < n && !(marks[e] & kNewSize)) {
+                files += (marks[e] & kNewFile) ? 1 : 0;
+                ++e;
+            }
+            const qint64 size = e - k >= 2 ? sizeOf(byFile[k]) : 0;
+            if (e - k >= 2 && (size != 0 || options_.includeEmpty)) {
+                if (!keep) {
+                    kept += files;
+                } else {
+                    const auto begin = quint32(work_.size());
+                    for (size_t j = k; j < e;) {
+                        size_t f = j + 1;
+                        while (f < e && !(marks[f] & kNewFile)) {
+                            ++f;
                         }
-                        if (files >= 2 && size > 0) {
-                            sizeRuns.push_back({begin, quint32(work_.size())});
+                        Work w;
+                        w.item = byFile[j];
+                        w.names = quint32(std::min<size_t>(f - j, kMaxNames));
+                        w.stamp = seconds_[w.item];
+                        // One file under several names has nothing to be compared with;
+                        // files of no size are equal without reading them.
+                        if (files < 2) {
+                            w.state = Work::Unique;
+                        } else if (size == 0) {
+                            w.state = Work::Equal;
+                            w.hash = setKey(begin);
+                        } else {
+                            toRead_ += size;
                         }
+                        work_.push_back(w);
+                        j = f;
+                    }
+                    if (files >= 2 && size > 0) {
+                        sizeRuns.push_back({begin, quint32(work_.size())});
                     }
                 }
-                k = e;
             }
-            if (!keep) {
-                work_.reserve(kept);
-            }
+            k = e;
         }
-        notePeak(qsizetype(byFile.capacity() * sizeof(quint32) + marks.capacity()));
+        if (!keep) {
+            work_.reserve(kept);
+        }
     }
-    // The walk's last writes went into the table.
-    seconds_.release();
+    notePeak(qsizetype(byFile.capacity() * sizeof(quint32) + marks.capacity()));
+    return sizeRuns;
+}
 
+template <class OnClass>
+void ContentGrouper::splitIntoClasses(const std::vector<Range>& ranges, OnClass&& onClass) {
     const auto waitingFirst = [&](const Work& x, const Work& y) {
         if ((x.state == Work::Waiting) != (y.state == Work::Waiting)) {
             return x.state == Work::Waiting;
@@ -650,38 +642,39 @@ bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hoo
         }
         return idOf(x.item) < idOf(y.item);
     };
-    // Sorts each range so that its files still waiting come first, in classes of equal
-    // hashes, and calls onClass(begin, end) for each class.
-    const auto splitIntoClasses = [&](const std::vector<Range>& ranges, auto&& onClass) {
-        for (const Range r : ranges) {
-            std::sort(work_.begin() + r.begin, work_.begin() + r.end, waitingFirst);
-            for (quint32 k = r.begin; k < r.end && work_[k].state == Work::Waiting;) {
-                quint32 e = k + 1;
-                while (e < r.end && work_[e].state == Work::Waiting &&
-                       sameHash(work_[e].hash, work_[k].hash)) {
-                    ++e;
-                }
-                onClass(k, e);
-                k = e;
+    for (const Range r : ranges) {
+        std::sort(work_.begin() + r.begin, work_.begin() + r.end, waitingFirst);
+        for (quint32 k = r.begin; k < r.end && work_[k].state == Work::Waiting;) {
+            quint32 e = k + 1;
+            while (e < r.end && work_[e].state == Work::Waiting &&
+                   sameHash(work_[e].hash, work_[k].hash)) {
+                ++e;
             }
-        }
-    };
-
-    // The first 4 KiB, in inode order.
-    const auto filesIn = [](const std::vector<Range>& ranges) {
-        size_t files = 0;
-        for (const Range r : ranges) {
-            files += r.end - r.begin;
-        }
-        return files;
-    };
-    std::vector<quint32> order;
-    order.reserve(filesIn(sizeRuns));
-    for (const Range r : sizeRuns) {
-        for (quint32 w = r.begin; w < r.end; ++w) {
-            order.push_back(w);
+            onClass(k, e);
+            k = e;
         }
     }
+}
+
+std::vector<quint32> ContentGrouper::workIn(const std::vector<Range>& ranges) {
+    size_t files = 0;
+    for (const Range r : ranges) {
+        files += r.end - r.begin;
+    }
+    std::vector<quint32> work;
+    work.reserve(files);
+    for (const Range r : ranges) {
+        for (quint32 w = r.begin; w < r.end; ++w) {
+            work.push_back(w);
+        }
+    }
+    return work;
+}
+
+void ContentGrouper::readPrefixes(std::vector<Range> sizeRuns, const Hooks& hooks,
+                                  std::vector<Range>& compares, std::vector<Range>& wholeRuns) {
+    // In inode order.
+    std::vector<quint32> order = workIn(sizeRuns);
     std::sort(order.begin(), order.end(), [&](quint32 a, quint32 b) {
         const Work& x = work_[a];
         const Work& y = work_[b];
@@ -702,8 +695,6 @@ bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hoo
     std::sort(places_.begin(), places_.end());
 
     // Files of one size and one prefix hash go on; files of at most 4 KiB are read whole.
-    std::vector<Range> compares;
-    std::vector<Range> wholeRuns;
     if (!stop_.load()) {
         splitIntoClasses(sizeRuns, [&](quint32 k, quint32 e) {
             const qint64 size = sizeOf(work_[k].item);
@@ -720,15 +711,12 @@ bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hoo
             }
         });
     }
-    sizeRuns = std::vector<Range>();
+}
 
-    // Whole files, in the order of their places on the disk where known.
-    order.reserve(filesIn(wholeRuns));
-    for (const Range r : wholeRuns) {
-        for (quint32 w = r.begin; w < r.end; ++w) {
-            order.push_back(w);
-        }
-    }
+void ContentGrouper::readWholeFiles(std::vector<Range> wholeRuns, const Hooks& hooks,
+                                    std::vector<Range>& compares) {
+    // In the order of their places on the disk where known.
+    std::vector<quint32> order = workIn(wholeRuns);
     std::sort(order.begin(), order.end(), [&](quint32 a, quint32 b) {
         const Work& x = work_[a];
         const Work& y = work_[b];
@@ -754,8 +742,9 @@ bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hoo
             compares.push_back({k, e});
         });
     }
-    wholeRuns = std::vector<Range>();
+}
 
+void ContentGrouper::compareBytes(std::vector<Range> compares, const Hooks& hooks) {
     // Byte by byte, the tasks in the order of their first file's place on the disk.
     for (const Range r : compares) {
         std::sort(work_.begin() + r.begin, work_.begin() + r.end,
@@ -767,8 +756,9 @@ bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hoo
     // more than while it hashed.
     parallel(compares.size(), std::max(kPrefixBytes, options_.chunkBytes / 2), hooks,
              [&](Reader& reader, size_t i) { compare(reader, compares[i], hooks); });
-    compares = std::vector<Range>();
+}
 
+void ContentGrouper::finishGroups() {
     collectGroups();
     const auto byProblemId = [](const ContentProblem& a, const ContentProblem& b) {
         return a.id < b.id;
@@ -784,6 +774,26 @@ bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hoo
     devices_.release();
     places_ = std::vector<std::pair<quint32, quint64>>();
     ids_ = std::vector<quint32>();
+}
+
+bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hooks& hooks) {
+    if (ran_) {
+        return result_;
+    }
+    ran_ = true;
+    pathOf_ = pathOf;
+    sizeOf_ = sizeOfId;
+    notePeak(0);
+    std::vector<Range> sizeRuns = keepSharedSizes();
+    // The walk's last writes went into the table.
+    seconds_.release();
+    // Each phase gives back its ranges' memory as it ends.
+    std::vector<Range> compares;
+    std::vector<Range> wholeRuns;
+    readPrefixes(std::move(sizeRuns), hooks, compares, wholeRuns);
+    readWholeFiles(std::move(wholeRuns), hooks, compares);
+    compareBytes(std::move(compares), hooks);
+    finishGroups();
     result_ = !stop_.load();
     return result_;
 }

@@ -236,6 +236,30 @@ private:
     void compare(Reader& reader, Range range, const Hooks& hooks);
     void fail(Work& work, std::vector<ContentProblem>& list, const QString& reason);
     void collectGroups();
+
+    // The phases of run(), in their order. keepSharedSizes makes work_: one entry per
+    // file whose size another file shares (files of no size Equal at once, unless left
+    // out), and returns the ranges of work_ of each size with files still to read.
+    std::vector<Range> keepSharedSizes();
+    // Reads the first 4 KiB of those files, in inode order, and puts the classes of
+    // equal size and hash that remain into `compares` (files of at most 4 KiB, compared
+    // byte by byte next) or `wholeRuns` (hashed whole next).
+    void readPrefixes(std::vector<Range> sizeRuns, const Hooks& hooks, std::vector<Range>& compares,
+                      std::vector<Range>& wholeRuns);
+    // Hashes the files of `wholeRuns` whole, in the order of their places on the disk
+    // where known, and adds the classes of equal hashes to `compares`.
+    void readWholeFiles(std::vector<Range> wholeRuns, const Hooks& hooks,
+                        std::vector<Range>& compares);
+    // Compares the files of each range byte by byte; the equal ones become Equal.
+    void compareBytes(std::vector<Range> compares, const Hooks& hooks);
+    // Makes the groups and the problems' lists, and gives back what the work took.
+    void finishGroups();
+    // Sorts each range so that its files still waiting come first, in classes of equal
+    // hashes, and calls onClass(begin, end) for each class.
+    template <class OnClass>
+    void splitIntoClasses(const std::vector<Range>& ranges, OnClass&& onClass);
+    // The places in work_ of the ranges' entries, in order.
+    static std::vector<quint32> workIn(const std::vector<Range>& ranges);
     void notePeak(qsizetype bytes);
 
     ContentOptions options_;

@@ -2,9 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QHash>
 #include <QString>
-#include <QStringList>
 
 #include <array>
 #include <limits>
@@ -12,7 +10,8 @@
 #include <span>
 #include <vector>
 
-#include "base/text_arena.h"
+#include "base/extension_types.h"
+#include "finders/dup_texts.h"
 #include "finders/thousands_text.h"
 #include "platform/dir_entry.h"
 
@@ -140,7 +139,7 @@ public:
     // and folder prefix texts. Ids count from 0 in the order the folders were met.
     quint32 folderId(qsizetype i) const { return at(i).folder; }
     // The Time text's id of a packed last-write time.
-    static quint32 timeKey(quint32 packed);
+    static quint32 timeKey(quint32 packed) { return DupTexts::timeKey(packed); }
 
     // Heap bytes the list holds now (records, names, folders, types), by capacity.
     qsizetype memoryUsage() const;
@@ -170,21 +169,16 @@ private:
     const Record& at(qsizetype i) const { return record(numberAt(i)); }
     QByteArrayView nameOf(const Record& r) const;
 
-    static quint32 dateKey(quint32 packed);
-    quint32 typeOf(QByteArrayView name);
-    quint32 typeOfExtension(QByteArrayView ext);
     bool storeName(QByteArrayView name, quint64& ref);
-    // The texts of a packed time's date and time of day, made on first use.
-    QByteArrayView dateUtf8(quint32 packed) const;
-    QByteArrayView timeUtf8(quint32 packed) const;
     QByteArrayView folderPrefix(quint32 folder) const;
     void notePeak(qsizetype extra) const;
-    std::vector<quint32> sizeRanks() const;
-    // The place of each candidate's Path text among the distinct ones (equal texts, as
-    // compareFolded sees them, share a place), by candidate number.
-    std::vector<quint32> pathRanks() const;
 
-    class LinePlan;  // how sortLines keys and compares the lines
+    // Below this many candidates a sort stays on one thread: a thread's start would cost
+    // more than it saves.
+    static constexpr qsizetype kMinimumPiece = 20000;
+
+    class LinePlan;   // how sortLines keys and compares the lines
+    class PathOrder;  // the order of the Path texts, begun as folders are added
 
     qsizetype limit_;
     std::vector<std::unique_ptr<Record[]>> blocks_;
@@ -196,17 +190,7 @@ private:
     std::vector<QByteArray> folderPrefixes_;  // the path followed by "/" (the root as is)
     QByteArray lastFolderPath_;
     qsizetype folderBytes_ = 0;
-    QStringList types_;
-    std::vector<QByteArray> typesUtf8_;
-    QHash<QByteArray, quint32> typeByExtension_;
-    struct TypeSlot {
-        static constexpr quint32 kEmpty = 0xFFFFFFFF;
-        static constexpr qsizetype kMaxBytes = 15;
-        char bytes[kMaxBytes];
-        quint8 length = 0;
-        quint32 id = kEmpty;
-    };
-    std::array<TypeSlot, 64> typeSlots_{};
+    ExtensionTypes types_;
     // PackDosDateTime of times met before: files share a few thousand times at most, and
     // each conversion to local time costs more than the rest of adding a file.
     struct TimeSlot {
@@ -216,27 +200,14 @@ private:
     std::unique_ptr<std::array<TimeSlot, 4096>> timeSlots_;
     quint32 packedTime(qint64 epoch);
     ThousandsText thousands_;
-    // Texts of dates and times, made once per distinct value when first asked for: by
-    // date or time key, the text's number in texts_ (-1 until made).
-    mutable std::vector<qint32> dateTextIds_;
-    mutable std::vector<qint32> timeTextIds_;
-    mutable TextArena texts_;
+    // Texts of dates and times, made once per distinct value when first asked for.
+    mutable DupTexts texts_;
     mutable qsizetype peak_ = 0;
     bool earlyTexts_ = false;
     // The candidates before this one have their texts made.
     mutable qsizetype textsUpTo_ = 0;
     bool earlyPathOrder_ = false;
-    // With earlyPathOrder_: the first candidate of each folder, and each folder's
-    // candidates in the order of their names (marked as pathRanks marks them), in the
-    // folder's own range of candidate numbers.
-    std::vector<quint32> folderFirst_;
-    std::vector<quint32> byName_;
-    // With earlyPathOrder_: the tree of the folders' path pieces, grown as folders come
-    // (see pathRanks).
-    struct PathTree;
-    std::unique_ptr<PathTree> pathTree_;
-    void sortFolderNames(size_t folder);
-    void finishEarlyPathOrder();
+    std::unique_ptr<PathOrder> pathOrder_;
 };
 
 }  // namespace dw

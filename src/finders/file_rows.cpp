@@ -1,9 +1,5 @@
 #include "finders/file_rows.h"
 
-#include <QFile>
-
-#include <cstring>
-
 #include "base/file_dates.h"
 #include "base/utility.h"
 #include "platform/paths.h"
@@ -42,35 +38,7 @@ QByteArrayView FileRowTexts::time(quint32 packed) {
 }
 
 QByteArrayView FileRowTexts::type(QByteArrayView name) {
-    const qsizetype dot = name.lastIndexOf('.');
-    if (dot < 0) {
-        return {};
-    }
-    const QByteArrayView ext = name.sliced(dot);
-    TypeSlot* slot = nullptr;
-    if (ext.size() <= TypeSlot::kMaxBytes) {
-        quint32 h = 2166136261u;
-        for (const char c : ext) {
-            h = (h ^ quint8(c)) * 16777619u;
-        }
-        slot = &typeSlots_[h % typeSlots_.size()];
-        if (slot->id >= 0 && slot->length == ext.size() &&
-            std::memcmp(slot->bytes, ext.data(), size_t(ext.size())) == 0) {
-            return types_[size_t(slot->id)];
-        }
-    }
-    const QByteArray key = ext.toByteArray();
-    auto it = typeIds_.constFind(key);
-    if (it == typeIds_.constEnd()) {
-        types_.push_back(FileTypeName(QFile::decodeName(key)).toUtf8());
-        it = typeIds_.insert(key, qint32(types_.size() - 1));
-    }
-    if (slot) {
-        slot->id = it.value();
-        slot->length = quint8(ext.size());
-        std::memcpy(slot->bytes, ext.data(), size_t(ext.size()));
-    }
-    return types_[size_t(it.value())];
+    return types_.utf8(types_.idOfName(name));
 }
 
 QList<QByteArray> GridRowBytes(const GridTable& grid, qsizetype row, FileCellColumns columns) {

@@ -5,9 +5,9 @@
 #include <QHash>
 #include <QList>
 
-#include <array>
 #include <vector>
 
+#include "base/extension_types.h"
 #include "base/grid_table.h"
 #include "finders/thousands_text.h"
 
@@ -40,17 +40,7 @@ private:
     std::vector<qint32> dateIds_;  // by the date part (high 16 bits); -1: not made yet
     QHash<quint32, QByteArray> times_;
     std::vector<QByteArray> dates_;
-    QHash<QByteArray, qint32> typeIds_;
-    std::vector<QByteArray> types_;
-    // Most files share a few extensions: a small table answers them without making a
-    // QByteArray to look one up.
-    struct TypeSlot {
-        static constexpr qsizetype kMaxBytes = 15;
-        char bytes[kMaxBytes];
-        quint8 length = 0;
-        qint32 id = -1;
-    };
-    std::array<TypeSlot, 64> typeSlots_{};
+    ExtensionTypes types_;
 };
 
 // Which cells of a result grid name a row's file. -1: no such cell.
