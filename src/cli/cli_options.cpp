@@ -51,4 +51,24 @@ int showUsage(QTextStream& out, const QString& usage) {
     return kExitOk;
 }
 
+std::optional<int> readOperandsOnly(const QList<QByteArray>& args, const char* command,
+                                    const QString& usage, const char* noOperandText,
+                                    QList<QByteArray>& operands, QTextStream& out,
+                                    QTextStream& err) {
+    OptionCursor c(args);
+    while (c.next()) {
+        if (c.isOperand()) {
+            operands.append(c.arg());
+        } else if (c.isHelp()) {
+            return showUsage(out, usage);
+        } else {
+            return usageError(err, command, c.unknownOptionText());
+        }
+    }
+    if (operands.isEmpty()) {
+        return usageError(err, command, QString::fromLatin1(noOperandText));
+    }
+    return std::nullopt;
+}
+
 }  // namespace dw::cli

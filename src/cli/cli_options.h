@@ -77,4 +77,14 @@ private:
 // command does for "--help".
 int showUsage(QTextStream& out, const QString& usage);
 
+// Reads the arguments of a command that takes operands and no options but help into
+// `operands`, in their order. Returns nullopt when the command is to go on; else the exit
+// status it ends with: kExitOk after writing `usage` for help, kExitUsage after writing
+// the usage error of `command` for an option or, when no operand was given,
+// `noOperandText` ("no file given").
+std::optional<int> readOperandsOnly(const QList<QByteArray>& args, const char* command,
+                                    const QString& usage, const char* noOperandText,
+                                    QList<QByteArray>& operands, QTextStream& out,
+                                    QTextStream& err);
+
 }  // namespace dw::cli

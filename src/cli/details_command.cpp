@@ -12,30 +12,6 @@
 
 namespace dw::cli {
 
-namespace {
-
-// The FILE arguments, or the exit status when the command ends here (help, bad options).
-std::optional<int> fileArguments(const char* command, QString (*usage)(),
-                                 const QList<QByteArray>& args, QList<QByteArray>& files,
-                                 QTextStream& out, QTextStream& err) {
-    OptionCursor c(args);
-    while (c.next()) {
-        if (c.isOperand()) {
-            files.append(c.arg());
-        } else if (c.isHelp()) {
-            return showUsage(out, usage());
-        } else {
-            return usageError(err, command, c.unknownOptionText());
-        }
-    }
-    if (files.isEmpty()) {
-        return usageError(err, command, QStringLiteral("no file given"));
-    }
-    return std::nullopt;
-}
-
-}  // namespace
-
 QString detailsUsage() {
     return QStringLiteral(
                "Usage: %1 details FILE...\n"
@@ -62,7 +38,8 @@ QString detailsUsage() {
 
 int runDetails(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
     QList<QByteArray> files;
-    if (const auto status = fileArguments("details", detailsUsage, args, files, out, err)) {
+    if (const auto status =
+            readOperandsOnly(args, "details", detailsUsage(), "no file given", files, out, err)) {
         return *status;
     }
     int status = kExitOk;
@@ -118,7 +95,8 @@ QString crcUsage() {
 
 int runCrc(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
     QList<QByteArray> files;
-    if (const auto status = fileArguments("crc", crcUsage, args, files, out, err)) {
+    if (const auto status =
+            readOperandsOnly(args, "crc", crcUsage(), "no file given", files, out, err)) {
         return *status;
     }
     int status = kExitOk;

@@ -57,18 +57,9 @@ QString protectedUsage() {
 
 int runProtected(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
     QList<QByteArray> paths;
-    OptionCursor c(args);
-    while (c.next()) {
-        if (c.isOperand()) {
-            paths.append(c.arg());
-        } else if (c.isHelp()) {
-            return showUsage(out, protectedUsage());
-        } else {
-            return usageError(err, "protected", c.unknownOptionText());
-        }
-    }
-    if (paths.isEmpty()) {
-        return usageError(err, "protected", QStringLiteral("no path given"));
+    if (const std::optional<int> status = readOperandsOnly(args, "protected", protectedUsage(),
+                                                           "no path given", paths, out, err)) {
+        return *status;
     }
 
     SafeHarbor harbor;
