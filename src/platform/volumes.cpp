@@ -505,7 +505,10 @@ std::optional<DriveSpace> driveSpace(const QByteArray& path) {
     DriveSpace space;
     space.blockSize = block;
     space.total = qint64(vfs.f_blocks) * block;
-    space.free = qint64(vfs.f_bfree) * block;
+    space.free = qint64(vfs.f_bavail) * block;
+    // Some file systems report more available than free blocks (network ones): no
+    // reserve then.
+    space.reserved = vfs.f_bfree > vfs.f_bavail ? qint64(vfs.f_bfree - vfs.f_bavail) * block : 0;
     return space;
 }
 

@@ -92,11 +92,14 @@ bool isPseudoFileSystem(const QByteArray& fsType);
 // path that does not exist is none.
 bool isMountPoint(const QByteArray& path);
 
-// Space on the file system holding `path`: total and free (the free blocks, reserved
-// ones included, not the user's quota), both in bytes, and the block size.
+// Space on the file system holding `path`, in bytes, and its block size. `free` is what
+// the user can still write (as `df` shows it available); `reserved` the free blocks kept
+// for root, which the user cannot write (0 where the file system keeps none). So
+// total - free - reserved is in use. Quotas are not counted.
 struct DriveSpace {
     qint64 total = 0;
     qint64 free = 0;
+    qint64 reserved = 0;
     qint64 blockSize = 0;
 };
 

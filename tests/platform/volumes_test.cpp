@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QStorageInfo>
 
+#include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include "platform/volumes.h"
 #include "support/temp_tree.h"
@@ -226,15 +231,70 @@ TEST(Volumes, SpaceAndReadiness) {
     EXPECT_GT(space->blockSize, 0);
     EXPECT_GT(space->total, 0);
     EXPECT_EQ(space->total % space->blockSize, 0);
-    EXPECT_LE(space->free, space->total);
-    // Free counts the reserved blocks too, as the storage info's bytesFree does.
+    EXPECT_LE(space->free + space->reserved, space->total);
+    // Free is what the user may write (bytesAvailable); with the root's reserve it makes
+    // the free blocks (bytesFree).
     const QStorageInfo info(QFile::decodeName(tree.root()));
     EXPECT_EQ(space->total, info.bytesTotal());
-    EXPECT_NEAR(double(space->free), double(info.bytesFree()), 64.0 * 1024 * 1024);
+    EXPECT_NEAR(double(space->free), double(info.bytesAvailable()), 64.0 * 1024 * 1024);
+    EXPECT_NEAR(double(space->free + space->reserved), double(info.bytesFree()),
+                64.0 * 1024 * 1024);
     EXPECT_TRUE(isReady(tree.root()));
     EXPECT_FALSE(isReady(tree.path("missing")));
     EXPECT_FALSE(driveSpace(tree.path("missing")).has_value());
     EXPECT_FALSE(isReady({}));
+}
+
+// On an ext4 volume that keeps 10 % for root, free is what `df` says is available and
+// the reserve is apart from it: the figure a user can really fill.
+TEST(Volumes, FreeSpaceLeavesOutTheRootReserve) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "mounting a loop image needs root";
+    }
+    test::TempTree tree;
+    const QByteArray image = tree.path("ext4.img");
+    const QByteArray mountPoint = tree.path("mnt");
+    ASSERT_EQ(::mkdir(mountPoint.constData(), 0755), 0);
+    const auto run = [](const QString& program, const QStringList& args) {
+        QProcess p;
+        p.start(program, args);
+        return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit &&
+               p.exitCode() == 0;
+    };
+    if (!run(QStringLiteral("truncate"),
+             {QStringLiteral("-s"), QStringLiteral("64M"), QFile::decodeName(image)}) ||
+        !run(QStringLiteral("mkfs.ext4"),
+             {QStringLiteral("-q"), QStringLiteral("-F"), QStringLiteral("-m"),
+              QStringLiteral("10"), QFile::decodeName(image)}) ||
+        !run(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("loop"),
+                                       QFile::decodeName(image), QFile::decodeName(mountPoint)})) {
+        GTEST_SKIP() << "cannot make and loop-mount an ext4 image here (mkfs.ext4 or the loop "
+                        "device missing)";
+    }
+    const auto unmount =
+        qScopeGuard([&] { run(QStringLiteral("umount"), {QFile::decodeName(mountPoint)}); });
+
+    const std::optional<DriveSpace> space = driveSpace(mountPoint);
+    ASSERT_TRUE(space.has_value());
+    QProcess df;
+    df.start(QStringLiteral("df"),
+             {QStringLiteral("-B1"), QStringLiteral("--output=size,used,avail"),
+              QFile::decodeName(mountPoint)});
+    ASSERT_TRUE(df.waitForFinished(60000));
+    const QList<QByteArray> lines = df.readAllStandardOutput().trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 2);
+    const QList<QByteArray> figures = lines[1].simplified().split(' ');
+    ASSERT_EQ(figures.size(), 3);
+    const qint64 size = figures[0].toLongLong();
+    const qint64 used = figures[1].toLongLong();
+    const qint64 avail = figures[2].toLongLong();
+    EXPECT_EQ(space->total, size);
+    EXPECT_EQ(space->free, avail);
+    // What df counts neither used nor available is the reserve.
+    EXPECT_EQ(space->reserved, size - used - avail);
+    EXPECT_GT(space->reserved, 0);
+    EXPECT_GT(space->free, 0);
+    EXPECT_LT(space->free + space->reserved, space->total);  // the journal and tables are used
 }
 
 }  // namespace

@@ -20,6 +20,7 @@ QColor categoryColour(int index);
 // Colours with a meaning.
 inline const QColor kUsedColour{0, 0, 255};
 inline const QColor kFreeColour{255, 0, 255};
+inline const QColor kReservedColour{128, 128, 128};
 inline const QColor kAccessColour{0, 0, 255};
 inline const QColor kCreateColour{0, 160, 0};
 inline const QColor kModifyColour{255, 0, 0};

@@ -296,10 +296,12 @@ void TfrmStatistics::doDiskSize() {
         QString label;
         qint64 total;
         qint64 free;
+        qint64 reserved;
     };
     QList<Drive> drives;
     qint64 sumTotal = 0;
     qint64 sumFree = 0;
+    qint64 sumReserved = 0;
     for (const DriveEntry& e : pckStatDrive->checkedEntries()) {
         if (!PathDriveReady(e)) {
             continue;
@@ -308,9 +310,10 @@ void TfrmStatistics::doDiskSize() {
         if (!space) {
             continue;
         }
-        drives.append({driveLabel(e), space->total, space->free});
+        drives.append({driveLabel(e), space->total, space->free, space->reserved});
         sumTotal += space->total;
         sumFree += space->free;
+        sumReserved += space->reserved;
     }
     spaceDrivesShown_ = int(drives.size());
     // All bars in the unit of the sums, so they share the axis they are read on.
@@ -328,21 +331,32 @@ void TfrmStatistics::doDiskSize() {
     used->setColor(statcharts::kUsedColour);
     auto* free = new QBarSet(QStringLiteral("Free"));
     free->setColor(statcharts::kFreeColour);
+    // The blocks kept for root are neither the user's free space nor in use: a part of
+    // their own, shown only where a volume keeps some.
+    auto* reserved = new QBarSet(QStringLiteral("Reserved for root"));
+    reserved->setColor(statcharts::kReservedColour);
     QStringList categories;
     for (const Drive& d : drives) {
-        *used << double(d.total - d.free) / unit;
+        *used << double(d.total - d.free - d.reserved) / unit;
         *free << double(d.free) / unit;
+        *reserved << double(d.reserved) / unit;
         categories << d.label;
     }
     if (cbTotal->isChecked() && drives.size() > 1 &&
         std::llround(double(sumFree) / unit) != std::llround(double(drives.last().free) / unit)) {
-        *used << double(sumTotal - sumFree) / unit;
+        *used << double(sumTotal - sumFree - sumReserved) / unit;
         *free << double(sumFree) / unit;
+        *reserved << double(sumReserved) / unit;
         categories << QStringLiteral("Total");
     }
     auto* series = new QStackedBarSeries;
     series->append(used);
     series->append(free);
+    if (sumReserved > 0) {
+        series->append(reserved);
+    } else {
+        delete reserved;
+    }
     chart->addSeries(series);
     auto* axisX = new QBarCategoryAxis;
     axisX->append(categories);
@@ -361,7 +375,7 @@ void TfrmStatistics::doDiskSize() {
     spaceFigures_->setVisible(any);
     if (any) {
         const qint64 freeUnits = std::llround(double(sumFree) / unit);
-        const qint64 usedUnits = std::llround(double(sumTotal - sumFree) / unit);
+        const qint64 usedUnits = std::llround(double(sumTotal - sumFree - sumReserved) / unit);
         lblUnit->setText(unitText);
         lblCapacity->setText(FormatThousands(qint64(double(sumTotal) / unit)));
         lblFree->setText(FormatThousands(freeUnits) + QLatin1Char(' ') + unitText);
@@ -433,6 +447,7 @@ QString freeText(qint64 free, qint64 total) {
 void TfrmStatistics::doPieCharts() {
     qint64 sumTotal = 0;
     qint64 sumFree = 0;
+    qint64 sumReserved = 0;
     int shown = 0;
     for (const DriveEntry& e : pckStatDrive->entries()) {
         if (shown == 11) {
@@ -447,11 +462,15 @@ void TfrmStatistics::doPieCharts() {
         }
         sumTotal += space->total;
         sumFree += space->free;
+        sumReserved += space->reserved;
         QPieSeries* pie = statcharts::setPie(
             pies[shown]->chart(),
             driveLabel(e) + QStringLiteral("  ") + freeText(space->free, space->total),
-            {{QStringLiteral("Used"), double(space->total - space->free), statcharts::kUsedColour},
-             {QStringLiteral("Free"), double(space->free), statcharts::kFreeColour}},
+            {{QStringLiteral("Used"), double(space->total - space->free - space->reserved),
+              statcharts::kUsedColour},
+             {QStringLiteral("Free"), double(space->free), statcharts::kFreeColour},
+             {QStringLiteral("Reserved for root"), double(space->reserved),
+              statcharts::kReservedColour}},
             false, false);
         connect(pie, &QPieSeries::clicked, this, &TfrmStatistics::pieClick);
         pies[shown]->show();
@@ -472,8 +491,10 @@ void TfrmStatistics::doPieCharts() {
     }
     QPieSeries* total = statcharts::setPie(
         pies[11]->chart(), QStringLiteral("TOTAL  ") + freeText(sumFree, sumTotal),
-        {{QStringLiteral("Used"), double(sumTotal - sumFree), statcharts::kUsedColour},
-         {QStringLiteral("Free"), double(sumFree), statcharts::kFreeColour}},
+        {{QStringLiteral("Used"), double(sumTotal - sumFree - sumReserved),
+          statcharts::kUsedColour},
+         {QStringLiteral("Free"), double(sumFree), statcharts::kFreeColour},
+         {QStringLiteral("Reserved for root"), double(sumReserved), statcharts::kReservedColour}},
         false, false);
     connect(total, &QPieSeries::clicked, this, &TfrmStatistics::pieClick);
     pies[11]->chart()->legend()->show();
