@@ -28,11 +28,11 @@ QString FileTypeOfPath(const QByteArray& path) {
     return FileTypeName(extensionOf(path));
 }
 
-QString ClusterText(qint64 size, qint64 clusterSize) {
+QString ClusterText(qint64 allocated, qint64 clusterSize) {
     if (clusterSize <= 0) {
         return QStringLiteral("Cluster size: unknown");
     }
-    const qint64 used = size / clusterSize + (size % clusterSize != 0 ? 1 : 0);
+    const qint64 used = allocated / clusterSize + (allocated % clusterSize != 0 ? 1 : 0);
     return QStringLiteral("Cluster size: ") + FormatThousands(clusterSize) +
            QStringLiteral("  Clusters used : ") + FormatThousands(used);
 }
@@ -77,7 +77,8 @@ std::optional<FileDetails> ReadFileDetails(const QByteArray& path, const QDateTi
     d.type = FileTypeOfPath(path);
     d.sizeBytes = FormatThousands(entry->size) + QStringLiteral(" bytes");
     const auto space = platform::driveSpace(platform::folderOfPath(path));
-    d.clusters = ClusterText(entry->size, space ? space->blockSize : 0);
+    // The blocks the file holds, not its size rounded up: holes and compression take none.
+    d.clusters = ClusterText(entry->allocated, space ? space->blockSize : 0);
     d.created = DateAgeText(CreatedFileDate(*entry), now, false);
     d.modified = DateAgeText(ModifiedFileDate(*entry), now, false);
     d.accessed = DateAgeText(AccessedFileDate(*entry), now, false);

@@ -19,7 +19,7 @@ struct FileDetails {
     QString fileName;   // the path as text
     QString type;       // FileTypeName of the name's extension ("No extension" without one)
     QString sizeBytes;  // "1,000 bytes"
-    QString clusters;   // ClusterText of the size and the volume's block size
+    QString clusters;   // ClusterText of the allocated bytes and the volume's block size
     QString created;    // DateAgeText of the three dates
     QString modified;
     QString accessed;
@@ -37,10 +37,11 @@ std::optional<FileDetails> ReadFileDetails(const QByteArray& path,
 // extension" for a name without a dot.
 QString FileTypeOfPath(const QByteArray& path);
 
-// "Cluster size: 4,096  Clusters used : 1": the clusters a file of `size` bytes takes,
-// the last one rounded up (an empty file takes none, a 1-byte file one, a 4,096-byte
-// file one of 4,096 bytes). "Cluster size: unknown" when `clusterSize` is not above 0.
-QString ClusterText(qint64 size, qint64 clusterSize);
+// "Cluster size: 4,096  Clusters used : 1": the clusters that `allocated` bytes on the
+// disk take (a file's allocated blocks, as `stat` counts them, not its size: a sparse
+// file's holes take none), the last one rounded up. "Cluster size: unknown" when
+// `clusterSize` is not above 0.
+QString ClusterText(qint64 allocated, qint64 clusterSize);
 
 // " ReadOnly", " Hidden", " System", " VolumeID", " Directory", " Archive", for each
 // attribute bit (platform/dir_entry.h) set, in this order; empty when none is.

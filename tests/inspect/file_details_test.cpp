@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <unistd.h>
+
 #include "base/utility.h"
 #include "inspect/file_details.h"
 #include "platform/dir_entry.h"
@@ -63,6 +65,15 @@ TEST(FileDetails, DescribesARealFileAndPrintsItsLines) {
     EXPECT_EQ(lines[4], QStringLiteral("               \t") + d->clusters);
     EXPECT_EQ(lines[10], QStringLiteral("Attributes : \t ReadOnly Hidden"));
     EXPECT_EQ(lines[11], QStringLiteral(" "));
+
+    // Clusters used are the blocks held: a 40 MiB file of holes holds none.
+    const QByteArray sparse = t.file("sparse.img", {});
+    ASSERT_EQ(::truncate(sparse.constData(), 40 << 20), 0);
+    const auto holes = ReadFileDetails(sparse, now);
+    ASSERT_TRUE(holes);
+    EXPECT_EQ(holes->sizeBytes, QStringLiteral("41,943,040 bytes"));
+    EXPECT_EQ(holes->clusters, ClusterText(0, block));
+    EXPECT_TRUE(holes->clusters.endsWith(QStringLiteral("Clusters used : 0")));
 
     // A program's version lines follow, and the command line's fields name them.
     test::PeVersion v;
