@@ -2,8 +2,12 @@
 
 #include <QFile>
 
+#include <optional>
+
+#include "base/tsv_text.h"
 #include "cli/cli_options.h"
 #include "cli/cli_support.h"
+#include "platform/volumes.h"
 #include "scan/drive_entry.h"
 #include "stats/stat_collection.h"
 
@@ -96,6 +100,9 @@ QString statsUsage() {
                "  attributes  Hidden, Read-only, System, Archive: files, bytes\n"
                "  overhang    the unused bytes of the files' last clusters for clusters of\n"
                "              4K to 64K, then \"allocated\", the bytes the files take on disk\n"
+               "  space       each volume holding a FOLDER: volume (its mount point), total,\n"
+               "              free (what the user can still write, as df's Avail) and\n"
+               "              reserved (free blocks kept for root), in bytes\n"
                "\n"
                "The walk never follows a symbolic link (a link counts as a system file of\n"
                "its own size), stays on the file system of each FOLDER and skips folders it\n"
@@ -111,6 +118,25 @@ QString statsUsage() {
                "Exit status: 0 done, 1 a FOLDER could not be opened (the others are still\n"
                "counted), 2 bad arguments.\n")
         .arg(QLatin1String(kProgramName));
+}
+
+void writeSpaceSection(const QList<QByteArray>& folders, QTextStream& out) {
+    section(out, "space", "volume\ttotal\tfree\treserved");
+    QList<QByteArray> written;
+    for (const QByteArray& folder : folders) {
+        const std::optional<platform::Volume> volume = platform::mountOf(folder);
+        if (!volume || written.contains(volume->mountPoint)) {
+            continue;
+        }
+        const std::optional<platform::DriveSpace> space = platform::driveSpace(volume->mountPoint);
+        if (!space) {
+            continue;
+        }
+        written.append(volume->mountPoint);
+        out << QString::fromUtf8(TsvEscape(volume->mountPoint)) << '\t' << space->total << '\t'
+            << space->free << '\t' << space->reserved << '\n';
+    }
+    out.flush();
 }
 
 int runStats(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
@@ -159,6 +185,7 @@ int runStats(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) 
     StatTallies tallies = collector.tallies();
     tallies.addFilterTypes(filter);
     writeStatSections(tallies, out);
+    writeSpaceSection(folders, out);
     return unopened > 0 ? kExitIncomplete : kExitOk;
 }
 

@@ -16,6 +16,13 @@ namespace dw::cli {
 // cluster rows and "allocated"). Extension keys are written as their native bytes.
 void writeStatSections(const StatTallies& tallies, QTextStream& out);
 
+// Writes the section "space": header "volume\ttotal\tfree\treserved", then one row for
+// each mount holding one of `folders`, in the order first met, each mount once: its
+// mount point (escaped as the other commands' cells), its bytes in all, the bytes the
+// user can still write and the free bytes kept for root (platform::driveSpace). A folder
+// whose mount or space cannot be asked has no row.
+void writeSpaceSection(const QList<QByteArray>& folders, QTextStream& out);
+
 // The subcommand: `args` are its arguments (after "stats"). Options: --include P and
 // --exclude P (each once per pattern, "--include=P" too; not both kinds), --hidden (enter
 // hidden folders), -h/--help, "--" before folder names that begin with "-". Returns

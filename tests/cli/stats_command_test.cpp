@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <QFile>
 #include <QMap>
+#include <QProcess>
 #include <QTextStream>
 
 #include <unistd.h>
 
 #include "cli/cli_support.h"
 #include "cli/stats_command.h"
+#include "platform/volumes.h"
 #include "stats/stat_collection.h"
 #include "support/cli_runner.h"
 #include "support/temp_tree.h"
@@ -78,7 +81,7 @@ TEST(CliStats, SectionsInOrderWithTheirLabelsAndKnownNumbers) {
     QStringList order;
     const Sections s = parseSections(run.outText(), &order);
     EXPECT_EQ(order, QStringList({"totals", "types", "sizes", "accessed", "created", "modified",
-                                  "hours", "attributes", "overhang"}));
+                                  "hours", "attributes", "overhang", "space"}));
 
     EXPECT_EQ(
         s["totals"],
@@ -124,6 +127,41 @@ TEST(CliStats, SectionsInOrderWithTheirLabelsAndKnownNumbers) {
     EXPECT_EQ(overhang[1][1], QStringLiteral("12752"));
 }
 
+// The space of the folders' volume, once however many folders lie on it: free is what
+// df says is available, the reserve what df counts neither used nor available.
+TEST(CliStats, SpaceOfEachVolumeAsDfSeesIt) {
+    TempTree t;
+    t.fileOfSize("docs/a.txt", 10);
+    const test::CliRun run = test::runCli(
+        {QStringLiteral("stats"), QString::fromUtf8(t.root()), QString::fromUtf8(t.path("docs"))});
+    ASSERT_EQ(run.status, 0) << run.errText().toStdString();
+    const QList<QStringList> space = parseSections(run.outText())["space"];
+    ASSERT_EQ(space.size(), 2);
+    EXPECT_EQ(space[0], QStringList({"volume", "total", "free", "reserved"}));
+    const std::optional<platform::Volume> volume = platform::mountOf(t.root());
+    ASSERT_TRUE(volume.has_value());
+    ASSERT_EQ(space[1].size(), 4);
+    EXPECT_EQ(space[1][0], QString::fromUtf8(volume->mountPoint));
+
+    QProcess df;
+    df.start(QStringLiteral("df"),
+             {QStringLiteral("-B1"), QStringLiteral("--output=size,used,avail"),
+              QFile::decodeName(t.root())});
+    ASSERT_TRUE(df.waitForFinished(60000));
+    const QList<QByteArray> lines = df.readAllStandardOutput().trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 2);
+    const QList<QByteArray> figures = lines[1].simplified().split(' ');
+    ASSERT_EQ(figures.size(), 3);
+    const double size = figures[0].toDouble();
+    const double used = figures[1].toDouble();
+    const double avail = figures[2].toDouble();
+    // Other programs write on the same volume meanwhile.
+    constexpr double kSlack = 64.0 * 1024 * 1024;
+    EXPECT_EQ(space[1][1].toDouble(), size);
+    EXPECT_NEAR(space[1][2].toDouble(), avail, kSlack);
+    EXPECT_NEAR(space[1][3].toDouble(), size - used - avail, kSlack);
+}
+
 TEST(CliStats, AgreesWithTheEngineForEachFilter) {
     TempTree t;
     makeTree(t);
@@ -147,7 +185,9 @@ TEST(CliStats, AgreesWithTheEngineForEachFilter) {
         args << c.args << QString::fromUtf8(t.root());
         const test::CliRun run = test::runCli(args);
         EXPECT_EQ(run.status, 0) << args.join(' ').toStdString();
-        EXPECT_EQ(run.outText(), engineText(t.root(), c.filter, c.hidden))
+        const QString text = run.outText();
+        EXPECT_EQ(text.left(text.indexOf(QLatin1String("# space\n"))),
+                  engineText(t.root(), c.filter, c.hidden))
             << args.join(' ').toStdString();
     }
     // The include list names .EXE with no file of its own.
