@@ -442,10 +442,6 @@ void TfrmDirHog::btDeleteClick() {
     if (size.isEmpty()) {
         return;
     }
-    if (size == deletedText() || size == recycledText()) {
-        ShowError(QStringLiteral("Folder already deleted/recycled"));
-        return;
-    }
     clean(t.rowData(row), row);
 }
 
@@ -458,8 +454,8 @@ void TfrmDirHog::clean(const QByteArray& folder, qsizetype row) {
         return;
     }
     GridTable& t = grid_->table();
-    const QString size = row > 0 ? t.cell(0, row) : QString();
-    if (size == deletedText() || size == recycledText() || cleaned_.contains(folder)) {
+    // What was cleaned is known by its folder, not by the text its row now shows.
+    if (cleaned_.contains(folder)) {
         ShowError(QStringLiteral("Folder already deleted/recycled"));
         return;
     }
