@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "platform/volumes.h"
+#include "support/df_figures.h"
 #include "support/temp_tree.h"
 
 namespace dw::platform {
@@ -276,22 +277,11 @@ TEST(Volumes, FreeSpaceLeavesOutTheRootReserve) {
 
     const std::optional<DriveSpace> space = driveSpace(mountPoint);
     ASSERT_TRUE(space.has_value());
-    QProcess df;
-    df.start(QStringLiteral("df"),
-             {QStringLiteral("-B1"), QStringLiteral("--output=size,used,avail"),
-              QFile::decodeName(mountPoint)});
-    ASSERT_TRUE(df.waitForFinished(60000));
-    const QList<QByteArray> lines = df.readAllStandardOutput().trimmed().split('\n');
-    ASSERT_EQ(lines.size(), 2);
-    const QList<QByteArray> figures = lines[1].simplified().split(' ');
-    ASSERT_EQ(figures.size(), 3);
-    const qint64 size = figures[0].toLongLong();
-    const qint64 used = figures[1].toLongLong();
-    const qint64 avail = figures[2].toLongLong();
-    EXPECT_EQ(space->total, size);
-    EXPECT_EQ(space->free, avail);
-    // What df counts neither used nor available is the reserve.
-    EXPECT_EQ(space->reserved, size - used - avail);
+    const std::optional<test::DfFigures> df = test::dfFigures(mountPoint);
+    ASSERT_TRUE(df.has_value());
+    EXPECT_EQ(space->total, df->size);
+    EXPECT_EQ(space->free, df->avail);
+    EXPECT_EQ(space->reserved, df->reserved());
     EXPECT_GT(space->reserved, 0);
     EXPECT_GT(space->free, 0);
     EXPECT_LT(space->free + space->reserved, space->total);  // the journal and tables are used
