@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
-#include <QScopeGuard>
 #include <QStorageInfo>
 
 #include <sys/stat.h>
@@ -11,6 +9,7 @@
 
 #include "platform/volumes.h"
 #include "support/df_figures.h"
+#include "support/loop_volume.h"
 #include "support/temp_tree.h"
 
 namespace dw::platform {
@@ -249,31 +248,14 @@ TEST(Volumes, SpaceAndReadiness) {
 // On an ext4 volume that keeps 10 % for root, free is what `df` says is available and
 // the reserve is apart from it: the figure a user can really fill.
 TEST(Volumes, FreeSpaceLeavesOutTheRootReserve) {
-    if (::geteuid() != 0) {
-        GTEST_SKIP() << "mounting a loop image needs root";
-    }
     test::TempTree tree;
-    const QByteArray image = tree.path("ext4.img");
-    const QByteArray mountPoint = tree.path("mnt");
-    ASSERT_EQ(::mkdir(mountPoint.constData(), 0755), 0);
-    const auto run = [](const QString& program, const QStringList& args) {
-        QProcess p;
-        p.start(program, args);
-        return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit &&
-               p.exitCode() == 0;
-    };
-    if (!run(QStringLiteral("truncate"),
-             {QStringLiteral("-s"), QStringLiteral("64M"), QFile::decodeName(image)}) ||
-        !run(QStringLiteral("mkfs.ext4"),
-             {QStringLiteral("-q"), QStringLiteral("-F"), QStringLiteral("-m"),
-              QStringLiteral("10"), QFile::decodeName(image)}) ||
-        !run(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("loop"),
-                                       QFile::decodeName(image), QFile::decodeName(mountPoint)})) {
-        GTEST_SKIP() << "cannot make and loop-mount an ext4 image here (mkfs.ext4 or the loop "
-                        "device missing)";
+    test::LoopVolume volume(
+        tree.root(), QStringLiteral("ext4"), 64,
+        {QStringLiteral("-q"), QStringLiteral("-F"), QStringLiteral("-m"), QStringLiteral("10")});
+    if (!volume.ok()) {
+        GTEST_SKIP() << volume.whyNot().toStdString();
     }
-    const auto unmount =
-        qScopeGuard([&] { run(QStringLiteral("umount"), {QFile::decodeName(mountPoint)}); });
+    const QByteArray mountPoint = volume.root();
 
     const std::optional<DriveSpace> space = driveSpace(mountPoint);
     ASSERT_TRUE(space.has_value());
