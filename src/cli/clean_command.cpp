@@ -19,6 +19,7 @@
 #include "safety/clean_totals.h"
 #include "safety/deletion_plan.h"
 #include "safety/folder_list.h"
+#include "safety/freed_text.h"
 #include "safety/safe_harbor.h"
 
 namespace dw::cli {
@@ -248,8 +249,9 @@ RunOutcome runDelete(const DeletionPlan& plan, qsizetype total, QTextStream& out
     RunOutcome o;
     o.summary = plan.deleteFiles(hooks);
     o.totalsSaved = recordDeleteTotals(o.summary.doneCount, o.summary.doneBytes, 0, 0);
-    out << "deleted " << o.summary.doneCount << " of " << total << " files (" << o.summary.doneBytes
-        << " bytes)" << '\n';
+    out << "deleted " << o.summary.doneCount << " of " << total << " files ("
+        << freedBytesText(o.summary.doneBytes, o.summary.doneBytesExact, FreedStyle::CommandLine)
+        << ")" << '\n';
     return o;
 }
 
@@ -273,7 +275,8 @@ RunOutcome runTrash(const DeletionPlan& plan, qsizetype total, QTextStream& out,
     o.summary = plan.trashFiles(hooks);
     o.totalsSaved = recordDeleteTotals(0, 0, o.summary.doneCount, o.summary.doneBytes);
     out << "sent " << o.summary.doneCount << " of " << total << " files to the trash ("
-        << o.summary.doneBytes << " bytes)" << '\n';
+        << freedBytesText(o.summary.doneBytes, o.summary.doneBytesExact, FreedStyle::CommandLine)
+        << ")" << '\n';
     return o;
 }
 
@@ -308,6 +311,11 @@ RunOutcome runZip(const CleanOptions& options, const DeletionPlan& plan, qsizety
     out << "archived " << o.summary.archivedCount << " of " << total << " files ("
         << o.summary.archivedBytes << " bytes) and deleted " << o.summary.doneCount
         << " of them, in " << folder << '\n';
+    if (o.summary.doneCount > 0) {
+        out << zipSavingsText(o.summary.doneBytes, o.summary.doneBytesExact,
+                              o.summary.archivesOnDisk, FreedStyle::CommandLine)
+            << '\n';
+    }
     for (const QByteArray& archive : o.summary.archives) {
         if (!QFile::exists(QFile::decodeName(archive))) {
             continue;  // one that could not be made

@@ -17,6 +17,7 @@
 #include "safety/clean_totals.h"
 #include "safety/folder_clean.h"
 #include "safety/folder_list.h"
+#include "safety/freed_text.h"
 #include "safety/safe_harbor.h"
 
 namespace dw::cli {
@@ -262,19 +263,26 @@ int runCleanFolder(const QList<QByteArray>& args, QTextStream& out, QTextStream&
     switch (*o.mode) {
         case FolderCleanMode::Delete:
             saved = s.doneCount == 0 || recordDeleteTotals(s.doneCount, s.doneBytes, 0, 0);
-            out << "deleted " << s.doneCount << " files (" << s.doneBytes << " bytes) and "
-                << s.foldersRemoved << " folders" << '\n';
+            out << "deleted " << s.doneCount << " files ("
+                << freedBytesText(s.doneBytes, s.doneBytesExact, FreedStyle::CommandLine)
+                << ") and " << s.foldersRemoved << " folders" << '\n';
             break;
         case FolderCleanMode::Trash:
             saved = s.doneCount == 0 || recordDeleteTotals(0, 0, s.doneCount, s.doneBytes);
-            out << "sent " << s.doneCount << " files to the trash (" << s.doneBytes
-                << " bytes) and removed " << s.foldersRemoved << " folders" << '\n';
+            out << "sent " << s.doneCount << " files to the trash ("
+                << freedBytesText(s.doneBytes, s.doneBytesExact, FreedStyle::CommandLine)
+                << ") and removed " << s.foldersRemoved << " folders" << '\n';
             break;
         case FolderCleanMode::Zip:
             saved = s.archivedCount == 0 || recordZipTotals(s.archivedCount, s.archivedBytes);
             out << "archived " << s.archivedCount << " files (" << s.archivedBytes
                 << " bytes), deleted " << s.doneCount << " of them and removed " << s.foldersRemoved
                 << " folders, in " << archiveFolderOrDefault(settings.zip.zipFolder) << '\n';
+            if (s.doneCount > 0) {
+                out << zipSavingsText(s.doneBytes, s.doneBytesExact, s.archivesOnDisk,
+                                      FreedStyle::CommandLine)
+                    << '\n';
+            }
             for (const QByteArray& archive : s.archives) {
                 if (QFile::exists(QFile::decodeName(archive))) {
                     out << "archive: ";

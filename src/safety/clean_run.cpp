@@ -138,12 +138,14 @@ CleanRunSummary actOnChecked(const QList<QByteArray>& files, const CheckedFiles&
                 hooks.checked(i, path);
             }
             freed.before(path, *expected);
+            const platform::FreedBlocks blocks = freed.measure(path);
             qint64 size = 0;
             if (act(remover, path, *expected, &r.reason, &size)) {
                 r.done = true;
                 r.size = size;
                 ++summary.doneCount;
-                summary.doneBytes += freed.gone(*expected, size);
+                summary.doneSize += size;
+                summary.doneBytes += freed.gone(*expected, blocks);
             } else {
                 r.code = remover.lastCode();
             }
@@ -153,6 +155,7 @@ CleanRunSummary actOnChecked(const QList<QByteArray>& files, const CheckedFiles&
         }
         report(hooks, r);
     }
+    summary.doneBytesExact = freed.exact();
     return summary;
 }
 
@@ -221,13 +224,16 @@ CleanRunSummary zipChecked(const QList<QByteArray>& files, const CheckedFiles& c
         ++summary.archivedCount;
         summary.archivedBytes += z.size;
         const auto& expected = identities[size_t(z.tag)];
+        platform::FreedBlocks blocks;
         if (expected) {
             freed.before(z.path, *expected);
+            blocks = freed.measure(z.path);
         }
         if (expected && remover.remove(z.path, &r.reason, &*expected)) {
             r.done = true;
             ++summary.doneCount;
-            summary.doneBytes += freed.gone(*expected, z.size);
+            summary.doneSize += z.size;
+            summary.doneBytes += freed.gone(*expected, blocks);
         } else if (expected) {
             r.code = remover.lastCode();
         }
@@ -277,6 +283,8 @@ CleanRunSummary zipChecked(const QList<QByteArray>& files, const CheckedFiles& c
     summary.ended = run.ended();
     summary.error = run.error();
     summary.archives = run.archives();
+    summary.archivesOnDisk = run.archivesOnDisk();
+    summary.doneBytesExact = freed.exact();
     return summary;
 }
 

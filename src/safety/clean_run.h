@@ -95,9 +95,16 @@ struct CleanRunHooks {
 struct CleanRunSummary {
     qsizetype files = 0;   // files handed in
     qint64 doneCount = 0;  // files deleted, trashed, or archived and deleted
-    // Their bytes; a file of several names (hard links) counts only with the name whose
-    // going leaves it without any, so the bytes are those freed.
+    // The bytes their going gives back (FreedBytes: allocated blocks less those shared
+    // with other files); a file of several names (hard links) counts only with the name
+    // whose going leaves it without any. Trash runs: the bytes emptying the trash of them
+    // would give back.
     qint64 doneBytes = 0;
+    // False when some counted file's volume would not say which blocks it shares: then
+    // doneBytes is an upper bound ("at most").
+    bool doneBytesExact = true;
+    // Their apparent sizes (what was stored, for zip runs), each name counted.
+    qint64 doneSize = 0;
     // Zip runs: files (and their bytes) safely stored in archives, including those
     // whose original could not be deleted afterwards: what the archive totals count.
     qint64 archivedCount = 0;
@@ -111,8 +118,14 @@ struct CleanRunSummary {
     // files from there on were not archived.
     bool ended = false;
     QString error;
-    // Zip runs: the archives opened, in the order of their first file.
+    // Zip runs: the archives opened, in the order of their first file, and the bytes
+    // they take on the disk once written (allocated blocks).
     QList<QByteArray> archives;
+    qint64 archivesOnDisk = 0;
+
+    // Zip runs: what the run won: the bytes freed less the archives' bytes on the disk;
+    // negative when the archives take more than the originals gave back.
+    qint64 zipSavings() const { return doneBytes - archivesOnDisk; }
 
     bool complete() const { return doneCount == files; }
 };

@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "platform/dir_reader.h"
-#include "safety/freed_bytes.h"
 #include "safety/safe_harbor.h"
 
 namespace dw {
@@ -36,12 +35,14 @@ void DeletionPlan::split(const SafeHarbor& harbor,
                          const std::function<void(qsizetype done)>& yield) {
     const QList<QByteArray> files = toActOn_;
     onDisk_.reserve(files.size());
+    platform::BlockUsage usage;
     for (qsizetype i = 0; i < files.size(); ++i) {
         OnDisk d;
         if (const std::optional<platform::DirEntry> e = platform::statPath(files[i])) {
             d.identity.device = e->device;
             d.identity.inode = e->inode;
-            d.size = e->size;
+            // A folder is never removed by a run: it frees nothing.
+            d.freed = e->isFolder() ? platform::FreedBlocks{} : usage.freedIfGone(files[i], *e);
             d.links = std::max<quint32>(e->links, 1);
         }
         onDisk_.insert(files[i], d);
@@ -104,20 +105,35 @@ void DeletionPlan::checkNewArrivals() {
 }
 
 qint64 DeletionPlan::bytesFreedBy(const QByteArray& path) const {
-    return onDisk_.value(path).size;
+    return onDisk_.value(path).freed.bytes;
 }
 
-qint64 DeletionPlan::savings() const {
-    FreedBytes freed;
+bool DeletionPlan::bytesFreedExact(const QByteArray& path) const {
+    return onDisk_.value(path).freed.exact;
+}
+
+qint64 DeletionPlan::countSavings(FreedBytes& freed) const {
     for (const QByteArray& path : toActOn_) {
         const OnDisk d = onDisk_.value(path);
         freed.seen(d.identity, d.links);
     }
     qint64 total = 0;
     for (const QByteArray& path : toActOn_) {
-        total += freed.gone(onDisk_.value(path).identity, bytesFreedBy(path));
+        const OnDisk d = onDisk_.value(path);
+        total += freed.gone(d.identity, d.freed);
     }
     return total;
+}
+
+qint64 DeletionPlan::savings() const {
+    FreedBytes freed;
+    return countSavings(freed);
+}
+
+bool DeletionPlan::savingsExact() const {
+    FreedBytes freed;
+    countSavings(freed);
+    return freed.exact();
 }
 
 SafeHarborSplit DeletionPlan::checked() const {

@@ -8,7 +8,9 @@
 #include <functional>
 #include <optional>
 
+#include "platform/block_usage.h"
 #include "safety/clean_run.h"
+#include "safety/freed_bytes.h"
 #include "safety/zip_run.h"
 
 namespace dw {
@@ -67,14 +69,23 @@ public:
     void actOn(const QList<QByteArray>& paths);
 
     // The bytes the disk gets back once the file at `path` is gone with every one of its
-    // names: its size as split() read it; 0 for a file that was gone then, or that
-    // split() never read.
+    // names, as split() read it: its allocated blocks less those it shares with other
+    // files (platform::BlockUsage); 0 for a file that was gone then, or that split()
+    // never read.
     qint64 bytesFreedBy(const QByteArray& path) const;
+
+    // Whether bytesFreedBy(path) is exact; false where the file's volume may share
+    // blocks but would not say which: the figure is then an upper bound.
+    bool bytesFreedExact(const QByteArray& path) const;
 
     // The potential savings: bytesFreedBy() of the files to act on, where a file of
     // several names (hard links) counts once, and only while every one of its names is
     // on the side to act on (acting on some of its names frees nothing; FreedBytes).
     qint64 savings() const;
+
+    // False when a file counted in savings() has an upper bound for a figure: the
+    // savings are then "at most" that.
+    bool savingsExact() const;
 
     // The files to act on, in their order, with what their checks found; a file without
     // a check carries the reason "it was not checked" and is never acted on.
@@ -90,9 +101,11 @@ private:
     // What split() read of one file.
     struct OnDisk {
         platform::FileIdentity identity;  // device and inode only
-        qint64 size = 0;
+        platform::FreedBlocks freed;
         quint32 links = 1;
     };
+    // Counts the savings into `freed`, which then says whether they are exact.
+    qint64 countSavings(FreedBytes& freed) const;
     // What the check of one file found: the identity, or why it cannot be acted on.
     struct Check {
         std::optional<platform::FileIdentity> identity;

@@ -238,13 +238,14 @@ void FolderCleaner::takeFile(const QByteArray& path, const EntryFacts& facts, qs
     if (hooks_.checked) {
         hooks_.checked(path);
     }
+    const platform::FreedBlocks blocks =
+        settings_.mode == FolderCleanMode::Zip ? platform::FreedBlocks{} : freed_.measure(path);
     QString reason;
     switch (settings_.mode) {
         case FolderCleanMode::Delete: {
-            FileIdentity removed;
-            if (remover_.remove(path, &reason, &facts.identity, &removed)) {
+            if (remover_.remove(path, &reason, &facts.identity)) {
                 ++s_.doneCount;
-                s_.doneBytes += freed_.gone(facts.identity, removed.size);
+                s_.doneBytes += freed_.gone(facts.identity, blocks);
             } else {
                 keep(path, reason, record, remover_.lastCode());
             }
@@ -253,7 +254,7 @@ void FolderCleaner::takeFile(const QByteArray& path, const EntryFacts& facts, qs
         case FolderCleanMode::Trash:
             if (remover_.trash(path, facts.identity, &reason)) {
                 ++s_.doneCount;
-                s_.doneBytes += freed_.gone(facts.identity, facts.identity.size);
+                s_.doneBytes += freed_.gone(facts.identity, blocks);
                 return;
             }
             keep(path, reason, record, remover_.lastCode());
@@ -295,9 +296,10 @@ void FolderCleaner::zipDone(const ZipFileResult& z) {
         return;
     }
     QString reason;
+    const platform::FreedBlocks blocks = freed_.measure(z.path);
     if (remover_.remove(z.path, &reason, &zipIdentities_[tag])) {
         ++s_.doneCount;
-        s_.doneBytes += freed_.gone(zipIdentities_[tag], z.size);
+        s_.doneBytes += freed_.gone(zipIdentities_[tag], blocks);
     } else {
         keep(z.path, reason, record, remover_.lastCode());
     }
@@ -410,6 +412,7 @@ void FolderCleaner::finishArchiveRun() {
         s_.error = zip_->error();
     }
     s_.archives = zip_->archives();
+    s_.archivesOnDisk = zip_->archivesOnDisk();
     if (settings_.deleteAfterZip) {
         for (qsizetype record : leftInOrder_) {
             removeFolder(records_[size_t(record)]);
@@ -437,6 +440,7 @@ FolderCleanSummary FolderCleaner::run(const QByteArray& given) {
     if (zip_) {
         finishArchiveRun();
     }
+    s_.doneBytesExact = freed_.exact();
     return s_;
 }
 

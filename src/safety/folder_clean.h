@@ -109,6 +109,9 @@ struct FolderCleanSummary {
     // outside the folder or kept inside it.
     qint64 doneCount = 0;
     qint64 doneBytes = 0;
+    // False when a counted file's volume would not say which blocks it shares:
+    // doneBytes is then an upper bound ("at most").
+    bool doneBytesExact = true;
     // Archive runs: files safely stored in an archive (deleted afterwards or not).
     qint64 archivedCount = 0;
     qint64 archivedBytes = 0;
@@ -129,8 +132,9 @@ struct FolderCleanSummary {
     QList<KeptEntry> kept;
     // The mount points met (also in `kept`).
     QList<QByteArray> mountPoints;
-    // Archive runs: the archives written.
+    // Archive runs: the archives written, and the bytes they take on the disk.
     QList<QByteArray> archives;
+    qint64 archivesOnDisk = 0;
 };
 
 // Runs `settings.mode` over the folder `folder` (absolute, native bytes) as described

@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/block_usage.h"
 #include "platform/dir_reader.h"
 #include "platform/file_remover.h"
 
@@ -19,7 +20,11 @@ namespace dw {
 //
 // Tell it how many names a file has before the first of them is acted on (seen or
 // before); later calls for the same file (device and inode) are ignored, so the count
-// is the one from before the run touched it. Not thread-safe.
+// is the one from before the run touched it.
+//
+// A file's bytes are the blocks the disk gets back (measure(): allocated less shared,
+// platform::BlockUsage), read before the file is acted on, since afterwards there is
+// nothing left to read. Not thread-safe.
 class FreedBytes {
 public:
     // The file `file` has `links` names (0 is taken as 1).
@@ -39,6 +44,22 @@ public:
         const bool same = e && e->device == file.device && e->inode == file.inode;
         seen(file, same ? e->links : 1);
     }
+    // What the file at `path` gives back once its last name goes, read now.
+    platform::FreedBlocks measure(const QByteArray& path) { return usage_.freedIfGone(path); }
+
+    // One of its names is gone (or in the trash): the bytes that frees, `blocks.bytes` or
+    // 0. A figure that is only an upper bound and counts makes exact() false.
+    qint64 gone(const platform::FileIdentity& file, const platform::FreedBlocks& blocks) {
+        const qint64 bytes = gone(file, blocks.bytes);
+        if (bytes > 0 && !blocks.exact) {
+            exact_ = false;
+        }
+        return bytes;
+    }
+
+    // False once a counted figure was an upper bound: the total is then "at most".
+    bool exact() const { return exact_; }
+
     // One of its names is gone (or in the trash): the bytes that frees, `size` or 0. A
     // file never seen frees its size.
     qint64 gone(const platform::FileIdentity& file, qint64 size) {
@@ -53,6 +74,8 @@ public:
 private:
     using Key = std::pair<quint64, quint64>;
     QHash<Key, quint32> left_;
+    platform::BlockUsage usage_;
+    bool exact_ = true;
 };
 
 }  // namespace dw

@@ -1,5 +1,7 @@
 #include "safety/zip_run.h"
 
+#include "platform/dir_reader.h"
+
 #include <QFile>
 
 #include "platform/paths.h"
@@ -159,6 +161,16 @@ bool ZipRun::finish() {
         commitWriter(*w);
     }
     return !ended_;
+}
+
+qint64 ZipRun::archivesOnDisk() const {
+    qint64 bytes = 0;
+    for (const QByteArray& archive : archives()) {
+        if (const std::optional<platform::DirEntry> e = platform::statPath(archive)) {
+            bytes += e->allocated;
+        }
+    }
+    return bytes;
 }
 
 QList<QByteArray> ZipRun::archives() const {

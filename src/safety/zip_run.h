@@ -118,6 +118,10 @@ public:
     // The archives this run opened, in the order of their first file.
     QList<QByteArray> archives() const;
 
+    // The bytes those archives take on the disk now (their allocated blocks); an archive
+    // that is gone counts 0. Meant after finish().
+    qint64 archivesOnDisk() const;
+
     // Files and bytes reported archived so far.
     qint64 archivedCount() const { return archivedCount_; }
     qint64 archivedBytes() const { return archivedBytes_; }

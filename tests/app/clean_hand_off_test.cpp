@@ -22,6 +22,7 @@
 #include "app/main_window.h"
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
+#include "base/utility.h"
 #include "finders/dup_fixture.h"
 #include "finders/ui/browse_window.h"
 #include "finders/ui/dup_window.h"
@@ -65,6 +66,7 @@ TEST_F(CleanHandOff, MarkedDuplicatesAreDeletedExceptTheProtectedOnesAndTheFinde
     const QByteArray a = tree_.fileOfSize("files/a/report.txt", 100);
     const QByteArray b = tree_.fileOfSize("files/b/report.txt", 200);
     const QByteArray k = tree_.fileOfSize("files/kept/report.txt", 300);
+    const qint64 blocks = test::allocatedBytes(a) + test::allocatedBytes(b);
     // The finder walks files/, the Safe Harbor protects files/kept/.
     TfrmMain main;
     main.GetSearchPath();
@@ -76,9 +78,9 @@ TEST_F(CleanHandOff, MarkedDuplicatesAreDeletedExceptTheProtectedOnesAndTheFinde
         EXPECT_EQ(p.deletionPanel(),
                   (QList<QByteArray>{r_ + "/files/a/report.txt", r_ + "/files/b/report.txt"}));
         EXPECT_EQ(p.safeHarborList(), QList<QByteArray>{r_ + "/files/kept/report.txt"});
-        // The savings are the Deletion Panel's files only.
+        // The savings are the blocks of the Deletion Panel's files only.
         EXPECT_EQ(p.findChild<QLabel*>(QStringLiteral("lblSavings"))->text(),
-                  QStringLiteral("300 bytes"));
+                  FormatThousands(blocks) + QStringLiteral(" bytes"));
         prompter_.script({Answer::Yes});
         p.findChild<QPushButton*>(QStringLiteral("btDelete"))->click();
     });
@@ -88,7 +90,7 @@ TEST_F(CleanHandOff, MarkedDuplicatesAreDeletedExceptTheProtectedOnesAndTheFinde
     EXPECT_FALSE(present(b));
     EXPECT_TRUE(present(k));
     EXPECT_EQ(readCleanTotals().Ndelete, 2);
-    EXPECT_EQ(readCleanTotals().SizeDelete, 300);
+    EXPECT_EQ(readCleanTotals().SizeDelete, blocks);
 }
 
 TEST_F(CleanHandOff, BrowseOpensTheBrowserOverTheFinderAtTheRowsFolderWithItsMask) {

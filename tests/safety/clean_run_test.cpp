@@ -19,6 +19,7 @@
 #include "safety/clean_run.h"
 #include "safety/clean_totals.h"
 #include "safety/safe_harbor.h"
+#include "support/loop_volume.h"
 #include "support/scoped_env.h"
 #include "support/temp_tree.h"
 
@@ -226,6 +227,10 @@ TEST(DeleteRun, DeletesWhatItMayReportsTheRestAndGoesOn) {
         r + "/linked/target.bin",
         t.fileOfSize("b/two.bin", 1000),
     };
+    qint64 blocks = 0;  // what the four that go take on the disk, a link's own blocks only
+    for (int i : {0, 2, 4, 6}) {
+        blocks += test::allocatedBytes(files[i]);
+    }
     Results results;
     QList<qsizetype> started;
     CleanRunHooks hooks = results.hooks();
@@ -234,9 +239,9 @@ TEST(DeleteRun, DeletesWhatItMayReportsTheRestAndGoesOn) {
 
     EXPECT_EQ(started, (QList<qsizetype>{0, 1, 2, 3, 4, 5, 6}));
     EXPECT_TRUE(results.eachOnce(files.size()));
-    const qint64 linkSize = qint64(target.size());
     EXPECT_EQ(s.doneCount, 4);
-    EXPECT_EQ(s.doneBytes, 100 + linkSize + 23 + 1000);
+    EXPECT_EQ(s.doneBytes, blocks);
+    EXPECT_EQ(s.doneSize, 100 + qint64(target.size()) + 23 + 1000);
     EXPECT_FALSE(s.complete());
     for (int i : {0, 2, 4, 6}) {
         EXPECT_TRUE(results.find(files[i])->done) << i;
@@ -257,10 +262,11 @@ TEST(DeleteRun, AFileThatCannotBeDeletedIsReportedAndTheRunGoesOn) {
                                      t.file("locked/c.txt", "c"), t.file("open/d.txt", "dd")};
     t.setMode("locked", 0555);
     t.setMode("open", 0777);
+    const qint64 blocks = test::allocatedBytes(files[1]) + test::allocatedBytes(files[3]);
     const int status = test::runAsNobody([&] {
         Results results;
         const CleanRunSummary s = deleteFiles(files, results.hooks());
-        if (!results.eachOnce(4) || s.doneCount != 2 || s.doneBytes != 4) {
+        if (!results.eachOnce(4) || s.doneCount != 2 || s.doneBytes != blocks) {
             return 1;
         }
         for (int i : {0, 2}) {
@@ -289,10 +295,15 @@ TEST(TrashRun, FilesGoToTheDesktopTrashWithTheirPathsAndTheRunStopsAtAFailure) {
     for (const QByteArray& n : names) {
         files.append(t.file("docs/" + n, n));
     }
+    qint64 blocks = 0;
+    for (const QByteArray& f : files) {
+        blocks += test::allocatedBytes(f);
+    }
     Results results;
     const CleanRunSummary s = trashFiles(files, results.hooks());
     EXPECT_TRUE(s.complete());
-    EXPECT_EQ(s.doneBytes, 13 + 10 + 5);
+    // The bytes emptying the trash of them gives back.
+    EXPECT_EQ(s.doneBytes, blocks);
     for (const QByteArray& f : files) {
         EXPECT_FALSE(present(f)) << f.constData();
     }
@@ -327,14 +338,15 @@ TEST(CleanRuns, AFileOfSeveralNamesCountsItsBytesWithTheNameThatLeavesItWithoutA
         const char* what;
         bool trash;
         QList<QByteArray> names;  // of the file "h" (linked as h2, h3) and "plain"
-        qint64 bytes;
+        bool freesH;              // the bytes counted: h's blocks, plain's blocks
+        bool freesPlain;
     };
     const Case cases[] = {
-        {"delete one name of three", false, {"h", "plain"}, 7},
-        {"delete two names of three", false, {"h2", "h", "plain"}, 7},
-        {"delete every name", false, {"h3", "h", "plain", "h2"}, 1000 + 7},
-        {"trash every name", true, {"h", "h2", "h3"}, 1000},
-        {"trash one name", true, {"h2"}, 0},
+        {"delete one name of three", false, {"h", "plain"}, false, true},
+        {"delete two names of three", false, {"h2", "h", "plain"}, false, true},
+        {"delete every name", false, {"h3", "h", "plain", "h2"}, true, true},
+        {"trash every name", true, {"h", "h2", "h3"}, true, false},
+        {"trash one name", true, {"h2"}, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -343,7 +355,10 @@ TEST(CleanRuns, AFileOfSeveralNamesCountsItsBytesWithTheNameThatLeavesItWithoutA
         const QByteArray h = t.fileOfSize("docs/h", 1000);
         ASSERT_EQ(::link(h.constData(), t.path("docs/h2").constData()), 0);
         ASSERT_EQ(::link(h.constData(), t.path("docs/h3").constData()), 0);
-        t.fileOfSize("docs/plain", 7);
+        const QByteArray plain = t.fileOfSize("docs/plain", 7);
+        // What the disk gives back is the blocks: a 7-byte file takes a whole one.
+        const qint64 bytes = (c.freesH ? test::allocatedBytes(h) : 0) +
+                             (c.freesPlain ? test::allocatedBytes(plain) : 0);
         QList<QByteArray> files;
         for (const QByteArray& n : c.names) {
             files.append(t.path("docs/" + n));
@@ -351,7 +366,8 @@ TEST(CleanRuns, AFileOfSeveralNamesCountsItsBytesWithTheNameThatLeavesItWithoutA
         const CleanRunSummary s = c.trash ? trashFiles(files) : deleteFiles(files);
         EXPECT_TRUE(s.complete());
         EXPECT_EQ(s.doneCount, c.names.size());
-        EXPECT_EQ(s.doneBytes, c.bytes);
+        EXPECT_EQ(s.doneBytes, bytes);
+        EXPECT_TRUE(s.doneBytesExact);
     }
 }
 
@@ -734,6 +750,81 @@ TEST(ZipThenDeleteRun, RefusesSpecialFilesWithoutOpeningThemAndFilesWrittenAsFol
     EXPECT_EQ(d.doneCount, 0);
     EXPECT_EQ(deleted.find(slashed)->reason, QStringLiteral("Not a directory"));
     EXPECT_TRUE(t.exists("d/slashed.txt"));
+}
+
+// ---- the bytes a run reports against what the volume gains ----------------------------
+
+// On btrfs and xfs copies may share blocks: a reflinked copy frees nothing, one sharing
+// all but its middle frees the middle, a real copy and a sparse file their own blocks,
+// and one name of a hard-linked file nothing. Every run's figure is what statvfs says the
+// volume got back; a trash run's is what emptying the trash gives back.
+TEST(CleanRuns, TheBytesReportedAreWhatTheVolumeGetsBack) {
+    constexpr qint64 kMiB = 1024 * 1024;
+    enum class Run { Delete, Trash, Zip };
+    for (const auto& [type, megabytes] :
+         {std::pair{QStringLiteral("btrfs"), 128}, std::pair{QStringLiteral("xfs"), 320}}) {
+        for (const Run run : {Run::Delete, Run::Trash, Run::Zip}) {
+            SCOPED_TRACE(type.toStdString() + " run " + std::to_string(int(run)));
+            TempTree t;
+            test::LoopVolume volume(t.root(), type, megabytes);
+            if (!volume.ok()) {
+                GTEST_SKIP() << volume.whyNot().toStdString();
+            }
+            test::ScopedEnv dataHome("XDG_DATA_HOME", t.dir("data"));
+            volume.randomFile("original", 4 * kMiB);
+            volume.copy("original", "copy");
+            ASSERT_TRUE(volume.reflink("original", "reflink"));
+            ASSERT_TRUE(volume.reflink("original", "partly"));
+            volume.overwrite("partly", kMiB, kMiB);
+            volume.sparseFile("sparse", 32 * kMiB);
+            volume.randomFile("linked", kMiB);
+            ASSERT_EQ(
+                ::link(volume.path("linked").constData(), volume.path("other-name").constData()),
+                0);
+            const QList<QByteArray> files = {volume.path("copy"), volume.path("reflink"),
+                                             volume.path("partly"), volume.path("sparse"),
+                                             volume.path("linked")};
+            const qint64 expected = 4 * kMiB + 0 + kMiB + 4096 + 0;
+            const qint64 before = volume.available();
+            CleanRunSummary s;
+            switch (run) {
+                case Run::Delete:
+                    s = deleteFiles(files);
+                    break;
+                case Run::Trash:
+                    s = trashFiles(files);
+                    break;
+                case Run::Zip: {
+                    ASSERT_EQ(::mkdir(volume.path("zips").constData(), 0755), 0);
+                    ZipRunSettings settings;
+                    settings.zipFolder = QFile::decodeName(volume.path("zips"));
+                    settings.callerWord = QStringLiteral("Duplicates");
+                    s = zipFiles(files, settings);
+                    break;
+                }
+            }
+            ASSERT_TRUE(s.complete()) << s.error.toStdString();
+            EXPECT_TRUE(s.doneBytesExact);
+            EXPECT_EQ(s.doneBytes, expected);
+            const qint64 gained = volume.available() - before;
+            if (run == Run::Trash) {
+                // Nothing comes back while the files wait in the trash (its own records
+                // take a few blocks); emptying it gives back what the run reported.
+                EXPECT_LE(gained, 0);
+                const qint64 inTrash = volume.available();
+                const QDir trashed(QFile::decodeName(volume.path(".Trash-0/files")));
+                for (const QString& name : trashed.entryList(QDir::Files | QDir::Hidden)) {
+                    ASSERT_TRUE(QFile::remove(trashed.filePath(name))) << name.toStdString();
+                }
+                EXPECT_EQ(volume.available() - inTrash, s.doneBytes);
+            } else if (run == Run::Zip) {
+                EXPECT_GT(s.archivesOnDisk, 0);
+                EXPECT_EQ(gained, s.zipSavings());
+            } else {
+                EXPECT_EQ(gained, s.doneBytes);
+            }
+        }
+    }
 }
 
 }  // namespace

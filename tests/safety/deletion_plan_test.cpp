@@ -88,49 +88,52 @@ TEST_F(Plan, SplitsAgainstTheSafeHarborAndChecksEveryFileItWillActOn) {
 
     // A file that was gone, and a folder, free nothing; the protected files are not counted.
     EXPECT_EQ(plan.bytesFreedBy(gone), 0);
-    EXPECT_EQ(plan.bytesFreedBy(kept), 7);
+    EXPECT_EQ(plan.bytesFreedBy(kept), test::allocatedBytes(kept));
     EXPECT_EQ(plan.bytesFreedBy(folder), 0);
-    EXPECT_EQ(plan.savings(), 100 + 50);
+    EXPECT_EQ(plan.savings(), test::allocatedBytes(a) + test::allocatedBytes(odd));
+    EXPECT_TRUE(plan.savingsExact());
 }
 
 TEST_F(Plan, AFileOfSeveralNamesFreesItsBytesOnlyWhileEveryNameIsToGo) {
-    const QByteArray h1 = file("free/h1", 1000);
+    // Sizes of whole blocks: what each file takes on the disk is its size.
+    const QByteArray h1 = file("free/h1", 8192);
     const QByteArray h2 = link(h1, "free/h2");
-    const QByteArray c = file("free/c", 10);
-    const QByteArray k1 = file("free/k1", 500);
+    const QByteArray c = file("free/c", 4096);
+    const QByteArray k1 = file("free/k1", 12288);
     link(k1, "elsewhere-k2");  // a name the plan never holds
-    const QByteArray p1 = file("free/p1", 300);
+    const QByteArray p1 = file("free/p1", 16384);
     const QByteArray p2 = link(p1, "kept/p2");  // a name the Safe Harbor protects
+    ASSERT_EQ(test::allocatedBytes(h1), 8192) << "the temporary folder's blocks are not 4 KiB";
 
     const struct {
         const char* what;
         QList<QByteArray> files;
         qint64 savings;
     } cases[] = {
-        {"one name of two", {h1, c}, 10},
-        {"both names: the bytes once", {h1, h2, c}, 1010},
-        {"the other name outside the plan", {k1, c}, 10},
+        {"one name of two", {h1, c}, 4096},
+        {"both names: the bytes once", {h1, h2, c}, 8192 + 4096},
+        {"the other name outside the plan", {k1, c}, 4096},
         {"the other name protected", {p1, p2}, 0},
     };
     for (const auto& k : cases) {
         const DeletionPlan plan = split(k.files);
         EXPECT_EQ(plan.savings(), k.savings) << k.what;
         // What one file is worth does not hang on its other names.
-        EXPECT_EQ(plan.bytesFreedBy(k.files.front()), k.files.front() == h1   ? 1000
-                                                      : k.files.front() == k1 ? 500
-                                                                              : 300)
+        EXPECT_EQ(plan.bytesFreedBy(k.files.front()), k.files.front() == h1   ? 8192
+                                                      : k.files.front() == k1 ? 12288
+                                                                              : 16384)
             << k.what;
     }
 
     // The savings follow the moves, without reading the disk again.
     DeletionPlan plan = split({h1, h2, c, p1, p2});
-    EXPECT_EQ(plan.savings(), 1010);
+    EXPECT_EQ(plan.savings(), 8192 + 4096);
     plan.protect({h2});
-    EXPECT_EQ(plan.savings(), 10);
+    EXPECT_EQ(plan.savings(), 4096);
     EXPECT_EQ(plan.protectedFiles(), (QList<QByteArray>{h2, p2}));
     ASSERT_EQ(::unlink(c.constData()), 0);
     plan.actOn({h2, p2});
-    EXPECT_EQ(plan.savings(), 1000 + 10 + 300);
+    EXPECT_EQ(plan.savings(), 8192 + 4096 + 16384);
     EXPECT_TRUE(plan.protectedFiles().isEmpty());
 }
 
@@ -138,6 +141,7 @@ TEST_F(Plan, AFileMovedOverIsCheckedWhenItArrivesAndRunsActOnlyOnTheCheckedFiles
     const QByteArray a = file("free/a.txt", 100);
     const QByteArray kept = file("kept/k.txt", 7);
     const QByteArray later = file("kept/later.txt", 8);
+    const qint64 aBlocks = test::allocatedBytes(a);
     DeletionPlan plan = split({a, kept, later});
     ASSERT_EQ(plan.protectedFiles(), (QList<QByteArray>{kept, later}));
 
@@ -155,7 +159,8 @@ TEST_F(Plan, AFileMovedOverIsCheckedWhenItArrivesAndRunsActOnlyOnTheCheckedFiles
     const CleanRunSummary s = plan.deleteFiles(hooks);
     EXPECT_EQ(s.files, 2);
     EXPECT_EQ(s.doneCount, 1);
-    EXPECT_EQ(s.doneBytes, 100);
+    EXPECT_EQ(s.doneSize, 100);
+    EXPECT_EQ(s.doneBytes, aBlocks);
     ASSERT_EQ(results.size(), 2);
     EXPECT_TRUE(results[0].done);
     EXPECT_FALSE(results[1].done);

@@ -106,6 +106,12 @@ TEST(FolderClean, DeleteAndTrashRemoveTheWholeTreeLinksAsLinksAndCountWhatWent) 
     for (const FolderCleanMode mode : {FolderCleanMode::Delete, FolderCleanMode::Trash}) {
         Fixture f;
         test::ScopedEnv dataHome("XDG_DATA_HOME", f.t.dir("data"));
+        // The blocks the three files and three links take: what their going gives back.
+        qint64 blocks = 0;
+        for (const char* rel : {"F/a.txt", "F/sub/b.txt", "F/sub/deeper/tab\tnew\nline \xff.bin",
+                                "F/to-file", "F/sub/to-dir", "F/sub/dangling"}) {
+            blocks += test::allocatedBytes(f.t.path(rel));
+        }
         const FolderCleanSummary s = cleanFolder(f.folder, settingsFor(mode), yesToAll());
         EXPECT_FALSE(s.refused) << s.refusal.toStdString();
         EXPECT_TRUE(s.kept.isEmpty())
@@ -113,9 +119,8 @@ TEST(FolderClean, DeleteAndTrashRemoveTheWholeTreeLinksAsLinksAndCountWhatWent) 
         EXPECT_TRUE(s.folderRemoved);
         EXPECT_FALSE(present(f.folder));
         EXPECT_EQ(s.doneCount, 6);  // three files and three links
-        const qint64 linkBytes = qint64(f.outsideFile.size() + f.t.path("outside/dir").size() +
-                                        f.t.path("nowhere").size());
-        EXPECT_EQ(s.doneBytes, 4 + 2 + 8 + linkBytes);
+        EXPECT_EQ(s.doneBytes, blocks);
+        EXPECT_TRUE(s.doneBytesExact);
         EXPECT_EQ(s.foldersRemoved, 4);
         f.expectOutsideUntouched();
         if (mode == FolderCleanMode::Trash) {
@@ -156,10 +161,14 @@ TEST(FolderClean, AFileOfSeveralNamesFreesItsBytesOnlyWhenItsLastNameGoes) {
             return attribute == FileAttribute::Hidden ? AttributeAnswer::Keep
                                                       : AttributeAnswer::Yes;
         };
+        // The files whose every name goes: their blocks come back, the others' do not.
+        const qint64 blocks = test::allocatedBytes(t.path("F/both-inside")) +
+                              test::allocatedBytes(t.path("F/single")) +
+                              test::allocatedBytes(t.path("F/three"));
         const FolderCleanSummary s = cleanFolder(folder, settings, hooks);
         EXPECT_FALSE(s.refused) << s.refusal.toStdString();
         EXPECT_EQ(s.doneCount, 8);
-        EXPECT_EQ(s.doneBytes, 10 + 1000 + 7);
+        EXPECT_EQ(s.doneBytes, blocks);
         if (mode == FolderCleanMode::Zip) {
             EXPECT_EQ(s.archivedBytes, 10 + 10 + 100 + 1000 + 7 * 3 + 20);
         }

@@ -146,4 +146,9 @@ int runAsNobody(const std::function<int()>& body) {
     return WEXITSTATUS(status);
 }
 
+qint64 allocatedBytes(const QByteArray& path) {
+    struct stat st {};
+    return ::lstat(path.constData(), &st) == 0 ? qint64(st.st_blocks) * 512 : 0;
+}
+
 }  // namespace dw::test

@@ -41,6 +41,10 @@ private:
 // link (a dangling one too; the link is not followed).
 bool present(const QByteArray& path);
 
+// The bytes the file at `path` takes on the disk (st_blocks x 512, not following a
+// link); 0 when nothing is there.
+qint64 allocatedBytes(const QByteArray& path);
+
 // Runs `body` in a child process that has dropped root to the user "nobody", so that
 // folders with mode 000 are really unreadable. Returns the child's exit status, or -1
 // when the child could not be started or did not exit normally. `body` must not use

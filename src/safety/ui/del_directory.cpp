@@ -15,6 +15,7 @@
 #include "platform/prompter.h"
 #include "safety/archive_name.h"
 #include "safety/clean_totals.h"
+#include "safety/freed_text.h"
 #include "safety/safe_harbor.h"
 #include "safety/ui/zip_options.h"
 #include "widgets/message_boxes.h"
@@ -274,7 +275,12 @@ void TfrmDelDirectory::tellOutcome(const FolderCleanSettings& settings) {
                            QStringLiteral(" files") + note;
             if (settings.deleteAfterZip) {
                 text += QStringLiteral("\nDeleted %1 of them for a savings of %2 bytes.")
-                            .arg(FormatThousands(s.doneCount), FormatThousands(s.doneBytes));
+                            .arg(FormatThousands(s.doneCount),
+                                 FormatThousands(s.doneBytes - s.archivesOnDisk));
+                if (s.doneCount > 0) {
+                    text += QLatin1Char('\n') +
+                            zipSavingsText(s.doneBytes, s.doneBytesExact, s.archivesOnDisk);
+                }
             }
             ShowInfo(text);
         }
@@ -287,8 +293,8 @@ void TfrmDelDirectory::tellOutcome(const FolderCleanSettings& settings) {
                 : QString();
         if (s.doneCount > 0) {
             ShowInfo(QStringLiteral("Deleted ") + FormatThousands(s.doneCount) +
-                     QStringLiteral(" files for a savings of ") + FormatThousands(s.doneBytes) +
-                     QStringLiteral(" bytes.") + note);
+                     QStringLiteral(" files for a savings of ") +
+                     freedBytesText(s.doneBytes, s.doneBytesExact) + QStringLiteral(".") + note);
         }
         // An empty folder removed at once changes no total (nor their first date).
         saved = s.doneCount == 0 || (settings.mode == FolderCleanMode::Trash

@@ -25,6 +25,7 @@
 #include "safety/archive_name.h"
 #include "safety/clean_run.h"
 #include "safety/clean_totals.h"
+#include "safety/freed_text.h"
 #include "safety/safe_harbor.h"
 #include "safety/ui/zip_options.h"
 #include "widgets/message_boxes.h"
@@ -355,7 +356,7 @@ void TfrmReallyDelete::updateLeftRight() {
 }
 
 void TfrmReallyDelete::updateSavings() {
-    lblSavings->setText(FormatThousands(plan_.savings()) + QStringLiteral(" bytes"));
+    lblSavings->setText(freedBytesText(plan_.savings(), plan_.savingsExact()));
 }
 
 void TfrmReallyDelete::lb1Click() {
@@ -564,8 +565,9 @@ void TfrmReallyDelete::DeleteAllClick() {
     if (!recordDeleteTotals(summary.doneCount, summary.doneBytes, 0, 0)) {
         ShowError(QStringLiteral("The totals could not be saved in the settings file."));
     }
-    tellOutcome(QStringLiteral("Deleted %1, %2 bytes.")
-                    .arg(fileCount(summary.doneCount), FormatThousands(summary.doneBytes)),
+    tellOutcome(QStringLiteral("Deleted %1, %2.")
+                    .arg(fileCount(summary.doneCount),
+                         freedBytesText(summary.doneBytes, summary.doneBytesExact)),
                 kept, {});
     finishRun();
 }
@@ -606,8 +608,9 @@ void TfrmReallyDelete::RecycleClick() {
     if (!recordDeleteTotals(0, 0, summary.doneCount, summary.doneBytes)) {
         ShowError(QStringLiteral("The totals could not be saved in the settings file."));
     }
-    tellOutcome(QStringLiteral("Sent %1, %2 bytes, to the trash.")
-                    .arg(fileCount(summary.doneCount), FormatThousands(summary.doneBytes)),
+    tellOutcome(QStringLiteral("Sent %1, %2, to the trash.")
+                    .arg(fileCount(summary.doneCount),
+                         freedBytesText(summary.doneBytes, summary.doneBytesExact)),
                 kept, {});
     finishRun();
 }
@@ -673,8 +676,12 @@ void TfrmReallyDelete::ZipItClick() {
             archives.append(r.archive);
         }
     }
-    const QString done = QStringLiteral("Stored %1, %2 bytes, in archives and deleted them.")
-                             .arg(fileCount(summary.doneCount), FormatThousands(summary.doneBytes));
+    QString done = QStringLiteral("Stored %1, %2 bytes, in archives and deleted them.")
+                       .arg(fileCount(summary.doneCount), FormatThousands(summary.doneSize));
+    if (summary.doneCount > 0) {
+        done += QLatin1Char('\n') +
+                zipSavingsText(summary.doneBytes, summary.doneBytesExact, summary.archivesOnDisk);
+    }
     if (!abortRequested_ && !summary.ended) {
         tellOutcome(done, failures, archives,
                     QStringLiteral("Files deleted and stored in archive zip files in the folder "

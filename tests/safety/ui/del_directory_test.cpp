@@ -9,6 +9,7 @@
 
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
+#include "base/utility.h"
 #include "platform/environment.h"
 #include "safety/archive_fixtures.h"
 #include "safety/safe_harbor.h"
@@ -51,6 +52,8 @@ TEST_F(DelDirectory, DeletesTheFolderAfterTheQuestionsAndCountsWhatWent) {
     tree_.file("G/a.txt", "1234");
     tree_.file("G/sub/ro.txt", "12");
     tree_.setMode("G/sub/ro.txt", 0444);
+    const qint64 blocks =
+        test::allocatedBytes(r_ + "/G/a.txt") + test::allocatedBytes(r_ + "/G/sub/ro.txt");
     TfrmDelDirectory w(harbor_, r_ + "/G");
     EXPECT_EQ(w.findChild<QLabel*>(QStringLiteral("lblTop"))->text(),
               QStringLiteral("Folder to clean: "));
@@ -63,7 +66,9 @@ TEST_F(DelDirectory, DeletesTheFolderAfterTheQuestionsAndCountsWhatWent) {
     EXPECT_EQ(texts[0], QString::fromUtf8(r_) + QStringLiteral("/G/sub/ro.txt is read-only, "
                                                                "Delete this file and continue "
                                                                "deleting the remaining files? "));
-    EXPECT_EQ(texts[1], QStringLiteral("Deleted 2 files for a savings of 6 bytes."));
+    EXPECT_EQ(
+        texts[1],
+        QStringLiteral("Deleted 2 files for a savings of %1 bytes.").arg(FormatThousands(blocks)));
     EXPECT_EQ(SettingsStore().readString(QString::fromLatin1(settings::kDiskwell),
                                          QStringLiteral("Ndelete"), QString()),
               QStringLiteral("2"));
@@ -101,6 +106,7 @@ TEST_F(DelDirectory, CancelDuringARunStopsBetweenTwoFiles) {
     for (int i = 0; i < 6; ++i) {
         tree_.file("H/f" + QByteArray::number(i), "data");
     }
+    const qint64 oneFile = test::allocatedBytes(r_ + "/H/f0");
     TfrmDelDirectory w(harbor_, r_ + "/H");
     int taken = 0;
     w.setRunStepHook([&](const QByteArray&) {
@@ -113,8 +119,9 @@ TEST_F(DelDirectory, CancelDuringARunStopsBetweenTwoFiles) {
     const QStringList texts = prompter_.texts();
     ASSERT_EQ(texts.size(), 2) << texts.join(u'|').toStdString();
     EXPECT_EQ(texts[0], QStringLiteral("Really abort?  Folders may be partially deleted!"));
-    EXPECT_EQ(texts[1], QStringLiteral("Deleted 3 files for a savings of 12 bytes. (Note: "
-                                       "Deletion operation canceled ... not all files deleted)"));
+    EXPECT_EQ(texts[1], QStringLiteral("Deleted 3 files for a savings of %1 bytes. (Note: "
+                                       "Deletion operation canceled ... not all files deleted)")
+                            .arg(FormatThousands(3 * oneFile)));
     EXPECT_EQ(w.summary().doneCount, 3);
     EXPECT_TRUE(present(r_ + "/H"));
 }

@@ -21,6 +21,7 @@
 
 #include "app/help_viewer.h"
 #include "app/resources.h"
+#include "base/utility.h"
 #include "platform/environment.h"
 #include "platform/file_remover.h"
 #include "safety/archive_fixtures.h"
@@ -109,6 +110,16 @@ protected:
         return r_ + "/" + rel;
     }
 
+    // The blocks `files` take on the disk: what deleting them gives back.
+    static qint64 blocks(std::initializer_list<QByteArray> files) {
+        qint64 sum = 0;
+        for (const QByteArray& f : files) {
+            sum += test::allocatedBytes(f);
+        }
+        return sum;
+    }
+    static QString bytesText(qint64 n) { return FormatThousands(n) + QStringLiteral(" bytes"); }
+
     // A panel for `files`, shown (not modally), the split done.
     std::unique_ptr<TfrmReallyDelete> panel(const QList<QByteArray>& files,
                                             const QString& caller = QStringLiteral("Duplicates")) {
@@ -132,7 +143,7 @@ TEST_F(Panel, SplitsOnShowAndMovesFilesBetweenTheListsWithoutAskingAgain) {
     EXPECT_EQ(joined(p->deletionPanel()), joined({a, b, c}));
     EXPECT_EQ(joined(p->safeHarborList()), joined({tool, driver, kept}));
     // The savings count the Deletion Panel only, never a protected file.
-    EXPECT_EQ(label(*p, "lblSavings")->text(), QStringLiteral("1,234,567 bytes"));
+    EXPECT_EQ(label(*p, "lblSavings")->text(), bytesText(blocks({a, b, c})));
     EXPECT_EQ(label(*p, "lblDelete")->text(), QStringLiteral("Delete - 3, Do NOT delete - 3"));
     EXPECT_EQ(label(*p, "lblLeft")->text(),
               QStringLiteral("Deletion Panel - files to be deleted: 3"));
@@ -153,7 +164,7 @@ TEST_F(Panel, SplitsOnShowAndMovesFilesBetweenTheListsWithoutAskingAgain) {
     EXPECT_EQ(joined(p->deletionPanel()), joined({b}));
     EXPECT_EQ(joined(p->safeHarborList()), joined({tool, a, c, driver, kept}));
     EXPECT_EQ(label(*p, "lblDelete")->text(), QStringLiteral("Delete - 1, Do NOT delete - 5"));
-    EXPECT_EQ(label(*p, "lblSavings")->text(), QStringLiteral("500 bytes"));
+    EXPECT_EQ(label(*p, "lblSavings")->text(), bytesText(blocks({b})));
     EXPECT_FALSE(button(*p, "btToAgainst")->isEnabled());
     EXPECT_EQ(currentTab(*p), QStringLiteral("tabDelete"));
     selectRows(list(*p, "lb1"), {0});
@@ -172,8 +183,8 @@ TEST_F(Panel, SplitsOnShowAndMovesFilesBetweenTheListsWithoutAskingAgain) {
     EXPECT_EQ(currentTab(*p), QStringLiteral("tabDelete"));
     EXPECT_EQ(label(*p, "lblRight")->text(),
               QStringLiteral("Safe Harbor - files NOT to be deleted: 0"));
-    EXPECT_EQ(p->savings(), 1234000 + 500 + 67 + 2199656 + 1 + 1);
-    EXPECT_EQ(label(*p, "lblSavings")->text(), QStringLiteral("3,434,225 bytes"));
+    EXPECT_EQ(p->savings(), blocks({a, b, c, kept, tool, driver}));
+    EXPECT_EQ(label(*p, "lblSavings")->text(), bytesText(p->savings()));
     EXPECT_TRUE(prompter_.boxes().isEmpty());
 }
 
@@ -233,7 +244,7 @@ TEST_F(Panel, MovingAFileOfTheSystemsTreesToTheDeletionPanelAsksFirstNamingItAnd
     EXPECT_EQ(prompter_.boxes()[0].buttons, platform::Buttons::YesNoDefaultNo);
     EXPECT_EQ(joined(p->deletionPanel()), joined({tool, lib2}));
     EXPECT_EQ(joined(p->safeHarborList()), joined({lib}));
-    EXPECT_EQ(label(*p, "lblSavings")->text(), QStringLiteral("50 bytes"));
+    EXPECT_EQ(label(*p, "lblSavings")->text(), bytesText(blocks({tool, lib2})));
 
     // A file the user moved there by hand comes back without a question.
     prompter_.clear();
@@ -283,6 +294,7 @@ TEST_F(Panel, DeleteRunDeletesThePanelsFilesReportsFailuresAndCountsWhatWentAfte
     const QByteArray kept = file("kept/k.txt", 7);
     const QByteArray moved = file("free/moved.txt", 9);
     ASSERT_TRUE(recordDeleteTotals(10, 1000, 2, 20));
+    const qint64 freed = blocks({a, odd});
 
     auto p = panel({a, odd, folder, gone, kept, moved});
     selectRows(list(*p, "lb1"), {int(p->deletionPanel().indexOf(moved))});
@@ -319,12 +331,12 @@ TEST_F(Panel, DeleteRunDeletesThePanelsFilesReportsFailuresAndCountsWhatWentAfte
                            "or directory")
                 .arg(root),
             // What was done, what was kept and why, and what the Safe Harbor kept.
-            QStringLiteral("Deleted 2 files, 150 bytes.\n\n"
+            QStringLiteral("Deleted 2 files, %2.\n\n"
                            "2 files kept:\n"
                            "%1/free/folder - it is a folder\n"
                            "%1/free/gone.txt - No such file or directory\n\n"
                            "2 files on the Safe Harbor list left alone.")
-                .arg(root)}));
+                .arg(root, bytesText(freed))}));
     EXPECT_EQ(prompter_.boxes().last().kind, platform::MessageKind::Info);
     EXPECT_EQ(p->result(), TfrmReallyDelete::kRunDone);
     EXPECT_FALSE(p->isVisible());
@@ -337,7 +349,7 @@ TEST_F(Panel, DeleteRunDeletesThePanelsFilesReportsFailuresAndCountsWhatWentAfte
     // What was deleted is counted, not what was handed in.
     const CleanTotals t = readCleanTotals();
     EXPECT_EQ(t.Ndelete, 10 + 2);
-    EXPECT_EQ(t.SizeDelete, 1000 + 150);
+    EXPECT_EQ(t.SizeDelete, 1000 + freed);
     EXPECT_EQ(t.NWaste, 2);
     EXPECT_EQ(t.SizeWaste, 20);
 }
@@ -348,20 +360,22 @@ TEST_F(Panel, AFileOfSeveralNamesSavesAndCountsItsBytesOnlyWhenItsLastNameGoes) 
     ASSERT_EQ(::link(h1.constData(), h2.constData()), 0);
     const QByteArray c = file("free/c", 10);
     ASSERT_TRUE(resetCleanTotals());
+    const qint64 hBytes = blocks({h1});
+    const qint64 cBytes = blocks({c});
 
     // One name of two on the panel frees nothing; both free the bytes once.
     {
         auto p = panel({h1, c});
-        EXPECT_EQ(p->savings(), 10);
+        EXPECT_EQ(p->savings(), cBytes);
     }
     auto p = panel({h1, h2, c});
-    EXPECT_EQ(p->savings(), 1010);
+    EXPECT_EQ(p->savings(), hBytes + cBytes);
     selectRows(list(*p, "lb1"), {int(p->deletionPanel().indexOf(h2))});
     button(*p, "btToAgainst")->click();
-    EXPECT_EQ(p->savings(), 10);
+    EXPECT_EQ(p->savings(), cBytes);
     selectRows(list(*p, "lb2"), {0});
     button(*p, "btMoveLeft")->click();
-    EXPECT_EQ(label(*p, "lblSavings")->text(), QStringLiteral("1,010 bytes"));
+    EXPECT_EQ(label(*p, "lblSavings")->text(), bytesText(hBytes + cBytes));
 
     prompter_.script({Answer::Yes});
     button(*p, "btDelete")->click();
@@ -369,7 +383,7 @@ TEST_F(Panel, AFileOfSeveralNamesSavesAndCountsItsBytesOnlyWhenItsLastNameGoes) 
     EXPECT_FALSE(present(h2));
     const CleanTotals t = readCleanTotals();
     EXPECT_EQ(t.Ndelete, 3);
-    EXPECT_EQ(t.SizeDelete, 1010);
+    EXPECT_EQ(t.SizeDelete, hBytes + cBytes);
 
     // A name deleted while another stays: a file deleted, no bytes freed.
     const QByteArray k1 = file("free/k1", 500);
@@ -382,13 +396,14 @@ TEST_F(Panel, AFileOfSeveralNamesSavesAndCountsItsBytesOnlyWhenItsLastNameGoes) 
     EXPECT_FALSE(present(k1));
     EXPECT_TRUE(present(k2));
     EXPECT_EQ(readCleanTotals().Ndelete, 4);
-    EXPECT_EQ(readCleanTotals().SizeDelete, 1010);
+    EXPECT_EQ(readCleanTotals().SizeDelete, hBytes + cBytes);
 }
 
 TEST_F(Panel, TrashRunAsksItsQuestionAndSendsTheFilesToTheDesktopTrash) {
     const QByteArray a = file("free/100% a.txt", 10);
     const QByteArray b = file("free/b c.txt", 20);
     const QByteArray kept = file("kept/k.txt", 7);
+    const qint64 sent = blocks({a, b});
     auto p = panel({a, b, kept});
     prompter_.script({Answer::Yes});
     button(*p, "btRecycle")->click();
@@ -399,15 +414,16 @@ TEST_F(Panel, TrashRunAsksItsQuestionAndSendsTheFilesToTheDesktopTrash) {
                                  "recycle bin. If either is true, then you will not be able to "
                                  "recover the deleted files from the recycle bin. \n\nSend to the "
                                  "recycle bin anyway?"),
-                  QStringLiteral("Sent 2 files, 30 bytes, to the trash.\n\n"
-                                 "1 file on the Safe Harbor list left alone.")}));
+                  QStringLiteral("Sent 2 files, %1, to the trash.\n\n"
+                                 "1 file on the Safe Harbor list left alone.")
+                      .arg(bytesText(sent))}));
     EXPECT_EQ(p->result(), TfrmReallyDelete::kRunDone);
     EXPECT_FALSE(present(a));
     EXPECT_FALSE(present(b));
     EXPECT_TRUE(present(kept));
     const CleanTotals t = readCleanTotals();
     EXPECT_EQ(t.NWaste, 2);
-    EXPECT_EQ(t.SizeWaste, 30);
+    EXPECT_EQ(t.SizeWaste, sent);
     EXPECT_EQ(t.Ndelete, 0);
     EXPECT_EQ(t.DelDate, totalsDayNumber(QDate::currentDate()));
     const test::ProgramRun listed = test::runProgram(QStringLiteral("trash-list"), {});
@@ -423,6 +439,7 @@ TEST_F(Panel, ZipRunAsksForTheOptionsArchivesThenDeletesAndSaysWhere) {
     const QByteArray a = file("free/a.txt", 3000);
     const QByteArray b = file("free/\nb", 10);
     const QByteArray kept = file("kept/k.txt", 7);
+    const qint64 freed = blocks({a, b});
     auto p = panel({a, b, kept}, QStringLiteral("Duplicates"));
 
     // Cancel in the options: no run, the panel stays.
@@ -445,13 +462,16 @@ TEST_F(Panel, ZipRunAsksForTheOptionsArchivesThenDeletesAndSaysWhere) {
     EXPECT_TRUE(present(kept));
     const QStringList archives = QDir(QFile::decodeName(zips)).entryList(QDir::Files);
     ASSERT_EQ(archives.size(), 1);
-    // Where, how many, and which archive.
+    // Where, how many, what it won once the archive is counted, and which archive.
+    const qint64 archiveBytes = blocks({zips + "/" + QFile::encodeName(archives[0])});
     EXPECT_EQ(prompter_.texts()[0],
               QStringLiteral("Files deleted and stored in archive zip files in the folder \"%1\""
                              "\n\nStored 2 files, 3,010 bytes, in archives and deleted them."
+                             "\nFreed %3; the archives take %4 on the disk: a savings of %5."
                              "\n\n1 file on the Safe Harbor list left alone."
                              "\n\nArchive:\n%1/%2")
-                  .arg(QFile::decodeName(zips), archives[0]));
+                  .arg(QFile::decodeName(zips), archives[0], bytesText(freed),
+                       bytesText(archiveBytes), bytesText(freed - archiveBytes)));
     EXPECT_TRUE(archives[0].contains(QStringLiteral("-Duplicates"))) << archives[0].toStdString();
     const test::PythonView view = test::pythonZipView(zips + "/" + QFile::encodeName(archives[0]));
     ASSERT_TRUE(view.ok) << view.failure.toStdString();
@@ -519,8 +539,10 @@ TEST_F(Panel, CloseDuringAZipRunAbortsKeepingTheFileBeingCompressedAndTheRest) {
     const QString summary = prompter_.texts()[3];
     EXPECT_TRUE(summary.startsWith(
         QStringLiteral("The run was aborted.\n\nStored 2 files, 8,000 bytes, in archives and "
-                       "deleted them.\n\n4 files kept:\n%1/free/00link - ")
+                       "deleted them.\nFreed ")
             .arg(root)))
+        << summary.toStdString();
+    EXPECT_TRUE(summary.contains(QStringLiteral("\n\n4 files kept:\n%1/free/00link - ").arg(root)))
         << summary.toStdString();
     for (const char* name : {"2.bin", "3.bin", "4.bin"}) {
         EXPECT_TRUE(summary.contains(
