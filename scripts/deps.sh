@@ -13,6 +13,8 @@ PACKAGES=(
   shared-mime-info fonts-dejavu-core
   # used by the tests that check our archives and trash against other tools
   python3 zip unzip trash-cli
+  # the tests make small btrfs and xfs volumes to check the bytes freed where copies share blocks
+  btrfs-progs xfsprogs
   # CI checks that every tracked source is formatted as .clang-format says
   clang-format
   # the packaging test validates the menu entry and the software centre's description
