@@ -70,7 +70,7 @@ int runFolders(const QList<QByteArray>& args, QTextStream& out, QTextStream& err
         const QDateTime access = UnpackDosDateTime(row.latestAccess);
         out << QString::fromUtf8(TsvLine({
                    QByteArray::number(row.bytes),
-                   folderHogPercentText(row.bytes, row.capacity).toUtf8(),
+                   folderHogPercentText(row.allocated, row.capacity).toUtf8(),
                    QByteArray::number(row.files),
                    QByteArray::number(row.subFolders),
                    row.latestAccess != 0 && access.isValid()

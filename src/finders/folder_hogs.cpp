@@ -97,6 +97,7 @@ public:
             return;
         }
         target->bytes += entry.size;
+        target->allocated += entry.allocated;
         ++target->files;
         // Packed once per row: converting every file's time to local time would cost more
         // than the rest of its count.

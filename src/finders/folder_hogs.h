@@ -33,6 +33,7 @@ enum class FolderHogMode { Main, All };
 struct FolderHogRow {
     QByteArray path;        // the folder, native bytes, in its real case
     qint64 bytes = 0;       // the counted files' sizes
+    qint64 allocated = 0;   // the blocks they take on the disk (holes and compression as they are)
     qint64 files = 0;       // the counted files
     qint64 subFolders = 0;  // see the modes
     // The latest last access among them, packed (local time); 0 when none has a time that
@@ -85,7 +86,9 @@ FolderHogResult scanFolderHogs(const QList<DriveEntry>& entries, FolderHogMode m
                                const FolderHogTreeOptions& tree = {});
 
 // "% Used": 100 x bytes / capacity as "#0.00" (two decimals); "???" when the capacity
-// is unknown (0) or the bytes are not smaller than it.
+// is unknown (0) or the bytes are not smaller than it. Rows pass their allocated bytes:
+// the share of the volume the folder really takes, so a sparse file's folder shows
+// what its blocks take, not its apparent size.
 QString folderHogPercentText(qint64 bytes, qint64 capacity);
 
 // The print title: "Folder hogs on drive(s) " followed, for each of `checked`, by its

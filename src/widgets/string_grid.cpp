@@ -117,6 +117,10 @@ void StringGrid::setColumnAlignment(int column, Qt::Alignment alignment) {
     viewport()->update();
 }
 
+void StringGrid::setColumnTitleTip(int column, const QString& tip) {
+    model_->setColumnTitleTip(column, tip);
+}
+
 void StringGrid::setBandColor(char band, const QColor& color) {
     if (color.isValid()) {
         bandColors_.insert(band, color);

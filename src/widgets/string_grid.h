@@ -64,6 +64,9 @@ public:
     // Horizontal alignment of a column's cells and title.
     void setColumnAlignment(int column, Qt::Alignment alignment);
 
+    // The tool tip shown over a column's title: what its figures mean.
+    void setColumnTitleTip(int column, const QString& tip);
+
     // Background of the unselected rows carrying band tag `band`; an invalid colour
     // removes it.
     void setBandColor(char band, const QColor& color);

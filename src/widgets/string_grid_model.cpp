@@ -66,6 +66,11 @@ Qt::Alignment StringGridModel::columnAlignment(int column) const {
     return alignments_.value(column, Qt::AlignLeft);
 }
 
+void StringGridModel::setColumnTitleTip(int column, const QString& tip) {
+    titleTips_.insert(column, tip);
+    emit headerDataChanged(Qt::Horizontal, column, column);
+}
+
 QModelIndex StringGridModel::indexForCell(int column, qsizetype row) const {
     if (row < 1 || row >= table_->rowCount())
         return {};
@@ -111,6 +116,10 @@ QVariant StringGridModel::headerData(int section, Qt::Orientation orientation, i
             return table_->title(section);
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(columnAlignment(section) | Qt::AlignVCenter);
+        case Qt::ToolTipRole: {
+            const QString tip = titleTips_.value(section);
+            return tip.isEmpty() ? QVariant() : QVariant(tip);
+        }
         default:
             return {};
     }

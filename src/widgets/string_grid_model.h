@@ -32,6 +32,9 @@ public:
     void setColumnAlignment(int column, Qt::Alignment alignment);
     Qt::Alignment columnAlignment(int column) const;
 
+    // The tool tip of a column's title (Qt::ToolTipRole of the header); none by default.
+    void setColumnTitleTip(int column, const QString& tip);
+
     // The grid row an index shows (its row + 1), or 0 for an invalid index.
     static qsizetype gridRow(const QModelIndex& index) {
         return index.isValid() ? static_cast<qsizetype>(index.row()) + 1 : 0;
@@ -50,6 +53,7 @@ public:
 private:
     GridTable* table_;
     QHash<int, Qt::Alignment> alignments_;
+    QHash<int, QString> titleTips_;
 };
 
 }  // namespace dw

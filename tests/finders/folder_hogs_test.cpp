@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "finders/folder_hogs.h"
 #include "support/temp_tree.h"
 
@@ -22,6 +24,25 @@ const FolderHogRow* rowFor(const FolderHogResult& r, const QByteArray& path) {
         }
     }
     return nullptr;
+}
+
+// A folder holding a sparse file: its size is the file's apparent size, its share of
+// the volume ("% Used") what its blocks take.
+TEST(FolderHogs, PercentUsedCountsTheBlocksNotTheApparentSize) {
+    test::TempTree t;
+    const QByteArray sparse = t.file("Sparse/disk.img", QByteArray(4096, 'd'));
+    ASSERT_EQ(::truncate(sparse.constData(), 1LL << 30), 0);
+    t.fileOfSize("Plain/data.bin", 8192);
+    const FolderHogResult main = scanFolderHogs({folderEntry(t.root())}, FolderHogMode::Main);
+    const FolderHogRow* s = rowFor(main, t.path("Sparse"));
+    const FolderHogRow* p = rowFor(main, t.path("Plain"));
+    ASSERT_TRUE(s && p);
+    EXPECT_EQ(s->bytes, 1LL << 30);
+    EXPECT_EQ(s->allocated, test::allocatedBytes(sparse));
+    EXPECT_LT(s->allocated, 1LL << 20);
+    EXPECT_EQ(p->allocated, test::allocatedBytes(t.path("Plain/data.bin")));
+    ASSERT_GT(s->capacity, 1LL << 31);
+    EXPECT_EQ(folderHogPercentText(s->allocated, s->capacity), QStringLiteral("0.00"));
 }
 
 // The two scans on one tree: what each counts as files and sub-folders, and which

@@ -327,6 +327,9 @@ void TfrmDirHog::ClearGrid() {
     t.setTitles({QStringLiteral("Size"), QStringLiteral("% Used"), QStringLiteral("# Files"),
                  QStringLiteral("# Sub-folders"), QStringLiteral("Latest File Access"),
                  QStringLiteral("Name")});
+    grid_->setColumnTitleTip(
+        1, QStringLiteral("The share of the volume the folder's files take on the disk: their "
+                          "allocated blocks, so holes in sparse files take nothing"));
     sortMenu_->checkOnly(0);
     rowCount_ = 0;
     updateStatus();
@@ -387,7 +390,7 @@ void TfrmDirHog::scan(FolderHogMode mode) {
         const QDateTime access = FileDateToDateTimeSafe(r.latestAccess);
         GridRow row;
         row.cells = {FormatThousands(r.bytes),
-                     folderHogPercentText(r.bytes, r.capacity),
+                     folderHogPercentText(r.allocated, r.capacity),
                      FormatThousands(r.files),
                      FormatThousands(r.subFolders),
                      r.latestAccess != 0 ? DateToTextSafe(access.date()) : QString(),

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "base/utility.h"
 #include "finders/ui/dir_hog_window.h"
 #include "finders/ui/treemap_view.h"
 #include "platform/environment.h"
@@ -134,6 +135,8 @@ TEST_F(DirHogWindow, CleaningThroughTheFolderDeletionWindowRemovesTheFolder) {
     checkOnlyTheTree(w);
     w.btTopClick();
     w.grid()->setCurrentRow(1);
+    const qint64 blocks = test::allocatedBytes(r_ + "/S/Big Folder/a.bin") +
+                          test::allocatedBytes(r_ + "/S/Big Folder/Deep/b.bin");
     test::onModal<TfrmDelDirectory>([](TfrmDelDirectory& d) {
         d.findChild<QPushButton*>(QStringLiteral("btDelete"))->click();
     });
@@ -141,8 +144,9 @@ TEST_F(DirHogWindow, CleaningThroughTheFolderDeletionWindowRemovesTheFolder) {
     EXPECT_EQ(w.grid()->table().cell(0, 1), QStringLiteral("DELETED"));
     EXPECT_FALSE(present(r_ + "/S/Big Folder"));
     EXPECT_TRUE(present(r_ + "/S/small/c.txt"));
-    EXPECT_EQ(prompter_.texts().value(0),
-              QStringLiteral("Deleted 2 files for a savings of 5,000 bytes."));
+    EXPECT_EQ(
+        prompter_.texts().value(0),
+        QStringLiteral("Deleted 2 files for a savings of %1 bytes.").arg(FormatThousands(blocks)));
     // The map lets the folder go and the start folder shrinks to what is left.
     const auto map = w.treemap()->tree();
     ASSERT_TRUE(map);
@@ -163,6 +167,13 @@ TEST_F(DirHogWindow, PrintsUnderItsTitleAndCopiesNamesOrTheWholeGrid) {
     TfrmDirHog w(harbor_, nullptr, nullptr, tools);
     checkOnlyTheTree(w);
     w.btTopClick();
+    // "% Used" says what it counts.
+    const StringGrid* grid = w.findChild<StringGrid*>();
+    ASSERT_NE(grid, nullptr);
+    EXPECT_TRUE(grid->model()
+                    ->headerData(1, Qt::Horizontal, Qt::ToolTipRole)
+                    .toString()
+                    .contains(QStringLiteral("allocated blocks")));
     w.btPrintClick();
     EXPECT_TRUE(docName.startsWith(QStringLiteral("Folder hogs on drive(s) ")))
         << docName.toStdString();
