@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -245,7 +246,8 @@ void TfrmMain::buildButtons() {
     auto* row = new QHBoxLayout;
     row->setSpacing(10);
     QPushButton* build = addToolButton(
-        "btBuild", QStringLiteral("Build &safe harbor"),
+        // Alt+S belongs to "&Statistics"; L is the caption's first free letter.
+        "btBuild", QStringLiteral("Bui&ld safe harbor"),
         QStringLiteral("Build list of folders that will not be deleted in Diskwell without "
                        "warning"),
         shieldIcon(), false);
@@ -506,6 +508,18 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     if (helpViewer_)
         helpViewer_->close();
     event->accept();
+}
+
+void TfrmMain::keyPressEvent(QKeyEvent* event) {
+    // The buttons are not a dialog's, so they leave Enter to the window.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto* b = qobject_cast<QPushButton*>(focusWidget()); b && b->isEnabled()) {
+            event->accept();
+            b->click();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {

@@ -75,7 +75,7 @@ public:
     // (Re)loads the protected extensions from the settings (SafeHarbor).
     void ReadSafeHarborExtensions();
 
-    // "Build &safe harbor": shows the Safe Harbor window modally and, when it reports
+    // "Bui&ld safe harbor": shows the Safe Harbor window modally and, when it reports
     // that the lists changed, reloads them, so the gate opens without a restart.
     void btBuildClick();
 
@@ -106,6 +106,8 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Enter or Return on a focused button presses it, as Space does.
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTemporaryDir>
@@ -112,7 +113,7 @@ TEST_F(MainWindowTest, WindowAndButtonsCarryTheirCaptionsAndTips) {
         EXPECT_EQ(b->toolTip(), QLatin1String(c.tip)) << c.name;
     }
     const ButtonCase others[] = {
-        {"btBuild", "Build &safe harbor",
+        {"btBuild", "Bui&ld safe harbor",
          "Build list of folders that will not be deleted in Diskwell without warning",
          Tool::BuildSafeHarbor, false},
         {"btAbout", "Ab&out", "", Tool::Statistics, false},
@@ -127,11 +128,30 @@ TEST_F(MainWindowTest, WindowAndButtonsCarryTheirCaptionsAndTips) {
     }
     EXPECT_EQ(w.findChildren<QPushButton*>().size(), 13);
 
-    // Every button has an accelerator; "&Statistics" and "Build &safe harbor" share
-    // Alt+S as their captions are written, so that key moves between the two.
+    // Every button has an accelerator of its own: a key two buttons share only moves
+    // the focus between them.
+    QSet<QKeySequence> keys;
     for (QPushButton* b : w.findChildren<QPushButton*>()) {
-        EXPECT_FALSE(QKeySequence::mnemonic(b->text()).isEmpty()) << b->text().toStdString();
+        const QKeySequence key = QKeySequence::mnemonic(b->text());
+        EXPECT_FALSE(key.isEmpty()) << b->text().toStdString();
+        EXPECT_FALSE(keys.contains(key)) << b->text().toStdString();
+        keys.insert(key);
     }
+}
+
+// Enter and Return press the focused button, as Space does.
+TEST_F(MainWindowTest, EnterPressesTheFocusedButton) {
+    TfrmMain w;
+    w.setToolWindowsEnabled(false);
+    w.show();
+    QSignalSpy opened(&w, &TfrmMain::toolOpened);
+    QPushButton* build = button(w, "btBuild");
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        build->setFocus();
+        QTest::keyClick(build, key);
+    }
+    EXPECT_EQ(opened.size(), 2);
+    EXPECT_EQ(opened.value(0).value(0).value<TfrmMain::Tool>(), TfrmMain::Tool::BuildSafeHarbor);
 }
 
 TEST_F(MainWindowTest, GateRefusesEveryGatedToolWhileTheListIsMissing) {
