@@ -25,7 +25,9 @@ void centreOn(QWidget* w, const QRect& area) {
 }
 
 // The saved rectangle, kept reachable: on the screen it overlaps most, no larger than
-// that screen's work area; centred on the window's own screen when it overlaps none.
+// that screen's work area and moved wholly into it; centred on the window's own screen
+// when it overlaps none. A record saved at another scale factor or on a larger monitor
+// would otherwise open with its buttons out of reach.
 QRect placeOnScreen(const QWidget* w, const PlacementRecord& r) {
     // 64-bit differences: a damaged record may hold the int extremes.
     const qint64 width = qint64(r.right) - r.left;
@@ -53,13 +55,9 @@ QRect placeOnScreen(const QWidget* w, const PlacementRecord& r) {
         rect.setHeight(avail.height());
     if (best == nullptr) {
         rect.moveCenter(avail.center());
-    } else if (!avail.contains(rect)) {
-        // Only a rectangle that had to be cut is moved; one the user left partly off
-        // the edge stays where it was.
-        if (rect.width() == avail.width())
-            rect.moveLeft(avail.left());
-        if (rect.height() == avail.height())
-            rect.moveTop(avail.top());
+    } else {
+        rect.moveLeft(std::clamp(rect.left(), avail.left(), avail.right() - rect.width() + 1));
+        rect.moveTop(std::clamp(rect.top(), avail.top(), avail.bottom() - rect.height() + 1));
     }
     return rect;
 }

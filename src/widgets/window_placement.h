@@ -14,8 +14,9 @@ namespace dw {
 // the geometry (right and bottom exclusive, so width = right - left), show command 2
 // minimises and 3 maximises the window; any other show command leaves it in its normal
 // state (a damaged record never hides a window). A rectangle that lies on no screen is
-// centred on `w`'s screen instead, and one larger than the screen is cut to the screen,
-// so a record from another monitor layout never loses the window. Without a record, or
+// centred on `w`'s screen instead, one larger than the screen is cut to the screen,
+// and one partly off the screen is moved onto it, so a record from another monitor
+// layout or scale factor never loses the window or its buttons. Without a record, or
 // with one that is not applicable, the window stays centred. Call it when the window is
 // first shown (or just before). Does nothing for a null widget.
 void restoreWindowPlacement(QWidget* w, const QString& key, const QString& subkey,

@@ -97,10 +97,21 @@ TEST_F(WindowPlacementTest, RecordsThatWouldLoseTheWindowAreKeptOnScreen) {
           avail.bottom() + 2000},
          Expect::FillsTheScreen,
          {}},
-        {"partly off the edge",
+        {"partly off the right edge",
          {0, 1, 0, 0, 0, 0, avail.right() - 100, 20, avail.right() + 200, 220},
          Expect::Exactly,
-         QRect(avail.right() - 100, 20, 300, 200)},
+         QRect(avail.right() - 299, 20, 300, 200)},
+        // Saved at twice the scale: most of the window lay beyond the screen.
+        {"mostly off the bottom right",
+         {0, 1, 0, 0, 0, 0, avail.right() - 10, avail.bottom() - 10, avail.right() + 390,
+          avail.bottom() + 290},
+         Expect::Exactly,
+         QRect(avail.right() - 399, avail.bottom() - 299, 400, 300)},
+        {"above and left of the screen",
+         {0, 1, 0, 0, 0, 0, avail.left() - 150, avail.top() - 100, avail.left() + 150,
+          avail.top() + 100},
+         Expect::Exactly,
+         QRect(avail.left(), avail.top(), 300, 200)},
     };
     for (const Case& c : cases) {
         store(settings::kPlacementViewer, c.record);
