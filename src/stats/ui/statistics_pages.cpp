@@ -438,7 +438,7 @@ void TfrmStatistics::doOverHang() {
     }
     lblAllocated->setText(QStringLiteral("Space the files take on the disk (their allocated "
                                          "blocks): ") +
-                          kbOrMb(tallies_.allocated, inMB));
+                          kbOrMb(tallies_.allocated, tallies_.allocated >= 1048576));
     QList<statcharts::Bar> bars;
     for (int i = kOverhangSizes - 1; i >= 0; --i) {
         const double over = double(tallies_.overhang[i]);

@@ -205,6 +205,20 @@ TEST_F(StatWindow, CollectFillsEveryPageAsTheEngineCounts) {
     EXPECT_EQ(barValues(w->chartOverhang).size(), 5);
 }
 
+// Sparse files: megabytes of apparent size, a few kilobytes of blocks; the allocated
+// line takes its own unit rather than reading "0 MB".
+TEST_F(StatWindow, TheAllocatedLineHasAUnitOfItsOwn) {
+    TempTree t;
+    const QByteArray sparse = t.file("disk.img", QByteArray(4096, 's'));
+    ASSERT_EQ(::truncate(sparse.constData(), 64 * 1048576), 0);
+    w->collect({folderEntry(t.root())}, {});
+    EXPECT_TRUE(w->lblSize->text().endsWith(QLatin1String(" MB")))
+        << w->lblSize->text().toStdString();
+    EXPECT_TRUE(w->lblAllocated->text().endsWith(
+        QStringLiteral(": %1 KB").arg(test::allocatedBytes(sparse) / 1024)))
+        << w->lblAllocated->text().toStdString();
+}
+
 TEST_F(StatWindow, SeveralFoldersDisableTheOverhangAndAddUp) {
     TempTree t;
     makeTree(t);
