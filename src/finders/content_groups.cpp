@@ -303,6 +303,12 @@ bool ContentGrouper::openChecked(platform::ContentFile& file, Work& work, const 
         fail(work, changed_, changedText());
         return false;
     }
+    // A writer may change the bytes through a map without changing size or times.
+    if (file.use() == platform::FileUse::InUse) {
+        file.close();
+        fail(work, changed_, platform::inUseText());
+        return false;
+    }
     if (first) {
         work.opened = 1;
         work.stamp = stampOf(s->modifiedNs, s->changedNs);
@@ -312,9 +318,15 @@ bool ContentGrouper::openChecked(platform::ContentFile& file, Work& work, const 
 
 bool ContentGrouper::finishChecked(platform::ContentFile& file, Work& work) {
     const std::optional<platform::ContentFile::Stamp> s = file.stamp();
+    // A writer that came while the file was read.
+    const bool inUse = file.use() == platform::FileUse::InUse;
     file.close();
     if (!s || s->size != sizeOf(work.item) || stampOf(s->modifiedNs, s->changedNs) != work.stamp) {
         fail(work, changed_, changedText());
+        return false;
+    }
+    if (inUse) {
+        fail(work, changed_, platform::inUseText());
         return false;
     }
     return true;

@@ -89,7 +89,10 @@ struct ContentHooks {
 // Every file is opened without following a link (platform::ContentFile) and compared
 // with what the walk saw (device, inode, size, last write): a file that differs, or
 // whose size, last write or inode change while it is read, is reported in changed(),
-// never grouped. A file that cannot be opened or read is reported in unreadable(),
+// never grouped; so is a file that another program has open for writing or mapped
+// writable when it is opened or when its read ends (platform::writersOf: a write
+// through a map need not change its size or times), with the reason "it is in use by
+// another program". A file that cannot be opened or read is reported in unreadable(),
 // never grouped. Each problem file is reported once, by the id of its first name.
 //
 // Names of one file are told apart by the size the walk saw with them: names of an inode
