@@ -565,6 +565,30 @@ TEST(SafeHarborLookup, MemoRemembersFoldersUntilCleared) {
     EXPECT_EQ(h.reason(root + "/moving/b.sys"), 4);
 }
 
+// Reloading the lists forgets every answer given under the old ones: the folder asked
+// last and the folders asked before it.
+TEST(SafeHarborLookup, ReloadedListsForgetTheMemo) {
+    test::TempTree t;
+    const QByteArray root = platform::shortPath(t.root());
+    t.dir("one");
+    t.dir("two");
+    Harbor h({});
+    EXPECT_EQ(h.reason(root + "/one/a.txt"), 0);
+    EXPECT_EQ(h.reason(root + "/two/b.txt"), 0);
+    EXPECT_EQ(h.harbor.lastFolder(), root + "/two/");
+
+    const QString file = h.dir.path() + QStringLiteral("/folders.txt");
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(root + "/one/\n" + root + "/two/\n");
+    f.close();
+    Sources s;
+    s.foldersFile = file;
+    h.harbor.GetSearchPath(s);
+    EXPECT_EQ(h.reason(root + "/two/b.txt"), 3);  // the folder asked last
+    EXPECT_EQ(h.reason(root + "/one/a.txt"), 3);  // one asked before it
+}
+
 TEST(FolderListFile, SavedSortedWithLineFeedsAndDeletedWhenEmpty) {
     QTemporaryDir dir;
     const QString file = dir.path() + QStringLiteral("/sub/folders.txt");
