@@ -26,17 +26,13 @@ FilePager::~FilePager() {
 
 bool FilePager::open(const QByteArray& path) {
     close();
-    if (!platform::openNativeFile(file_, path, QIODevice::ReadOnly)) {
-        return false;
-    }
-    // A FIFO or a device would block or never end; the viewer only looks at files.
-    if (file_.isSequential()) {
-        file_.close();
+    openError_.clear();
+    // A FIFO, a device or a kernel file would block or never end: only stored files.
+    if (!platform::openFileToLookAt(file_, path, &openError_)) {
         return false;
     }
     path_ = path;
     size_ = file_.size();
-    // A folder opens as well; its first read fails where a file's succeeds.
     if (size_ > 0 && block(0).isEmpty()) {
         close();
         return false;
@@ -301,7 +297,9 @@ void FilePager::runCount() {
     // Its own handle: the viewer's reads move the other one's position at any time.
     QFile in;
     // Unbuffered: reads go straight to the descriptor, which the hole search moves.
-    if (!platform::openNativeFile(in, path_, QIODevice::ReadOnly | QIODevice::Unbuffered) ||
+    // Opened afresh by its path: what is there now must be a stored file too.
+    if (!platform::openFileToLookAt(in, path_, nullptr,
+                                    QIODevice::ReadOnly | QIODevice::Unbuffered) ||
         !in.seek(bytesCounted_.load())) {
         countRunning_ = false;
         return;

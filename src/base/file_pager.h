@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMutex>
 #include <QObject>
+#include <QString>
 #include <QThread>
 
 #include <atomic>
@@ -46,10 +47,15 @@ public:
     explicit FilePager(QObject* parent = nullptr);
     ~FilePager() override;
 
-    // Opens the native byte path `path` (any bytes a name can hold) for reading, closing
-    // the file open before. Returns false and stays closed when it cannot be opened or
-    // is no regular file (a folder, a FIFO). Does not start the count.
+    // Opens the native byte path `path` (any bytes a name can hold, links followed) for
+    // reading, closing the file open before. Returns false and stays closed, with
+    // openError() saying why, when it cannot be opened or is no regular file of a disk
+    // (a folder, a FIFO, a device, a file of /proc: platform::openFileToLookAt); nothing
+    // it does waits. Does not start the count.
     bool open(const QByteArray& path);
+    // Why the last open() refused the file for what it is ("it is not a regular file",
+    // "it is a folder", ...); empty when it succeeded or the system would not open it.
+    const QString& openError() const { return openError_; }
     void close();
     bool isOpen() const { return file_.isOpen(); }
     const QByteArray& path() const { return path_; }
@@ -130,6 +136,7 @@ private:
     QByteArray block(qint64 index) const;
 
     QByteArray path_;
+    QString openError_;
     mutable QFile file_;
     qint64 size_ = 0;
 

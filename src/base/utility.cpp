@@ -265,8 +265,11 @@ void RegisteredExtensionPatterns(QStringList& list, bool withAll) {
 QString ExtractStrings(const QByteArray& source, const QByteArray& target, int minLength,
                        int maxLength, const std::function<bool(qint64)>& goOn) {
     QFile in;
-    if (!platform::openNativeFile(in, source, QIODevice::ReadOnly)) {
-        return QStringLiteral("Could not open file ") + QFile::decodeName(source);
+    QString why;
+    // Only a stored file: a FIFO, a device or /proc/kmsg would wait or never end.
+    if (!platform::openFileToLookAt(in, source, &why)) {
+        return QStringLiteral("Could not open file ") + QFile::decodeName(source) +
+               (why.isEmpty() ? QString() : QStringLiteral(": ") + why);
     }
     QFile out;
     if (!platform::openNativeFile(out, target, QIODevice::WriteOnly)) {

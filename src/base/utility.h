@@ -116,7 +116,9 @@ void RegisteredExtensionPatterns(QStringList& list, bool withAll);
 // line written just before. Returns an empty text when the whole source was read and
 // every line written. Otherwise it returns the error for the caller to show (an error
 // box, after the exclamation sound): "Could not open file " followed by the source's
-// name when the source cannot be opened (`target` is not touched); "Could not open
+// name when the source cannot be opened, followed by ": " and why when it is not a
+// regular file of a disk ("it is not a regular file", platform::openFileToLookAt:
+// nothing waits) (`target` is not touched either way); "Could not open
 // file " with the target's name when the target cannot be created; "Could not read
 // file " or "Could not write file " with the file's name when a read or write fails
 // (lines written before stay in the target). Shows nothing itself. The holes of a sparse

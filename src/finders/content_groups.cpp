@@ -282,7 +282,8 @@ void ContentGrouper::parallel(size_t count, qint64 readBytes, const Hooks& hooks
     }
 }
 
-bool ContentGrouper::openChecked(platform::ContentFile& file, Work& work, const Hooks& hooks) {
+bool ContentGrouper::openChecked(platform::ContentFile& file, Work& work, const Hooks& hooks,
+                                 bool askUse) {
     const quint32 id = idOf(work.item);
     if (hooks.beforeRead) {
         hooks.beforeRead(id);
@@ -303,6 +304,12 @@ bool ContentGrouper::openChecked(platform::ContentFile& file, Work& work, const 
         fail(work, changed_, changedText());
         return false;
     }
+    // A writer may change the bytes through a map without changing size or times.
+    if (askUse && file.use() == platform::FileUse::InUse) {
+        file.close();
+        fail(work, changed_, platform::inUseText());
+        return false;
+    }
     if (first) {
         work.opened = 1;
         work.stamp = stampOf(s->modifiedNs, s->changedNs);
@@ -310,11 +317,17 @@ bool ContentGrouper::openChecked(platform::ContentFile& file, Work& work, const 
     return true;
 }
 
-bool ContentGrouper::finishChecked(platform::ContentFile& file, Work& work) {
+bool ContentGrouper::finishChecked(platform::ContentFile& file, Work& work, bool askUse) {
     const std::optional<platform::ContentFile::Stamp> s = file.stamp();
+    // A writer that came while the file was read.
+    const bool inUse = askUse && file.use() == platform::FileUse::InUse;
     file.close();
     if (!s || s->size != sizeOf(work.item) || stampOf(s->modifiedNs, s->changedNs) != work.stamp) {
         fail(work, changed_, changedText());
+        return false;
+    }
+    if (inUse) {
+        fail(work, changed_, platform::inUseText());
         return false;
     }
     return true;
@@ -427,13 +440,13 @@ void ContentGrouper::compare(Reader& reader, Range range, const Hooks& hooks) {
             batch.clear();
             for (size_t k = from; k < to; ++k) {
                 Work& other = work_[rest[k]];
-                if (openChecked(reader.others[batch.size()], other, hooks)) {
+                if (openChecked(reader.others[batch.size()], other, hooks, true)) {
                     batch.push_back(rest[k]);
                 } else {
                     toRead_ -= 2 * size;
                 }
             }
-            if (!openChecked(reader.file, ref, hooks)) {
+            if (!openChecked(reader.file, ref, hooks, true)) {
                 for (size_t k = 0; k < batch.size(); ++k) {
                     reader.others[k].close();
                 }
@@ -484,7 +497,7 @@ void ContentGrouper::compare(Reader& reader, Range range, const Hooks& hooks) {
                 }
                 return;
             }
-            if (readFailed || !finishChecked(reader.file, ref)) {
+            if (readFailed || !finishChecked(reader.file, ref, true)) {
                 reader.file.close();
                 for (size_t k = 0; k < batch.size(); ++k) {
                     reader.others[k].close();
@@ -494,7 +507,7 @@ void ContentGrouper::compare(Reader& reader, Range range, const Hooks& hooks) {
             }
             for (size_t k = 0; k < batch.size(); ++k) {
                 Work& other = work_[batch[k]];
-                if (other.state == Work::Waiting && finishChecked(reader.others[k], other)) {
+                if (other.state == Work::Waiting && finishChecked(reader.others[k], other, true)) {
                     (same[k] ? equal : differ).push_back(batch[k]);
                 }
                 reader.others[k].close();

@@ -89,8 +89,13 @@ struct ContentHooks {
 // Every file is opened without following a link (platform::ContentFile) and compared
 // with what the walk saw (device, inode, size, last write): a file that differs, or
 // whose size, last write or inode change while it is read, is reported in changed(),
-// never grouped. A file that cannot be opened or read is reported in unreadable(),
-// never grouped. Each problem file is reported once, by the id of its first name.
+// never grouped; so is a file that another program has open for writing or mapped
+// writable when it is opened for its byte by byte comparison or when that read ends
+// (platform::writersOf: a write through a map need not change its size or times), with
+// the reason "it is in use by another program". Files whose first 4 KiB or whole-file
+// hashes are unique are not asked about: they are never grouped anyway. A file that cannot be
+// opened or read is reported in unreadable(), never grouped. Each problem file is reported once, by
+// the id of its first name.
 //
 // Names of one file are told apart by the size the walk saw with them: names of an inode
 // that the walk saw with different sizes (it was written during the walk) are taken for
@@ -229,8 +234,12 @@ private:
     // with reads of `readBytes`.
     template <class Task>
     void parallel(size_t count, qint64 readBytes, const Hooks& hooks, Task task);
-    bool openChecked(platform::ContentFile& file, Work& work, const Hooks& hooks);
-    bool finishChecked(platform::ContentFile& file, Work& work);
+    // With `askUse`, a file another program may be writing fails too (the byte by byte
+    // comparison, which every grouped file passes: the files it never reaches are never
+    // grouped, so they need not be asked about).
+    bool openChecked(platform::ContentFile& file, Work& work, const Hooks& hooks,
+                     bool askUse = false);
+    bool finishChecked(platform::ContentFile& file, Work& work, bool askUse = false);
     void readPrefix(Reader& reader, Work& work, const Hooks& hooks);
     void readWhole(Reader& reader, Work& work, const Hooks& hooks);
     void compare(Reader& reader, Range range, const Hooks& hooks);

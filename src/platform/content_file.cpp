@@ -106,6 +106,10 @@ void ContentFile::close() {
     holeAt_ = -1;
 }
 
+FileUse ContentFile::use() const {
+    return fd_ ? writersOf(fd_.get()) : FileUse::Unknown;
+}
+
 std::optional<ContentFile::Stamp> ContentFile::stamp() const {
     struct stat st {};
     if (!fd_ || ::fstat(fd_.get(), &st) != 0) {

@@ -6,6 +6,7 @@
 
 #include <optional>
 
+#include "platform/file_use.h"
 #include "platform/posix_io.h"
 
 namespace dw::platform {
@@ -51,6 +52,10 @@ public:
 
     // The open file's stamps now; nullopt when fstat fails.
     std::optional<Stamp> stamp() const;
+    // Whether some program has the open file open for writing or mapped writable
+    // (writersOf): its bytes may change without its stamps telling. Unknown when no file
+    // is open.
+    FileUse use() const;
     // Its stamps as open() found them.
     const Stamp& openedStamp() const { return opened_; }
 

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "platform/environment.h"
+#include "platform/file_use.h"
 #include "platform/paths.h"
 #include "platform/trash.h"
 
@@ -383,6 +384,9 @@ bool FileRemover::remove(const QByteArray& path, QString* reason, const FileIden
             return refuse(difference->code, difference->text, reason);
         }
     }
+    if (found->isRegular && writersOfEntry(target.folderFd, target.name) == FileUse::InUse) {
+        return refuse(RemoveCode::InUse, inUseText(), reason);
+    }
     if (::unlinkat(target.folderFd, target.name.constData(), 0) != 0) {
         return refuse(RemoveCode::SystemError, errnoText(errno), reason);
     }
@@ -481,6 +485,9 @@ bool FileRemover::trash(const QByteArray& path, const FileIdentity& expected, QS
     if (const std::optional<Failure> difference = differenceFrom(*found, expected, false)) {
         return refuse(difference->code, difference->text, reason);
     }
+    if (found->isRegular && writersOfEntry(target.folderFd, target.name) == FileUse::InUse) {
+        return refuse(RemoveCode::InUse, inUseText(), reason);
+    }
     PathParts parts;
     splitPath(path, parts);
     QString trashError;
@@ -532,6 +539,9 @@ UniqueFd FileRemover::openForReading(const QByteArray& path, const FileIdentity&
                             : Failure{RemoveCode::ReplacedFile, replacedFileText()};
     if (swapped) {
         return fail(swapped->code, swapped->text);
+    }
+    if (writersOf(fd.get()) == FileUse::InUse) {
+        return fail(RemoveCode::InUse, inUseText());
     }
     // Reads block as usual: a regular file never waits.
     const int flags = ::fcntl(fd.get(), F_GETFL);

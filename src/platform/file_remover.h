@@ -52,7 +52,9 @@ struct FileIdentity {
 //   one call where the kernel offers it, refusing any link), so the entry reached is
 //   the one the path names and no other;
 // - the entry itself is not a folder (a link to a folder is a link, and removable);
-// - the entry is not the root of a mount (a bind-mounted file).
+// - the entry is not the root of a mount (a bind-mounted file);
+// - at the act, a regular file is not in use: no program has it open for writing or
+//   mapped writable (writersOf; where the file system cannot tell, the act goes on).
 //
 // inspect() is the check: it returns the file's identity, including the device and
 // inode of the folder it was found in. Every act (remove, trash, openForReading) is
@@ -100,6 +102,7 @@ enum class RemoveCode {
     Changed,         // changedText(): the same file with another size or time
     SystemError,     // the system refused the look or the act (its errno text)
     TrashRefused,    // the desktop's trash could not take it (the trash's message)
+    InUse,           // inUseText(): another program has it open for writing
 };
 
 class FileRemover {
@@ -123,7 +126,8 @@ public:
     // it is checked first (inspect) and removed. With `expected` (from inspect), it is
     // removed only when it is still that file: a folder or file replaced since gives
     // replacedFolderText() or replacedFileText(); the same file with another size or
-    // modification time gives changedText(). Returns true when the entry is gone;
+    // modification time gives changedText(); a regular file in use gives inUseText().
+    // Returns true when the entry is gone;
     // `identity`, when given, receives what was removed. False with `reason` set
     // otherwise (also inspect's reasons, or the system's text for a failed removal, such
     // as "Permission denied").
@@ -131,14 +135,15 @@ public:
                 const FileIdentity* expected = nullptr, FileIdentity* identity = nullptr);
 
     // Moves the entry at `path` into the desktop's trash of its own volume (see
-    // moveToTrashAt) when it is still `expected` (device and inode, in the same folder).
-    // False with `reason` set as for remove(), or to the trash's message.
+    // moveToTrashAt) when it is still `expected` (device and inode, in the same folder)
+    // and not in use. False with `reason` set as for remove(), or to the trash's message.
     bool trash(const QByteArray& path, const FileIdentity& expected, QString* reason = nullptr);
 
     // Opens the entry at `path` for reading when it is a regular file and still
-    // `expected` (device, inode, size and modification time, in the same folder); the
-    // open never follows a link, never blocks, and nothing but a regular file is ever
-    // opened. An invalid descriptor with `reason` set otherwise.
+    // `expected` (device, inode, size and modification time, in the same folder) and no
+    // program has it open for writing (inUseText() otherwise: what is read could change
+    // while it is read); the open never follows a link, never blocks, and nothing but a
+    // regular file is ever opened. An invalid descriptor with `reason` set otherwise.
     UniqueFd openForReading(const QByteArray& path, const FileIdentity& expected,
                             QString* reason = nullptr);
 

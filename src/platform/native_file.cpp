@@ -1,11 +1,15 @@
 #include "platform/native_file.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+
+#include "platform/posix_io.h"
 
 namespace dw::platform {
 
@@ -83,7 +87,7 @@ UniqueFd openRegularFileForReading(const QByteArray& path) {
     if (::fstat(fd.get(), &st) != 0) {
         return {};
     }
-    if (!S_ISREG(st.st_mode)) {
+    if (!S_ISREG(st.st_mode) || isKernelFile(fd.get())) {
         errno = EINVAL;
         return {};
     }
@@ -92,6 +96,81 @@ UniqueFd openRegularFileForReading(const QByteArray& path) {
         ::fcntl(fd.get(), F_SETFL, current & ~O_NONBLOCK);
     }
     return fd;
+}
+
+bool isKernelFile(int fd) {
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0) {
+        return false;
+    }
+    switch (static_cast<unsigned long>(fs.f_type)) {
+        case PROC_SUPER_MAGIC:
+        case SYSFS_MAGIC:
+        case DEBUGFS_MAGIC:
+        case TRACEFS_MAGIC:
+        case SECURITYFS_MAGIC:
+        case 0x62656570:  // configfs
+        case CGROUP_SUPER_MAGIC:
+        case CGROUP2_SUPER_MAGIC:
+        case BPF_FS_MAGIC:
+            return true;
+        default:
+            return false;
+    }
+}
+
+UniqueFd openFileToLookAt(const QByteArray& path, QString* reason) {
+    const auto fail = [reason](const QString& text) {
+        if (reason) {
+            *reason = text;
+        }
+        return UniqueFd();
+    };
+    if (reason) {
+        reason->clear();
+    }
+    if (path.isEmpty() || path.contains('\0')) {
+        errno = ENOENT;
+        return {};
+    }
+    UniqueFd fd;
+    do {
+        fd.reset(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    } while (!fd && errno == EINTR);
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0) {
+        return {};
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return fail(QStringLiteral("it is a folder"));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return fail(QStringLiteral("it is not a regular file"));
+    }
+    if (isKernelFile(fd.get())) {
+        return fail(QStringLiteral("it is a file of the kernel, not of a disk"));
+    }
+    const int current = ::fcntl(fd.get(), F_GETFL);
+    if (current >= 0) {
+        ::fcntl(fd.get(), F_SETFL, current & ~O_NONBLOCK);
+    }
+    return fd;
+}
+
+bool openFileToLookAt(QFile& file, const QByteArray& path, QString* reason,
+                      QIODevice::OpenMode mode) {
+    if (file.isOpen()) {
+        return false;
+    }
+    UniqueFd fd = openFileToLookAt(path, reason);
+    if (!fd) {
+        return false;
+    }
+    if (!file.open(fd.get(), mode, QFileDevice::AutoCloseHandle)) {
+        return false;
+    }
+    fd.release();
+    return true;
 }
 
 }  // namespace dw::platform

@@ -15,6 +15,7 @@
 #include <cerrno>
 
 #include "platform/posix_io.h"
+#include "platform/text_file.h"
 
 namespace dw::platform {
 
@@ -199,21 +200,33 @@ public:
         return sections_.last();
     }
 
-    static Document parse(QByteArrayView data) {
+    // The lines that cannot be read as written are left out; `damage`, when given,
+    // receives what is wrong with the first of them ("its line 7 holds a NUL byte"), or
+    // stays empty.
+    static Document parse(QByteArrayView data, QString* damage = nullptr) {
         Document doc;
         if (data.startsWith("\xEF\xBB\xBF"))
             data = data.sliced(3);
+        const auto damaged = [damage](qsizetype lineNo, const char* what) {
+            if (damage && damage->isEmpty())
+                *damage = QStringLiteral("its line %1 %2").arg(lineNo).arg(QLatin1String(what));
+        };
         Section* current = nullptr;
         qsizetype pos = 0;
+        qsizetype lineNo = 0;
         while (pos < data.size()) {
             qsizetype end = data.indexOf('\n', pos);
             if (end < 0)
                 end = data.size();
             const QByteArrayView line = data.sliced(pos, end - pos).trimmed();
             pos = end + 1;
+            ++lineNo;
             if (line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
                 continue;
-            const bool clean = !line.contains('\0') && line.isValidUtf8();
+            const bool hasNul = line.contains('\0');
+            const bool clean = !hasNul && line.isValidUtf8();
+            if (!clean)
+                damaged(lineNo, hasNul ? "holds a NUL byte" : "is not valid UTF-8");
             if (line.startsWith('[')) {
                 // Values below a header that cannot be read belong to no section we
                 // know, so they are dropped rather than credited to the one before.
@@ -223,16 +236,22 @@ public:
                     if (!name.isEmpty())
                         current = &doc.obtain(name);
                 }
+                if (current == nullptr)
+                    damaged(lineNo, "is a damaged section header");
                 continue;
             }
-            if (!clean || current == nullptr)
+            if (!clean)
                 continue;
             const qsizetype eq = line.indexOf('=');
-            if (eq <= 0)
+            const QString key = eq <= 0 ? QString() : decodeName(line.first(eq).trimmed());
+            if (key.isEmpty()) {
+                damaged(lineNo, "is not a \"name=value\" line");
                 continue;
-            const QString key = decodeName(line.first(eq).trimmed());
-            if (key.isEmpty())
+            }
+            if (current == nullptr) {
+                damaged(lineNo, "belongs to no section");
                 continue;
+            }
             current->set(key, decodeValue(line.sliced(eq + 1).trimmed()));
         }
         return doc;
@@ -265,7 +284,8 @@ enum class Load { Loaded, Missing, Unreadable, TooLarge };
 // to /dev/zero would otherwise never end). `why` (when given) receives the reason of
 // Unreadable. A file above the cap reads as its first kMaxFileBytes when `cut`, else
 // is TooLarge.
-Load load(const QString& path, Document* doc, bool cut = true, QString* why = nullptr) {
+Load load(const QString& path, Document* doc, bool cut = true, QString* why = nullptr,
+          QString* damage = nullptr) {
     const QByteArray native = QFile::encodeName(path);
     auto unreadable = [why](const QString& text) {
         if (why) {
@@ -322,7 +342,12 @@ Load load(const QString& path, Document* doc, bool cut = true, QString* why = nu
         const qsizetype lastEnd = data.lastIndexOf('\n');
         data.truncate(lastEnd < 0 ? 0 : lastEnd + 1);
     }
-    *doc = Document::parse(data);
+    // A file saved as UTF-16 (with its byte-order mark) is read as its text.
+    const std::optional<QByteArray> text = textFileAsUtf8(data);
+    if (!text) {
+        return unreadable(QStringLiteral("it is UTF-16 text that cannot be read"));
+    }
+    *doc = Document::parse(*text, damage);
     return Load::Loaded;
 }
 
@@ -396,13 +421,20 @@ std::optional<QList<SettingsFile::Value>> SettingsFile::checkedValues(const QStr
                                                                       QString* error) const {
     Document doc;
     QString why;
-    switch (load(path_, &doc, false, &why)) {
+    switch (load(path_, &doc, false, &why, &why)) {
         case Load::Missing:
             return QList<Value>{};
         case Load::Loaded:
-            break;
+            if (why.isEmpty()) {
+                break;
+            }
+            // A line that cannot be read could be one that protects: nothing of the
+            // file is taken.
+            [[fallthrough]];
         case Load::TooLarge:
-            why = QStringLiteral("it is larger than %1 MiB").arg(kMaxFileBytes / (1024 * 1024));
+            if (why.isEmpty()) {
+                why = QStringLiteral("it is larger than %1 MiB").arg(kMaxFileBytes / (1024 * 1024));
+            }
             [[fallthrough]];
         case Load::Unreadable:
             if (error) {

@@ -37,12 +37,13 @@ QString machineSettingsFilePath();
 // unreadable.
 //
 // Reading never fails: a missing, unreadable or malformed file reads as "absent" for
-// whatever cannot be parsed (checkedValues tells an unreadable file apart). Lines that are not
-// valid UTF-8, hold a NUL, have no "=", or stand before any section header are ignored; after a
-// malformed section header
-// ("[name" without "]", "[]") the lines up to the next good header are ignored; a
-// section that appears twice is one section, and of a value that appears twice the
-// last one counts. Only the first 16 MiB of a file are read.
+// whatever cannot be parsed (checkedValues tells an unreadable or damaged file apart).
+// Lines that are not valid UTF-8, hold a NUL, have no "=", or stand before any section
+// header are ignored; after a malformed section header ("[name" without "]", "[]") the
+// lines up to the next good header are ignored; a section that appears twice is one
+// section, and of a value that appears twice the last one counts. Only the first 16 MiB
+// of a file are read. A file saved as UTF-16 with its byte-order mark is read as its
+// text (platform::textFileAsUtf8); one that cannot be read so is unreadable.
 //
 // Writing locks the file against other writers (a lock file beside it, waited for up
 // to 10 s), reads it afresh, changes the values and replaces the whole file atomically
@@ -84,8 +85,12 @@ public:
     // empty one: the values of `section` (empty when the file or the section is
     // missing), or std::nullopt with `error` (when given) set to "The settings file
     // PATH cannot be read: REASON" when the file exists but cannot be read, is not a
-    // regular file (REASON "it is not a regular file"), or is larger than 16 MiB ("it is
-    // larger than 16 MiB").
+    // regular file (REASON "it is not a regular file"), is larger than 16 MiB ("it is
+    // larger than 16 MiB"), or holds a line that cannot be read as written, anywhere in
+    // the file (it could be one of the section's, or its header): REASON names the first
+    // such line, "its line N holds a NUL byte", "... is not valid UTF-8", "... is a
+    // damaged section header", "... is not a \"name=value\" line" or "... belongs to no
+    // section".
     std::optional<QList<Value>> checkedValues(const QString& section,
                                               QString* error = nullptr) const;
 

@@ -200,6 +200,8 @@ CleanRunSummary zipChecked(const QList<QByteArray>& files, const CheckedFiles& c
 
     // The file being handed to the archive: the one an abort abandons.
     qsizetype adding = -1;
+    // Why the remover would not open a file for the archive, by its place.
+    QHash<qint64, platform::RemoveCode> openCodes;
 
     ZipRunHooks zipHooks;
     zipHooks.progress = [&](int percent) {
@@ -215,6 +217,7 @@ CleanRunSummary zipChecked(const QList<QByteArray>& files, const CheckedFiles& c
         r.archive = z.archive;
         if (!z.archived) {
             r.reason = z.reason;
+            r.code = openCodes.value(z.tag, platform::RemoveCode::None);
             r.aborted = summary.aborted && r.index == adding;
             report(hooks, r);
             return;
@@ -245,7 +248,11 @@ CleanRunSummary zipChecked(const QList<QByteArray>& files, const CheckedFiles& c
             *reason = checked.reasons[tag];
             return platform::UniqueFd();
         }
-        return remover.openForReading(path, *expected, reason);
+        platform::UniqueFd fd = remover.openForReading(path, *expected, reason);
+        if (!fd) {
+            openCodes.insert(tag, remover.lastCode());
+        }
+        return fd;
     };
 
     ZipRun run(std::move(settings), zipHooks);

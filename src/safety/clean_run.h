@@ -63,10 +63,10 @@ struct CleanFileResult {
     QByteArray archive;
     qint64 size = 0;  // the file's bytes when acted on (archived or done); else 0
     QString reason;   // why it was not done (or, archived, why the original stayed)
-    // The code of `reason` when platform::FileRemover gave it at the check, the removal
-    // or the move to the trash; RemoveCode::None for a file done, for the run's own
-    // reasons (not tried, the run aborted, an archive failure) and for a file an
-    // archive could not read.
+    // The code of `reason` when platform::FileRemover gave it at the check, the opening
+    // for the archive, the removal or the move to the trash; RemoveCode::None for a file
+    // done, for the run's own reasons (not tried, the run aborted, an archive failure)
+    // and for a file an archive could not read once opened.
     platform::RemoveCode code = platform::RemoveCode::None;
     // Zip runs: left because the run was aborted (the file being compressed, or one
     // after it), not because of anything wrong with it.

@@ -16,6 +16,7 @@
 #include "platform/paths.h"
 #include "platform/posix_io.h"
 #include "platform/settings_file.h"
+#include "platform/text_file.h"
 
 namespace dw {
 
@@ -222,10 +223,22 @@ std::optional<QList<QByteArray>> ReadFolderList(const QString& file, QString* er
         got += n;
     }
     content.truncate(got);
+    // Saved as UTF-16 by an editor: its text, not its bytes, names the folders.
+    const std::optional<QByteArray> text = platform::textFileAsUtf8(content);
+    if (!text) {
+        return fail(QStringLiteral("it is UTF-16 text that cannot be read"));
+    }
     QList<QByteArray> entries;
-    for (QByteArray line : content.split('\n')) {
+    qsizetype lineNo = 0;
+    for (QByteArray line : text->split('\n')) {
+        ++lineNo;
         if (line.endsWith('\r')) {
             line.chop(1);
+        }
+        // No folder's name holds a NUL: the line is not what it was meant to be (UTF-16
+        // without its mark, a damaged disk), and a line left out would protect nothing.
+        if (line.contains('\0')) {
+            return fail(QStringLiteral("its line %1 holds a NUL byte").arg(lineNo));
         }
         if (!line.isEmpty()) {
             entries.append(line);

@@ -68,10 +68,13 @@ inline constexpr qint64 kMaxFolderListBytes = 64 * 1024 * 1024;
 
 // The entries of the folder list file `file`: one entry per line, lines ended by "\n"
 // or "\r\n" (a last line without an end counts), empty lines left out, every other byte
-// kept (blanks included, since folder names may hold them). std::nullopt when the file
-// does not exist or cannot be read (`error`, when given, is then set: empty when the
-// file does not exist, else the reason it could not be read: the system's text, "it is
-// not a regular file", or "it is larger than 64 MiB"). The file is opened without
+// kept (blanks included, since folder names may hold them, and bytes that are not
+// UTF-8). A file saved as UTF-16 with its byte-order mark is read as its text, in UTF-8
+// (platform::textFileAsUtf8). std::nullopt when the file does not exist or cannot be
+// read (`error`, when given, is then set: empty when the file does not exist, else the
+// reason it could not be read: the system's text, "it is not a regular file", "it is
+// larger than 64 MiB", "it is UTF-16 text that cannot be read", or "its line N holds a
+// NUL byte", which no folder name can). The file is opened without
 // waiting (a FIFO in its place never blocks) and read only when it is a regular file.
 std::optional<QList<QByteArray>> ReadFolderList(const QString& file, QString* error = nullptr);
 

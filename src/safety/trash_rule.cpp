@@ -9,6 +9,7 @@ bool trashRunGoesOnAfter(platform::RemoveCode code) {
         case RemoveCode::ReplacedFile:
         case RemoveCode::Changed:
         case RemoveCode::LinkOnPath:
+        case RemoveCode::InUse:
             return true;
         default:
             // A file that vanished or cannot be reached may mean the whole volume is going

@@ -6,7 +6,8 @@ namespace dw {
 
 // Whether a trash run goes on after a file could not be trashed (or could not be
 // checked) for `code`. True when the fault is that one file's: it or its folder was
-// replaced, it changed, or a folder on its path became a symbolic link after the check;
+// replaced, it changed, a folder on its path became a symbolic link after the check, or
+// another program has it open for writing (RemoveCode::InUse);
 // the next file may well go. False for everything else, and above all when the trash
 // itself refused (RemoveCode::TrashRefused): a trash that cannot take one file cannot
 // take the next ones, so the run stops there and the files after it stay. The one rule

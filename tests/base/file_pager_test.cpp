@@ -3,7 +3,12 @@
 #include <QFile>
 #include <QSignalSpy>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "base/file_pager.h"
+#include "base/utility.h"
+#include "platform/posix_io.h"
 #include "support/temp_tree.h"
 
 namespace dw {
@@ -163,6 +168,54 @@ TEST(FilePager, RefusesWhatIsNoFileAndReadsNonUtf8Names) {
     ASSERT_TRUE(pager.open(tree.file("caf\xe9\xff.txt", "x\ny\n")));
     pager.finishCount();
     EXPECT_EQ(pager.lineCount(), 2);
+}
+
+// The viewer and its strings look at stored files only, reached through the links the
+// user hands them; anything else is refused with its reason, and nothing waits: a FIFO
+// whose writer never writes, or a file of /proc, which calls itself regular and empty
+// (reading /proc/kmsg would wait for the kernel's next message, and consume it).
+TEST(FilePager, SpecialFilesAreRefusedWithTheirReasonAndNothingWaits) {
+    test::TempTree tree;
+    const QByteArray pipe = tree.fifo("pipe");
+    // A writer that never writes: a read from the FIFO would wait for ever.
+    const platform::UniqueFd writer(::open(pipe.constData(), O_RDWR | O_CLOEXEC));
+    ASSERT_TRUE(writer);
+    const QByteArray file = tree.file("plain.txt", "some text here\n");
+    struct Case {
+        const char* what;
+        QByteArray path;
+        QString reason;  // empty: opened and read
+    };
+    const Case cases[] = {
+        {"a FIFO with a writer", pipe, QStringLiteral("it is not a regular file")},
+        {"a link to it", tree.symlink("to-pipe", pipe), QStringLiteral("it is not a regular file")},
+        {"a link to a file of /proc", tree.symlink("to-proc", "/proc/self/status"),
+         QStringLiteral("it is a file of the kernel, not of a disk")},
+        {"a link to a folder", tree.symlink("to-folder", tree.dir("folder")),
+         QStringLiteral("it is a folder")},
+        {"a link to a file", tree.symlink("to-file", file), QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QByteArray strings = tree.path("strings.txt");
+        const int status = test::runWithDeadline(
+            [&] {
+                FilePager pager;
+                const bool opened = pager.open(c.path);
+                if (opened != c.reason.isEmpty() || pager.openError() != c.reason) {
+                    return 1;
+                }
+                const QString error = ExtractStrings(c.path, strings, 5, 100);
+                const QString expected = c.reason.isEmpty()
+                                             ? QString()
+                                             : QStringLiteral("Could not open file ") +
+                                                   QFile::decodeName(c.path) +
+                                                   QStringLiteral(": ") + c.reason;
+                return error == expected ? 0 : 2;
+            },
+            10);
+        EXPECT_EQ(status, 0) << "1: the pager, 2: the strings, -1: it waited";
+    }
 }
 
 // Holes are counted without reading them: the lines come out as if the zeros were read.

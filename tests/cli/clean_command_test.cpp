@@ -307,6 +307,12 @@ TEST_F(CliClean, TotalsOfConcurrentRunsAddUp) {
 
 // Settings that cannot be trusted stop every run before it touches a file, and
 // `protected` answers nothing; the message names the file.
+// "cannot be read: its line N PROBLEM", N the line of `text` that holds `mark`.
+QByteArray lineProblem(const QByteArray& text, const QByteArray& mark, const char* problem) {
+    const qsizetype line = text.left(text.indexOf(mark)).count('\n') + 1;
+    return "cannot be read: its line " + QByteArray::number(line) + " " + problem;
+}
+
 TEST_F(CliClean, UnreadableOrDamagedSettingsTouchNothing) {
     const QByteArray ini = config_ + "/registry.ini";
     const QByteArray folders = config_ + "/folders.txt";
@@ -319,7 +325,7 @@ TEST_F(CliClean, UnreadableOrDamagedSettingsTouchNothing) {
         const char* what;
         std::function<void()> spoil;
         QByteArray named;
-        const char* problem;
+        QByteArray problem;
     } cases[] = {
         {"registry.ini a FIFO",
          [&] {
@@ -333,6 +339,25 @@ TEST_F(CliClean, UnreadableOrDamagedSettingsTouchNothing) {
              tree_.symlink("config/folders.txt", "/dev/zero");
          },
          folders, "cannot be read: it is not a regular file"},
+        {"a NUL byte in a File line",
+         [&] {
+             tree_.file("config/registry.ini",
+                        QByteArray(good).replace("File1=*.sys", QByteArray("File1=*.s\0ys", 11)));
+         },
+         ini, lineProblem(good, "File1=", "holds a NUL byte")},
+        {"a byte that is no UTF-8 in the list's header",
+         [&] {
+             tree_.file("config/registry.ini",
+                        QByteArray(good).replace("NoDelExt", "NoDel\xffExt"));
+         },
+         ini, lineProblem(good, "NoDelExt", "is not valid UTF-8")},
+        {"folders.txt saved as UTF-16 without its mark",
+         [&] {
+             const QString text = QFile::decodeName(r_ + "/kept/*.*\n");
+             tree_.file("config/folders.txt",
+                        QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2));
+         },
+         folders, "cannot be read: its line 1 holds a NUL byte"},
         {"the extensions' count damaged",
          [&] {
              tree_.file("config/registry.ini", QByteArray(good).replace("Number=1", "Number=abc"));

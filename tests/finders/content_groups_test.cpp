@@ -16,6 +16,7 @@
 #include "finders/content_groups.h"
 #include "finders/dup_fixture.h"
 #include "platform/content_file.h"
+#include "support/file_holder.h"
 #include "support/temp_tree.h"
 
 namespace dw {
@@ -320,6 +321,27 @@ TEST(ContentSearch, UnreadableAndChangingFilesAreReportedNeverGrouped) {
         ASSERT_EQ(search->contentProblems().size(), 1u);
         EXPECT_EQ(search->contentProblems()[0].path, t.path("touched"));
         EXPECT_EQ(search->resultCount(), 2);
+    }
+    // In use: another program holds it open for writing, or mapped writable (it can
+    // change the bytes without their size or times telling); a reader is no use.
+    {
+        TempTree t;
+        for (const char* name : {"a", "b", "mapped", "written", "read"}) {
+            t.file(name, big);
+        }
+        test::FileHolder mapped(t.path("mapped"), test::FileHolder::Hold::SharedMap);
+        test::FileHolder written(t.path("written"), test::FileHolder::Hold::Writing);
+        test::FileHolder read(t.path("read"), test::FileHolder::Hold::Reading);
+        ASSERT_TRUE(mapped.ready() && written.ready() && read.ready());
+        const test::SearchRun run = test::runSearch(contentOptions(), {t.root()});
+        EXPECT_EQ(groupsOf(run, t.root()), Groups({{"a", "b", "read"}}));
+        QSet<QByteArray> inUse;
+        for (const DupSearch::ContentProblem& p : run.search->contentProblems()) {
+            EXPECT_TRUE(p.changed);
+            EXPECT_EQ(p.reason, QStringLiteral("it is in use by another program"));
+            inUse.insert(p.path.mid(t.root().size() + 1));
+        }
+        EXPECT_EQ(inUse, QSet<QByteArray>({"mapped", "written"}));
     }
     // Unreadable: a file the user may not read, found by a search run as that user.
     {

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <memory>
+
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -19,6 +21,7 @@
 #include "safety/clean_run.h"
 #include "safety/clean_totals.h"
 #include "safety/safe_harbor.h"
+#include "support/file_holder.h"
 #include "support/loop_volume.h"
 #include "support/scoped_env.h"
 #include "support/temp_tree.h"
@@ -694,6 +697,86 @@ TEST(ZipThenDeleteRun, AFileChangedBeforeItsBatchIsWrittenStays) {
 }
 
 // ---- what a run refuses ----------------------------------------------------------------
+
+// A file another program can write is kept by every run, and the run goes on with the
+// next file: a shared writable map changes the bytes without telling by size or time.
+TEST(CleanRuns, KeepAFileAnotherProgramHasOpenForWritingOrMappedWritable) {
+    enum class Run { Delete, Trash, Zip };
+    struct Case {
+        const char* what;
+        Run run;
+        test::FileHolder::Hold hold;
+    };
+    const Case cases[] = {
+        {"delete, open for writing", Run::Delete, test::FileHolder::Hold::Writing},
+        {"delete, mapped writable", Run::Delete, test::FileHolder::Hold::SharedMap},
+        {"trash, open for writing", Run::Trash, test::FileHolder::Hold::Writing},
+        {"trash, mapped writable", Run::Trash, test::FileHolder::Hold::SharedMap},
+        {"zip, open for writing", Run::Zip, test::FileHolder::Hold::Writing},
+        {"zip, mapped writable", Run::Zip, test::FileHolder::Hold::SharedMap},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempTree t;
+        TempTree zips;
+        test::ScopedEnv dataHome("XDG_DATA_HOME", t.dir("data"));
+        const QByteArray held = t.file("docs/held.db", test::randomBytes(5000, 1));
+        const QByteArray free = t.file("docs/free.txt", "free");
+        test::FileHolder holder(held, c.hold);
+        ASSERT_TRUE(holder.ready());
+        Results results;
+        const QList<QByteArray> files = {held, free};
+        const CleanRunSummary s = c.run == Run::Delete ? deleteFiles(files, results.hooks())
+                                  : c.run == Run::Trash
+                                      ? trashFiles(files, results.hooks())
+                                      : zipFiles(files, zipSettings(zips.root()), results.hooks());
+        EXPECT_TRUE(results.eachOnce(2));
+        EXPECT_EQ(s.doneCount, 1);
+        EXPECT_FALSE(s.stopped);
+        ASSERT_NE(results.find(held), nullptr);
+        EXPECT_FALSE(results.find(held)->done);
+        EXPECT_FALSE(results.find(held)->archived);
+        EXPECT_EQ(results.find(held)->reason, QStringLiteral("it is in use by another program"));
+        EXPECT_EQ(results.find(held)->code, platform::RemoveCode::InUse);
+        EXPECT_TRUE(present(held));
+        EXPECT_FALSE(present(free));
+        if (c.run == Run::Zip) {
+            ASSERT_EQ(s.archives.size(), 1);
+            EXPECT_FALSE(archiveHolds(s.archives.front(), storedEntryName(held)));
+        }
+    }
+}
+
+// A program that takes a file for writing after it was archived and read back, just
+// before its original is deleted: the archived copy may already be stale, so the file
+// stays (its copy is in the archive, and said so).
+TEST(ZipThenDeleteRun, AFileTakenForWritingAfterItsReadBackStays) {
+    for (const test::FileHolder::Hold hold :
+         {test::FileHolder::Hold::Writing, test::FileHolder::Hold::SharedMap}) {
+        TempTree t;
+        TempTree zips;
+        const QList<QByteArray> files = {t.file("a.txt", "a"),
+                                         t.file("b.db", test::randomBytes(3000, 2))};
+        std::unique_ptr<test::FileHolder> holder;
+        Results results;
+        // The batch's files are deleted in order, each reported as it goes.
+        results.after = [&](const CleanFileResult& r) {
+            if (r.path == files[0]) {
+                holder = std::make_unique<test::FileHolder>(files[1], hold);
+            }
+        };
+        ZipRunSettings settings = zipSettings(zips.root());
+        settings.minBatchFiles = 100;
+        const CleanRunSummary s = zipFiles(files, settings, results.hooks());
+        ASSERT_TRUE(holder && holder->ready());
+        EXPECT_EQ(s.doneCount, 1);
+        EXPECT_FALSE(present(files[0]));
+        EXPECT_TRUE(present(files[1]));
+        EXPECT_TRUE(results.find(files[1])->archived);
+        EXPECT_FALSE(results.find(files[1])->done);
+        EXPECT_EQ(results.find(files[1])->code, platform::RemoveCode::InUse);
+    }
+}
 
 // A FIFO and a device node among the files of an archive run are refused by their type,
 // never opened (opening some devices has effects); a file named with a trailing "/" is

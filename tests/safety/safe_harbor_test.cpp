@@ -535,6 +535,115 @@ TEST(SafeHarborLoad, ListsThatCannotBeReadOrAreDamagedFailClosed) {
     }
 }
 
+// Lists as other editors save them, and lists with lines that cannot be read as
+// written: the first are read as their text, the others stop everything, naming the
+// file and the line (a line left out could be the one that protects).
+TEST(SafeHarborLoad, ListsAreReadAsWrittenOrNotAtAll) {
+    const auto utf16 = [](const QByteArray& utf8, bool little, bool mark = true) {
+        const QString text = QString::fromUtf8(utf8);
+        QByteArray out = mark ? QByteArray(little ? "\xFF\xFE" : "\xFE\xFF") : QByteArray();
+        for (const QChar c : text) {
+            const char high = char(c.unicode() >> 8);
+            const char low = char(c.unicode() & 0xff);
+            out.append(little ? low : high).append(little ? high : low);
+        }
+        return out;
+    };
+    const QByteArray header = "[Software\\Brightwater Systems\\Diskwell\\3.0\\NoDelExt]\n";
+    const struct {
+        const char* what;
+        const char* file;  // "folders.txt" or "registry.ini"
+        std::function<QByteArray(const QByteArray& root)> content;
+        const char* problem;  // nullptr: read, and every file below is protected
+    } cases[] = {
+        {"folders.txt in UTF-16, little-endian", "folders.txt",
+         [&](const QByteArray& root) {
+             return utf16(root + "/kept/\r\n" + root + "/caf\xc3\xa9/\r\n", true);
+         },
+         nullptr},
+        {"folders.txt in UTF-16, big-endian", "folders.txt",
+         [&](const QByteArray& root) {
+             return utf16(root + "/kept/\n" + root + "/caf\xc3\xa9/\n", false);
+         },
+         nullptr},
+        {"folders.txt in UTF-8 with its mark", "folders.txt",
+         [&](const QByteArray& root) {
+             return "\xEF\xBB\xBF" + root + "/kept/\n" + root + "/caf\xc3\xa9/\n";
+         },
+         nullptr},
+        {"folders.txt naming a folder whose name is no UTF-8", "folders.txt",
+         [&](const QByteArray& root) { return root + "/kept/\n" + root + "/odd\xff/\n"; }, nullptr},
+        {"folders.txt in UTF-16 without its mark", "folders.txt",
+         [&](const QByteArray& root) { return utf16(root + "/kept/\n", true, false); },
+         "its line 1 holds a NUL byte"},
+        {"folders.txt in UTF-16 cut short", "folders.txt",
+         [&](const QByteArray& root) { return utf16(root + "/kept/\n", true).chopped(1); },
+         "it is UTF-16 text that cannot be read"},
+        {"registry.ini in UTF-16, little-endian", "registry.ini",
+         [&](const QByteArray&) { return utf16(header + "Number=1\nFile1=*.sys\n", true); },
+         nullptr},
+        {"registry.ini in UTF-16, big-endian", "registry.ini",
+         [&](const QByteArray&) { return utf16(header + "Number=1\nFile1=*.sys\n", false); },
+         nullptr},
+        {"a NUL byte in a File line", "registry.ini",
+         [&](const QByteArray&) {
+             return header + "Number=1\n" + QByteArray("File1=*.s\0ys\n", 12);
+         },
+         "its line 3 holds a NUL byte"},
+        {"a byte that is no UTF-8 in a File line", "registry.ini",
+         [&](const QByteArray&) { return header + "Number=1\nFile1=*.sys\xff\n"; },
+         "its line 3 is not valid UTF-8"},
+        {"a byte that is no UTF-8 in the header", "registry.ini",
+         [&](const QByteArray&) {
+             return "[Other]\na=1\n" + QByteArray(header).replace("NoDel", "No\xffDel") +
+                    "Number=1\nFile1=*.sys\n";
+         },
+         "its line 3 is not valid UTF-8"},
+        {"a header without its end", "registry.ini",
+         [&](const QByteArray&) { return header.chopped(2) + "\nNumber=1\nFile1=*.sys\n"; },
+         "its line 1 is a damaged section header"},
+        {"a File line without its \"=\"", "registry.ini",
+         [&](const QByteArray&) { return header + "Number=1\nFile1 *.sys\n"; },
+         "its line 3 is not a \"name=value\" line"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempTree t;
+        const QByteArray root = platform::shortPath(t.root());
+        const QByteArray config = t.dir("config");
+        test::ScopedEnv env("DISKWELL_CONFIG_DIR", config);
+        const QList<QByteArray> protectedFiles = {
+            t.file("data/driver.sys", "x"), t.file("kept/a.txt", "x"),
+            t.file(QByteArray(QByteArray("caf\xc3\xa9/b.txt")), "x"), t.file("odd\xff/c.txt", "x")};
+        t.file("config/folders.txt",
+               root + "/kept/\n" + root + "/caf\xc3\xa9/\n" + root + "/odd\xff/\n");
+        t.file("config/registry.ini", header + "Number=1\nFile1=*.sys\n");
+        const QByteArray path = t.file("config/" + QByteArray(c.file), c.content(root));
+        SafeHarbor harbor;
+        harbor.ReadSafeHarborExtensions();
+        Sources s;
+        s.foldersFile = QFile::decodeName(config + "/folders.txt");
+        harbor.GetSearchPath(s);
+        if (!c.problem) {
+            EXPECT_EQ(harbor.loadError(), QString());
+            // Each list names all but one folder of the others: that one stays free.
+            for (const QByteArray& f : protectedFiles) {
+                const bool odd = f.endsWith("c.txt");
+                const bool cafe = f.endsWith("b.txt");
+                const bool named = QByteArray(c.file) == "registry.ini" ||
+                                   (QString::fromUtf8(c.what).contains(u"no UTF-8") ? !cafe : !odd);
+                EXPECT_EQ(harbor.isInSafeHarbor(f, true), named) << f.constData();
+            }
+            continue;
+        }
+        const QString expected = QByteArray(c.file) == "folders.txt"
+                                     ? QStringLiteral("The Safe Harbor list %1 cannot be read: %2")
+                                     : QStringLiteral("The settings file %1 cannot be read: %2");
+        EXPECT_EQ(harbor.loadError(),
+                  expected.arg(QFile::decodeName(path), QString::fromUtf8(c.problem)));
+    }
+}
+
 // The memo answers a folder asked before without looking again, until it is emptied;
 // the extension test still runs for every file.
 TEST(SafeHarborLookup, MemoRemembersFoldersUntilCleared) {
@@ -563,6 +672,30 @@ TEST(SafeHarborLookup, MemoRemembersFoldersUntilCleared) {
     EXPECT_EQ(h.harbor.lastReason(), 0);
     EXPECT_EQ(h.reason(root + "/moving/b.txt"), 0);
     EXPECT_EQ(h.reason(root + "/moving/b.sys"), 4);
+}
+
+// Reloading the lists forgets every answer given under the old ones: the folder asked
+// last and the folders asked before it.
+TEST(SafeHarborLookup, ReloadedListsForgetTheMemo) {
+    test::TempTree t;
+    const QByteArray root = platform::shortPath(t.root());
+    t.dir("one");
+    t.dir("two");
+    Harbor h({});
+    EXPECT_EQ(h.reason(root + "/one/a.txt"), 0);
+    EXPECT_EQ(h.reason(root + "/two/b.txt"), 0);
+    EXPECT_EQ(h.harbor.lastFolder(), root + "/two/");
+
+    const QString file = h.dir.path() + QStringLiteral("/folders.txt");
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(root + "/one/\n" + root + "/two/\n");
+    f.close();
+    Sources s;
+    s.foldersFile = file;
+    h.harbor.GetSearchPath(s);
+    EXPECT_EQ(h.reason(root + "/two/b.txt"), 3);  // the folder asked last
+    EXPECT_EQ(h.reason(root + "/one/a.txt"), 3);  // one asked before it
 }
 
 TEST(FolderListFile, SavedSortedWithLineFeedsAndDeletedWhenEmpty) {

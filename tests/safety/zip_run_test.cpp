@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +11,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/native_file.h"
+#include "platform/posix_io.h"
 #include "safety/archive_fixtures.h"
 #include "safety/archive_name.h"
 #include "safety/archive_reader.h"
@@ -380,6 +384,86 @@ TEST(ZipRun, AFileGoneOrChangedBeforeTheCommitIsNotReportedArchived) {
     EXPECT_TRUE(view.crcOk);
     for (const test::PythonEntry& e : view.entries) {
         EXPECT_NE(e.name, gone.mid(1));
+    }
+}
+
+// Flips the byte in the middle of the first place where `bytes` appear in the file open
+// as `fd`, in place. False when they do not appear.
+bool flipWithin(int fd, const QByteArray& bytes) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        return false;
+    }
+    QByteArray all(qsizetype(st.st_size), '\0');
+    if (::pread(fd, all.data(), size_t(all.size()), 0) != all.size()) {
+        return false;
+    }
+    const qsizetype at = all.indexOf(bytes);
+    if (at < 0) {
+        return false;
+    }
+    const char flipped = char(~all[at + bytes.size() / 2]);
+    return ::pwrite(fd, &flipped, 1, at + bytes.size() / 2) == 1;
+}
+
+// No original is given up on the archive's word alone: each entry's bytes are read back
+// from the archive on disk and must be the file's bytes as they were read. An archive
+// made from other bytes than those read (the file written after it was read, its size
+// and time put back, so the archive's own check value fits the new bytes), or whose
+// bytes on disk changed after it was written, keeps the file.
+TEST(ZipRun, AnEntryWhoseBytesOnDiskAreNotTheFileAsReadKeepsTheFile) {
+    enum class Fault { FileAfterItsRead, ArchiveOnDisk };
+    for (const Fault fault : {Fault::FileAfterItsRead, Fault::ArchiveOnDisk}) {
+        SCOPED_TRACE(fault == Fault::FileAfterItsRead ? "the file written after it was read"
+                                                      : "the archive altered before its read-back");
+        TempTree tree;
+        TempTree zips;
+        const QByteArray first = tree.file("first.txt", "first");
+        // Random bytes are stored as they are, so they can be found in the archive; a file
+        // of several reads is stored from the file itself at the commit.
+        const QByteArray content = test::randomBytes(600000, 7);
+        const QByteArray second = tree.file("second.bin", content);
+        // Far from the start: what the read-back of the first entry buffered is not seen.
+        const QByteArray window = content.mid(500000, 64);
+        const QByteArray archive =
+            QFile::encodeName(archiveName(QStringLiteral("Test"), QStringLiteral("root"), kStamp,
+                                          QFile::decodeName(zips.root())));
+        ZipRunSettings s = settingsIn(zips.root());
+        int firstOpens = 0;
+        bool altered = false;
+        s.openOriginal = [&](const QByteArray& path, qint64, QString* reason) {
+            // The second opening of the first file is its check after the read-back of its
+            // entry; the second file's entry is read back after it.
+            if (fault == Fault::ArchiveOnDisk && path == first && ++firstOpens == 2) {
+                const platform::UniqueFd zip(::open(archive.constData(), O_RDWR | O_CLOEXEC));
+                altered = zip && flipWithin(zip.get(), window);
+            }
+            platform::UniqueFd fd = platform::openRegularFileForReading(path);
+            if (!fd && reason) {
+                *reason = platform::errnoText(errno);
+            }
+            return fd;
+        };
+        Recorder rec;
+        ZipRun run(s, rec.hooks());
+        ASSERT_EQ(run.addFile(first), ZipRun::AddStatus::Queued);
+        ASSERT_EQ(run.addFile(second), ZipRun::AddStatus::Queued);
+        if (fault == Fault::FileAfterItsRead) {
+            struct stat before {};
+            ASSERT_EQ(::stat(second.constData(), &before), 0);
+            const platform::UniqueFd file(::open(second.constData(), O_RDWR | O_CLOEXEC));
+            altered = file && flipWithin(file.get(), window);
+            const timespec times[2] = {before.st_atim, before.st_mtim};
+            ASSERT_EQ(::futimens(file.get(), times), 0);
+        }
+        run.finish();
+        ASSERT_TRUE(altered);
+        ASSERT_EQ(rec.results.size(), 2);
+        EXPECT_TRUE(rec.find(first)->archived);
+        EXPECT_FALSE(exists(first));
+        EXPECT_FALSE(rec.find(second)->archived);
+        EXPECT_FALSE(rec.find(second)->reason.isEmpty());
+        EXPECT_TRUE(exists(second));
     }
 }
 

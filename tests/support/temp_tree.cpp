@@ -151,4 +151,19 @@ qint64 allocatedBytes(const QByteArray& path) {
     return ::lstat(path.constData(), &st) == 0 ? qint64(st.st_blocks) * 512 : 0;
 }
 
+int runWithDeadline(const std::function<int()>& body, int seconds) {
+    const pid_t pid = fork();
+    if (pid < 0)
+        return -1;
+    if (pid == 0) {
+        // The kernel ends the child at the deadline, whatever it waits on.
+        ::alarm(unsigned(seconds));
+        _exit(body() & 0xff);
+    }
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
 }  // namespace dw::test

@@ -51,4 +51,9 @@ qint64 allocatedBytes(const QByteArray& path);
 // gtest assertions; it reports through its return value (0 to 255).
 int runAsNobody(const std::function<int()>& body);
 
+// Runs `body` in a child process and waits for it at most `seconds`: a body that blocks
+// is killed. Returns the child's exit status, or -1 when it could not be started, was
+// killed at the deadline or did not exit normally. `body` reports as for runAsNobody.
+int runWithDeadline(const std::function<int()>& body, int seconds);
+
 }  // namespace dw::test

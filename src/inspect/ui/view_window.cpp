@@ -240,7 +240,9 @@ bool TfrmView::openFile(const QByteArray& path) {
     Clipboard1Click();
     File1Click();
     if (!opened) {
-        ShowError(QStringLiteral("Could not open file ") + QFile::decodeName(path));
+        const QString why = Viewer1_->pager().openError();
+        ShowError(QStringLiteral("Could not open file ") + QFile::decodeName(path) +
+                  (why.isEmpty() ? QString() : QStringLiteral(": ") + why));
     }
     return opened;
 }

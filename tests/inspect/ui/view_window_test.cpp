@@ -429,6 +429,13 @@ TEST_F(ViewWindow, ADroppedFileOrAMissingOneReplacesTheShownFile) {
               QStringList{QStringLiteral("Could not open file ") + QFile::decodeName(missing)});
     EXPECT_EQ(w->statusSections().at(3), QStringLiteral("Bytes: 0"));
     EXPECT_FALSE(action(*w, QStringLiteral("&Find..."))->isEnabled());
+
+    // Something that is no stored file is named with its reason.
+    const QByteArray link = tree_.symlink("to-pipe", tree_.fifo("pipe"));
+    EXPECT_FALSE(w->openFile(link));
+    EXPECT_EQ(prompter_.texts().last(), QStringLiteral("Could not open file ") +
+                                            QFile::decodeName(link) +
+                                            QStringLiteral(": it is not a regular file"));
 }
 
 // A 10 GB file of holes opens with its first screen; the total is unknown until the
