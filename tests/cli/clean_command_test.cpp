@@ -347,8 +347,9 @@ TEST_F(CliClean, UnreadableOrDamagedSettingsTouchNothing) {
          ini, lineProblem(good, "File1=", "holds a NUL byte")},
         {"a byte that is no UTF-8 in the list's header",
          [&] {
-             tree_.file("config/registry.ini",
-                        QByteArray(good).replace("NoDelExt", "NoDel\xffExt"));
+             tree_.file("config/registry.ini", QByteArray(good).replace("NoDelExt",
+                                                                        "NoDel\xff"
+                                                                        "Ext"));
          },
          ini, lineProblem(good, "NoDelExt", "is not valid UTF-8")},
         {"folders.txt saved as UTF-16 without its mark",

@@ -595,7 +595,10 @@ TEST(SafeHarborLoad, ListsAreReadAsWrittenOrNotAtAll) {
          "its line 3 is not valid UTF-8"},
         {"a byte that is no UTF-8 in the header", "registry.ini",
          [&](const QByteArray&) {
-             return "[Other]\na=1\n" + QByteArray(header).replace("NoDel", "No\xffDel") +
+             return "[Other]\na=1\n" +
+                    QByteArray(header).replace("NoDel",
+                                               "No\xff"
+                                               "Del") +
                     "Number=1\nFile1=*.sys\n";
          },
          "its line 3 is not valid UTF-8"},
