@@ -1,8 +1,14 @@
 #include "safety/share_run.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <QSet>
+
+#include <algorithm>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -173,7 +179,71 @@ private:
     CleanRunSummary summary_;
 };
 
+// True when the regular files open in `a` and `b` (of equal sizes) hold the same bytes.
+bool sameBytes(int a, int b) {
+    constexpr qint64 kBlock = 1024 * 1024;
+    QByteArray left(kBlock, Qt::Uninitialized);
+    QByteArray right(kBlock, Qt::Uninitialized);
+    for (off_t offset = 0;; offset += kBlock) {
+        const ssize_t n = ::pread(a, left.data(), size_t(kBlock), offset);
+        const ssize_t m = ::pread(b, right.data(), size_t(kBlock), offset);
+        if (n < 0 || n != m) {
+            return false;
+        }
+        if (n == 0) {
+            return true;
+        }
+        if (std::memcmp(left.constData(), right.constData(), size_t(n)) != 0) {
+            return false;
+        }
+    }
+}
+
+platform::UniqueFd openRegular(const QByteArray& path, struct stat& st) {
+    // O_NONBLOCK: a FIFO given by mistake must not wait for a writer.
+    platform::UniqueFd fd(
+        ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return {};
+    }
+    return fd;
+}
+
 }  // namespace
+
+QList<SharePair> pairIdenticalFiles(const QList<QByteArray>& files) {
+    struct Listed {
+        QByteArray path;
+        quint64 inode = 0;
+    };
+    // Per device and size, the first file of each set of identical bytes; reopened for
+    // each comparison (and only while it is still that file) rather than held open, so a
+    // long list cannot run out of descriptors.
+    std::map<std::pair<quint64, qint64>, std::vector<Listed>> firsts;
+    QSet<std::pair<quint64, quint64>> seen;
+    QList<SharePair> pairs;
+    for (const QByteArray& path : files) {
+        struct stat st {};
+        platform::UniqueFd fd = openRegular(path, st);
+        if (!fd || seen.contains({quint64(st.st_dev), quint64(st.st_ino)})) {
+            continue;
+        }
+        seen.insert({quint64(st.st_dev), quint64(st.st_ino)});
+        std::vector<Listed>& sets = firsts[{quint64(st.st_dev), qint64(st.st_size)}];
+        const auto twin = std::find_if(sets.begin(), sets.end(), [&](const Listed& first) {
+            struct stat fst {};
+            const platform::UniqueFd firstFd = openRegular(first.path, fst);
+            return firstFd && fst.st_dev == st.st_dev && quint64(fst.st_ino) == first.inode &&
+                   fst.st_size == st.st_size && sameBytes(firstFd.get(), fd.get());
+        });
+        if (twin != sets.end()) {
+            pairs.append({path, twin->path});
+        } else {
+            sets.push_back({path, quint64(st.st_ino)});
+        }
+    }
+    return pairs;
+}
 
 QString cannotShareText() {
     return QStringLiteral("its file system cannot share blocks between files");

@@ -36,6 +36,14 @@ struct SharePair {
 // back; `files` is the number of pairs.
 CleanRunSummary shareFiles(const QList<SharePair>& pairs, const CleanRunHooks& hooks = {});
 
+// The files of `files` that have an identical twin earlier in the list, each paired with
+// the first file of its set: files are sets when they are regular files (not followed
+// through a link) on the same device with the same size and the same bytes (read and
+// compared here; the kernel compares them again when sharing). A path given twice is
+// one file; a name of a file already listed (a hard link) is left out; files that
+// cannot be read are left out. The pairs follow the order of `files`.
+QList<SharePair> pairIdenticalFiles(const QList<QByteArray>& files);
+
 // The reason of a file whose volume cannot share blocks.
 QString cannotShareText();  // "its file system cannot share blocks between files"
 
