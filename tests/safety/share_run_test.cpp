@@ -24,16 +24,6 @@ QByteArray contents(const QByteArray& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
-// Copies `bytes` of `from` at `offset` over the same place of `to`, as new blocks.
-void writeBack(const QByteArray& from, const QByteArray& to, qint64 offset, qint64 bytes) {
-    const QByteArray part = contents(from).mid(offset, bytes);
-    const int fd = ::open(to.constData(), O_WRONLY | O_CLOEXEC);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::pwrite(fd, part.constData(), size_t(part.size()), offset), part.size());
-    ::fsync(fd);
-    ::close(fd);
-}
-
 struct Stamp {
     struct stat st {};
     explicit Stamp(const QByteArray& path) { EXPECT_EQ(::lstat(path.constData(), &st), 0); }
@@ -68,8 +58,7 @@ void expectSharing(const QString& type, int megabytes) {
         GTEST_SKIP() << "the volume makes no reflinks";
     }
     ASSERT_TRUE(volume.reflink("kept", "partly"));
-    volume.overwrite("partly", kMiB, kMiB);
-    writeBack(kept, volume.path("partly"), kMiB, kMiB);
+    volume.rewrite("partly", kMiB, kMiB);
     volume.randomFile("other", 4 * kMiB);
     volume.copy("kept", "later");
     // A stranger's file with its own mode and times: all of it must stay.
