@@ -303,7 +303,7 @@ void DupSearch::groupByContent(const ContentGrouper::Hooks& hooks) {
             groupOf_.push_back(quint32(g + 1));
             bands_.push_back(g % 2 == 0 ? kBandA : kBandB);
         }
-        if (!links) {
+        if (!links && options_.lookUpSharedBlocks) {
             noteSharedBlocks(firstRow, usage);
         }
     }

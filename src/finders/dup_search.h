@@ -74,6 +74,10 @@ struct DupOptions {
     // threads that read the files.
     bool includeEmpty = false;
     int readThreads = 2;
+    // "Same contents" only: whether the files of each group are asked which blocks they
+    // share with each other (on volumes that can share blocks). Off only to measure what
+    // asking costs.
+    bool lookUpSharedBlocks = true;
 
     // The limits in bytes: num1 and num2, times 1,024 when the unit is KB.
     qint64 lo() const { return unit == SizeUnit::KB ? num1 * 1024 : num1; }
