@@ -291,6 +291,15 @@ void DupSearch::groupByContent(const ContentGrouper::Hooks& hooks) {
     bands_.reserve(rows);
     hardLinkGroups_.reserve(size_t(groups));
     platform::BlockUsage usage;
+    // The mount table, read once, tells the volumes that never share blocks (ext4,
+    // tmpfs...) from the path alone: there no file is touched at all.
+    QList<platform::Volume> mounts;
+    if (options_.lookUpSharedBlocks && groups > 0) {
+        QFile table(QStringLiteral("/proc/self/mountinfo"));
+        if (table.open(QIODevice::ReadOnly)) {
+            mounts = platform::parseAllMounts(table.readAll());
+        }
+    }
     for (qsizetype g = 0; g < groups; ++g) {
         const ContentGroup group = content_->group(g);
         const bool links = group.kind == ContentGroup::Kind::HardLinks;
@@ -304,7 +313,7 @@ void DupSearch::groupByContent(const ContentGrouper::Hooks& hooks) {
             bands_.push_back(g % 2 == 0 ? kBandA : kBandB);
         }
         if (!links && options_.lookUpSharedBlocks) {
-            noteSharedBlocks(firstRow, usage);
+            noteSharedBlocks(firstRow, usage, mounts);
         }
     }
     content_->releaseGroups();
@@ -323,14 +332,19 @@ void DupSearch::groupByContent(const ContentGrouper::Hooks& hooks) {
     }
 }
 
-void DupSearch::noteSharedBlocks(size_t firstRow, platform::BlockUsage& usage) {
+void DupSearch::noteSharedBlocks(size_t firstRow, platform::BlockUsage& usage,
+                                 const QList<platform::Volume>& mounts) {
     const size_t rows = results_.size();
     // Only files already proven equal are looked at, and only on volumes that can share
-    // blocks: elsewhere this costs one stat per file of a group.
+    // blocks.
     std::vector<std::optional<std::vector<platform::Extent>>> maps(rows - firstRow);
     bool any = false;
     for (size_t r = firstRow; r < rows; ++r) {
         const QByteArray path = candidates_.path(results_[r]);
+        const std::optional<platform::Volume> mount = platform::mountHolding(path, mounts);
+        if (mount && !platform::BlockUsage::mayShareKind(mount->fsType)) {
+            continue;
+        }
         const std::optional<platform::DirEntry> e = platform::statPath(path);
         if (!e || e->allocated <= 0 || !usage.mayShare(path, e->device)) {
             continue;

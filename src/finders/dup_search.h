@@ -27,7 +27,8 @@ namespace dw {
 
 namespace platform {
 class BlockUsage;
-}
+struct Volume;
+}  // namespace platform
 
 // How a file's size is compared with the limits.
 enum class SizeTest { LargerOrEqual, SmallerOrEqual, Between };
@@ -232,7 +233,9 @@ private:
     void groupByContent(const ContentGrouper::Hooks& hooks);
     // Looks up the blocks of the files of the groups from `firstRow` on (one group, rows
     // to the end of results_) and notes those that share all of them with another.
-    void noteSharedBlocks(size_t firstRow, platform::BlockUsage& usage);
+    // `mounts`: the mount table, to pass over the files of volumes that cannot share.
+    void noteSharedBlocks(size_t firstRow, platform::BlockUsage& usage,
+                          const QList<platform::Volume>& mounts);
     void rowCells(qsizetype k, QStringList& cells, QByteArray& path) const;
     void keyOf(qsizetype i, QByteArray& out, QByteArray& scratch) const;
     bool sameBandColumns(qsizetype a, qsizetype b) const;
