@@ -124,6 +124,21 @@ void BM_DuplicatesSizeOnly_SearchOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_DuplicatesSizeOnly_SearchOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// "Same contents", every size: the files of each size several share are read; then the
+// files of each group are asked which blocks they share (BM_DuplicatesSameContents), or
+// not (BM_DuplicatesSameContents_NoBlocks). Their ratio must stay at or below 1.10.
+void BM_DuplicatesSameContents(benchmark::State& state) {
+    runSearch(state, allSizes(true, dw::kContentCriterion), true);
+}
+BENCHMARK(BM_DuplicatesSameContents)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_DuplicatesSameContents_NoBlocks(benchmark::State& state) {
+    dw::DupOptions options = allSizes(true, dw::kContentCriterion);
+    options.lookUpSharedBlocks = false;
+    runSearch(state, options, true);
+}
+BENCHMARK(BM_DuplicatesSameContents_NoBlocks)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // "Filename only", every size: the names are compared as text while sorting.
 void BM_DuplicatesFilenameOnly(benchmark::State& state) {
     runSearch(state, allSizes(true, 0), true);

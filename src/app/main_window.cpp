@@ -358,6 +358,12 @@ FinderTools TfrmMain::finderTools(QWidget*& finder) {
                                          qint64) {
         return TfrmReallyDelete::execute(finder, safeHarbor_, files, callerName, &DefaultZipPath);
     };
+    tools.reallyDeleteWithTwins = [this, &finder](const QList<QByteArray>& files,
+                                                  const QString& callerName, qint64,
+                                                  const QHash<QByteArray, QByteArray>& twins) {
+        return TfrmReallyDelete::execute(finder, safeHarbor_, files, callerName, &DefaultZipPath,
+                                         twins);
+    };
     tools.addNewFolder = [&finder] {
         TfrmAddNewFolder dialog(finder);
         return dialog.exec() == QDialog::Accepted;

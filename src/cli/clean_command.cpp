@@ -21,12 +21,13 @@
 #include "safety/folder_list.h"
 #include "safety/freed_text.h"
 #include "safety/safe_harbor.h"
+#include "safety/share_run.h"
 
 namespace dw::cli {
 
 namespace {
 
-enum class Action { None, Delete, Trash, Zip };
+enum class Action { None, Delete, Trash, Zip, Share };
 
 struct CleanOptions {
     Action action = Action::None;
@@ -80,12 +81,12 @@ QString settingsText(const char* name, const QString& def) {
 
 QString cleanUsage() {
     return QStringLiteral(
-               "Usage: %1 clean (--delete | --trash | --zip [--comment TEXT]) [--caller WORD]\n"
-               "                [--zip-folder FOLDER] [PATH... | -0]\n"
+               "Usage: %1 clean (--delete | --trash | --zip [--comment TEXT] | --share)\n"
+               "                [--caller WORD] [--zip-folder FOLDER] [PATH... | -0]\n"
                "\n"
-               "Deletes files, sends them to the desktop's trash, or stores them in archives\n"
-               "and then deletes them, as Diskwell's deletion panel does once its questions\n"
-               "are answered yes.\n"
+               "Deletes files, sends them to the desktop's trash, stores them in archives and\n"
+               "then deletes them, or makes identical files share their blocks, as Diskwell's\n"
+               "deletion panel does once its questions are answered yes.\n"
                "\n"
                "Files the Safe Harbor protects (Diskwell's folder list, the search path, the\n"
                "system's trees and the protected extensions) are set aside, listed on stderr\n"
@@ -105,6 +106,11 @@ QString cleanUsage() {
                "  --zip                store the files in one archive per volume, named\n"
                "                       Drive-KEY-WORDddmmmyyhhmm.zip, and delete each file\n"
                "                       once its archive is on disk and reads back\n"
+               "  --share              delete nothing: of the files holding the same bytes on\n"
+               "                       one volume, the first given is kept and each other\n"
+               "                       is made to use its blocks (btrfs, xfs; the kernel\n"
+               "                       compares the bytes again); names, owners, modes and\n"
+               "                       times stay, and the space of the copies comes back\n"
                "\n"
                "Options:\n"
                "  --comment TEXT       the archive comment (default: the one in the settings)\n"
@@ -116,6 +122,9 @@ QString cleanUsage() {
                "  -h, --help           show this help\n"
                "  --                   the arguments after it are paths, even those\n"
                "                       beginning with \"-\"\n"
+               "\n"
+               "With --share, the files acted on are those with an identical file earlier in the\n"
+               "list; the summary gives the bytes the volumes got back, as measured after.\n"
                "\n"
                "Exit status: 0 every file acted on, 1 some were not (protected, refused or\n"
                "failed), 2 bad arguments (nothing done).\n")
@@ -154,12 +163,14 @@ ParsedOptions parseCleanOptions(const QList<QByteArray>& args, QTextStream& out,
         } else if (c.isHelp()) {
             parsed.exitStatus = showUsage(out, cleanUsage());
             return parsed;
-        } else if (arg == "--delete" || arg == "--trash" || arg == "--zip") {
+        } else if (arg == "--delete" || arg == "--trash" || arg == "--zip" || arg == "--share") {
             const Action a = arg == "--delete"  ? Action::Delete
                              : arg == "--trash" ? Action::Trash
-                                                : Action::Zip;
+                             : arg == "--zip"   ? Action::Zip
+                                                : Action::Share;
             if (o.action != Action::None && o.action != a) {
-                return usage(QStringLiteral("give only one of --delete, --trash and --zip"));
+                return usage(
+                    QStringLiteral("give only one of --delete, --trash, --zip and --share"));
             }
             o.action = a;
         } else if (arg == "-0") {
@@ -196,7 +207,7 @@ ParsedOptions parseCleanOptions(const QList<QByteArray>& args, QTextStream& out,
         }
     }
     if (o.action == Action::None) {
-        return usage(QStringLiteral("say what to do: --delete, --trash or --zip"));
+        return usage(QStringLiteral("say what to do: --delete, --trash, --zip or --share"));
     }
     if (o.comment && o.action != Action::Zip) {
         return usage(QStringLiteral("--comment goes with --zip"));
@@ -326,6 +337,43 @@ RunOutcome runZip(const CleanOptions& options, const DeletionPlan& plan, qsizety
     return o;
 }
 
+// Pairs the files given with their identical twins (the first of each set stays as it
+// is), sets aside those the Safe Harbor protects, and shares the blocks of the rest.
+int runShare(const QList<QByteArray>& paths, const SafeHarbor& harbor, QTextStream& out,
+             QTextStream& err) {
+    QList<SharePair> toShare;
+    qsizetype total = 0;
+    for (const SharePair& pair : pairIdenticalFiles(paths)) {
+        ++total;
+        int reason = SafeHarbor::kNotProtected;
+        if (harbor.isInSafeHarbor(pair.file, true, reason)) {
+            fileMessage(err, QStringLiteral("Protected by the Safe Harbor, not touched - "),
+                        pair.file, SafeHarbor::safeHarborReason(reason));
+        } else {
+            toShare.append(pair);
+        }
+    }
+    if (toShare.isEmpty()) {
+        out << "nothing to do: no file left to share of " << total
+            << " with an identical file given before it" << '\n';
+        out.flush();
+        return total == 0 ? kExitOk : kExitIncomplete;
+    }
+    CleanRunHooks hooks;
+    hooks.fileDone = [&err](const CleanFileResult& r) {
+        if (!r.done) {
+            fileMessage(err, QStringLiteral("Couldn't share the blocks of file - "), r.path,
+                        r.reason);
+        }
+    };
+    const CleanRunSummary summary = shareFiles(toShare, hooks);
+    out << "shared " << summary.doneCount << " of " << total << " files (" << summary.doneBytes
+        << " bytes freed)" << '\n';
+    out.flush();
+    err.flush();
+    return summary.doneCount == total ? kExitOk : kExitIncomplete;
+}
+
 }  // namespace
 
 int runClean(const QList<QByteArray>& args, QTextStream& out, QTextStream& err, QIODevice* input) {
@@ -349,6 +397,9 @@ int runClean(const QList<QByteArray>& args, QTextStream& out, QTextStream& err, 
     SafeHarbor harbor;
     if (!loadSafeHarbor(harbor, err)) {
         return kExitIncomplete;
+    }
+    if (o.action == Action::Share) {
+        return runShare(o.paths, harbor, out, err);
     }
     DeletionPlan plan;
     plan.setFiles(o.paths);
@@ -376,6 +427,7 @@ int runClean(const QList<QByteArray>& args, QTextStream& out, QTextStream& err, 
             outcome = runZip(o, plan, total, out, err);
             break;
         case Action::None:
+        case Action::Share:
             break;
     }
     out.flush();

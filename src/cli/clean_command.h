@@ -6,7 +6,7 @@
 #include <QString>
 #include <QTextStream>
 
-// diskwell-cli clean (--delete | --trash | --zip [--comment TEXT]) [--caller WORD]
+// diskwell-cli clean (--delete | --trash | --zip [--comment TEXT] | --share) [--caller WORD]
 //                    [--zip-folder FOLDER] [PATH... | -0]
 namespace dw::cli {
 
@@ -28,6 +28,11 @@ namespace dw::cli {
 //   of the settings unless --zip-folder is given, with the comment of the settings
 //   unless --comment is given, named with the caller word (default none) and the time
 //   of the run;
+// - with --share nothing is deleted: the files are sorted into sets of identical files
+//   (pairIdenticalFiles), the first of each set in the order given is kept, the Safe
+//   Harbor sets aside the others it protects, and the rest are made to share the kept
+//   file's blocks (shareFiles); the summary counts the files that had a twin and the
+//   bytes given back as measured, and the totals are not touched (nothing was deleted);
 // - every file not acted on is reported on `err`, one line each, with the reason; a
 //   summary goes to `out`; the totals of the settings grow by what was done.
 // Returns kExitOk when every file was acted on, kExitIncomplete when some were not,

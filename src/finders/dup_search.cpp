@@ -11,6 +11,8 @@
 #include "finders/file_rows.h"
 #include "finders/folded_text.h"
 #include "finders/thousands_text.h"
+#include "platform/block_usage.h"
+#include "platform/dir_reader.h"
 #include "platform/paths.h"
 #include "platform/volumes.h"
 
@@ -26,6 +28,31 @@ constexpr qsizetype kMinimumRowsPerThread = 20000;
 
 // notes_ of a row that belongs to a group of one file's names.
 constexpr quint32 kHardLinkNote = 0xFFFFFFFF;
+// notes_ of a row of a group whose files all share their blocks.
+constexpr quint32 kSharedBlocksNote = 0xFFFFFFFE;
+
+// True when every byte `extents` map lies in the blocks `other` maps (a reflinked copy
+// maps the very same physical ranges; their cuts into extents may differ).
+bool blocksWithin(const std::vector<platform::Extent>& extents,
+                  std::vector<std::pair<quint64, quint64>> other) {
+    std::sort(other.begin(), other.end());
+    for (const platform::Extent& e : extents) {
+        quint64 from = e.physical;
+        const quint64 end = e.physical + quint64(e.length);
+        for (const auto& [begin, stop] : other) {
+            if (begin <= from && stop > from) {
+                from = stop;
+            }
+            if (from >= end) {
+                break;
+            }
+        }
+        if (from < end) {
+            return false;
+        }
+    }
+    return true;
+}
 
 constexpr std::array<DupField, 7> kNameFirst{F::Name,   F::Size,   F::Modified, F::Time,
                                              F::Access, F::Folder, F::Type};
@@ -63,6 +90,10 @@ bool PassesSizeTest(qint64 size, SizeTest test, qint64 lo, qint64 hi) {
             return lo <= size && size <= hi;
     }
     return false;
+}
+
+QString sharesBlocksWithText(const QString& name) {
+    return QStringLiteral("shares its blocks with ") + name;
 }
 
 QString namesNoteText(quint32 names) {
@@ -259,16 +290,30 @@ void DupSearch::groupByContent(const ContentGrouper::Hooks& hooks) {
     groupOf_.reserve(rows);
     bands_.reserve(rows);
     hardLinkGroups_.reserve(size_t(groups));
+    platform::BlockUsage usage;
+    // The mount table, read once, tells the volumes that never share blocks (ext4,
+    // tmpfs...) from the path alone: there no file is touched at all.
+    QList<platform::Volume> mounts;
+    if (options_.lookUpSharedBlocks && groups > 0) {
+        QFile table(QStringLiteral("/proc/self/mountinfo"));
+        if (table.open(QIODevice::ReadOnly)) {
+            mounts = platform::parseAllMounts(table.readAll());
+        }
+    }
     for (qsizetype g = 0; g < groups; ++g) {
         const ContentGroup group = content_->group(g);
         const bool links = group.kind == ContentGroup::Kind::HardLinks;
         hardLinkGroups_.push_back(links);
+        const size_t firstRow = results_.size();
         for (size_t m = 0; m < group.ids.size(); ++m) {
             const quint32 names = group.names[m];
             results_.push_back(group.ids[m]);
             notes_.push_back(links ? kHardLinkNote : names > 1 ? names : 0);
             groupOf_.push_back(quint32(g + 1));
             bands_.push_back(g % 2 == 0 ? kBandA : kBandB);
+        }
+        if (!links && options_.lookUpSharedBlocks) {
+            noteSharedBlocks(firstRow, usage, mounts);
         }
     }
     content_->releaseGroups();
@@ -287,13 +332,90 @@ void DupSearch::groupByContent(const ContentGrouper::Hooks& hooks) {
     }
 }
 
-void DupSearch::appendTypeNote(qsizetype k, QByteArray& type) const {
-    const quint32 note = notes_.empty() ? 0 : notes_[size_t(k)];
-    if (note == 0) {
+void DupSearch::noteSharedBlocks(size_t firstRow, platform::BlockUsage& usage,
+                                 const QList<platform::Volume>& mounts) {
+    const size_t rows = results_.size();
+    // Only files already proven equal are looked at, and only on volumes that can share
+    // blocks.
+    std::vector<std::optional<std::vector<platform::Extent>>> maps(rows - firstRow);
+    bool any = false;
+    for (size_t r = firstRow; r < rows; ++r) {
+        const QByteArray path = candidates_.path(results_[r]);
+        const std::optional<platform::Volume> mount = platform::mountHolding(path, mounts);
+        if (mount && !platform::BlockUsage::mayShareKind(mount->fsType)) {
+            continue;
+        }
+        const std::optional<platform::DirEntry> e = platform::statPath(path);
+        if (!e || e->allocated <= 0 || !usage.mayShare(path, e->device)) {
+            continue;
+        }
+        auto map = platform::BlockUsage::extentsAt(path, e->device, e->inode);
+        // Only a file whose every extent is flagged shared can lose nothing by going.
+        if (map && !map->empty() &&
+            std::all_of(map->begin(), map->end(), [](const auto& x) { return x.shared; })) {
+            maps[r - firstRow] = std::move(map);
+            any = true;
+        }
+    }
+    if (!any) {
         return;
     }
-    const QByteArray text =
-        note == kHardLinkNote ? QByteArray(kHardLinksNoteText) : namesNoteText(note).toUtf8();
+    bool all = true;
+    for (size_t r = firstRow; r < rows; ++r) {
+        const auto& mine = maps[r - firstRow];
+        std::optional<size_t> with;
+        for (size_t o = firstRow; mine && o < rows && !with; ++o) {
+            const auto& theirs = maps[o - firstRow];
+            if (o == r || !theirs) {
+                continue;
+            }
+            std::vector<std::pair<quint64, quint64>> ranges;
+            ranges.reserve(theirs->size());
+            for (const platform::Extent& x : *theirs) {
+                ranges.emplace_back(x.physical, x.physical + quint64(x.length));
+            }
+            if (blocksWithin(*mine, std::move(ranges))) {
+                with = o;
+            }
+        }
+        if (with) {
+            sharesWith_.insert(quint32(r), quint32(*with));
+        } else {
+            all = false;
+        }
+    }
+    if (all) {
+        hardLinkGroups_.back() = true;
+        for (size_t r = firstRow; r < rows; ++r) {
+            notes_[r] = kSharedBlocksNote;
+            sharesWith_.remove(quint32(r));
+        }
+    }
+}
+
+std::optional<qsizetype> DupSearch::sharesBlocksWith(qsizetype k) const {
+    const auto it = sharesWith_.constFind(quint32(k));
+    if (it == sharesWith_.constEnd()) {
+        return std::nullopt;
+    }
+    return qsizetype(*it);
+}
+
+void DupSearch::appendTypeNote(qsizetype k, QByteArray& type) const {
+    const quint32 note = notes_.empty() ? 0 : notes_[size_t(k)];
+    const std::optional<qsizetype> with = sharesBlocksWith(k);
+    if (note == 0 && !with) {
+        return;
+    }
+    QByteArray text = note == kHardLinkNote       ? QByteArray(kHardLinksNoteText)
+                      : note == kSharedBlocksNote ? QByteArray(kSharedBlocksNoteText)
+                      : note != 0                 ? namesNoteText(note).toUtf8()
+                                                  : QByteArray();
+    if (with) {
+        const QByteArray name = candidates_.path(results_[size_t(*with)]);
+        const QString shown = QFile::decodeName(name.mid(name.lastIndexOf('/') + 1));
+        text += (text.isEmpty() ? "" : ", ") + sharesBlocksWithText(shown).toUtf8();
+    }
     type = type.isEmpty() ? text : type + " (" + text + ')';
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -22,6 +24,11 @@
 // and the rows of the result grid. The window (TfrmDup) and `diskwell-cli duplicates`
 // and `hogs` both run it, so they list the same rows.
 namespace dw {
+
+namespace platform {
+class BlockUsage;
+struct Volume;
+}  // namespace platform
 
 // How a file's size is compared with the limits.
 enum class SizeTest { LargerOrEqual, SmallerOrEqual, Between };
@@ -68,6 +75,10 @@ struct DupOptions {
     // threads that read the files.
     bool includeEmpty = false;
     int readThreads = 2;
+    // "Same contents" only: whether the files of each group are asked which blocks they
+    // share with each other (on volumes that can share blocks). Off only to measure what
+    // asking costs.
+    bool lookUpSharedBlocks = true;
 
     // The limits in bytes: num1 and num2, times 1,024 when the unit is KB.
     qint64 lo() const { return unit == SizeUnit::KB ? num1 * 1024 : num1; }
@@ -113,6 +124,14 @@ inline int DupMarkColumn(bool duplicateMode) {
 // "hard links, no space to gain".
 QString namesNoteText(quint32 names);
 inline constexpr char kHardLinksNoteText[] = "hard links, no space to gain";
+// On volumes that share blocks between files (btrfs, xfs: reflinked copies), a file of a
+// "Same contents" group whose every block another file of its group uses too is noted
+// "shares its blocks with NAME" (NAME: that file's name), and deleting it frees nothing;
+// a group made only of such files is noted "shares its blocks, no space to gain" on each
+// row, and is treated as a group of hard links is (no file of it is marked by the
+// marking helpers).
+QString sharesBlocksWithText(const QString& name);
+inline constexpr char kSharedBlocksNoteText[] = "shares its blocks, no space to gain";
 // The band tags of duplicate mode; rows of kBandA are painted grey.
 inline constexpr char kBandA = 'A';
 inline constexpr char kBandB = 'B';
@@ -174,9 +193,15 @@ public:
     // Whether result k's type cell carries a note ("Same contents": "n names" or the
     // hard-link note); appendTypeNote adds it to `type` as the grid shows it ("type (note)",
     // or the note alone for an empty type) and leaves `type` as it is for other results.
-    bool hasTypeNote(qsizetype k) const { return !notes_.empty() && notes_[size_t(k)] != 0; }
+    bool hasTypeNote(qsizetype k) const {
+        return (!notes_.empty() && notes_[size_t(k)] != 0) || sharesWith_.contains(quint32(k));
+    }
     void appendTypeNote(qsizetype k, QByteArray& type) const;
+    // True for a group of one file's names and for a group whose files all share their
+    // blocks with each other: removing any of its files gives nothing back.
     bool isHardLinkGroup(quint32 group) const;
+    // Result k's file uses only blocks that result `*` (another of its group) uses too.
+    std::optional<qsizetype> sharesBlocksWith(qsizetype k) const;
     const DupCandidateList& candidates() const { return candidates_; }
 
     // Result k (0 to resultCount() - 1) as a grid row: the cells of the mode's columns,
@@ -206,6 +231,11 @@ public:
 private:
     void group();
     void groupByContent(const ContentGrouper::Hooks& hooks);
+    // Looks up the blocks of the files of the groups from `firstRow` on (one group, rows
+    // to the end of results_) and notes those that share all of them with another.
+    // `mounts`: the mount table, to pass over the files of volumes that cannot share.
+    void noteSharedBlocks(size_t firstRow, platform::BlockUsage& usage,
+                          const QList<platform::Volume>& mounts);
     void rowCells(qsizetype k, QStringList& cells, QByteArray& path) const;
     void keyOf(qsizetype i, QByteArray& out, QByteArray& scratch) const;
     bool sameBandColumns(qsizetype a, qsizetype b) const;
@@ -222,6 +252,8 @@ private:
     std::unique_ptr<ContentGrouper> content_;
     std::vector<quint32> notes_;
     std::vector<bool> hardLinkGroups_;
+    // Rows whose file shares all its blocks with another row of its group (few).
+    QHash<quint32, quint32> sharesWith_;
     std::vector<ContentProblem> problems_;
     bool readingStopped_ = false;
     bool finished_ = false;

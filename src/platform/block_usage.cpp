@@ -37,6 +37,11 @@ bool cannotShare(quint64 type) {
     }
 }
 
+// The same volumes by the names the mount table gives them.
+constexpr std::array<const char*, 14> kCannotShareKinds = {
+    "ext2",  "ext3", "ext4",  "tmpfs",    "ramfs",   "vfat", "msdos",
+    "exfat", "ntfs", "ntfs3", "squashfs", "iso9660", "f2fs", "devtmpfs"};
+
 constexpr size_t kExtentsPerCall = 128;
 
 }  // namespace
@@ -57,6 +62,11 @@ bool BlockUsage::mayShare(const QByteArray& path, quint64 device) {
         mayShare_.insert(device, may);
     }
     return may;
+}
+
+bool BlockUsage::mayShareKind(const QByteArray& fsType) {
+    return std::none_of(kCannotShareKinds.begin(), kCannotShareKinds.end(),
+                        [&fsType](const char* kind) { return fsType == kind; });
 }
 
 std::optional<std::vector<Extent>> BlockUsage::extents(int fd) {

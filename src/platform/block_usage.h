@@ -49,6 +49,11 @@ public:
     // may (the safe side for a figure of bytes freed).
     bool mayShare(const QByteArray& path, quint64 device);
 
+    // False for the kinds of volume, as the mount table names them ("ext4", "tmpfs",
+    // "vfat"...), that never let two files own the same blocks: the same kinds mayShare()
+    // rules out, told without touching any file. True for any other kind.
+    static bool mayShareKind(const QByteArray& fsType);
+
     // What removing the last name of `entry` (as read at `path`, not following a link)
     // gives back. A link or anything that is not a regular file: its allocated bytes,
     // exact. A regular file on a volume that may share: allocated less shared, exact when

@@ -16,6 +16,7 @@
 #include "platform/environment.h"
 #include "safety/clean_totals.h"
 #include "support/cli_runner.h"
+#include "support/loop_volume.h"
 #include "support/scoped_env.h"
 #include "support/temp_tree.h"
 
@@ -238,8 +239,8 @@ TEST_F(CliClean, TouchesNothingWithoutASafeHarborListOrWithBadArguments) {
         const char* message;
     };
     const QList<Case> cases = {
-        {{a}, "say what to do: --delete, --trash or --zip"},
-        {{"--delete", "--trash", a}, "give only one of --delete, --trash and --zip"},
+        {{a}, "say what to do: --delete, --trash, --zip or --share"},
+        {{"--delete", "--trash", a}, "give only one of --delete, --trash, --zip and --share"},
         {{"--delete", "--comment", "x", a}, "--comment goes with --zip"},
         {{"--delete"}, "no file given"},
         {{"--delete", "-0", a}, "give paths or -0, not both"},
@@ -411,6 +412,50 @@ TEST_F(CliClean, UnreadableOrDamagedSettingsTouchNothing) {
     });
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(present(driver));
+}
+
+// Sharing pairs the files itself: the first of each set of identical files stays, the
+// others (a protected one aside) take its blocks, and the volume gets their space back.
+// Where blocks cannot be shared, nothing changes and each file says why.
+TEST_F(CliClean, SharesTheBlocksOfIdenticalFiles) {
+    constexpr qint64 kMiB = 1024 * 1024;
+    test::LoopVolume btrfs(tree_.dir("btrfs"), QStringLiteral("btrfs"), 128);
+    test::LoopVolume ext4(tree_.dir("ext4"), QStringLiteral("ext4"), 32);
+    if (!btrfs.ok() || !ext4.ok()) {
+        GTEST_SKIP() << (btrfs.whyNot() + ext4.whyNot()).toStdString();
+    }
+    const QByteArray first = btrfs.randomFile("first", 2 * kMiB);
+    const QByteArray copy = btrfs.copy("first", "new\nline copy");
+    const QByteArray copy2 = btrfs.copy("first", "-rf");
+    const QByteArray driver = btrfs.copy("first", "DRIVER.SYS");
+    const QByteArray other = btrfs.randomFile("other", 2 * kMiB);
+    const auto readAll = [](const QByteArray& path) {
+        QFile f(QFile::decodeName(path));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray bytes = readAll(first);
+    const qint64 before = btrfs.available();
+    const test::CliRun ran =
+        run({"--share", "-0"}, first + '\0' + copy + '\0' + other + '\0' + driver + '\0' + copy2);
+    EXPECT_EQ(ran.status, 1) << ran.err.constData();
+    EXPECT_EQ(ran.out, QByteArray("shared 2 of 3 files (4194304 bytes freed)\n"));
+    EXPECT_TRUE(ran.err.startsWith(
+        "diskwell-cli clean: Protected by the Safe Harbor, not touched - " + driver))
+        << ran.err.constData();
+    EXPECT_EQ(btrfs.available() - before, 4 * kMiB);
+    for (const QByteArray& f : {first, copy, copy2, driver}) {
+        EXPECT_EQ(readAll(f), bytes) << f.constData();
+    }
+    EXPECT_TRUE(present(other));
+
+    const QByteArray plain = ext4.randomFile("plain", kMiB);
+    const QByteArray twin = ext4.copy("plain", "twin");
+    const test::CliRun refused = run({"--share", plain, twin});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, QByteArray("shared 0 of 1 files (0 bytes freed)\n"));
+    EXPECT_EQ(refused.err, "diskwell-cli clean: Couldn't share the blocks of file - " + twin +
+                               ": its file system cannot share blocks between files\n");
+    EXPECT_EQ(run({"--share", "--zip", plain}).status, 2);
 }
 
 }  // namespace

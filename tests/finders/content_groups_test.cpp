@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QMap>
 #include <QSet>
 
 #include <fcntl.h>
@@ -17,6 +18,7 @@
 #include "finders/dup_fixture.h"
 #include "platform/content_file.h"
 #include "support/file_holder.h"
+#include "support/loop_volume.h"
 #include "support/temp_tree.h"
 
 namespace dw {
@@ -496,6 +498,52 @@ TEST(ContentFile, ReadsHolesAsZerosAndRefusesWhatIsNoRegularFile) {
     EXPECT_FALSE(f.open(t.path("real"), &reason));
     EXPECT_FALSE(f.open(t.path("linked-folder") + "/inside", &reason));
     EXPECT_TRUE(f.open(t.path("real/inside"), &reason));
+}
+
+// On volumes that share blocks: a file all of whose blocks another file of its group
+// uses (a reflinked copy, its original) is noted with that file's name; a real copy and
+// a copy sharing all but its middle are not; a group of a file and its reflink only has
+// no space to gain and is left alone like hard links.
+TEST(ContentSearch, FilesSharingTheirBlocksAreNoted) {
+    for (const auto& [type, megabytes] : {std::pair{"btrfs", 128}, std::pair{"xfs", 320}}) {
+        SCOPED_TRACE(type);
+        TempTree t;
+        test::LoopVolume volume(t.root(), QString::fromLatin1(type), megabytes);
+        if (!volume.ok()) {
+            GTEST_SKIP() << volume.whyNot().toStdString();
+        }
+        volume.randomFile("a", 1 << 20);
+        if (!volume.reflink("a", "b")) {
+            GTEST_SKIP() << "the volume makes no reflinks";
+        }
+        volume.copy("a", "c");
+        ASSERT_TRUE(volume.reflink("a", "p"));
+        volume.rewrite("p", 256 << 10, 256 << 10);
+        volume.randomFile("x", 300 << 10);
+        ASSERT_TRUE(volume.reflink("x", "y"));
+        volume.available();  // on the disk, so the extents are final
+
+        const test::SearchRun run = test::runSearch(contentOptions(), {volume.root()});
+        QMap<QString, QString> types;
+        QMap<QString, bool> noGain;
+        for (qsizetype k = 0; k < run.search->resultCount(); ++k) {
+            const QString name = run.cell(kDupNameColumn, k + 1);
+            types.insert(name, run.cell(kDupTypeColumn, k + 1));
+            noGain.insert(name, run.search->isHardLinkGroup(run.search->resultGroup(k)));
+        }
+        const QString none;
+        const QString shared = QString::fromLatin1(kSharedBlocksNoteText);
+        EXPECT_EQ(types, (QMap<QString, QString>{{"a", sharesBlocksWithText("b")},
+                                                 {"b", sharesBlocksWithText("a")},
+                                                 {"c", none},
+                                                 {"p", none},
+                                                 {"x", shared},
+                                                 {"y", shared}}));
+        EXPECT_EQ(
+            noGain,
+            (QMap<QString, bool>{
+                {"a", false}, {"b", false}, {"c", false}, {"p", false}, {"x", true}, {"y", true}}));
+    }
 }
 
 }  // namespace

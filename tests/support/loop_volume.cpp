@@ -116,6 +116,15 @@ void LoopVolume::overwrite(const QByteArray& rel, qint64 offset, qint64 bytes) c
     writeAt(path(rel), offset, randomBytes(bytes), false);
 }
 
+void LoopVolume::rewrite(const QByteArray& rel, qint64 offset, qint64 bytes) const {
+    QFile f(QFile::decodeName(path(rel)));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << rel.constData();
+    ASSERT_TRUE(f.seek(offset));
+    const QByteArray same = f.read(bytes);
+    f.close();
+    writeAt(path(rel), offset, same, false);
+}
+
 QByteArray LoopVolume::sparseFile(const QByteArray& rel, qint64 size) const {
     writeAt(path(rel), 0, randomBytes(4096), true);
     EXPECT_EQ(::truncate(path(rel).constData(), size), 0);

@@ -41,6 +41,9 @@ public:
     bool reflink(const QByteArray& fromRel, const QByteArray& toRel) const;
     // Overwrites `bytes` at `offset` with new random bytes, in place.
     void overwrite(const QByteArray& rel, qint64 offset, qint64 bytes) const;
+    // Writes the `bytes` at `offset` again, unchanged: on btrfs and xfs they take new
+    // blocks, so a reflinked copy keeps its bytes but shares only the rest.
+    void rewrite(const QByteArray& rel, qint64 offset, qint64 bytes) const;
     // A file of apparent size `size` whose only data is 4 KiB at its start.
     QByteArray sparseFile(const QByteArray& rel, qint64 size) const;
 

@@ -343,6 +343,35 @@ void TfrmDup::markAllBut(Keep keep) {
     updateCleanButton();
 }
 
+QHash<QByteArray, QByteArray> TfrmDup::twinsOfMarked() const {
+    QHash<QByteArray, QByteArray> twins;
+    if (criterion_ != kContentCriterion) {
+        return twins;
+    }
+    const GridTable& table = grid()->table();
+    const qsizetype rows = std::min<qsizetype>(qsizetype(rowGroups_.size()), foundCount());
+    for (qsizetype from = 0; from < rows;) {
+        qsizetype to = from + 1;
+        while (to < rows && rowGroups_[size_t(to)] == rowGroups_[size_t(from)]) {
+            ++to;
+        }
+        std::optional<QByteArray> kept;
+        for (qsizetype k = from; k < to && !kept; ++k) {
+            if (!marks().isMarked(table.rowData(k + 1))) {
+                kept = table.rowData(k + 1);
+            }
+        }
+        for (qsizetype k = from; k < to && kept; ++k) {
+            const QByteArray path = table.rowData(k + 1);
+            if (marks().isMarked(path) && path != *kept) {
+                twins.insert(path, *kept);
+            }
+        }
+        from = to;
+    }
+    return twins;
+}
+
 void TfrmDup::fitColumnsToTexts() {
     FinderWindow::fitColumnsToTexts();
     // The longest size text may lie beyond the rows the widths are measured on.

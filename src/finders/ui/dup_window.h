@@ -95,6 +95,8 @@ protected:
     void clearTable(GridTable& table) override;
     void fitColumnsToTexts() override;
     QString browseMask() const override;
+    // Same contents: each marked row's file and the first unmarked file of its group.
+    QHash<QByteArray, QByteArray> twinsOfMarked() const override;
 
 private:
     class DupScan;

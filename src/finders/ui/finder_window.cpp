@@ -641,7 +641,13 @@ void FinderWindow::btDeleteClick() {
     if (marks_.paths().isEmpty() || !tools_.reallyDelete) {
         return;
     }
-    if (tools_.reallyDelete(marks_.paths(), setup_.callerName, marks_.totalBytes()) != 2) {
+    const QHash<QByteArray, QByteArray> twins = twinsOfMarked();
+    const int result =
+        !twins.isEmpty() && tools_.reallyDeleteWithTwins
+            ? tools_.reallyDeleteWithTwins(marks_.paths(), setup_.callerName, marks_.totalBytes(),
+                                           twins)
+            : tools_.reallyDelete(marks_.paths(), setup_.callerName, marks_.totalBytes());
+    if (result != 2) {
         accept();
     }
 }

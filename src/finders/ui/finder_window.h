@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDialog>
+#include <QHash>
 #include <QList>
 #include <QSize>
 #include <QString>
@@ -40,6 +41,12 @@ struct FinderTools {
     // returns its modal result: 2 when it was closed without acting.
     std::function<int(const QList<QByteArray>& files, const QString& callerName, qint64 totalSize)>
         reallyDelete;
+    // The deletion panel as above, also given each marked file's identical twin that
+    // stays (twinsOfMarked()), so it can offer to share their blocks. Used instead of
+    // reallyDelete when given and the window knows twins.
+    std::function<int(const QList<QByteArray>& files, const QString& callerName, qint64 totalSize,
+                      const QHash<QByteArray, QByteArray>& twins)>
+        reallyDeleteWithTwins;
     std::function<void(const QByteArray& file)> details;
     std::function<void(const QByteArray& file)> view;
     // The browser, at a file's folder and name, with a file mask.
@@ -206,6 +213,9 @@ protected:
     void widenColumn(int column, int width);
     // The mask the browser is opened with.
     virtual QString browseMask() const { return QStringLiteral("*.*"); }
+    // Each marked file's identical twin that stays unmarked, where the finder knows
+    // them (a Same contents search); empty by default.
+    virtual QHash<QByteArray, QByteArray> twinsOfMarked() const { return {}; }
 
     QFrame* topPanel() const { return Panel1_; }
     QPushButton* startButton() const { return btScan_; }

@@ -27,6 +27,7 @@
 #include "safety/clean_totals.h"
 #include "safety/freed_text.h"
 #include "safety/safe_harbor.h"
+#include "safety/share_run.h"
 #include "safety/ui/zip_options.h"
 #include "widgets/message_boxes.h"
 #include "widgets/stand_by.h"
@@ -119,9 +120,11 @@ TfrmReallyDelete::TfrmReallyDelete(SafeHarbor& harbor, QWidget* parent, QString*
 TfrmReallyDelete::~TfrmReallyDelete() = default;
 
 int TfrmReallyDelete::execute(QWidget* parent, SafeHarbor& harbor, const QList<QByteArray>& files,
-                              const QString& callerName, QString* defaultZipPath) {
+                              const QString& callerName, QString* defaultZipPath,
+                              const QHash<QByteArray, QByteArray>& twins) {
     TfrmReallyDelete panel(harbor, parent, defaultZipPath);
     panel.setHandOff(files, callerName);
+    panel.setTwins(twins);
     return panel.exec();
 }
 
@@ -203,11 +206,14 @@ void TfrmReallyDelete::buildControls() {
     btDelete->setObjectName(QStringLiteral("btDelete"));
     btRecycle = new QPushButton(QStringLiteral("&Send to recycle bin"), pnlButtons);
     btRecycle->setObjectName(QStringLiteral("btRecycle"));
+    btShare = new QPushButton(QStringLiteral("S&hare blocks"), pnlButtons);
+    btShare->setObjectName(QStringLiteral("btShare"));
     auto* actions = new QHBoxLayout(pnlButtons);
     actions->setContentsMargins(0, 0, 0, 0);
     actions->addWidget(btZip);
     actions->addWidget(btDelete);
     actions->addWidget(btRecycle);
+    actions->addWidget(btShare);
     actions->addStretch(1);
 
     pnlProgress = new QWidget(this);
@@ -258,6 +264,8 @@ void TfrmReallyDelete::buildControls() {
     connect(btDelete, &QPushButton::clicked, this, [this] { btDeleteAllClick(); });
     connect(btRecycle, &QPushButton::clicked, this, [this] { btRecycleClick(); });
     connect(btZip, &QPushButton::clicked, this, [this] { btZipClick(); });
+    connect(btShare, &QPushButton::clicked, this, [this] { btShareClick(); });
+    setTwins({});
     connect(btClose, &QPushButton::clicked, this, [this] { btCloseClick(); });
 }
 
@@ -265,6 +273,17 @@ void TfrmReallyDelete::setHandOff(const QList<QByteArray>& files, const QString&
     callerName_ = callerName;
     plan_.setFiles(files);
     showPlan();
+}
+
+void TfrmReallyDelete::setTwins(QHash<QByteArray, QByteArray> twins) {
+    twins_ = std::move(twins);
+    btShare->setEnabled(!twins_.isEmpty());
+    btShare->setToolTip(
+        twins_.isEmpty()
+            ? QStringLiteral("Only files found by Same contents have an identical file to "
+                             "share blocks with")
+            : QStringLiteral("Make each file use the disk blocks of the identical file kept in "
+                             "its group (btrfs, xfs): nothing is deleted"));
 }
 
 void TfrmReallyDelete::showPlan() {
@@ -480,6 +499,13 @@ void TfrmReallyDelete::btZipClick() {
     ZipItClick();
 }
 
+void TfrmReallyDelete::btShareClick() {
+    if (isRunning() || twins_.isEmpty() || NoFilesToDelete()) {
+        return;
+    }
+    ShareClick();
+}
+
 void TfrmReallyDelete::beginRun(Run run, qsizetype files) {
     running_ = run;
     abortRequested_ = false;
@@ -611,6 +637,44 @@ void TfrmReallyDelete::RecycleClick() {
     tellOutcome(QStringLiteral("Sent %1, %2, to the trash.")
                     .arg(fileCount(summary.doneCount),
                          freedBytesText(summary.doneBytes, summary.doneBytesExact)),
+                kept, {});
+    finishRun();
+}
+
+void TfrmReallyDelete::ShareClick() {
+    if (!askYesNo(QStringLiteral("Make each file share the disk blocks of the identical file "
+                                 "kept in its group?  No file is deleted: names, owners, "
+                                 "modes and times stay."))) {
+        ShowInfo(QStringLiteral("Files not changed"));
+        return;
+    }
+    const QList<QByteArray> files = model1_->paths();
+    QList<SharePair> pairs;
+    QList<CleanFileResult> kept;
+    for (const QByteArray& file : files) {
+        const auto twin = twins_.constFind(file);
+        if (twin != twins_.constEnd()) {
+            pairs.append({file, *twin});
+        } else {
+            CleanFileResult r;
+            r.path = file;
+            r.reason = QStringLiteral("no identical file is kept in its group");
+            kept.append(r);
+        }
+    }
+    beginRun(Run::Share, pairs.size());
+    CleanRunHooks hooks;
+    hooks.starting = [this](qsizetype i, const QByteArray& path) { stepTo(i, path); };
+    hooks.fileDone = [&kept](const CleanFileResult& r) {
+        if (!r.done) {
+            kept.append(r);
+        }
+    };
+    const CleanRunSummary summary = shareFiles(pairs, hooks);
+    endRun();
+    // Nothing was deleted, so the totals of deleted files stay as they are.
+    tellOutcome(QStringLiteral("Shared the blocks of %1, %2 bytes freed.")
+                    .arg(fileCount(summary.doneCount), FormatThousands(summary.doneBytes)),
                 kept, {});
     finishRun();
 }

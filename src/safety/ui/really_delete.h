@@ -39,7 +39,8 @@ struct CleanFileResult;
 // Safe Harbor list (`lb2`, the files the Safe Harbor protects); the user may move files
 // between the two, ask why a file is on the Safe Harbor list, and then delete the files
 // of the Deletion Panel, send them to the desktop's trash, or store them in archives
-// and delete them. The files acted on are exactly those on the Deletion Panel; the
+// and delete them, or (after a Same contents search) make them share the blocks of their
+// kept twins. The files acted on are exactly those on the Deletion Panel; the
 // Safe Harbor list is never acted on.
 //
 // The panel shows a DeletionPlan and calls it: the plan checks each file (its folder and
@@ -73,14 +74,23 @@ public:
     // "TempClean", "InternetCache", or empty), shows it modally and returns its modal
     // result: kClosed (2) nothing was done, kRunDone (1) a run took place (the finder
     // then closes too).
+    // `twins`, from a Same contents search, gives each marked file the kept file of its
+    // group (see setTwins).
     static int execute(QWidget* parent, SafeHarbor& harbor, const QList<QByteArray>& files,
-                       const QString& callerName, QString* defaultZipPath = nullptr);
+                       const QString& callerName, QString* defaultZipPath = nullptr,
+                       const QHash<QByteArray, QByteArray>& twins = {});
 
     // What a finder hands over before the panel is shown: the marked files (each path
     // once; the split against the Safe Harbor happens on the first show) and the calling
     // tool's word in archive names.
     void setHandOff(const QList<QByteArray>& files, const QString& callerName);
     const QString& callerName() const { return callerName_; }
+    // For a hand-off from a Same contents search: each marked file's identical twin that
+    // stays (the first unmarked file of its group). "Share blocks" is offered only with
+    // twins, and acts on the files of the Deletion Panel that have one: each is made to
+    // use its twin's blocks (shareFiles), nothing is deleted. Without twins the button
+    // is disabled and its tool tip says why.
+    void setTwins(QHash<QByteArray, QByteArray> twins);
 
     // The Deletion Panel (the files a run acts on) and the Safe Harbor list, each sorted
     // as shown (ASCII case folded, then byte order).
@@ -108,7 +118,7 @@ protected:
     void reject() override;
 
 private:
-    enum class Run { None, Delete, Trash, Zip };
+    enum class Run { None, Delete, Trash, Zip, Share };
 
     void buildControls();
     // The show steps: savings text, counts, the split (MoveFiles), the Deletion Panel
@@ -137,6 +147,7 @@ private:
     void btDeleteAllClick();
     void btRecycleClick();
     void btZipClick();
+    void btShareClick();
     // "Close": closes with kClosed when idle; during an archive run asks whether to
     // abort; ignored during delete and trash runs (it is disabled then).
     void btCloseClick();
@@ -155,6 +166,7 @@ private:
     void DeleteAllClick();
     void RecycleClick();
     void ZipItClick();
+    void ShareClick();
     void finishRun();
     void updateSavings();
     // The box after a run: `done` (what was done, as a sentence) and the files kept.
@@ -178,6 +190,7 @@ private:
     QPushButton* btZip = nullptr;
     QPushButton* btDelete = nullptr;
     QPushButton* btRecycle = nullptr;
+    QPushButton* btShare = nullptr;
     QPushButton* btClose = nullptr;
     QWidget* pnlButtons = nullptr;
     QWidget* pnlProgress = nullptr;
@@ -187,6 +200,7 @@ private:
     SafeHarbor& harbor_;
     QString* defaultZipPath_;
     QString callerName_;
+    QHash<QByteArray, QByteArray> twins_;
     // The files of both lists, their checks and what they would free.
     DeletionPlan plan_;
     PathListModel* model1_ = nullptr;

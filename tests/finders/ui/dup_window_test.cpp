@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -840,7 +841,16 @@ TEST(DupWindow, SameContentsGroupsEqualFilesAndItsMarkingHelpersKeepOneOfEach) {
     test::ScriptedPrompter prompter;
     TempTree t;
     makeContentGroups(t);
-    Window win(true, {t.root()});
+    // "Clean?" hands each marked file over with the file kept of its group.
+    QHash<QByteArray, QByteArray> twins;
+    TfrmDup::Tools tools;
+    tools.reallyDelete = [](const QList<QByteArray>&, const QString&, qint64) { return 2; };
+    tools.reallyDeleteWithTwins = [&](const QList<QByteArray>&, const QString&, qint64,
+                                      const QHash<QByteArray, QByteArray>& given) {
+        twins = given;
+        return 2;
+    };
+    Window win(true, {t.root()}, nullptr, tools);
     EXPECT_EQ(win.w.findChild<QComboBox*>(QStringLiteral("cbDup"))->itemText(kContentCriterion),
               QStringLiteral("Same contents"));
     QCheckBox* empty = win.w.findChild<QCheckBox*>(QStringLiteral("cbEmpty"));
@@ -873,12 +883,22 @@ TEST(DupWindow, SameContentsGroupsEqualFilesAndItsMarkingHelpersKeepOneOfEach) {
         QString item;
         QStringList unmarked;
         const char* status;
+        QStringList twins;  // marked>kept
     };
     const Case cases[] = {
         // "c-linked" has a name left ("c-name"), so marking it wins nothing.
-        {first, {"c-copy", "b1", "a-mid", "h-only", "h-other"}, "4 files 12,300 bytes"},
-        {newest, {"c-copy", "b1", "a-new", "h-only", "h-other"}, "4 files 12,300 bytes"},
-        {oldest, {"c-linked", "b2", "a-old", "h-only", "h-other"}, "4 files 12,302 bytes"},
+        {first,
+         {"c-copy", "b1", "a-mid", "h-only", "h-other"},
+         "4 files 12,300 bytes",
+         {"a-new>a-mid", "a-old>a-mid", "b2>b1", "c-linked>c-copy"}},
+        {newest,
+         {"c-copy", "b1", "a-new", "h-only", "h-other"},
+         "4 files 12,300 bytes",
+         {"a-mid>a-new", "a-old>a-new", "b2>b1", "c-linked>c-copy"}},
+        {oldest,
+         {"c-linked", "b2", "a-old", "h-only", "h-other"},
+         "4 files 12,302 bytes",
+         {"a-mid>a-old", "a-new>a-old", "b1>b2", "c-copy>c-linked"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.item.toStdString());
@@ -894,6 +914,14 @@ TEST(DupWindow, SameContentsGroupsEqualFilesAndItsMarkingHelpersKeepOneOfEach) {
         EXPECT_EQ(unmarked, c.unmarked);
         EXPECT_EQ(win.w.statusText(), QLatin1String(c.status));
         EXPECT_TRUE(win.button("btDelete")->isEnabled());
+        win.button("btDelete")->click();
+        QStringList pairs;
+        for (auto it = twins.cbegin(); it != twins.cend(); ++it) {
+            pairs << QFileInfo(QFile::decodeName(it.key())).fileName() + QLatin1Char('>') +
+                         QFileInfo(QFile::decodeName(it.value())).fileName();
+        }
+        pairs.sort();
+        EXPECT_EQ(pairs, c.twins);
     }
 
     // The command line gives the same rows, each after its group's number.

@@ -31,6 +31,7 @@
 #include "safety/safe_harbor.h"
 #include "safety/ui/really_delete.h"
 #include "safety/ui/zip_options.h"
+#include "support/loop_volume.h"
 #include "support/modal.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
@@ -679,6 +680,57 @@ TEST(DeletionHelp, TheGuideHasAPageOnTheDeletionPanelWithATopicOfItsOwn) {
     QFile index(QStringLiteral(":/help/index.html"));
     ASSERT_TRUE(index.open(QIODevice::ReadOnly));
     EXPECT_TRUE(index.readAll().contains("href=\"deletion.html\""));
+}
+
+// "Share blocks" is offered only with the twins a Same contents search hands over: each
+// file of the panel with a twin takes its blocks, nothing is deleted, and the box says
+// what came back and why the others stayed. The volume's free space grows by what it
+// says.
+TEST_F(Panel, ShareRunMakesTwinsShareTheirBlocks) {
+    constexpr qint64 kMiB = 1024 * 1024;
+    test::LoopVolume volume(tree_.dir("free/vol"), QStringLiteral("btrfs"), 128);
+    if (!volume.ok()) {
+        GTEST_SKIP() << volume.whyNot().toStdString();
+    }
+    const QByteArray kept = volume.randomFile("kept", kMiB);
+    const QByteArray copy = volume.copy("kept", "copy");
+    const QByteArray other = volume.randomFile("other", kMiB);
+    const QByteArray lone = volume.randomFile("lone", 4096);
+
+    auto plain = panel({copy, other});
+    EXPECT_FALSE(button(*plain, "btShare")->isEnabled());
+    EXPECT_EQ(button(*plain, "btShare")->toolTip(),
+              QStringLiteral("Only files found by Same contents have an identical file to share "
+                             "blocks with"));
+    plain.reset();
+
+    auto p = panel({copy, other, lone});
+    p->setTwins({{copy, kept}, {other, kept}});
+    ASSERT_TRUE(button(*p, "btShare")->isEnabled());
+    const QString question = QStringLiteral(
+        "Make each file share the disk blocks of the identical file kept in its group?  No file "
+        "is deleted: names, owners, modes and times stay.");
+    prompter_.script({Answer::No});
+    button(*p, "btShare")->click();
+    EXPECT_EQ(prompter_.texts(), (QStringList{question, QStringLiteral("Files not changed")}));
+    EXPECT_TRUE(p->isVisible());
+
+    prompter_.clear();
+    prompter_.script({Answer::Yes});
+    const qint64 before = volume.available();
+    button(*p, "btShare")->click();
+    const qint64 after = volume.available();
+    EXPECT_EQ(after - before, kMiB);
+    const QString done = QStringLiteral(
+                             "Shared the blocks of 1 file, 1,048,576 bytes freed.\n\n2 files "
+                             "kept:\n%1 - no identical file is kept in its group\n%2 - its "
+                             "contents differ from those of the file it would share with")
+                             .arg(QFile::decodeName(lone), QFile::decodeName(other));
+    EXPECT_EQ(prompter_.texts(), (QStringList{question, done}));
+    EXPECT_EQ(p->result(), TfrmReallyDelete::kRunDone);
+    for (const QByteArray& f : {kept, copy, other, lone}) {
+        EXPECT_TRUE(present(f)) << f.constData();
+    }
 }
 
 }  // namespace
