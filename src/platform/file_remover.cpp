@@ -248,6 +248,10 @@ QList<QByteArray> homeTrashForms() {
 FileRemover::FileRemover(bool walkFolders)
     : systemFolders_(systemFolders()), homeTrashes_(homeTrashForms()), useOpenat2_(!walkFolders) {}
 
+bool FileRemover::isTrashFolder(const QByteArray& folder, const QByteArray& name) const {
+    return isTrashFolderName(folder, name) || homeTrashes_.contains(joinPath(folder, name));
+}
+
 bool FileRemover::inTrash(const QByteArray& path) const {
     for (const QByteArray& trash : homeTrashes_) {
         if (path == trash || (path.startsWith(trash) && path.at(trash.size()) == kSep)) {

@@ -200,6 +200,11 @@ public:
     bool removeFolderAt(const HeldFolder& folder, const QByteArray& name,
                         const FileIdentity& expected, QString* reason = nullptr);
 
+    // True when the entry `name` of the folder at `folder` (clean, absolute) is a trash
+    // folder: isTrashFolderName, or the home trash (as its path is written or as it
+    // really lies). What a walk that refuses none on its way asks of each folder it meets.
+    bool isTrashFolder(const QByteArray& folder, const QByteArray& name) const;
+
     // The reasons of a file that is no longer the one checked.
     static QString replacedFolderText();  // "its folder was replaced after it was checked"
     static QString replacedFileText();    // "it was replaced after it was checked"

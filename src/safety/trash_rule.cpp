@@ -9,6 +9,9 @@ bool trashRunGoesOnAfter(platform::RemoveCode code) {
         case RemoveCode::ReplacedFile:
         case RemoveCode::Changed:
         case RemoveCode::LinkOnPath:
+        // A bind-mounted file, or one in the trash already, is that file's own case.
+        case RemoveCode::MountPoint:
+        case RemoveCode::InTrash:
             return true;
         default:
             // A file that vanished or cannot be reached may mean the whole volume is going

@@ -6,9 +6,10 @@ namespace dw {
 
 // Whether a trash run goes on after a file could not be trashed (or could not be
 // checked) for `code`. True when the fault is that one file's: it or its folder was
-// replaced, it changed, or a folder on its path became a symbolic link after the check;
-// the next file may well go. False for everything else, and above all when the trash
-// itself refused (RemoveCode::TrashRefused): a trash that cannot take one file cannot
+// replaced, it changed, a folder on its path became a symbolic link after the check, it
+// is a mount point (a bind-mounted file) or lies in the trash; the next file may well
+// go. False for everything else, and above all when the trash itself refused
+// (RemoveCode::TrashRefused, TrashFull): a trash that cannot take one file cannot
 // take the next ones, so the run stops there and the files after it stay. The one rule
 // of every trash run (the deletion panel, `diskwell-cli clean`, the folder clean).
 bool trashRunGoesOnAfter(platform::RemoveCode code);
