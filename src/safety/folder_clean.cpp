@@ -288,6 +288,7 @@ void FolderCleaner::takeFile(const Frame& frame, const QByteArray& name, const Q
             if (!trashRunGoesOnAfter(remover_.lastCode())) {
                 s_.stopped = true;
                 s_.error = reason;
+                s_.errorCode = remover_.lastCode();
             }
             return;
         case FolderCleanMode::Zip: {

@@ -20,4 +20,13 @@ bool trashRunGoesOnAfter(platform::RemoveCode code) {
     }
 }
 
+QString trashFailureText(const QString& cause, platform::RemoveCode code) {
+    QString text =
+        cause + QStringLiteral("\n\nAn error occurred sending files to the recycle bin.");
+    if (code == platform::RemoveCode::TrashFull) {
+        text += QStringLiteral("  The bin may be full.");
+    }
+    return text;
+}
+
 }  // namespace dw

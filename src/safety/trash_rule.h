@@ -14,4 +14,10 @@ namespace dw {
 // of every trash run (the deletion panel, `diskwell-cli clean`, the folder clean).
 bool trashRunGoesOnAfter(platform::RemoveCode code);
 
+// The message of a file a trash run could not trash: `cause` (what went wrong, with the
+// file's name) first, then "An error occurred sending files to the recycle bin.", and
+// "The bin may be full." after it only when `code` says the trash's volume is full
+// (RemoveCode::TrashFull): any other guess would hide the real cause.
+QString trashFailureText(const QString& cause, platform::RemoveCode code);
+
 }  // namespace dw
