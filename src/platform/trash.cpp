@@ -1,6 +1,7 @@
 #include "platform/trash.h"
 
 #include <QFile>
+#include <QHash>
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <mutex>
 #include <optional>
 
 #include "platform/environment.h"
@@ -216,6 +218,34 @@ struct Source {
     QByteArray name;
 };
 
+// The number to try first for `name` in the trash folder `files`: one past the last this
+// process gave it there. Many files of one name (a deep tree's, a build's) would
+// otherwise try every name taken before them, again for each file.
+class NameNumbers {
+public:
+    int first(const QByteArray& files, const QByteArray& name) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return next_.value(files + '\0' + name, 1);
+    }
+    void used(const QByteArray& files, const QByteArray& name, int n) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (next_.size() > kLimit) {
+            next_.clear();
+        }
+        next_.insert(files + '\0' + name, n + 1);
+    }
+
+private:
+    static constexpr qsizetype kLimit = 4096;
+    std::mutex mutex_;
+    QHash<QByteArray, int> next_;
+};
+
+NameNumbers& nameNumbers() {
+    static NameNumbers numbers;
+    return numbers;
+}
+
 Outcome trashInto(const QByteArray& trash, const Source& source, const QByteArray& recordedPath,
                   QByteArray* trashedAs, int* err) {
     const QByteArray files = joinPath(trash, "files");
@@ -223,7 +253,7 @@ Outcome trashInto(const QByteArray& trash, const Source& source, const QByteArra
     const QByteArray& name = source.name;
     const QByteArray content = "[Trash Info]\nPath=" + recordedPath.toPercentEncoding("/") +
                                "\nDeletionDate=" + deletionDate() + "\n";
-    for (int n = 1; n < 100000; ++n) {
+    for (int n = nameNumbers().first(files, name); n < 100000; ++n) {
         const QByteArray candidate = trashName(name, n);
         const QByteArray infoFile = joinPath(info, candidate + kInfoSuffix);
         // The .trashinfo made with O_EXCL is what reserves a name in the trash.
@@ -252,6 +282,7 @@ Outcome trashInto(const QByteArray& trash, const Source& source, const QByteArra
         }
         const int renameErr = renameNoReplace(source.folderFd, name, target);
         if (renameErr == 0) {
+            nameNumbers().used(files, name, n);
             if (trashedAs) {
                 *trashedAs = target;
             }

@@ -41,6 +41,20 @@ QByteArray withoutTrailingSeparators(QByteArray path) {
     return path;
 }
 
+// Whether a folder `harbor` protects as the system's own (reason 1) may lie below
+// `folder`: one listed below it. Only then must the walk ask at each folder it enters,
+// which costs a look at every folder on the way down.
+bool systemFolderListedBelow(const SafeHarbor& harbor, const QByteArray& folder) {
+    const QByteArray prefix =
+        SafeHarbor::shortFolderName(withoutTrailingSeparators(folder)).toLower();
+    for (const QByteArray& entry : harbor.lbWindows()) {
+        if (entry.size() > prefix.size() && entry.startsWith(prefix)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // A folder of the tree: what the walk found, and whether anything in it stays.
 struct FolderRecord {
     QByteArray path;
@@ -118,6 +132,9 @@ private:
 
     const FolderCleanSettings& settings_;
     const FolderCleanHooks& hooks_;
+    // The Safe Harbor to ask at each folder entered below the run's folder; null when it
+    // lists none of the system's folders there.
+    const SafeHarbor* harborBelow_ = nullptr;
     FolderCleanSummary s_;
     FileRemover remover_;
     // The folder holding the run's folder, where the run's folder is checked to be still
@@ -137,7 +154,7 @@ private:
 
 bool FolderCleaner::enter(const QByteArray& path, const FileIdentity& identity, qsizetype parent,
                           int parentFd, const QByteArray& name) {
-    if (settings_.harbor) {
+    if (parent >= 0 && harborBelow_) {
         int reason = SafeHarbor::kNotProtected;
         if (settings_.harbor->isInSafeHarbor(path, false, reason) &&
             reason == SafeHarbor::kReasonSystemFolder) {
@@ -458,6 +475,9 @@ FolderCleanSummary FolderCleaner::run(const QByteArray& given) {
     }
     if (settings_.mode == FolderCleanMode::Zip) {
         openArchiveRun();
+    }
+    if (settings_.harbor && systemFolderListedBelow(*settings_.harbor, folder)) {
+        harborBelow_ = settings_.harbor;
     }
     // Checked free of links on its way just before, by acceptRoot.
     rootParent_.reset(
