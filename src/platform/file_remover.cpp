@@ -562,7 +562,8 @@ bool FileRemover::trashEntry(int folderFd, const QByteArray& name, const QByteAr
 }
 
 std::optional<EntryFacts> FileRemover::reachAt(const HeldFolder& folder, const QByteArray& name,
-                                               bool wantFolder, QString* reason) {
+                                               bool wantFolder, const FileIdentity& expected,
+                                               bool sameContent, QString* reason) {
     auto fail = [this, reason](RemoveCode code, const QString& text) -> std::optional<EntryFacts> {
         refuse(code, text, reason);
         return std::nullopt;
@@ -597,17 +598,18 @@ std::optional<EntryFacts> FileRemover::reachAt(const HeldFolder& folder, const Q
     if (facts->isMountRoot) {
         return fail(RemoveCode::MountPoint, QStringLiteral("it is a mount point"));
     }
+    if (const std::optional<Failure> difference =
+            differenceFrom(facts->identity, expected, sameContent)) {
+        return fail(difference->code, difference->text);
+    }
     return facts;
 }
 
 bool FileRemover::removeAt(const HeldFolder& folder, const QByteArray& name,
                            const FileIdentity& expected, QString* reason, FileIdentity* identity) {
-    const std::optional<EntryFacts> found = reachAt(folder, name, false, reason);
+    const std::optional<EntryFacts> found = reachAt(folder, name, false, expected, true, reason);
     if (!found) {
         return false;
-    }
-    if (const std::optional<Failure> difference = differenceFrom(found->identity, expected, true)) {
-        return refuse(difference->code, difference->text, reason);
     }
     if (::unlinkat(folder.fd, name.constData(), 0) != 0) {
         return refuse(RemoveCode::SystemError, errnoText(errno), reason);
@@ -620,26 +622,18 @@ bool FileRemover::removeAt(const HeldFolder& folder, const QByteArray& name,
 
 bool FileRemover::trashAt(const HeldFolder& folder, const QByteArray& name,
                           const FileIdentity& expected, QString* reason) {
-    const std::optional<EntryFacts> found = reachAt(folder, name, false, reason);
+    const std::optional<EntryFacts> found = reachAt(folder, name, false, expected, false, reason);
     if (!found) {
         return false;
-    }
-    if (const std::optional<Failure> difference =
-            differenceFrom(found->identity, expected, false)) {
-        return refuse(difference->code, difference->text, reason);
     }
     return trashEntry(folder.fd, name, joinPath(folder.path, name), reason);
 }
 
 bool FileRemover::removeFolderAt(const HeldFolder& folder, const QByteArray& name,
                                  const FileIdentity& expected, QString* reason) {
-    const std::optional<EntryFacts> found = reachAt(folder, name, true, reason);
+    const std::optional<EntryFacts> found = reachAt(folder, name, true, expected, false, reason);
     if (!found) {
         return false;
-    }
-    if (const std::optional<Failure> difference =
-            differenceFrom(found->identity, expected, false)) {
-        return refuse(difference->code, difference->text, reason);
     }
     if (::unlinkat(folder.fd, name.constData(), AT_REMOVEDIR) != 0) {
         return refuse(RemoveCode::SystemError, errnoText(errno), reason);

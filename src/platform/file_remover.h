@@ -240,9 +240,11 @@ private:
                                             QString* reason);
     // The entry `name` of `folder` for the acts "At": what examineAt finds there once the
     // folder is known to be still in its place and the entry fit for a file act
-    // (`wantFolder` false) or a folder act; nullopt with `reason` set otherwise.
+    // (`wantFolder` false) or a folder act, and still `expected` (with the same size and
+    // time too when `sameContent`); nullopt with `reason` set otherwise.
     std::optional<EntryFacts> reachAt(const HeldFolder& folder, const QByteArray& name,
-                                      bool wantFolder, QString* reason);
+                                      bool wantFolder, const FileIdentity& expected,
+                                      bool sameContent, QString* reason);
     // True when the clean absolute `path` lies in a trash folder, or is one.
     bool inTrash(const QByteArray& path) const;
     // Moves the entry `name` of the folder open as `folderFd` (at `path`) to the trash:

@@ -278,22 +278,15 @@ namespace {
 // really mounted inside it (a tmpfs folder, a bind-mounted file) is still refused.
 TEST(FileRemover, OnAnOverlayOfTwoFileSystemsOnlyRealMountPointsAreRefused) {
     TempTree t;
-    const QByteArray lower = t.dir("lower");
-    const QByteArray upper = t.dir("upper");
     const QByteArray merged = t.dir("merged");
-    test::ScopedMount lowerFs("tmpfs", lower, "tmpfs", "size=1m");
-    test::ScopedMount upperFs("tmpfs", upper, "tmpfs", "size=1m");
-    if (!lowerFs.ok() || !upperFs.ok()) {
+    const test::TwoLayers layers(t.dir("lower"), t.dir("upper"));
+    if (!layers.ok()) {
         GTEST_SKIP() << "cannot mount a tmpfs here";
     }
     t.file("lower/dir/from-lower.txt", "lower");
     t.file("lower/dir/mounted-over.txt", "covered");
     t.dir("lower/dir/mnt");
-    t.dir("upper/data");
-    t.dir("upper/work");
-    test::ScopedMount overlay(
-        "overlay", merged, "overlay",
-        "lowerdir=" + lower + ",upperdir=" + upper + "/data,workdir=" + upper + "/work");
+    const test::ScopedMount overlay = layers.mountOverlay(merged);
     if (!overlay.ok()) {
         GTEST_SKIP() << "the kernel has no overlay file system: " << overlay.why().toStdString();
     }

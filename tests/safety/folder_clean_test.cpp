@@ -629,22 +629,15 @@ TEST(FolderClean, OnAnOverlayOfTwoFileSystemsEveryFileGoesAndOnlyMountPointsStay
     for (const FolderCleanMode mode : {FolderCleanMode::Delete, FolderCleanMode::Trash}) {
         TempTree t;
         test::ScopedEnv dataHome("XDG_DATA_HOME", t.dir("data"));
-        const QByteArray lower = t.dir("lower");
-        const QByteArray upper = t.dir("upper");
-        test::ScopedMount lowerFs("tmpfs", lower, "tmpfs", "size=1m");
-        test::ScopedMount upperFs("tmpfs", upper, "tmpfs", "size=1m");
-        if (!lowerFs.ok() || !upperFs.ok()) {
+        const test::TwoLayers layers(t.dir("lower"), t.dir("upper"));
+        if (!layers.ok()) {
             GTEST_SKIP() << "cannot mount a tmpfs here";
         }
         t.file("lower/F/lower.txt", "from the lower layer");
         t.file("lower/F/sub/lower2.txt", "from the lower layer");
         t.file("lower/F/bound.txt", "covered");
         t.dir("lower/F/sub/mnt");
-        t.dir("upper/data");
-        t.dir("upper/work");
-        test::ScopedMount overlay(
-            "overlay", t.dir("merged"), "overlay",
-            "lowerdir=" + lower + ",upperdir=" + upper + "/data,workdir=" + upper + "/work");
+        const test::ScopedMount overlay = layers.mountOverlay(t.dir("merged"));
         if (!overlay.ok()) {
             GTEST_SKIP() << "the kernel has no overlay file system: "
                          << overlay.why().toStdString();

@@ -1,5 +1,6 @@
 #include "support/scoped_mount.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
@@ -64,6 +65,20 @@ ScopedMount::ScopedMount(ScopedMount&& other) noexcept
     : target_(std::move(other.target_)),
       ok_(std::exchange(other.ok_, false)),
       why_(std::move(other.why_)) {}
+
+TwoLayers::TwoLayers(const QByteArray& lower, const QByteArray& upper)
+    : lower_(lower),
+      upper_(upper),
+      lowerFs_("tmpfs", lower, "tmpfs", "size=1m"),
+      upperFs_("tmpfs", upper, "tmpfs", "size=1m") {}
+
+ScopedMount TwoLayers::mountOverlay(const QByteArray& merged) const {
+    QDir().mkpath(QFile::decodeName(upper_ + "/data"));
+    QDir().mkpath(QFile::decodeName(upper_ + "/work"));
+    return ScopedMount(
+        "overlay", merged, "overlay",
+        "lowerdir=" + lower_ + ",upperdir=" + upper_ + "/data,workdir=" + upper_ + "/work");
+}
 
 ScopedMount::~ScopedMount() {
     if (ok_) {

@@ -36,6 +36,24 @@ private:
     QString why_;
 };
 
+// Two tmpfs mounted at `lower` and `upper` (existing folders) as the layers of an
+// overlay whose files report their layer's device, not their folder's: fill `lower`,
+// then mount the overlay.
+class TwoLayers {
+public:
+    TwoLayers(const QByteArray& lower, const QByteArray& upper);
+    bool ok() const { return lowerFs_.ok() && upperFs_.ok(); }
+    // The overlay of the two at `merged` (an existing folder); upper's data and work
+    // folders are made for it.
+    ScopedMount mountOverlay(const QByteArray& merged) const;
+
+private:
+    QByteArray lower_;
+    QByteArray upper_;
+    ScopedMount lowerFs_;
+    ScopedMount upperFs_;
+};
+
 // Runs `program` with `args` and waits for it (at most a minute): true when it exited
 // with 0.
 bool runProgram(const QString& program, const QStringList& args);
