@@ -22,6 +22,7 @@
 #include "safety/freed_text.h"
 #include "safety/safe_harbor.h"
 #include "safety/share_run.h"
+#include "safety/trash_rule.h"
 
 namespace dw::cli {
 
@@ -273,14 +274,14 @@ RunOutcome runTrash(const DeletionPlan& plan, qsizetype total, QTextStream& out,
         if (r.done) {
             return;
         }
+        // The file and its cause first; the general line once, after it.
+        fileMessage(err, QStringLiteral("Couldn't send file to the trash - "), r.path, r.reason);
         if (first) {
-            err << kProgramName
-                << " clean: An error occurred sending files to the recycle bin.  The bin may "
-                   "be full."
+            err << kProgramName << " clean: An error occurred sending files to the recycle bin."
+                << (r.code == platform::RemoveCode::TrashFull ? "  The bin may be full." : "")
                 << '\n';
             first = false;
         }
-        fileMessage(err, QStringLiteral("Couldn't send file to the trash - "), r.path, r.reason);
     };
     RunOutcome o;
     o.summary = plan.trashFiles(hooks);

@@ -259,6 +259,8 @@ int runCleanFolder(const QList<QByteArray>& args, QTextStream& out, QTextStream&
         prefix(err);
         err << s.error << '\n';
     }
+    // What stayed comes before the summary wherever both streams show together.
+    err.flush();
     bool saved = true;
     switch (*o.mode) {
         case FolderCleanMode::Delete:

@@ -96,6 +96,12 @@ int runRestore(const QList<QByteArray>& args, QTextStream& out, QTextStream& err
         err << extractFailureText(f.entryName, archive) << ": " << f.reason << '\n';
         err.flush();
     };
+    hooks.warned = [&](const RestoreFailure& w) {
+        err << kProgramName << " restore: warning: ";
+        writeBytes(err, w.entryName);
+        err << ": " << w.reason << '\n';
+        err.flush();
+    };
     const RestoreSummary summary = restoreArchive(reader, into, hooks);
     if (!summary.error.isEmpty()) {
         fail(err, summary.error);

@@ -1,5 +1,7 @@
 #include "finders/date_search.h"
 
+#include <QDateTime>
+
 #include "base/file_dates.h"
 #include "base/utility.h"
 
@@ -26,8 +28,20 @@ QDate PackedDay(quint32 packed) {
     return day.isValid() ? day : QDate(1980, 1, 1);
 }
 
-bool PassesDateTest(quint32 packed, DateTest test, const QDate& start, const QDate& end) {
-    const QDate day = PackedDay(packed);
+namespace {
+
+// The local day of a time past the packed form's last year, or a null day for any other
+// time: the packed form holds those, or the time is early enough to count as none.
+QDate dayPastPacking(qint64 epochSeconds, bool exists) {
+    constexpr int kLastPackedYear = 2107;
+    if (!exists) {
+        return {};
+    }
+    const QDate day = QDateTime::fromSecsSinceEpoch(epochSeconds).date();
+    return day.isValid() && day.year() > kLastPackedYear ? day : QDate();
+}
+
+bool passesDayTest(const QDate& day, DateTest test, const QDate& start, const QDate& end) {
     if (!day.isValid()) {
         return test == DateTest::OnOrBefore;
     }
@@ -40,6 +54,12 @@ bool PassesDateTest(quint32 packed, DateTest test, const QDate& start, const QDa
             return day >= start;
     }
     return false;
+}
+
+}  // namespace
+
+bool PassesDateTest(quint32 packed, DateTest test, const QDate& start, const QDate& end) {
+    return passesDayTest(PackedDay(packed), test, start, end);
 }
 
 QStringList DateColumnTitles() {
@@ -58,18 +78,26 @@ void DateSearch::addFile(const WalkFolder& folder, const platform::DirEntry& ent
     const quint32 accessed = RowFinder::accessed(entry);
     const quint32 modified = RowFinder::modified(entry);
     const quint32 created = RowFinder::created(entry);
-    const quint32 tested = options_.kind == DateKind::Accessed  ? accessed
-                           : options_.kind == DateKind::Created ? created
-                                                                : modified;
-    if (!PassesDateTest(tested, options_.test, options_.start, options_.end)) {
+    // A date too late to pack is still a date: tested and shown as the day it is.
+    const QDate lateDays[] = {dayPastPacking(entry.accessed, true),
+                              dayPastPacking(entry.created, entry.hasCreated),
+                              dayPastPacking(entry.modified, true)};
+    const quint32 packed[] = {accessed, created, modified};
+    const int kind = int(options_.kind);
+    const QDate tested = packed[kind] != 0 ? PackedDay(packed[kind]) : lateDays[kind];
+    if (!passesDayTest(tested, options_.test, options_.start, options_.end)) {
         return;
     }
     GridRowBatch& b = batch();
     FileRowTexts& t = texts();
     b.addCell(entry.name);
-    b.addCell(t.date(accessed));
-    b.addCell(t.date(created));
-    b.addCell(t.date(modified));
+    for (int i = 0; i < 3; ++i) {
+        if (packed[i] == 0 && lateDays[i].isValid()) {
+            b.addCell(DateToTextSafe(lateDays[i]).toUtf8());
+        } else {
+            b.addCell(t.date(packed[i]));
+        }
+    }
     b.addCell(t.size(entry.size));
     b.addCell(folder.path);
     b.addCell(t.type(entry.name));

@@ -37,7 +37,9 @@ quint32 FileDateOfKind(const platform::DirEntry& entry, DateKind kind);
 QDate PackedDay(quint32 packed);
 
 // The date test of one file. A file without a date (packed 0: none reported, or before
-// 1980 or after 2107) matches exactly when the test is OnOrBefore. Otherwise its day is
+// 1980) matches exactly when the test is OnOrBefore. (A scan tests a file dated after
+// 2107, which the packed form cannot hold either, by its real day: it is later than
+// every day before it, not a file without a date.) Otherwise its day is
 // compared with whole days, both bounds included: OnOrBefore day <= start, Between
 // start <= day <= end, OnOrAfter day >= start (`end` is not looked at). The date
 // finder's window calls this its QinDateRange.

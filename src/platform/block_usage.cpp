@@ -146,6 +146,40 @@ FreedBlocks BlockUsage::freedIfGone(const QByteArray& path, const DirEntry& entr
     return FreedBlocks{allocated - sharedBytes(*map, allocated), true};
 }
 
+FreedBlocks BlockUsage::freedIfGoneAt(int folderFd, const QByteArray& name) {
+    struct stat st {};
+    if (::fstatat(folderFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return FreedBlocks{0, true};
+    }
+    const qint64 allocated = qint64(st.st_blocks) * 512;
+    if (!S_ISREG(st.st_mode)) {
+        return FreedBlocks{allocated, true};
+    }
+    const quint64 device = quint64(st.st_dev);
+    auto known = mayShare_.constFind(device);
+    if (known == mayShare_.constEnd()) {
+        // The folder's volume is the file's: a file that is a mount's root is never
+        // acted on.
+        struct statfs fs {};
+        const bool asked = ::fstatfs(folderFd, &fs) == 0;
+        known = mayShare_.insert(device, !asked || !cannotShare(quint64(fs.f_type)));
+    }
+    if (!*known) {
+        return FreedBlocks{allocated, true};
+    }
+    const UniqueFd fd(::openat(folderFd, name.constData(),
+                               O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    struct stat now {};
+    if (!fd || ::fstat(fd.get(), &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino) {
+        return FreedBlocks{allocated, false};
+    }
+    const std::optional<std::vector<Extent>> map = extents(fd.get());
+    if (!map) {
+        return FreedBlocks{allocated, false};
+    }
+    return FreedBlocks{allocated - sharedBytes(*map, allocated), true};
+}
+
 FreedBlocks BlockUsage::freedIfGone(const QByteArray& path) {
     const std::optional<DirEntry> entry = statPath(path);
     if (!entry) {

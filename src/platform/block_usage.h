@@ -64,6 +64,10 @@ public:
     // exact (there is nothing to remove).
     FreedBlocks freedIfGone(const QByteArray& path);
 
+    // As freedIfGone(path), for the entry `name` (one component) of the folder open in
+    // `folderFd`: a walk that holds its folders asks without resolving the path again.
+    FreedBlocks freedIfGoneAt(int folderFd, const QByteArray& name);
+
     // The data extents of the regular file open in `fd`, in file order; an empty list
     // for a file with no blocks. nullopt when the file system refuses FIEMAP (errno says
     // why) or `fd` is not a regular file.

@@ -153,7 +153,33 @@ QByteArray lexicalClean(const QByteArray& path) {
     return clean.isEmpty() ? QByteArray(kRootFolder) : clean;
 }
 
+quint64 deviceOf(const struct statx& sx) {
+    return quint64(makedev(sx.stx_dev_major, sx.stx_dev_minor));
+}
+
+// The kernel tells the root of a mount since 5.8; before, another device than the
+// folder's is the only sign left.
+bool isMountRootStatx(const struct statx& sx, quint64 folderDevice) {
+    if ((sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0) {
+        return (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+    }
+    return deviceOf(sx) != folderDevice;
+}
+
 }  // namespace
+
+bool isTrashFolderName(const QByteArray& folder, const QByteArray& name) {
+    if (name == ".Trash") {
+        return true;
+    }
+    constexpr char kUserTrash[] = ".Trash-";
+    constexpr qsizetype kUserTrashSize = sizeof(kUserTrash) - 1;
+    if (name.size() > kUserTrashSize && name.startsWith(kUserTrash)) {
+        return std::all_of(name.begin() + kUserTrashSize, name.end(),
+                           [](char c) { return c >= '0' && c <= '9'; });
+    }
+    return name == "Trash" && (folder.endsWith("/.local/share") || folder == ".local/share");
+}
 
 QList<QByteArray> systemFolders() {
     QList<QByteArray> list = {"/",      "/bin",   "/boot",   "/dev", "/etc",  "/home", "/lib",
@@ -194,6 +220,10 @@ QString FileRemover::linkOnPathText() {
     return linkInPathText();
 }
 
+QString FileRemover::inTrashText() {
+    return QStringLiteral("it is the trash's own folder or lies in it");
+}
+
 QString FileRemover::changedText() {
     return QStringLiteral("it changed after it was checked");
 }
@@ -206,8 +236,43 @@ bool FileRemover::refuse(RemoveCode code, const QString& text, QString* reason) 
     return false;
 }
 
+namespace {
+
+QList<QByteArray> homeTrashForms() {
+    const QByteArray trash = lexicalClean(homeTrashFolder());
+    const QByteArray real = lexicalClean(shortPath(trash));
+    return real == trash ? QList<QByteArray>{trash} : QList<QByteArray>{trash, real};
+}
+
+}  // namespace
+
 FileRemover::FileRemover(bool walkFolders)
-    : systemFolders_(systemFolders()), useOpenat2_(!walkFolders) {}
+    : systemFolders_(systemFolders()), homeTrashes_(homeTrashForms()), useOpenat2_(!walkFolders) {}
+
+bool FileRemover::isTrashFolder(const QByteArray& folder, const QByteArray& name) const {
+    return isTrashFolderName(folder, name) || homeTrashes_.contains(joinPath(folder, name));
+}
+
+bool FileRemover::inTrash(const QByteArray& path) const {
+    for (const QByteArray& trash : homeTrashes_) {
+        if (path == trash || (path.startsWith(trash) && path.at(trash.size()) == kSep)) {
+            return true;
+        }
+    }
+    // The path is clean here: components separated by single "/", no "." or "..".
+    qsizetype start = 1;
+    while (start < path.size()) {
+        qsizetype end = path.indexOf(kSep, start);
+        if (end < 0) {
+            end = path.size();
+        }
+        if (isTrashFolderName(path.left(start - 1), path.mid(start, end - start))) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
 
 FileRemover::~FileRemover() = default;
 
@@ -279,6 +344,9 @@ int FileRemover::openFolderOf(const QByteArray& path, QByteArray& name, bool& tr
     PathParts parts;
     lastCode_ = RemoveCode::None;
     std::optional<Failure> refused = refusal(path, systemFolders_, parts);
+    if (!refused && inTrash(parts.whole())) {
+        refused = Failure{RemoveCode::InTrash, inTrashText()};
+    }
     int fd = -1;
     if (!refused) {
         int error = 0;
@@ -327,10 +395,8 @@ std::optional<FileIdentity> FileRemover::reach(const QByteArray& path, Target& t
         }
         return fail(RemoveCode::SystemError, errnoText(ENOTDIR));
     }
-    const quint64 device = quint64(makedev(sx.stx_dev_major, sx.stx_dev_minor));
-    const bool mountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 &&
-                           (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
-    if (mountRoot || device != folderDevice_) {
+    const quint64 device = deviceOf(sx);
+    if (isMountRootStatx(sx, folderDevice_)) {
         return fail(RemoveCode::MountPoint, QStringLiteral("it is a mount point"));
     }
     FileIdentity id;
@@ -406,7 +472,7 @@ std::optional<EntryFacts> examineAt(int folderFd, const QByteArray& name, quint6
     }
     EntryFacts facts;
     FileIdentity& id = facts.identity;
-    id.device = quint64(makedev(sx.stx_dev_major, sx.stx_dev_minor));
+    id.device = deviceOf(sx);
     id.inode = sx.stx_ino;
     id.folderDevice = folderDevice;
     id.folderInode = folderInode;
@@ -417,9 +483,7 @@ std::optional<EntryFacts> examineAt(int folderFd, const QByteArray& name, quint6
     facts.mode = sx.stx_mode;
     facts.isFolder = S_ISDIR(sx.stx_mode);
     facts.links = (sx.stx_mask & STATX_NLINK) != 0 ? std::max<quint32>(sx.stx_nlink, 1) : 1;
-    facts.isMountRoot =
-        id.device != folderDevice || ((sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 &&
-                                      (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0);
+    facts.isMountRoot = isMountRootStatx(sx, folderDevice);
     return facts;
 }
 
@@ -490,9 +554,96 @@ bool FileRemover::trash(const QByteArray& path, const FileIdentity& expected, QS
     }
     PathParts parts;
     splitPath(path, parts);
+    return trashEntry(target.folderFd, target.name, parts.whole(), reason);
+}
+
+bool FileRemover::trashEntry(int folderFd, const QByteArray& name, const QByteArray& path,
+                             QString* reason) {
     QString trashError;
-    if (!moveToTrashAt(target.folderFd, target.name, parts.whole(), &trashError)) {
-        return refuse(RemoveCode::TrashRefused, trashError, reason);
+    int cause = 0;
+    if (!moveToTrashAt(folderFd, name, path, &trashError, nullptr, &cause)) {
+        const bool full = cause == ENOSPC || cause == EDQUOT;
+        return refuse(full ? RemoveCode::TrashFull : RemoveCode::TrashRefused, trashError, reason);
+    }
+    return true;
+}
+
+std::optional<EntryFacts> FileRemover::reachAt(const HeldFolder& folder, const QByteArray& name,
+                                               bool wantFolder, const FileIdentity& expected,
+                                               bool sameContent, QString* reason) {
+    auto fail = [this, reason](RemoveCode code, const QString& text) -> std::optional<EntryFacts> {
+        refuse(code, text, reason);
+        return std::nullopt;
+    };
+    lastCode_ = RemoveCode::None;
+    if (folder.parentFd >= 0) {
+        struct statx self {};
+        if (::statx(folder.parentFd, folder.name.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                    STATX_TYPE | STATX_INO, &self) != 0) {
+            return fail(RemoveCode::SystemError, errnoText(errno));
+        }
+        if (S_ISLNK(self.stx_mode)) {
+            return fail(RemoveCode::LinkOnPath, linkInPathText());
+        }
+        if (deviceOf(self) != folder.device || self.stx_ino != folder.inode) {
+            return fail(RemoveCode::ReplacedFolder, replacedFolderText());
+        }
+    }
+    int error = 0;
+    std::optional<EntryFacts> facts =
+        examineAt(folder.fd, name, folder.device, folder.inode, &error);
+    if (!facts) {
+        return fail(RemoveCode::SystemError, errnoText(error));
+    }
+    if (wantFolder && facts->identity.isLink) {
+        return fail(RemoveCode::IsLink, QStringLiteral("it is a symbolic link"));
+    }
+    if (wantFolder != facts->isFolder) {
+        return wantFolder ? fail(RemoveCode::NotFolder, QStringLiteral("it is not a folder"))
+                          : fail(RemoveCode::IsFolder, QStringLiteral("it is a folder"));
+    }
+    if (facts->isMountRoot) {
+        return fail(RemoveCode::MountPoint, QStringLiteral("it is a mount point"));
+    }
+    if (const std::optional<Failure> difference =
+            differenceFrom(facts->identity, expected, sameContent)) {
+        return fail(difference->code, difference->text);
+    }
+    return facts;
+}
+
+bool FileRemover::removeAt(const HeldFolder& folder, const QByteArray& name,
+                           const FileIdentity& expected, QString* reason, FileIdentity* identity) {
+    const std::optional<EntryFacts> found = reachAt(folder, name, false, expected, true, reason);
+    if (!found) {
+        return false;
+    }
+    if (::unlinkat(folder.fd, name.constData(), 0) != 0) {
+        return refuse(RemoveCode::SystemError, errnoText(errno), reason);
+    }
+    if (identity) {
+        *identity = found->identity;
+    }
+    return true;
+}
+
+bool FileRemover::trashAt(const HeldFolder& folder, const QByteArray& name,
+                          const FileIdentity& expected, QString* reason) {
+    const std::optional<EntryFacts> found = reachAt(folder, name, false, expected, false, reason);
+    if (!found) {
+        return false;
+    }
+    return trashEntry(folder.fd, name, joinPath(folder.path, name), reason);
+}
+
+bool FileRemover::removeFolderAt(const HeldFolder& folder, const QByteArray& name,
+                                 const FileIdentity& expected, QString* reason) {
+    const std::optional<EntryFacts> found = reachAt(folder, name, true, expected, false, reason);
+    if (!found) {
+        return false;
+    }
+    if (::unlinkat(folder.fd, name.constData(), AT_REMOVEDIR) != 0) {
+        return refuse(RemoveCode::SystemError, errnoText(errno), reason);
     }
     return true;
 }

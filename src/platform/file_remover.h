@@ -52,7 +52,13 @@ struct FileIdentity {
 //   one call where the kernel offers it, refusing any link), so the entry reached is
 //   the one the path names and no other;
 // - the entry itself is not a folder (a link to a folder is a link, and removable);
-// - the entry is not the root of a mount (a bind-mounted file);
+// - the entry is not the root of a mount (a bind-mounted file), as the kernel tells it
+//   (the mount's own root), never by a device differing from its folder's: on an
+//   overlay the files of one folder report the devices of the layers they lie on;
+// - it is not a trash folder, nor in one (inTrashText()): the desktop's home trash, a
+//   volume's .Trash-UID or .Trash, and the Trash folder of any user's data folder
+//   (".local/share/Trash"); what is there is already the trash's, and taking it again
+//   loses its original path.
 // - at the act, a regular file is not in use: no program has it open for writing or
 //   mapped writable (writersOf; where the file system cannot tell, the act goes on).
 //
@@ -70,7 +76,7 @@ struct EntryFacts {
     FileIdentity identity;  // folderDevice and folderInode: the folder it was found in
     quint32 mode = 0;       // the entry's st_mode
     bool isFolder = false;
-    bool isMountRoot = false;  // the root of a mount (another device, or a bind mount)
+    bool isMountRoot = false;  // the root of a mount (the kernel's word, see FileRemover)
     quint32 links = 1;         // its number of names (hard links)
 };
 
@@ -97,12 +103,33 @@ enum class RemoveCode {
                      // handed to openForReading
     NotRegular,      // openForReading on a device, FIFO or socket
     MountPoint,      // "it is a mount point"
+    InTrash,         // inTrashText(): a trash folder or something in one
     ReplacedFolder,  // replacedFolderText(): its folder is not the one checked
     ReplacedFile,    // replacedFileText(): the entry is not the one checked
     Changed,         // changedText(): the same file with another size or time
     SystemError,     // the system refused the look or the act (its errno text)
     TrashRefused,    // the desktop's trash could not take it (the trash's message)
+    TrashFull,       // the same because the trash's volume is full or over its quota
     InUse,           // inUseText(): another program has it open for writing
+};
+
+// True when the folder entry `name` (one component) is a trash folder of a volume or a
+// user's data folder: ".Trash" (the administrator's shared trash), ".Trash-" and digits
+// (a user's volume trash), or "Trash" when `folder` ends in ".local/share". Judged by
+// name, so such a folder anywhere is refused: taking a real trash again loses what it
+// knows, while keeping a folder that only looks like one loses nothing.
+bool isTrashFolderName(const QByteArray& folder, const QByteArray& name);
+
+// A folder a walk holds open, for the acts below that go through it rather than its
+// path: the walk's cost stays linear in the depth of the tree, and nothing a path leads
+// to later can stand in for it.
+struct HeldFolder {
+    int fd = -1;        // the folder itself (not owned)
+    int parentFd = -1;  // the folder it was found in (not owned); -1: not checked again
+    QByteArray name;    // its name there
+    quint64 device = 0;
+    quint64 inode = 0;
+    QByteArray path;  // its absolute path: for the trash's record and for messages
 };
 
 class FileRemover {
@@ -165,11 +192,30 @@ public:
     bool removeFolder(const QByteArray& path, const FileIdentity& expected,
                       QString* reason = nullptr);
 
+    // The acts above for the entry `name` of a folder a walk holds: the entry must still
+    // be `expected` (as a walk's examineAt found it, with `folder`'s device and inode as
+    // its folder's), and the folder must still be `folder.name` of its parent, else
+    // replacedFolderText() (linkOnPathText() when a link took its place). The entry is
+    // looked at and acted on through `folder.fd`: no path is resolved again. The reasons
+    // and results are those of remove(), trash() and removeFolder().
+    bool removeAt(const HeldFolder& folder, const QByteArray& name, const FileIdentity& expected,
+                  QString* reason = nullptr, FileIdentity* identity = nullptr);
+    bool trashAt(const HeldFolder& folder, const QByteArray& name, const FileIdentity& expected,
+                 QString* reason = nullptr);
+    bool removeFolderAt(const HeldFolder& folder, const QByteArray& name,
+                        const FileIdentity& expected, QString* reason = nullptr);
+
+    // True when the entry `name` of the folder at `folder` (clean, absolute) is a trash
+    // folder: isTrashFolderName, or the home trash (as its path is written or as it
+    // really lies). What a walk that refuses none on its way asks of each folder it meets.
+    bool isTrashFolder(const QByteArray& folder, const QByteArray& name) const;
+
     // The reasons of a file that is no longer the one checked.
     static QString replacedFolderText();  // "its folder was replaced after it was checked"
     static QString replacedFileText();    // "it was replaced after it was checked"
     static QString changedText();         // "it changed after it was checked"
     static QString linkOnPathText();      // "a folder on its path is a symbolic link"
+    static QString inTrashText();         // "it is the trash's own folder or lies in it"
 
     // The code of the last call's outcome: RemoveCode::None after a call that acted (or a
     // check that found the entry fit), else the code of the reason it gave.
@@ -197,8 +243,21 @@ private:
     // `target` holding the parent's descriptor and the name, or nullopt with `reason`.
     std::optional<FileIdentity> reachFolder(const QByteArray& path, Target& target,
                                             QString* reason);
+    // The entry `name` of `folder` for the acts "At": what examineAt finds there once the
+    // folder is known to be still in its place and the entry fit for a file act
+    // (`wantFolder` false) or a folder act, and still `expected` (with the same size and
+    // time too when `sameContent`); nullopt with `reason` set otherwise.
+    std::optional<EntryFacts> reachAt(const HeldFolder& folder, const QByteArray& name,
+                                      bool wantFolder, const FileIdentity& expected,
+                                      bool sameContent, QString* reason);
+    // True when the clean absolute `path` lies in a trash folder, or is one.
+    bool inTrash(const QByteArray& path) const;
+    // Moves the entry `name` of the folder open as `folderFd` (at `path`) to the trash:
+    // true, or false with the code and `reason` set (TrashFull for a full volume).
+    bool trashEntry(int folderFd, const QByteArray& name, const QByteArray& path, QString* reason);
 
     const QList<QByteArray> systemFolders_;  // taken once: it asks for the home folder
+    const QList<QByteArray> homeTrashes_;    // the home trash as written and its real path
     UniqueFd fd_;
     quint64 folderDevice_ = 0;
     quint64 folderInode_ = 0;

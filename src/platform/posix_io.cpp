@@ -1,7 +1,9 @@
 #include "platform/posix_io.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -46,6 +48,30 @@ bool writeAll(int fd, const char* data, qint64 length, qint64 offset) {
 
 bool writeAll(int fd, const QByteArray& data) {
     return writeAll(fd, data.constData(), data.size());
+}
+
+namespace {
+
+std::atomic<int> attributeFault{0};
+
+}  // namespace
+
+int setFileMode(int fd, mode_t mode) {
+    if (const int fault = attributeFault.load()) {
+        return fault;
+    }
+    return ::fchmod(fd, mode) == 0 ? 0 : errno;
+}
+
+int setFileTimes(int fd, const struct timespec times[2]) {
+    if (const int fault = attributeFault.load()) {
+        return fault;
+    }
+    return ::futimens(fd, times) == 0 ? 0 : errno;
+}
+
+void failAttributeChanges(int error) {
+    attributeFault.store(error);
 }
 
 QString errnoText(int err) {

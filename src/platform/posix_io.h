@@ -4,6 +4,9 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <sys/types.h>
+
+#include <ctime>
 #include <utility>
 
 // Small POSIX plumbing shared by the platform layer and the engines: an owning file
@@ -52,5 +55,15 @@ bool writeAll(int fd, const QByteArray& data);
 
 // The system's text for the error number `err` ("No such file or directory").
 QString errnoText(int err);
+
+// Sets the permission bits (fchmod) or the access and modification times (futimens) of
+// the open file `fd`: 0, or the error number of the failure. Some volumes cannot keep
+// them at all (FAT through FUSE gives ENOSYS, others EPERM or EOPNOTSUPP).
+int setFileMode(int fd, mode_t mode);
+int setFileTimes(int fd, const struct timespec times[2]);
+
+// For tests: from now on setFileMode and setFileTimes fail with `error` without asking
+// the system, as on a volume that cannot keep modes or times; 0 ends it. Process-wide.
+void failAttributeChanges(int error);
 
 }  // namespace dw::platform

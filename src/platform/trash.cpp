@@ -1,6 +1,7 @@
 #include "platform/trash.h"
 
 #include <QFile>
+#include <QHash>
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <mutex>
 #include <optional>
 
 #include "platform/environment.h"
@@ -216,6 +218,34 @@ struct Source {
     QByteArray name;
 };
 
+// The number to try first for `name` in the trash folder `files`: one past the last this
+// process gave it there. Many files of one name (a deep tree's, a build's) would
+// otherwise try every name taken before them, again for each file.
+class NameNumbers {
+public:
+    int first(const QByteArray& files, const QByteArray& name) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return next_.value(files + '\0' + name, 1);
+    }
+    void used(const QByteArray& files, const QByteArray& name, int n) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (next_.size() > kLimit) {
+            next_.clear();
+        }
+        next_.insert(files + '\0' + name, n + 1);
+    }
+
+private:
+    static constexpr qsizetype kLimit = 4096;
+    std::mutex mutex_;
+    QHash<QByteArray, int> next_;
+};
+
+NameNumbers& nameNumbers() {
+    static NameNumbers numbers;
+    return numbers;
+}
+
 Outcome trashInto(const QByteArray& trash, const Source& source, const QByteArray& recordedPath,
                   QByteArray* trashedAs, int* err) {
     const QByteArray files = joinPath(trash, "files");
@@ -223,7 +253,7 @@ Outcome trashInto(const QByteArray& trash, const Source& source, const QByteArra
     const QByteArray& name = source.name;
     const QByteArray content = "[Trash Info]\nPath=" + recordedPath.toPercentEncoding("/") +
                                "\nDeletionDate=" + deletionDate() + "\n";
-    for (int n = 1; n < 100000; ++n) {
+    for (int n = nameNumbers().first(files, name); n < 100000; ++n) {
         const QByteArray candidate = trashName(name, n);
         const QByteArray infoFile = joinPath(info, candidate + kInfoSuffix);
         // The .trashinfo made with O_EXCL is what reserves a name in the trash.
@@ -252,6 +282,7 @@ Outcome trashInto(const QByteArray& trash, const Source& source, const QByteArra
         }
         const int renameErr = renameNoReplace(source.folderFd, name, target);
         if (renameErr == 0) {
+            nameNumbers().used(files, name, n);
             if (trashedAs) {
                 *trashedAs = target;
             }
@@ -272,26 +303,90 @@ Outcome trashInto(const QByteArray& trash, const Source& source, const QByteArra
 
 namespace {
 
+// The path the kernel knows for the folder open as `fd`, links resolved: one call
+// however deep the folder lies. Empty when it cannot tell (no /proc, a folder removed or
+// out of reach of this process's root).
+QByteArray kernelPathOf(int fd) {
+    const QByteArray link = "/proc/self/fd/" + QByteArray::number(fd);
+    QByteArray buffer(PATH_MAX, Qt::Uninitialized);
+    const ssize_t n = ::readlink(link.constData(), buffer.data(), size_t(buffer.size()));
+    if (n <= 0 || n >= buffer.size()) {
+        return {};
+    }
+    buffer.truncate(n);
+    if (!buffer.startsWith(kSep) || buffer.endsWith(" (deleted)")) {
+        return {};
+    }
+    return buffer;
+}
+
+// The highest folder from `folder` up to `mountPoint` still on `device`: the top of the
+// btrfs subvolume holding `folder` (renames do not cross subvolumes), or the mount
+// point itself where the mount is one file system.
+QByteArray topOfDevice(const QByteArray& folder, const QByteArray& mountPoint, dev_t device) {
+    struct stat st {};
+    if (::stat(mountPoint.constData(), &st) == 0 && st.st_dev == device) {
+        return mountPoint;
+    }
+    QByteArray top = folder;
+    while (top != mountPoint && top != kRootFolder) {
+        const QByteArray up = folderOf(top);
+        if (::stat(up.constData(), &st) != 0 || st.st_dev != device) {
+            break;
+        }
+        top = up;
+    }
+    return top;
+}
+
+// Whether the entry `name` of `folderFd` is the root of a mount (a bind-mounted file).
+bool isMountRootAt(int folderFd, const QByteArray& name, const QByteArray& original) {
+    struct statx sx {};
+    if (::statx(folderFd, name.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_INO,
+                &sx) == 0 &&
+        (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0) {
+        return (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+    }
+    return isMountPoint(original);
+}
+
+// The failure of a trash, its cause first.
+struct TrashFailure {
+    std::function<bool(const QString&)> say;
+    int* cause;
+    bool operator()(const QString& why, int err = 0) const {
+        if (cause) {
+            *cause = err;
+        }
+        return say(why);
+    }
+};
+
 // Trashes `source`, which is the entry at the absolute, clean path `original` (holding
-// no ".."); `device` is the entry's own device.
-bool trashEntry(const Source& source, const QByteArray& original, dev_t device,
-                const std::function<bool(const QString&)>& fail, QByteArray* trashedAs) {
-    if (original == kRootFolder || isMountPoint(original)) {
+// no ".."); `folderDevice` is the device of the folder holding it.
+bool trashEntry(const Source& source, const QByteArray& original, dev_t folderDevice,
+                const TrashFailure& fail, QByteArray* trashedAs) {
+    if (original == kRootFolder || isMountRootAt(source.folderFd, source.name, original)) {
         return fail(QStringLiteral("it is the root of a volume"));
     }
     // Where the entry really lies, links in its folders resolved: a volume trash records
     // the path below its volume's root.
-    const QByteArray located = joinPath(shortPath(folderOf(original)), nameOf(original));
+    QByteArray locatedFolder = kernelPathOf(source.folderFd);
+    if (locatedFolder.isEmpty()) {
+        locatedFolder = shortPath(folderOf(original));
+    }
+    const QByteArray located = joinPath(locatedFolder, nameOf(original));
 
     QList<TrashCandidate> candidates;
     const std::optional<dev_t> homeDevice = deviceOfNearest(homeTrash());
-    if (homeDevice && *homeDevice == device) {
+    if (homeDevice && *homeDevice == folderDevice) {
         candidates.append({TrashCandidate::Kind::Home, {}});
     }
-    const std::optional<Volume> mount = mountOf(located);
+    const std::optional<Volume> mount = mountHolding(located, mountTable());
     if (mount) {
-        candidates.append({TrashCandidate::Kind::AdminTopdir, mount->mountPoint});
-        candidates.append({TrashCandidate::Kind::UserTopdir, mount->mountPoint});
+        const QByteArray top = topOfDevice(locatedFolder, mount->mountPoint, folderDevice);
+        candidates.append({TrashCandidate::Kind::AdminTopdir, top});
+        candidates.append({TrashCandidate::Kind::UserTopdir, top});
     }
 
     int lastErr = 0;
@@ -302,7 +397,8 @@ bool trashEntry(const Source& source, const QByteArray& original, dev_t device,
             // The home trash is the only one for its volume when it is usable at all.
             if (c.kind == TrashCandidate::Kind::Home) {
                 return fail(QStringLiteral("the trash folder %1 cannot be made: %2")
-                                .arg(QFile::decodeName(homeTrash()), errnoText(err)));
+                                .arg(QFile::decodeName(homeTrash()), errnoText(err)),
+                            err);
             }
             lastErr = err;
             continue;
@@ -315,7 +411,7 @@ bool trashEntry(const Source& source, const QByteArray& original, dev_t device,
             case Outcome::Done:
                 return true;
             case Outcome::Failed:
-                return fail(errnoText(err));
+                return fail(errnoText(err), err);
             case Outcome::TryNext:
                 lastErr = err;
                 break;
@@ -324,25 +420,37 @@ bool trashEntry(const Source& source, const QByteArray& original, dev_t device,
     return fail(
         lastErr != 0 && lastErr != ENOENT && lastErr != EXDEV
             ? QStringLiteral("its volume has no usable trash folder (%1)").arg(errnoText(lastErr))
-            : QStringLiteral("its volume has no usable trash folder"));
+            : QStringLiteral("its volume has no usable trash folder"),
+        lastErr == ENOENT || lastErr == EXDEV ? 0 : lastErr);
 }
 
-std::function<bool(const QString&)> failureSetter(const QByteArray& path, QString* error) {
-    return [path, error](const QString& why) {
-        if (error) {
-            *error =
-                QStringLiteral("Cannot move %1 to the trash: %2").arg(QFile::decodeName(path), why);
-        }
-        return false;
-    };
+TrashFailure failureSetter(const QByteArray& path, QString* error, int* cause) {
+    return {[path, error](const QString& why) {
+                if (error) {
+                    *error = QStringLiteral("Cannot move %1 to the trash: %2")
+                                 .arg(QFile::decodeName(path), why);
+                }
+                return false;
+            },
+            cause};
+}
+
+// The folder holding the entry `name` of `folderFd`: its device.
+std::optional<dev_t> folderDevice(int folderFd, int* err) {
+    struct stat st {};
+    if (::fstat(folderFd, &st) != 0) {
+        *err = errno;
+        return std::nullopt;
+    }
+    return st.st_dev;
 }
 
 }  // namespace
 
-bool moveToTrash(const QByteArray& path, QString* error, QByteArray* trashedAs) {
-    const auto fail = failureSetter(path, error);
+bool moveToTrash(const QByteArray& path, QString* error, QByteArray* trashedAs, int* cause) {
+    const TrashFailure fail = failureSetter(path, error, cause);
     if (path.isEmpty()) {
-        return fail(errnoText(ENOENT));
+        return fail(errnoText(ENOENT), ENOENT);
     }
     QByteArray original = absoluteClean(path);
     if (original.split(kSep).contains("..")) {
@@ -351,30 +459,40 @@ bool moveToTrash(const QByteArray& path, QString* error, QByteArray* trashedAs) 
     }
     struct stat st {};
     if (::lstat(original.constData(), &st) != 0) {
-        return fail(errnoText(errno));
+        const int err = errno;
+        return fail(errnoText(err), err);
     }
     if (original == kRootFolder) {
         return fail(QStringLiteral("it is the root of a volume"));
     }
     const UniqueFd folder(::open(folderOf(original).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!folder) {
-        return fail(errnoText(errno));
+    int err = errno;
+    const std::optional<dev_t> device =
+        folder ? folderDevice(folder.get(), &err) : std::optional<dev_t>();
+    if (!device) {
+        return fail(errnoText(err), err);
     }
-    return trashEntry({folder.get(), nameOf(original)}, original, st.st_dev, fail, trashedAs);
+    return trashEntry({folder.get(), nameOf(original)}, original, *device, fail, trashedAs);
 }
 
 bool moveToTrashAt(int folderFd, const QByteArray& name, const QByteArray& path, QString* error,
-                   QByteArray* trashedAs) {
-    const auto fail = failureSetter(path, error);
+                   QByteArray* trashedAs, int* cause) {
+    const TrashFailure fail = failureSetter(path, error, cause);
     if (name.isEmpty() || name.contains(kSep) || name == "." || name == ".." ||
         !path.startsWith(kSep) || path.split(kSep).contains("..")) {
-        return fail(errnoText(EINVAL));
+        return fail(errnoText(EINVAL), EINVAL);
     }
     struct stat st {};
     if (::fstatat(folderFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        return fail(errnoText(errno));
+        const int err = errno;
+        return fail(errnoText(err), err);
     }
-    return trashEntry({folderFd, name}, absoluteClean(path), st.st_dev, fail, trashedAs);
+    int err = 0;
+    const std::optional<dev_t> device = folderDevice(folderFd, &err);
+    if (!device) {
+        return fail(errnoText(err), err);
+    }
+    return trashEntry({folderFd, name}, absoluteClean(path), *device, fail, trashedAs);
 }
 
 QByteArray homeTrashFolder() {

@@ -406,6 +406,10 @@ QList<Volume> parseMountInfo(const QByteArray& mountInfo, const SystemPaths& sys
     return mounts;
 }
 
+QList<Volume> mountTable() {
+    return parseRaw(readMountTable());
+}
+
 QList<Volume> mountedVolumes() {
     QList<Volume> volumes = parseMountInfo(readMountTable());
     // Containers bind-mount single files (/etc/hosts); those are no drives. Network

@@ -64,6 +64,10 @@ QList<Volume> parseMountInfo(const QByteArray& mountInfo, const SystemPaths& sys
 // single files (bind-mounted configuration files). Empty when the table cannot be read.
 QList<Volume> mountedVolumes();
 
+// This machine's mounts as /proc/self/mountinfo lists them, unclassified (mount points,
+// sources and types only); empty when the table cannot be read.
+QList<Volume> mountTable();
+
 // The mount of `mounts` whose mount point is the longest prefix of `absolutePath` at a
 // component boundary ("/home" holds "/home/ann", not "/homework"); the last one wins
 // between equal mount points. Plain text comparison: the path should be canonical.

@@ -1,6 +1,7 @@
 #include "safety/archive_restore.h"
 
 #include <QFile>
+#include <QStringList>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -185,8 +186,16 @@ public:
                 RestoreFailure failure;
                 failure.index = i;
                 failure.entryName = entries[i].name;
+                warning_.clear();
                 if (restoreOne(chain, i, entries[i], failure)) {
                     ++summary_.restored;
+                    if (!warning_.isEmpty()) {
+                        ++summary_.warnings;
+                        failure.reason = std::exchange(warning_, QString());
+                        if (hooks_.warned) {
+                            hooks_.warned(failure);
+                        }
+                    }
                 } else {
                     ++summary_.failed;
                     if (hooks_.failed) {
@@ -288,11 +297,7 @@ private:
             done_ -= n;
         }
         if (ok) {
-            const int err = finishFile(fd.get(), entry);
-            if (err != 0) {
-                FolderChain::fillSystem(failure, err, joined(root_, parts, parts.size()));
-                ok = false;
-            }
+            warning_ = finishFile(fd.get(), entry);
         }
         if (fd.close() != 0 && ok) {
             const int err = errno;
@@ -306,9 +311,9 @@ private:
         return ok;
     }
 
-    // Gives the restored file its mode and time: 0, or the error number of what failed
-    // (a file that cannot get them is not the file that was archived).
-    int finishFile(int fd, const ArchiveEntry& entry) {
+    // Gives the restored file its mode and time: an empty text, or what could not be set
+    // and why. The file keeps its bytes either way: it stays as private as it was made.
+    QString finishFile(int fd, const ArchiveEntry& entry) {
         if (entry.hasOwner && ::geteuid() == 0) {
             // The owner is a courtesy of the administrator's restore; a failure leaves
             // the file the administrator's, which is still readable to them.
@@ -321,12 +326,21 @@ private:
         } else {
             mode = (entry.readOnly ? 0444 : 0666) & ~umask_;
         }
-        if (::fchmod(fd, mode) != 0) {
-            return errno;
+        QStringList unset;
+        if (const int err = platform::setFileMode(fd, mode)) {
+            unset.append(QStringLiteral("its permissions (%1)").arg(platform::errnoText(err)));
         }
         const struct timespec times[2] = {{static_cast<time_t>(entry.mtime), 0},
                                           {static_cast<time_t>(entry.mtime), 0}};
-        return ::futimens(fd, times) == 0 ? 0 : errno;
+        if (const int err = platform::setFileTimes(fd, times)) {
+            unset.append(
+                QStringLiteral("its modification time (%1)").arg(platform::errnoText(err)));
+        }
+        if (unset.isEmpty()) {
+            return {};
+        }
+        return QStringLiteral("Restored without ") + unset.join(QStringLiteral(" and ")) +
+               QStringLiteral(": its volume cannot keep them");
     }
 
     std::unique_ptr<ArchiveEntryStream> openData(qsizetype index, const ArchiveEntry& entry,
@@ -378,6 +392,7 @@ private:
     std::optional<QByteArray> password_;
     qint64 total_ = 0;
     qint64 done_ = 0;
+    QString warning_;  // what the file just written could not be given
 };
 
 }  // namespace

@@ -43,12 +43,18 @@ struct RestoreHooks {
     std::function<std::optional<QByteArray>(const ArchiveEntry& entry, bool retry)> password;
     // Once per entry not restored; the run goes on with the next.
     std::function<void(const RestoreFailure& failure)> failed;
+    // Once per file restored without its permission bits or modification time, because
+    // the folder's volume could not set them (FAT through FUSE, for one): its bytes are
+    // there and it counts as restored; `warning.reason` says what was not set and why
+    // (`problem` is RestoreProblem::System).
+    std::function<void(const RestoreFailure& warning)> warned;
 };
 
 struct RestoreSummary {
     qsizetype entries = 0;   // entries in the archive
     qsizetype restored = 0;  // files written and folders made or found in place
     qsizetype failed = 0;    // entries reported through `failed`
+    qsizetype warnings = 0;  // files restored but reported through `warned`
     bool stopped = false;    // the progress hook stopped it
     // Set when nothing could be done at all (the folder cannot be opened); then no
     // entry was looked at.
@@ -69,7 +75,8 @@ struct RestoreSummary {
 //   an existing file is reported and kept), written, then given the entry's owner
 //   (only when running as root and the archive records one), permission bits (0777 of
 //   its mode; set-id and sticky bits are not restored) and modification time (also
-//   as access time). A file that fails halfway is removed again.
+//   as access time). A file that fails halfway is removed again; a mode or time the
+//   volume cannot set is only a warning (as unzip has it): the bytes stay.
 // - Links, devices, FIFOs and sockets are never created.
 // - Encrypted entries are opened with the last password that worked, else the one the
 //   hook gives.

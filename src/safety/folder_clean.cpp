@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -40,18 +41,38 @@ QByteArray withoutTrailingSeparators(QByteArray path) {
     return path;
 }
 
+// Whether a folder `harbor` protects as the system's own (reason 1) may lie below
+// `folder`: one listed below it. Only then must the walk ask at each folder it enters,
+// which costs a look at every folder on the way down.
+bool systemFolderListedBelow(const SafeHarbor& harbor, const QByteArray& folder) {
+    const QByteArray prefix =
+        SafeHarbor::shortFolderName(withoutTrailingSeparators(folder)).toLower();
+    for (const QByteArray& entry : harbor.lbWindows()) {
+        if (entry.size() > prefix.size() && entry.startsWith(prefix)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // A folder of the tree: what the walk found, and whether anything in it stays.
 struct FolderRecord {
     QByteArray path;
     FileIdentity identity;
     qsizetype parent = -1;
     bool keepsSomething = false;
+    // It or a folder between it and the run's folder has a name beginning with ".": the
+    // files in it are as hidden as their own names would make them.
+    bool hidden = false;
 };
 
 // A folder the walk is in: held open, its names read at once, so entries made while the
 // run goes on are not taken.
 struct Frame {
     platform::DirReader reader;
+    // The acts on its entries go through the reader's descriptor: each costs the same
+    // however deep the folder lies.
+    platform::HeldFolder held;
     QList<QByteArray> names;
     qsizetype next = 0;
     qsizetype record = -1;
@@ -101,15 +122,24 @@ private:
     bool enter(const QByteArray& path, const FileIdentity& identity, qsizetype parent, int parentFd,
                const QByteArray& name);
     void leave();
-    void takeFile(const QByteArray& path, const EntryFacts& facts, qsizetype record);
+    void takeFile(const Frame& frame, const QByteArray& name, const QByteArray& path,
+                  const EntryFacts& facts);
     bool answersYes(const QByteArray& path, const EntryFacts& facts, qsizetype record);
-    void removeFolder(FolderRecord& rec);
+    // Removes the folder of `rec` once it is empty: through `parent`, the folder holding
+    // it, when given, else by its path.
+    void removeFolder(FolderRecord& rec, const platform::HeldFolder* parent = nullptr);
     void zipDone(const ZipFileResult& z);
 
     const FolderCleanSettings& settings_;
     const FolderCleanHooks& hooks_;
+    // The Safe Harbor to ask at each folder entered below the run's folder; null when it
+    // lists none of the system's folders there.
+    const SafeHarbor* harborBelow_ = nullptr;
     FolderCleanSummary s_;
     FileRemover remover_;
+    // The folder holding the run's folder, where the run's folder is checked to be still
+    // in its place.
+    platform::UniqueFd rootParent_;
     std::vector<Frame> stack_;
     std::vector<FolderRecord> records_;
     std::vector<qsizetype> leftInOrder_;  // records as their folders were left
@@ -124,7 +154,7 @@ private:
 
 bool FolderCleaner::enter(const QByteArray& path, const FileIdentity& identity, qsizetype parent,
                           int parentFd, const QByteArray& name) {
-    if (settings_.harbor) {
+    if (parent >= 0 && harborBelow_) {
         int reason = SafeHarbor::kNotProtected;
         if (settings_.harbor->isInSafeHarbor(path, false, reason) &&
             reason == SafeHarbor::kReasonSystemFolder) {
@@ -158,12 +188,20 @@ bool FolderCleaner::enter(const QByteArray& path, const FileIdentity& identity, 
         return false;
     }
     frame.record = qsizetype(records_.size());
-    records_.push_back({path, identity, parent, false});
+    frame.held.fd = frame.reader.fd();
+    frame.held.parentFd = parent >= 0 ? stack_.back().reader.fd() : rootParent_.get();
+    frame.held.name = parent >= 0 ? name : platform::nameOfPath(path);
+    frame.held.device = identity.device;
+    frame.held.inode = identity.inode;
+    frame.held.path = path;
+    const bool hidden =
+        parent >= 0 && (records_[size_t(parent)].hidden || frame.held.name.startsWith('.'));
+    records_.push_back({path, identity, parent, false, hidden});
     stack_.push_back(std::move(frame));
     return true;
 }
 
-void FolderCleaner::removeFolder(FolderRecord& rec) {
+void FolderCleaner::removeFolder(FolderRecord& rec, const platform::HeldFolder* parent) {
     if (rec.keepsSomething) {
         markKeeps(rec.parent);
         return;
@@ -172,7 +210,10 @@ void FolderCleaner::removeFolder(FolderRecord& rec) {
         hooks_.checked(rec.path);
     }
     QString reason;
-    if (remover_.removeFolder(rec.path, rec.identity, &reason)) {
+    const bool removed = parent ? remover_.removeFolderAt(*parent, platform::nameOfPath(rec.path),
+                                                          rec.identity, &reason)
+                                : remover_.removeFolder(rec.path, rec.identity, &reason);
+    if (removed) {
         ++s_.foldersRemoved;
         if (rec.parent < 0) {
             s_.folderRemoved = true;
@@ -188,20 +229,22 @@ void FolderCleaner::leave() {
     leftInOrder_.push_back(record);
     // Archive runs remove folders once their files are archived and deleted.
     if (settings_.mode != FolderCleanMode::Zip) {
-        removeFolder(records_[size_t(record)]);
+        removeFolder(records_[size_t(record)], stack_.empty() ? nullptr : &stack_.back().held);
     }
 }
 
 bool FolderCleaner::answersYes(const QByteArray& path, const EntryFacts& facts, qsizetype record) {
     const bool isRegular = S_ISREG(facts.mode);
     const QByteArray name = platform::nameOfPath(path);
+    // A file in a hidden folder is out of sight as much as a hidden file is.
+    const bool hidden = name.startsWith('.') || records_[size_t(record)].hidden;
     const struct {
         FileAttribute attribute;
         bool has;
         const char* text;
     } questions[] = {
         {FileAttribute::ReadOnly, (facts.mode & S_IWUSR) == 0, "it is read-only"},
-        {FileAttribute::Hidden, name.startsWith('.'), "it is hidden"},
+        {FileAttribute::Hidden, hidden, "it is hidden"},
         {FileAttribute::System, !isRegular, "it is a system file"},
     };
     for (const auto& q : questions) {
@@ -224,7 +267,9 @@ bool FolderCleaner::answersYes(const QByteArray& path, const EntryFacts& facts, 
     return true;
 }
 
-void FolderCleaner::takeFile(const QByteArray& path, const EntryFacts& facts, qsizetype record) {
+void FolderCleaner::takeFile(const Frame& frame, const QByteArray& name, const QByteArray& path,
+                             const EntryFacts& facts) {
+    const qsizetype record = frame.record;
     if (removes() && !answersYes(path, facts, record)) {
         return;
     }
@@ -238,12 +283,13 @@ void FolderCleaner::takeFile(const QByteArray& path, const EntryFacts& facts, qs
     if (hooks_.checked) {
         hooks_.checked(path);
     }
-    const platform::FreedBlocks blocks =
-        settings_.mode == FolderCleanMode::Zip ? platform::FreedBlocks{} : freed_.measure(path);
+    const platform::FreedBlocks blocks = settings_.mode == FolderCleanMode::Zip
+                                             ? platform::FreedBlocks{}
+                                             : freed_.measureAt(frame.held.fd, name);
     QString reason;
     switch (settings_.mode) {
         case FolderCleanMode::Delete: {
-            if (remover_.remove(path, &reason, &facts.identity)) {
+            if (remover_.removeAt(frame.held, name, facts.identity, &reason)) {
                 ++s_.doneCount;
                 s_.doneBytes += freed_.gone(facts.identity, blocks);
             } else {
@@ -252,7 +298,7 @@ void FolderCleaner::takeFile(const QByteArray& path, const EntryFacts& facts, qs
             return;
         }
         case FolderCleanMode::Trash:
-            if (remover_.trash(path, facts.identity, &reason)) {
+            if (remover_.trashAt(frame.held, name, facts.identity, &reason)) {
                 ++s_.doneCount;
                 s_.doneBytes += freed_.gone(facts.identity, blocks);
                 return;
@@ -261,6 +307,7 @@ void FolderCleaner::takeFile(const QByteArray& path, const EntryFacts& facts, qs
             if (!trashRunGoesOnAfter(remover_.lastCode())) {
                 s_.stopped = true;
                 s_.error = reason;
+                s_.errorCode = remover_.lastCode();
             }
             return;
         case FolderCleanMode::Zip: {
@@ -394,12 +441,16 @@ void FolderCleaner::visit(const Frame& frame, const QByteArray& name) {
         return;
     }
     if (!facts->isFolder) {
-        takeFile(path, *facts, record);
+        takeFile(frame, name, path, *facts);
         return;
     }
     if (facts->isMountRoot) {
         s_.mountPoints.append(path);
         keep(path, QStringLiteral("it is a mount point"), record, platform::RemoveCode::MountPoint);
+        return;
+    }
+    if (remover_.isTrashFolder(rec.path, name)) {
+        keep(path, FileRemover::inTrashText(), record, platform::RemoveCode::InTrash);
         return;
     }
     // The frame may move when the stack grows: nothing of it is used after this.
@@ -429,6 +480,12 @@ FolderCleanSummary FolderCleaner::run(const QByteArray& given) {
     if (settings_.mode == FolderCleanMode::Zip) {
         openArchiveRun();
     }
+    if (settings_.harbor && systemFolderListedBelow(*settings_.harbor, folder)) {
+        harborBelow_ = settings_.harbor;
+    }
+    // Checked free of links on its way just before, by acceptRoot.
+    rootParent_.reset(
+        ::open(platform::folderOfPath(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!enter(folder, *root, -1, -1, QByteArray())) {
         // The folder itself could not be read: nothing in it was touched.
         s_.refused = true;

@@ -124,6 +124,9 @@ struct FolderCleanSummary {
     // an archive could not be opened or written. `error` says why.
     bool stopped = false;
     QString error;
+    // The code of `error` when platform::FileRemover gave it (a trash that refused the
+    // file, or found its volume full); RemoveCode::None otherwise.
+    platform::RemoveCode errorCode = platform::RemoveCode::None;
     // Every file and folder that stayed for a reason of its own, each once, in the order
     // met: files that could not be removed, trashed or archived, files kept on an
     // attribute question, mount points, protected folders, folders that could not be

@@ -46,6 +46,10 @@ public:
     }
     // What the file at `path` gives back once its last name goes, read now.
     platform::FreedBlocks measure(const QByteArray& path) { return usage_.freedIfGone(path); }
+    // As measure(), for the entry `name` of the folder open in `folderFd`.
+    platform::FreedBlocks measureAt(int folderFd, const QByteArray& name) {
+        return usage_.freedIfGoneAt(folderFd, name);
+    }
 
     // One of its names is gone (or in the trash): the bytes that frees, `blocks.bytes` or
     // 0. A figure that is only an upper bound and counts makes exact() false.

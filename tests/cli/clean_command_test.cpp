@@ -18,6 +18,7 @@
 #include "support/cli_runner.h"
 #include "support/loop_volume.h"
 #include "support/scoped_env.h"
+#include "support/scoped_mount.h"
 #include "support/temp_tree.h"
 
 namespace dw {
@@ -161,6 +162,38 @@ TEST_F(CliClean, TrashesIntoTheDesktopTrash) {
     const QByteArray listed = list.readAllStandardOutput();
     EXPECT_TRUE(listed.contains(" " + a + "\n")) << listed.constData();
     EXPECT_TRUE(listed.contains(" " + b + "\n")) << listed.constData();
+}
+
+// A file the trash cannot take is named with its cause before the general line; a
+// bind-mounted file stops nothing; only a full volume is said to be a full bin.
+TEST_F(CliClean, ATrashFailureNamesItsCauseFirstAndOnlyAFullVolumeIsAFullBin) {
+    const QByteArray bound = file("free/bound.txt", "covered");
+    const QByteArray after = file("free/after.txt", "goes");
+    const test::ScopedMount bind(file("free/source.txt", "s"), bound, nullptr);
+    const QByteArray full = tree_.dir("free/full");
+    // Room for the folder, one file and the trash's three folders: no .trashinfo.
+    const test::ScopedMount tmpfs("tmpfs", full, "tmpfs", "size=64k,nr_inodes=5");
+    if (!bind.ok() || !tmpfs.ok()) {
+        GTEST_SKIP() << bind.why().toStdString() << tmpfs.why().toStdString();
+    }
+    const QByteArray general =
+        "diskwell-cli clean: An error occurred sending files to the recycle bin.";
+    const test::CliRun ran = run({"--trash", bound, after});
+    EXPECT_FALSE(present(after));
+    EXPECT_TRUE(present(bound));
+    const qsizetype cause = ran.err.indexOf(bound + ": it is a mount point\n");
+    EXPECT_GE(cause, 0) << ran.err.constData();
+    EXPECT_GT(ran.err.indexOf(general + "\n"), cause) << ran.err.constData();
+    EXPECT_FALSE(ran.err.contains("full")) << ran.err.constData();
+    EXPECT_EQ(ran.out, QByteArray("sent 1 of 2 files to the trash (4 bytes)\n"));
+
+    const QByteArray onFull = file("free/full/x.txt", "x");
+    const test::CliRun fullRun = run({"--trash", onFull});
+    EXPECT_TRUE(present(onFull));
+    const qsizetype noSpace = fullRun.err.indexOf("No space left on device\n");
+    EXPECT_GE(noSpace, 0) << fullRun.err.constData();
+    EXPECT_GT(fullRun.err.indexOf(general + "  The bin may be full.\n"), noSpace)
+        << fullRun.err.constData();
 }
 
 TEST_F(CliClean, ArchivesIntoTheStoredOrGivenFolderThenDeletes) {

@@ -12,6 +12,7 @@
 #include "safety/archive_fixtures.h"
 #include "support/cli_runner.h"
 #include "support/scoped_env.h"
+#include "support/scoped_mount.h"
 #include "support/temp_tree.h"
 
 namespace dw {
@@ -40,8 +41,9 @@ protected:
         tree_.file("outside.txt", "outside");
     }
 
-    test::CliRun run(const QList<QByteArray>& args) {
+    test::CliRun run(const QList<QByteArray>& args, bool merged = false) {
         test::CliOptions options;
+        options.merged = merged;
         options.env.insert(QStringLiteral("DISKWELL_CONFIG_DIR"), QFile::decodeName(config_));
         options.env.insert(QStringLiteral("XDG_DATA_HOME"), QFile::decodeName(dataHome_));
         options.env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
@@ -168,6 +170,27 @@ TEST_F(CliCleanFolder, TrashSendsEveryFileToTheTrashAndRemovesTheFolders) {
     EXPECT_FALSE(present(F()));
     EXPECT_EQ(test::readBytes(dataHome_ + "/Trash/files/a.txt"), QByteArray("aaaa"));
     EXPECT_EQ(test::readBytes(r_ + "/outside.txt"), QByteArray("outside"));
+}
+
+// A bind-mounted file stops nothing: it is named with its reason and the rest goes to
+// the trash. On one terminal what stayed comes before the summary.
+TEST_F(CliCleanFolder, ATrashRunNamesABindMountedFileGoesOnAndReportsInOrder) {
+    const QByteArray bound = tree_.file("F/sub/bound.txt", "covered");
+    const test::ScopedMount bind(r_ + "/outside.txt", bound, nullptr);
+    if (!bind.ok()) {
+        GTEST_SKIP() << bind.why().toStdString();
+    }
+    const test::CliRun ran =
+        run({"--trash", "--yes-readonly", "--yes-hidden", "--yes-system", "F"}, true);
+    EXPECT_EQ(ran.status, 1);
+    const QByteArray kept =
+        "diskwell-cli clean-folder: Kept - " + bound + ": it is a mount point\n";
+    EXPECT_TRUE(ran.out.startsWith(kept)) << ran.out.constData();
+    const qsizetype summary = ran.out.indexOf("sent 4 files to the trash (");
+    EXPECT_EQ(summary, kept.size()) << ran.out.constData();
+    EXPECT_TRUE(ran.out.endsWith(" and removed 0 folders\n")) << ran.out.constData();
+    EXPECT_FALSE(present(F("a.txt")) || present(F("sub/ro.txt")));
+    EXPECT_EQ(test::readBytes(dataHome_ + "/Trash/files/a.txt"), QByteArray("aaaa"));
 }
 
 }  // namespace

@@ -69,6 +69,10 @@ TEST(DateSearch, ListsTheFilesOfTheChosenDateWithTheirRows) {
     t.setTimes("a/new.log", noonOf(outRange), noonOf(inRange));
     t.fileOfSize("before1980.bin", 7);
     t.setTimes("before1980.bin", 86400 * 10, 86400 * 10);
+    // Past the packed form's last year: a late date, not a missing one.
+    const QDate future(2200, 6, 1);
+    t.fileOfSize("future.txt", 9);
+    t.setTimes("future.txt", noonOf(future), noonOf(future));
     // Hostile names are listed as exactly those files.
     const QByteArray odd = t.fileOfSize("tab\there\nnl\xff.txt", 3);
     t.setTimes("tab\there\nnl\xff.txt", noonOf(inRange), noonOf(inRange));
@@ -132,9 +136,17 @@ TEST(DateSearch, ListsTheFilesOfTheChosenDateWithTheirRows) {
     auto [before, beforePaths] = run(DateKind::Accessed, DateTest::OnOrBefore, "*.*");
     EXPECT_TRUE(beforePaths.contains("before1980.bin"));
     EXPECT_FALSE(beforePaths.contains("a/new.log"));
+    EXPECT_FALSE(beforePaths.contains("future.txt"));
     auto [after, afterPaths] = run(DateKind::Accessed, DateTest::OnOrAfter, "*.*");
     EXPECT_FALSE(afterPaths.contains("before1980.bin"));
     EXPECT_TRUE(afterPaths.contains("a/new.log"));
+    ASSERT_TRUE(afterPaths.contains("future.txt"));
+    for (qsizetype r = 1; r < after->rowCount(); ++r) {
+        if (after->rowData(r).endsWith("/future.txt")) {
+            EXPECT_EQ(after->cell(kDateAccessedColumn, r), DateToTextSafe(future));
+            EXPECT_EQ(after->cell(kDateModifiedColumn, r), DateToTextSafe(future));
+        }
+    }
 
     // The pattern narrows, ignoring case.
     auto [logs, logPaths] = run(DateKind::Modified, DateTest::Between, "*.LOG");

@@ -9,6 +9,7 @@
 #include "platform/environment.h"
 #include "platform/file_remover.h"
 #include "support/scoped_env.h"
+#include "support/scoped_mount.h"
 #include "support/temp_tree.h"
 
 namespace dw::platform {
@@ -264,6 +265,97 @@ TEST(FileRemover, ReportsWhatTheSystemRefusesAndGoesOn) {
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(present(locked));
     EXPECT_FALSE(present(open));
+}
+
+}  // namespace
+}  // namespace dw::platform
+
+namespace dw::platform {
+namespace {
+
+// An overlay whose lower and upper layers are two tmpfs: each file reports the device
+// of its layer, never the folder's. Its files are removable like any other; what is
+// really mounted inside it (a tmpfs folder, a bind-mounted file) is still refused.
+TEST(FileRemover, OnAnOverlayOfTwoFileSystemsOnlyRealMountPointsAreRefused) {
+    TempTree t;
+    const QByteArray merged = t.dir("merged");
+    const test::TwoLayers layers(t.dir("lower"), t.dir("upper"));
+    if (!layers.ok()) {
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    }
+    t.file("lower/dir/from-lower.txt", "lower");
+    t.file("lower/dir/mounted-over.txt", "covered");
+    t.dir("lower/dir/mnt");
+    const test::ScopedMount overlay = layers.mountOverlay(merged);
+    if (!overlay.ok()) {
+        GTEST_SKIP() << "the kernel has no overlay file system: " << overlay.why().toStdString();
+    }
+    const QByteArray fromUpper = t.file("merged/dir/from-upper.txt", "upper");
+    const QByteArray fromLower = t.path("merged/dir/from-lower.txt");
+    test::ScopedMount inner("tmpfs", t.path("merged/dir/mnt"), "tmpfs", "size=64k");
+    test::ScopedMount bound(t.file("source.txt", "s"), t.path("merged/dir/mounted-over.txt"),
+                            nullptr);
+    ASSERT_TRUE(inner.ok() && bound.ok()) << inner.why().toStdString() << bound.why().toStdString();
+    struct stat file {
+    }, folder{};
+    ASSERT_EQ(::lstat(fromUpper.constData(), &file), 0);
+    ASSERT_EQ(::lstat(t.path("merged/dir").constData(), &folder), 0);
+    ASSERT_NE(file.st_dev, folder.st_dev) << "the overlay reports one device for all";
+
+    FileRemover remover;
+    QString reason;
+    EXPECT_TRUE(remover.remove(fromUpper, &reason)) << reason.toStdString();
+    EXPECT_TRUE(remover.remove(fromLower, &reason)) << reason.toStdString();
+    EXPECT_FALSE(present(fromUpper));
+    EXPECT_FALSE(present(fromLower));
+    EXPECT_FALSE(remover.remove(t.path("merged/dir/mounted-over.txt"), &reason));
+    EXPECT_EQ(remover.lastCode(), RemoveCode::MountPoint);
+    EXPECT_FALSE(remover.inspectFolder(t.path("merged/dir/mnt"), &reason));
+    EXPECT_EQ(remover.lastCode(), RemoveCode::MountPoint);
+    EXPECT_TRUE(remover.inspectFolder(t.path("merged/dir"), &reason)) << reason.toStdString();
+}
+
+// The trash's own folders and what is in them are never a target, whichever way they
+// are asked for; folders that only look alike are no trash.
+TEST(FileRemover, RefusesTheTrashsOwnFoldersAndWhatIsInThem) {
+    TempTree t;
+    test::ScopedEnv dataHome("XDG_DATA_HOME", t.dir("data"));
+    const struct {
+        QByteArray rel;
+        bool refused;
+    } cases[] = {
+        {"data/Trash/files/a.txt", true},
+        {"data/Trash/info/a.txt.trashinfo", true},
+        {"data/Trash/directorysizes", true},
+        {"vol/.Trash-0/files/b.txt", true},
+        {"vol/.Trash-1000/info/b.txt.trashinfo", true},
+        {"vol/.Trash/0/files/c.txt", true},
+        {"home/bob/.local/share/Trash/files/d.txt", true},
+        {"vol/Trash/files/e.txt", false},
+        {"vol/.Trash-old/e.txt", false},
+        {"vol/.Trashy/e.txt", false},
+        {"data/Trash.txt", false},
+    };
+    for (const auto& c : cases) {
+        const QByteArray path = t.file(c.rel, "x");
+        FileRemover remover;
+        QString reason;
+        const std::optional<FileIdentity> found = remover.inspect(path, &reason);
+        EXPECT_EQ(!found, c.refused) << c.rel.constData();
+        if (c.refused) {
+            EXPECT_EQ(remover.lastCode(), RemoveCode::InTrash) << c.rel.constData();
+            EXPECT_EQ(reason, FileRemover::inTrashText());
+            EXPECT_FALSE(remover.remove(path, &reason));
+            EXPECT_TRUE(present(path)) << c.rel.constData();
+        }
+    }
+    for (const QByteArray& folder :
+         {t.path("data/Trash"), t.path("data/Trash/files"), t.path("vol/.Trash-0"),
+          t.path("vol/.Trash"), t.path("vol/.Trash/0/info")}) {
+        FileRemover remover;
+        EXPECT_FALSE(remover.inspectFolder(folder)) << folder.constData();
+        EXPECT_EQ(remover.lastCode(), RemoveCode::InTrash) << folder.constData();
+    }
 }
 
 }  // namespace

@@ -13,8 +13,10 @@
 #include <optional>
 
 #include "platform/dir_reader.h"
+#include "platform/file_remover.h"
 #include "platform/trash.h"
 #include "support/scoped_env.h"
+#include "support/scoped_mount.h"
 #include "support/temp_tree.h"
 
 namespace dw::platform {
@@ -318,6 +320,75 @@ TEST(Trash, OtherVolumesUseTheirOwnTrash) {
         EXPECT_TRUE(listed.contains(" /dev/shm/" + folderName + "/first file%.txt\n"))
             << listed.constData();
     }
+}
+
+// A nested btrfs subvolume is a file system of its own for rename: its files go to the
+// trash at the subvolume's top, with their path below it, and the mount's files to the
+// mount's trash; both through a path and through a checked file's folder.
+TEST(Trash, AFileInABtrfsSubvolumeGoesToTheTrashAtTheSubvolumesTop) {
+    test::TempTree tree;
+    const test::ScopedEnv home("XDG_DATA_HOME", tree.dir("data"));
+    const QByteArray mnt = tree.dir("mnt");
+    const test::ScopedMount btrfs =
+        test::ScopedMount::loopImage("btrfs", tree.path("btrfs.img"), mnt, 128);
+    if (!btrfs.ok()) {
+        GTEST_SKIP() << btrfs.why().toStdString();
+    }
+    if (!test::runProgram(QStringLiteral("btrfs"),
+                          {QStringLiteral("-q"), QStringLiteral("subvolume"),
+                           QStringLiteral("create"), QFile::decodeName(mnt + "/vol")})) {
+        GTEST_SKIP() << "the btrfs tool cannot make a subvolume";
+    }
+    const QByteArray uid = QByteArray::number(::geteuid());
+    const QByteArray inVolume = tree.file("mnt/vol/deep/a.txt", "a");
+    const QByteArray alsoInVolume = tree.file("mnt/vol/deep/b.txt", "b");
+    const QByteArray onMount = tree.file("mnt/plain.txt", "p");
+
+    QByteArray trashedAs;
+    QString error;
+    ASSERT_TRUE(moveToTrash(inVolume, &error, &trashedAs)) << qPrintable(error);
+    EXPECT_EQ(trashedAs, mnt + "/vol/.Trash-" + uid + "/files/a.txt");
+    EXPECT_EQ(infoOf(trashedAs).value_or(TrashInfo{}).path, QByteArray("deep/a.txt"));
+
+    FileRemover remover;
+    const std::optional<FileIdentity> b = remover.inspect(alsoInVolume, &error);
+    ASSERT_TRUE(b) << qPrintable(error);
+    EXPECT_TRUE(remover.trash(alsoInVolume, *b, &error)) << qPrintable(error);
+    EXPECT_EQ(readFile(mnt + "/vol/.Trash-" + uid + "/files/b.txt"), "b");
+
+    ASSERT_TRUE(moveToTrash(onMount, &error, &trashedAs)) << qPrintable(error);
+    EXPECT_EQ(trashedAs, mnt + "/.Trash-" + uid + "/files/plain.txt");
+    EXPECT_EQ(infoOf(trashedAs).value_or(TrashInfo{}).path, QByteArray("plain.txt"));
+}
+
+// A trash that cannot take a file says why first; only a full volume is told apart as
+// such (the one case where the bin may really be full).
+TEST(Trash, AFailureNamesItsCauseAndTellsAFullVolume) {
+    test::TempTree tree;
+    const test::ScopedEnv home("XDG_DATA_HOME", tree.dir("data"));
+    const QByteArray mnt = tree.dir("full");
+    // Room for the folder, one file and the trash's three folders: no .trashinfo.
+    const test::ScopedMount tmpfs("tmpfs", mnt, "tmpfs", "size=64k,nr_inodes=5");
+    if (!tmpfs.ok()) {
+        GTEST_SKIP() << tmpfs.why().toStdString();
+    }
+    const QByteArray file = tree.file("full/a.txt", "a");
+    QString error;
+    int cause = 0;
+    EXPECT_FALSE(moveToTrash(file, &error, nullptr, &cause));
+    EXPECT_EQ(cause, ENOSPC);
+    EXPECT_EQ(error, QStringLiteral("Cannot move %1 to the trash: %2")
+                         .arg(QFile::decodeName(file), errnoText(ENOSPC)));
+    EXPECT_EQ(readFile(file), "a");
+
+    FileRemover remover;
+    const std::optional<FileIdentity> found = remover.inspect(file);
+    ASSERT_TRUE(found);
+    EXPECT_FALSE(remover.trash(file, *found, &error));
+    EXPECT_EQ(remover.lastCode(), RemoveCode::TrashFull);
+
+    EXPECT_FALSE(moveToTrash(tree.path("missing"), &error, nullptr, &cause));
+    EXPECT_EQ(cause, ENOENT);
 }
 
 }  // namespace

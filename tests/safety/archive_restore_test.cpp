@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QScopeGuard>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/posix_io.h"
 #include "safety/archive_fixtures.h"
 #include "safety/archive_reader.h"
 #include "safety/archive_restore.h"
@@ -95,6 +97,42 @@ TEST(ArchiveRestore, PutsFilesBackBelowTheRootWithContentModeTimeAndHostileNames
         EXPECT_TRUE(S_ISREG(st.st_mode));
         EXPECT_EQ(st.st_mode & 07777, i == 1 ? 0600u : 0644u);
         EXPECT_EQ(st.st_mtim.tv_sec, when);
+    }
+}
+
+// A volume that cannot keep modes or times (FAT through FUSE answers ENOSYS, others
+// EPERM or EOPNOTSUPP): each file keeps its bytes and counts as restored, with a
+// warning that says what it lacks. Raised through the platform layer's fault.
+TEST(ArchiveRestore, AVolumeThatCannotKeepModesOrTimesKeepsTheBytesWithAWarning) {
+    TempTree tree;
+    TempTree zips;
+    const QByteArray a = tree.file("docs/a.txt", test::textBytes(5000, 1));
+    const QByteArray b = tree.file("docs/b.bin", test::randomBytes(700, 2));
+    tree.setMode("docs/a.txt", 0644);
+    const QByteArray zip = archiveAndDelete({a, b}, zips.root());
+    for (const int fault : {ENOSYS, EPERM, EOPNOTSUPP}) {
+        SCOPED_TRACE(fault);
+        TempTree into;
+        platform::failAttributeChanges(fault);
+        const auto healed = qScopeGuard([] { platform::failAttributeChanges(0); });
+        QList<RestoreFailure> warnings;
+        RestoreHooks hooks;
+        hooks.warned = [&warnings](const RestoreFailure& w) { warnings.append(w); };
+        const Outcome out = restore(zip, into.root(), hooks);
+        EXPECT_TRUE(out.summary.complete()) << out.failures.value(0).reason.toStdString();
+        EXPECT_EQ(out.summary.restored, 2);
+        EXPECT_EQ(out.summary.warnings, 2);
+        ASSERT_EQ(warnings.size(), 2);
+        EXPECT_EQ(warnings[0].entryName, a.mid(1));
+        EXPECT_EQ(warnings[0].reason,
+                  QStringLiteral("Restored without its permissions (%1) and its modification "
+                                 "time (%1): its volume cannot keep them")
+                      .arg(platform::errnoText(fault)));
+        EXPECT_EQ(test::readBytes(into.root() + a).value_or("<missing>"), test::textBytes(5000, 1));
+        EXPECT_EQ(test::readBytes(into.root() + b).value_or("<missing>"),
+                  test::randomBytes(700, 2));
+        // Left as private as it was made.
+        EXPECT_EQ(statOf(into.root() + a).st_mode & 07777, 0600u);
     }
 }
 

@@ -4,9 +4,11 @@
 #include <QFile>
 
 #include <dirent.h>
+
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include "platform/environment.h"
 #include "platform/file_remover.h"
@@ -15,6 +17,7 @@
 #include "safety/folder_clean.h"
 #include "safety/safe_harbor.h"
 #include "support/scoped_env.h"
+#include "support/scoped_mount.h"
 #include "support/temp_tree.h"
 
 namespace dw {
@@ -618,6 +621,129 @@ TEST(FolderClean, AbortStopsBetweenTwoFilesWithNothingHalfDone) {
         EXPECT_EQ(gone, mode == FolderCleanMode::Delete ? 4 : 3) << int(mode);
         EXPECT_TRUE(present(folder));
     }
+}
+
+}  // namespace
+}  // namespace dw
+
+namespace dw {
+namespace {
+
+using platform::RemoveCode;
+
+// An overlay whose layers lie on two file systems (as in live sessions and containers):
+// a file reports its layer's device, not its folder's. Every file goes, from either
+// layer; what is really mounted inside stays, named, and a trash run goes on past it.
+TEST(FolderClean, OnAnOverlayOfTwoFileSystemsEveryFileGoesAndOnlyMountPointsStay) {
+    for (const FolderCleanMode mode : {FolderCleanMode::Delete, FolderCleanMode::Trash}) {
+        TempTree t;
+        test::ScopedEnv dataHome("XDG_DATA_HOME", t.dir("data"));
+        const test::TwoLayers layers(t.dir("lower"), t.dir("upper"));
+        if (!layers.ok()) {
+            GTEST_SKIP() << "cannot mount a tmpfs here";
+        }
+        t.file("lower/F/lower.txt", "from the lower layer");
+        t.file("lower/F/sub/lower2.txt", "from the lower layer");
+        t.file("lower/F/bound.txt", "covered");
+        t.dir("lower/F/sub/mnt");
+        const test::ScopedMount overlay = layers.mountOverlay(t.dir("merged"));
+        if (!overlay.ok()) {
+            GTEST_SKIP() << "the kernel has no overlay file system: "
+                         << overlay.why().toStdString();
+        }
+        t.file("merged/F/upper.txt", "made in the upper layer");
+        const QByteArray mountPoint = t.path("merged/F/sub/mnt");
+        const QByteArray bound = t.path("merged/F/bound.txt");
+        test::ScopedMount inner("tmpfs", mountPoint, "tmpfs", "size=64k");
+        test::ScopedMount bind(t.file("source.txt", "s"), bound, nullptr);
+        ASSERT_TRUE(inner.ok() && bind.ok());
+
+        const FolderCleanSummary s = cleanFolder(t.path("merged/F"), settingsFor(mode), yesToAll());
+        EXPECT_FALSE(s.refused) << s.refusal.toStdString();
+        EXPECT_FALSE(s.stopped) << s.error.toStdString();
+        EXPECT_EQ(s.doneCount, 3);
+        for (const char* gone : {"F/lower.txt", "F/sub/lower2.txt", "F/upper.txt"}) {
+            EXPECT_FALSE(present(t.path("merged/") + gone)) << gone;
+        }
+        ASSERT_EQ(s.kept.size(), 2);
+        for (const QByteArray& kept : {bound, mountPoint}) {
+            const KeptEntry* k = keptEntry(s, kept);
+            ASSERT_NE(k, nullptr) << kept.constData();
+            EXPECT_EQ(k->code, RemoveCode::MountPoint);
+            EXPECT_EQ(k->reason, QStringLiteral("it is a mount point"));
+            EXPECT_TRUE(present(kept));
+        }
+    }
+}
+
+// The trash's own folders met in a tree stay with all they hold, in every kind of run;
+// a run on one of them, or on a folder in one, is refused.
+TEST(FolderClean, TheTrashsOwnFoldersAreNeverATarget) {
+    for (const FolderCleanMode mode :
+         {FolderCleanMode::Delete, FolderCleanMode::Trash, FolderCleanMode::Zip}) {
+        TempTree t;
+        TempTree zips;
+        test::ScopedEnv dataHome("XDG_DATA_HOME", t.dir("data"));
+        const QByteArray homeTrashed = t.file("data/Trash/files/mine.txt", "trashed before");
+        t.file("data/Trash/info/mine.txt.trashinfo", "[Trash Info]\n");
+        const QList<QByteArray> trashes = {t.dir("V/.Trash-0"), t.dir("V/.Trash"),
+                                           t.dir("V/bob/.local/share/Trash")};
+        const QList<QByteArray> held = {
+            t.file("V/.Trash-0/files/a.txt", "a"), t.file("V/.Trash-0/info/a.txt.trashinfo", "i"),
+            t.file("V/.Trash/0/files/b.txt", "b"), t.file("V/bob/.local/share/Trash/files/c", "c")};
+        t.file("V/data.txt", "goes");
+        FolderCleanSettings settings = settingsFor(mode, zips.root());
+        settings.zip.minBatchFiles = 1;
+
+        const FolderCleanSummary s = cleanFolder(t.path("V"), settings, yesToAll());
+        EXPECT_FALSE(s.refused) << s.refusal.toStdString();
+        EXPECT_EQ(s.doneCount, 1);
+        EXPECT_FALSE(present(t.path("V/data.txt")));
+        ASSERT_EQ(s.kept.size(), trashes.size());
+        for (const QByteArray& trash : trashes) {
+            const KeptEntry* k = keptEntry(s, trash);
+            ASSERT_NE(k, nullptr) << trash.constData();
+            EXPECT_EQ(k->code, RemoveCode::InTrash);
+            EXPECT_EQ(k->reason, platform::FileRemover::inTrashText());
+        }
+        for (const QByteArray& file : held) {
+            EXPECT_TRUE(present(file)) << file.constData();
+        }
+        for (const QByteArray& inside : {t.path("V/.Trash-0/info"), t.path("V/.Trash/0"),
+                                         t.path("data/Trash/files"), t.path("data/Trash")}) {
+            const FolderCleanSummary r = cleanFolder(inside, settings, yesToAll());
+            EXPECT_TRUE(r.refused) << inside.constData();
+            EXPECT_EQ(r.refusalCode, RemoveCode::InTrash) << inside.constData();
+        }
+        EXPECT_EQ(test::readBytes(homeTrashed), QByteArray("trashed before"));
+    }
+}
+
+// A file in a hidden folder below the run's folder is hidden for the question, as a
+// dot-named file is; the run's own folder and those above it were chosen in sight and
+// make nothing hidden.
+TEST(FolderClean, AFileInAHiddenFolderIsAskedAboutAsHidden) {
+    TempTree t;
+    const QByteArray folder = t.dir(".config/.project");
+    t.file(".config/.project/.git/HEAD", "ref");
+    t.file(".config/.project/.git/objects/ab/cdef", "object");
+    t.file(".config/.project/.env", "secret");
+    t.file(".config/.project/src/main.c", "code");
+    QList<QByteArray> askedHidden;
+    FolderCleanHooks hooks;
+    hooks.ask = [&](FileAttribute a, const QByteArray& path) {
+        if (a == FileAttribute::Hidden) {
+            askedHidden.append(path.mid(folder.size() + 1));
+        }
+        return AttributeAnswer::Keep;
+    };
+    const FolderCleanSummary s = cleanFolder(folder, settingsFor(FolderCleanMode::Delete), hooks);
+    std::sort(askedHidden.begin(), askedHidden.end());
+    EXPECT_EQ(askedHidden, (QList<QByteArray>{".env", ".git/HEAD", ".git/objects/ab/cdef"}));
+    EXPECT_FALSE(present(t.path(".config/.project/src")));
+    EXPECT_TRUE(present(t.path(".config/.project/.git/objects/ab/cdef")));
+    EXPECT_EQ(s.doneCount, 1);
+    EXPECT_EQ(s.kept.size(), 3);
 }
 
 }  // namespace

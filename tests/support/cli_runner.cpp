@@ -14,6 +14,8 @@ CliRun runCli(const QStringList& args, const CliOptions& options) {
     p.setProcessEnvironment(options.env);
     if (!options.workingFolder.isEmpty())
         p.setWorkingDirectory(options.workingFolder);
+    if (options.merged)
+        p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(QStringLiteral(DISKWELL_CLI_PATH), args);
     CliRun run;
     if (!p.waitForStarted(kStartMs))
@@ -24,7 +26,8 @@ CliRun runCli(const QStringList& args, const CliOptions& options) {
         return run;
     run.status = p.exitCode();
     run.out = p.readAllStandardOutput();
-    run.err = p.readAllStandardError();
+    if (!options.merged)
+        run.err = p.readAllStandardError();
     return run;
 }
 

@@ -23,6 +23,9 @@ struct CliOptions {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     QByteArray input;
     QString workingFolder;
+    // Standard output and error through one pipe, into `out`, in the order written (as
+    // a terminal shows them); `err` stays empty.
+    bool merged = false;
 };
 
 // Runs the built diskwell-cli with `args` and waits up to two minutes for it.

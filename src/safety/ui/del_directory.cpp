@@ -17,6 +17,7 @@
 #include "safety/clean_totals.h"
 #include "safety/freed_text.h"
 #include "safety/safe_harbor.h"
+#include "safety/trash_rule.h"
 #include "safety/ui/zip_options.h"
 #include "widgets/message_boxes.h"
 
@@ -302,11 +303,8 @@ void TfrmDelDirectory::tellOutcome(const FolderCleanSettings& settings) {
                                          : recordDeleteTotals(s.doneCount, s.doneBytes, 0, 0));
     }
     if (s.stopped) {
-        ShowError(settings.mode == FolderCleanMode::Trash
-                      ? QStringLiteral("An error occurred sending files to the recycle bin.  "
-                                       "The bin may be full.\n\n") +
-                            s.error
-                      : s.error);
+        ShowError(settings.mode == FolderCleanMode::Trash ? trashFailureText(s.error, s.errorCode)
+                                                          : s.error);
     }
     if (!s.kept.isEmpty()) {
         QString text =

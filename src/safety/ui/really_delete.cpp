@@ -1,4 +1,5 @@
 #include "safety/ui/really_delete.h"
+#include "safety/trash_rule.h"
 
 #include <QAbstractListModel>
 #include <QApplication>
@@ -622,10 +623,8 @@ void TfrmReallyDelete::RecycleClick() {
         if (!r.done && !reported) {
             reported = true;
             QApplication::restoreOverrideCursor();
-            ShowError(withDetail(
-                QStringLiteral(
-                    "An error occurred sending files to the recycle bin.  The bin may be full."),
-                displayPath(r.path) + QStringLiteral(": ") + r.reason));
+            ShowError(
+                trashFailureText(displayPath(r.path) + QStringLiteral(": ") + r.reason, r.code));
             QApplication::setOverrideCursor(Qt::WaitCursor);
         }
     };

@@ -418,6 +418,11 @@ void TfrmUnZipIt::ExtractFiles1Click() {
                                    "were not restored.")
                         .arg(FormatThousands(summary.failed), FormatThousands(summary.entries)));
     }
+    if (summary.warnings > 0) {
+        ShowWarning(QStringLiteral("%1 of the files were restored without their permissions or "
+                                   "modification times: the folder's volume cannot keep them.")
+                        .arg(FormatThousands(summary.warnings)));
+    }
 }
 
 }  // namespace dw
