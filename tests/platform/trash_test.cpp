@@ -15,6 +15,7 @@
 #include "platform/dir_reader.h"
 #include "platform/file_remover.h"
 #include "platform/trash.h"
+#include "support/loop_volume.h"
 #include "support/scoped_env.h"
 #include "support/scoped_mount.h"
 #include "support/temp_tree.h"
@@ -328,12 +329,11 @@ TEST(Trash, OtherVolumesUseTheirOwnTrash) {
 TEST(Trash, AFileInABtrfsSubvolumeGoesToTheTrashAtTheSubvolumesTop) {
     test::TempTree tree;
     const test::ScopedEnv home("XDG_DATA_HOME", tree.dir("data"));
-    const QByteArray mnt = tree.dir("mnt");
-    const test::ScopedMount btrfs =
-        test::ScopedMount::loopImage("btrfs", tree.path("btrfs.img"), mnt, 128);
+    const test::LoopVolume btrfs(tree.root(), QStringLiteral("btrfs"), 128);
     if (!btrfs.ok()) {
-        GTEST_SKIP() << btrfs.why().toStdString();
+        GTEST_SKIP() << btrfs.whyNot().toStdString();
     }
+    const QByteArray mnt = btrfs.root();
     if (!test::runProgram(QStringLiteral("btrfs"),
                           {QStringLiteral("-q"), QStringLiteral("subvolume"),
                            QStringLiteral("create"), QFile::decodeName(mnt + "/vol")})) {

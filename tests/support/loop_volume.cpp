@@ -1,5 +1,7 @@
 #include "support/loop_volume.h"
 
+#include "support/scoped_mount.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -15,13 +17,6 @@
 
 namespace dw::test {
 
-bool LoopVolume::run(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(program, args);
-    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
 LoopVolume::LoopVolume(const QByteArray& folder, const QString& type, int megabytes,
                        const QStringList& mkfsOptions)
     : root_(folder + "/mnt") {
@@ -32,17 +27,19 @@ LoopVolume::LoopVolume(const QByteArray& folder, const QString& type, int megaby
     const QString image =
         QFile::decodeName(folder) + QStringLiteral("/") + type + QStringLiteral(".img");
     if (::mkdir(root_.constData(), 0755) != 0 ||
-        !run(QStringLiteral("truncate"),
-             {QStringLiteral("-s"), QString::number(megabytes) + QStringLiteral("M"), image})) {
+        !runProgram(
+            QStringLiteral("truncate"),
+            {QStringLiteral("-s"), QString::number(megabytes) + QStringLiteral("M"), image})) {
         whyNot_ = QStringLiteral("cannot make the image file");
         return;
     }
-    if (!run(QStringLiteral("mkfs.") + type, mkfsOptions + QStringList{image})) {
+    if (!runProgram(QStringLiteral("mkfs.") + type, mkfsOptions + QStringList{image})) {
         whyNot_ = QStringLiteral("mkfs.%1 is missing or failed").arg(type);
         return;
     }
-    if (!run(QStringLiteral("mount"), {QStringLiteral("-t"), type, QStringLiteral("-o"),
-                                       QStringLiteral("loop"), image, QFile::decodeName(root_)})) {
+    if (!runProgram(QStringLiteral("mount"),
+                    {QStringLiteral("-t"), type, QStringLiteral("-o"), QStringLiteral("loop"),
+                     image, QFile::decodeName(root_)})) {
         whyNot_ = QStringLiteral(
                       "cannot loop-mount a %1 image here (no loop device, or the "
                       "kernel lacks the %1 module)")
@@ -54,7 +51,7 @@ LoopVolume::LoopVolume(const QByteArray& folder, const QString& type, int megaby
 
 LoopVolume::~LoopVolume() {
     if (mounted_) {
-        run(QStringLiteral("umount"), {QFile::decodeName(root_)});
+        runProgram(QStringLiteral("umount"), {QFile::decodeName(root_)});
     }
 }
 
@@ -100,16 +97,16 @@ QByteArray LoopVolume::randomFile(const QByteArray& rel, qint64 bytes) const {
 }
 
 QByteArray LoopVolume::copy(const QByteArray& fromRel, const QByteArray& toRel) const {
-    EXPECT_TRUE(run(QStringLiteral("cp"),
-                    {QStringLiteral("--reflink=never"), QFile::decodeName(path(fromRel)),
-                     QFile::decodeName(path(toRel))}));
+    EXPECT_TRUE(runProgram(QStringLiteral("cp"),
+                           {QStringLiteral("--reflink=never"), QFile::decodeName(path(fromRel)),
+                            QFile::decodeName(path(toRel))}));
     return path(toRel);
 }
 
 bool LoopVolume::reflink(const QByteArray& fromRel, const QByteArray& toRel) const {
-    return run(QStringLiteral("cp"),
-               {QStringLiteral("--reflink=always"), QFile::decodeName(path(fromRel)),
-                QFile::decodeName(path(toRel))});
+    return runProgram(QStringLiteral("cp"),
+                      {QStringLiteral("--reflink=always"), QFile::decodeName(path(fromRel)),
+                       QFile::decodeName(path(toRel))});
 }
 
 void LoopVolume::overwrite(const QByteArray& rel, qint64 offset, qint64 bytes) const {

@@ -47,9 +47,6 @@ public:
     // A file of apparent size `size` whose only data is 4 KiB at its start.
     QByteArray sparseFile(const QByteArray& rel, qint64 size) const;
 
-    // Runs `program` with `args`; true when it exits 0 within a minute.
-    static bool run(const QString& program, const QStringList& args);
-
 private:
     QByteArray root_;
     bool mounted_ = false;

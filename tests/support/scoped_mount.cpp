@@ -38,29 +38,6 @@ ScopedMount::ScopedMount(const QByteArray& source, const QByteArray& target, con
     }
 }
 
-ScopedMount ScopedMount::loopImage(const char* type, const QByteArray& image,
-                                   const QByteArray& target, int megabytes) {
-    ScopedMount m;
-    m.target_ = target;
-    const QString kind = QString::fromLatin1(type);
-    const QString file = QFile::decodeName(image);
-    if (!runProgram(QStringLiteral("truncate"),
-                    {QStringLiteral("-s"), QStringLiteral("%1M").arg(megabytes), file})) {
-        m.why_ = QStringLiteral("cannot make the image file %1").arg(file);
-    } else if (!runProgram(QStringLiteral("mkfs.") + kind, {QStringLiteral("-q"), file})) {
-        m.why_ = QStringLiteral("mkfs.%1 is missing or failed").arg(kind);
-    } else if (!runProgram(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("loop"),
-                                                     file, QFile::decodeName(target)})) {
-        m.why_ = QStringLiteral(
-                     "cannot loop-mount a %1 image here (no loop device, or the "
-                     "kernel lacks %1)")
-                     .arg(kind);
-    } else {
-        m.ok_ = true;
-    }
-    return m;
-}
-
 ScopedMount::ScopedMount(ScopedMount&& other) noexcept
     : target_(std::move(other.target_)),
       ok_(std::exchange(other.ok_, false)),

@@ -15,10 +15,6 @@ public:
     // null `type` bind-mounts `source` (a file or a folder) there.
     ScopedMount(const QByteArray& source, const QByteArray& target, const char* type,
                 const QByteArray& options = {});
-    // A fresh file system of `type` (made by mkfs.TYPE) in a sparse image file `image` of
-    // `megabytes`, loop-mounted at `target` (an existing folder).
-    static ScopedMount loopImage(const char* type, const QByteArray& image,
-                                 const QByteArray& target, int megabytes);
     ~ScopedMount();
     ScopedMount(ScopedMount&& other) noexcept;
     ScopedMount(const ScopedMount&) = delete;
