@@ -467,9 +467,12 @@ bool SettingsFile::update(const QString& section,
         return false;
 
     // Read again under the lock: another copy may have written since our last look.
+    // A line that cannot be read as written is left alone, not dropped by a rewrite: it
+    // may protect files, and until the user mends it the clean runs refuse to act.
     Document doc;
-    const Load loaded = load(path_, &doc);
-    if (loaded == Load::Unreadable || loaded == Load::TooLarge)
+    QString damage;
+    const Load loaded = load(path_, &doc, true, nullptr, &damage);
+    if (loaded == Load::Unreadable || loaded == Load::TooLarge || !damage.isEmpty())
         return false;
     const Section* current = doc.find(section);
     const QList<Value> values = change(current ? current->values : QList<Value>{});

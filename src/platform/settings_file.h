@@ -48,8 +48,10 @@ QString machineSettingsFilePath();
 // Writing locks the file against other writers (a lock file beside it, waited for up
 // to 10 s), reads it afresh, changes the values and replaces the whole file atomically
 // (a temporary file renamed over it), so a crash never leaves a torn file and two
-// running copies never lose each other's values. The rewritten file holds every value
-// that could be read; ignored lines and comments are not kept.
+// running copies never lose each other's values. A file holding a line that cannot be
+// read as written (checkedValues names it) is never rewritten: the write fails and the
+// file stays as it is, so a damaged line that may protect files is not dropped. The
+// rewritten file holds every value; comments are not kept.
 //
 // File format: UTF-8, "\n" line ends ("\r\n" read too), "[section]" headers and
 // "name=value" lines, blanks around names and values ignored, lines beginning with ";"
@@ -96,9 +98,9 @@ public:
 
     // Stores `text` as `name` in `section`, creating the folder, the file and the
     // section as needed. Returns false, leaving the file as it was, when the lock could
-    // not be taken, the existing file cannot be read (writing would lose what it
-    // holds), the result would exceed 16 MiB, or the new file could not be written.
-    // An empty section or value name is refused (false).
+    // not be taken, the existing file cannot be read or holds a damaged line (writing
+    // would lose what it holds), the result would exceed 16 MiB, or the new file could not be
+    // written. An empty section or value name is refused (false).
     bool setValue(const QString& section, const QString& name, const QString& text);
 
     // Stores several values of one section in one atomic write: either all of them
