@@ -171,7 +171,9 @@ void SafeHarbor::setExtensions(const QStringList& entries) {
         if (entry.isEmpty()) {
             continue;
         }
-        const QByteArray e = lowerAscii(QFile::encodeName(entry));
+        // A name of any bytes is stored in the "bytes:" form, as folder lists store
+        // their paths: it protects exactly the name it was saved for.
+        const QByteArray e = lowerAscii(nativePathFromSetting(entry));
         lbExt_.append(e);
         (isWildcardEntry(e) ? extPatterns_ : extExact_).append(e);
     }

@@ -330,6 +330,13 @@ TEST(SafeHarborLookup, ExtensionAndWholeNameEntries) {
         EXPECT_EQ(h.reason(c.path, c.isFile), c.reason) << c.path;
     }
 
+    // A name that is not UTF-8 is kept in the "bytes:" form and protects exactly its bytes.
+    h.harbor.setExtensions({nativePathSetting("caf\xe9.DAT"), nativePathSetting("*.\xff\xfe")});
+    EXPECT_EQ(h.reason("/nx-h6/x/caf\xe9.dat"), 4);
+    EXPECT_EQ(h.reason("/nx-h6/x/caf\xc3\xa9.dat"), 0);
+    EXPECT_EQ(h.reason("/nx-h6/x/any.\xff\xfe"), 4);
+    EXPECT_EQ(h.reason("/nx-h6/x/any.fffe"), 0);
+
     // A file without an extension is protected only by the entry "*".
     h.harbor.setExtensions({QStringLiteral("*")});
     EXPECT_EQ(h.reason("/nx-h6/x/noextension"), 4);
