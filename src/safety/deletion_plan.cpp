@@ -112,7 +112,8 @@ bool DeletionPlan::bytesFreedExact(const QByteArray& path) const {
     return onDisk_.value(path).freed.exact;
 }
 
-qint64 DeletionPlan::countSavings(FreedBytes& freed) const {
+platform::FreedBlocks DeletionPlan::savingsFigure() const {
+    FreedBytes freed;
     for (const QByteArray& path : toActOn_) {
         const OnDisk d = onDisk_.value(path);
         freed.seen(d.identity, d.links);
@@ -122,18 +123,7 @@ qint64 DeletionPlan::countSavings(FreedBytes& freed) const {
         const OnDisk d = onDisk_.value(path);
         total += freed.gone(d.identity, d.freed);
     }
-    return total;
-}
-
-qint64 DeletionPlan::savings() const {
-    FreedBytes freed;
-    return countSavings(freed);
-}
-
-bool DeletionPlan::savingsExact() const {
-    FreedBytes freed;
-    countSavings(freed);
-    return freed.exact();
+    return platform::FreedBlocks{total, freed.exact()};
 }
 
 SafeHarborSplit DeletionPlan::checked() const {

@@ -81,11 +81,14 @@ public:
     // The potential savings: bytesFreedBy() of the files to act on, where a file of
     // several names (hard links) counts once, and only while every one of its names is
     // on the side to act on (acting on some of its names frees nothing; FreedBytes).
-    qint64 savings() const;
+    qint64 savings() const { return savingsFigure().bytes; }
 
     // False when a file counted in savings() has an upper bound for a figure: the
     // savings are then "at most" that.
-    bool savingsExact() const;
+    bool savingsExact() const { return savingsFigure().exact; }
+
+    // Both at once, in one pass over the files: what a window shows.
+    platform::FreedBlocks savingsFigure() const;
 
     // The files to act on, in their order, with what their checks found; a file without
     // a check carries the reason "it was not checked" and is never acted on.
@@ -104,8 +107,6 @@ private:
         platform::FreedBlocks freed;
         quint32 links = 1;
     };
-    // Counts the savings into `freed`, which then says whether they are exact.
-    qint64 countSavings(FreedBytes& freed) const;
     // What the check of one file found: the identity, or why it cannot be acted on.
     struct Check {
         std::optional<platform::FileIdentity> identity;

@@ -376,7 +376,8 @@ void TfrmReallyDelete::updateLeftRight() {
 }
 
 void TfrmReallyDelete::updateSavings() {
-    lblSavings->setText(freedBytesText(plan_.savings(), plan_.savingsExact()));
+    const platform::FreedBlocks savings = plan_.savingsFigure();
+    lblSavings->setText(freedBytesText(savings.bytes, savings.exact));
 }
 
 void TfrmReallyDelete::lb1Click() {
