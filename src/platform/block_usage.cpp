@@ -108,9 +108,14 @@ std::optional<std::vector<Extent>> BlockUsage::extents(int fd) {
 
 std::optional<std::vector<Extent>> BlockUsage::extentsAt(const QByteArray& path, quint64 device,
                                                          quint64 inode) {
+    return extentsIn(AT_FDCWD, path, device, inode);
+}
+
+std::optional<std::vector<Extent>> BlockUsage::extentsIn(int folderFd, const QByteArray& name,
+                                                         quint64 device, quint64 inode) {
     // O_NONBLOCK: should the name now be a FIFO, opening it must not wait for a writer.
-    UniqueFd fd(
-        ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    UniqueFd fd(::openat(folderFd, name.constData(),
+                         O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!fd) {
         return std::nullopt;
     }
@@ -139,7 +144,11 @@ FreedBlocks BlockUsage::freedIfGone(const QByteArray& path, const DirEntry& entr
     if (entry.isFolder() || entry.isSystem() || !mayShare(path, entry.device)) {
         return FreedBlocks{allocated, true};
     }
-    const std::optional<std::vector<Extent>> map = extentsAt(path, entry.device, entry.inode);
+    return lessShared(allocated, extentsAt(path, entry.device, entry.inode));
+}
+
+FreedBlocks BlockUsage::lessShared(qint64 allocated,
+                                   const std::optional<std::vector<Extent>>& map) {
     if (!map) {
         return FreedBlocks{allocated, false};
     }
@@ -167,17 +176,7 @@ FreedBlocks BlockUsage::freedIfGoneAt(int folderFd, const QByteArray& name) {
     if (!*known) {
         return FreedBlocks{allocated, true};
     }
-    const UniqueFd fd(::openat(folderFd, name.constData(),
-                               O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    struct stat now {};
-    if (!fd || ::fstat(fd.get(), &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino) {
-        return FreedBlocks{allocated, false};
-    }
-    const std::optional<std::vector<Extent>> map = extents(fd.get());
-    if (!map) {
-        return FreedBlocks{allocated, false};
-    }
-    return FreedBlocks{allocated - sharedBytes(*map, allocated), true};
+    return lessShared(allocated, extentsIn(folderFd, name, device, quint64(st.st_ino)));
 }
 
 FreedBlocks BlockUsage::freedIfGone(const QByteArray& path) {

@@ -84,6 +84,13 @@ public:
     static qint64 sharedBytes(const std::vector<Extent>& extents, qint64 allocated);
 
 private:
+    // extentsAt() for the entry `name` of the folder open in `folderFd` (AT_FDCWD: a
+    // path).
+    static std::optional<std::vector<Extent>> extentsIn(int folderFd, const QByteArray& name,
+                                                        quint64 device, quint64 inode);
+    // `allocated` less the shared bytes of `map`; not exact when there is no map.
+    static FreedBlocks lessShared(qint64 allocated, const std::optional<std::vector<Extent>>& map);
+
     QHash<quint64, bool> mayShare_;
 };
 
