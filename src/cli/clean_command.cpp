@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "base/freed_text.h"
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
 #include "base/utility.h"
@@ -19,7 +20,6 @@
 #include "safety/clean_totals.h"
 #include "safety/deletion_plan.h"
 #include "safety/folder_list.h"
-#include "safety/freed_text.h"
 #include "safety/safe_harbor.h"
 #include "safety/share_run.h"
 #include "safety/trash_rule.h"

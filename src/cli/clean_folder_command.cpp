@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include "base/freed_text.h"
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
 #include "base/utility.h"
@@ -17,7 +18,6 @@
 #include "safety/clean_totals.h"
 #include "safety/folder_clean.h"
 #include "safety/folder_list.h"
-#include "safety/freed_text.h"
 #include "safety/safe_harbor.h"
 
 namespace dw::cli {

@@ -1,6 +1,6 @@
 #include "finders/marked_files.h"
 
-#include "base/utility.h"
+#include "base/freed_text.h"
 #include "platform/paths.h"
 
 namespace dw {
@@ -17,7 +17,8 @@ std::optional<qint64> MarkedFiles::lookUp(const QByteArray& path) {
     return entry ? std::optional<qint64>(entry->size) : std::nullopt;
 }
 
-std::optional<platform::DirEntry> MarkedFiles::lookUpEntry(const QByteArray& path) {
+std::optional<platform::DirEntry> MarkedFiles::lookUpEntry(const QByteArray& path,
+                                                           platform::FreedBlocks* freed) {
     const qsizetype slash = path.lastIndexOf(platform::kSep);
     QByteArray folder;
     QByteArray name;
@@ -38,6 +39,9 @@ std::optional<platform::DirEntry> MarkedFiles::lookUpEntry(const QByteArray& pat
         }
         platform::DirEntry entry;
         if (folder_.isOpen() && folder_.stat(name, entry)) {
+            if (freed != nullptr) {
+                *freed = blocks_.freedIfGoneAt(folder_.fd(), name, entry);
+            }
             result = std::move(entry);
         }
     }
@@ -54,7 +58,8 @@ void MarkedFiles::mark(const QByteArray& path) {
         return;
     }
     order_.append(path);
-    if (const std::optional<platform::DirEntry> found = lookUpEntry(path)) {
+    platform::FreedBlocks freed;
+    if (const std::optional<platform::DirEntry> found = lookUpEntry(path, &freed)) {
         e.counted = true;
         e.device = found->device;
         e.inode = found->inode;
@@ -64,8 +69,10 @@ void MarkedFiles::mark(const QByteArray& path) {
         in.links = std::max<quint32>(found->links, 1);
         if (!in.inTotal && quint32(in.marked) >= in.links) {
             in.inTotal = true;
-            in.bytes = found->size;
-            total_ += found->size;
+            in.bytes = freed.bytes;
+            in.exact = freed.exact;
+            total_ += freed.bytes;
+            inexact_ += freed.exact ? 0 : 1;
         }
     }
 }
@@ -85,6 +92,7 @@ void MarkedFiles::unmark(const QByteArray& path) {
             if (in->inTotal) {
                 in->inTotal = false;
                 total_ -= in->bytes;
+                inexact_ -= in->exact ? 0 : 1;
             }
             if (--in->marked == 0) {
                 inodes_.erase(in);
@@ -101,14 +109,11 @@ void MarkedFiles::clear() {
     order_.clear();
     count_ = 0;
     total_ = 0;
+    inexact_ = 0;
 }
 
 QString MarkedFiles::statusText() const {
-    return statusText(count_, total_);
-}
-
-QString MarkedFiles::statusText(qint64 count, qint64 totalBytes) {
-    return QStringLiteral("%1 files %2 bytes").arg(count).arg(FormatThousands(totalBytes));
+    return QStringLiteral("%1 files %2").arg(count_).arg(freedBytesText(total_, freedExact()));
 }
 
 }  // namespace dw

@@ -8,6 +8,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/block_usage.h"
 #include "platform/dir_reader.h"
 
 namespace dw {
@@ -20,13 +21,15 @@ namespace dw {
 // show (the same folder reached twice) is marked through each of its rows but listed
 // and counted once: it stays in the list until the last of its rows is unmarked.
 // Marking looks the file up on disk without following a link: a file found adds 1 to
-// the count and its size to the total; a file not found (it has gone) is listed but
-// adds nothing. Unmarking takes off exactly what marking added, so the totals never
-// drift or go below zero when a file changes or vanishes in between.
+// the count and to the total the bytes its removal would give back (platform::BlockUsage:
+// its allocated blocks less those it shares with another file, so a sparse file adds
+// its blocks, not its length, and a reflinked copy adds nothing); a file not found (it
+// has gone) is listed but adds nothing. Unmarking takes off exactly what marking added,
+// so the totals never drift or go below zero when a file changes or vanishes in between.
 //
 // A file of several names (hard links: one device and inode) frees its bytes only when
-// its last name goes: its size joins the total once as many of its names are marked as
-// it has (its link count when the last of them was marked), and leaves it as soon as one
+// its last name goes: its bytes join the total once as many of its names are marked as
+// it has (its link count when the last of them was marked), and leave it as soon as one
 // of them is unmarked. Every name still counts as a file.
 class MarkedFiles {
 public:
@@ -45,14 +48,18 @@ public:
 
     // The marked files, each once, in the order they were first marked.
     const QList<QByteArray>& paths() const { return order_; }
-    // Files found when they were marked, and the sum of their sizes (64-bit).
+    // Files found when they were marked, and the bytes removing them would give back
+    // (64-bit).
     qint64 count() const { return count_; }
-    qint64 totalBytes() const { return total_; }
+    qint64 freedBytes() const { return total_; }
+    // False while the total holds a file whose shared blocks the file system would not
+    // tell (FIEMAP refused): the total is then an upper bound.
+    bool freedExact() const { return inexact_ == 0; }
 
     // "%d files %s bytes": the count and FormatThousands of the total, as the status
-    // line shows them ("3 files 1,234,567 bytes").
+    // line shows them ("3 files 1,234,567 bytes"; "3 files at most 1,234,567 bytes"
+    // when the total is only an upper bound).
     QString statusText() const;
-    static QString statusText(qint64 count, qint64 totalBytes);
 
     // While a Batch lives, the folder of the last file looked up stays open, so marking
     // all the rows of a list opens each folder once rather than once per file.
@@ -84,17 +91,22 @@ private:
         int marked = 0;
         quint32 links = 1;
         bool inTotal = false;
+        bool exact = true;
         qint64 bytes = 0;
     };
     using InodeKey = std::pair<quint64, quint64>;
 
-    std::optional<platform::DirEntry> lookUpEntry(const QByteArray& path);
+    // The entry at `path`, and the bytes its removal would free when `freed` is given.
+    std::optional<platform::DirEntry> lookUpEntry(const QByteArray& path,
+                                                  platform::FreedBlocks* freed = nullptr);
 
     QHash<QByteArray, Entry> entries_;
     QHash<InodeKey, Inode> inodes_;
     QList<QByteArray> order_;
     qint64 count_ = 0;
     qint64 total_ = 0;
+    int inexact_ = 0;
+    platform::BlockUsage blocks_;
     platform::DirReader folder_;
     QByteArray folderPath_;
     int batchDepth_ = 0;

@@ -161,10 +161,21 @@ FreedBlocks BlockUsage::freedIfGoneAt(int folderFd, const QByteArray& name) {
         return FreedBlocks{0, true};
     }
     const qint64 allocated = qint64(st.st_blocks) * 512;
-    if (!S_ISREG(st.st_mode)) {
+    if (!S_ISREG(st.st_mode) || !mayShareIn(folderFd, quint64(st.st_dev))) {
         return FreedBlocks{allocated, true};
     }
-    const quint64 device = quint64(st.st_dev);
+    return lessShared(allocated, extentsIn(folderFd, name, quint64(st.st_dev), quint64(st.st_ino)));
+}
+
+FreedBlocks BlockUsage::freedIfGoneAt(int folderFd, const QByteArray& name, const DirEntry& entry) {
+    const qint64 allocated = std::max<qint64>(entry.allocated, 0);
+    if (entry.isFolder() || entry.isSystem() || !mayShareIn(folderFd, entry.device)) {
+        return FreedBlocks{allocated, true};
+    }
+    return lessShared(allocated, extentsIn(folderFd, name, entry.device, entry.inode));
+}
+
+bool BlockUsage::mayShareIn(int folderFd, quint64 device) {
     auto known = mayShare_.constFind(device);
     if (known == mayShare_.constEnd()) {
         // The folder's volume is the file's: a file that is a mount's root is never
@@ -173,10 +184,7 @@ FreedBlocks BlockUsage::freedIfGoneAt(int folderFd, const QByteArray& name) {
         const bool asked = ::fstatfs(folderFd, &fs) == 0;
         known = mayShare_.insert(device, !asked || !cannotShare(quint64(fs.f_type)));
     }
-    if (!*known) {
-        return FreedBlocks{allocated, true};
-    }
-    return lessShared(allocated, extentsIn(folderFd, name, device, quint64(st.st_ino)));
+    return *known;
 }
 
 FreedBlocks BlockUsage::freedIfGone(const QByteArray& path) {

@@ -68,6 +68,10 @@ public:
     // `folderFd`: a walk that holds its folders asks without resolving the path again.
     FreedBlocks freedIfGoneAt(int folderFd, const QByteArray& name);
 
+    // As freedIfGone(path, entry), for the entry `name` of the folder open in `folderFd`
+    // as already read there: FIEMAP is asked only while the name is still that file.
+    FreedBlocks freedIfGoneAt(int folderFd, const QByteArray& name, const DirEntry& entry);
+
     // The data extents of the regular file open in `fd`, in file order; an empty list
     // for a file with no blocks. nullopt when the file system refuses FIEMAP (errno says
     // why) or `fd` is not a regular file.
@@ -88,6 +92,8 @@ private:
     // path).
     static std::optional<std::vector<Extent>> extentsIn(int folderFd, const QByteArray& name,
                                                         quint64 device, quint64 inode);
+    // mayShare() for a file of device `device` in the folder open in `folderFd`.
+    bool mayShareIn(int folderFd, quint64 device);
     // `allocated` less the shared bytes of `map`; not exact when there is no map.
     static FreedBlocks lessShared(qint64 allocated, const std::optional<std::vector<Extent>>& map);
 

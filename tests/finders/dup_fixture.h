@@ -8,10 +8,20 @@
 #include <memory>
 
 #include "base/grid_table.h"
+#include "base/utility.h"
 #include "finders/dup_search.h"
 #include "scan/folder_walk.h"
+#include "support/temp_tree.h"
 
 namespace dw::test {
+
+// The status line of `files` marked files whose removal frees the blocks of `freeing`
+// (each one's allocated bytes): "3 files 12,288 bytes".
+inline QString markedStatus(qint64 files, const QList<QByteArray>& freeing) {
+    return QStringLiteral("%1 files %2 bytes")
+        .arg(files)
+        .arg(FormatThousands(allocatedBytes(freeing)));
+}
 
 // Extra-folder entries, checked, for `folders` (native paths), as a finder's drive list
 // holds them.

@@ -2,25 +2,37 @@
 
 #include <QFile>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/utility.h"
 #include "finders/marked_files.h"
+#include "support/loop_volume.h"
 #include "support/temp_tree.h"
 
 namespace dw {
 namespace {
 
+using test::allocatedBytes;
 using test::TempTree;
+
+constexpr qint64 kMiB = 1024 * 1024;
+
+QString status(qint64 files, qint64 bytes) {
+    return QStringLiteral("%1 files %2 bytes").arg(files).arg(FormatThousands(bytes));
+}
 
 TEST(MarkedFiles, CountsAndTotalsFollowMarks) {
     TempTree t;
     const QByteArray a = t.fileOfSize("a", 100);
     const QByteArray b = t.fileOfSize("sub/b\nc", 200);
     const QByteArray gone = t.path("gone");
+    const qint64 aBytes = allocatedBytes(a);
+    const qint64 bBytes = allocatedBytes(b);
     MarkedFiles marks;
     marks.mark(a);
     marks.mark(b);
-    EXPECT_EQ(marks.statusText(), QStringLiteral("2 files 300 bytes"));
+    EXPECT_EQ(marks.statusText(), status(2, aBytes + bBytes));
     EXPECT_EQ(marks.paths(), QList<QByteArray>({a, b}));
 
     // A file that is not on disk is listed but not counted.
@@ -29,10 +41,11 @@ TEST(MarkedFiles, CountsAndTotalsFollowMarks) {
     EXPECT_EQ(marks.paths(), QList<QByteArray>({a, b, gone}));
     marks.unmark(gone);
     EXPECT_EQ(marks.count(), 2);
-    EXPECT_EQ(marks.totalBytes(), 300);
+    EXPECT_EQ(marks.freedBytes(), aBytes + bBytes);
+    EXPECT_TRUE(marks.freedExact());
 
     marks.unmark(a);
-    EXPECT_EQ(marks.statusText(), QStringLiteral("1 files 200 bytes"));
+    EXPECT_EQ(marks.statusText(), status(1, bBytes));
     EXPECT_EQ(marks.paths(), QList<QByteArray>({b}));
     marks.clear();
     EXPECT_EQ(marks.statusText(), QStringLiteral("0 files 0 bytes"));
@@ -50,28 +63,33 @@ TEST(MarkedFiles, AFileOfSeveralNamesCountsItsBytesOnlyWithAllItsNamesMarked) {
     ASSERT_EQ(::link(three.constData(), t.path("three-c").constData()), 0);
     const QByteArray plain = t.fileOfSize("plain", 5);
 
+    const qint64 h = allocatedBytes(h1);
+    const qint64 p = allocatedBytes(plain);
+    const qint64 t3 = allocatedBytes(three);
+
     struct Step {
         bool mark;
         QByteArray path;
-        const char* status;
+        qint64 files;
+        qint64 bytes;
     };
     const Step steps[] = {
-        {true, h1, "1 files 0 bytes"},  // one name of two: nothing is freed
-        {true, plain, "2 files 5 bytes"},
-        {true, h2, "3 files 1,005 bytes"},  // the last name: its bytes, once
-        {true, three, "4 files 1,005 bytes"},
-        {true, t.path("three-b"), "5 files 1,005 bytes"},  // its third name is not marked
-        {false, h1, "4 files 5 bytes"},
-        {true, h1, "5 files 1,005 bytes"},
-        {true, t.path("three-c"), "6 files 1,075 bytes"},
-        {false, t.path("three-b"), "5 files 1,005 bytes"},
-        {false, h2, "4 files 5 bytes"},
-        {false, h1, "3 files 5 bytes"},
+        {true, h1, 1, 0},  // one name of two: nothing is freed
+        {true, plain, 2, p},
+        {true, h2, 3, p + h},  // the last name: its bytes, once
+        {true, three, 4, p + h},
+        {true, t.path("three-b"), 5, p + h},  // its third name is not marked
+        {false, h1, 4, p},
+        {true, h1, 5, p + h},
+        {true, t.path("three-c"), 6, p + h + t3},
+        {false, t.path("three-b"), 5, p + h},
+        {false, h2, 4, p},
+        {false, h1, 3, p},
     };
     MarkedFiles marks;
     for (const Step& s : steps) {
         s.mark ? marks.mark(s.path) : marks.unmark(s.path);
-        EXPECT_EQ(marks.statusText(), QLatin1String(s.status)) << s.path.constData();
+        EXPECT_EQ(marks.statusText(), status(s.files, s.bytes)) << s.path.constData();
     }
 }
 
@@ -85,7 +103,7 @@ TEST(MarkedFiles, UnmarkTakesOffWhatMarkAdded) {
     marks.mark(vanishes);
     marks.mark(appears);
     EXPECT_EQ(marks.count(), 2);
-    EXPECT_EQ(marks.totalBytes(), 150);
+    EXPECT_EQ(marks.freedBytes(), allocatedBytes(grows) + allocatedBytes(vanishes));
     ASSERT_TRUE(QFile::resize(QFile::decodeName(grows), 5000));
     ASSERT_TRUE(QFile::remove(QFile::decodeName(vanishes)));
     t.fileOfSize("appears", 7);
@@ -93,7 +111,7 @@ TEST(MarkedFiles, UnmarkTakesOffWhatMarkAdded) {
     marks.unmark(vanishes);
     marks.unmark(appears);
     EXPECT_EQ(marks.count(), 0);
-    EXPECT_EQ(marks.totalBytes(), 0);
+    EXPECT_EQ(marks.freedBytes(), 0);
 }
 
 TEST(MarkedFiles, APathShownByTwoRowsIsListedAndCountedOnce) {
@@ -106,17 +124,19 @@ TEST(MarkedFiles, APathShownByTwoRowsIsListedAndCountedOnce) {
     marks.mark(f);
     marks.mark(upper);
     EXPECT_EQ(marks.paths(), QList<QByteArray>({f, upper}));
-    EXPECT_EQ(marks.statusText(), QStringLiteral("2 files 30 bytes"));
+    EXPECT_EQ(marks.statusText(), status(2, allocatedBytes(f) + allocatedBytes(upper)));
     marks.unmark(f);
     EXPECT_TRUE(marks.isMarked(f));
     EXPECT_EQ(marks.count(), 2);
     marks.unmark(f);
     EXPECT_FALSE(marks.isMarked(f));
     EXPECT_EQ(marks.paths(), QList<QByteArray>({upper}));
-    EXPECT_EQ(marks.statusText(), QStringLiteral("1 files 20 bytes"));
+    EXPECT_EQ(marks.statusText(), status(1, allocatedBytes(upper)));
 }
 
-TEST(MarkedFiles, TotalsAre64Bit) {
+// The total is what the disk gives back: a sparse file adds its blocks, not its
+// length; sizes stay 64-bit.
+TEST(MarkedFiles, ASparseFileAddsItsBlocksNotItsLength) {
     TempTree t;
     const QByteArray big = t.file("big");
     ASSERT_TRUE(QFile::resize(QFile::decodeName(big), qint64(5) << 30));  // sparse
@@ -124,10 +144,48 @@ TEST(MarkedFiles, TotalsAre64Bit) {
     MarkedFiles marks;
     marks.mark(big);
     marks.mark(big + "x");  // no such file
-    EXPECT_EQ(marks.statusText(), QStringLiteral("1 files 5,368,709,120 bytes"));
+    EXPECT_EQ(marks.statusText(), status(1, allocatedBytes(big)));
+    EXPECT_LT(marks.freedBytes(), kMiB);
+    EXPECT_EQ(marks.lookUp(big), std::optional<qint64>(qint64(5) << 30));
     EXPECT_EQ(marks.lookUp(link), std::optional<qint64>(3));  // the link itself
     EXPECT_EQ(marks.lookUp(t.path("nothing")), std::nullopt);
     EXPECT_EQ(marks.lookUp("/"), std::nullopt);
+}
+
+// On a volume that shares blocks: a reflinked copy adds nothing, a real copy its
+// blocks, and a file whose sharing cannot be asked makes the total an upper bound.
+TEST(MarkedFiles, SharedBlocksAreNotCountedAndUnknownsSayAtMost) {
+    TempTree tree;
+    test::LoopVolume volume(tree.root(), QStringLiteral("btrfs"), 128);
+    if (!volume.ok()) {
+        GTEST_SKIP() << volume.whyNot().toStdString();
+    }
+    volume.randomFile("plain", kMiB);
+    volume.copy("plain", "copy");
+    if (!volume.reflink("plain", "reflink")) {
+        GTEST_SKIP() << "the btrfs volume refuses reflinks";
+    }
+    volume.available();
+    {
+        MarkedFiles marks;
+        marks.mark(volume.path("reflink"));
+        EXPECT_EQ(marks.statusText(), QStringLiteral("1 files 0 bytes"));
+        marks.mark(volume.path("copy"));
+        EXPECT_EQ(marks.statusText(), status(2, kMiB));
+        EXPECT_TRUE(marks.freedExact());
+    }
+
+    ASSERT_EQ(::chmod(volume.path("reflink").constData(), 0), 0);
+    ASSERT_EQ(::chmod(volume.root().constData(), 0755), 0);
+    ASSERT_EQ(::chmod(tree.root().constData(), 0755), 0);
+    const int exit = test::runAsNobody([&] {
+        MarkedFiles marks;
+        marks.mark(volume.path("reflink"));
+        const bool upper = marks.statusText() == QStringLiteral("1 files at most 1,048,576 bytes");
+        marks.unmark(volume.path("reflink"));
+        return upper && marks.freedExact() && marks.freedBytes() == 0 ? 0 : 1;
+    });
+    EXPECT_EQ(exit, 0);
 }
 
 }  // namespace

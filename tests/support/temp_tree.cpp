@@ -151,6 +151,14 @@ qint64 allocatedBytes(const QByteArray& path) {
     return ::lstat(path.constData(), &st) == 0 ? qint64(st.st_blocks) * 512 : 0;
 }
 
+qint64 allocatedBytes(const QList<QByteArray>& paths) {
+    qint64 sum = 0;
+    for (const QByteArray& path : paths) {
+        sum += allocatedBytes(path);
+    }
+    return sum;
+}
+
 int runWithDeadline(const std::function<int()>& body, int seconds) {
     const pid_t pid = fork();
     if (pid < 0)

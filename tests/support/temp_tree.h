@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QTemporaryDir>
 
 #include <ctime>
@@ -44,6 +45,8 @@ bool present(const QByteArray& path);
 // The bytes the file at `path` takes on the disk (st_blocks x 512, not following a
 // link); 0 when nothing is there.
 qint64 allocatedBytes(const QByteArray& path);
+// The sum of allocatedBytes() over `paths`.
+qint64 allocatedBytes(const QList<QByteArray>& paths);
 
 // Runs `body` in a child process that has dropped root to the user "nobody", so that
 // folders with mode 000 are really unreadable. Returns the child's exit status, or -1

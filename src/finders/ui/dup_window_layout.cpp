@@ -29,7 +29,9 @@ FinderWindow::Setup TfrmDup::setupFor(bool duplicateMode) {
         duplicateMode ? QStringLiteral("Duplicates on file name only")
                       : QStringLiteral("Start scanning for file hogs"),
         QString(),
-        QStringLiteral("Duplicates"),
+        // The word archives are named with: each finder its own, so an archive of file
+        // hogs is not taken for one of duplicates.
+        duplicateMode ? QStringLiteral("Duplicates") : QStringLiteral("FileHogs"),
         &kSortMenuDup,
         DupMarkColumn(duplicateMode),
         duplicateMode ? kDupSizeColumn : kHogSizeColumn,

@@ -644,9 +644,9 @@ void FinderWindow::btDeleteClick() {
     const QHash<QByteArray, QByteArray> twins = twinsOfMarked();
     const int result =
         !twins.isEmpty() && tools_.reallyDeleteWithTwins
-            ? tools_.reallyDeleteWithTwins(marks_.paths(), setup_.callerName, marks_.totalBytes(),
+            ? tools_.reallyDeleteWithTwins(marks_.paths(), setup_.callerName, marks_.freedBytes(),
                                            twins)
-            : tools_.reallyDelete(marks_.paths(), setup_.callerName, marks_.totalBytes());
+            : tools_.reallyDelete(marks_.paths(), setup_.callerName, marks_.freedBytes());
     if (result != 2) {
         accept();
     }

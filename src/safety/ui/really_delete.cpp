@@ -20,13 +20,13 @@
 #include <algorithm>
 #include <optional>
 
+#include "base/freed_text.h"
 #include "base/utility.h"
 #include "platform/event_pump.h"
 #include "platform/prompter.h"
 #include "safety/archive_name.h"
 #include "safety/clean_run.h"
 #include "safety/clean_totals.h"
-#include "safety/freed_text.h"
 #include "safety/safe_harbor.h"
 #include "safety/share_run.h"
 #include "safety/ui/zip_options.h"

@@ -167,7 +167,15 @@ TEST(DupWindow, MarksStatusLineAndDeleteKey) {
     // Double click marks the current row and the selection stays.
     win.w.grid()->setCurrentRow(2);
     win.w.gridDblClick();
-    EXPECT_EQ(win.w.statusText(), QStringLiteral("1 files 100 bytes"));
+    const auto rows = [&win](const QList<qsizetype>& numbers) {
+        QList<QByteArray> paths;
+        for (const qsizetype r : numbers) {
+            paths << win.table().rowData(r);
+        }
+        return paths;
+    };
+    // The total is what the disk gives back: the files' blocks, not their lengths.
+    EXPECT_EQ(win.w.statusText(), test::markedStatus(1, rows({2})));
     EXPECT_EQ(win.w.grid()->currentRow(), 2);
     EXPECT_TRUE(win.button("btDelete")->isEnabled());
     EXPECT_TRUE(win.w.grid()->cellStyle(2, kDupNameColumn).drawMark);
@@ -180,15 +188,15 @@ TEST(DupWindow, MarksStatusLineAndDeleteKey) {
     QTest::keyClick(win.w.grid(), Qt::Key_Delete);
     EXPECT_EQ(win.w.grid()->currentRow(), 10);
     EXPECT_EQ(win.markedRows(), QList<qsizetype>({2, 3, 10}));
-    EXPECT_EQ(win.w.statusText(), QStringLiteral("3 files 800 bytes"));
+    EXPECT_EQ(win.w.statusText(), test::markedStatus(3, rows({2, 3, 10})));
 
     // "&Mark" toggles too: row 4 marked, then unmarked through MarkThisFile.
     win.w.grid()->setCurrentRow(4);
     win.button("btMark")->click();
     EXPECT_EQ(win.w.grid()->currentRow(), 5);
-    EXPECT_EQ(win.w.statusText(), QStringLiteral("4 files 1,000 bytes"));
+    EXPECT_EQ(win.w.statusText(), test::markedStatus(4, rows({2, 3, 4, 10})));
     win.w.MarkThisFile(4);
-    EXPECT_EQ(win.w.statusText(), QStringLiteral("3 files 800 bytes"));
+    EXPECT_EQ(win.w.statusText(), test::markedStatus(3, rows({2, 3, 10})));
 
     win.w.Unmarkall1Click();
     EXPECT_EQ(win.w.statusText(), QStringLiteral("0 files 0 bytes"));
@@ -197,7 +205,7 @@ TEST(DupWindow, MarksStatusLineAndDeleteKey) {
 
     win.w.Markall1Click();
     EXPECT_EQ(win.markedRows().size(), 10);
-    EXPECT_EQ(win.w.statusText(), QStringLiteral("10 files 3,000 bytes"));
+    EXPECT_EQ(win.w.statusText(), test::markedStatus(10, rows({1, 2, 3, 4, 5, 6, 7, 8, 9, 10})));
     EXPECT_TRUE(win.button("btDelete")->isEnabled());
     EXPECT_EQ(win.w.marks().paths().size(), 10);
 
@@ -605,7 +613,13 @@ TEST(DupWindow, FileHogsSortByTitlesAndMarksFollowTheirRows) {
     t.fileOfSize("Big.ISO", 5000);
     t.fileOfSize("mid.dat", 3000);
     t.fileOfSize("Small.txt", 1000);
-    Window win(false, {t.root()});
+    QString caller;
+    TfrmDup::Tools tools;
+    tools.reallyDelete = [&caller](const QList<QByteArray>&, const QString& word, qint64) {
+        caller = word;
+        return 2;
+    };
+    Window win(false, {t.root()}, nullptr, tools);
     EXPECT_EQ(win.w.windowTitle(), QStringLiteral("Find and delete file hogs"));
     EXPECT_EQ(win.button("btScan")->toolTip(), QStringLiteral("Start scanning for file hogs"));
     win.w.btScanClick();
@@ -630,7 +644,11 @@ TEST(DupWindow, FileHogsSortByTitlesAndMarksFollowTheirRows) {
     const QStringList order = win.column(kHogSizeColumn);
     win.clickTitle(2);
     EXPECT_EQ(win.column(kHogSizeColumn), order);
-    EXPECT_EQ(win.w.statusText(), QStringLiteral("1 files 5,000 bytes"));
+    EXPECT_EQ(win.w.statusText(), test::markedStatus(1, {t.path("Big.ISO")}));
+
+    // Its archives are named for file hogs, not duplicates.
+    win.button("btDelete")->click();
+    EXPECT_EQ(caller, QStringLiteral("FileHogs"));
 }
 
 TEST(DupWindow, HostileNamesAreMarkedCopiedAndHandedOverExactly) {
@@ -656,7 +674,7 @@ TEST(DupWindow, HostileNamesAreMarkedCopiedAndHandedOverExactly) {
     ASSERT_EQ(win.w.resultCount(), 6);
     EXPECT_TRUE(win.button("btDelete")->isVisible());
     win.w.Markall1Click();
-    EXPECT_EQ(win.w.statusText(), QStringLiteral("6 files 384 bytes"));
+    EXPECT_EQ(win.w.statusText(), test::markedStatus(6, made));
 
     // "Filenames only": the exact paths, in grid order.
     win.w.btClipClick(ClipboardForm::FilenamesOnly);
@@ -682,7 +700,7 @@ TEST(DupWindow, HostileNamesAreMarkedCopiedAndHandedOverExactly) {
     std::sort(sortedPaths.begin(), sortedPaths.end());
     EXPECT_EQ(sortedHanded, sortedPaths);
     EXPECT_EQ(caller, QStringLiteral("Duplicates"));
-    EXPECT_EQ(total, 384);
+    EXPECT_EQ(total, test::allocatedBytes(made));
     EXPECT_TRUE(win.w.isVisible());
     EXPECT_EQ(win.markedRows().size(), 6);
     answer = 1;
@@ -882,22 +900,22 @@ TEST(DupWindow, SameContentsGroupsEqualFilesAndItsMarkingHelpersKeepOneOfEach) {
     struct Case {
         QString item;
         QStringList unmarked;
-        const char* status;
-        QStringList twins;  // marked>kept
+        QList<QByteArray> freeing;  // the marked files whose blocks come back
+        QStringList twins;          // marked>kept
     };
+    // "c-linked" has a name left ("c-name"), so marking it wins nothing.
     const Case cases[] = {
-        // "c-linked" has a name left ("c-name"), so marking it wins nothing.
         {first,
          {"c-copy", "b1", "a-mid", "h-only", "h-other"},
-         "4 files 12,300 bytes",
+         {"one/a-old", "two/a-new", "one/b2"},
          {"a-new>a-mid", "a-old>a-mid", "b2>b1", "c-linked>c-copy"}},
         {newest,
          {"c-copy", "b1", "a-new", "h-only", "h-other"},
-         "4 files 12,300 bytes",
+         {"one/a-old", "two/a-mid", "one/b2"},
          {"a-mid>a-new", "a-old>a-new", "b2>b1", "c-linked>c-copy"}},
         {oldest,
          {"c-linked", "b2", "a-old", "h-only", "h-other"},
-         "4 files 12,302 bytes",
+         {"two/a-new", "two/a-mid", "one/b1", "two/c-copy"},
          {"a-mid>a-old", "a-new>a-old", "b1>b2", "c-copy>c-linked"}},
     };
     for (const Case& c : cases) {
@@ -912,7 +930,11 @@ TEST(DupWindow, SameContentsGroupsEqualFilesAndItsMarkingHelpersKeepOneOfEach) {
             }
         }
         EXPECT_EQ(unmarked, c.unmarked);
-        EXPECT_EQ(win.w.statusText(), QLatin1String(c.status));
+        QList<QByteArray> freeing;
+        for (const QByteArray& rel : c.freeing) {
+            freeing << t.path(rel);
+        }
+        EXPECT_EQ(win.w.statusText(), test::markedStatus(4, freeing));
         EXPECT_TRUE(win.button("btDelete")->isEnabled());
         win.button("btDelete")->click();
         QStringList pairs;
