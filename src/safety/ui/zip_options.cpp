@@ -62,16 +62,28 @@ TfrmZipOptions::TfrmZipOptions(QWidget* parent, QString* defaultZipPath)
     Edit2->setObjectName(QStringLiteral("Edit2"));
     Edit2->setMaxLength(kCommentLength);
 
+    btLastComment = new QToolButton(this);
+    btLastComment->setObjectName(QStringLiteral("btLastComment"));
+    btLastComment->setText(QStringLiteral("Use &last"));
+    btLastComment->setEnabled(false);
+    connect(btLastComment, &QToolButton::clicked, this, [this] {
+        Edit2->setText(lastComment_);
+        Edit2->setFocus();
+    });
+
     auto* folderRow = new QHBoxLayout;
     folderRow->addWidget(Edit1, 1);
     folderRow->addWidget(SpeedButton1);
+    auto* commentRow = new QHBoxLayout;
+    commentRow->addWidget(Edit2, 1);
+    commentRow->addWidget(btLastComment);
 
     auto* form = new QFormLayout;
     auto* folderLabel = new QLabel(QStringLiteral("Folder for archive zip files:"), this);
     auto* commentLabel = new QLabel(QStringLiteral("&Comment stored in the archive:"), this);
     commentLabel->setBuddy(Edit2);
     form->addRow(folderLabel, folderRow);
-    form->addRow(commentLabel, Edit2);
+    form->addRow(commentLabel, commentRow);
 
     auto* buttons = OkCancelButtons(this);
 
@@ -89,7 +101,17 @@ void TfrmZipOptions::readSettings() {
         *defaultZipPath_ = zipPath_;
     }
     Edit1->setText(zipPath_);
-    Edit2->setText(comment_.left(kCommentLength));
+    // The last comment is offered, never put into new archives unasked: archives of
+    // other files would otherwise carry a description that is not theirs.
+    lastComment_ = comment_.left(kCommentLength);
+    comment_.clear();
+    Edit2->clear();
+    Edit2->setPlaceholderText(
+        lastComment_.isEmpty() ? QString() : QStringLiteral("Last used: ") + lastComment_);
+    btLastComment->setEnabled(!lastComment_.isEmpty());
+    btLastComment->setToolTip(lastComment_.isEmpty()
+                                  ? QString()
+                                  : QStringLiteral("Use the last comment again: ") + lastComment_);
     read_ = true;
 }
 
@@ -100,9 +122,11 @@ void TfrmZipOptions::writeSettings() {
         *defaultZipPath_ = zipPath_;
     }
     SettingsStore store;
+    // An empty field keeps the remembered comment for the next offer.
     const bool ok =
         store.writeString(section(), QString::fromLatin1(settings::kZipPath), zipPath_) &&
-        store.writeString(section(), QString::fromLatin1(settings::kZipComment), comment_);
+        (comment_.isEmpty() ||
+         store.writeString(section(), QString::fromLatin1(settings::kZipComment), comment_));
     if (!ok) {
         ShowError(QStringLiteral("The archive options could not be saved in the settings file."));
     }

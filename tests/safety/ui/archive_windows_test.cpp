@@ -77,6 +77,10 @@ TEST_F(ArchiveWindows, ZipOptionsReadAtShowAndSavedAtEveryCloseEvenCancel) {
             EXPECT_EQ(d.windowTitle(), QStringLiteral("Archive Zip File Options"));
             EXPECT_EQ(d.Edit1->text(), QStringLiteral("/srv"));
             EXPECT_FALSE(d.Edit1->isReadOnly());
+            // The last comment is offered, not reused unasked.
+            EXPECT_TRUE(d.Edit2->text().isEmpty());
+            EXPECT_TRUE(d.Edit2->placeholderText().contains(QStringLiteral("old comment")));
+            d.btLastComment->click();
             EXPECT_EQ(d.Edit2->text(), QStringLiteral("old comment"));
             d.SpeedButton1->click();
             d.Edit2->setText(QString(100, QLatin1Char('c')));  // longer than the field takes
@@ -100,6 +104,7 @@ TEST_F(ArchiveWindows, ZipOptionsReadAtShowAndSavedAtEveryCloseEvenCancel) {
     onModal<TfrmZipOptions>([](TfrmZipOptions& d) {
         EXPECT_EQ(d.Edit1->text(), defaultZipFolder());
         EXPECT_TRUE(d.Edit2->text().isEmpty());
+        EXPECT_FALSE(d.btLastComment->isEnabled());
         d.findChild<QPushButton*>(QStringLiteral("btOK"))->click();
     });
     EXPECT_EQ(dlg.exec(), QDialog::Accepted);
