@@ -40,11 +40,17 @@ namespace {
 
 constexpr int kNameColumn = 5;
 
-QString deletedText() {
+// What the size column of a cleaned folder says.
+QString cleanedText(FolderCleanMode mode) {
+    switch (mode) {
+        case FolderCleanMode::Trash:
+            return QStringLiteral("RECYCLED");
+        case FolderCleanMode::Zip:
+            return QStringLiteral("ZIPPED");
+        case FolderCleanMode::Delete:
+            break;
+    }
     return QStringLiteral("DELETED");
-}
-QString recycledText() {
-    return QStringLiteral("RECYCLED");
 }
 
 }  // namespace
@@ -470,13 +476,14 @@ void TfrmDirHog::clean(const QByteArray& folder, qsizetype row) {
         ShowError(QStringLiteral("You cannot delete the Windows folder using Diskwell 99"));
         return;
     }
-    bool recycled = false;
-    const int result = tools_.delDirectory ? tools_.delDirectory(folder, &recycled)
-                                           : TfrmDelDirectory::execute(this, harbor_, folder,
-                                                                       &recycled, defaultZipPath_);
+    FolderCleanMode mode = FolderCleanMode::Delete;
+    const int result =
+        tools_.delDirectory
+            ? tools_.delDirectory(folder, &mode)
+            : TfrmDelDirectory::execute(this, harbor_, folder, nullptr, defaultZipPath_, &mode);
     if (result != TfrmDelDirectory::kNothingDone) {
         if (row > 0) {
-            t.setCell(0, row, recycled ? recycledText() : deletedText());
+            t.setCell(0, row, cleanedText(mode));
         }
         harbor_.clearMemo();
         cleaned_.insert(folder);

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "finders/folder_hogs.h"
+#include "safety/folder_clean.h"
 
 class QAction;
 class QCheckBox;
@@ -47,8 +48,8 @@ public:
     // What the window asks of other windows; each may be unset in tests.
     struct Tools {
         // Opens the folder deletion window for `folder`; returns its modal result and
-        // sets `recycled`. Unset: TfrmDelDirectory over this window.
-        std::function<int(const QByteArray& folder, bool* recycled)> delDirectory;
+        // sets `mode` to the kind of run it made. Unset: TfrmDelDirectory over this window.
+        std::function<int(const QByteArray& folder, FolderCleanMode* mode)> delDirectory;
         // Shows the browser on `folder`; unset: TfrmBrowse over this window.
         std::function<void(const QByteArray& folder)> browse;
         // Asks for the print dialog; unset: QPrintDialog.

@@ -94,9 +94,10 @@ TEST_F(DirHogWindow, MainFoldersRankedLargestFirstWithRealNamesAndSortable) {
 TEST_F(DirHogWindow, CleanMarksTheRowAndRefusesTheSystemsFoldersAndASecondClean) {
     TfrmDirHog::Tools tools;
     QList<QByteArray> opened;
-    tools.delDirectory = [&](const QByteArray& folder, bool* recycled) {
+    FolderCleanMode runMode = FolderCleanMode::Trash;
+    tools.delDirectory = [&](const QByteArray& folder, FolderCleanMode* mode) {
         opened.append(folder);
-        *recycled = true;
+        *mode = runMode;
         return TfrmDelDirectory::kRunDone;
     };
     QList<QByteArray> browsed;
@@ -115,6 +116,19 @@ TEST_F(DirHogWindow, CleanMarksTheRowAndRefusesTheSystemsFoldersAndASecondClean)
     // A marked row sorts as 0.
     w.sortMenu()->chooseColumn(0);
     EXPECT_EQ(w.grid()->table().cell(0, 1), QStringLiteral("RECYCLED"));
+    // A folder stored in archives says so, not "DELETED".
+    qsizetype small = -1;
+    for (qsizetype r = 1; r < w.grid()->table().rowCount(); ++r) {
+        if (w.grid()->table().rowData(r) == r_ + "/S/small") {
+            small = r;
+        }
+    }
+    ASSERT_GT(small, 0);
+    runMode = FolderCleanMode::Zip;
+    w.grid()->setCurrentRow(small);
+    w.btDeleteClick();
+    EXPECT_EQ(w.grid()->table().cell(0, small), QStringLiteral("ZIPPED"));
+    EXPECT_EQ(opened.size(), 2);
 
     w.grid()->table().setCell(0, 2, QStringLiteral("1"));
     w.grid()->table().setRowData(2, "/usr");
@@ -126,7 +140,7 @@ TEST_F(DirHogWindow, CleanMarksTheRowAndRefusesTheSystemsFoldersAndASecondClean)
     w.btDeleteClick();
     EXPECT_EQ(prompter_.texts().value(2),
               QStringLiteral("You cannot delete the root folder using Diskwell 99"));
-    EXPECT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened.size(), 2);
 }
 
 // The real folder deletion window, driven through its Delete button.
@@ -226,9 +240,9 @@ void chooseFromMapMenu(QWidget* map, const QPoint& at, const QString& text) {
 TEST_F(DirHogWindow, TreemapFollowsTheGridAndShrinksAfterAClean) {
     TfrmDirHog::Tools tools;
     QList<QByteArray> opened;
-    tools.delDirectory = [&](const QByteArray& folder, bool* recycled) {
+    tools.delDirectory = [&](const QByteArray& folder, FolderCleanMode* mode) {
         opened.append(folder);
-        *recycled = false;
+        *mode = FolderCleanMode::Delete;
         return TfrmDelDirectory::kRunDone;
     };
     QList<QByteArray> browsed;
