@@ -258,6 +258,7 @@ bool FolderCleaner::answersYes(const QByteArray& path, const EntryFacts& facts, 
         }
         if (answer == AttributeAnswer::Stop) {
             s_.aborted = true;
+            s_.stoppedAt = path;
             markKeeps(record);
         } else {
             keep(path, QString::fromLatin1(q.text), record);

@@ -120,6 +120,9 @@ struct FolderCleanSummary {
     bool folderRemoved = false;
     // Stopped by the abort hook or by a Stop answer.
     bool aborted = false;
+    // The file whose attribute question was answered Stop (empty otherwise): the run
+    // ended there and the folder is only partly removed.
+    QByteArray stoppedAt;
     // Trash runs: a file could not be trashed, so the run stopped there. Archive runs:
     // an archive could not be opened or written. `error` says why.
     bool stopped = false;

@@ -8,14 +8,17 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include <utility>
+
+#include "base/freed_text.h"
 #include "base/utility.h"
 #include "platform/event_pump.h"
 #include "platform/prompter.h"
 #include "safety/archive_name.h"
 #include "safety/clean_totals.h"
-#include "safety/freed_text.h"
 #include "safety/safe_harbor.h"
 #include "safety/trash_rule.h"
 #include "safety/ui/zip_options.h"
@@ -24,6 +27,14 @@
 namespace dw {
 
 namespace {
+
+QString filesText(qint64 n) {
+    return n == 1 ? QStringLiteral("1 file") : FormatThousands(n) + QStringLiteral(" files");
+}
+
+QString foldersText(qint64 n) {
+    return n == 1 ? QStringLiteral("1 folder") : FormatThousands(n) + QStringLiteral(" folders");
+}
 
 bool askYesNo(const QString& text) {
     return platform::prompter().ask(platform::MessageKind::Question,
@@ -54,8 +65,13 @@ TfrmDelDirectory::TfrmDelDirectory(SafeHarbor& harbor, const QByteArray& folder,
     QFont bold = lblDirectory->font();
     bold.setBold(true);
     lblDirectory->setFont(bold);
+    lblTally = new QLabel(this);
+    lblTally->setObjectName(QStringLiteral("lblTally"));
+    lblTally->setAlignment(Qt::AlignCenter);
+    lblTally->setWordWrap(true);
     layout->addWidget(lblTop);
     layout->addWidget(lblDirectory);
+    layout->addWidget(lblTally);
 
     auto* buttons = new QHBoxLayout;
     btDelete = new QPushButton(QStringLiteral("&Delete folder"), this);
@@ -107,12 +123,82 @@ TfrmDelDirectory::TfrmDelDirectory(SafeHarbor& harbor, const QByteArray& folder,
 
 TfrmDelDirectory::~TfrmDelDirectory() = default;
 
+void TfrmDelDirectory::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Counted once the window is up, so the user sees it fill in.
+    QTimer::singleShot(0, this, [this] {
+        if (!counted_ && !counting_) {
+            countContents();
+        }
+    });
+}
+
+QString TfrmDelDirectory::tallyText(const FolderTally& tally, bool finished) {
+    if (tally.unopened) {
+        return QStringLiteral("What the folder holds could not be counted.");
+    }
+    const QString what =
+        filesText(tally.files) + QStringLiteral(" in ") + foldersText(tally.folders);
+    if (!finished) {
+        return QStringLiteral("Counting: %1, %2 bytes so far...")
+            .arg(what, FormatThousands(tally.bytes));
+    }
+    if (!tally.complete) {
+        return QStringLiteral("Counting stopped: at least %1, %2 bytes.")
+            .arg(what, FormatThousands(tally.bytes));
+    }
+    return QStringLiteral("To be removed: %1, %2.")
+        .arg(what, freedBytesText(tally.bytes, tally.bytesExact));
+}
+
+void TfrmDelDirectory::countContents() {
+    if (counting_) {
+        return;
+    }
+    counting_ = true;
+    countAbort_ = false;
+    lblTally->setText(QStringLiteral("Counting..."));
+    platform::ClockedPump pump;
+    tally_ = tallyFolder(
+        folder_,
+        [this, &pump] {
+            pump();
+            return countAbort_;
+        },
+        [this, &pump](const FolderTally& sofar) {
+            lblTally->setText(tallyText(sofar, false));
+            pump();
+        });
+    counting_ = false;
+    counted_ = true;
+    lblTally->setText(tallyText(tally_, true));
+    std::function<void()> action = std::exchange(pending_, nullptr);
+    if (action && !countAbort_) {
+        action();
+    }
+}
+
+bool TfrmDelDirectory::readyToAct(std::function<void()> action) {
+    if (counting_) {
+        pending_ = std::move(action);
+        return false;
+    }
+    if (counted_) {
+        return true;
+    }
+    countContents();
+    return !countAbort_;
+}
+
 int TfrmDelDirectory::execute(QWidget* parent, SafeHarbor& harbor, const QByteArray& folder,
-                              bool* useRecycleBin, QString* defaultZipPath) {
+                              bool* useRecycleBin, QString* defaultZipPath, FolderCleanMode* mode) {
     TfrmDelDirectory window(harbor, folder, parent, defaultZipPath);
     const int result = window.exec();
     if (useRecycleBin) {
         *useRecycleBin = window.useRecycleBin();
+    }
+    if (mode) {
+        *mode = window.runMode();
     }
     return result;
 }
@@ -134,7 +220,7 @@ void TfrmDelDirectory::FormShow() {
 }
 
 void TfrmDelDirectory::btDeleteClick() {
-    if (deletionRunning_) {
+    if (deletionRunning_ || !readyToAct([this] { btDeleteClick(); })) {
         return;
     }
     FolderCleanSettings settings;
@@ -144,7 +230,7 @@ void TfrmDelDirectory::btDeleteClick() {
 }
 
 void TfrmDelDirectory::btRecycleClick() {
-    if (deletionRunning_) {
+    if (deletionRunning_ || !readyToAct([this] { btRecycleClick(); })) {
         return;
     }
     if (!askYesNo(QStringLiteral(
@@ -163,7 +249,7 @@ void TfrmDelDirectory::btRecycleClick() {
 }
 
 void TfrmDelDirectory::btZipClick() {
-    if (deletionRunning_) {
+    if (deletionRunning_ || !readyToAct([this] { btZipClick(); })) {
         return;
     }
     TfrmZipOptions options(this, defaultZipPath_);
@@ -182,6 +268,10 @@ void TfrmDelDirectory::btZipClick() {
 }
 
 void TfrmDelDirectory::BitBtn3Click() {
+    if (counting_) {
+        countAbort_ = true;
+        return;
+    }
     if (!deletionRunning_) {
         done(kNothingDone);
         return;
@@ -209,6 +299,7 @@ bool TfrmDelDirectory::StartTheDeletionProcess(FolderCleanSettings settings) {
         return false;
     }
     settings.harbor = &harbor_;
+    runMode_ = settings.mode;
     deletionRunning_ = true;
     abortRequested_ = false;
     for (QPushButton* b : {btDelete, btRecycle, btZip}) {
@@ -301,6 +392,11 @@ void TfrmDelDirectory::tellOutcome(const FolderCleanSettings& settings) {
         saved = s.doneCount == 0 || (settings.mode == FolderCleanMode::Trash
                                          ? recordDeleteTotals(0, 0, s.doneCount, s.doneBytes)
                                          : recordDeleteTotals(s.doneCount, s.doneBytes, 0, 0));
+    }
+    if (!s.stoppedAt.isEmpty()) {
+        ShowWarning(QStringLiteral("The folder %1 is only partly removed: the run stopped at %2, "
+                                   "and what was not removed yet stays where it is.")
+                        .arg(QFile::decodeName(folder_), QFile::decodeName(s.stoppedAt)));
     }
     if (s.stopped) {
         ShowError(settings.mode == FolderCleanMode::Trash ? trashFailureText(s.error, s.errorCode)

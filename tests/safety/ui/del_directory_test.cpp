@@ -60,6 +60,9 @@ TEST_F(DelDirectory, DeletesTheFolderAfterTheQuestionsAndCountsWhatWent) {
     prompter_.script({Answer::Yes});
     EXPECT_EQ(run(w, "btDelete"), TfrmDelDirectory::kRunDone);
     EXPECT_FALSE(present(r_ + "/G"));
+    // Counted before the first file went, however soon the button was clicked.
+    EXPECT_EQ(w.tally().files, 2);
+    EXPECT_EQ(w.tally().bytes, blocks);
     EXPECT_FALSE(w.useRecycleBin());
     const QStringList texts = prompter_.texts();
     ASSERT_EQ(texts.size(), 2) << texts.join(u'|').toStdString();
@@ -72,6 +75,33 @@ TEST_F(DelDirectory, DeletesTheFolderAfterTheQuestionsAndCountsWhatWent) {
     EXPECT_EQ(SettingsStore().readString(QString::fromLatin1(settings::kDiskwell),
                                          QStringLiteral("Ndelete"), QString()),
               QStringLiteral("2"));
+}
+
+// The figure of what will go is on the window; a No to an attribute question ends in
+// "only partly removed".
+TEST_F(DelDirectory, ShowsWhatWillGoFirstAndSaysWhenANoLeavesItPartlyRemoved) {
+    tree_.file("P/a.txt", "1234");
+    tree_.file("P/sub/ro.txt", "12");
+    tree_.file("P/sub/z.txt", "zz");
+    tree_.setMode("P/sub/ro.txt", 0444);
+    const qint64 blocks = test::allocatedBytes(r_ + "/P/a.txt") +
+                          test::allocatedBytes(r_ + "/P/sub/ro.txt") +
+                          test::allocatedBytes(r_ + "/P/sub/z.txt");
+    TfrmDelDirectory w(harbor_, r_ + "/P");
+    prompter_.script({Answer::No});
+    EXPECT_EQ(run(w, "btDelete"), TfrmDelDirectory::kNothingDone);
+    EXPECT_EQ(w.findChild<QLabel*>(QStringLiteral("lblTally"))->text(),
+              QStringLiteral("To be removed: 3 files in 1 folder, %1 bytes.")
+                  .arg(FormatThousands(blocks)));
+    EXPECT_TRUE(present(r_ + "/P/sub/ro.txt"));
+    const QStringList texts = prompter_.texts();
+    ASSERT_FALSE(texts.isEmpty());
+    EXPECT_TRUE(texts.contains(
+        QStringLiteral(
+            "The folder %1/P is only partly removed: the run stopped at %1/P/sub/ro.txt, "
+            "and what was not removed yet stays where it is.")
+            .arg(QString::fromUtf8(r_))))
+        << texts.join(u'|').toStdString();
 }
 
 TEST_F(DelDirectory, AnEmptyFolderGoesWithoutAMessageOrATotal) {
