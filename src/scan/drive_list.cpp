@@ -82,15 +82,19 @@ std::optional<StartFolder> EnterStartFolder(const DriveEntry& entry) {
     return EnterStartFolder(entry.startFolder);
 }
 
+QByteArray StartFolderPath(QByteArray folder) {
+    while (folder.size() > 1 && folder.endsWith(platform::kSep)) {
+        folder.chop(1);
+    }
+    return folder;
+}
+
 std::optional<StartFolder> EnterStartFolder(const QByteArray& folder) {
     if (folder.isEmpty()) {
         return std::nullopt;
     }
     StartFolder start;
-    start.path = folder;
-    while (start.path.size() > 1 && start.path.endsWith(platform::kSep)) {
-        start.path.chop(1);
-    }
+    start.path = StartFolderPath(folder);
     if (!start.reader.open(start.path)) {
         return std::nullopt;
     }

@@ -52,6 +52,10 @@ struct StartFolder {
     quint64 inode = 0;
 };
 
+// `folder` as a walk names its start: trailing separators removed, except for the root
+// "/".
+QByteArray StartFolderPath(QByteArray folder);
+
 // Opens the start folder of `entry` (its `startFolder`). Nullopt, with nothing left
 // open, when it cannot be opened: it does not exist, cannot be read, is not a folder, is
 // a symbolic link (a start folder is not followed either; links in the folders above it

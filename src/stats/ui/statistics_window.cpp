@@ -91,6 +91,17 @@ public:
     void onUnopened(const DriveEntry&, const QString& message) override {
         ShowBox(platform::MessageKind::Error, message);
     }
+    void onFolderEntered(const WalkFolder& folder) override {
+        if (folder.depth == 0) {
+            // Progress names the chosen entry whose walk this is.
+            for (const DriveEntry& entry : window_.drives_) {
+                if (StartFolderPath(entry.startFolder) == folder.path) {
+                    window_.currentDrive_ = entry.text;
+                    break;
+                }
+            }
+        }
+    }
 
 private:
     void pump() {
@@ -363,6 +374,10 @@ void TfrmStatistics::doDiskSize() {
     chart->addAxis(axisX, Qt::AlignBottom);
     series->attachAxis(axisX);
     auto* axisY = new QValueAxis;
+    // Grouped as every other figure of the program ("237,171 MB"): the format itself
+    // cannot group, the chart's locale can.
+    chart->setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    chart->setLocalizeNumbers(true);
     axisY->setLabelFormat(QStringLiteral("%.0f ") + unitText);
     axisY->setTitleText(unitText);
     chart->addAxis(axisY, Qt::AlignLeft);
@@ -755,8 +770,21 @@ void TfrmStatistics::btOKClick() {
     collect(entries, filter);
 }
 
-void TfrmStatistics::collect(const QList<DriveEntry>& entries, const TypeFilter& filter) {
-    if (entries.isEmpty() || collecting_) {
+void TfrmStatistics::collect(const QList<DriveEntry>& chosen, const TypeFilter& filter) {
+    if (chosen.isEmpty() || collecting_) {
+        return;
+    }
+    // A folder that is not there is said by name, as the walk would, rather than taken
+    // for a drive of no size.
+    QList<DriveEntry> entries;
+    for (const DriveEntry& entry : chosen) {
+        if (entry.kind == DriveEntry::Kind::ExtraFolder && !EnterStartFolder(entry)) {
+            ShowError(QStringLiteral("Can't open drive ") + entry.text);
+        } else {
+            entries.append(entry);
+        }
+    }
+    if (entries.isEmpty()) {
         return;
     }
     if (pickListTotal(entries) <= 0) {
@@ -781,76 +809,71 @@ void TfrmStatistics::collect(const QList<DriveEntry>& entries, const TypeFilter&
     clearVariables();
     overhangEnabled_ = entries.size() == 1;
     OvcNotebook1->setTabEnabled(kOverhang, overhangEnabled_);
-    drivesDone_.clear();
     abortRequested_ = false;
 
-    StatCollector collector(filter_);
+    drivesDone_.clear();
+    QStringList titles;
     for (const DriveEntry& entry : entries) {
-        if (abortRequested_) {
-            break;
-        }
-        currentDrive_ = entry.text;
-        currentDriveKey_ = DriveWord(entry);
         drivesDone_ += entry.text + QLatin1Char(' ');
-        if (!PathDriveReady(entry)) {
-            continue;
-        }
-        clusterSize_ = clusterSizeOf(entry);
-        collecting_ = true;
-        lblNotCollected_->setText(QLatin1String(kCollectingText));
-        btAbort_->show();
-        placeNotCollectedPanel();
-        const bool pieTurning = Timer2->isActive();
-        Timer2->stop();
+        // A drive is named by its volume, a folder by itself.
+        titles << (entry.kind == DriveEntry::Kind::ExtraFolder ? entry.text : DriveWord(entry));
+    }
+    currentDrive_ = entries.front().text;
+    currentDriveKey_ = titles.join(QStringLiteral(", "));
+    clusterSize_ = clusterSizeOf(entries.front());
 
-        hooks_ = std::make_unique<CollectHooks>(*this, collector, pumpIntervalMs_);
+    collecting_ = true;
+    lblNotCollected_->setText(QLatin1String(kCollectingText));
+    btAbort_->show();
+    placeNotCollectedPanel();
+    const bool pieTurning = Timer2->isActive();
+    Timer2->stop();
+
+    StatCollector collector(filter_);
+    hooks_ = std::make_unique<CollectHooks>(*this, collector, pumpIntervalMs_);
+    {
+        setStatus(QString());
+        disenable(false);
+        WaitCursor wait;
+        hooks_->startWalk();
         if (abortRequested_) {
             hooks_->requestAbort();
         }
-        {
-            setStatus(QString());
-            disenable(false);
-            WaitCursor wait;
-            hooks_->startWalk();
-            if (abortRequested_) {
-                hooks_->requestAbort();
-            }
-            FolderWalk walk(statisticsWalkOptions(), *hooks_);
-            walk.walkEntries({entry});
-            tallies_ = collector.tallies();
-            tallies_.addFilterTypes(filter_);
-            rebuildPages();
-            QString status = QStringLiteral("Finished - ") + FormatThousands(tallies_.processed) +
-                             QStringLiteral(" files processed");
-            if (tallies_.counted != tallies_.processed) {
-                status += QLatin1Char(' ') + FormatThousands(tallies_.counted) +
-                          QStringLiteral(" files found");
-            }
-            if (tallies_.hardLinked > 0) {
-                status += QStringLiteral(" (") + FormatThousands(tallies_.hardLinked) +
-                          QStringLiteral(" files with several names, each counted once)");
-            }
-            if (abortRequested_) {
-                status += QStringLiteral(" INCOMPLETE ... ABORTED");
-            }
-            setStatus(status);
-            disenable(true);
+        // One walk over every entry: a folder inside another chosen one, and a file with
+        // a name in each, are counted once.
+        FolderWalk walk(statisticsWalkOptions(), *hooks_);
+        walk.walkEntries(entries);
+        tallies_ = collector.tallies();
+        tallies_.addFilterTypes(filter_);
+        rebuildPages();
+        QString status = QStringLiteral("Finished - ") + FormatThousands(tallies_.processed) +
+                         QStringLiteral(" files processed");
+        if (tallies_.counted != tallies_.processed) {
+            status += QLatin1Char(' ') + FormatThousands(tallies_.counted) +
+                      QStringLiteral(" files found");
         }
-        hooks_.reset();
-
-        if (pieTurning) {
-            Timer2->start();
+        if (tallies_.hardLinked > 0) {
+            status += QStringLiteral(" (") + FormatThousands(tallies_.hardLinked) +
+                      QStringLiteral(" files with several names, each counted once)");
         }
-        collected_ = true;
-        collecting_ = false;
-        btAbort_->hide();
-        lblNotCollected_->setText(QLatin1String(kNotCollectedText));
         if (abortRequested_) {
-            setWindowTitle(QStringLiteral("Statistics for drive(s) incomplete ... aborted."));
-            break;
+            status += QStringLiteral(" INCOMPLETE ... ABORTED");
         }
-        setWindowTitle(QStringLiteral("Stats done for ") + drivesDone_);
+        setStatus(status);
+        disenable(true);
     }
+    hooks_.reset();
+
+    if (pieTurning) {
+        Timer2->start();
+    }
+    collected_ = true;
+    collecting_ = false;
+    btAbort_->hide();
+    lblNotCollected_->setText(QLatin1String(kNotCollectedText));
+    setWindowTitle(abortRequested_
+                       ? QStringLiteral("Statistics for drive(s) incomplete ... aborted.")
+                       : QStringLiteral("Stats done for ") + drivesDone_);
     placeNotCollectedPanel();
     emit collectionFinished();
 }

@@ -7,6 +7,7 @@
 #include <QChartView>
 #include <QCheckBox>
 #include <QFile>
+#include <QGraphicsTextItem>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -14,11 +15,13 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QValueAxis>
 
 #include <unistd.h>
 
@@ -139,8 +142,9 @@ TEST_F(StatWindow, CollectFillsEveryPageAsTheEngineCounts) {
     EXPECT_EQ(w->statusText(), QStringLiteral("Finished - 5 files processed"));
     const auto volume = platform::volumeOf(t.root());
     ASSERT_TRUE(volume.has_value());
+    // A folder chosen names the table, not the volume it lies on.
     EXPECT_EQ(w->typeTableTitle(),
-              QStringLiteral("File types for drive ") + platform::volumeKey(volume->mountPoint));
+              QStringLiteral("File types for drive ") + QFile::decodeName(t.root()));
     w->showPage(TfrmStatistics::kTypes);
     EXPECT_FALSE(w->notCollectedPanelShown());
 
@@ -238,6 +242,30 @@ TEST_F(StatWindow, SeveralFoldersDisableTheOverhangAndAddUp) {
     EXPECT_EQ(w->tallies().processed, 3);
     EXPECT_EQ(barValues(w->chartAttrSize).size(), 4);
     EXPECT_TRUE(w->OvcNotebook1->isTabEnabled(TfrmStatistics::kOverhang));
+}
+
+// Ticked entries that overlap are one walk: a folder inside another chosen one, and a
+// file with a name in each, count once. The type table is titled by the folders chosen;
+// a chosen folder that is gone is said by name.
+TEST_F(StatWindow, OverlappingEntriesCountOnceAndFoldersNameThemselves) {
+    TempTree t;
+    makeTree(t);
+    ASSERT_EQ(::link(t.path("docs/a.doc").constData(), t.path("pics/a-again.doc").constData()), 0);
+    w->collect({folderEntry(t.root())}, {});
+    const qint64 once = w->tallies().processed;
+    const qint64 bytesOnce = w->tallies().totalBytes();
+    prompter.clear();
+    w->collect({folderEntry(t.path("docs")), folderEntry(t.root())}, {});
+    EXPECT_EQ(w->tallies().processed, once);
+    EXPECT_EQ(w->tallies().totalBytes(), bytesOnce);
+    EXPECT_EQ(w->typeTableTitle(), QStringLiteral("File types for drive ") +
+                                       QFile::decodeName(t.path("docs")) + QStringLiteral(", ") +
+                                       QFile::decodeName(t.root()));
+
+    prompter.clear();
+    w->collect({folderEntry(t.path("gone"))}, {});
+    EXPECT_EQ(prompter.texts(),
+              QStringList{QStringLiteral("Can't open drive ") + QFile::decodeName(t.path("gone"))});
 }
 
 // The table's totals row stays last whatever the sort; eleven types of about the same
@@ -390,6 +418,22 @@ TEST_F(StatWindow, SpacePageBarsPiesAndTheirAnimation) {
     w->cbTotal->setChecked(false);
     bars = qobject_cast<QAbstractBarSeries*>(w->chartSpace->chart()->series().value(0));
     EXPECT_EQ(bars->barSets().value(0)->count(), 2);
+
+    // The value axis groups its figures as the rest of the program ("50,000 MB").
+    auto* axis = qobject_cast<QValueAxis*>(w->chartSpace->chart()->axes(Qt::Vertical).value(0));
+    ASSERT_NE(axis, nullptr);
+    if (axis->max() >= 1000) {
+        const QRegularExpression grouped(QStringLiteral("^\\d{1,3}(,\\d{3})+ [KM]B$"));
+        w->showPage(TfrmStatistics::kSpace);
+        QApplication::processEvents();
+        QStringList labels;
+        for (QGraphicsItem* item : w->chartSpace->scene()->items()) {
+            if (auto* text = dynamic_cast<QGraphicsTextItem*>(item)) {
+                labels << text->toPlainText();
+            }
+        }
+        EXPECT_TRUE(labels.filter(grouped).size() > 0) << labels.join(u'|').toStdString();
+    }
 
     // The bars grow on the timer and stop at their limit, the window live meanwhile.
     EXPECT_TRUE(w->Timer1->isActive());
