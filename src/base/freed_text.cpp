@@ -1,4 +1,4 @@
-#include "safety/freed_text.h"
+#include "base/freed_text.h"
 
 #include "base/utility.h"
 
