@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -663,10 +664,30 @@ bool SortGridByDate(GridTable& grid, qsizetype first, qsizetype last, bool desce
     const DateFormat format(locale);
     const DateReader<char> reader(format, locale, QDate::currentDate());
     const qint64 none = NoDateKey().toJulianDay();
+    const auto keyOf = [&reader, none](View<char> text) {
+        const QDate d = reader.read(text);
+        return d.isValid() ? d.toJulianDay() : none;
+    };
+    if (format.numeric) {
+        return sortByCellKeys(
+            grid, first, last, descending, keyColumn,
+            [&keyOf](QByteArrayView cell) { return keyOf(View<char>(cell.data(), cell.size())); });
+    }
+    // A format with month names is read by QLocale, a thousand times slower than the
+    // numeric reader; but a column holds few distinct dates (a day each), so each text is
+    // read once. The views point into the grid, which is not written until the rows move.
+    // Beyond kMostRemembered texts (not dates, mostly) the rest are read as they come.
+    constexpr size_t kMostRemembered = 1 << 16;
+    std::unordered_map<View<char>, qint64> known;
     return sortByCellKeys(grid, first, last, descending, keyColumn,
-                          [&reader, none](QByteArrayView cell) {
-                              const QDate d = reader.read(View<char>(cell.data(), cell.size()));
-                              return d.isValid() ? d.toJulianDay() : none;
+                          [&keyOf, &known](QByteArrayView cell) {
+                              const View<char> text(cell.data(), cell.size());
+                              if (const auto it = known.find(text); it != known.end())
+                                  return it->second;
+                              const qint64 key = keyOf(text);
+                              if (known.size() < kMostRemembered)
+                                  known.emplace(text, key);
+                              return key;
                           });
 }
 
