@@ -12,6 +12,7 @@
 
 #include <optional>
 
+#include "base/progress_share.h"
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
 #include "base/utility.h"
@@ -55,9 +56,11 @@ public:
         ContentGrouper::Hooks hooks;
         hooks.progress = [this](qint64 done, qint64 total) {
             return window_.pumpDuringFinish(
-                QStringLiteral("Comparing contents: %1 of %2 bytes read")
-                    .arg(FormatThousands(done), FormatThousands(std::max(done, total))));
+                QStringLiteral("Comparing contents: %1 of %2 bytes read (%3%)")
+                    .arg(FormatThousands(done), FormatThousands(std::max(done, total)))
+                    .arg(share_.percent(done, total)));
         };
+        hooks.beforeRead = window_.readHook_;
         search_.finish(hooks);
         search_.fillGrid(grid_);
         window_.rowGroups_.clear();
@@ -77,7 +80,10 @@ public:
             }
         }
     }
-    void abort() override { search_.stopReading(); }
+    void abort() override {
+        window_.aborted_ = true;
+        search_.stopReading();
+    }
     qsizetype foundCount() const override { return search_.resultCount(); }
     QString progressText(const QString& folder) const override {
         return QStringLiteral("%1 files seen, %2 %3 - %4")
@@ -89,6 +95,7 @@ private:
     GridTable& grid_;
     TfrmDup& window_;
     const QString what_;
+    ProgressShare share_;
     qint64 seen_ = 0;
     bool full_ = false;
 };
@@ -244,6 +251,7 @@ std::unique_ptr<FinderWindow::Scan> TfrmDup::makeScan(GridTable& grid) {
     if (duplicateMode_) {
         criterion_ = cbDup_->currentIndex();
     }
+    aborted_ = false;
     return std::make_unique<DupScan>(options(), grid, *this);
 }
 
@@ -288,6 +296,10 @@ QString TfrmDup::foundStatus(qsizetype found) const {
     };
     add(unreadable_, "1 file could not be read", "%1 files could not be read");
     add(changed_, "1 file changed while it was read", "%1 files changed while they were read");
+    if (aborted_) {
+        skipped +=
+            QLatin1String(skipped.isEmpty() ? "" : ", ") + QLatin1String(kListIncompleteText);
+    }
     if (found == 0) {
         return skipped;
     }
