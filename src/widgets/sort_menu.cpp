@@ -1,8 +1,15 @@
 #include "widgets/sort_menu.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMenu>
+
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <thread>
+#include <vector>
 
 #include "base/grid_table.h"
 #include "widgets/message_boxes.h"
@@ -164,9 +171,19 @@ bool SortMenu::sortBy(int item, bool descending) {
     const WaitCursor wait;
     checkOnly(-1);
     const SortItem& sortItem = setup_.items[static_cast<size_t>(item)];
-    const bool done =
-        SortGrid(*grid_, sortItem.key, 1, grid_->rowCount() - 1 - setup_.rowsKeptBelow, descending,
-                 sortItem.column);
+    const qsizetype last = grid_->rowCount() - 1 - setup_.rowsKeptBelow;
+    std::vector<qsizetype> order;
+    bool done = false;
+    const auto sort = [&] {
+        done = SortGridOrder(*grid_, sortItem.key, 1, last, descending, sortItem.column, order);
+    };
+    if (last >= paintingRows_) {
+        whilePainting(sort);
+    } else {
+        sort();
+    }
+    if (done && !order.empty())
+        grid_->reorderRows(1, order);
     if (!done)
         ShowBox(platform::MessageKind::Error, QString::fromLatin1(kSortRangeErrorText),
                 platform::Sound::Hand);
@@ -175,6 +192,28 @@ bool SortMenu::sortBy(int item, bool descending) {
     if (done)
         emit sorted(item, descending);
     return done;
+}
+
+void SortMenu::whilePainting(const std::function<void()>& work) {
+    // The sort only reads the grid, so the view may paint from it meanwhile; input waits
+    // until the rows have moved, since a click or a key could change the rows.
+    std::exception_ptr failure;
+    std::atomic<bool> finished{false};
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        finished.store(true);
+    });
+    do {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    } while (!finished.load());
+    worker.join();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 bool SortMenu::descending(int item) const {
