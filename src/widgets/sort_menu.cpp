@@ -5,13 +5,10 @@
 #include <QGuiApplication>
 #include <QMenu>
 
-#include <atomic>
-#include <chrono>
-#include <exception>
-#include <thread>
 #include <vector>
 
 #include "base/grid_table.h"
+#include "platform/event_pump.h"
 #include "widgets/message_boxes.h"
 #include "widgets/wait_cursor.h"
 
@@ -178,7 +175,10 @@ bool SortMenu::sortBy(int item, bool descending) {
         done = SortGridOrder(*grid_, sortItem.key, 1, last, descending, sortItem.column, order);
     };
     if (last >= paintingRows_) {
-        whilePainting(sort);
+        // The sort only reads the grid, so the view may paint from it meanwhile; input
+        // waits until the rows have moved, since a click or a key could change them.
+        platform::runWhilePumping(
+            sort, [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     } else {
         sort();
     }
@@ -192,28 +192,6 @@ bool SortMenu::sortBy(int item, bool descending) {
     if (done)
         emit sorted(item, descending);
     return done;
-}
-
-void SortMenu::whilePainting(const std::function<void()>& work) {
-    // The sort only reads the grid, so the view may paint from it meanwhile; input waits
-    // until the rows have moved, since a click or a key could change the rows.
-    std::exception_ptr failure;
-    std::atomic<bool> finished{false};
-    std::thread worker([&] {
-        try {
-            work();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        finished.store(true);
-    });
-    do {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    } while (!finished.load());
-    worker.join();
-    if (failure)
-        std::rethrow_exception(failure);
 }
 
 bool SortMenu::descending(int item) const {

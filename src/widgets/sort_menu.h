@@ -3,7 +3,6 @@
 #include <QList>
 #include <QObject>
 
-#include <functional>
 #include <map>
 #include <span>
 #include <string>
@@ -137,9 +136,6 @@ signals:
 
 private:
     bool sortBy(int item, bool descending);
-    // Runs `work` on a thread of its own, letting the window's events other than input
-    // run until it is done; an exception it throws is thrown again here.
-    static void whilePainting(const std::function<void()>& work);
     void syncChecks();
 
     GridTable* grid_;

@@ -17,6 +17,7 @@
 #include "base/settings_store.h"
 #include "base/utility.h"
 #include "platform/dir_reader.h"
+#include "platform/event_pump.h"
 #include "scan/ui/drive_check_list.h"
 #include "widgets/message_boxes.h"
 #include "widgets/sort_menu.h"
@@ -61,8 +62,24 @@ public:
                     .arg(share_.percent(done, total)));
         };
         hooks.beforeRead = window_.readHook_;
-        search_.finish(hooks);
-        search_.fillGrid(grid_);
+        const bool content =
+            search_.options().criterion == kContentCriterion && search_.options().duplicateMode;
+        // The reading reports its progress on this thread, so it runs here; the rest of
+        // the last step (ordering a million candidates, writing their rows) runs on its
+        // own thread into a table no view watches, while this one keeps the window
+        // painting, and the rows take the grid's place at once. The search has found all
+        // it will by then: Abort has nothing left to stop.
+        if (content) {
+            search_.finish(hooks);
+        }
+        GridTable built;
+        platform::runWhilePumping(
+            [&] {
+                search_.finish(hooks);
+                search_.fillGrid(built);
+            },
+            [this] { window_.pumpDuringFinish(QStringLiteral("Filling the list..."), true); });
+        grid_.swapContents(built);
         window_.rowGroups_.clear();
         window_.hardLinkGroups_.clear();
         window_.unreadable_ = 0;

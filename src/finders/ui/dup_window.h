@@ -39,8 +39,9 @@ inline constexpr char kListIncompleteText[] = "list incomplete: the search was a
 // "&Start" checks the size limits (and says what is wrong) before it asks about the marks;
 // a scan takes the criterion from the window. While it runs, the status line counts the
 // files seen and the candidates, then for "Same contents" the bytes read of those to read
-// with a percentage that never falls; a scan whose candidates fill the list stops with a
-// warning. After an Abort the window keeps the rows found (the groups proven equal) before
+// with a percentage that never falls, and "Filling the list..." while the rows are
+// written (on a thread of their own: the window keeps painting; Abort has nothing left
+// to stop then); a scan whose candidates fill the list stops with a warning. After an Abort the window keeps the rows found (the groups proven equal) before
 // it, and its status line ends with kListIncompleteText. The rest is the finder window's
 // (FinderWindow).
 //

@@ -341,9 +341,11 @@ void FinderWindow::setStatus(const QString& text) {
     pnlSel_->setText(text);
 }
 
-bool FinderWindow::pumpDuringFinish(const QString& status) {
+bool FinderWindow::pumpDuringFinish(const QString& status, bool allFound) {
     setStatus(status);
+    finishing_ = allFound;
     platform::pumpEvents();
+    finishing_ = false;
     return !closeRequested_ && !(hooks_ && hooks_->abortRequested());
 }
 

@@ -227,8 +227,10 @@ protected:
     QMenu* markMenu() const { return markMenu_; }
     void setStatus(const QString& text);
     // For a scan's long finish(): shows `status`, lets the window's events run, and
-    // answers false once Abort was pressed or the window asked to close.
-    bool pumpDuringFinish(const QString& status);
+    // answers false once Abort was pressed or the window asked to close. With
+    // `allFound` the search has found all it will and only puts its rows in: Abort (and
+    // Esc) then does nothing, as it has nothing left to stop.
+    bool pumpDuringFinish(const QString& status, bool allFound = false);
     // "Clean?" enabled exactly when files are marked.
     void updateCleanButton();
     QByteArray currentFile() const;

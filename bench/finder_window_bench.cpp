@@ -1,0 +1,101 @@
+// The duplicates and file-hogs window searching a big tree, offscreen: the longest time
+// the window's events did not run (the window paints nothing and Abort does not answer
+// meanwhile), the last such pause before the result buttons replace Abort, and the
+// window's peak resident memory, to set against `diskwell-cli hogs` or `duplicates`
+// on the same tree (/usr/bin/time -v).
+//
+//   bench_finder_window TREE [hogs|content]
+//
+// TREE is a folder made by bench_make_tree. "hogs" (the default) lists every file as
+// File hogs does from 0 bytes up; "content" runs Same contents.
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "finders/dup_search.h"
+#include "finders/ui/dup_window.h"
+#include "scan/drive_entry.h"
+#include "widgets/string_grid.h"
+
+namespace {
+
+// A field of /proc/self/status in KiB ("VmRSS", "VmHWM").
+long statusKiB(const char* field) {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith(field)) {
+            return line.mid(qstrlen(field) + 1).trimmed().split(' ').first().toLong();
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s TREE [hogs|content]\n", argv[0]);
+        return 2;
+    }
+    const bool content = argc > 2 && std::strcmp(argv[2], "content") == 0;
+    dw::TfrmDup window(content, nullptr);
+    dw::DriveEntry e;
+    e.kind = dw::DriveEntry::Kind::ExtraFolder;
+    e.startFolder = QByteArray(argv[1]);
+    e.text = QFile::decodeName(e.startFolder);
+    e.checked = true;
+    window.setDriveEntries({e});
+    window.findChild<QComboBox*>(QStringLiteral("cbKB1"))->setCurrentIndex(0);
+    window.findChild<QSpinBox*>(QStringLiteral("num1"))->setValue(0);
+    if (content) {
+        window.findChild<QComboBox*>(QStringLiteral("cbDup"))
+            ->setCurrentIndex(dw::kContentCriterion);
+    }
+    window.show();
+    app.processEvents();
+
+    // A timer that fires whenever the window's events run: the gaps between its ticks
+    // are the pauses.
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longest = 0;
+    qint64 longestEndedAt = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, &app, [&] {
+        const qint64 now = clock.elapsed();
+        if (now - last > longest) {
+            longest = now - last;
+            longestEndedAt = now;
+        }
+        last = now;
+    });
+    const long rssBefore = statusKiB("VmRSS");
+    clock.start();
+    tick.start(0);
+    window.btScanClick();
+    const qint64 end = clock.elapsed();
+    // Abort's last chance to answer: the last tick before the result buttons showed.
+    const qint64 lastPause = end - last;
+    tick.stop();
+    std::printf(
+        "rows %lld, search %.2f s, longest pause %lld ms (ended %.2f s before the end), "
+        "pause at the end %lld ms, peak RSS %ld MB (%ld MB before the search), "
+        "RSS after %ld MB\n",
+        static_cast<long long>(window.resultCount()), end / 1000.0, static_cast<long long>(longest),
+        (end - longestEndedAt) / 1000.0, static_cast<long long>(lastPause),
+        statusKiB("VmHWM") / 1024, rssBefore / 1024, statusKiB("VmRSS") / 1024);
+    return 0;
+}
