@@ -41,9 +41,9 @@ inline constexpr char kListIncompleteText[] = "list incomplete: the search was a
 // files seen and the candidates, then for "Same contents" the bytes read of those to read
 // with a percentage that never falls, and "Filling the list..." while the rows are
 // written (on a thread of their own: the window keeps painting; Abort has nothing left
-// to stop then); a scan whose candidates fill the list stops with a warning. After an Abort the window keeps the rows found (the groups proven equal) before
-// it, and its status line ends with kListIncompleteText. The rest is the finder window's
-// (FinderWindow).
+// to stop then); a scan whose candidates fill the list stops with a warning. After an Abort the
+// window keeps the rows found (the groups proven equal) before it, and its status line ends with
+// kListIncompleteText. The rest is the finder window's (FinderWindow).
 //
 // Shown modally and destroyed when it closes; it saves its placement then. While a scan
 // runs, only Abort (or Esc) acts; closing the window then stops the scan and closes it
