@@ -2,7 +2,8 @@
 // the window's events did not run (the window paints nothing and Abort does not answer
 // meanwhile), the last such pause before the result buttons replace Abort, and the
 // window's peak resident memory, to set against `diskwell-cli hogs` or `duplicates`
-// on the same tree (/usr/bin/time -v).
+// on the same tree (/usr/bin/time -v); and what the process keeps once the window is
+// closed, before and after giving its free pages back.
 //
 //   bench_finder_window TREE [hogs|content]
 //
@@ -19,9 +20,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "finders/dup_search.h"
 #include "finders/ui/dup_window.h"
+#include "platform/process_memory.h"
 #include "scan/drive_entry.h"
 #include "widgets/string_grid.h"
 
@@ -51,7 +54,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const bool content = argc > 2 && std::strcmp(argv[2], "content") == 0;
-    dw::TfrmDup window(content, nullptr);
+    dw::platform::keepLargeBlocksApart();
+    auto owned = std::make_unique<dw::TfrmDup>(content, nullptr);
+    dw::TfrmDup& window = *owned;
     dw::DriveEntry e;
     e.kind = dw::DriveEntry::Kind::ExtraFolder;
     e.startFolder = QByteArray(argv[1]);
@@ -97,5 +102,11 @@ int main(int argc, char** argv) {
         static_cast<long long>(window.resultCount()), end / 1000.0, static_cast<long long>(longest),
         (end - longestEndedAt) / 1000.0, static_cast<long long>(lastPause),
         statusKiB("VmHWM") / 1024, rssBefore / 1024, statusKiB("VmRSS") / 1024);
+    owned.reset();
+    app.processEvents();
+    const long closed = statusKiB("VmRSS");
+    dw::platform::giveBackFreeMemory();
+    std::printf("RSS once the window is closed %ld MB, after giving back free pages %ld MB\n",
+                closed / 1024, statusKiB("VmRSS") / 1024);
     return 0;
 }
