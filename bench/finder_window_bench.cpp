@@ -25,26 +25,9 @@
 #include "finders/dup_search.h"
 #include "finders/ui/dup_window.h"
 #include "platform/process_memory.h"
+#include "process_status.h"
 #include "scan/drive_entry.h"
 #include "widgets/string_grid.h"
-
-namespace {
-
-// A field of /proc/self/status in KiB ("VmRSS", "VmHWM").
-long statusKiB(const char* field) {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith(field)) {
-            return line.mid(qstrlen(field) + 1).trimmed().split(' ').first().toLong();
-        }
-    }
-    return -1;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -87,7 +70,7 @@ int main(int argc, char** argv) {
         }
         last = now;
     });
-    const long rssBefore = statusKiB("VmRSS");
+    const long rssBefore = dw::bench::ProcessStatusKiB("VmRSS");
     clock.start();
     tick.start(0);
     window.btScanClick();
@@ -101,12 +84,13 @@ int main(int argc, char** argv) {
         "RSS after %ld MB\n",
         static_cast<long long>(window.resultCount()), end / 1000.0, static_cast<long long>(longest),
         (end - longestEndedAt) / 1000.0, static_cast<long long>(lastPause),
-        statusKiB("VmHWM") / 1024, rssBefore / 1024, statusKiB("VmRSS") / 1024);
+        dw::bench::ProcessStatusKiB("VmHWM") / 1024, rssBefore / 1024,
+        dw::bench::ProcessStatusKiB("VmRSS") / 1024);
     owned.reset();
     app.processEvents();
-    const long closed = statusKiB("VmRSS");
+    const long closed = dw::bench::ProcessStatusKiB("VmRSS");
     dw::platform::giveBackFreeMemory();
     std::printf("RSS once the window is closed %ld MB, after giving back free pages %ld MB\n",
-                closed / 1024, statusKiB("VmRSS") / 1024);
+                closed / 1024, dw::bench::ProcessStatusKiB("VmRSS") / 1024);
     return 0;
 }
