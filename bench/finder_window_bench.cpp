@@ -5,10 +5,11 @@
 // on the same tree (/usr/bin/time -v); and what the process keeps once the window is
 // closed, before and after giving its free pages back.
 //
-//   bench_finder_window TREE [hogs|content]
+//   bench_finder_window TREE [hogs|content|folders]
 //
 // TREE is a folder made by bench_make_tree. "hogs" (the default) lists every file as
-// File hogs does from 0 bytes up; "content" runs Same contents.
+// File hogs does from 0 bytes up; "content" runs Same contents; "folders" runs Folder
+// hogs' scan of all folders (its pauses are not followed: it pumps on its own clock).
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -23,28 +24,50 @@
 #include <memory>
 
 #include "finders/dup_search.h"
+#include "finders/ui/dir_hog_window.h"
 #include "finders/ui/dup_window.h"
 #include "platform/process_memory.h"
 #include "process_status.h"
+#include "safety/safe_harbor.h"
 #include "scan/drive_entry.h"
+#include "scan/ui/drive_check_list.h"
 #include "widgets/string_grid.h"
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s TREE [hogs|content]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s TREE [hogs|content|folders]\n", argv[0]);
         return 2;
     }
     const bool content = argc > 2 && std::strcmp(argv[2], "content") == 0;
     dw::platform::keepLargeBlocksApart();
-    auto owned = std::make_unique<dw::TfrmDup>(content, nullptr);
-    dw::TfrmDup& window = *owned;
     dw::DriveEntry e;
     e.kind = dw::DriveEntry::Kind::ExtraFolder;
     e.startFolder = QByteArray(argv[1]);
     e.text = QFile::decodeName(e.startFolder);
     e.checked = true;
+    if (argc > 2 && std::strcmp(argv[2], "folders") == 0) {
+        dw::SafeHarbor harbor;
+        const long before = dw::bench::ProcessStatusKiB("VmRSS");
+        {
+            dw::TfrmDirHog folders(harbor);
+            folders.driveList()->setEntries({e});
+            folders.show();
+            folders.btAllClick();
+            std::printf("rows %lld, peak RSS %ld MB (%ld MB before the search)\n",
+                        static_cast<long long>(folders.grid()->table().rowCount() - 1),
+                        dw::bench::ProcessStatusKiB("VmHWM") / 1024, before / 1024);
+        }
+        app.processEvents();
+        const long closed = dw::bench::ProcessStatusKiB("VmRSS");
+        dw::platform::giveBackFreeMemory();
+        std::printf("RSS once the window is closed %ld MB, after giving back free pages %ld MB\n",
+                    closed / 1024, dw::bench::ProcessStatusKiB("VmRSS") / 1024);
+        return 0;
+    }
+    auto owned = std::make_unique<dw::TfrmDup>(content, nullptr);
+    dw::TfrmDup& window = *owned;
     window.setDriveEntries({e});
     window.findChild<QComboBox*>(QStringLiteral("cbKB1"))->setCurrentIndex(0);
     window.findChild<QSpinBox*>(QStringLiteral("num1"))->setValue(0);
