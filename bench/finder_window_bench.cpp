@@ -47,6 +47,15 @@ int main(int argc, char** argv) {
     e.startFolder = QByteArray(argv[1]);
     e.text = QFile::decodeName(e.startFolder);
     e.checked = true;
+    // What the process keeps once the window has gone, before and after giving back the
+    // heap's free pages.
+    const auto reportClosed = [&app] {
+        app.processEvents();
+        const long closed = dw::bench::ProcessStatusKiB("VmRSS");
+        dw::platform::giveBackFreeMemory();
+        std::printf("RSS once the window is closed %ld MB, after giving back free pages %ld MB\n",
+                    closed / 1024, dw::bench::ProcessStatusKiB("VmRSS") / 1024);
+    };
     if (argc > 2 && std::strcmp(argv[2], "folders") == 0) {
         dw::SafeHarbor harbor;
         const long before = dw::bench::ProcessStatusKiB("VmRSS");
@@ -59,11 +68,7 @@ int main(int argc, char** argv) {
                         static_cast<long long>(folders.grid()->table().rowCount() - 1),
                         dw::bench::ProcessStatusKiB("VmHWM") / 1024, before / 1024);
         }
-        app.processEvents();
-        const long closed = dw::bench::ProcessStatusKiB("VmRSS");
-        dw::platform::giveBackFreeMemory();
-        std::printf("RSS once the window is closed %ld MB, after giving back free pages %ld MB\n",
-                    closed / 1024, dw::bench::ProcessStatusKiB("VmRSS") / 1024);
+        reportClosed();
         return 0;
     }
     auto owned = std::make_unique<dw::TfrmDup>(content, nullptr);
@@ -110,10 +115,6 @@ int main(int argc, char** argv) {
         dw::bench::ProcessStatusKiB("VmHWM") / 1024, rssBefore / 1024,
         dw::bench::ProcessStatusKiB("VmRSS") / 1024);
     owned.reset();
-    app.processEvents();
-    const long closed = dw::bench::ProcessStatusKiB("VmRSS");
-    dw::platform::giveBackFreeMemory();
-    std::printf("RSS once the window is closed %ld MB, after giving back free pages %ld MB\n",
-                closed / 1024, dw::bench::ProcessStatusKiB("VmRSS") / 1024);
+    reportClosed();
     return 0;
 }
