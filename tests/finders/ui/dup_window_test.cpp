@@ -562,7 +562,10 @@ TEST(DupWindow, AbortWarnsAtOnceAndShowsWhatWasFound) {
     EXPECT_TRUE(win.button("btScan")->isEnabled());
     if (win.w.resultCount() > 0) {
         EXPECT_EQ(win.w.statusText(),
-                  QStringLiteral("%1 file hogs found").arg(win.w.resultCount()));
+                  QStringLiteral("%1 file hogs found, ").arg(win.w.resultCount()) +
+                      QLatin1String(kListIncompleteText));
+    } else {
+        EXPECT_EQ(win.w.statusText(), QLatin1String(kListIncompleteText));
     }
 }
 
