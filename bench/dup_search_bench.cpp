@@ -30,6 +30,7 @@
 
 #include "base/grid_table.h"
 #include "finders/dup_search.h"
+#include "process_status.h"
 #include "scan/folder_walk.h"
 #include "tree_generator.h"
 
@@ -187,21 +188,6 @@ void BM_FillGrid_FileHogs(benchmark::State& state) {
 }
 BENCHMARK(BM_FillGrid_FileHogs)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// A field of /proc/self/status in kB ("VmHWM", "VmRSS").
-qint64 statusKb(const char* field) {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith(key)) {
-            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
-        }
-    }
-    return -1;
-}
-
 void BM_CandidateMemory(benchmark::State& state) {
     const dw::DupOptions options = allSizes(true, 3);
     for (auto _ : state) {
@@ -214,7 +200,7 @@ void BM_CandidateMemory(benchmark::State& state) {
                 clear.write("5");
             }
         }
-        const qint64 before = statusKb("VmRSS");
+        const qint64 before = qint64(dw::bench::ProcessStatusKiB("VmRSS"));
         state.ResumeTiming();
         dw::DupSearch search(options);
         {
@@ -223,7 +209,7 @@ void BM_CandidateMemory(benchmark::State& state) {
             walk.walkEntries(entries());
             search.finish();
         }
-        const qint64 peak = statusKb("VmHWM");
+        const qint64 peak = qint64(dw::bench::ProcessStatusKiB("VmHWM"));
         const double n = double(search.candidateCount());
         state.counters["candidates"] = n;
         state.counters["list_bytes_per_candidate"] = double(search.peakMemoryUsage()) / n;

@@ -11,6 +11,7 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <memory>
 #include <numeric>
@@ -149,6 +150,72 @@ BENCHMARK(BM_SortByTimeAllEqual)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_SortByNumberSorted)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_SortByNumberReversed)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_SortByTextNameSorted)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The date sort against the size sort of the same million rows, in the locales whose
+// short dates differ most: C spells the month out ("17 Jun 2021"), the others write
+// numbers in different orders. Each locale gets its own two-column grid, made in it.
+struct LocaleCase {
+    const char* name;
+    QLocale locale;
+};
+
+const LocaleCase kLocales[] = {
+    {"C", QLocale::c()},
+    {"en_US", QLocale(QLocale::English, QLocale::UnitedStates)},
+    {"en_GB", QLocale(QLocale::English, QLocale::UnitedKingdom)},
+    {"de_DE", QLocale(QLocale::German, QLocale::Germany)},
+};
+
+void BM_DateAgainstSizeSort(benchmark::State& state) {
+    const LocaleCase& c = kLocales[state.range(0)];
+    const QLocale before;
+    QLocale::setDefault(c.locale);
+    GridTable grid(2);
+    grid.setTitles({"Size", "Modified"});
+    {
+        QRandomGenerator random(42);
+        QList<GridRow> batch;
+        for (qsizetype i = 0; i < kRows; ++i) {
+            GridRow row = makeRow(random, c.locale);
+            row.cells.resize(2);
+            batch.append(std::move(row));
+            if (batch.size() == 4096) {
+                grid.appendRows(batch);
+                batch.clear();
+            }
+        }
+        grid.appendRows(batch);
+        grid.squeeze();
+    }
+    double sizeSeconds = 0;
+    double dateSeconds = 0;
+    quint32 seed = 1;
+    const auto timed = [&grid](dw::GridSortKey key, int column) {
+        const auto start = std::chrono::steady_clock::now();
+        dw::SortGrid(grid, key, 1, grid.rowCount() - 1, false, column);
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    for (auto _ : state) {
+        shuffle(grid, seed++);
+        const double bySize = timed(dw::GridSortKey::Number, 0);
+        shuffle(grid, seed++);
+        const double byDate = timed(dw::GridSortKey::Date, 1);
+        sizeSeconds += bySize;
+        dateSeconds += byDate;
+        state.SetIterationTime(byDate);
+    }
+    const auto n = static_cast<double>(state.iterations());
+    state.counters["size_ms"] = 1000 * sizeSeconds / n;
+    state.counters["date_ms"] = 1000 * dateSeconds / n;
+    state.counters["date_over_size"] = dateSeconds / sizeSeconds;
+    state.SetLabel(c.name);
+    QLocale::setDefault(before);
+}
+BENCHMARK(BM_DateAgainstSizeSort)
+    ->DenseRange(0, static_cast<int>(std::size(kLocales)) - 1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 // Fills a fresh grid with a million file-hog rows in batches, as a finder does, and
 // reports the heap it keeps per row beyond the cell text and the hidden path.

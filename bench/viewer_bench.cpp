@@ -16,23 +16,10 @@
 #include <cstdlib>
 
 #include "inspect/ui/view_window.h"
+#include "process_status.h"
 #include "widgets/file_text_view.h"
 
 namespace {
-
-// A field of /proc/self/status in KiB ("VmRSS", "VmHWM").
-long statusKiB(const char* field) {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith(field)) {
-            return line.mid(qstrlen(field) + 1).trimmed().split(' ').first().toLong();
-        }
-    }
-    return -1;
-}
 
 double ms(const QElapsedTimer& t) {
     return t.nsecsElapsed() / 1e6;
@@ -76,7 +63,7 @@ int main(int argc, char** argv) {
         f.resize(size);
     }
     std::printf("file: %lld bytes, %s\n", size, dense ? "dense" : "sparse");
-    std::printf("resident before opening: %ld KiB\n", statusKiB("VmRSS:"));
+    std::printf("resident before opening: %ld KiB\n", dw::bench::ProcessStatusKiB("VmRSS"));
 
     dw::TfrmView window;
     window.resize(900, 700);
@@ -94,7 +81,7 @@ int main(int argc, char** argv) {
     while (!window.viewer()->lineCountKnown()) {
         QThread::msleep(100);
         QCoreApplication::processEvents();
-        peakWhileCounting = std::max(peakWhileCounting, statusKiB("VmRSS:"));
+        peakWhileCounting = std::max(peakWhileCounting, dw::bench::ProcessStatusKiB("VmRSS"));
     }
     std::printf("line count in the background: %.0f ms (%lld lines)\n", ms(count),
                 window.viewer()->lineCount());
@@ -117,6 +104,7 @@ int main(int argc, char** argv) {
     std::printf("hex mode, last row and paint: %.2f ms\n", ms(t));
 
     std::printf("resident: now %ld KiB, highest while counting %ld KiB, peak %ld KiB\n",
-                statusKiB("VmRSS:"), peakWhileCounting, statusKiB("VmHWM:"));
+                dw::bench::ProcessStatusKiB("VmRSS"), peakWhileCounting,
+                dw::bench::ProcessStatusKiB("VmHWM"));
     return 0;
 }

@@ -33,6 +33,7 @@
 #include "inspect/ui/view_window.h"
 #include "platform/event_pump.h"
 #include "platform/paths.h"
+#include "platform/process_memory.h"
 #include "safety/ui/no_delete_window.h"
 #include "safety/ui/really_delete.h"
 #include "safety/ui/unzip_it.h"
@@ -480,6 +481,9 @@ void TfrmMain::openTool(Tool tool) {
             btBuildClick();
             break;
     }
+    // A tool's window may have held millions of rows: their pages go back now rather
+    // than stay counted in the program's memory while the main window waits.
+    platform::giveBackFreeMemory();
 }
 
 void TfrmMain::btAboutClick() {

@@ -492,6 +492,18 @@ bool GridTable::reorderRows(qsizetype first, std::span<const qsizetype> order) {
     return true;
 }
 
+void GridTable::swapContents(GridTable& other) {
+    if (&other == this)
+        return;
+    beginUpdate();
+    other.beginUpdate();
+    std::swap(rows_, other.rows_);
+    std::swap(arenas_, other.arenas_);
+    std::swap(columns_, other.columns_);
+    other.endUpdate();
+    endUpdate();
+}
+
 void GridTable::beginUpdate() {
     if (updating_++ == 0)
         emit aboutToReset();

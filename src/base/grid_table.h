@@ -125,6 +125,11 @@ public:
     // number of first to first + order.size() - 1 exactly once.
     bool reorderRows(qsizetype first, std::span<const qsizetype> order);
 
+    // Exchanges everything the two tables hold (columns, rows, their blocks) in a moment,
+    // each table resetting its observers: a table filled where no view watches it (on
+    // another thread) takes the place of the one shown. Nothing happens with itself.
+    void swapContents(GridTable& other);
+
     // Starts or ends a bulk change (they nest): see the class comment.
     void beginUpdate();
     void endUpdate();

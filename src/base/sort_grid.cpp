@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -579,10 +580,11 @@ bool rangeFits(const GridTable& grid, qsizetype first, qsizetype last, int keyCo
            keyColumn < grid.columnCount();
 }
 
-// Sorts the key table made of `keys` (one per row, first to last) and moves the grid's
-// rows into the new order in one step.
+// Sorts the key table made of `keys` (one per row, first to last) into `order`, the rows'
+// new order as reorderRows takes it; empty when no row moves.
 template <bool ShortRangesByBubble, class Key>
-void sortByKeys(GridTable& grid, qsizetype first, bool descending, const std::vector<Key>& keys) {
+void sortByKeys(qsizetype first, bool descending, const std::vector<Key>& keys,
+                std::vector<qsizetype>& order) {
     std::vector<Entry<Key>> table;
     table.reserve(keys.size());
     for (size_t k = 0; k < keys.size(); ++k) {
@@ -590,21 +592,21 @@ void sortByKeys(GridTable& grid, qsizetype first, bool descending, const std::ve
     }
     quickSortAll<Entry<Key>, ShortRangesByBubble>(
         table.data(), 0, static_cast<qsizetype>(table.size()) - 1, descending);
-    std::vector<qsizetype> order;
+    order.clear();
     order.reserve(table.size());
     bool moved = false;
     for (size_t k = 0; k < table.size(); ++k) {
         order.push_back(table[k].row);
         moved = moved || table[k].row != first + static_cast<qsizetype>(k);
     }
-    if (moved)
-        grid.reorderRows(first, order);
+    if (!moved)
+        order = std::vector<qsizetype>();
 }
 
 // The number or date sort: each row's key read once from its cell by `keyOf`.
 template <class KeyOf>
-bool sortByCellKeys(GridTable& grid, qsizetype first, qsizetype last, bool descending,
-                    int keyColumn, KeyOf keyOf) {
+bool sortByCellKeys(const GridTable& grid, qsizetype first, qsizetype last, bool descending,
+                    int keyColumn, std::vector<qsizetype>& order, KeyOf keyOf) {
     if (!rangeFits(grid, first, last, keyColumn))
         return false;
     if (last < first)
@@ -614,32 +616,65 @@ bool sortByCellKeys(GridTable& grid, qsizetype first, qsizetype last, bool desce
     keys.reserve(static_cast<size_t>(last - first + 1));
     for (qsizetype r = first; r <= last; ++r)
         keys.push_back(keyOf(grid.cellUtf8(keyColumn, r)));
-    sortByKeys<false>(grid, first, descending, keys);
+    sortByKeys<false>(first, descending, keys, order);
     return true;
 }
 
-}  // namespace
-
-bool SortGridByText(GridTable& grid, qsizetype first, qsizetype last, bool descending,
-                    int keyColumn) {
+bool orderByText(const GridTable& grid, qsizetype first, qsizetype last, bool descending,
+                 int keyColumn, std::vector<qsizetype>& order) {
     if (!rangeFits(grid, first, last, keyColumn))
         return false;
     if (last < first)
         return true;
-    sortByKeys<true>(grid, first, descending, textRanks(grid, first, last, keyColumn));
+    sortByKeys<true>(first, descending, textRanks(grid, first, last, keyColumn), order);
     return true;
 }
 
-bool SortGridByNumber(GridTable& grid, qsizetype first, qsizetype last, bool descending,
-                      int keyColumn) {
+bool orderByNumber(const GridTable& grid, qsizetype first, qsizetype last, bool descending,
+                   int keyColumn, std::vector<qsizetype>& order) {
     const QLocale locale;
     const std::string point = encode<char>(locale.decimalPoint());
     const Digits<char> digits(locale);
     return sortByCellKeys(
-        grid, first, last, descending, keyColumn, [&point, &digits](QByteArrayView cell) {
+        grid, first, last, descending, keyColumn, order, [&point, &digits](QByteArrayView cell) {
             return numericKey<char>(View<char>(cell.data(), cell.size()), point, digits);
         });
 }
+
+bool orderByDate(const GridTable& grid, qsizetype first, qsizetype last, bool descending,
+                 int keyColumn, std::vector<qsizetype>& order) {
+    const QLocale locale;
+    const DateFormat format(locale);
+    const DateReader<char> reader(format, locale, QDate::currentDate());
+    const qint64 none = NoDateKey().toJulianDay();
+    const auto keyOf = [&reader, none](View<char> text) {
+        const QDate d = reader.read(text);
+        return d.isValid() ? d.toJulianDay() : none;
+    };
+    if (format.numeric) {
+        return sortByCellKeys(
+            grid, first, last, descending, keyColumn, order,
+            [&keyOf](QByteArrayView cell) { return keyOf(View<char>(cell.data(), cell.size())); });
+    }
+    // A format with month names is read by QLocale, a thousand times slower than the
+    // numeric reader; but a column holds few distinct dates (a day each), so each text is
+    // read once. The views point into the grid, which is not written until the rows move.
+    // Beyond kMostRemembered texts (not dates, mostly) the rest are read as they come.
+    constexpr size_t kMostRemembered = 1 << 16;
+    std::unordered_map<View<char>, qint64> known;
+    return sortByCellKeys(grid, first, last, descending, keyColumn, order,
+                          [&keyOf, &known](QByteArrayView cell) {
+                              const View<char> text(cell.data(), cell.size());
+                              if (const auto it = known.find(text); it != known.end())
+                                  return it->second;
+                              const qint64 key = keyOf(text);
+                              if (known.size() < kMostRemembered)
+                                  known.emplace(text, key);
+                              return key;
+                          });
+}
+
+}  // namespace
 
 std::vector<qsizetype> NumberSortOrder(std::span<const double> keys, bool descending) {
     std::vector<Entry<double>> table;
@@ -657,30 +692,43 @@ std::vector<qsizetype> NumberSortOrder(std::span<const double> keys, bool descen
     return order;
 }
 
+bool SortGridOrder(const GridTable& grid, GridSortKey key, qsizetype first, qsizetype last,
+                   bool descending, int keyColumn, std::vector<qsizetype>& order) {
+    order.clear();
+    switch (key) {
+        case GridSortKey::Text:
+            return orderByText(grid, first, last, descending, keyColumn, order);
+        case GridSortKey::Number:
+            return orderByNumber(grid, first, last, descending, keyColumn, order);
+        case GridSortKey::Date:
+            return orderByDate(grid, first, last, descending, keyColumn, order);
+    }
+    return false;
+}
+
+bool SortGridByText(GridTable& grid, qsizetype first, qsizetype last, bool descending,
+                    int keyColumn) {
+    return SortGrid(grid, GridSortKey::Text, first, last, descending, keyColumn);
+}
+
+bool SortGridByNumber(GridTable& grid, qsizetype first, qsizetype last, bool descending,
+                      int keyColumn) {
+    return SortGrid(grid, GridSortKey::Number, first, last, descending, keyColumn);
+}
+
 bool SortGridByDate(GridTable& grid, qsizetype first, qsizetype last, bool descending,
                     int keyColumn) {
-    const QLocale locale;
-    const DateFormat format(locale);
-    const DateReader<char> reader(format, locale, QDate::currentDate());
-    const qint64 none = NoDateKey().toJulianDay();
-    return sortByCellKeys(grid, first, last, descending, keyColumn,
-                          [&reader, none](QByteArrayView cell) {
-                              const QDate d = reader.read(View<char>(cell.data(), cell.size()));
-                              return d.isValid() ? d.toJulianDay() : none;
-                          });
+    return SortGrid(grid, GridSortKey::Date, first, last, descending, keyColumn);
 }
 
 bool SortGrid(GridTable& grid, GridSortKey key, qsizetype first, qsizetype last, bool descending,
               int keyColumn) {
-    switch (key) {
-        case GridSortKey::Text:
-            return SortGridByText(grid, first, last, descending, keyColumn);
-        case GridSortKey::Number:
-            return SortGridByNumber(grid, first, last, descending, keyColumn);
-        case GridSortKey::Date:
-            return SortGridByDate(grid, first, last, descending, keyColumn);
-    }
-    return false;
+    std::vector<qsizetype> order;
+    if (!SortGridOrder(grid, key, first, last, descending, keyColumn, order))
+        return false;
+    if (!order.empty())
+        grid.reorderRows(first, order);
+    return true;
 }
 
 double NumericKey(QStringView text) {

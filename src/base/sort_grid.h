@@ -53,6 +53,13 @@ std::vector<qsizetype> NumberSortOrder(std::span<const double> keys, bool descen
 // One of the three above, chosen by `key`.
 bool SortGrid(GridTable& grid, GridSortKey key, qsizetype first, qsizetype last, bool descending,
               int keyColumn);
+// The order SortGrid would give, without moving a row: for a caller that sorts a large
+// grid on another thread while its window keeps painting, and moves the rows itself. The
+// grid is only read (other threads may read it meanwhile; none may write it). False for
+// a refused range, as SortGrid. Otherwise true, with `order` the new order as
+// GridTable::reorderRows(first, order) takes it, or empty when no row would move.
+bool SortGridOrder(const GridTable& grid, GridSortKey key, qsizetype first, qsizetype last,
+                   bool descending, int keyColumn, std::vector<qsizetype>& order);
 
 // The number key of a cell: the digits 0-9 (and the locale's own digits, where it has
 // others) and the locale's decimal separator of `text`, in their order, everything else

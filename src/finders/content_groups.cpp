@@ -9,6 +9,8 @@
 #include <limits>
 #include <memory>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/content_file.h"
 
@@ -804,6 +806,9 @@ bool ContentGrouper::run(const PathOf& pathOf, const SizeOf& sizeOfId, const Hoo
     std::vector<Range> compares;
     std::vector<Range> wholeRuns;
     readPrefixes(std::move(sizeRuns), hooks, compares, wholeRuns);
+    // The small files' groups are proven before the long reading of the large files
+    // begins, so that a stop during it keeps them.
+    compareBytes(std::exchange(compares, {}), hooks);
     readWholeFiles(std::move(wholeRuns), hooks, compares);
     compareBytes(std::move(compares), hooks);
     finishGroups();

@@ -80,7 +80,9 @@ struct ContentHooks {
 // read twice. Only files whose size another file shares are read: first the first 4 KiB
 // of each, hashed (XXH3, 128 bits); where those agree the whole file, hashed; where the
 // whole-file hashes agree the files are compared byte by byte, so a group never rests on
-// a hash alone (a collision costs a comparison, never a wrong group). Reads are large
+// a hash alone (a collision costs a comparison, never a wrong group). Files of at most
+// 4 KiB are compared before any larger file is read whole, so a run stopped during that
+// reading keeps their groups. Reads are large
 // and sequential, run on `threads` worker threads, and go in the order of the files'
 // places on the disk where the file system tells it (FIEMAP, for files of more than
 // 64 KiB; known once a file has been opened, so the first 4 KiB go in inode order), else

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "base/sort_grid.h"
 #include "base/split_work.h"
@@ -279,12 +280,22 @@ void DupSearch::groupByContent(const ContentGrouper::Hooks& hooks) {
                        [this](quint32 position) { return candidates_.size(position); }, hooks);
 
     // Numbered by their places, the groups' files are in list order and the groups in
-    // the order of their first files.
+    // the order of their first files; the groups that win the most come first, so a
+    // long list begins with what is worth a look.
     const qsizetype groups = content_->groupCount();
     size_t rows = 0;
+    std::vector<std::pair<qint64, quint32>> byWin;
+    byWin.reserve(size_t(groups));
     for (qsizetype g = 0; g < groups; ++g) {
-        rows += content_->group(g).ids.size();
+        const ContentGroup group = content_->group(g);
+        rows += group.ids.size();
+        const qint64 win = group.kind == ContentGroup::Kind::HardLinks
+                               ? 0
+                               : candidates_.size(group.ids[0]) * qint64(group.ids.size() - 1);
+        byWin.push_back({win, quint32(g)});
     }
+    std::stable_sort(byWin.begin(), byWin.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
     results_.reserve(rows);
     notes_.reserve(rows);
     groupOf_.reserve(rows);
@@ -301,7 +312,7 @@ void DupSearch::groupByContent(const ContentGrouper::Hooks& hooks) {
         }
     }
     for (qsizetype g = 0; g < groups; ++g) {
-        const ContentGroup group = content_->group(g);
+        const ContentGroup group = content_->group(byWin[size_t(g)].second);
         const bool links = group.kind == ContentGroup::Kind::HardLinks;
         hardLinkGroups_.push_back(links);
         const size_t firstRow = results_.size();

@@ -163,7 +163,9 @@ public:
     //
     // "Same contents" sorts as "Size only" does and then reads the files of each size
     // that several files share (ContentGrouper, with `hooks` for its progress); each
-    // group's rows follow in list order, the groups in the order of their first rows. A
+    // group's rows follow in list order, the groups by the bytes deleting all but one of
+    // their files would win (the size times the files less one; 0 for a group of one
+    // file's names), largest first, and on equal bytes in the order of their first rows. A
     // stopped reading (stopReading(), or the progress hook answering false) keeps the
     // groups proven before it.
     void finish();

@@ -2,12 +2,36 @@
 
 #include <QCoreApplication>
 
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <thread>
 #include <utility>
 
 namespace dw::platform {
 
 void pumpEvents() {
     QCoreApplication::processEvents();
+}
+
+void runWhilePumping(const std::function<void()>& work, const std::function<void()>& pump) {
+    std::exception_ptr failure;
+    std::atomic<bool> finished{false};
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        finished.store(true);
+    });
+    do {
+        pump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    } while (!finished.load());
+    worker.join();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 ClockedPump::ClockedPump(int intervalMs, std::function<void()> pump)

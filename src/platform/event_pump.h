@@ -10,6 +10,12 @@ namespace dw::platform {
 // returns. For long operations on the window's thread.
 void pumpEvents();
 
+// Runs `work` on a thread of its own and, until it is done, `pump` on the calling thread
+// every few milliseconds (at least once), so a window stays live while a long step that
+// does not touch it runs. `work` must not use what `pump` may change. An exception `work`
+// throws is thrown again here once its thread has ended.
+void runWhilePumping(const std::function<void()>& work, const std::function<void()>& pump);
+
 // A yield hook for loops that run once per directory entry: calling it pumps events
 // only when at least the interval (about 30 ms) has passed since its last pump, so a
 // window stays live while the loop runs at full speed. The clock starts when the pump

@@ -15,4 +15,10 @@ void keepLargeBlocksApart() {
 #endif
 }
 
+void giveBackFreeMemory() {
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
 }  // namespace dw::platform

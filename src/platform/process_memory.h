@@ -10,4 +10,11 @@ namespace dw::platform {
 // by the sum of what was once free there. No effect with a C library other than glibc.
 void keepLargeBlocksApart();
 
+// Gives the free pages inside the heap back to the system. Small blocks (the rows of a
+// list, a few dozen bytes each) come from the heap, and once freed their pages stay with
+// the process, counted in its memory, until it reuses them: after a window that held
+// millions of rows has gone, this returns them. No effect with a C library other than
+// glibc.
+void giveBackFreeMemory();
+
 }  // namespace dw::platform

@@ -1,10 +1,14 @@
 #include "widgets/sort_menu.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMenu>
 
+#include <vector>
+
 #include "base/grid_table.h"
+#include "platform/event_pump.h"
 #include "widgets/message_boxes.h"
 #include "widgets/wait_cursor.h"
 
@@ -164,9 +168,22 @@ bool SortMenu::sortBy(int item, bool descending) {
     const WaitCursor wait;
     checkOnly(-1);
     const SortItem& sortItem = setup_.items[static_cast<size_t>(item)];
-    const bool done =
-        SortGrid(*grid_, sortItem.key, 1, grid_->rowCount() - 1 - setup_.rowsKeptBelow, descending,
-                 sortItem.column);
+    const qsizetype last = grid_->rowCount() - 1 - setup_.rowsKeptBelow;
+    std::vector<qsizetype> order;
+    bool done = false;
+    const auto sort = [&] {
+        done = SortGridOrder(*grid_, sortItem.key, 1, last, descending, sortItem.column, order);
+    };
+    if (last >= paintingRows_) {
+        // The sort only reads the grid, so the view may paint from it meanwhile; input
+        // waits until the rows have moved, since a click or a key could change them.
+        platform::runWhilePumping(
+            sort, [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+    } else {
+        sort();
+    }
+    if (done && !order.empty())
+        grid_->reorderRows(1, order);
     if (!done)
         ShowBox(platform::MessageKind::Error, QString::fromLatin1(kSortRangeErrorText),
                 platform::Sound::Hand);

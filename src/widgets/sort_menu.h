@@ -79,7 +79,9 @@ private:
 // is disabled, while another sort runs or when the grid has fewer than the menu's minimum
 // rows; otherwise it shows the wait cursor, unchecks all items, sorts grid rows 1 to the
 // last row not kept below by the item's column and key, in the direction its inversion
-// rule gives, checks the item and restores the cursor.
+// rule gives, checks the item and restores the cursor. A sort of many rows (a million
+// take about half a second) runs on a thread of its own while the window keeps painting
+// and its timers run; input made meanwhile is delivered once the rows have moved.
 //
 // The grid and the setup are not owned and must outlive the SortMenu (the setups above
 // live as long as the program).
@@ -111,6 +113,11 @@ public:
     // refilled list). Same guards as choose(); the check marks stay.
     bool resortChecked();
 
+    // Whether a sort is running (the window's events run during a long one).
+    bool isSorting() const { return busy_; }
+    // For tests: the rows from which a sort runs on its own thread (default 100,000).
+    void setPaintingRows(qsizetype rows) { paintingRows_ = rows; }
+
     // While disabled (a window mode without sorting), choices do nothing.
     void setSortingEnabled(bool enabled) { enabled_ = enabled; }
     bool isSortingEnabled() const { return enabled_; }
@@ -138,6 +145,7 @@ private:
     int checked_ = -1;
     bool enabled_ = true;
     bool busy_ = false;
+    qsizetype paintingRows_ = 100000;
 };
 
 }  // namespace dw

@@ -146,6 +146,45 @@ TEST(GridTable, AnnouncesChangesOncePerBatch) {
     EXPECT_EQ(t.rowCount(), 1);
 }
 
+// A table filled by batches elsewhere takes the shown table's place whole: rows from
+// batches (whose blocks the table shares) stay readable after the table they came
+// from is gone, and each table tells its observers once.
+TEST(GridTable, SwapContentsExchangesEverythingAndResetsEachObserverOnce) {
+    GridTable shown(2);
+    shown.setTitles({"A", "B"});
+    shown.appendRow({"old", "row"}, "/old");
+    Recorder rec(shown);
+    {
+        GridTable built(3);
+        built.setTitles({"Size", "Name", "Path"});
+        GridRowBatch batch(built);
+        for (int i = 0; i < 5000; ++i) {
+            const QByteArray n = QByteArray::number(i);
+            const QByteArray name = "f" + n;
+            const QByteArray path = "/d/" + name;
+            const QByteArrayView cells[] = {n, name, path};
+            batch.addRow(cells, path, quint8(i % 2), 'A');
+        }
+        batch.commit();
+        Recorder builtRec(built);
+        shown.swapContents(built);
+        shown.swapContents(shown);
+        EXPECT_EQ(builtRec.log, (QStringList{"reset<", ">reset"}));
+        EXPECT_EQ(built.columnCount(), 2);
+        EXPECT_EQ(built.rowCells(1), (QStringList{"old", "row"}));
+        EXPECT_EQ(built.rowData(1), QByteArray("/old"));
+    }
+    EXPECT_EQ(rec.log, (QStringList{"reset<", ">reset"}));
+    ASSERT_EQ(shown.rowCount(), 5001);
+    EXPECT_EQ(shown.columnCount(), 3);
+    EXPECT_EQ(shown.rowCells(0), (QStringList{"Size", "Name", "Path"}));
+    EXPECT_EQ(shown.rowCells(4321), (QStringList{"4320", "f4320", "/d/f4320"}));
+    EXPECT_EQ(shown.rowData(5000), QByteArray("/d/f4999"));
+    EXPECT_EQ(shown.mark(2), 1);
+    shown.clearRows();
+    EXPECT_EQ(shown.rowCount(), 1);
+}
+
 TEST(GridTable, RowCountKeepsTheTitleRow) {
     GridTable t(1);
     t.setTitles({"T"});

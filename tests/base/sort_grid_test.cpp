@@ -457,6 +457,57 @@ TEST(SortGrid, GivesTheRowsOfThePlainQuicksortEvenWithManyEqualKeys) {
     }
 }
 
+// A short date format with month names ("17 Jun 2021" in the C locale) is read once per
+// distinct text: the rows must still come out as reading every cell would put them, with
+// repeated dates and texts that are no date.
+TEST(SortGrid, DatesOfEveryLocaleGiveTheRowsOfThePlainQuicksort) {
+    struct LocaleGuard {
+        ~LocaleGuard() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    } guard;
+    QRandomGenerator random(77);
+    for (const QLocale& locale :
+         {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedKingdom),
+          QLocale(QLocale::German, QLocale::Germany), QLocale(QLocale::French, QLocale::France)}) {
+        SCOPED_TRACE(locale.name().toStdString());
+        QLocale::setDefault(locale);
+        for (const int n : {40, 3000}) {
+            QStringList keys;
+            for (int i = 0; i < n; ++i) {
+                const int pick = random.bounded(20);
+                if (pick == 0) {
+                    keys.append(QStringLiteral("no date %1").arg(random.bounded(n)));
+                } else if (pick == 1) {
+                    keys.append(QString());
+                } else {
+                    const QDate date =
+                        QDate(1981, 1, 1).addDays(random.bounded(n < 1000 ? 30 : 2 * n));
+                    keys.append(locale.toString(date, QLocale::ShortFormat));
+                }
+            }
+            const bool descending = n == 3000;
+            std::vector<std::pair<QString, int>> plain;
+            for (int i = 0; i < n; ++i)
+                plain.emplace_back(keys[i], i + 1);
+            PlainSort(GridSortKey::Date, descending).sort(plain, 0, n - 1);
+            auto grid = makeGrid(keys);
+            ASSERT_TRUE(SortGrid(*grid, GridSortKey::Date, 1, n, descending, 0));
+            for (int r = 1; r <= n; ++r) {
+                ASSERT_EQ(grid->cell(1, r).toInt(), plain[static_cast<size_t>(r - 1)].second)
+                    << "rows " << n << " row " << r;
+            }
+            if (n == 40) {
+                expectRowsWhole(*grid, keys);
+            }
+        }
+        // The dates are read as dates, not as texts: 2 Feb sorts before 10 Jan of the
+        // following year whatever their texts.
+        auto grid = makeGrid({locale.toString(QDate(2021, 1, 10), QLocale::ShortFormat),
+                              locale.toString(QDate(2020, 2, 2), QLocale::ShortFormat)});
+        ASSERT_TRUE(SortGrid(*grid, GridSortKey::Date, 1, 2, false, 0));
+        EXPECT_EQ(grid->cell(1, 1), QStringLiteral("2"));
+    }
+}
+
 TEST(SortGrid, LongRangesGiveTheRowsOfThePlainQuicksort) {
     // Long enough for the two parts of the first step to be sorted at once; few distinct
     // keys, so that the order of equal ones shows.

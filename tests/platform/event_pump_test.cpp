@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "platform/event_pump.h"
@@ -15,6 +20,43 @@ TEST(EventPump, PumpRunsWaitingEvents) {
     QTimer::singleShot(0, [&] { ran = true; });
     pumpEvents();
     EXPECT_TRUE(ran);
+}
+
+// The work runs on a thread of its own while the pump keeps running here, at least once
+// however quick the work; what it throws arrives here.
+TEST(EventPump, RunWhilePumpingPumpsUntilTheWorkIsDone) {
+    std::atomic<bool> release{false};
+    std::atomic<bool> workDone{false};
+    int pumps = 0;
+    int pumpsWhileWorking = 0;
+    std::thread::id workThread;
+    runWhilePumping(
+        [&] {
+            workThread = std::this_thread::get_id();
+            QDeadlineTimer deadline(10000);
+            while (!release && !deadline.hasExpired()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            workDone = true;
+        },
+        [&] {
+            ++pumps;
+            if (!workDone) {
+                ++pumpsWhileWorking;
+            }
+            if (pumps == 3) {
+                release = true;
+            }
+        });
+    EXPECT_TRUE(workDone);
+    EXPECT_GE(pumpsWhileWorking, 3);
+    EXPECT_NE(workThread, std::this_thread::get_id());
+
+    pumps = 0;
+    runWhilePumping([] {}, [&] { ++pumps; });
+    EXPECT_GE(pumps, 1);
+    EXPECT_THROW(runWhilePumping([] { throw std::runtime_error("no room"); }, [] {}),
+                 std::runtime_error);
 }
 
 // Only lower bounds on time are checked, which a busy machine cannot break: it can only

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QTimer>
 
 #include "base/grid_table.h"
 #include "base/sort_grid.h"
@@ -73,6 +74,49 @@ TEST_F(SortMenuTest, EachItemKeepsAndInvertsItsOwnDirection) {
     SortMenu later(&grid, kSortMenuDup, nullptr, &directions);
     EXPECT_TRUE(later.choose(0));
     EXPECT_EQ(names(), "/a/b/c");  // descending, as the first window left it
+}
+
+// A long sort lets the window's events run (painting, timers) while it works: they see
+// the rows as they were, never half moved, and the sort's result is what the plain sort
+// gives. The refused range still says so from there.
+TEST_F(SortMenuTest, ALongSortLetsTheWindowPaintAndMovesTheRowsOnlyWhenDone) {
+    constexpr int kRows = 40000;
+    for (int i = 0; i < kRows; ++i) {
+        const int size = (i * 7919) % kRows;
+        grid.appendRow({QString::number(size), "1/5/2020", "", "2/1/2024",
+                        QStringLiteral("/f%1").arg(size, 6, 10, QLatin1Char('0')), "B File"});
+    }
+    GridTable plain(6);
+    plain.setTitles(grid.rowCells(0));
+    for (qsizetype r = 1; r < grid.rowCount(); ++r)
+        plain.appendRow(grid.rowCells(r));
+    ASSERT_TRUE(SortGrid(plain, GridSortKey::Text, 1, plain.rowCount() - 1, false, 4));
+
+    SortMenu menu(&grid, kSortMenuDup, nullptr, &directions);
+    menu.setPaintingRows(1000);
+    const QString firstBefore = grid.cell(4, 1);
+    int ticksWhileSorting = 0;
+    bool rowsStill = true;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, &menu, [&] {
+        if (menu.isSorting()) {
+            ++ticksWhileSorting;
+            rowsStill = rowsStill && grid.cell(4, 1) == firstBefore;
+        }
+    });
+    tick.start(0);
+    EXPECT_TRUE(menu.choose(3));  // "&Name"
+    tick.stop();
+    EXPECT_GE(ticksWhileSorting, 1);
+    EXPECT_TRUE(rowsStill);
+    for (qsizetype r = 1; r < grid.rowCount(); ++r)
+        ASSERT_EQ(grid.rowCells(r), plain.rowCells(r)) << r;
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    grid.setColumnCount(3);
+    test::ScriptedPrompter prompter;
+    EXPECT_FALSE(menu.choose(4));
+    EXPECT_EQ(prompter.texts(), QStringList{QString::fromLatin1(kSortRangeErrorText)});
 }
 
 TEST_F(SortMenuTest, ASortTheGridCannotTakeIsRefusedWithTheRangeError) {

@@ -12,10 +12,12 @@
 
 #include <optional>
 
+#include "base/progress_share.h"
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
 #include "base/utility.h"
 #include "platform/dir_reader.h"
+#include "platform/event_pump.h"
 #include "scan/ui/drive_check_list.h"
 #include "widgets/message_boxes.h"
 #include "widgets/sort_menu.h"
@@ -55,11 +57,29 @@ public:
         ContentGrouper::Hooks hooks;
         hooks.progress = [this](qint64 done, qint64 total) {
             return window_.pumpDuringFinish(
-                QStringLiteral("Comparing contents: %1 of %2 bytes read")
-                    .arg(FormatThousands(done), FormatThousands(std::max(done, total))));
+                QStringLiteral("Comparing contents: %1 of %2 bytes read (%3%)")
+                    .arg(FormatThousands(done), FormatThousands(std::max(done, total)))
+                    .arg(share_.percent(done, total)));
         };
-        search_.finish(hooks);
-        search_.fillGrid(grid_);
+        hooks.beforeRead = window_.readHook_;
+        const bool content =
+            search_.options().criterion == kContentCriterion && search_.options().duplicateMode;
+        // The reading reports its progress on this thread, so it runs here; the rest of
+        // the last step (ordering a million candidates, writing their rows) runs on its
+        // own thread into a table no view watches, while this one keeps the window
+        // painting, and the rows take the grid's place at once. The search has found all
+        // it will by then: Abort has nothing left to stop.
+        if (content) {
+            search_.finish(hooks);
+        }
+        GridTable built;
+        platform::runWhilePumping(
+            [&] {
+                search_.finish(hooks);
+                search_.fillGrid(built);
+            },
+            [this] { window_.pumpDuringFinish(QStringLiteral("Filling the list..."), true); });
+        grid_.swapContents(built);
         window_.rowGroups_.clear();
         window_.hardLinkGroups_.clear();
         window_.unreadable_ = 0;
@@ -77,7 +97,10 @@ public:
             }
         }
     }
-    void abort() override { search_.stopReading(); }
+    void abort() override {
+        window_.aborted_ = true;
+        search_.stopReading();
+    }
     qsizetype foundCount() const override { return search_.resultCount(); }
     QString progressText(const QString& folder) const override {
         return QStringLiteral("%1 files seen, %2 %3 - %4")
@@ -89,6 +112,7 @@ private:
     GridTable& grid_;
     TfrmDup& window_;
     const QString what_;
+    ProgressShare share_;
     qint64 seen_ = 0;
     bool full_ = false;
 };
@@ -244,6 +268,7 @@ std::unique_ptr<FinderWindow::Scan> TfrmDup::makeScan(GridTable& grid) {
     if (duplicateMode_) {
         criterion_ = cbDup_->currentIndex();
     }
+    aborted_ = false;
     return std::make_unique<DupScan>(options(), grid, *this);
 }
 
@@ -288,6 +313,10 @@ QString TfrmDup::foundStatus(qsizetype found) const {
     };
     add(unreadable_, "1 file could not be read", "%1 files could not be read");
     add(changed_, "1 file changed while it was read", "%1 files changed while they were read");
+    if (aborted_) {
+        skipped +=
+            QLatin1String(skipped.isEmpty() ? "" : ", ") + QLatin1String(kListIncompleteText);
+    }
     if (found == 0) {
         return skipped;
     }

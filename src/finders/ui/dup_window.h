@@ -21,6 +21,10 @@ namespace dw {
 
 class SafeHarbor;
 
+// The end of the status line after a search that Abort (or Esc) stopped: the rows shown
+// are those found, or proven equal, before it.
+inline constexpr char kListIncompleteText[] = "list incomplete: the search was aborted";
+
 // The duplicates and file-hogs window `frmDup`: one window, two modes chosen when it is
 // made (the main window's DuplicateMode). Duplicate mode finds groups of files that
 // agree on a criterion; file-hog mode lists the files of a size range, largest first.
@@ -34,8 +38,12 @@ class SafeHarbor;
 //
 // "&Start" checks the size limits (and says what is wrong) before it asks about the marks;
 // a scan takes the criterion from the window. While it runs, the status line counts the
-// files seen and the candidates; a scan whose candidates fill the list stops with a
-// warning. The rest is the finder window's (FinderWindow).
+// files seen and the candidates, then for "Same contents" the bytes read of those to read
+// with a percentage that never falls, and "Filling the list..." while the rows are
+// written (on a thread of their own: the window keeps painting; Abort has nothing left
+// to stop then); a scan whose candidates fill the list stops with a warning. After an Abort the
+// window keeps the rows found (the groups proven equal) before it, and its status line ends with
+// kListIncompleteText. The rest is the finder window's (FinderWindow).
 //
 // Shown modally and destroyed when it closes; it saves its placement then. While a scan
 // runs, only Abort (or Esc) acts; closing the window then stops the scan and closes it
@@ -69,8 +77,10 @@ public:
     // The title of the printed report for the current options and checked entries.
     QString reportTitle() const override;
 
-    // For tests: the most candidates a scan may collect.
+    // For tests: the most candidates a scan may collect; what runs on a reading thread of
+    // "Same contents" before each file is opened (ContentHooks::beforeRead).
     void setCandidateLimit(qsizetype limit) { candidateLimit_ = limit; }
+    void setReadHook(std::function<void(quint32 id)> hook) { readHook_ = std::move(hook); }
 
     // The marking helpers of "Same contents" (popup menu "Mark", shown after a scan by
     // that criterion): every group keeps one file unmarked, the first of its rows, the
@@ -129,6 +139,9 @@ private:
     QPushButton* btCompare_ = nullptr;
 
     qsizetype candidateLimit_ = DupCandidateList::kDefaultLimit;
+    std::function<void(quint32 id)> readHook_;
+    // The last scan was stopped by Abort (or Esc).
+    bool aborted_ = false;
     int criterion_ = 0;
     // "Same contents", from the last scan: each row's group (rows 1 on, in order), the
     // groups of hard links only, and the files left out.

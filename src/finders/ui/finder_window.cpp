@@ -341,9 +341,11 @@ void FinderWindow::setStatus(const QString& text) {
     pnlSel_->setText(text);
 }
 
-bool FinderWindow::pumpDuringFinish(const QString& status) {
+bool FinderWindow::pumpDuringFinish(const QString& status, bool allFound) {
     setStatus(status);
+    finishing_ = allFound;
     platform::pumpEvents();
+    finishing_ = false;
     return !closeRequested_ && !(hooks_ && hooks_->abortRequested());
 }
 
@@ -439,6 +441,13 @@ void FinderWindow::scan() {
     afterScan();
     fitColumnsToTexts();
     FormResize();
+    // Input made while the rows went in has waited in the queue. It is delivered now,
+    // while Abort still shows, where it was aimed: a click meant for Abort never lands
+    // on the button that takes its place, nor Esc on a window no longer searching.
+    // Abort has nothing left to stop by then and ignores it.
+    finishing_ = true;
+    platform::pumpEvents();
+    finishing_ = false;
 
     grid_->unsetCursor();
     btAbort_->hide();
@@ -474,7 +483,7 @@ QString FinderWindow::foundStatus(qsizetype found) const {
 }
 
 void FinderWindow::btAbortClick() {
-    if (!scanning_ || !hooks_) {
+    if (!scanning_ || !hooks_ || finishing_) {
         return;
     }
     hooks_->requestAbort();

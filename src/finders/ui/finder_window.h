@@ -68,7 +68,10 @@ struct FinderTools {
 // A scan walks the checked entries with the finder's walk options; the walk pumps the
 // window's events on its clock, Abort (or Esc) stops it at its next check, and the status
 // line shows the finder's progress text (by default the count found and the folder being
-// read). While files are marked, Start asks before a new search drops them. Closing the
+// read). Input made while the rows go into the grid is delivered before the result
+// buttons replace Abort, so it reaches what was under it then (a click on Abort or Esc
+// then does nothing: the search has ended, and the window stays open with its rows).
+// While files are marked, Start asks before a new search drops them. Closing the
 // window during a scan stops the scan and closes the window once the walk has returned.
 // Shown modally; the placement is saved when the window is destroyed.
 class FinderWindow : public QDialog {
@@ -99,7 +102,8 @@ public:
     // ---- the window's operations -----------------------------------------------------
     // "&Start": the finder's checks, the question about marks, then ClearGrid and scan.
     void btScanClick();
-    // "&Abort": sets the abort flag, hides the button, warns at once.
+    // "&Abort": sets the abort flag, hides the button, warns at once. Once the rows are
+    // in, a click (or Esc) made before does nothing: the search has ended.
     void btAbortClick();
     // "Clean?": hands the marked files to the deletion panel under the caller word; the
     // window closes unless the panel answers 2 (nothing done).
@@ -223,8 +227,10 @@ protected:
     QMenu* markMenu() const { return markMenu_; }
     void setStatus(const QString& text);
     // For a scan's long finish(): shows `status`, lets the window's events run, and
-    // answers false once Abort was pressed or the window asked to close.
-    bool pumpDuringFinish(const QString& status);
+    // answers false once Abort was pressed or the window asked to close. With
+    // `allFound` the search has found all it will and only puts its rows in: Abort (and
+    // Esc) then does nothing, as it has nothing left to stop.
+    bool pumpDuringFinish(const QString& status, bool allFound = false);
     // "Clean?" enabled exactly when files are marked.
     void updateCleanButton();
     QByteArray currentFile() const;
@@ -294,6 +300,8 @@ private:
     qint64 hiddenSkipped_ = 0;
     bool scanning_ = false;
     bool closeRequested_ = false;
+    // The rows are in; the input queued meanwhile is being delivered (Abort ignores it).
+    bool finishing_ = false;
     bool shownOnce_ = false;
     bool tipsOff_ = false;
 

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -20,8 +21,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
+#include <atomic>
+#include <chrono>
 #include <ctime>
+#include <thread>
 
 #include <unistd.h>
 
@@ -423,6 +428,9 @@ TEST(DupWindow, TheStatusLineCountsFilesSeenAndFoundWhileTheWalkRuns) {
     const QRegularExpression progress(
         QStringLiteral("^(\\d+) files seen, (\\d+) file hogs - (.*)$"));
     int lastSeen = -1;
+    // Once the walk is done the rows go in, and the status line says so.
+    EXPECT_EQ(seen.last(), QStringLiteral("Filling the list..."));
+    seen.removeLast();
     for (const QString& text : seen) {
         const QRegularExpressionMatch m = progress.match(text);
         ASSERT_TRUE(m.hasMatch()) << text.toStdString();
@@ -562,7 +570,63 @@ TEST(DupWindow, AbortWarnsAtOnceAndShowsWhatWasFound) {
     EXPECT_TRUE(win.button("btScan")->isEnabled());
     if (win.w.resultCount() > 0) {
         EXPECT_EQ(win.w.statusText(),
-                  QStringLiteral("%1 file hogs found").arg(win.w.resultCount()));
+                  QStringLiteral("%1 file hogs found, ").arg(win.w.resultCount()) +
+                      QLatin1String(kListIncompleteText));
+    } else {
+        EXPECT_EQ(win.w.statusText(), QLatin1String(kListIncompleteText));
+    }
+}
+
+// Input made while the last step of a search keeps the window busy is queued; the
+// window system delivers it after the window's own pending work (the layout that puts
+// Mark where Abort was). A click aimed at Abort must not mark a file, Esc must not close
+// the window and drop its rows.
+TEST(DupWindow, InputQueuedDuringTheLastStepOfASearchNeverReachesTheButtonsReplacingAbort) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    for (int i = 0; i < 5; ++i) {
+        t.fileOfSize("d/x" + QByteArray::number(i), 100 + i);
+    }
+    struct Case {
+        const char* what;
+        bool click;
+    };
+    for (const Case c : {Case{"a click on Abort", true}, Case{"Esc", false}}) {
+        SCOPED_TRACE(c.what);
+        Window win(false, {t.root()});
+        // The first search lays the buttons out: Mark stands where Abort stood.
+        win.w.btScanClick();
+        QApplication::processEvents();
+        QPushButton* mark = win.button("btMark");
+        ASSERT_TRUE(mark->isVisible());
+        const QPoint at = mark->mapTo(&win.w, mark->rect().center());
+        win.w.clearAllMarks();
+        // The walk never lets events run: what is queued now waits for the search's end.
+        win.w.setPumpInterval(1 << 30);
+        QWindow* window = win.w.windowHandle();
+        ASSERT_NE(window, nullptr);
+        const QPointF global = window->mapToGlobal(QPointF(at));
+        if (c.click) {
+            for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+                QCoreApplication::postEvent(
+                    window,
+                    new QMouseEvent(
+                        type, QPointF(at), QPointF(at), global, Qt::LeftButton,
+                        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                        Qt::NoModifier),
+                    Qt::LowEventPriority);
+            }
+        } else {
+            QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}),
+                                        Qt::LowEventPriority);
+        }
+        win.w.btScanClick();
+        QApplication::processEvents();
+        EXPECT_TRUE(win.w.isVisible());
+        EXPECT_EQ(win.w.resultCount(), 5);
+        EXPECT_TRUE(win.markedRows().isEmpty());
+        EXPECT_EQ(win.w.statusText(), QStringLiteral("5 file hogs found"));
+        EXPECT_TRUE(prompter.boxes().isEmpty());
     }
 }
 
@@ -882,10 +946,11 @@ TEST(DupWindow, SameContentsGroupsEqualFilesAndItsMarkingHelpersKeepOneOfEach) {
     win.w.btScanClick();
     EXPECT_TRUE(prompter.boxes().isEmpty());
     EXPECT_EQ(win.w.criterion(), kContentCriterion);
-    // Rows by size text, then name: "2" (c), "300" (b), "6,000" (a), "7" (h).
-    EXPECT_EQ(win.column(kDupNameColumn), (QStringList{"c-copy", "c-linked", "b1", "b2", "a-mid",
-                                                       "a-new", "a-old", "h-only", "h-other"}));
-    EXPECT_EQ(win.column(kDupTypeColumn).mid(0, 2),
+    // Groups by the bytes deleting all but one file wins: a (12,000), b (300), c (2: its
+    // linked file counts once), then h (names of one file win nothing).
+    EXPECT_EQ(win.column(kDupNameColumn), (QStringList{"a-mid", "a-new", "a-old", "b1", "b2",
+                                                       "c-copy", "c-linked", "h-only", "h-other"}));
+    EXPECT_EQ(win.column(kDupTypeColumn).mid(5, 2),
               (QStringList{QString(), QStringLiteral("2 names")}));
     EXPECT_EQ(win.column(kDupTypeColumn).mid(7),
               (QStringList{QStringLiteral("hard links, no space to gain"),
@@ -894,7 +959,7 @@ TEST(DupWindow, SameContentsGroupsEqualFilesAndItsMarkingHelpersKeepOneOfEach) {
     for (qsizetype r = 1; r < win.table().rowCount(); ++r) {
         bands += win.table().band(r);
     }
-    EXPECT_EQ(bands, QByteArray("AABBAAABB"));
+    EXPECT_EQ(bands, QByteArray("AAABBAABB"));
     EXPECT_EQ(win.w.statusText(), QStringLiteral("9 duplicates found"));
 
     struct Case {
@@ -906,15 +971,15 @@ TEST(DupWindow, SameContentsGroupsEqualFilesAndItsMarkingHelpersKeepOneOfEach) {
     // "c-linked" has a name left ("c-name"), so marking it wins nothing.
     const Case cases[] = {
         {first,
-         {"c-copy", "b1", "a-mid", "h-only", "h-other"},
+         {"a-mid", "b1", "c-copy", "h-only", "h-other"},
          {"one/a-old", "two/a-new", "one/b2"},
          {"a-new>a-mid", "a-old>a-mid", "b2>b1", "c-linked>c-copy"}},
         {newest,
-         {"c-copy", "b1", "a-new", "h-only", "h-other"},
+         {"a-new", "b1", "c-copy", "h-only", "h-other"},
          {"one/a-old", "two/a-mid", "one/b2"},
          {"a-mid>a-new", "a-old>a-new", "b2>b1", "c-linked>c-copy"}},
         {oldest,
-         {"c-linked", "b2", "a-old", "h-only", "h-other"},
+         {"a-old", "b2", "c-linked", "h-only", "h-other"},
          {"two/a-new", "two/a-mid", "one/b1", "two/c-copy"},
          {"a-mid>a-old", "a-new>a-old", "b1>b2", "c-copy>c-linked"}},
     };
@@ -959,13 +1024,84 @@ TEST(DupWindow, SameContentsGroupsEqualFilesAndItsMarkingHelpersKeepOneOfEach) {
         groups << lines[r].left(tab);
         EXPECT_EQ(lines[r].mid(tab + 1), TsvLine(DupRowBytes(win.table(), r, true))) << r;
     }
-    EXPECT_EQ(groups, (QList<QByteArray>{"Group", "1", "1", "2", "2", "3", "3", "3", "4", "4"}));
+    EXPECT_EQ(groups, (QList<QByteArray>{"Group", "1", "1", "1", "2", "2", "3", "3", "4", "4"}));
 
     // Another criterion: the helpers go.
     win.w.Unmarkall1Click();
     win.criterion(3);
     win.w.btScanClick();
     EXPECT_FALSE(win.markItem(first)->isVisible());
+}
+
+// Abort while the large files are being read whole: the small files' group, proven
+// before that reading began, stays in the list, and the status line says the list is
+// incomplete. The percentage of the progress texts never falls on the way.
+TEST(DupWindow, AbortDuringSameContentsKeepsTheGroupsProvenAndSaysTheListIsIncomplete) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    t.file("one/small-1", QByteArray(100, 's'));
+    t.file("two/small-2", QByteArray(100, 's'));
+    t.file("one/big-1", QByteArray(1 << 20, 'b'));
+    t.file("two/big-2", QByteArray(1 << 20, 'b'));
+    Window win(true, {t.root()});
+    win.criterion(kContentCriterion);
+    // Opens 1 to 4 read the first 4 KiB of each file, 5 and 6 compare the small ones;
+    // from the 7th (the large files read whole) every reader waits for the Abort.
+    std::atomic<int> opens{0};
+    std::atomic<bool> waiting{false};
+    std::atomic<bool> released{false};
+    win.w.setReadHook([&](quint32) {
+        if (++opens < 7) {
+            return;
+        }
+        waiting = true;
+        QDeadlineTimer deadline(10000);
+        while (!released && !deadline.hasExpired()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    QStringList progress;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &win.w, [&] {
+        const QString status = win.w.statusText();
+        if (status.startsWith(QStringLiteral("Comparing contents")) &&
+            (progress.isEmpty() || progress.last() != status)) {
+            progress << status;
+        }
+        if (waiting && !released) {
+            win.button("btAbort")->click();
+            released = true;
+        }
+    });
+    watch.start(1);
+    win.w.btScanClick();
+    watch.stop();
+    released = true;
+
+    ASSERT_TRUE(waiting.load());
+    EXPECT_EQ(prompter.texts(), QStringList{"LIST INCOMPLETE ... ABORTED BY USER"});
+    EXPECT_EQ(win.column(kDupNameColumn), (QStringList{"small-1", "small-2"}));
+    EXPECT_EQ(win.w.statusText(),
+              QStringLiteral("2 duplicates found, ") + QLatin1String(kListIncompleteText));
+    ASSERT_FALSE(progress.isEmpty());
+    const QRegularExpression text(
+        QStringLiteral("^Comparing contents: ([0-9,]+) of ([0-9,]+) bytes read \\(([0-9]+)%\\)$"));
+    int last = 0;
+    for (const QString& p : progress) {
+        SCOPED_TRACE(p.toStdString());
+        const QRegularExpressionMatch m = text.match(p);
+        ASSERT_TRUE(m.hasMatch());
+        EXPECT_GE(m.captured(3).toInt(), last);
+        last = m.captured(3).toInt();
+    }
+
+    // A search that runs to its end says nothing of an incomplete list.
+    win.w.setReadHook({});
+    prompter.clear();
+    win.w.btScanClick();
+    EXPECT_TRUE(prompter.boxes().isEmpty());
+    EXPECT_EQ(win.column(kDupNameColumn), (QStringList{"big-1", "big-2", "small-1", "small-2"}));
+    EXPECT_EQ(win.w.statusText(), QStringLiteral("4 duplicates found"));
 }
 
 TEST(DupWindow, CommandLinePrintsTheWindowsRows) {
