@@ -31,6 +31,7 @@
 #include "scan/ui/wildcard_dialog.h"
 #include "scan/wildcard.h"
 #include "widgets/drive_combo_box.h"
+#include "widgets/elided_label.h"
 #include "widgets/folder_list_box.h"
 #include "widgets/message_boxes.h"
 #include "widgets/sort_menu.h"
@@ -74,12 +75,10 @@ TfrmBrowse::TfrmBrowse(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     auto* right = new QWidget(splitter);
     auto* rightLayout = new QVBoxLayout(right);
     rightLayout->setContentsMargins(0, 0, 0, 0);
-    Label1_ = new QLabel(right);
+    Label1_ = new ElidedLabel(right);
     Label1_->setObjectName(QStringLiteral("Label1"));
-    Label1_->setAutoFillBackground(true);
-    Label1_->setTextFormat(Qt::PlainText);
     Label1_->setMinimumWidth(100);
-    Label1_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    Label1_->setAutoFillBackground(true);
     grid_ = new StringGrid(right);
     grid_->setObjectName(QStringLiteral("grid"));
     grid_->setToolTip(QStringLiteral("Double click to mark, right click for options"));
@@ -294,17 +293,16 @@ void TfrmBrowse::FillGrid() {
 
 void TfrmBrowse::updateLabel() {
     const QString text = QFile::decodeName(DirectoryListBox1_->folder());
-    Label1_->setText(QFontMetrics(Label1_->font())
-                         .elidedText(text, Qt::ElideMiddle, std::max(Label1_->width(), 300)));
+    Label1_->setText(text);
     QPalette palette = Label1_->palette();
     if (harbor_.isInSafeHarbor(DirectoryListBox1_->folder(), false)) {
         palette.setColor(QPalette::Window, palette.color(QPalette::Highlight));
         palette.setColor(QPalette::WindowText, palette.color(QPalette::HighlightedText));
-        Label1_->setToolTip(QStringLiteral("Folder is ON the Non-Deletion List"));
+        Label1_->setNote(QStringLiteral("Folder is ON the Non-Deletion List"));
     } else {
         palette.setColor(QPalette::Window, palette.color(QPalette::Button));
-        palette.setColor(QPalette::WindowText, palette.color(QPalette::Text));
-        Label1_->setToolTip(QString());
+        palette.setColor(QPalette::WindowText, palette.color(QPalette::ButtonText));
+        Label1_->setNote(QString());
     }
     Label1_->setPalette(palette);
 }

@@ -14,6 +14,8 @@ class QPushButton;
 
 namespace dw {
 
+class ElidedLabel;
+
 class DriveComboBox;
 class FolderListBox;
 class SafeHarbor;
@@ -79,7 +81,7 @@ public:
     StringGrid* grid() const { return grid_; }
     FolderListBox* folderList() const { return DirectoryListBox1_; }
     SortMenu* sortMenu() const { return sortMenu_; }
-    QLabel* folderLabel() const { return Label1_; }
+    ElidedLabel* folderLabel() const { return Label1_; }
     QString scanText() const;
     QString sizeText() const;
     qsizetype markedCount() const { return marked_.size(); }
@@ -106,7 +108,7 @@ private:
 
     DriveComboBox* DriveComboBox1_ = nullptr;
     FolderListBox* DirectoryListBox1_ = nullptr;
-    QLabel* Label1_ = nullptr;
+    ElidedLabel* Label1_ = nullptr;
     StringGrid* grid_ = nullptr;
     SortMenu* sortMenu_ = nullptr;
     QMenu* popup_ = nullptr;

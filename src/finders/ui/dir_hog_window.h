@@ -21,6 +21,7 @@ class QSplitter;
 namespace dw {
 
 class DriveCheckList;
+class ElidedLabel;
 class SafeHarbor;
 class SortMenu;
 class StringGrid;
@@ -136,7 +137,7 @@ private:
     QPushButton* btOptions_ = nullptr;
     QPushButton* btBrowse_ = nullptr;
     QPushButton* btClose_ = nullptr;
-    QLabel* status_ = nullptr;
+    ElidedLabel* status_ = nullptr;
     QCheckBox* cbTreemap_ = nullptr;
     TreemapView* treemap_ = nullptr;
 };

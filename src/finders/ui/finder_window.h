@@ -28,6 +28,8 @@ class QPushButton;
 
 namespace dw {
 
+class ElidedLabel;
+
 class DriveCheckList;
 class SafeHarbor;
 class SortMenu;
@@ -264,7 +266,7 @@ private:
     QPushButton* btOptions_ = nullptr;
     QPushButton* btBrowse_ = nullptr;
     QPushButton* btDetails_ = nullptr;
-    QLabel* pnlSel_ = nullptr;
+    ElidedLabel* pnlSel_ = nullptr;
     QMenu* PopupMenu1_ = nullptr;
     QAction* details_ = nullptr;
     QAction* highlight_ = nullptr;

@@ -19,6 +19,7 @@
 #include "safety/safe_harbor.h"
 #include "safety/trash_rule.h"
 #include "safety/ui/zip_options.h"
+#include "widgets/elided_label.h"
 #include "widgets/message_boxes.h"
 
 namespace dw {
@@ -46,11 +47,9 @@ TfrmDelDirectory::TfrmDelDirectory(SafeHarbor& harbor, const QByteArray& folder,
     lblTop = new QLabel(this);
     lblTop->setObjectName(QStringLiteral("lblTop"));
     lblTop->setWordWrap(true);
-    lblDirectory = new QLabel(this);
+    lblDirectory = new ElidedLabel(this);
     lblDirectory->setObjectName(QStringLiteral("lblDirectory"));
     lblDirectory->setAlignment(Qt::AlignCenter);
-    lblDirectory->setWordWrap(true);
-    lblDirectory->setTextFormat(Qt::PlainText);
     QFont bold = lblDirectory->font();
     bold.setBold(true);
     lblDirectory->setFont(bold);
@@ -82,12 +81,11 @@ TfrmDelDirectory::TfrmDelDirectory(SafeHarbor& harbor, const QByteArray& folder,
     pnlCount->setFrameShape(QFrame::Panel);
     pnlCount->setFrameShadow(QFrame::Sunken);
     pnlCount->setMinimumWidth(80);
-    pnlName = new QLabel(QStringLiteral("Filename"), this);
+    pnlName = new ElidedLabel(QStringLiteral("Filename"), this);
     pnlName->setObjectName(QStringLiteral("pnlName"));
+    pnlName->setMinimumWidth(300);
     pnlName->setFrameShape(QFrame::Panel);
     pnlName->setFrameShadow(QFrame::Sunken);
-    pnlName->setTextFormat(Qt::PlainText);
-    pnlName->setMinimumWidth(300);
     Gauge1 = new QProgressBar(this);
     Gauge1->setObjectName(QStringLiteral("Gauge1"));
     Gauge1->setRange(0, 100);

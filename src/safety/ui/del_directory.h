@@ -15,6 +15,8 @@ class QPushButton;
 
 namespace dw {
 
+class ElidedLabel;
+
 class SafeHarbor;
 
 // The folder deletion window `frmDelDirectory` ("Clean directory, sub-directories and all
@@ -89,14 +91,14 @@ private:
     std::function<void(const QByteArray&)> stepHook_;
 
     QLabel* lblTop = nullptr;
-    QLabel* lblDirectory = nullptr;
+    ElidedLabel* lblDirectory = nullptr;
     QPushButton* btDelete = nullptr;
     QPushButton* btRecycle = nullptr;
     QPushButton* btZip = nullptr;
     QCheckBox* cbDelete = nullptr;
     QPushButton* BitBtn3 = nullptr;
     QLabel* pnlCount = nullptr;
-    QLabel* pnlName = nullptr;
+    ElidedLabel* pnlName = nullptr;
     QProgressBar* Gauge1 = nullptr;
 };
 

@@ -44,6 +44,7 @@
 #include "scan/ui/drive_check_list.h"
 #include "stats/ui/statistics_charts.h"
 #include "stats/ui/which_drive_dialog.h"
+#include "widgets/elided_label.h"
 #include "widgets/message_boxes.h"
 #include "widgets/string_grid.h"
 #include "widgets/wait_cursor.h"
@@ -161,13 +162,11 @@ void TfrmStatistics::buildWindow() {
     connect(btOK, &QPushButton::clicked, this, &TfrmStatistics::btOKClick);
     connect(btPrint, &QPushButton::clicked, this, [this] { btPrintClick(); });
     connect(btCancel, &QPushButton::clicked, this, &TfrmStatistics::btCancelClick);
-    pnlStatus = new QLabel(this);
+    pnlStatus = new ElidedLabel(this);
     pnlStatus->setObjectName(QStringLiteral("pnlStatus"));
+    pnlStatus->setMinimumWidth(100);
     pnlStatus->setFrameShape(QFrame::StyledPanel);
     pnlStatus->setFrameShadow(QFrame::Sunken);
-    pnlStatus->setTextFormat(Qt::PlainText);
-    pnlStatus->setMinimumWidth(100);
-    pnlStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btOK);

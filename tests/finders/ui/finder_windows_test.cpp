@@ -26,6 +26,7 @@
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
 #include "widgets/clipboard.h"
+#include "widgets/elided_label.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
 #include "widgets/type_list.h"

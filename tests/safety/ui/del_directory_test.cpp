@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 #include "base/settings_sections.h"
@@ -15,10 +17,12 @@
 #include "safety/safe_harbor.h"
 #include "safety/ui/del_directory.h"
 #include "safety/ui/zip_options.h"
+#include "support/deep_chain.h"
 #include "support/modal.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
+#include "widgets/elided_label.h"
 
 namespace dw {
 namespace {
@@ -72,6 +76,25 @@ TEST_F(DelDirectory, DeletesTheFolderAfterTheQuestionsAndCountsWhatWent) {
     EXPECT_EQ(SettingsStore().readString(QString::fromLatin1(settings::kDiskwell),
                                          QStringLiteral("Ndelete"), QString()),
               QStringLiteral("2"));
+}
+
+TEST_F(DelDirectory, AFiveThousandCharacterFolderIsShortenedNotWidened) {
+    test::DeepChain chain(tree_.dir("Deep"), 25, QByteArray(200, 'n'));
+    ASSERT_TRUE(chain.made());
+    const QString bottom = QFile::decodeName(chain.bottom());
+    ASSERT_GT(bottom.size(), 5000);
+    TfrmDelDirectory shortOne(harbor_, r_ + "/Deep");
+    shortOne.show();
+    TfrmDelDirectory w(harbor_, chain.bottom());
+    w.show();
+    QApplication::processEvents();
+    EXPECT_EQ(w.width(), shortOne.width());
+    EXPECT_LE(w.frameGeometry().width(), w.screen()->availableGeometry().width());
+    auto* folder = w.findChild<ElidedLabel*>(QStringLiteral("lblDirectory"));
+    ASSERT_NE(folder, nullptr);
+    EXPECT_EQ(folder->text(), bottom);
+    EXPECT_EQ(folder->toolTip(), bottom);
+    EXPECT_TRUE(folder->shownText().contains(u'\u2026'));
 }
 
 TEST_F(DelDirectory, AnEmptyFolderGoesWithoutAMessageOrATotal) {
