@@ -35,6 +35,7 @@
 #include "widgets/file_icon.h"
 #include "widgets/message_boxes.h"
 #include "widgets/string_grid.h"
+#include "widgets/theme_colors.h"
 #include "widgets/wait_cursor.h"
 
 namespace dw {
@@ -384,7 +385,7 @@ void TfrmDupCompare::HighlightDifferences() {
             mine->item(k)->setBackground(differs ? QColor(0, 255, 255)
                                                  : QApplication::palette().color(QPalette::Button));
             mine->item(k)->setForeground(
-                differs ? QColor(Qt::black) : QApplication::palette().color(QPalette::WindowText));
+                differs ? QColor(Qt::black) : QApplication::palette().color(QPalette::ButtonText));
         }
     }
     // The window grows or shrinks with the lists, and otherwise keeps the size it was given.
@@ -468,17 +469,11 @@ void TfrmDupCompare::btPrintClick() {
     }
     // The window's picture on white, as it shows the pair.
     const QPalette normal = palette();
-    QPalette white = normal;
-    for (const QPalette::ColorRole role : {QPalette::Window, QPalette::Button, QPalette::Base}) {
-        white.setColor(role, Qt::white);
-    }
-    setPalette(white);
+    setPalette(paperPalette(normal));
     for (Pane& pane : panes_) {
         for (QLabel* field : pane.fields) {
             if (!field->property("highlighted").toBool()) {
-                QPalette p = field->palette();
-                p.setColor(QPalette::Window, Qt::white);
-                field->setPalette(p);
+                field->setPalette(paperPalette(field->palette()));
             }
         }
     }

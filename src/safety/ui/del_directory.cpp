@@ -21,6 +21,7 @@
 #include "safety/ui/zip_options.h"
 #include "widgets/elided_label.h"
 #include "widgets/message_boxes.h"
+#include "widgets/theme_colors.h"
 
 namespace dw {
 
@@ -124,7 +125,7 @@ void TfrmDelDirectory::FormShow() {
     if (harbor_.isInSafeHarbor(folder_, false, reason)) {
         lblTop->setText(QStringLiteral("This folder should not be deleted since it is ") +
                         SafeHarbor::safeHarborReason(reason));
-        lblTop->setStyleSheet(QStringLiteral("color: red"));
+        lblTop->setStyleSheet(QStringLiteral("color: %1").arg(warningTextColor(palette()).name()));
     } else {
         lblTop->setText(QStringLiteral("Folder to clean: "));
         lblTop->setStyleSheet(QString());

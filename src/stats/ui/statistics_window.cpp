@@ -47,6 +47,7 @@
 #include "widgets/elided_label.h"
 #include "widgets/message_boxes.h"
 #include "widgets/string_grid.h"
+#include "widgets/theme_colors.h"
 #include "widgets/wait_cursor.h"
 #include "widgets/window_walk_hooks.h"
 
@@ -381,8 +382,9 @@ void TfrmStatistics::doDiskSize() {
         lblUsed->setText(FormatThousands(usedUnits) + QLatin1Char(' ') + unitText);
         // Red marks a drive that is nearly full: under a tenth of it free.
         const bool low = sumFree * 10 < sumTotal;
-        lblFree->setStyleSheet(low ? QStringLiteral("color: red; font-weight: bold")
-                                   : QStringLiteral("color: black"));
+        lblFree->setStyleSheet(low ? QStringLiteral("color: %1; font-weight: bold")
+                                         .arg(warningTextColor(palette()).name())
+                                   : QString());
     }
     drawingSpace_ = false;
     rgSpaceClick();
@@ -979,9 +981,7 @@ void TfrmStatistics::changeBackgroundColor(bool white) {
                        static_cast<QWidget*>(pckStatDrive)}) {
         QPalette p = w->palette();
         if (white) {
-            p.setColor(QPalette::Window, Qt::white);
-            p.setColor(QPalette::Base, Qt::white);
-            p.setColor(QPalette::Button, Qt::white);
+            p = paperPalette(p);
         } else {
             p = QPalette();
         }
