@@ -306,8 +306,8 @@ void FinderWindow::buildMenu() {
     restore_->setEnabled(false);
     connect(shrink_, &QAction::triggered, this, &FinderWindow::shrinkTopPanel);
     connect(restore_, &QAction::triggered, this, &FinderWindow::restoreTopPanel);
-    connect(PopupMenu1_->addAction(QStringLiteral("Open")), &QAction::triggered, this,
-            &FinderWindow::Open1Click);
+    openItem_ = PopupMenu1_->addAction(QStringLiteral("Open"));
+    connect(openItem_, &QAction::triggered, this, &FinderWindow::Open1Click);
     QAction* view = PopupMenu1_->addAction(QStringLiteral("View"));
     view->setVisible(bool(tools_.view));
     connect(view, &QAction::triggered, this, [this] {

@@ -222,6 +222,8 @@ protected:
     QFrame* topPanel() const { return Panel1_; }
     QPushButton* startButton() const { return btScan_; }
     QAction* sortItem() const { return sortItem_; }
+    // The popup menu's item that opens the row's file with its program ("Open").
+    QAction* openItem() const { return openItem_; }
     QMenu* markMenu() const { return markMenu_; }
     void setStatus(const QString& text);
     // For a scan's long finish(): shows `status`, lets the window's events run, and
@@ -273,6 +275,7 @@ private:
     QAction* shrink_ = nullptr;
     QAction* restore_ = nullptr;
     QAction* sortItem_ = nullptr;
+    QAction* openItem_ = nullptr;
     QMenu* markMenu_ = nullptr;
     SortMenu* sortMenu_ = nullptr;
     QList<QPushButton*> extraButtons_;

@@ -264,6 +264,24 @@ TEST_F(FinderWindows, CleanScansTheSelectedExtensionsLargestFirstAndHandsOver) {
     EXPECT_TRUE(w.isVisible());
 }
 
+TEST_F(FinderWindows, QuickCleanRunsTheFileWhereTheOtherFindersOpenIt) {
+    // The item that opens a row's file with its program: "Run" in Quick clean's menu,
+    // "Open" in Files accessed's.
+    auto openingItems = [](const FinderWindow& w) {
+        QStringList out;
+        for (QAction* a : w.popupMenu()->actions()) {
+            if (a->text() == QStringLiteral("Run") || a->text() == QStringLiteral("Open")) {
+                out << a->text();
+            }
+        }
+        return out;
+    };
+    TfrmClean clean(nullptr, nullptr, {}, [](QWidget*) {});
+    TfrmMods mods(nullptr, nullptr, {});
+    EXPECT_EQ(openingItems(clean), QStringList{QStringLiteral("Run")});
+    EXPECT_EQ(openingItems(mods), QStringList{QStringLiteral("Open")});
+}
+
 TEST_F(FinderWindows, CleanReadsTheListAgainAfterTheEditorWithNothingSelected) {
     SettingsStore().writeString(QLatin1String(settings::kTempFiles),
                                 QLatin1String(settings::kListCount), QString());
