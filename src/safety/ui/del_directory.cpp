@@ -36,6 +36,20 @@ bool askYesNo(const QString& text) {
 // The entries that stayed, at most this many named in the summary box.
 constexpr int kKeptShown = 15;
 
+// The words a kept file's line starts with: the run's one box holds what were once a
+// message each for a file that could not be archived or deleted.
+QString keptStepText(KeptStep step) {
+    switch (step) {
+        case KeptStep::Archive:
+            return QStringLiteral("Couldn't zip up file - ");
+        case KeptStep::DeleteFile:
+            return QStringLiteral("Couldn't delete file - ");
+        case KeptStep::Other:
+            break;
+    }
+    return {};
+}
+
 }  // namespace
 
 TfrmDelDirectory::TfrmDelDirectory(SafeHarbor& harbor, const QByteArray& folder, QWidget* parent,
@@ -312,8 +326,8 @@ void TfrmDelDirectory::tellOutcome(const FolderCleanSettings& settings) {
                          ? QStringLiteral("1 item")
                          : QStringLiteral("%1 items").arg(FormatThousands(s.kept.size())));
         for (qsizetype i = 0; i < s.kept.size() && i < kKeptShown; ++i) {
-            text += QStringLiteral("\n") + QFile::decodeName(s.kept[i].path) +
-                    QStringLiteral(": ") + s.kept[i].reason;
+            text += QStringLiteral("\n") + keptStepText(s.kept[i].step) +
+                    QFile::decodeName(s.kept[i].path) + QStringLiteral(": ") + s.kept[i].reason;
         }
         if (s.kept.size() > kKeptShown) {
             text += QStringLiteral("\n... and %1 more")
