@@ -17,7 +17,9 @@ bool isDarkPalette(const QPalette& palette) {
 }
 
 QColor shadedBandColor(const QPalette& palette) {
-    return mixColors(palette.color(QPalette::Base), palette.color(QPalette::Text), 0.13);
+    // A dark window sits closer to a dark base, so the band moves further to stand out.
+    return mixColors(palette.color(QPalette::Base), palette.color(QPalette::Text),
+                     isDarkPalette(palette) ? 0.2 : 0.13);
 }
 
 QColor headingColor(const QPalette& palette) {

@@ -15,7 +15,8 @@ QColor mixColors(const QColor& a, const QColor& b, double share);
 bool isDarkPalette(const QPalette& palette);
 
 // The shaded band of alternating row groups in a grid: the base colour moved a little
-// towards the text colour, so the palette's Text stays readable on it.
+// towards the text colour (a little more on a dark palette, to stand out from the
+// window colour of the other band), so the palette's Text stays readable on it.
 QColor shadedBandColor(const QPalette& palette);
 
 // A heading (help's titles): the text colour moved half-way to the highlight.
