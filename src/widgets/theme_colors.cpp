@@ -19,7 +19,7 @@ bool isDarkPalette(const QPalette& palette) {
 QColor shadedBandColor(const QPalette& palette) {
     // A dark window sits closer to a dark base, so the band moves further to stand out.
     return mixColors(palette.color(QPalette::Base), palette.color(QPalette::Text),
-                     isDarkPalette(palette) ? 0.2 : 0.13);
+                     isDarkPalette(palette) ? 0.2 : 0.125);
 }
 
 QColor headingColor(const QPalette& palette) {

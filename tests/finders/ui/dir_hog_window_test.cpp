@@ -52,10 +52,12 @@ protected:
         s.foldersFile = QFile::decodeName(tree_.file("folders.txt", r_ + "/S/small/\n"));
         harbor_.GetSearchPath(s);
     }
-    void checkOnlyTheTree(TfrmDirHog& w) {
+    void checkOnlyTheTree(TfrmDirHog& w) { checkOnly(w, r_ + "/S"); }
+    // The folder alone is checked in the window's list of drives.
+    static void checkOnly(TfrmDirHog& w, const QByteArray& folder) {
         DriveEntry e;
         e.kind = DriveEntry::Kind::ExtraFolder;
-        e.startFolder = r_ + "/S";
+        e.startFolder = folder;
         e.text = QFile::decodeName(e.startFolder);
         e.checked = true;
         w.driveList()->setEntries({e});
@@ -299,7 +301,6 @@ TEST_F(DirHogWindow, TreemapFollowsTheGridAndShrinksAfterAClean) {
     EXPECT_EQ(map.tree()->item(map.root()).bytes, 3000 + 19);
 }
 
-// The check box hides the map; the window remembers it, with its placement.
 TEST_F(DirHogWindow, AFiveThousandCharacterPathKeepsTheWindowOnTheScreen) {
     // 25 folders of 200 characters: a path of over 5,000, longer than the system takes
     // whole, so the chain is made and walked through folder descriptors.
@@ -308,12 +309,7 @@ TEST_F(DirHogWindow, AFiveThousandCharacterPathKeepsTheWindowOnTheScreen) {
     const QString bottom = QFile::decodeName(chain.bottom());
     ASSERT_GT(bottom.size(), 5000);
     TfrmDirHog w(harbor_);
-    DriveEntry e;
-    e.kind = DriveEntry::Kind::ExtraFolder;
-    e.startFolder = tree_.path("Deep");
-    e.text = QStringLiteral("Deep");
-    e.checked = true;
-    w.driveList()->setEntries({e});
+    checkOnly(w, tree_.path("Deep"));
     w.show();
     const int screenWidth = w.screen()->availableGeometry().width();
     w.resize(screenWidth * 3 / 4, w.height());
@@ -345,6 +341,7 @@ TEST_F(DirHogWindow, AFiveThousandCharacterPathKeepsTheWindowOnTheScreen) {
     EXPECT_EQ(w.width(), width);
 }
 
+// The check box hides the map; the window remembers it, with its placement.
 TEST_F(DirHogWindow, TreemapToggleIsRemembered) {
     QRect placed;
     {
