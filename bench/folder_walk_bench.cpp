@@ -18,9 +18,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "scan/folder_walk.h"
+#include "support/deep_chain.h"
 #include "tree_generator.h"
 #include "widgets/window_walk_hooks.h"
 
@@ -122,8 +124,9 @@ void BM_FindSameRules(benchmark::State& state) {
 }
 BENCHMARK(BM_FindSameRules)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// A chain of folders "d", 10,000 deep, with two files at its bottom; made through
-// descriptors (its path is longer than a path may be) and taken away the same way.
+// A chain of folders "d", 10,000 deep, with two files at its bottom, in a folder of its
+// own; made through descriptors (its path is longer than a path may be) and taken away
+// the same way.
 class DeepChain {
 public:
     static constexpr int kDepth = 10000;
@@ -134,41 +137,17 @@ public:
             std::exit(1);
         }
         root_ = pattern;
-        int fd = ::open(pattern, O_RDONLY | O_DIRECTORY);
-        for (int i = 0; i < kDepth && fd >= 0; ++i) {
-            const int child =
-                ::mkdirat(fd, "d", 0755) == 0 ? ::openat(fd, "d", O_RDONLY | O_DIRECTORY) : -1;
-            ::close(fd);
-            fd = child;
-        }
-        for (const char* name : {"f0", "f1"}) {
-            ::close(fd >= 0 ? ::openat(fd, name, O_WRONLY | O_CREAT, 0644) : -1);
-        }
-        ::close(fd);
+        chain_ = std::make_unique<dw::test::DeepChain>(QByteArray::fromStdString(root_), kDepth);
     }
     ~DeepChain() {
-        int fd = ::open(root_.c_str(), O_RDONLY | O_DIRECTORY);
-        int levels = 0;
-        for (int child; fd >= 0 && (child = ::openat(fd, "d", O_RDONLY | O_DIRECTORY)) >= 0;
-             ++levels) {
-            ::close(fd);
-            fd = child;
-        }
-        ::unlinkat(fd, "f0", 0);
-        ::unlinkat(fd, "f1", 0);
-        for (; levels > 0 && fd >= 0; --levels) {
-            const int parent = ::openat(fd, "..", O_RDONLY | O_DIRECTORY);
-            ::close(fd);
-            fd = parent;
-            ::unlinkat(fd, "d", AT_REMOVEDIR);
-        }
-        ::close(fd);
+        chain_.reset();
         ::rmdir(root_.c_str());
     }
     const std::string& root() const { return root_; }
 
 private:
     std::string root_;
+    std::unique_ptr<dw::test::DeepChain> chain_;
 };
 
 const DeepChain& deepChain() {

@@ -10,6 +10,7 @@
 #include "base/utility.h"
 #include "platform/shell.h"
 #include "widgets/message_boxes.h"
+#include "widgets/theme_colors.h"
 
 namespace dw {
 
@@ -23,7 +24,8 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
     frame->setFrameShadow(QFrame::Sunken);
     frame->setAutoFillBackground(true);
     QPalette pal = frame->palette();
-    pal.setColor(QPalette::Window, QColor(232, 239, 247));
+    pal.setColor(QPalette::Window,
+                 mixColors(pal.color(QPalette::Base), pal.color(QPalette::Highlight), 0.1));
     frame->setPalette(pal);
 
     auto* picture = new QLabel(frame);

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/resources.h"
+#include "widgets/theme_colors.h"
 
 namespace dw {
 
@@ -65,10 +66,17 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
     browser_->setSearchPaths({QStringLiteral(":/help")});
     // The guide's look lives in one style sheet; setting it as the default styles every
     // page without each page having to load it.
+    // Its colours come from the palette, so that a dark theme keeps the text readable.
     QFile css(QStringLiteral(":/help/style.css"));
-    if (css.open(QIODevice::ReadOnly)) {
-        browser_->document()->setDefaultStyleSheet(QString::fromUtf8(css.readAll()));
-    }
+    QString sheet = css.open(QIODevice::ReadOnly) ? QString::fromUtf8(css.readAll()) : QString();
+    const QPalette pal = browser_->palette();
+    sheet += QStringLiteral(
+                 "h1, h2 { color: %1; }\n"
+                 "th { background-color: %2; color: %3; }\n"
+                 ".note { background-color: %4; color: %3; }\n")
+                 .arg(headingColor(pal).name(), titleRowColor(pal).name(),
+                      pal.color(QPalette::Text).name(), noteColor(pal).name());
+    browser_->document()->setDefaultStyleSheet(sheet);
     // Links that leave the guide belong in the user's web browser.
     browser_->setOpenExternalLinks(false);
     browser_->setOpenLinks(false);

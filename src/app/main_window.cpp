@@ -343,11 +343,11 @@ void viewFile(QWidget* over, const QByteArray& file) {
 
 }  // namespace
 
-void TfrmMain::browseAt(QWidget* over, const QByteArray& file, const QString& mask) {
+void TfrmMain::browseAt(QWidget* over, const QByteArray& folder, const QString& mask) {
     QWidget* browser = nullptr;
     TfrmBrowse window(safeHarbor_, over, &DefaultZipPath, browserTools(browser));
     browser = &window;
-    window.setFolder(platform::folderOfPath(file));
+    window.setFolder(folder);
     window.setMask(mask.isEmpty() ? QStringLiteral("*.*") : mask);
     window.exec();
 }
@@ -370,7 +370,7 @@ FinderTools TfrmMain::finderTools(QWidget*& finder) {
         return dialog.exec() == QDialog::Accepted;
     };
     tools.browse = [this, &finder](const QByteArray& file, const QString& mask) {
-        browseAt(finder, file, mask);
+        browseAt(finder, platform::folderOfPath(file), mask);
     };
     tools.view = [&finder](const QByteArray& file) { viewFile(finder, file); };
     tools.details = [this, &finder](const QByteArray& file) { openDetails(finder, file); };
@@ -439,7 +439,13 @@ void TfrmMain::openTool(Tool tool) {
             break;
         }
         case Tool::FolderHogs: {
-            TfrmDirHog window(safeHarbor_, this, &DefaultZipPath);
+            QWidget* hogs = nullptr;
+            TfrmDirHog::Tools hogTools;
+            hogTools.browse = [this, &hogs](const QByteArray& folder) {
+                browseAt(hogs, folder, QString());
+            };
+            TfrmDirHog window(safeHarbor_, this, &DefaultZipPath, hogTools);
+            hogs = &window;
             window.exec();
             break;
         }

@@ -115,9 +115,10 @@ private:
     QPushButton* addToolButton(const char* objectName, const QString& caption, const QString& tip,
                                const QIcon& icon, bool large);
     void openTool(Tool tool);
-    // The browser over `over`, at the folder of `file`, listing the names that match
-    // `mask`: the finders' Browse.
-    void browseAt(QWidget* over, const QByteArray& file, const QString& mask);
+    // The browser over `over`, at `folder`, listing the names that match `mask` ("*.*"
+    // when empty), with View and Details as from the main window: the finders' and
+    // Folder hogs' Browse.
+    void browseAt(QWidget* over, const QByteArray& folder, const QString& mask);
     // What a finder hands on: the deletion panel, the add-a-folder dialog, the browser and
     // the viewer, each shown over `finder`, which must be set before the finder runs and
     // outlive it.

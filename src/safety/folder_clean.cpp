@@ -110,8 +110,9 @@ private:
         return s_.aborted;
     }
     void keep(const QByteArray& path, const QString& reason, qsizetype record,
-              platform::RemoveCode code = platform::RemoveCode::None) {
-        s_.kept.append({path, reason, code});
+              platform::RemoveCode code = platform::RemoveCode::None,
+              KeptStep step = KeptStep::Other) {
+        s_.kept.append({path, reason, code, step});
         markKeeps(record);
     }
     void markKeeps(qsizetype record) {
@@ -294,7 +295,7 @@ void FolderCleaner::takeFile(const Frame& frame, const QByteArray& name, const Q
                 ++s_.doneCount;
                 s_.doneBytes += freed_.gone(facts.identity, blocks);
             } else {
-                keep(path, reason, record, remover_.lastCode());
+                keep(path, reason, record, remover_.lastCode(), KeptStep::DeleteFile);
             }
             return;
         }
@@ -334,7 +335,7 @@ void FolderCleaner::zipDone(const ZipFileResult& z) {
         if (z.code == ZipFileCode::Aborted) {
             markKeeps(record);
         } else {
-            keep(z.path, z.reason, record);
+            keep(z.path, z.reason, record, platform::RemoveCode::None, KeptStep::Archive);
         }
         return;
     }
@@ -349,7 +350,7 @@ void FolderCleaner::zipDone(const ZipFileResult& z) {
         ++s_.doneCount;
         s_.doneBytes += freed_.gone(zipIdentities_[tag], blocks);
     } else {
-        keep(z.path, reason, record, remover_.lastCode());
+        keep(z.path, reason, record, remover_.lastCode(), KeptStep::DeleteFile);
     }
 }
 

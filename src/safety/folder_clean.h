@@ -82,6 +82,13 @@ struct FolderCleanHooks {
     std::function<void(const QByteArray& path)> checked;
 };
 
+// The step of a run at which a file stayed, for the entries of KeptEntry.
+enum class KeptStep {
+    Other,       // anything else: a folder, an attribute, the Safe Harbor, the trash
+    Archive,     // the file could not be added to its archive (a zip run)
+    DeleteFile,  // the file could not be deleted (a delete run, or after it was archived)
+};
+
 // One entry that stayed, with the reason.
 struct KeptEntry {
     QByteArray path;
@@ -91,6 +98,7 @@ struct KeptEntry {
     // RemoveCode::None for the run's own reasons (attributes, the Safe Harbor, a folder
     // that could not be read, an archive that could not take the file).
     platform::RemoveCode code = platform::RemoveCode::None;
+    KeptStep step = KeptStep::Other;
 };
 
 struct FolderCleanSummary {

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QStyle>
+#include <QTreeWidgetItemIterator>
 
 #include <algorithm>
 
@@ -71,6 +72,13 @@ QByteArray FolderListBox::selectedFolder() const {
     return f.isEmpty() ? folder_ : f;
 }
 
+void FolderListBox::setSiblingsShown(bool shown) {
+    if (shown != siblingsShown_) {
+        siblingsShown_ = shown;
+        fill();
+    }
+}
+
 void FolderListBox::refresh() {
     fill();
 }
@@ -109,42 +117,67 @@ void FolderListBox::fill() {
             way.append(path);
         }
     }
-    QTreeWidgetItem* parent = nullptr;
-    for (const QByteArray& p : way) {
-        const QString text = p == platform::kRootFolder
-                                 ? QString::fromLatin1(platform::kRootFolder)
-                                 : QFile::decodeName(p.mid(p.lastIndexOf(platform::kSep) + 1));
-        auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
-        item->setIcon(0, open);
-        item->setText(0, text);
-        item->setData(0, kPathRole, p);
-        rows_.append(item);
-        parent = item;
-    }
-    QTreeWidgetItem* current = parent;
-
-    QList<QByteArray> children;
-    platform::DirReader reader;
-    if (reader.open(folder_)) {
-        platform::DirEntry e;
-        while (reader.next(e)) {
-            if (e.isFolder() && !e.isHidden()) {
-                children.append(e.name);
+    auto subFolders = [](const QByteArray& folder) {
+        QList<QByteArray> names;
+        platform::DirReader reader;
+        if (reader.open(folder)) {
+            platform::DirEntry e;
+            while (reader.next(e)) {
+                if (e.isFolder() && !e.isHidden()) {
+                    names.append(e.name);
+                }
             }
         }
+        return names;
+    };
+    auto sorted = [](QList<QByteArray> names) {
+        std::sort(names.begin(), names.end(), [](const QByteArray& a, const QByteArray& b) {
+            const QByteArray fa = foldAscii(a);
+            const QByteArray fb = foldAscii(b);
+            return fa != fb ? fa < fb : a < b;
+        });
+        return names;
+    };
+    auto nameOf = [](const QByteArray& p) { return p.mid(p.lastIndexOf(platform::kSep) + 1); };
+    auto under = [](const QByteArray& folder) {
+        return folder == platform::kRootFolder ? QByteArray() : folder;
+    };
+    auto addItem = [&](QTreeWidgetItem* parent, const QByteArray& p, const QIcon& icon) {
+        auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
+        item->setIcon(0, icon);
+        item->setText(0, p == platform::kRootFolder ? QString::fromLatin1(platform::kRootFolder)
+                                                    : QFile::decodeName(nameOf(p)));
+        item->setData(0, kPathRole, p);
+        return item;
+    };
+
+    QTreeWidgetItem* current = addItem(nullptr, way.first(), open);
+    for (qsizetype i = 1; i < way.size(); ++i) {
+        // Each folder on the way down sits among its sibling folders when they are shown;
+        // the one on the way is listed even when hidden.
+        QList<QByteArray> names{nameOf(way[i])};
+        if (siblingsShown_) {
+            names = subFolders(way[i - 1]);
+            if (!names.contains(nameOf(way[i]))) {
+                names.append(nameOf(way[i]));
+            }
+        }
+        QTreeWidgetItem* next = nullptr;
+        for (const QByteArray& name : sorted(names)) {
+            const QByteArray p = under(way[i - 1]) + platform::kSep + name;
+            QTreeWidgetItem* item = addItem(current, p, p == way[i] ? open : closed);
+            if (p == way[i]) {
+                next = item;
+            }
+        }
+        current = next;
     }
-    std::sort(children.begin(), children.end(), [](const QByteArray& a, const QByteArray& b) {
-        const QByteArray fa = foldAscii(a);
-        const QByteArray fb = foldAscii(b);
-        return fa != fb ? fa < fb : a < b;
-    });
-    const QByteArray base = folder_ == platform::kRootFolder ? QByteArray() : folder_;
-    for (const QByteArray& name : children) {
-        auto* item = new QTreeWidgetItem(current);
-        item->setIcon(0, closed);
-        item->setText(0, QFile::decodeName(name));
-        item->setData(0, kPathRole, base + platform::kSep + name);
-        rows_.append(item);
+    for (const QByteArray& name : sorted(subFolders(folder_))) {
+        addItem(current, under(folder_) + platform::kSep + name, closed);
+    }
+    // Rows are counted as they show, top to bottom.
+    for (QTreeWidgetItemIterator it(this); *it != nullptr; ++it) {
+        rows_.append(*it);
     }
     expandAll();
     setCurrentItem(current);

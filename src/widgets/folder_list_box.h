@@ -12,7 +12,11 @@ namespace dw {
 // in name order (ASCII case folded). Rows are numbered from the top, "/" being row 0. A
 // double click or Enter on a row makes that folder the current one. Sub-folders are
 // real folders only (a link is never listed as one); folders whose names begin with "."
-// are left out unless they are on the way to the current folder.
+// are left out unless they are on the way to the current folder. With the sibling
+// folders shown (setSiblingsShown), every folder on the way down is listed among the
+// other folders of its parent, those shown closed, in the same name order, so that
+// opening a folder keeps its neighbours in view; rows are then still numbered as they
+// show, top to bottom.
 class FolderListBox : public QTreeWidget {
     Q_OBJECT
 
@@ -34,6 +38,11 @@ public:
     int count() const { return static_cast<int>(rows_.size()); }
     QByteArray folderAt(int row) const;
 
+    // Whether the folders on the way down are listed among their siblings (off at
+    // first). Refills the list when it changes.
+    void setSiblingsShown(bool shown);
+    bool siblingsShown() const { return siblingsShown_; }
+
     // Reads the current folder's sub-folders again (after one was made).
     void refresh();
 
@@ -52,6 +61,7 @@ private:
     void openItem(QTreeWidgetItem* item);
 
     QByteArray folder_ = "/";
+    bool siblingsShown_ = false;
     QList<QTreeWidgetItem*> rows_;
 };
 

@@ -25,6 +25,7 @@
 #include "base/utility.h"
 #include "finders/dup_fixture.h"
 #include "finders/ui/browse_window.h"
+#include "finders/ui/dir_hog_window.h"
 #include "finders/ui/dup_window.h"
 #include "platform/environment.h"
 #include "safety/clean_totals.h"
@@ -123,6 +124,34 @@ TEST_F(CleanHandOff, BrowseOpensTheBrowserOverTheFinderAtTheRowsFolderWithItsMas
     EXPECT_TRUE(overTheFinder);
     EXPECT_EQ(browsed, r_ + "/files/b");
     EXPECT_EQ(mask, QStringLiteral("*.*"));
+}
+
+TEST_F(CleanHandOff, FolderHogsBrowsesWithViewAndDetailsAsElsewhere) {
+    tree_.fileOfSize("files/a/report.txt", 100);
+    TfrmMain main;
+    main.GetSearchPath();
+    QByteArray browsed;
+    bool viewShown = false;
+    bool detailsShown = false;
+    onModal<TfrmDirHog>([&](TfrmDirHog& hogs) {
+        hogs.driveList()->setEntries(test::folderEntries({r_ + "/files"}));
+        hogs.btTopClick();
+        const qsizetype row = hogs.rowOf(r_ + "/files/a");
+        ASSERT_GT(row, 0);
+        hogs.grid()->setCurrentRow(row);
+        onModal<TfrmBrowse>([&](TfrmBrowse& b) {
+            browsed = b.folder();
+            viewShown = !b.findChild<QPushButton*>(QStringLiteral("btView"))->isHidden();
+            detailsShown = !b.findChild<QPushButton*>(QStringLiteral("btDetails"))->isHidden();
+            b.close();
+        });
+        hogs.btBrowseClick();
+        hogs.close();
+    });
+    main.findChild<QPushButton*>(QStringLiteral("btFolderHogs"))->click();
+    EXPECT_EQ(browsed, r_ + "/files/a");
+    EXPECT_TRUE(viewShown);
+    EXPECT_TRUE(detailsShown);
 }
 
 TEST_F(CleanHandOff, TheFinderOffersToAddAFolderAndItsDriveListShowsItAfterwards) {

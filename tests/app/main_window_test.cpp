@@ -12,6 +12,11 @@
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
 #include <QTimer>
 #include <QToolTip>
 
@@ -32,6 +37,7 @@
 #include "scan/ui/add_new_folder_dialog.h"
 #include "stats/ui/statistics_window.h"
 #include "stats/ui/which_drive_dialog.h"
+#include "support/dark_palette.h"
 #include "support/modal.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
@@ -542,6 +548,29 @@ TEST_F(MainWindowTest, HelpOpensTheGuideAtItsContents) {
         EXPECT_TRUE(QFile::exists(QLatin1Char(':') + url.path())) << topic;
     }
     EXPECT_EQ(HelpViewer::topicUrl(424242), HelpViewer::topicUrl(HelpViewer::kContentsTopic));
+}
+
+TEST_F(MainWindowTest, TheGuidesTableHeadingsStayReadableInADarkTheme) {
+    test::ScopedDarkPalette dark;
+    HelpViewer help;
+    help.showTopic(1050);
+    auto* browser = help.findChild<QTextBrowser*>();
+    ASSERT_NE(browser, nullptr);
+    const QColor text = browser->palette().color(QPalette::Text);
+    QTextTable* table = nullptr;
+    for (QTextBlock b = browser->document()->begin(); b.isValid() && !table; b = b.next()) {
+        table = QTextCursor(b).currentTable();
+    }
+    ASSERT_NE(table, nullptr);
+    const QTextTableCell heading = table->cellAt(0, 0);
+    const QColor band = heading.format().background().color();
+    QColor ink = heading.firstCursorPosition().charFormat().foreground().color();
+    if (!heading.firstCursorPosition().charFormat().hasProperty(QTextFormat::ForegroundBrush)) {
+        ink = text;
+    }
+    EXPECT_TRUE(heading.format().hasProperty(QTextFormat::BackgroundBrush));
+    EXPECT_GE(test::contrastRatio(band, ink), 4.5)
+        << band.name().toStdString() << " " << ink.name().toStdString();
 }
 
 TEST_F(MainWindowTest, MakerLabelsAndAboutButtonOpenTheAboutBox) {

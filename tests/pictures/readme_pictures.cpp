@@ -15,6 +15,7 @@
 
 #include "app/main_window.h"
 #include "finders/dup_fixture.h"
+#include "finders/ui/browse_window.h"
 #include "finders/ui/dir_hog_window.h"
 #include "finders/ui/dup_compare_window.h"
 #include "finders/ui/dup_window.h"
@@ -23,6 +24,8 @@
 #include "safety/safe_harbor.h"
 #include "safety/ui/really_delete.h"
 #include "scan/ui/drive_check_list.h"
+#include "support/dark_palette.h"
+#include "support/deep_chain.h"
 #include "support/modal.h"
 #include "support/pe_image.h"
 #include "support/scoped_env.h"
@@ -46,17 +49,8 @@ void save(QWidget& w, const char* name) {
     w.grab().save(pictureFolder() + QLatin1Char('/') + QLatin1String(name));
 }
 
-TEST(ReadmePictures, MainWindowDuplicatesAndTheDeletionPanel) {
-    test::TempTree tree;
-    QTemporaryDir config;
-    test::ScopedEnv configDir{"DISKWELL_CONFIG_DIR", config.path().toLocal8Bit()};
-    test::ScopedEnv dataHome{"XDG_DATA_HOME", tree.dir("data-home")};
-    test::ScriptedPrompter prompter;
-    const QByteArray home = tree.dir("home/ann");
-    QFile folders(config.path() + QStringLiteral("/folders.txt"));
-    ASSERT_TRUE(folders.open(QIODevice::WriteOnly));
-    folders.write(home + "/Documents/Kept/*.*\n");
-    folders.close();
+// Ann's home: photos, reports, music and videos, each in two or three places.
+void makeSampleHome(test::TempTree& tree) {
     const struct {
         const char* path;
         qint64 size;
@@ -75,6 +69,20 @@ TEST(ReadmePictures, MainWindowDuplicatesAndTheDeletionPanel) {
     for (const auto& f : files) {
         tree.fileOfSize(QByteArray("home/ann/") + f.path, f.size);
     }
+}
+
+TEST(ReadmePictures, MainWindowDuplicatesAndTheDeletionPanel) {
+    test::TempTree tree;
+    QTemporaryDir config;
+    test::ScopedEnv configDir{"DISKWELL_CONFIG_DIR", config.path().toLocal8Bit()};
+    test::ScopedEnv dataHome{"XDG_DATA_HOME", tree.dir("data-home")};
+    test::ScriptedPrompter prompter;
+    const QByteArray home = tree.dir("home/ann");
+    QFile folders(config.path() + QStringLiteral("/folders.txt"));
+    ASSERT_TRUE(folders.open(QIODevice::WriteOnly));
+    folders.write(home + "/Documents/Kept/*.*\n");
+    folders.close();
+    makeSampleHome(tree);
 
     TfrmMain main;
     main.GetSearchPath();
@@ -220,6 +228,87 @@ TEST(ReadmePictures, FolderHogsTreemap) {
         QTest::qWait(150);
         w.grab().save(QDir::tempPath() + QStringLiteral("/folder-hogs-look.png"));
     }
+}
+
+// Same contents in a dark theme: the shaded bands and the text on them.
+TEST(ReadmePictures, DarkTheme) {
+    test::TempTree tree;
+    QTemporaryDir config;
+    test::ScopedEnv configDir{"DISKWELL_CONFIG_DIR", config.path().toLocal8Bit()};
+    test::ScriptedPrompter prompter;
+    test::ScopedDarkPalette dark;
+    makeSampleHome(tree);
+    TfrmDup dup(true, nullptr, nullptr, {});
+    dup.resize(1120, 560);
+    dup.setDriveEntries(test::folderEntries({tree.path("home/ann")}));
+    dup.findChild<QComboBox*>(QStringLiteral("cbKB1"))->setCurrentIndex(0);
+    dup.findChild<QSpinBox*>(QStringLiteral("num1"))->setValue(0);
+    dup.show();
+    dup.btScanClick();
+    for (int row : {2, 5}) {
+        dup.grid()->setCurrentRow(row);
+        dup.findChild<QPushButton*>(QStringLiteral("btMark"))->click();
+    }
+    dup.grid()->setCurrentRow(1);
+    save(dup, "dark-theme.png");
+}
+
+// The browser on a folder of downloads: types from the whole extension, a name too long
+// for its column, the folder tree with its siblings and the Options button.
+TEST(ReadmePictures, Browse) {
+    // The tree lists the siblings of every folder on the way down: at the root, only the
+    // system's own folders stand beside the sample's.
+    QTemporaryDir config;
+    test::ScopedEnv configDir{"DISKWELL_CONFIG_DIR", config.path().toLocal8Bit()};
+    test::ScopedEnv tmp{"TMPDIR", "/"};
+    test::TempTree tree;
+    test::ScriptedPrompter prompter;
+    makeSampleHome(tree);
+    for (const char* name :
+         {"Downloads/setup.exe", "Downloads/notes.txt", "Downloads/photos-2025.tar.gz",
+          "Downloads/Minutes of the annual general meeting of the allotment society, "
+          "held in the village hall on the first Saturday of March.odt",
+          "Downloads/README"}) {
+        tree.fileOfSize(QByteArray("home/ann/") + name, 120'000);
+    }
+    tree.dir("home/ann/Desktop");
+    tree.dir("home/ann/Templates");
+    SafeHarbor harbor;
+    TfrmBrowse w(harbor);
+    w.resize(980, 520);
+    w.setFolder(tree.path("home/ann/Downloads"));
+    w.show();
+    w.grid()->setCurrentRow(1);
+    save(w, "browse.png");
+}
+
+// Folder hogs after a scan of a tree whose deepest folder has a path of 5,000
+// characters: the status line shows both ends of it and the window keeps its width.
+TEST(ReadmePictures, FolderHogsWithALongPath) {
+    test::TempTree tree;
+    QTemporaryDir config;
+    test::ScopedEnv configDir{"DISKWELL_CONFIG_DIR", config.path().toLocal8Bit()};
+    test::ScriptedPrompter prompter;
+    makeSampleHome(tree);
+    test::DeepChain chain(tree.dir("home/ann/Archive"), 25,
+                          "a folder name that goes on and on and on for a very long while "
+                          "before it finally comes to an end, as names in old archives "
+                          "sometimes do when they were copied from one disk to another "
+                          "and back again");
+    ASSERT_TRUE(chain.made());
+    SafeHarbor harbor;
+    TfrmDirHog w(harbor);
+    DriveEntry e;
+    e.kind = DriveEntry::Kind::ExtraFolder;
+    e.startFolder = tree.path("home/ann");
+    e.text = QFile::decodeName(e.startFolder);
+    e.checked = true;
+    w.driveList()->setEntries({e});
+    w.resize(960, 700);
+    w.show();
+    w.btAllClick();
+    w.grid()->setCurrentRow(w.rowOf(chain.bottom()));
+    save(w, "folder-hogs-long-path.png");
 }
 
 }  // namespace

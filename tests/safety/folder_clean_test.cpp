@@ -282,6 +282,13 @@ TEST(FolderClean, FoldersThatCannotBeReadOrWrittenAreReportedAndKept) {
             if (k.reason != QLatin1String("Permission denied")) {
                 return 2;
             }
+            // The file a read-only folder holds failed its deletion; the unreadable
+            // folder is no file.
+            const KeptStep step =
+                k.path.endsWith("/y.txt") ? KeptStep::DeleteFile : KeptStep::Other;
+            if (k.step != step) {
+                return 3;
+            }
         }
         return 0;
     });
@@ -478,6 +485,7 @@ TEST(FolderClean, AZipRunDeletesOnlyWhatIsSafelyArchivedAndThenTheEmptiedFolders
     // Links are not archived, so the link and its folders stay.
     ASSERT_EQ(s.kept.size(), 1);
     EXPECT_EQ(s.kept[0].path, t.path("F/sub/link"));
+    EXPECT_EQ(s.kept[0].step, KeptStep::Archive);
     EXPECT_TRUE(present(t.path("F/sub/link")));
     EXPECT_FALSE(present(t.path("F/sub/deep")));
     EXPECT_FALSE(present(t.path("F/a.txt")));

@@ -17,6 +17,7 @@
 
 #include "scan/folder_walk.h"
 #include "scan/walk_recorder.h"
+#include "support/deep_chain.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
 #include "widgets/window_walk_hooks.h"
@@ -652,53 +653,6 @@ TEST(FolderWalk, ListsEachFolderOnceWhateverTheDescriptors) {
     }
 }
 
-// A chain of `depth` folders "d" under `root` with the files "f0" and "f1" at its bottom,
-// made and taken away through descriptors, since its path is longer than a path may be.
-class DeepChain {
-public:
-    DeepChain(const QByteArray& root, int depth) : root_(root), depth_(depth) {
-        int fd = ::open(root.constData(), O_RDONLY | O_DIRECTORY);
-        for (int i = 0; i < depth && fd >= 0; ++i) {
-            const int child = ::mkdirat(fd, "d", 0755) == 0
-                                  ? ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_NOFOLLOW)
-                                  : -1;
-            ::close(fd);
-            fd = child;
-        }
-        for (const char* name : {"f0", "f1"}) {
-            const int file = fd >= 0 ? ::openat(fd, name, O_WRONLY | O_CREAT, 0644) : -1;
-            made_ = file >= 0 && ::write(file, "x", 1) == 1;
-            ::close(file);
-        }
-        ::close(fd);
-    }
-    ~DeepChain() {
-        int fd = ::open(root_.constData(), O_RDONLY | O_DIRECTORY);
-        int levels = 0;
-        for (int child;
-             fd >= 0 && (child = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_NOFOLLOW)) >= 0;
-             ++levels) {
-            ::close(fd);
-            fd = child;
-        }
-        ::unlinkat(fd, "f0", 0);
-        ::unlinkat(fd, "f1", 0);
-        for (; levels > 0 && fd >= 0; --levels) {
-            const int parent = ::openat(fd, "..", O_RDONLY | O_DIRECTORY);
-            ::close(fd);
-            fd = parent;
-            ::unlinkat(fd, "d", AT_REMOVEDIR);
-        }
-        ::close(fd);
-    }
-    bool made() const { return made_; }
-
-private:
-    QByteArray root_;
-    int depth_ = 0;
-    bool made_ = false;
-};
-
 TEST(FolderWalk, ChainDeeperThanAPathWalksEveryLevelOnce) {
     constexpr int kDepth = 10000;
     // Making and removing 10,000 folders takes seconds on a busy disk; in memory it does
@@ -708,7 +662,7 @@ TEST(FolderWalk, ChainDeeperThanAPathWalksEveryLevelOnce) {
     QTemporaryDir t(base + QStringLiteral("/dw-chain-XXXXXX"));
     ASSERT_TRUE(t.isValid());
     const QByteArray root = QFile::encodeName(t.path());
-    DeepChain chain(root, kDepth);
+    test::DeepChain chain(root, kDepth);
     ASSERT_TRUE(chain.made());
 
     // Keeps counts only: the recorder's paths would hold the square of the depth.

@@ -31,6 +31,7 @@
 #include "scan/ui/wildcard_dialog.h"
 #include "scan/wildcard.h"
 #include "widgets/drive_combo_box.h"
+#include "widgets/elided_label.h"
 #include "widgets/folder_list_box.h"
 #include "widgets/message_boxes.h"
 #include "widgets/sort_menu.h"
@@ -44,10 +45,12 @@ namespace {
 
 constexpr int kSizeColumn = 3;
 constexpr int kNameColumn = 4;
+constexpr int kTypeColumn = 5;
 
+// The extension with its dot (".exe"), as FileTypeName takes it; empty without a dot.
 QString extensionOf(const QByteArray& name) {
     const qsizetype dot = name.lastIndexOf('.');
-    return dot < 0 ? QString() : QFile::decodeName(name.mid(dot + 1));
+    return dot < 0 ? QString() : QFile::decodeName(name.mid(dot));
 }
 
 }  // namespace
@@ -68,18 +71,17 @@ TfrmBrowse::TfrmBrowse(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     DirectoryListBox1_ = new FolderListBox(left);
     DirectoryListBox1_->setObjectName(QStringLiteral("DirectoryListBox1"));
     DirectoryListBox1_->setToolTip(QStringLiteral("Double click to select"));
+    DirectoryListBox1_->setSiblingsShown(true);
     leftLayout->addWidget(DriveComboBox1_);
     leftLayout->addWidget(DirectoryListBox1_, 1);
 
     auto* right = new QWidget(splitter);
     auto* rightLayout = new QVBoxLayout(right);
     rightLayout->setContentsMargins(0, 0, 0, 0);
-    Label1_ = new QLabel(right);
+    Label1_ = new ElidedLabel(right);
     Label1_->setObjectName(QStringLiteral("Label1"));
-    Label1_->setAutoFillBackground(true);
-    Label1_->setTextFormat(Qt::PlainText);
     Label1_->setMinimumWidth(100);
-    Label1_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    Label1_->setAutoFillBackground(true);
     grid_ = new StringGrid(right);
     grid_->setObjectName(QStringLiteral("grid"));
     grid_->setToolTip(QStringLiteral("Double click to mark, right click for options"));
@@ -87,14 +89,28 @@ TfrmBrowse::TfrmBrowse(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     grid_->setMarkColumn(kNameColumn);
     grid_->setColumnAlignment(kSizeColumn, Qt::AlignRight);
     grid_->setShowGrid(false);
+    grid_->setColumnElide(kNameColumn, Qt::ElideMiddle);
+    grid_->setColumnElide(kTypeColumn, Qt::ElideRight);
     const int widths[] = {75, 90, 75, 75};
     for (int c = 0; c < 4; ++c) {
         grid_->setColumnWidth(c, widths[c]);
     }
-    // "Filename" and "Type" share what the first four columns leave.
-    grid_->horizontalHeader()->setSectionResizeMode(kNameColumn, QHeaderView::Stretch);
-    grid_->horizontalHeader()->setSectionResizeMode(5, QHeaderView::Stretch);
-    rightLayout->addWidget(Label1_);
+    // "Filename" and "Type" share what the first four columns leave until the user sizes a
+    // column: from then on the widths are the user's.
+    grid_->viewport()->installEventFilter(this);
+    connect(grid_->horizontalHeader(), &QHeaderView::sectionResized, this, [this] {
+        if (!sharingColumns_) {
+            columnsSized_ = true;
+        }
+    });
+    btOptions_ = new QPushButton(QStringLiteral("Options"), right);
+    btOptions_->setObjectName(QStringLiteral("btOptions"));
+    btOptions_->setToolTip(QStringLiteral("Right click on grid for same options"));
+    btOptions_->setAutoDefault(false);
+    auto* aboveGrid = new QHBoxLayout;
+    aboveGrid->addWidget(Label1_, 1);
+    aboveGrid->addWidget(btOptions_);
+    rightLayout->addLayout(aboveGrid);
     rightLayout->addWidget(grid_, 1);
     splitter->setStretchFactor(1, 3);
     splitter->setSizes({220, 680});
@@ -178,6 +194,8 @@ TfrmBrowse::TfrmBrowse(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     grid_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(grid_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { popup_->popup(grid_->viewport()->mapToGlobal(at)); });
+    connect(btOptions_, &QPushButton::clicked, this,
+            [this] { popup_->popup(btOptions_->mapToGlobal(QPoint(0, btOptions_->height()))); });
 
     connect(DriveComboBox1_, &DriveComboBox::driveChosen, this,
             [this](const QByteArray& mountPoint) { setFolder(mountPoint); });
@@ -203,6 +221,25 @@ TfrmBrowse::TfrmBrowse(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
 
 TfrmBrowse::~TfrmBrowse() {
     saveWindowPlacement(this, settings::kPlacementBrowser);
+}
+
+bool TfrmBrowse::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == grid_->viewport() && event->type() == QEvent::Resize && !columnsSized_) {
+        shareNameAndTypeColumns();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TfrmBrowse::shareNameAndTypeColumns() {
+    int left = grid_->viewport()->width();
+    for (int c = 0; c < kNameColumn; ++c) {
+        left -= grid_->columnWidth(c);
+    }
+    const int share = std::max(left / 2, 40);
+    sharingColumns_ = true;
+    grid_->setColumnWidth(kNameColumn, share);
+    grid_->setColumnWidth(kTypeColumn, std::max(left - share, 40));
+    sharingColumns_ = false;
 }
 
 void TfrmBrowse::setFolder(const QByteArray& folder) {
@@ -294,17 +331,16 @@ void TfrmBrowse::FillGrid() {
 
 void TfrmBrowse::updateLabel() {
     const QString text = QFile::decodeName(DirectoryListBox1_->folder());
-    Label1_->setText(QFontMetrics(Label1_->font())
-                         .elidedText(text, Qt::ElideMiddle, std::max(Label1_->width(), 300)));
-    QPalette palette = Label1_->palette();
+    Label1_->setText(text);
+    // From the window's palette: the label's own keeps the colours of the last folder.
+    QPalette palette = this->palette();
     if (harbor_.isInSafeHarbor(DirectoryListBox1_->folder(), false)) {
         palette.setColor(QPalette::Window, palette.color(QPalette::Highlight));
         palette.setColor(QPalette::WindowText, palette.color(QPalette::HighlightedText));
-        Label1_->setToolTip(QStringLiteral("Folder is ON the Non-Deletion List"));
+        Label1_->setNote(QStringLiteral("Folder is ON the Non-Deletion List"));
     } else {
         palette.setColor(QPalette::Window, palette.color(QPalette::Button));
-        palette.setColor(QPalette::WindowText, palette.color(QPalette::Text));
-        Label1_->setToolTip(QString());
+        Label1_->setNote(QString());
     }
     Label1_->setPalette(palette);
 }

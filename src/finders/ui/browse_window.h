@@ -15,6 +15,7 @@ class QPushButton;
 namespace dw {
 
 class DriveComboBox;
+class ElidedLabel;
 class FolderListBox;
 class SafeHarbor;
 class SortMenu;
@@ -30,8 +31,13 @@ class StringGrid;
 // the shown folder through the folder deletion window (refusing mount points and the
 // system's folders) and leaves the browser on its parent, or back in the folder when
 // nothing was done. The label above the grid is highlighted, with the hint "Folder is ON
-// the Non-Deletion List", when the Safe Harbor protects the folder. Closing with marked
-// files asks first. The placement is kept under "frmBrowse".
+// the Non-Deletion List", when the Safe Harbor protects the folder; a folder too long for
+// it is shortened in the middle, whole in its tool tip. The folder tree lists the folders
+// on the way down among their siblings. "Options", right of the label, opens the grid's
+// popup menu. The columns are sized by dragging or double-clicking the edges of their
+// titles; until the user sizes one, "Filename" and "Type" share what the first four
+// leave. A name or type too long for its column ends in "…", whole in its tool tip.
+// Closing with marked files asks first. The placement is kept under "frmBrowse".
 class TfrmBrowse : public QDialog {
     Q_OBJECT
 public:
@@ -79,7 +85,7 @@ public:
     StringGrid* grid() const { return grid_; }
     FolderListBox* folderList() const { return DirectoryListBox1_; }
     SortMenu* sortMenu() const { return sortMenu_; }
-    QLabel* folderLabel() const { return Label1_; }
+    ElidedLabel* folderLabel() const { return Label1_; }
     QString scanText() const;
     QString sizeText() const;
     qsizetype markedCount() const { return marked_.size(); }
@@ -87,7 +93,11 @@ public:
 
     void reject() override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void shareNameAndTypeColumns();
     void refill();
     void FillGrid();
     void toggle(qsizetype row);
@@ -103,10 +113,12 @@ private:
     qint64 markedBytes_ = 0;
     qint64 folderTotal_ = 0;
     qsizetype fileCount_ = 0;
+    bool columnsSized_ = false;    // the user has sized a column of the grid
+    bool sharingColumns_ = false;  // the window itself sizes the two last columns
 
     DriveComboBox* DriveComboBox1_ = nullptr;
     FolderListBox* DirectoryListBox1_ = nullptr;
-    QLabel* Label1_ = nullptr;
+    ElidedLabel* Label1_ = nullptr;
     StringGrid* grid_ = nullptr;
     SortMenu* sortMenu_ = nullptr;
     QMenu* popup_ = nullptr;
@@ -120,6 +132,7 @@ private:
     QPushButton* btDeleteFiles_ = nullptr;
     QPushButton* btClose_ = nullptr;
     QPushButton* btDetails_ = nullptr;
+    QPushButton* btOptions_ = nullptr;
 };
 
 }  // namespace dw

@@ -14,6 +14,7 @@
 #include "finders/dup_search.h"
 #include "platform/event_pump.h"
 #include "platform/prompter.h"
+#include "widgets/elided_label.h"
 #include "widgets/message_boxes.h"
 
 namespace dw {
@@ -57,11 +58,8 @@ TfrmCache::TfrmCache(QWidget* parent, Tools tools) : QDialog(parent), tools_(std
     btClose = button("btClose", QStringLiteral("Close"));
     btAbort = button("btAbort", QStringLiteral("&Abort"));
     btAbort->hide();
-    pnlSel = new QLabel(this);
+    pnlSel = new ElidedLabel(this);
     pnlSel->setObjectName(QStringLiteral("pnlSel"));
-    pnlSel->setTextFormat(Qt::PlainText);
-    pnlSel->setMinimumWidth(1);
-    pnlSel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* listButtons = new QHBoxLayout;
     for (QPushButton* b : {btInit, btAdd, btDel}) {
         listButtons->addWidget(b);

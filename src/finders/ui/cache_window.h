@@ -15,6 +15,8 @@ class QSpinBox;
 
 namespace dw {
 
+class ElidedLabel;
+
 // The browser-cache cleaner `frmCache`, caption "Internet Browser Cache Folders": keeps
 // the list of cache folders (the stored one, found by the first discovery while none
 // was ever stored; "&Initialize", shown while the list is empty, discovers again),
@@ -53,7 +55,7 @@ public:
     QPushButton* btClear = nullptr;
     QPushButton* btClose = nullptr;
     QPushButton* btAbort = nullptr;
-    QLabel* pnlSel = nullptr;
+    ElidedLabel* pnlSel = nullptr;
 
     void ReadInFromDisk();
     void WriteOutToDisk();

@@ -44,6 +44,7 @@ TfrmClean::TfrmClean(const SafeHarbor* harbor, QWidget* parent, FinderTools tool
         };
     }
     build(buildOptions());
+    openItem()->setText(QStringLiteral("Run"));
     ReadInFromDisk();
     selectAllExtensions();
 }

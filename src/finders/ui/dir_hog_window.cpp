@@ -28,6 +28,7 @@
 #include "scan/ui/add_new_folder_dialog.h"
 #include "scan/ui/drive_check_list.h"
 #include "widgets/clipboard.h"
+#include "widgets/elided_label.h"
 #include "widgets/message_boxes.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
@@ -65,11 +66,10 @@ TfrmDirHog::TfrmDirHog(SafeHarbor& harbor, QWidget* parent, QString* defaultZipP
     QWidget* pnlTop = makeTopPanel();
     layout->addWidget(pnlTop);
     layout->addWidget(makeGridAndMap(), 1);
-    status_ = new QLabel(this);
+    status_ = new ElidedLabel(this);
     status_->setObjectName(QStringLiteral("pnlStatus"));
     status_->setFrameShape(QFrame::Panel);
     status_->setFrameShadow(QFrame::Sunken);
-    status_->setTextFormat(Qt::PlainText);
     layout->addWidget(status_);
     makePopupMenu(pnlTop);
     connectControls();

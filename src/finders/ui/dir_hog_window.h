@@ -22,6 +22,7 @@ class QSplitter;
 namespace dw {
 
 class DriveCheckList;
+class ElidedLabel;
 class SafeHarbor;
 class SortMenu;
 class StringGrid;
@@ -137,7 +138,7 @@ private:
     QPushButton* btOptions_ = nullptr;
     QPushButton* btBrowse_ = nullptr;
     QPushButton* btClose_ = nullptr;
-    QLabel* status_ = nullptr;
+    ElidedLabel* status_ = nullptr;
     QCheckBox* cbTreemap_ = nullptr;
     TreemapView* treemap_ = nullptr;
 };

@@ -31,9 +31,11 @@
 #include "platform/dir_reader.h"
 #include "platform/shell.h"
 #include "safety/safe_harbor.h"
+#include "widgets/elided_label.h"
 #include "widgets/file_icon.h"
 #include "widgets/message_boxes.h"
 #include "widgets/string_grid.h"
+#include "widgets/theme_colors.h"
 #include "widgets/wait_cursor.h"
 
 namespace dw {
@@ -170,9 +172,12 @@ void TfrmDupCompare::buildPane(int side) {
 
     for (int k = 0; k < kFieldCount; ++k) {
         auto* caption = new QLabel(QString::fromLatin1(kCaptions[k]), pane.box);
-        auto* field = new QLabel(pane.box);
+        // The folder shows both its ends however long it is; the other fields are short.
+        QLabel* field = k == 0 ? new ElidedLabel(pane.box) : new QLabel(pane.box);
         field->setAutoFillBackground(true);
-        field->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        if (k != 0) {
+            field->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        }
         field->setMinimumWidth(kFolderWidth);
         if (k == kCrcField) {
             // The check values line up digit under digit.
@@ -306,14 +311,11 @@ void TfrmDupCompare::fillPane(int side, qsizetype row) {
         DateAgeText(accessed, now, false),
         AttributesText(entry->attributes),
     };
-    for (int k = 0; k < kFieldCount - 1; ++k) {
+    // The folder's field is the elided label, whose own setText keeps its tool tip.
+    static_cast<ElidedLabel*>(pane.fields[0])->setText(texts[0]);
+    for (int k = 1; k < kFieldCount - 1; ++k) {
         pane.fields[k]->setText(texts[k]);
     }
-    // A long folder shows both its ends; the whole of it is in the tool tip.
-    QLabel* folder = pane.fields[0];
-    folder->setProperty("wholeText", texts[0]);
-    folder->setToolTip(texts[0]);
-    folder->setText(folder->fontMetrics().elidedText(texts[0], Qt::ElideMiddle, kFolderWidth));
     QStringList lines = FileVersionLines(file, false);
     if (lines.isEmpty()) {
         lines = {QStringLiteral("Extended profile absent")};
@@ -383,7 +385,7 @@ void TfrmDupCompare::HighlightDifferences() {
             mine->item(k)->setBackground(differs ? QColor(0, 255, 255)
                                                  : QApplication::palette().color(QPalette::Button));
             mine->item(k)->setForeground(
-                differs ? QColor(Qt::black) : QApplication::palette().color(QPalette::WindowText));
+                differs ? QColor(Qt::black) : QApplication::palette().color(QPalette::ButtonText));
         }
     }
     // The window grows or shrinks with the lists, and otherwise keeps the size it was given.
@@ -467,17 +469,11 @@ void TfrmDupCompare::btPrintClick() {
     }
     // The window's picture on white, as it shows the pair.
     const QPalette normal = palette();
-    QPalette white = normal;
-    for (const QPalette::ColorRole role : {QPalette::Window, QPalette::Button, QPalette::Base}) {
-        white.setColor(role, Qt::white);
-    }
-    setPalette(white);
+    setPalette(paperPalette(normal));
     for (Pane& pane : panes_) {
         for (QLabel* field : pane.fields) {
             if (!field->property("highlighted").toBool()) {
-                QPalette p = field->palette();
-                p.setColor(QPalette::Window, Qt::white);
-                field->setPalette(p);
+                field->setPalette(paperPalette(field->palette()));
             }
         }
     }
@@ -498,7 +494,7 @@ void TfrmDupCompare::btPrintClick() {
 
 QStringList TfrmDupCompare::paneTexts(int pane) const {
     const Pane& p = panes_[pane];
-    QStringList texts{p.box->title(), p.fields[0]->property("wholeText").toString()};
+    QStringList texts{p.box->title(), p.fields[0]->text()};
     for (int k = 1; k < kFieldCount; ++k) {
         texts.append(p.fields[k]->text());
     }

@@ -22,6 +22,7 @@
 #include "widgets/message_boxes.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
+#include "widgets/theme_colors.h"
 #include "widgets/wait_cursor.h"
 
 namespace dw {
@@ -165,7 +166,7 @@ TfrmDup::TfrmDup(bool duplicateMode, const SafeHarbor* harbor, QWidget* parent, 
     // In duplicate mode the groups are in alternating bands, in the order the search
     // gives; only file-hog mode sorts.
     if (duplicateMode_) {
-        grid()->setBandColor(kBandA, QColor(223, 223, 223));
+        grid()->setBandColor(kBandA, shadedBandColor(palette()));
         grid()->setBandColor(kBandB, palette().color(QPalette::Window));
     }
     sortMenu()->setSortingEnabled(!duplicateMode_);

@@ -26,6 +26,7 @@
 #include "safety/ui/safe_harbor_styler.h"
 #include "scan/ui/drive_check_list.h"
 #include "widgets/clipboard.h"
+#include "widgets/elided_label.h"
 #include "widgets/message_boxes.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
@@ -152,13 +153,10 @@ void FinderWindow::build(QWidget* options, const QList<QPushButton*>& extraButto
 
     QHBoxLayout* buttons = buildButtons();
 
-    pnlSel_ = new QLabel(this);
+    pnlSel_ = new ElidedLabel(this);
     pnlSel_->setObjectName(QStringLiteral("pnlSel"));
     pnlSel_->setFrameShape(QFrame::StyledPanel);
     pnlSel_->setFrameShadow(QFrame::Sunken);
-    pnlSel_->setTextFormat(Qt::PlainText);
-    pnlSel_->setMinimumWidth(1);
-    pnlSel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -308,8 +306,8 @@ void FinderWindow::buildMenu() {
     restore_->setEnabled(false);
     connect(shrink_, &QAction::triggered, this, &FinderWindow::shrinkTopPanel);
     connect(restore_, &QAction::triggered, this, &FinderWindow::restoreTopPanel);
-    connect(PopupMenu1_->addAction(QStringLiteral("Open")), &QAction::triggered, this,
-            &FinderWindow::Open1Click);
+    openItem_ = PopupMenu1_->addAction(QStringLiteral("Open"));
+    connect(openItem_, &QAction::triggered, this, &FinderWindow::Open1Click);
     QAction* view = PopupMenu1_->addAction(QStringLiteral("View"));
     view->setVisible(bool(tools_.view));
     connect(view, &QAction::triggered, this, [this] {

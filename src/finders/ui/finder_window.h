@@ -28,6 +28,8 @@ class QPushButton;
 
 namespace dw {
 
+class ElidedLabel;
+
 class DriveCheckList;
 class SafeHarbor;
 class SortMenu;
@@ -224,6 +226,8 @@ protected:
     QFrame* topPanel() const { return Panel1_; }
     QPushButton* startButton() const { return btScan_; }
     QAction* sortItem() const { return sortItem_; }
+    // The popup menu's item that opens the row's file with its program ("Open").
+    QAction* openItem() const { return openItem_; }
     QMenu* markMenu() const { return markMenu_; }
     void setStatus(const QString& text);
     // For a scan's long finish(): shows `status`, lets the window's events run, and
@@ -270,13 +274,14 @@ private:
     QPushButton* btOptions_ = nullptr;
     QPushButton* btBrowse_ = nullptr;
     QPushButton* btDetails_ = nullptr;
-    QLabel* pnlSel_ = nullptr;
+    ElidedLabel* pnlSel_ = nullptr;
     QMenu* PopupMenu1_ = nullptr;
     QAction* details_ = nullptr;
     QAction* highlight_ = nullptr;
     QAction* shrink_ = nullptr;
     QAction* restore_ = nullptr;
     QAction* sortItem_ = nullptr;
+    QAction* openItem_ = nullptr;
     QMenu* markMenu_ = nullptr;
     SortMenu* sortMenu_ = nullptr;
     QList<QPushButton*> extraButtons_;

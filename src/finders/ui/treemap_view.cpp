@@ -14,6 +14,7 @@
 
 #include "base/utility.h"
 #include "finders/folder_hogs.h"
+#include "widgets/elided_label.h"
 
 namespace dw {
 
@@ -22,6 +23,8 @@ namespace {
 // Cushion shading: every folder level adds a ridge to the surface over each item, less
 // high the deeper the level, so the hollows between items show where folders part.
 constexpr float kRidgeHeight = 0.5f;
+// The width, in average characters, past which a name in the breadcrumb is shortened.
+constexpr int kCrumbCharacters = 30;
 constexpr float kRidgeFalloff = 0.75f;
 constexpr float kAmbient = 0.42f;
 constexpr float kDiffuse = 0.7f;
@@ -311,12 +314,13 @@ TreemapView::TreemapView(QWidget* parent) : QWidget(parent) {
     breadcrumb_ = new QLabel(this);
     breadcrumb_->setObjectName(QStringLiteral("lblBreadcrumb"));
     breadcrumb_->setTextFormat(Qt::RichText);
-    breadcrumb_->setToolTip(QStringLiteral("Click a folder to go back to it (Backspace: one up)"));
+    // A deep chain of long names is shortened name by name; the label never widens the map.
+    breadcrumb_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    breadcrumb_->setMinimumWidth(1);
     canvas_ = new Canvas(this);
     canvas_->setObjectName(QStringLiteral("map"));
-    hover_ = new QLabel(this);
+    hover_ = new ElidedLabel(this);
     hover_->setObjectName(QStringLiteral("lblHover"));
-    hover_->setTextFormat(Qt::PlainText);
     legend_ = new QLabel(this);
     legend_->setObjectName(QStringLiteral("lblLegend"));
     legend_->setTextFormat(Qt::RichText);
@@ -543,9 +547,13 @@ void TreemapView::updateTexts() {
                 break;
             }
         }
+        const QFontMetrics fm = breadcrumb_->fontMetrics();
+        const int nameWidth = fm.averageCharWidth() * kCrumbCharacters;
         for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
             const QString name = *it == 0 ? QStringLiteral("All folders")
-                                          : QFile::decodeName(tree_->name(*it)).toHtmlEscaped();
+                                          : fm.elidedText(QFile::decodeName(tree_->name(*it)),
+                                                          Qt::ElideMiddle, nameWidth)
+                                                .toHtmlEscaped();
             if (!crumbs.isEmpty()) {
                 crumbs += QStringLiteral(" &#x203a; ");
             }
@@ -555,6 +563,11 @@ void TreemapView::updateTexts() {
         crumbs += QStringLiteral("&nbsp;&nbsp;&nbsp;") + humanSizeText(tree_->item(root_).bytes);
     }
     breadcrumb_->setText(crumbs);
+    const QString clickNote = QStringLiteral("Click a folder to go back to it (Backspace: one up)");
+    breadcrumb_->setToolTip(tree_ && root_ != kNoSpaceItem && root_ != 0
+                                ? QFile::decodeName(tree_->path(root_)) + QLatin1Char('\n') +
+                                      clickNote
+                                : clickNote);
     hoverAt(QPoint(-1, -1));
 
     QString legend;

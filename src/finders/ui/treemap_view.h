@@ -19,6 +19,8 @@ class QLabel;
 
 namespace dw {
 
+class ElidedLabel;
+
 // A drawn treemap: the picture, the tiles it shows (in the picture's pixels) and the
 // legend its colours follow.
 struct TreemapPicture {
@@ -137,7 +139,7 @@ private:
     QThreadPool pool_;
     Canvas* canvas_ = nullptr;
     QLabel* breadcrumb_ = nullptr;
-    QLabel* hover_ = nullptr;
+    ElidedLabel* hover_ = nullptr;
     QLabel* legend_ = nullptr;
 };
 

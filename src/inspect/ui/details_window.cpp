@@ -19,6 +19,7 @@
 #include "inspect/file_version.h"
 #include "inspect/ui/report_printer.h"
 #include "platform/shell.h"
+#include "widgets/elided_label.h"
 #include "widgets/file_icon.h"
 #include "widgets/message_boxes.h"
 
@@ -55,10 +56,13 @@ TfrmDetails::TfrmDetails(const QByteArray& fileForDetails, QWidget* parent,
             fields->addWidget(rule, row++, 0, 1, 2);
         }
         auto* caption = new QLabel(QString::fromLatin1(kCaptions[k]), this);
-        auto* value = new QLabel(this);
+        // The name may be as long as the system allows: it shows both its ends instead of
+        // widening the window; the other values are short and can be selected.
+        QLabel* value = k == 0 ? new ElidedLabel(this) : new QLabel(this);
         value->setObjectName(QString::fromLatin1(kNames[k]));
-        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        value->setWordWrap(k == 0);
+        if (k != 0) {
+            value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        }
         value->setMinimumWidth(360);
         fields->addWidget(caption, row, 0, Qt::AlignTop);
         fields->addWidget(value, row, 1);
@@ -125,7 +129,8 @@ TfrmDetails::TfrmDetails(const QByteArray& fileForDetails, QWidget* parent,
         Image1_->setPixmap(icon.pixmap(32, 32));
         const QString texts[] = {d->fileName, d->type,     d->sizeBytes, d->clusters,
                                  d->created,  d->modified, d->accessed,  d->attributes};
-        for (int k = 0; k < 8; ++k) {
+        static_cast<ElidedLabel*>(labels_[0])->setText(texts[0]);
+        for (int k = 1; k < 8; ++k) {
             labels_[k]->setText(texts[k]);
         }
         Memo1_->setPlainText(d->versionLines.join(QLatin1Char('\n')));

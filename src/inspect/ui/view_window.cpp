@@ -201,6 +201,7 @@ TfrmView::TfrmView(QWidget* parent, bool stringsView) : QDialog(parent), strings
 // The strings of the file being written to a temporary file on a worker thread.
 struct TfrmView::Strings {
     QString tempName;
+    QByteArray source;  // the file the strings are read from
     qint64 size = 0;
     quint64 id = 0;
     std::atomic<bool> stop{false};
@@ -231,9 +232,15 @@ void TfrmView::showEvent(QShowEvent* event) {
 }
 
 bool TfrmView::openFile(const QByteArray& path) {
+    // The temporary file of a strings view means nothing to the user.
+    const bool ofStrings = !stringsOf_.isEmpty() && path == fileToView_;
+    if (!ofStrings) {
+        stringsOf_.clear();
+    }
     fileToView_ = path;
     const bool opened = Viewer1_->openFile(path);
-    setWindowTitle(QStringLiteral("View File : ") + QFile::decodeName(path));
+    setWindowTitle(QStringLiteral("View File : ") +
+                   QFile::decodeName(ofStrings ? stringsOf_ : path));
     counting_->setValue(0);
     updateProgress();
     Search1Click();
@@ -544,6 +551,7 @@ void TfrmView::btStringsClick() {
     }
     auto job = std::make_unique<Strings>();
     job->tempName = temp.fileName();
+    job->source = source;
     temp.close();
     job->size = Viewer1_->fileSize();
     job->id = ++stringsId_;
@@ -588,6 +596,7 @@ void TfrmView::stringsDone() {
     {
         TfrmView strings(this, true);
         strings.setFileToView(QFile::encodeName(job->tempName));
+        strings.setStringsOf(job->source);
         if (stringsWindow_) {
             stringsWindow_(strings);
         } else {

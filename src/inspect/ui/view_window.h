@@ -51,8 +51,12 @@ public:
     void setFileToView(const QByteArray& path) { fileToView_ = path; }
     const QByteArray& fileToView() const { return fileToView_; }
     // Shows `path` now and names it in the caption; an error box when it cannot be
-    // opened (the view is then empty). Returns whether it opened.
+    // opened (the view is then empty). Returns whether it opened. The file to view of a
+    // strings view is named by the file its strings come from (setStringsOf) instead.
     bool openFile(const QByteArray& path);
+    // The file whose strings the file to view holds, for the caption of a strings view;
+    // a file opened later (menu or drop) is named by its own path.
+    void setStringsOf(const QByteArray& source) { stringsOf_ = source; }
 
     // What asks for the printer: given the printer and whether a selection may be
     // printed, returns true to print (with the printer's range chosen). Unset: the print
@@ -114,6 +118,7 @@ private:
     bool stringsView_;
     bool shown_ = false;
     QByteArray fileToView_;
+    QByteArray stringsOf_;
     std::unique_ptr<QPrinter> printer_;
     std::function<bool(QPrinter&, bool)> printDialog_;
     std::function<void(TfrmView&)> stringsWindow_;

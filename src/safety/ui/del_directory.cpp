@@ -22,7 +22,9 @@
 #include "safety/safe_harbor.h"
 #include "safety/trash_rule.h"
 #include "safety/ui/zip_options.h"
+#include "widgets/elided_label.h"
 #include "widgets/message_boxes.h"
+#include "widgets/theme_colors.h"
 
 namespace dw {
 
@@ -45,6 +47,20 @@ bool askYesNo(const QString& text) {
 // The entries that stayed, at most this many named in the summary box.
 constexpr int kKeptShown = 15;
 
+// The words a kept file's line starts with: the run's one box holds what were once a
+// message each for a file that could not be archived or deleted.
+QString keptStepText(KeptStep step) {
+    switch (step) {
+        case KeptStep::Archive:
+            return QStringLiteral("Couldn't zip up file - ");
+        case KeptStep::DeleteFile:
+            return QStringLiteral("Couldn't delete file - ");
+        case KeptStep::Other:
+            break;
+    }
+    return {};
+}
+
 }  // namespace
 
 TfrmDelDirectory::TfrmDelDirectory(SafeHarbor& harbor, const QByteArray& folder, QWidget* parent,
@@ -57,11 +73,9 @@ TfrmDelDirectory::TfrmDelDirectory(SafeHarbor& harbor, const QByteArray& folder,
     lblTop = new QLabel(this);
     lblTop->setObjectName(QStringLiteral("lblTop"));
     lblTop->setWordWrap(true);
-    lblDirectory = new QLabel(this);
+    lblDirectory = new ElidedLabel(this);
     lblDirectory->setObjectName(QStringLiteral("lblDirectory"));
     lblDirectory->setAlignment(Qt::AlignCenter);
-    lblDirectory->setWordWrap(true);
-    lblDirectory->setTextFormat(Qt::PlainText);
     QFont bold = lblDirectory->font();
     bold.setBold(true);
     lblDirectory->setFont(bold);
@@ -98,12 +112,11 @@ TfrmDelDirectory::TfrmDelDirectory(SafeHarbor& harbor, const QByteArray& folder,
     pnlCount->setFrameShape(QFrame::Panel);
     pnlCount->setFrameShadow(QFrame::Sunken);
     pnlCount->setMinimumWidth(80);
-    pnlName = new QLabel(QStringLiteral("Filename"), this);
+    pnlName = new ElidedLabel(QStringLiteral("Filename"), this);
     pnlName->setObjectName(QStringLiteral("pnlName"));
+    pnlName->setMinimumWidth(300);
     pnlName->setFrameShape(QFrame::Panel);
     pnlName->setFrameShadow(QFrame::Sunken);
-    pnlName->setTextFormat(Qt::PlainText);
-    pnlName->setMinimumWidth(300);
     Gauge1 = new QProgressBar(this);
     Gauge1->setObjectName(QStringLiteral("Gauge1"));
     Gauge1->setRange(0, 100);
@@ -212,7 +225,7 @@ void TfrmDelDirectory::FormShow() {
     if (harbor_.isInSafeHarbor(folder_, false, reason)) {
         lblTop->setText(QStringLiteral("This folder should not be deleted since it is ") +
                         SafeHarbor::safeHarborReason(reason));
-        lblTop->setStyleSheet(QStringLiteral("color: red"));
+        lblTop->setStyleSheet(QStringLiteral("color: %1").arg(warningTextColor(palette()).name()));
     } else {
         lblTop->setText(QStringLiteral("Folder to clean: "));
         lblTop->setStyleSheet(QString());
@@ -409,8 +422,8 @@ void TfrmDelDirectory::tellOutcome(const FolderCleanSettings& settings) {
                          ? QStringLiteral("1 item")
                          : QStringLiteral("%1 items").arg(FormatThousands(s.kept.size())));
         for (qsizetype i = 0; i < s.kept.size() && i < kKeptShown; ++i) {
-            text += QStringLiteral("\n") + QFile::decodeName(s.kept[i].path) +
-                    QStringLiteral(": ") + s.kept[i].reason;
+            text += QStringLiteral("\n") + keptStepText(s.kept[i].step) +
+                    QFile::decodeName(s.kept[i].path) + QStringLiteral(": ") + s.kept[i].reason;
         }
         if (s.kept.size() > kKeptShown) {
             text += QStringLiteral("\n... and %1 more")

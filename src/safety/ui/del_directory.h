@@ -16,6 +16,8 @@ class QPushButton;
 
 namespace dw {
 
+class ElidedLabel;
+
 class SafeHarbor;
 
 // The folder deletion window `frmDelDirectory` ("Clean directory, sub-directories and all
@@ -121,7 +123,7 @@ private:
     std::function<void()> pending_;
 
     QLabel* lblTop = nullptr;
-    QLabel* lblDirectory = nullptr;
+    ElidedLabel* lblDirectory = nullptr;
     QLabel* lblTally = nullptr;
     QPushButton* btDelete = nullptr;
     QPushButton* btRecycle = nullptr;
@@ -129,7 +131,7 @@ private:
     QCheckBox* cbDelete = nullptr;
     QPushButton* BitBtn3 = nullptr;
     QLabel* pnlCount = nullptr;
-    QLabel* pnlName = nullptr;
+    ElidedLabel* pnlName = nullptr;
     QProgressBar* Gauge1 = nullptr;
 };
 

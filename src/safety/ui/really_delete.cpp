@@ -30,6 +30,7 @@
 #include "safety/safe_harbor.h"
 #include "safety/share_run.h"
 #include "safety/ui/zip_options.h"
+#include "widgets/elided_label.h"
 #include "widgets/message_boxes.h"
 #include "widgets/stand_by.h"
 
@@ -219,11 +220,9 @@ void TfrmReallyDelete::buildControls() {
 
     pnlProgress = new QWidget(this);
     pnlProgress->setObjectName(QStringLiteral("pnlProgress"));
-    lblName = new QLabel(pnlProgress);
+    lblName = new ElidedLabel(pnlProgress);
     lblName->setObjectName(QStringLiteral("lblName"));
-    lblName->setTextFormat(Qt::PlainText);
     lblName->setMinimumWidth(200);
-    lblName->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar = new QProgressBar(pnlProgress);
     bar->setObjectName(QStringLiteral("bar"));
     Gauge1 = new QProgressBar(pnlProgress);

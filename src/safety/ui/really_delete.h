@@ -25,6 +25,8 @@ class ClockedPump;
 
 namespace dw {
 
+class ElidedLabel;
+
 class PathListModel;
 class SafeHarbor;
 class TfrmStandBy;
@@ -183,7 +185,7 @@ private:
     QLabel* lblRight = nullptr;
     QLabel* lblDelete = nullptr;
     QLabel* lblSavings = nullptr;
-    QLabel* lblName = nullptr;
+    ElidedLabel* lblName = nullptr;
     QPushButton* btToAgainst = nullptr;
     QPushButton* btMoveLeft = nullptr;
     QPushButton* btReason = nullptr;

@@ -31,6 +31,7 @@
 #include "safety/ui/password_dialog.h"
 #include "safety/ui/zip_directory.h"
 #include "widgets/drive_combo_box.h"
+#include "widgets/elided_label.h"
 #include "widgets/folder_list_box.h"
 #include "widgets/message_boxes.h"
 #include "widgets/wait_cursor.h"
@@ -85,13 +86,11 @@ TfrmUnZipIt::TfrmUnZipIt(QWidget* parent, const QString& zipFolder)
     auto* filesLabel = new QLabel(QStringLiteral("Archive zip &files:"), this);
     filesLabel->setBuddy(FileListBox1);
 
-    lblZip = new QLabel(this);
+    lblZip = new ElidedLabel(this);
     lblZip->setObjectName(QStringLiteral("lblZip"));
     QFont bold = lblZip->font();
     bold.setBold(true);
     lblZip->setFont(bold);
-    lblZip->setWordWrap(true);
-    lblZip->setTextInteractionFlags(Qt::TextSelectableByMouse);
     lblCount = new QLabel(this);
     lblCount->setObjectName(QStringLiteral("lblCount"));
 

@@ -16,6 +16,8 @@ class QTreeWidget;
 
 namespace dw {
 
+class ElidedLabel;
+
 class ArchiveReader;
 class DriveComboBox;
 class FolderListBox;
@@ -55,7 +57,7 @@ public:
     FolderListBox* DirectoryListBox1 = nullptr;
     QListWidget* FileListBox1 = nullptr;
     QTreeWidget* Outline = nullptr;
-    QLabel* lblZip = nullptr;
+    ElidedLabel* lblZip = nullptr;
     QLabel* lblCount = nullptr;
     QLabel* pnlComment = nullptr;
     QProgressBar* Gauge1 = nullptr;

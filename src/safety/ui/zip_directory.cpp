@@ -15,6 +15,7 @@
 #include "safety/archive_restore.h"
 #include "safety/ui/get_folder_name.h"
 #include "widgets/drive_combo_box.h"
+#include "widgets/elided_label.h"
 #include "widgets/folder_list_box.h"
 #include "widgets/message_boxes.h"
 
@@ -25,12 +26,11 @@ TfrmZipDirectory::TfrmZipDirectory(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Destination folder"));
 
     auto* heading = new QLabel(QStringLiteral("Restore the files of the archive"), this);
-    lblZip = new QLabel(this);
+    lblZip = new ElidedLabel(this);
     lblZip->setObjectName(QStringLiteral("lblZip"));
     QFont bold = lblZip->font();
     bold.setBold(true);
     lblZip->setFont(bold);
-    lblZip->setWordWrap(true);
     auto* into = new QLabel(QStringLiteral("into the folder:"), this);
 
     DriveComboBox1 = new DriveComboBox(this);
@@ -38,10 +38,8 @@ TfrmZipDirectory::TfrmZipDirectory(QWidget* parent) : QDialog(parent) {
     DLB = new FolderListBox(this);
     DLB->setObjectName(QStringLiteral("DLB"));
     DLB->setMinimumSize(360, 240);
-    DirLabel = new QLabel(this);
+    DirLabel = new ElidedLabel(this);
     DirLabel->setObjectName(QStringLiteral("DirLabel"));
-    DirLabel->setWordWrap(true);
-    DirLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     Button1 = new QPushButton(QStringLiteral("OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));

@@ -8,6 +8,8 @@ class QPushButton;
 
 namespace dw {
 
+class ElidedLabel;
+
 class DriveComboBox;
 class FolderListBox;
 
@@ -42,10 +44,10 @@ public:
     // which then becomes the chosen folder.
     void Button3Click();
 
-    QLabel* lblZip = nullptr;
+    ElidedLabel* lblZip = nullptr;
     DriveComboBox* DriveComboBox1 = nullptr;
     FolderListBox* DLB = nullptr;
-    QLabel* DirLabel = nullptr;
+    ElidedLabel* DirLabel = nullptr;
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;
     QPushButton* Button3 = nullptr;

@@ -34,6 +34,7 @@
 #include "widgets/message_boxes.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
+#include "widgets/theme_colors.h"
 
 namespace dw {
 
@@ -343,14 +344,16 @@ QWidget* TfrmStatistics::buildOverhangPage() {
         table->addWidget(lblOver[i], i + 1, 3);
         imArrow[i] = new QLabel(QStringLiteral("\u25c0 this drive"), page);
         imArrow[i]->setObjectName(QStringLiteral("imArrow%1").arg(i + 1));
-        imArrow[i]->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+        imArrow[i]->setStyleSheet(QStringLiteral("color: %1; font-weight: bold")
+                                      .arg(warningTextColor(page->palette()).name()));
         imArrow[i]->hide();
         table->addWidget(imArrow[i], i + 1, 4);
     }
     pnlCluster = new QLabel(
         QStringLiteral("Cluster overhang analysis is not applicable to this drive."), page);
     pnlCluster->setObjectName(QStringLiteral("pnlCluster"));
-    pnlCluster->setStyleSheet(QStringLiteral("color: #b00000"));
+    pnlCluster->setStyleSheet(
+        QStringLiteral("color: %1").arg(warningTextColor(page->palette()).name()));
     pnlCluster->hide();
 
     pnlOverhang = new QWidget(page);

@@ -44,8 +44,10 @@
 #include "scan/ui/drive_check_list.h"
 #include "stats/ui/statistics_charts.h"
 #include "stats/ui/which_drive_dialog.h"
+#include "widgets/elided_label.h"
 #include "widgets/message_boxes.h"
 #include "widgets/string_grid.h"
+#include "widgets/theme_colors.h"
 #include "widgets/wait_cursor.h"
 #include "widgets/window_walk_hooks.h"
 
@@ -172,13 +174,11 @@ void TfrmStatistics::buildWindow() {
     connect(btOK, &QPushButton::clicked, this, &TfrmStatistics::btOKClick);
     connect(btPrint, &QPushButton::clicked, this, [this] { btPrintClick(); });
     connect(btCancel, &QPushButton::clicked, this, &TfrmStatistics::btCancelClick);
-    pnlStatus = new QLabel(this);
+    pnlStatus = new ElidedLabel(this);
     pnlStatus->setObjectName(QStringLiteral("pnlStatus"));
+    pnlStatus->setMinimumWidth(100);
     pnlStatus->setFrameShape(QFrame::StyledPanel);
     pnlStatus->setFrameShadow(QFrame::Sunken);
-    pnlStatus->setTextFormat(Qt::PlainText);
-    pnlStatus->setMinimumWidth(100);
-    pnlStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btOK);
@@ -397,8 +397,9 @@ void TfrmStatistics::doDiskSize() {
         lblUsed->setText(FormatThousands(usedUnits) + QLatin1Char(' ') + unitText);
         // Red marks a drive that is nearly full: under a tenth of it free.
         const bool low = sumFree * 10 < sumTotal;
-        lblFree->setStyleSheet(low ? QStringLiteral("color: red; font-weight: bold")
-                                   : QStringLiteral("color: black"));
+        lblFree->setStyleSheet(low ? QStringLiteral("color: %1; font-weight: bold")
+                                         .arg(warningTextColor(palette()).name())
+                                   : QString());
     }
     drawingSpace_ = false;
     rgSpaceClick();
@@ -1003,9 +1004,7 @@ void TfrmStatistics::changeBackgroundColor(bool white) {
                        static_cast<QWidget*>(pckStatDrive)}) {
         QPalette p = w->palette();
         if (white) {
-            p.setColor(QPalette::Window, Qt::white);
-            p.setColor(QPalette::Base, Qt::white);
-            p.setColor(QPalette::Button, Qt::white);
+            p = paperPalette(p);
         } else {
             p = QPalette();
         }

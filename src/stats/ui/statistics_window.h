@@ -28,6 +28,8 @@ class QTimer;
 
 namespace dw {
 
+class ElidedLabel;
+
 class DriveCheckList;
 class SortMenu;
 class StringGrid;
@@ -118,7 +120,7 @@ public:
     QPushButton* btOK = nullptr;
     QPushButton* btPrint = nullptr;
     QPushButton* btCancel = nullptr;
-    QLabel* pnlStatus = nullptr;
+    ElidedLabel* pnlStatus = nullptr;
 
     // Space
     DriveCheckList* pckStatDrive = nullptr;

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QApplication>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 
+#include "base/utility.h"
 #include "finders/ui/browse_window.h"
 #include "platform/environment.h"
 #include "safety/folder_clean.h"
@@ -12,6 +17,7 @@
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
+#include "widgets/elided_label.h"
 #include "widgets/folder_list_box.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
@@ -174,9 +180,117 @@ TEST_F(BrowseWindow, DeleteFolderLeavesTheBrowserOnTheParentOrGoesBack) {
 TEST_F(BrowseWindow, AProtectedFolderHasTheHighlightedLabel) {
     TfrmBrowse w(harbor_, nullptr, nullptr, tools());
     w.setFolder(r_ + "/Kept");
-    EXPECT_EQ(w.folderLabel()->toolTip(), QStringLiteral("Folder is ON the Non-Deletion List"));
+    // The note is the tool tip's last line, under the folder when the label shortens it.
+    const QString note = QStringLiteral("Folder is ON the Non-Deletion List");
+    EXPECT_TRUE(w.folderLabel()->toolTip().endsWith(note))
+        << w.folderLabel()->toolTip().toStdString();
     w.setFolder(r_ + "/B");
-    EXPECT_TRUE(w.folderLabel()->toolTip().isEmpty());
+    EXPECT_FALSE(w.folderLabel()->toolTip().contains(note));
+}
+
+TEST_F(BrowseWindow, TypesComeFromTheWholeExtensionWithItsDot) {
+    tree_.file("T/setup.exe", "MZ");
+    tree_.file("T/archive.tar.gz", "gz");
+    tree_.file("T/plain", "p");
+    TfrmBrowse w(harbor_, nullptr, nullptr, tools());
+    w.setFolder(r_ + "/T");
+    const struct {
+        const char* name;
+        QString type;
+    } cases[] = {
+        {"setup.exe", FileTypeName(QStringLiteral(".exe"))},
+        {"archive.tar.gz", FileTypeName(QStringLiteral(".gz"))},
+        {"plain", QString()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const qsizetype row = rowOf(w, QString::fromLatin1(c.name));
+        ASSERT_GT(row, 0);
+        EXPECT_EQ(w.grid()->table().cell(5, row), c.type);
+    }
+    EXPECT_NE(w.grid()->table().cell(5, rowOf(w, QStringLiteral("setup.exe"))),
+              QStringLiteral("XE File"));
+}
+
+TEST_F(BrowseWindow, ColumnsAreTheUsersToSizeAndLongNamesEndInAnEllipsis) {
+    const QString longName = QString(180, u'n') + QStringLiteral(".txt");
+    tree_.file("L/" + QFile::encodeName(longName), "l");
+    tree_.file("L/short.txt", "s");
+    TfrmBrowse w(harbor_, nullptr, nullptr, tools());
+    w.setFolder(r_ + "/L");
+    w.resize(1100, 400);
+    w.show();
+    QApplication::processEvents();
+    StringGrid* grid = w.grid();
+    QHeaderView* titles = grid->horizontalHeader();
+    for (int c = 0; c < 6; ++c) {
+        EXPECT_EQ(titles->sectionResizeMode(c), QHeaderView::Interactive) << c;
+    }
+    // Unsized, "Filename" and "Type" fill what the first four columns leave.
+    int used = 0;
+    for (int c = 0; c < 6; ++c) {
+        used += grid->columnWidth(c);
+    }
+    EXPECT_NEAR(used, grid->viewport()->width(), 2);
+
+    const qsizetype row = rowOf(w, longName);
+    ASSERT_GT(row, 0);
+    EXPECT_EQ(grid->cellToolTip(row, 4), longName);
+    EXPECT_TRUE(grid->cellToolTip(rowOf(w, QStringLiteral("short.txt")), 4).isEmpty());
+
+    // A double click on the edge of a title fits the column to its texts; a width the user
+    // gave stays when the window is resized.
+    emit titles->sectionHandleDoubleClicked(4);
+    EXPECT_EQ(grid->columnWidth(4), grid->sizeHintForColumn(4));
+    EXPECT_TRUE(grid->cellToolTip(row, 4).isEmpty());
+    titles->resizeSection(4, 150);
+    w.resize(1300, 400);
+    QApplication::processEvents();
+    EXPECT_EQ(grid->columnWidth(4), 150);
+}
+
+TEST_F(BrowseWindow, OptionsOpensTheGridsMenu) {
+    TfrmBrowse w(harbor_, nullptr, nullptr, tools());
+    w.setFolder(r_ + "/B");
+    w.show();
+    auto* options = w.findChild<QPushButton*>(QStringLiteral("btOptions"));
+    ASSERT_NE(options, nullptr);
+    EXPECT_EQ(options->text(), QStringLiteral("Options"));
+    options->click();
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    QStringList items;
+    for (QAction* a : menu->actions()) {
+        items.append(a->text());
+    }
+    EXPECT_EQ(items, (QStringList{QStringLiteral("Details"), QStringLiteral("Sort"),
+                                  QStringLiteral("Mark"), QStringLiteral("Open"),
+                                  QStringLiteral("View")}));
+    menu->close();
+}
+
+TEST_F(BrowseWindow, OpeningAFolderKeepsItsSiblingsInTheTree) {
+    tree_.dir("B/sub2");
+    tree_.dir("B/sub/deeper");
+    TfrmBrowse w(harbor_, nullptr, nullptr, tools());
+    w.setFolder(r_ + "/B");
+    FolderListBox* list = w.folderList();
+    auto rows = [list] {
+        QList<QByteArray> out;
+        for (int r = 0; r < list->count(); ++r) {
+            out.append(list->folderAt(r));
+        }
+        return out;
+    };
+    w.setFolder(r_ + "/B/sub");
+    const QList<QByteArray> shown = rows();
+    EXPECT_TRUE(shown.contains(r_ + "/B/sub2"));
+    EXPECT_TRUE(shown.contains(r_ + "/Kept"));
+    // The open folder's own sub-folders come right under it, before its next sibling.
+    const qsizetype sub = shown.indexOf(r_ + "/B/sub");
+    ASSERT_GE(sub, 0);
+    EXPECT_EQ(shown.value(sub + 1), r_ + "/B/sub/deeper");
+    EXPECT_EQ(shown.value(sub + 2), r_ + "/B/sub2");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -18,11 +19,13 @@
 #include "safety/safe_harbor.h"
 #include "safety/ui/del_directory.h"
 #include "scan/ui/drive_check_list.h"
+#include "support/deep_chain.h"
 #include "support/modal.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
 #include "widgets/clipboard.h"
+#include "widgets/elided_label.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
 
@@ -49,10 +52,12 @@ protected:
         s.foldersFile = QFile::decodeName(tree_.file("folders.txt", r_ + "/S/small/\n"));
         harbor_.GetSearchPath(s);
     }
-    void checkOnlyTheTree(TfrmDirHog& w) {
+    void checkOnlyTheTree(TfrmDirHog& w) { checkOnly(w, r_ + "/S"); }
+    // The folder alone is checked in the window's list of drives.
+    static void checkOnly(TfrmDirHog& w, const QByteArray& folder) {
         DriveEntry e;
         e.kind = DriveEntry::Kind::ExtraFolder;
-        e.startFolder = r_ + "/S";
+        e.startFolder = folder;
         e.text = QFile::decodeName(e.startFolder);
         e.checked = true;
         w.driveList()->setEntries({e});
@@ -308,6 +313,46 @@ TEST_F(DirHogWindow, TreemapFollowsTheGridAndShrinksAfterAClean) {
     w.btDeleteClick();
     EXPECT_EQ(map.tree()->find(r_ + "/S/small"), kNoSpaceItem);
     EXPECT_EQ(map.tree()->item(map.root()).bytes, 3000 + 19);
+}
+
+TEST_F(DirHogWindow, AFiveThousandCharacterPathKeepsTheWindowOnTheScreen) {
+    // 25 folders of 200 characters: a path of over 5,000, longer than the system takes
+    // whole, so the chain is made and walked through folder descriptors.
+    test::DeepChain chain(tree_.dir("Deep"), 25, QByteArray(200, 'n'));
+    ASSERT_TRUE(chain.made());
+    const QString bottom = QFile::decodeName(chain.bottom());
+    ASSERT_GT(bottom.size(), 5000);
+    TfrmDirHog w(harbor_);
+    checkOnly(w, tree_.path("Deep"));
+    w.show();
+    const int screenWidth = w.screen()->availableGeometry().width();
+    w.resize(screenWidth * 3 / 4, w.height());
+    QApplication::processEvents();
+    const int width = w.width();
+    auto* status = w.findChild<ElidedLabel*>(QStringLiteral("pnlStatus"));
+    ASSERT_NE(status, nullptr);
+
+    int widest = 0;
+    bool sawBottom = false;
+    w.setScanStepHook([&] {
+        QApplication::processEvents();
+        widest = std::max(widest, w.width());
+        if (status->text() == bottom) {
+            sawBottom = true;
+            EXPECT_EQ(status->toolTip(), bottom);
+        }
+    });
+    w.btAllClick();
+    EXPECT_TRUE(sawBottom);
+    EXPECT_EQ(widest, width);
+
+    const qsizetype row = w.rowOf(chain.bottom());
+    ASSERT_GT(row, 0);
+    w.grid()->setCurrentRow(row);
+    QApplication::processEvents();
+    EXPECT_TRUE(status->text().contains(bottom + QStringLiteral(": ")));
+    EXPECT_EQ(status->toolTip(), status->text());
+    EXPECT_EQ(w.width(), width);
 }
 
 // The check box hides the map; the window remembers it, with its placement.

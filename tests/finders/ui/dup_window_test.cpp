@@ -37,6 +37,7 @@
 #include "safety/safe_harbor.h"
 #include "scan/ui/drive_check_list.h"
 #include "support/cli_runner.h"
+#include "support/dark_palette.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
 #include "widgets/clipboard.h"
@@ -160,6 +161,33 @@ TEST(DupWindow, StartFindsGroupsInBandsAndCountsThem) {
     const QStringList before = win.column(kDupFolderColumn);
     win.clickTitle(kDupSizeColumn);
     EXPECT_EQ(win.column(kDupFolderColumn), before);
+}
+
+TEST(DupWindow, TheShadedBandKeepsADarkThemesTextReadable) {
+    test::ScopedDarkPalette dark;
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    makePairs(t);
+    Window win(true, {t.root()});
+    win.w.btScanClick();
+    ASSERT_GT(win.table().rowCount(), 1);
+    const QColor text = win.w.grid()->palette().color(QPalette::Text);
+    bool sawShaded = false;
+    for (qsizetype r = 1; r < win.table().rowCount(); ++r) {
+        const QColor band = win.w.grid()->cellStyle(r, 0).background;
+        if (band.isValid() && band != win.w.grid()->palette().color(QPalette::Base)) {
+            sawShaded = true;
+        }
+        if (band.isValid()) {
+            EXPECT_GE(test::contrastRatio(band, text), 4.5)
+                << r << " " << band.name().toStdString();
+        }
+    }
+    EXPECT_TRUE(sawShaded);
+    // And as painted: the grid's text stands out from its rows.
+    QApplication::processEvents();
+    const QImage picture = win.w.grid()->viewport()->grab().toImage();
+    EXPECT_GE(test::inkContrast(picture), 4.5);
 }
 
 TEST(DupWindow, MarksStatusLineAndDeleteKey) {

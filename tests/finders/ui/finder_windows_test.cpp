@@ -26,6 +26,7 @@
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
 #include "widgets/clipboard.h"
+#include "widgets/elided_label.h"
 #include "widgets/sort_menu.h"
 #include "widgets/string_grid.h"
 #include "widgets/type_list.h"
@@ -261,6 +262,24 @@ TEST_F(FinderWindows, CleanScansTheSelectedExtensionsLargestFirstAndHandsOver) {
     EXPECT_EQ(panel.total, test::allocatedBytes(panel.files));
     EXPECT_EQ(panel.files.size(), 2);
     EXPECT_TRUE(w.isVisible());
+}
+
+TEST_F(FinderWindows, QuickCleanRunsTheFileWhereTheOtherFindersOpenIt) {
+    // The item that opens a row's file with its program: "Run" in Quick clean's menu,
+    // "Open" in Files accessed's.
+    auto openingItems = [](const FinderWindow& w) {
+        QStringList out;
+        for (QAction* a : w.popupMenu()->actions()) {
+            if (a->text() == QStringLiteral("Run") || a->text() == QStringLiteral("Open")) {
+                out << a->text();
+            }
+        }
+        return out;
+    };
+    TfrmClean clean(nullptr, nullptr, {}, [](QWidget*) {});
+    TfrmMods mods(nullptr, nullptr, {});
+    EXPECT_EQ(openingItems(clean), QStringList{QStringLiteral("Run")});
+    EXPECT_EQ(openingItems(mods), QStringList{QStringLiteral("Open")});
 }
 
 TEST_F(FinderWindows, CleanReadsTheListAgainAfterTheEditorWithNothingSelected) {

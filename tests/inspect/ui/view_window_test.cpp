@@ -376,8 +376,10 @@ TEST_F(ViewWindow, PeekAtStringsShowsTheRunsInASecondViewerAndRemovesItsFile) {
     QByteArray shownFile;
     bool peekShown = true;
     bool hexShown = true;
+    QString caption;
     w->setStringsWindow([&](TfrmView& strings) {
         strings.show();
+        caption = strings.windowTitle();
         strings.viewer()->readToEnd();
         shownFile = strings.fileToView();
         for (qint64 l = 0; l < strings.viewer()->lineCount(); ++l) {
@@ -389,6 +391,8 @@ TEST_F(ViewWindow, PeekAtStringsShowsTheRunsInASecondViewerAndRemovesItsFile) {
     });
     strings(*w);
     EXPECT_EQ(lines, (QStringList{"hello world", "across blocks"}));
+    // Named by the file the strings come from, not by the temporary file that holds them.
+    EXPECT_EQ(caption, QStringLiteral("View File : ") + QFile::decodeName(w->fileToView()));
     EXPECT_FALSE(peekShown);
     EXPECT_FALSE(hexShown);
     EXPECT_TRUE(shownFile.startsWith(platform::tempFolder() + "/str"));

@@ -32,6 +32,7 @@
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
+#include "widgets/elided_label.h"
 #include "widgets/folder_chooser.h"
 #include "widgets/folder_list_box.h"
 

@@ -1,11 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include "base/settings_sections.h"
 #include "base/settings_store.h"
@@ -15,16 +22,46 @@
 #include "safety/safe_harbor.h"
 #include "safety/ui/del_directory.h"
 #include "safety/ui/zip_options.h"
+#include "support/deep_chain.h"
 #include "support/modal.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
+#include "widgets/elided_label.h"
 
 namespace dw {
 namespace {
 
 using platform::Answer;
 using test::present;
+
+// Makes `folder` immutable for the object's life (no entry in it can be removed, not even
+// by root); made() is false where the file system cannot.
+class ImmutableFolder {
+public:
+    explicit ImmutableFolder(const QByteArray& folder) : folder_(folder) { made_ = set(true); }
+    ~ImmutableFolder() {
+        if (made_) {
+            set(false);
+        }
+    }
+    bool made() const { return made_; }
+
+private:
+    bool set(bool on) {
+        const int fd = ::open(folder_.constData(), O_RDONLY | O_DIRECTORY);
+        int flags = 0;
+        bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return ok;
+    }
+    QByteArray folder_;
+    bool made_ = false;
+};
 
 class DelDirectory : public ::testing::Test {
 protected:
@@ -102,6 +139,25 @@ TEST_F(DelDirectory, ShowsWhatWillGoFirstAndSaysWhenANoLeavesItPartlyRemoved) {
             "and what was not removed yet stays where it is.")
             .arg(QString::fromUtf8(r_))))
         << texts.join(u'|').toStdString();
+}
+
+TEST_F(DelDirectory, AFiveThousandCharacterFolderIsShortenedNotWidened) {
+    test::DeepChain chain(tree_.dir("Deep"), 25, QByteArray(200, 'n'));
+    ASSERT_TRUE(chain.made());
+    const QString bottom = QFile::decodeName(chain.bottom());
+    ASSERT_GT(bottom.size(), 5000);
+    TfrmDelDirectory shortOne(harbor_, r_ + "/Deep");
+    shortOne.show();
+    TfrmDelDirectory w(harbor_, chain.bottom());
+    w.show();
+    QApplication::processEvents();
+    EXPECT_EQ(w.width(), shortOne.width());
+    EXPECT_LE(w.frameGeometry().width(), w.screen()->availableGeometry().width());
+    auto* folder = w.findChild<ElidedLabel*>(QStringLiteral("lblDirectory"));
+    ASSERT_NE(folder, nullptr);
+    EXPECT_EQ(folder->text(), bottom);
+    EXPECT_EQ(folder->toolTip(), bottom);
+    EXPECT_TRUE(folder->shownText().contains(u'\u2026'));
 }
 
 TEST_F(DelDirectory, AnEmptyFolderGoesWithoutAMessageOrATotal) {
@@ -183,6 +239,45 @@ TEST_F(DelDirectory, TheZipRunArchivesAndKeepsTheFilesWhenAskedTo) {
     EXPECT_TRUE(w.summary().archives[0].contains("-FolderClean"));
     const test::PythonView view = test::pythonZipView(w.summary().archives[0]);
     EXPECT_EQ(view.entries.size(), 2);
+}
+
+TEST_F(DelDirectory, TheFilesThatStayAreNamedWithWhatFailedInTheOneBox) {
+    // A delete run: the file in an immutable folder cannot be deleted.
+    tree_.file("K/a.txt", "a");
+    const QByteArray stuck = tree_.file("K/locked/b.txt", "b");
+    {
+        ImmutableFolder locked(r_ + "/K/locked");
+        if (!locked.made()) {
+            GTEST_SKIP() << "the file system here cannot make a folder immutable";
+        }
+        TfrmDelDirectory w(harbor_, r_ + "/K");
+        run(w, "btDelete");
+        EXPECT_TRUE(
+            prompter_.texts().join(u'|').contains(QStringLiteral("\nCouldn't delete file - ") +
+                                                  QFile::decodeName(stuck) + QStringLiteral(": ")))
+            << prompter_.texts().join(u'|').toStdString();
+        // The folder that stays with it is no file that failed.
+        EXPECT_FALSE(prompter_.texts().join(u'|').contains(QStringLiteral("file - ") +
+                                                           QString::fromUtf8(r_ + "/K/locked:")));
+    }
+    // A zip run: a link is not a file an archive takes.
+    tree_.file("Z/a.txt", "alpha");
+    const QByteArray link = tree_.symlink("Z/link", r_ + "/Z/a.txt");
+    const QByteArray zips = tree_.dir("zips");
+    TfrmDelDirectory w(harbor_, r_ + "/Z");
+    w.findChild<QCheckBox*>(QStringLiteral("cbDelete"))->setChecked(false);
+    QTimer::singleShot(0, &w, [&] {
+        test::onModal<TfrmZipOptions>([&](TfrmZipOptions& d) {
+            d.Edit1->setText(QFile::decodeName(zips));
+            d.accept();
+        });
+        w.btZipClick();
+    });
+    w.exec();
+    EXPECT_TRUE(prompter_.texts().join(u'|').contains(QStringLiteral("\nCouldn't zip up file - ") +
+                                                      QFile::decodeName(link) +
+                                                      QStringLiteral(": ")))
+        << prompter_.texts().join(u'|').toStdString();
 }
 
 TEST_F(DelDirectory, TheTrashRunSaysItUsedTheRecycleBin) {

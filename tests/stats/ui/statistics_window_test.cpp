@@ -34,6 +34,7 @@
 #include "stats/ui/statistics_window.h"
 #include "stats/ui/which_drive_dialog.h"
 #include "support/cli_runner.h"
+#include "support/dark_palette.h"
 #include "support/modal.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_tree.h"
@@ -456,6 +457,24 @@ TEST_F(StatWindow, SpacePageBarsPiesAndTheirAnimation) {
     EXPECT_TRUE(w->ScrollBar1->isVisibleTo(w.get()));
     w->ScrollBar1->setValue(90);
     EXPECT_EQ(pie->pieStartAngle(), 90);
+}
+
+// The Free Space figure and the other labels of the space page take the theme's text
+// colour: light on a dark theme's window.
+TEST(StatWindowTheme, TheSpaceFiguresStayReadableInADarkTheme) {
+    test::ScopedDarkPalette dark;
+    test::ScriptedPrompter prompter;
+    TfrmStatistics w;
+    w.setPumpInterval(0);
+    w.show();
+    TempTree t;
+    w.setSpaceDrives({folderEntry(t.root())});
+    QApplication::processEvents();
+    for (QLabel* label : {w.lblCapacity, w.lblFree, w.lblUsed}) {
+        ASSERT_FALSE(label->text().isEmpty());
+        EXPECT_GE(test::inkContrast(label->grab().toImage()), 4.5)
+            << label->objectName().toStdString();
+    }
 }
 
 // The pies stop turning while a collection runs and turn again after it.
