@@ -348,6 +348,7 @@ void TfrmMain::browseAt(QWidget* over, const QByteArray& file, const QString& ma
     browser = &window;
     window.setFolder(platform::folderOfPath(file));
     window.setMask(mask.isEmpty() ? QStringLiteral("*.*") : mask);
+    window.selectFile(file);
     window.exec();
 }
 

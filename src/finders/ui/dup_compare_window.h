@@ -122,6 +122,7 @@ private:
     QPointer<TfrmDup> source_;
     int criterion_ = 0;
     QList<QStringList> rows_;
+    QByteArray bands_;  // by row: the grid's band tags
     QList<QByteArray> paths_;
     qsizetype r_ = 1;
     std::array<Pane, 2> panes_;
