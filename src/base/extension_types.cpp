@@ -33,6 +33,16 @@ bool containsFolded(QByteArrayView text, QByteArrayView lower) {
     return false;
 }
 
+// FNV-1a of the text with ASCII letters folded. Two suffixes of one hash only make a key
+// longer than needed, never wrong.
+quint64 suffixHash(QByteArrayView text) {
+    quint64 h = 14695981039346656037ull;
+    for (const char c : text) {
+        h = (h ^ quint8(foldAscii(c))) * 1099511628211ull;
+    }
+    return h;
+}
+
 bool isAscii(QByteArrayView text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return quint8(c) < 0x80; });
 }
@@ -42,6 +52,13 @@ bool isAscii(QByteArrayView text) {
 ExtensionTypes::ExtensionTypes() {
     const platform::FileTypeGlobShape& shape = platform::fileTypeGlobShape();
     longestSuffix_ = shape.longestSuffix;
+    for (const qsizetype length : shape.patternedSuffixLengths) {
+        patternedLengths_.push_back(length);
+    }
+    for (const QString& suffix : platform::knownFileSuffixes()) {
+        suffixHashes_.push_back(suffixHash(suffix.toUtf8()));
+    }
+    std::sort(suffixHashes_.begin(), suffixHashes_.end());
     openSuffixStartTexts_ = shape.openSuffixStarts;
     for (const QString& start : shape.openSuffixStarts) {
         openSuffixStarts_.push_back(start.toUtf8());
@@ -114,11 +131,21 @@ bool ExtensionTypes::typeKey(QByteArrayView name, QByteArrayView& key) const {
         return true;
     }
     // A bounded glob matches at most the last longestSuffix_ characters; a character
-    // takes up to 4 bytes, or 1 in an ASCII name.
+    // takes up to 4 bytes, or 1 in an ASCII name. In an ASCII name only the dots a
+    // bounded glob can start at count ("file-1.txt" and ".file-1.txt" share ".txt"); in
+    // another every dot in reach does, as letters beyond ASCII may fold into ASCII ones.
     const qsizetype window = ascii ? longestSuffix_ : 4 * longestSuffix_;
     qsizetype start = name.lastIndexOf('.');
     for (qsizetype p = start - 1; p >= first && p >= name.size() - window; --p) {
-        if (name[p] == '.') {
+        if (name[p] != '.') {
+            continue;
+        }
+        const qsizetype length = name.size() - p;
+        if (!ascii ||
+            std::find(patternedLengths_.begin(), patternedLengths_.end(), length) !=
+                patternedLengths_.end() ||
+            std::binary_search(suffixHashes_.begin(), suffixHashes_.end(),
+                               suffixHash(name.sliced(p + 1)))) {
             start = p;
         }
     }

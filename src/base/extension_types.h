@@ -85,6 +85,11 @@ private:
         QByteArray end;
     };
     qsizetype longestSuffix_ = 0;
+    // The lengths (with the dot) of the bounded globs with wildcards, and the hashes
+    // (suffixHash) of the known suffixes: a dot from which no bounded glob can match
+    // leaves the key.
+    std::vector<qsizetype> patternedLengths_;
+    std::vector<quint64> suffixHashes_;  // sorted
     std::vector<QByteArray> openSuffixStarts_;
     std::vector<Anchors> otherGlobs_;
     // The other globs by the first byte of their start (folded), those without a start

@@ -70,7 +70,12 @@ FileTypeGlobShape collectShape() {
                                                             : rest.indexOf(QLatin1Char('['))});
                     shape.openSuffixStarts.append(rest.first(wild).toString());
                 } else {
-                    shape.longestSuffix = std::max(shape.longestSuffix, fixedLength(rest));
+                    const qsizetype length = fixedLength(rest);
+                    shape.longestSuffix = std::max(shape.longestSuffix, length);
+                    if (hasWildcard(glob.mid(2)) &&
+                        !shape.patternedSuffixLengths.contains(length)) {
+                        shape.patternedSuffixLengths.append(length);
+                    }
                 }
                 continue;
             }

@@ -33,6 +33,9 @@ QString fileTypeOfName(const QString& name);
 struct FileTypeGlobShape {
     // The longest text a bounded "*." glob can match ("*.tar.gz": 7, "*.anim[1-9j]": 6).
     qsizetype longestSuffix = 0;
+    // The lengths of the bounded "*." globs holding a wildcard ("*.[1-9]": 2): the other
+    // bounded ones are knownFileSuffixes().
+    QList<qsizetype> patternedSuffixLengths;
     // The literal start of each "*." glob that can match texts of any length, lower case
     // ("*.so.[0-9]*" gives ".so."): a name holding one of these may match it from any
     // of its dots.
