@@ -107,6 +107,8 @@ QString fileTypeOfName(const QString& name) {
     if (!type.isValid() || type.isDefault()) {
         return {};
     }
+    // A type without a description is still better named by its MIME name than by the
+    // made-up "XYZ File" of an unknown extension.
     const QString comment = type.comment();
     return comment.isEmpty() ? type.name() : comment;
 }
@@ -120,17 +122,7 @@ QString fileTypeDescription(const QString& extension) {
     if (extension.size() < 2 || !extension.startsWith(QLatin1Char('.')) || hasWildcard(extension)) {
         return {};
     }
-    const QMimeDatabase db;
-    // Matching by name only: the database never touches a file for this.
-    const QMimeType type =
-        db.mimeTypeForFile(QStringLiteral("file") + extension, QMimeDatabase::MatchExtension);
-    if (!type.isValid() || type.isDefault()) {
-        return {};
-    }
-    // A type without a description is still better named by its MIME name than by the
-    // made-up "XYZ File" of an unknown extension.
-    const QString comment = type.comment();
-    return comment.isEmpty() ? type.name() : comment;
+    return fileTypeOfName(QStringLiteral("file") + extension);
 }
 
 const QStringList& knownFileSuffixes() {
