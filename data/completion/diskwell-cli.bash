@@ -46,7 +46,7 @@ _diskwell_cli() {
         return
         ;;
     --unit)
-        COMPREPLY=($(compgen -W 'bytes KB' -- "$cur"))
+        COMPREPLY=($(compgen -W 'bytes KB MB GB' -- "$cur"))
         return
         ;;
     --into | --zip-folder)

@@ -349,6 +349,7 @@ void TfrmMain::browseAt(QWidget* over, const QByteArray& folder, const QString& 
     browser = &window;
     window.setFolder(folder);
     window.setMask(mask.isEmpty() ? QStringLiteral("*.*") : mask);
+    window.selectFile(file);
     window.exec();
 }
 

@@ -26,28 +26,30 @@ inline QStringList defaultNoDelExt() {
     return {QStringLiteral("*.sys"), QStringLiteral("*.drv")};
 }
 
-// Extensions of temporary files for the quick clean.
+// Patterns of temporary files for the quick clean. Besides extensions ("*.tmp"), editor
+// backups ("*~", a name ending in a tilde) and office lock files (".~lock.*#"). No
+// "*.fts": on Linux that is FITS astronomy data, not a help index.
 inline constexpr char kTempFiles[] = "TempFiles";
 // What the quick clean offers while no list has been saved.
 inline QStringList defaultTempFilesForQuickClean() {
-    return {QStringLiteral("*.bak"), QStringLiteral("*.chk"), QStringLiteral("*.da0"),
-            QStringLiteral("*.db$"), QStringLiteral("*.ftg"), QStringLiteral("*.fts"),
-            QStringLiteral("*.gid"), QStringLiteral("*.old"), QStringLiteral("*.tmp"),
-            QStringLiteral("*.$$$"), QStringLiteral("*.---"), QStringLiteral("*.~mp"),
-            QStringLiteral("*.~*")};
+    return {QStringLiteral("*.bak"), QStringLiteral("*.chk"),    QStringLiteral("*.da0"),
+            QStringLiteral("*.db$"), QStringLiteral("*.ftg"),    QStringLiteral("*.gid"),
+            QStringLiteral("*.old"), QStringLiteral("*.tmp"),    QStringLiteral("*.$$$"),
+            QStringLiteral("*.---"), QStringLiteral("*.~mp"),    QStringLiteral("*.~*"),
+            QStringLiteral("*~"),    QStringLiteral(".~lock.*#")};
 }
 // What the temporary-extension editor shows while no list has been saved.
 inline QStringList defaultTempFilesForEditor() {
-    return {QStringLiteral("*.tmp"), QStringLiteral("*.fts"), QStringLiteral("*.bak"),
-            QStringLiteral("*.$$$")};
+    return {QStringLiteral("*.tmp"), QStringLiteral("*.bak"), QStringLiteral("*.$$$"),
+            QStringLiteral("*~"), QStringLiteral(".~lock.*#")};
 }
 // What the editor's "Defaults" button adds (each one not yet present).
 inline QStringList tempFilesDefaultsButton() {
     return {QStringLiteral("*.bak"),  QStringLiteral("*.chk"), QStringLiteral("*.tmp"),
-            QStringLiteral("*.temp"), QStringLiteral("*.fts"), QStringLiteral("*.old"),
-            QStringLiteral("*.$$$"),  QStringLiteral("*.---"), QStringLiteral("*.~mp"),
-            QStringLiteral("*.~*"),   QStringLiteral("*.gid"), QStringLiteral("*.ftg"),
-            QStringLiteral("*.da0"),  QStringLiteral("*.db$")};
+            QStringLiteral("*.temp"), QStringLiteral("*.old"), QStringLiteral("*.$$$"),
+            QStringLiteral("*.---"),  QStringLiteral("*.~mp"), QStringLiteral("*.~*"),
+            QStringLiteral("*.gid"),  QStringLiteral("*.ftg"), QStringLiteral("*.da0"),
+            QStringLiteral("*.db$"),  QStringLiteral("*~"),    QStringLiteral(".~lock.*#")};
 }
 
 // Browser cache folders. Default: the folders found in the browsers' own settings.

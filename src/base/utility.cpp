@@ -247,6 +247,21 @@ QString FileTypeName(const QString& ext) {
     return ext.mid(1).toUpper() + QStringLiteral(" File");
 }
 
+QString FileTypeOfName(const QString& name) {
+    const QString known = platform::fileTypeOfName(name);
+    if (!known.isEmpty()) {
+        return known;
+    }
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0) {
+        return {};
+    }
+    if (dot == name.size() - 1) {
+        return QStringLiteral("No extension");
+    }
+    return name.mid(dot + 1).toUpper() + QStringLiteral(" File");
+}
+
 void RegisteredExtensionPatterns(QStringList& list, bool withAll) {
     list.clear();
     const QStringList& suffixes = platform::knownFileSuffixes();

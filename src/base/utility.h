@@ -101,6 +101,17 @@ QString RelativeDateText(const QDate& date,
 // gives the empty text.
 QString FileTypeName(const QString& ext);
 
+// The name of the file type of the file named `name` (no folder): the description the
+// desktop's file-type database gives to the name matched as a whole against its globs
+// ("libomp.so.5" a shared library, "a.tar.gz" a compressed tar archive, "README" a
+// readme document), in the language it follows. A name the database does not know is
+// named by its last extension: "." at the end gives "No extension", any other the text
+// after the last dot, upper-cased, followed by " File" ("a.b.xyz" gives "XYZ File"). The
+// empty text for a name without a dot that the database does not know, and for the empty
+// name. This is the one rule for naming a file's type; ExtensionTypes answers it for
+// many files.
+QString FileTypeOfName(const QString& name);
+
 // Replaces the content of `list` with "*.*" (only when `withAll`) followed by "*." and
 // each file suffix the desktop's file-type database knows whose ".ext" has at most 5
 // characters, in lower case, each once, in ascending order ("*.bak", "*.doc", ...).

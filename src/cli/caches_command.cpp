@@ -78,7 +78,7 @@ int runCaches(const QList<QByteArray>& args, QTextStream& out, QTextStream& err)
         }
     }
     const QList<QByteArray> folders =
-        discover ? AllCacheFolders(CacheRoots::user()) : ReadCacheFolders();
+        discover ? FirstCacheDiscovery(CacheRoots::user()) : ReadCacheFolders();
     if (list) {
         if (!nul) {
             out << "Folder\n";

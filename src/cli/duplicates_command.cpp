@@ -45,7 +45,8 @@ QString sharedOptionsText() {
         "  --larger N       files of at least N units (the default: --larger 250)\n"
         "  --smaller N      files of at most N units\n"
         "  --between N M    files of N to M units, both included (M >= N)\n"
-        "  --unit U         the unit of N and M: bytes or KB (1,024 bytes; default KB)\n"
+        "  --unit U         the unit of N and M: bytes, KB (1,024 bytes), MB (1,024 KB)\n"
+        "                   or GB (1,024 MB); default KB\n"
         "  --pattern P      only names matching P (\"*\" any run, \"?\" one character,\n"
         "                   letters in either case, \";\" between several patterns;\n"
         "                   default \"*.*\", every name)\n"
@@ -129,13 +130,14 @@ private:
             return readBetween();
         } else if (name == "--unit") {
             const std::optional<QByteArray> v = cursor_.value();
-            if (v && v->compare("bytes", Qt::CaseInsensitive) == 0) {
-                options.unit = SizeUnit::Bytes;
-            } else if (v && v->compare("KB", Qt::CaseInsensitive) == 0) {
-                options.unit = SizeUnit::KB;
-            } else {
-                return needs("bytes or KB");
+            const SizeUnit units[] = {SizeUnit::Bytes, SizeUnit::KB, SizeUnit::MB, SizeUnit::GB};
+            const auto* unit = std::find_if(std::begin(units), std::end(units), [&](SizeUnit u) {
+                return v && v->compare(SizeUnitText(u), Qt::CaseInsensitive) == 0;
+            });
+            if (unit == std::end(units)) {
+                return needs("bytes, KB, MB or GB");
             }
+            options.unit = *unit;
         } else if (name == "--pattern") {
             const std::optional<QByteArray> v = cursor_.value();
             if (!v || WildcardPattern(QFile::decodeName(*v)).isEmpty()) {
@@ -209,7 +211,7 @@ private:
 
     int error(const QString& message) { return usageError(err_, command_, message); }
 
-    // Sizes in KB must still fit in bytes.
+    // Sizes in KB must still fit in bytes; larger units saturate (SizeUnitsInBytes).
     static constexpr qint64 kMaxSize = std::numeric_limits<qint64>::max() / 1024;
 
     const bool duplicateMode_;
@@ -268,22 +270,23 @@ int run(bool duplicateMode, const QList<QByteArray>& args, QTextStream& out, QTe
 }  // namespace
 
 QString duplicatesUsage() {
-    QString text = QStringLiteral(
-                       "Usage: %1 duplicates [--criterion N] [--groups] [--empty]\n"
-                       "         [--larger N | --smaller N | --between N M] [--unit bytes|KB]\n"
-                       "         [--pattern P] [--limit N] FOLDER...\n"
-                       "\n"
-                       "Finds duplicate files as Diskwell's \"Duplicate files\" window does and\n"
-                       "prints its rows: Filename, Size, Modified, Time, Access, Folder, Type.\n"
-                       "Files are duplicates when their lines agree on the criterion and are\n"
-                       "neighbours in the list sorted by those lines; under criterion 7 when\n"
-                       "their bytes are equal (files of one inode, hard links, are one file:\n"
-                       "listed once with a note \"n names\" in Type, or as a group of their\n"
-                       "names noted \"hard links, no space to gain\").\n"
-                       "\n"
-                       "Options:\n"
-                       "  --criterion N    what must agree (default 0):\n")
-                       .arg(QLatin1String(kProgramName));
+    QString text =
+        QStringLiteral(
+            "Usage: %1 duplicates [--criterion N] [--groups] [--empty]\n"
+            "         [--larger N | --smaller N | --between N M] [--unit bytes|KB|MB|GB]\n"
+            "         [--pattern P] [--limit N] FOLDER...\n"
+            "\n"
+            "Finds duplicate files as Diskwell's \"Duplicate files\" window does and\n"
+            "prints its rows: Filename, Size, Modified, Time, Access, Folder, Type.\n"
+            "Files are duplicates when their lines agree on the criterion and are\n"
+            "neighbours in the list sorted by those lines; under criterion 7 when\n"
+            "their bytes are equal (files of one inode, hard links, are one file:\n"
+            "listed once with a note \"n names\" in Type, or as a group of their\n"
+            "names noted \"hard links, no space to gain\").\n"
+            "\n"
+            "Options:\n"
+            "  --criterion N    what must agree (default 0):\n")
+            .arg(QLatin1String(kProgramName));
     for (int c = 0; c < kDupCriterionCount; ++c) {
         text += QStringLiteral("                     %1  %2\n")
                     .arg(c)
@@ -300,7 +303,7 @@ QString duplicatesUsage() {
 QString hogsUsage() {
     return QStringLiteral(
                "Usage: %1 hogs [--larger N | --smaller N | --between N M]\n"
-               "         [--unit bytes|KB] [--pattern P] [--limit N] FOLDER...\n"
+               "         [--unit bytes|KB|MB|GB] [--pattern P] [--limit N] FOLDER...\n"
                "\n"
                "Lists the files in a size range, largest first, as Diskwell's \"File hogs\"\n"
                "window does: Size, Modified, Time, Access, FileName, Type.\n"

@@ -49,9 +49,17 @@ void writeStatSections(const StatTallies& t, QTextStream& out) {
         << '\n';
 
     section(out, "types", "extension\tfiles\tbytes");
-    for (const ExtensionTable::Row& row : t.extensions.rows()) {
-        writeBytes(out, row.key);
-        out << '\t' << row.tally.files << '\t' << row.tally.bytes << '\n';
+    // One line per extension: the rows of its several types are added up.
+    const QList<ExtensionTable::Row> rows = t.extensions.rows();
+    for (qsizetype r = 0; r < rows.size();) {
+        FileTally sum;
+        const QByteArray& key = rows[r].key;
+        for (; r < rows.size() && rows[r].key == key; ++r) {
+            sum.files += rows[r].tally.files;
+            sum.bytes += rows[r].tally.bytes;
+        }
+        writeBytes(out, key);
+        out << '\t' << sum.files << '\t' << sum.bytes << '\n';
     }
 
     section(out, "sizes", "bucket\tfiles\tbytes");

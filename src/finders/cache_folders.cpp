@@ -122,19 +122,12 @@ QList<QByteArray> FirstCacheDiscovery(const CacheRoots& roots) {
     QList<QByteArray> out;
     addGnomeWeb(roots, out);
     addNative(roots, out);
+    addPackaged(roots, out);
     return out;
 }
 
 QList<QByteArray> InitializeCacheDiscovery(const CacheRoots& roots) {
     QList<QByteArray> out;
-    addNative(roots, out);
-    addPackaged(roots, out);
-    return out;
-}
-
-QList<QByteArray> AllCacheFolders(const CacheRoots& roots) {
-    QList<QByteArray> out;
-    addGnomeWeb(roots, out);
     addNative(roots, out);
     addPackaged(roots, out);
     return out;

@@ -40,13 +40,12 @@ struct CacheRoots {
 // com.google.Chrome, com.brave.Browser, com.vivaldi.Vivaldi, com.microsoft.Edge), Snap
 // home/snap/<name>/common/.cache (firefox, chromium, brave, vivaldi).
 //
-// The first discovery (no list stored yet): GNOME Web, then the six browsers' native
-// folders.
+// The first discovery (no list stored yet; `diskwell-cli caches --discover`): GNOME Web,
+// then the six browsers' native folders, then their Flatpak and Snap folders, so that a
+// packaged browser (on Ubuntu the one Firefox is a Snap) is found from the start.
 QList<QByteArray> FirstCacheDiscovery(const CacheRoots& roots);
 // "&Initialize": the six browsers' native folders, then their Flatpak and Snap folders.
 QList<QByteArray> InitializeCacheDiscovery(const CacheRoots& roots);
-// Every folder either discovery finds, each once (for `diskwell-cli caches --list`).
-QList<QByteArray> AllCacheFolders(const CacheRoots& roots);
 
 // The stored list (section CacheFiles) in stored order, empty entries left out. When no
 // list was ever stored, FirstCacheDiscovery of `roots`; a stored empty list stays empty

@@ -27,7 +27,7 @@ struct WalkFolder;
 //   Time      FileDateToTimeText of its last-write time
 //   Access    FileDateToDateText of its last-access time
 //   Folder    the folder text of the folder it lies in
-//   Type      FileTypeName of its extension (dot included; empty without extension)
+//   Type      FileTypeOfName of its name
 //   Path      the folder text, "/" unless it ends with one, and the name
 enum class DupField { Name, Size, Modified, Time, Access, Folder, Type, Path };
 

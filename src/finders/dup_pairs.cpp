@@ -30,7 +30,8 @@ bool sameName(const QString& a, const QString& b) {
 
 }  // namespace
 
-bool PairMatches(const QList<QStringList>& rows, int criterion, qsizetype i) {
+bool PairMatches(const QList<QStringList>& rows, int criterion, qsizetype i,
+                 const QByteArray& bands) {
     if (i < 0 || i + 1 >= rows.size()) {
         return false;
     }
@@ -60,12 +61,15 @@ bool PairMatches(const QList<QStringList>& rows, int criterion, qsizetype i) {
             return same({kDupSizeColumn, kDupTypeColumn});
         case 6:
             return same({kDupTypeColumn, kDupModifiedColumn, kDupTimeColumn});
+        case kContentCriterion:
+            return i + 1 < bands.size() && bands[i] == bands[i + 1] && same({kDupSizeColumn});
         default:
             return false;
     }
 }
 
-qsizetype NextPairRow(const QList<QStringList>& rows, int criterion, qsizetype r) {
+qsizetype NextPairRow(const QList<QStringList>& rows, int criterion, qsizetype r,
+                      const QByteArray& bands) {
     const qsizetype last = rows.size() - 2;  // the last pair
     if (r >= last) {
         return r;
@@ -74,18 +78,19 @@ qsizetype NextPairRow(const QList<QStringList>& rows, int criterion, qsizetype r
     qsizetype i = r;
     do {
         ++i;
-    } while (!PairMatches(rows, criterion, i) && i < last);
+    } while (!PairMatches(rows, criterion, i, bands) && i < last);
     return i;
 }
 
-qsizetype PrevPairRow(const QList<QStringList>& rows, int criterion, qsizetype r) {
+qsizetype PrevPairRow(const QList<QStringList>& rows, int criterion, qsizetype r,
+                      const QByteArray& bands) {
     if (r < 2) {
         return r;
     }
     qsizetype i = r;
     do {
         --i;
-    } while (!PairMatches(rows, criterion, i) && i > 1);
+    } while (!PairMatches(rows, criterion, i, bands) && i > 1);
     return i;
 }
 

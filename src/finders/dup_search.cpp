@@ -1,5 +1,7 @@
 #include "finders/dup_search.h"
 
+#include <limits>
+
 #include <QFile>
 
 #include <algorithm>
@@ -587,8 +589,34 @@ void DupWalkHooks::onFile(const WalkFolder& folder, const platform::DirEntry& en
     }
 }
 
+const char* SizeUnitText(SizeUnit unit) {
+    switch (unit) {
+        case SizeUnit::Bytes:
+            return kUnitBytesText;
+        case SizeUnit::KB:
+            return kUnitKBText;
+        case SizeUnit::MB:
+            return kUnitMBText;
+        case SizeUnit::GB:
+            return kUnitGBText;
+    }
+    return kUnitBytesText;
+}
+
+qint64 SizeUnitsInBytes(qint64 count, SizeUnit unit) {
+    if (count < 1) {
+        return 0;
+    }
+    const int shift = unit == SizeUnit::GB   ? 30
+                      : unit == SizeUnit::MB ? 20
+                      : unit == SizeUnit::KB ? 10
+                                             : 0;
+    const qint64 max = std::numeric_limits<qint64>::max();
+    return count > (max >> shift) ? max : count << shift;
+}
+
 QString DupReportTitle(const DupOptions& options, const QList<DriveEntry>& checked) {
-    const QString unit = QLatin1String(options.unit == SizeUnit::KB ? kUnitKBText : kUnitBytesText);
+    const QString unit = QLatin1String(SizeUnitText(options.unit));
     const QString n1 = QString::number(options.num1);
     const QString n2 = QString::number(options.num2);
     QString title = QLatin1String(options.duplicateMode ? "Duplicates " : "File Hogs ");

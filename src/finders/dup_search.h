@@ -32,7 +32,8 @@ struct Volume;
 
 // How a file's size is compared with the limits.
 enum class SizeTest { LargerOrEqual, SmallerOrEqual, Between };
-enum class SizeUnit { Bytes, KB };
+// The units of the size boxes, in the order the window offers them.
+enum class SizeUnit { Bytes, KB, MB, GB };
 
 // The texts of the options, as the window shows them.
 inline constexpr char kSizeTestLargerText[] = "Larger or equal to";
@@ -40,6 +41,13 @@ inline constexpr char kSizeTestSmallerText[] = "Smaller or equal to";
 inline constexpr char kSizeTestBetweenText[] = "In between";
 inline constexpr char kUnitBytesText[] = "bytes";
 inline constexpr char kUnitKBText[] = "KB";
+inline constexpr char kUnitMBText[] = "MB";
+inline constexpr char kUnitGBText[] = "GB";
+// The text of `unit` ("bytes", "KB", "MB", "GB"), as the window's unit box shows it.
+const char* SizeUnitText(SizeUnit unit);
+// `count` units in bytes (1 KB = 1,024 bytes, 1 MB = 1,024 KB, 1 GB = 1,024 MB); the
+// largest qint64 when the product would not fit, 0 for a count below 1.
+qint64 SizeUnitsInBytes(qint64 count, SizeUnit unit);
 
 // The duplicate criteria: the item of the criterion box, the order of the fields of a
 // candidate line, and the fields compared (the key), in the order they are joined.
@@ -80,9 +88,9 @@ struct DupOptions {
     // asking costs.
     bool lookUpSharedBlocks = true;
 
-    // The limits in bytes: num1 and num2, times 1,024 when the unit is KB.
-    qint64 lo() const { return unit == SizeUnit::KB ? num1 * 1024 : num1; }
-    qint64 hi() const { return unit == SizeUnit::KB ? num2 * 1024 : num2; }
+    // The limits in bytes: SizeUnitsInBytes of num1 and num2.
+    qint64 lo() const { return SizeUnitsInBytes(num1, unit); }
+    qint64 hi() const { return SizeUnitsInBytes(num2, unit); }
 };
 
 // The size test of the per-file step: "Larger or equal to" size >= lo, "Smaller or equal

@@ -30,8 +30,7 @@ public:
     QByteArrayView date(quint32 packed);
     // FileDateToTimeText(packed) (empty for 0).
     QByteArrayView time(quint32 packed);
-    // FileTypeName of the extension of `name` (from its last dot on, the dot included);
-    // empty for a name without a dot.
+    // FileTypeOfName of `name` (native bytes) in UTF-8.
     QByteArrayView type(QByteArrayView name);
 
 private:

@@ -45,19 +45,18 @@ public:
         if (tree_) {
             tree_->leaveFolder();
         }
-        const bool complete = !aborted_;
+        // After an abort the folders still open end here too: their rows keep what was
+        // summed so far, so an early abort still shows where the bytes were found.
         if (mode_ == FolderHogMode::All) {
             Open done = std::move(open_.back());
             open_.pop_back();
-            if (complete && done.shownEntries > 0) {
+            if (done.shownEntries > 0) {
                 rows_.append(finished(done.row));
             }
             return;
         }
         if (folder.depth == 1) {
-            if (complete) {
-                rows_.append(finished(main_));
-            }
+            rows_.append(finished(main_));
             inMain_ = false;
         }
     }

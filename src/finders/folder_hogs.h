@@ -49,8 +49,8 @@ struct FolderHogHooks {
     // After every directory entry read: where a window runs its events (on a clock).
     // May be unset.
     std::function<void()> yield;
-    // Asked as the walk goes: true stops it; the rows finished so far are kept (a row
-    // whose folder was being walked is dropped: its totals would be partial). May be
+    // Asked as the walk goes: true stops it; the rows finished so far are kept, and so
+    // are the rows of the folders being walked, with what was summed up to then. May be
     // unset.
     std::function<bool()> abortRequested;
     // A checked entry whose start folder could not be opened, with the message "Can't

@@ -169,28 +169,19 @@ void SpaceTreeBuilder::enterFolder(const QByteArray& path, qint64 capacity) {
 }
 
 quint16 SpaceTreeBuilder::typeOf(const QByteArray& name) {
-    qsizetype dot = name.lastIndexOf('.');
-    if (dot < 0) {
-        return 0;
+    const quint32 id = typeNames_.idOfName(name);
+    if (id < typeIndexOfName_.size()) {
+        return typeIndexOfName_[id];
     }
-    // "libssl.so.3" and "libc.so.6" are shared libraries, however the desktop names ".3".
-    const qsizetype so = name.lastIndexOf(".so.");
-    if (so > 0 && std::all_of(name.cbegin() + so + 4, name.cend(),
-                              [](char c) { return c == '.' || (c >= '0' && c <= '9'); })) {
-        dot = so;
+    const QByteArrayView text = typeNames_.utf8(id);
+    quint16 index = 0;
+    // More types than an index holds: the rest go without a type.
+    if (!text.isEmpty() && tree_.types_.size() <= 0xFFFF) {
+        index = quint16(tree_.types_.size());
+        tree_.types_.append(text.toByteArray());
     }
-    const QByteArray ext = dot == so ? QByteArray(".so") : name.sliced(dot).toLower();
-    const auto found = typeIds_.constFind(ext);
-    if (found != typeIds_.constEnd()) {
-        return found.value();
-    }
-    if (tree_.types_.size() > 0xFFFF) {
-        return 0;  // more extensions than an index holds: the rest go without a type
-    }
-    const quint16 id = quint16(tree_.types_.size());
-    tree_.types_.append(ext);
-    typeIds_.insert(ext, id);
-    return id;
+    typeIndexOfName_.push_back(index);
+    return index;
 }
 
 void SpaceTreeBuilder::addFile(const QByteArray& name, qint64 size) {
@@ -286,7 +277,8 @@ SpaceTree SpaceTreeBuilder::finish() {
     SpaceTree done = std::move(tree_);
     tree_ = SpaceTree();
     tree_.keptFileSize_ = done.keptFileSize_;
-    typeIds_.clear();
+    typeNames_.clear();
+    typeIndexOfName_.clear();
     top.bytes = 0;
     return done;
 }

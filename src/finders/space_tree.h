@@ -5,6 +5,8 @@
 #include <QList>
 #include <QtGlobal>
 
+#include "base/extension_types.h"
+
 #include <vector>
 
 // The scanned tree of a folder-hogs walk, kept small enough for millions of files: one
@@ -27,7 +29,7 @@ struct SpaceItem {
     quint32 first = 0;              // folders: the index of the first child
     quint32 count = 0;              // folders: how many children; small files: how many files
     quint32 name = 0;               // offset in the name buffer (start folders: their number)
-    quint16 type = 0;               // files: index in SpaceTree::types(); 0 for no extension
+    quint16 type = 0;               // files: index in SpaceTree::types(); 0 for no type
     quint8 nameLength = 0;
     quint8 flags = 0;  // the kind in bits 0-1, bit 7: removed
 
@@ -73,10 +75,10 @@ public:
     // unknown (and for the top).
     qint64 capacity(quint32 index) const;
 
-    // The extensions of the kept files, lower-case with the leading dot (".png"), by the
-    // index SpaceItem::type holds; index 0 is the empty extension (a name without a dot).
-    // A file's extension is its name from the last dot on, except that a versioned
-    // shared library ("libc.so.6", "libz.so.1.2.13") has ".so".
+    // The file types of the kept files, FileTypeOfName of their names in UTF-8, each
+    // once, by the index SpaceItem::type holds; index 0 is the empty text, the type of a
+    // name without a dot that the file-type database does not know ("libc.so.6" and
+    // "libz.so.1.2.13" are both of the shared library type).
     const QList<QByteArray>& types() const { return types_; }
 
     // Files smaller than this were folded into their folder's small-files item.
@@ -138,7 +140,8 @@ private:
     SpaceTree tree_;
     std::vector<Stage> stages_;  // [0] gathers the start folders; reused, never shrunk
     int open_ = 0;               // how many folders are open
-    QHash<QByteArray, quint16> typeIds_;
+    ExtensionTypes typeNames_;
+    std::vector<quint16> typeIndexOfName_;  // by typeNames_ number: the index in types()
 };
 
 }  // namespace dw

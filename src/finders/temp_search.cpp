@@ -28,28 +28,43 @@ bool WriteTempExtensionLines(const QStringList& lines) {
     return SettingsStore().writeList(QLatin1String(settings::kTempFiles), lines);
 }
 
-TempMatcher::TempMatcher(const QStringList& keys) {
-    for (const QString& k : keys) {
-        const QString key = k.contains(u'\t') || k.startsWith(u'*') ? TempExtensionKey(k) : k;
-        if (key.isEmpty()) {
+TempMatcher::TempMatcher(const QStringList& patterns) {
+    for (const QString& line : patterns) {
+        const QString pattern = TypeLinePattern(line);
+        if (pattern.isEmpty()) {
             continue;
         }
-        if (key.contains(u'*') || key.contains(u'?')) {
-            patterns_ << WildcardPattern(key);
-        } else {
-            // ASCII case folding, as the names are matched.
-            QByteArray bytes = key.toUtf8();
-            for (char& c : bytes) {
-                if (c >= 'A' && c <= 'Z') {
-                    c = char(c - 'A' + 'a');
-                }
-            }
-            exact_ << bytes;
+        const bool extension =
+            pattern.startsWith(QLatin1String("*.")) && !QStringView(pattern).mid(2).contains(u'.');
+        if (!extension) {
+            names_ << pattern.toUtf8();
+            continue;
         }
+        const QString key = pattern.mid(1);
+        if (key.contains(u'*') || key.contains(u'?')) {
+            extensions_ << key.toUtf8();
+            continue;
+        }
+        // ASCII case folding, as the names are matched.
+        QByteArray bytes = key.toUtf8();
+        for (char& c : bytes) {
+            if (c >= 'A' && c <= 'Z') {
+                c = char(c - 'A' + 'a');
+            }
+        }
+        exact_ << bytes;
     }
 }
 
 bool TempMatcher::isThisFileTemporary(QByteArrayView name) const {
+    if (!names_.isEmpty()) {
+        const QByteArray whole = name.toByteArray();
+        for (const QByteArray& p : names_) {
+            if (WildcardMatch(p, whole)) {
+                return true;
+            }
+        }
+    }
     const qsizetype dot = name.lastIndexOf('.');
     if (dot < 0) {
         return false;
@@ -71,10 +86,10 @@ bool TempMatcher::isThisFileTemporary(QByteArrayView name) const {
             return true;
         }
     }
-    if (!patterns_.isEmpty()) {
+    if (!extensions_.isEmpty()) {
         const QByteArray extBytes = ext.toByteArray();
-        for (const WildcardPattern& p : patterns_) {
-            if (p.matches(extBytes)) {
+        for (const QByteArray& p : extensions_) {
+            if (WildcardMatch(p, extBytes)) {
                 return true;
             }
         }

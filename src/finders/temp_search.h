@@ -25,20 +25,25 @@ QStringList ReadTempExtensionLines(const QStringList& defaults);
 // settings file could not be written.
 bool WriteTempExtensionLines(const QStringList& lines);
 
-// The test of a file name against the selected extension keys. The name's extension is
-// the text from its last dot on (none without a dot: such a name never matches). A key
-// matches an extension that equals it ignoring ASCII case; a key holding "*" or "?"
-// matches as a wildcard pattern (".~*" matches ".~mp" and ".~"), also ignoring case.
+// The test of a file name against the selected patterns of temporary files. A pattern
+// "*." followed by a text without a dot ("*.tmp", "*.~*") is an extension: it is matched
+// against the name's extension, its text from its last dot on (a name without a dot has
+// none and never matches), so its "*" never reaches past a dot ("*.~*" matches "a.~mp"
+// and "a.~" but not "a.~b.txt"). Any other pattern ("*~", ".~lock.*#", "thumbs.db") is
+// matched against the whole name. "*" stands for any run of characters, "?" for one,
+// ASCII case ignored (WildcardMatch).
 class TempMatcher {
 public:
-    // `keys` as TempExtensionKey gives them (lines or patterns are accepted as well).
-    explicit TempMatcher(const QStringList& keys);
+    // `patterns` as stored ("*.tmp") or as type lines (pattern, TAB, description); empty
+    // ones are ignored.
+    explicit TempMatcher(const QStringList& patterns);
     bool isThisFileTemporary(QByteArrayView name) const;
-    bool isEmpty() const { return exact_.isEmpty() && patterns_.isEmpty(); }
+    bool isEmpty() const { return exact_.isEmpty() && extensions_.isEmpty() && names_.isEmpty(); }
 
 private:
-    QList<QByteArray> exact_;  // lower-case UTF-8
-    QList<WildcardPattern> patterns_;
+    QList<QByteArray> exact_;       // extensions without wildcards, lower-case UTF-8
+    QList<QByteArray> extensions_;  // extensions with wildcards, from their dot on
+    QList<QByteArray> names_;       // whole-name patterns
 };
 
 // The result grid's columns, as the file-hog grid's: Size, Modified, Time, Access,

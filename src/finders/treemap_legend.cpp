@@ -40,9 +40,9 @@ std::vector<qint64> bytesByType(const SpaceTree& tree, const TreemapTypeNames& n
 TreemapTypeNames treemapTypeNames(const SpaceTree& tree) {
     TreemapTypeNames names;
     QHash<QString, quint32> byName;
-    for (const QByteArray& ext : tree.types()) {
+    for (const QByteArray& type : tree.types()) {
         const QString name =
-            FileTypeName(ext.isEmpty() ? QStringLiteral(".") : QString::fromUtf8(ext));
+            type.isEmpty() ? QStringLiteral("No extension") : QString::fromUtf8(type);
         const auto found = byName.constFind(name);
         if (found != byName.constEnd()) {
             names.typeOf.push_back(found.value());

@@ -10,14 +10,13 @@
 
 namespace dw {
 
-// The file types of a tree's extensions by their names (FileTypeName): extensions the
-// desktop names alike (".1" and ".8", both manual pages) are one type.
+// The names of a tree's file types (SpaceTree::types()), each type one line of a legend.
 struct TreemapTypeNames {
     std::vector<quint32> typeOf;  // by SpaceTree::types() index: the index in `names`
     QStringList names;
 };
-// FileTypeName of each extension of `tree` ("No extension" for none). Asks the
-// desktop's file-type database once per extension; safe on any thread.
+// The name of each type of `tree` ("No extension" for the empty one). Safe on any
+// thread.
 TreemapTypeNames treemapTypeNames(const SpaceTree& tree);
 
 // One line of a treemap's legend: a file type and the bytes of the kept files of that

@@ -11,21 +11,9 @@
 
 namespace dw {
 
-namespace {
-
-QString extensionOf(const QByteArray& path) {
-    const QByteArray name = platform::nameOfPath(path);
-    const qsizetype dot = name.lastIndexOf('.');
-    if (dot < 0) {
-        return QStringLiteral("*.");
-    }
-    return QFile::decodeName(name.mid(dot));
-}
-
-}  // namespace
-
 QString FileTypeOfPath(const QByteArray& path) {
-    return FileTypeName(extensionOf(path));
+    const QString type = FileTypeOfName(QFile::decodeName(platform::nameOfPath(path)));
+    return type.isEmpty() ? QStringLiteral("No extension") : type;
 }
 
 QString ClusterText(qint64 allocated, qint64 clusterSize) {

@@ -17,7 +17,7 @@ struct FileDetails {
     QByteArray path;  // native bytes, as given
     bool isFolder = false;
     QString fileName;   // the path as text
-    QString type;       // FileTypeName of the name's extension ("No extension" without one)
+    QString type;       // FileTypeOfPath
     QString sizeBytes;  // "1,000 bytes"
     QString clusters;   // ClusterText of the allocated bytes and the volume's block size
     QString created;    // DateAgeText of the three dates
@@ -33,8 +33,8 @@ struct FileDetails {
 std::optional<FileDetails> ReadFileDetails(const QByteArray& path,
                                            const QDateTime& now = QDateTime::currentDateTime());
 
-// FileTypeName of the extension of the path's last name (from its last dot on), "No
-// extension" for a name without a dot.
+// FileTypeOfName of the path's last name, "No extension" where that is empty (a name
+// without a dot that the file-type database does not know).
 QString FileTypeOfPath(const QByteArray& path);
 
 // "Cluster size: 4,096  Clusters used : 1": the clusters that `allocated` bytes on the

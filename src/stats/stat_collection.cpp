@@ -106,7 +106,7 @@ void StatCollector::addFile(const platform::DirEntry& entry) {
     tallyDate(DateKind::Created, entry.created, entry.hasCreated, size);
     tallyDate(DateKind::Modified, entry.modified, true, size);
     if (extensionKey(entry.name, key_)) {
-        t.extensions.add(key_, size);
+        t.extensions.add(key_, entry.name, size);
     }
     t.sizes[sizeBucket(size)].add(size);
     // The cluster sizes are powers of two: the rest of a division is a mask.

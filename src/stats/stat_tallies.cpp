@@ -86,11 +86,11 @@ quint64 ExtensionTable::pack(QByteArrayView key) {
     return packed;
 }
 
-void ExtensionTable::add(QByteArrayView key, qint64 size) {
+void ExtensionTable::add(QByteArrayView key, QByteArrayView name, qint64 size) {
     if (key.size() > 5) {
         return;
     }
-    entries_[pack(key)].add(size);
+    entries_[{pack(key), types_.idOfName(name)}].add(size);
 }
 
 void ExtensionTable::ensure(QByteArrayView key) {
@@ -98,31 +98,46 @@ void ExtensionTable::ensure(QByteArrayView key) {
         return;
     }
     const quint64 packed = pack(key);
-    if (!entries_.contains(packed)) {
-        entries_.insert(packed, FileTally());
+    for (auto it = entries_.cbegin(); it != entries_.cend(); ++it) {
+        if (it.key().first == packed) {
+            return;
+        }
     }
+    // A name with something before the extension: the database may not read a name that
+    // is only an extension as ending in it.
+    entries_.insert({packed, types_.idOfName(QByteArray("x").append(key))}, FileTally());
 }
 
 FileTally ExtensionTable::at(QByteArrayView key) const {
+    FileTally sum;
     if (key.size() > 5) {
-        return {};
+        return sum;
     }
-    return entries_.value(pack(key));
+    const quint64 packed = pack(key);
+    for (auto it = entries_.cbegin(); it != entries_.cend(); ++it) {
+        if (it.key().first == packed) {
+            sum.files += it.value().files;
+            sum.bytes += it.value().bytes;
+        }
+    }
+    return sum;
 }
 
 QList<ExtensionTable::Row> ExtensionTable::rows() const {
     QList<Row> out;
     out.reserve(entries_.size());
     for (auto it = entries_.cbegin(); it != entries_.cend(); ++it) {
-        const quint64 packed = it.key();
+        const quint64 packed = it.key().first;
         const int length = int(packed >> 56);
         QByteArray key(length, Qt::Uninitialized);
         for (int i = 0; i < length; ++i) {
             key[i] = char((packed >> (8 * i)) & 0xff);
         }
-        out.append({key, it.value()});
+        out.append({key, types_.text(it.key().second), it.value()});
     }
-    std::sort(out.begin(), out.end(), [](const Row& a, const Row& b) { return a.key < b.key; });
+    std::sort(out.begin(), out.end(), [](const Row& a, const Row& b) {
+        return a.key != b.key ? a.key < b.key : a.type < b.type;
+    });
     return out;
 }
 

@@ -10,14 +10,16 @@
 #include <QtGlobal>
 
 #include <array>
+#include <utility>
 
+#include "base/extension_types.h"
 #include "base/file_dates.h"
 
 // The tallies of a statistics collection and the rules that sort one file into them:
 // size classes, ages, half hours of the day, attributes, extensions and the slack of the
 // last cluster. Every count and byte total is 64-bit; the tallies have a fixed size,
 // except the extension table, which holds one entry per distinct extension key of at
-// most 5 characters.
+// most 5 characters and file type.
 namespace dw {
 
 // A count of files and the sum of their sizes.
@@ -89,30 +91,39 @@ qint64 clusterOverhang(qint64 size, qint64 cluster);
 // than 5 bytes ("archive.backup", ".bashrc"): such files have no extension entry.
 bool extensionKey(QByteArrayView name, QByteArray& key);
 
-// The extension table: one entry per key, count and bytes. Bounded by the number of
-// distinct keys (at most 5 bytes each).
+// The extension table: one entry per key and file type, count and bytes. A key's files
+// can be of several types ("libz.so.1" a shared library, "ls.1" a manual page, both
+// ".1"). Bounded by the number of distinct keys (at most 5 bytes each) times the types
+// met.
 class ExtensionTable {
 public:
-    // Adds one file of `size` to the entry of `key` (made when missing). Keys longer
-    // than 5 bytes are ignored.
-    void add(QByteArrayView key, qint64 size);
-    // Makes an entry (0 files, 0 bytes) for `key` when it has none.
+    // Adds one file named `name` (native bytes) of `size` to the entry of `key` and the
+    // file's type (FileTypeOfName of `name`), made when missing. Keys longer than 5 bytes
+    // are ignored.
+    void add(QByteArrayView key, QByteArrayView name, qint64 size);
+    // Makes an entry (0 files, 0 bytes) for `key` when it has none, of the type of a name
+    // ending in `key`.
     void ensure(QByteArrayView key);
-    void clear() { entries_.clear(); }
+    void clear() {
+        entries_.clear();
+        types_.clear();
+    }
     qsizetype size() const { return entries_.size(); }
-    // The entry of `key`; a zero tally when it has none.
+    // The files and bytes of `key`, of every type; a zero tally when it has none.
     FileTally at(QByteArrayView key) const;
 
     struct Row {
         QByteArray key;  // native bytes, such as ".DOC", or empty
+        QString type;    // FileTypeOfName of the entry's files (empty for none known)
         FileTally tally;
     };
-    // Every entry, ordered by key (byte order, so the empty key comes first).
+    // Every entry, ordered by key (byte order, so the empty key comes first), then type.
     QList<Row> rows() const;
 
 private:
     static quint64 pack(QByteArrayView key);
-    QHash<quint64, FileTally> entries_;
+    QHash<std::pair<quint64, quint32>, FileTally> entries_;  // by packed key, type
+    ExtensionTypes types_;
 };
 
 // ---- the type filter -----------------------------------------------------------------

@@ -94,12 +94,13 @@ TEST_F(CleanHandOff, MarkedDuplicatesAreDeletedExceptTheProtectedOnesAndTheFinde
     EXPECT_EQ(readCleanTotals().SizeDelete, blocks);
 }
 
-TEST_F(CleanHandOff, BrowseOpensTheBrowserOverTheFinderAtTheRowsFolderWithItsMask) {
+TEST_F(CleanHandOff, BrowseOpensTheBrowserOverTheFinderOnTheRowsFileWithItsMask) {
     tree_.fileOfSize("files/a/report.txt", 100);
     tree_.fileOfSize("files/b/report.txt", 200);
     TfrmMain main;
     main.GetSearchPath();
     QByteArray browsed;
+    QByteArray selected;
     QString mask;
     bool overTheFinder = false;
     onModal<TfrmDup>([&](TfrmDup& dup) {
@@ -113,6 +114,7 @@ TEST_F(CleanHandOff, BrowseOpensTheBrowserOverTheFinderAtTheRowsFolderWithItsMas
         EXPECT_FALSE(browse->isHidden());
         onModal<TfrmBrowse>([&](TfrmBrowse& b) {
             browsed = b.folder();
+            selected = b.grid()->table().rowData(b.grid()->currentRow());
             mask = b.mask();
             overTheFinder = b.parent() == &dup;
             b.close();
@@ -123,6 +125,7 @@ TEST_F(CleanHandOff, BrowseOpensTheBrowserOverTheFinderAtTheRowsFolderWithItsMas
     main.findChild<QPushButton*>(QStringLiteral("btDuplicates"))->click();
     EXPECT_TRUE(overTheFinder);
     EXPECT_EQ(browsed, r_ + "/files/b");
+    EXPECT_EQ(selected, r_ + "/files/b/report.txt");
     EXPECT_EQ(mask, QStringLiteral("*.*"));
 }
 

@@ -182,6 +182,27 @@ TEST(DuplicatesAndHogsCommands, PrintTheRowsOfTheFinderGridByteForByte) {
     QLocale::setDefault(pinned);
 }
 
+TEST(HogsCommand, SizesInMegabytesAndGigabytes) {
+    TempTree t;
+    for (const auto& [rel, size] : {std::pair<const char*, qint64>{"two-mb", 2LL << 20},
+                                    {"just-below", (1LL << 20) - 1},
+                                    {"two-gb", 2LL << 30}}) {
+        QFile f(QFile::decodeName(t.file(rel, QByteArray())));
+        ASSERT_TRUE(f.resize(size)) << rel;
+    }
+    const CliRun mb = runCli({"hogs", "--larger", "1", "--unit", "mb", arg(t.root())});
+    ASSERT_EQ(mb.status, 0) << mb.errText().toStdString();
+    ASSERT_EQ(rowsOf(mb.out).size(), 3);
+    EXPECT_EQ(rowsOf(mb.out)[1][kHogPathColumn], t.path("two-gb"));
+    EXPECT_EQ(rowsOf(mb.out)[2][kHogPathColumn], t.path("two-mb"));
+    const CliRun gb = runCli({"hogs", "--larger", "1", "--unit", "GB", arg(t.root())});
+    ASSERT_EQ(rowsOf(gb.out).size(), 2);
+    EXPECT_EQ(rowsOf(gb.out)[1][kHogPathColumn], t.path("two-gb"));
+    const CliRun tb = runCli({"hogs", "--larger", "1", "--unit", "TB", arg(t.root())});
+    EXPECT_EQ(tb.status, 2);
+    EXPECT_TRUE(tb.errText().contains("bytes, KB, MB or GB"));
+}
+
 TEST(TempCommand, ListsTemporaryFilesLargestFirstFromTheStoredListOrTheOptions) {
     TempTree t;
     TempTree config;
@@ -194,16 +215,25 @@ TEST(TempCommand, ListsTemporaryFilesLargestFirstFromTheStoredListOrTheOptions) 
     t.fileOfSize("a/keep.txt", 40);
     t.fileOfSize(".hid/inside.tmp", 50);
     const QByteArray odd = t.fileOfSize("a/tab\there\xfe.old", 7);
+    t.fileOfSize("a/m31.fts", 60);
+    t.fileOfSize("a/notes.txt~", 3);
+    t.fileOfSize("a/.~lock.report.odt#", 2);
 
-    // No stored list: the quick clean's thirteen defaults, "*.~*" matching by pattern.
+    // No stored list: the quick clean's defaults, "*.~*" matching by pattern, editor
+    // backups and office lock files by their whole names, FITS data left alone.
     const CliRun defaults = runCli({"temp", arg(t.root())}, options);
     ASSERT_EQ(defaults.status, 0) << defaults.errText().toStdString();
     const QList<QList<QByteArray>> rows = rowsOf(defaults.out);
-    ASSERT_EQ(rows.size(), 6);
+    ASSERT_EQ(rows.size(), 8);
     EXPECT_EQ(rows[0],
               (QList<QByteArray>{"Size", "Modified", "Time", "Access", "FileName", "Type"}));
-    const QList<QByteArray> order{t.path("a/BIG.TMP"), t.path("a/word.~mp"),
-                                  t.path("a/.hidden.bak"), t.path("a/small.tmp"), odd};
+    const QList<QByteArray> order{t.path("a/BIG.TMP"),
+                                  t.path("a/word.~mp"),
+                                  t.path("a/.hidden.bak"),
+                                  t.path("a/small.tmp"),
+                                  odd,
+                                  t.path("a/notes.txt~"),
+                                  t.path("a/.~lock.report.odt#")};
     for (qsizetype r = 1; r < rows.size(); ++r) {
         EXPECT_EQ(rows[r][4], order[r - 1]) << r;
     }
@@ -250,10 +280,10 @@ TEST(CachesCommand, ListsFoldersAndOldFilesForTheCleanCommand) {
     home.setTimes("snap/chromium/common/.cache/chromium/Default/Cache/Cache_Data/f_1",
                   noonOf(today.addDays(-35)), noonOf(today.addDays(-35)));
 
-    // The window's first discovery leaves the packaged browsers to "Initialize".
+    // Without a stored list, the window's first discovery: native and packaged browsers.
     const CliRun list = runCli({"caches", "--list"}, options);
     ASSERT_EQ(list.status, 0);
-    EXPECT_EQ(rowsOf(list.out), (QList<QList<QByteArray>>{{"Folder"}, {ff}}));
+    EXPECT_EQ(rowsOf(list.out), (QList<QList<QByteArray>>{{"Folder"}, {ff}, {snap}}));
     const CliRun all = runCli({"caches", "--list", "--discover"}, options);
     EXPECT_EQ(rowsOf(all.out), (QList<QList<QByteArray>>{{"Folder"}, {ff}, {snap}}));
 

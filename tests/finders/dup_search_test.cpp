@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 
 #include <ctime>
+#include <limits>
+#include <utility>
 
 #include "base/sort_grid.h"
 #include "base/utility.h"
@@ -332,6 +334,53 @@ TEST(FileHogs, SizeRangeLargestFirstPathsInTheirRealCase) {
         EXPECT_TRUE(QFile::exists(run.cell(kHogPathColumn, r)));
     }
     EXPECT_EQ(run.bands(), QByteArray(3, '\0'));
+}
+
+// Units up to GB, each 1,024 of the one below; too large a product saturates instead of
+// wrapping round to a small or negative limit that would list every file.
+TEST(FileHogs, LimitsInMegabytesAndGigabytes) {
+    struct Case {
+        qint64 count;
+        SizeUnit unit;
+        qint64 bytes;
+    };
+    const qint64 max = std::numeric_limits<qint64>::max();
+    const Case cases[] = {
+        {10000, SizeUnit::Bytes, 10000},
+        {1, SizeUnit::KB, 1024},
+        {1, SizeUnit::MB, 1048576},
+        {1, SizeUnit::GB, 1073741824},
+        {10000, SizeUnit::GB, 10000LL << 30},
+        {0, SizeUnit::GB, 0},
+        {-1, SizeUnit::GB, 0},
+        {max >> 30, SizeUnit::GB, (max >> 30) << 30},
+        {(max >> 30) + 1, SizeUnit::GB, max},
+        {max, SizeUnit::KB, max},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SizeUnitsInBytes(c.count, c.unit), c.bytes)
+            << c.count << " " << SizeUnitText(c.unit);
+    }
+
+    // Files over 1 GB (sparse: no disk space is used).
+    TempTree t;
+    for (const auto& [rel, size] : {std::pair<const char*, qint64>{"big/exactly", 1LL << 30},
+                                    {"big/below", (1LL << 30) - 1},
+                                    {"big/above", (3LL << 30) + 5},
+                                    {"mid/two-mb", 2LL << 20}}) {
+        QFile f(QFile::decodeName(t.file(rel, QByteArray())));
+        ASSERT_TRUE(f.resize(size)) << rel;
+    }
+    const test::SearchRun gb =
+        runSearch(hogOptions(SizeTest::LargerOrEqual, 1, 0, SizeUnit::GB), {t.root()});
+    EXPECT_EQ(relativePaths(gb, t), QStringList({"big/above", "big/exactly"}));
+    const test::SearchRun mb =
+        runSearch(hogOptions(SizeTest::Between, 1, 1023, SizeUnit::MB), {t.root()});
+    EXPECT_EQ(relativePaths(mb, t), QStringList({"mid/two-mb"}));
+
+    DupOptions o = hogOptions(SizeTest::LargerOrEqual, 1, 0, SizeUnit::GB);
+    EXPECT_EQ(DupReportTitle(o, {}),
+              QStringLiteral("File Hogs larger or equal to 1 GB matching *.* on drive(s) "));
 }
 
 TEST(FileHogs, EqualSizesKeepTheOrderOfTheSizeSort) {

@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include "finders/dup_pairs.h"
+#include "finders/dup_search.h"
 #include "finders/file_crc.h"
 #include "support/temp_tree.h"
 
@@ -128,10 +129,37 @@ TEST(DupPairs, WalksTheListByItsCriterion) {
         EXPECT_EQ(got, QLatin1String(expected[criterion])) << "criterion " << criterion;
     }
     EXPECT_FALSE(PairMatches(list, 0, 5));
-    EXPECT_FALSE(PairMatches(list, 7, 1));
+    // "Same contents" needs the bands: without them no pair is known to match.
+    EXPECT_FALSE(PairMatches(list, kContentCriterion, 1));
 
     // A last pair that does not match is still where "next" stops.
     EXPECT_EQ(NextPairRow(list.mid(0, 5), 1, 1), 3);
+}
+
+// Under "Same contents" the groups alternate their bands, and neighbouring groups may
+// share a size: next and previous step group by group, never over one.
+TEST(DupPairs, SameContentsStepsThroughEveryGroup) {
+    const QList<QStringList> list = {
+        row("Filename", "Size", "Modified", "Time", "Type"),
+        row("a1", "10", "1/2/26", "10:00:00 AM", "Text"),  // group 1
+        row("a2", "10", "1/3/26", "10:00:00 AM", "Text"),
+        row("b1", "10", "1/2/26", "10:00:00 AM", "Text"),  // group 2: same size
+        row("b2", "10", "1/2/26", "11:00:00 AM", "Data"),
+        row("c1", "20", "1/2/26", "10:00:00 AM", "Text"),  // group 3: the first's band
+        row("c2", "20", "1/2/26", "10:00:00 AM", "Text"),
+    };
+    const QByteArray bands("\0AABBAA", 7);
+    QString matches;
+    for (qsizetype i = 1; i <= 5; ++i) {
+        matches += PairMatches(list, kContentCriterion, i, bands) ? u'1' : u'0';
+    }
+    EXPECT_EQ(matches, QStringLiteral("10101"));
+    EXPECT_EQ(NextPairRow(list, kContentCriterion, 1, bands), 3);
+    EXPECT_EQ(NextPairRow(list, kContentCriterion, 3, bands), 5);
+    EXPECT_EQ(PrevPairRow(list, kContentCriterion, 5, bands), 3);
+    EXPECT_EQ(PrevPairRow(list, kContentCriterion, 3, bands), 1);
+    // Bands shorter than the list: the rows beyond them match nothing.
+    EXPECT_FALSE(PairMatches(list, kContentCriterion, 5, bands.first(6)));
 }
 
 }  // namespace

@@ -50,6 +50,23 @@ TEST(TempSearch, MatchOfOneName) {
         // A name that is not UTF-8 still has its extension.
         {tmp, "caf\xe9.tmp", true},
         {{}, "a.tmp", false},
+        // An extension's wildcard never reaches past a dot.
+        {{QStringLiteral("*.~*")}, "report.~draft.odt", false},
+        // Other patterns take the whole name: editor backups and office lock files.
+        {{QStringLiteral("*~")}, "notes.txt~", true},
+        {{QStringLiteral("*~")}, "Makefile~", true},
+        {{QStringLiteral("*~")}, "~notes.txt", false},
+        {{QStringLiteral("*~")}, "notes.txt", false},
+        {{QStringLiteral(".~lock.*#")}, ".~lock.report.odt#", true},
+        {{QStringLiteral(".~lock.*#")}, ".~LOCK.Report.ODT#", true},
+        {{QStringLiteral(".~lock.*#")}, ".~lock.report.odt", false},
+        {{QStringLiteral(".~lock.*#")}, "x.~lock.report.odt#", false},
+        {{QStringLiteral(".~lock.*#")}, ".~lock.caf\xe9.odt#", true},
+        {{TypeLine(QStringLiteral("*~"))}, "a~", true},
+        {{QStringLiteral("thumbs.db")}, "Thumbs.db", true},
+        {{QStringLiteral("thumbs.db")}, "old.thumbs.db", false},
+        {{QStringLiteral("*.tar.gz")}, "site.tar.gz", true},
+        {{QStringLiteral("*.tar.gz")}, "site.gz", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(TempMatcher(c.keys).isThisFileTemporary(c.name), c.temporary)
@@ -110,17 +127,29 @@ TEST(TempSearch, StoredListAndItsDefaults) {
                       QString());
     const QStringList quick = ReadTempExtensionLines(settings::defaultTempFilesForQuickClean());
     // An empty "Number" is no count: the list reads as never stored.
-    ASSERT_EQ(quick.size(), 13);
+    ASSERT_EQ(quick.size(), 14);
     EXPECT_EQ(quick[0], TypeLine("*.bak"));
-    EXPECT_EQ(ReadTempExtensionLines(settings::defaultTempFilesForEditor()).size(), 4);
+    const QStringList editor = ReadTempExtensionLines(settings::defaultTempFilesForEditor());
+    EXPECT_EQ(editor.size(), 5);
+    // FITS astronomy data is no temporary file; editor backups and office lock files are.
+    for (const QStringList& list : {quick, editor, settings::tempFilesDefaultsButton()}) {
+        const TempMatcher matcher(list);
+        EXPECT_FALSE(matcher.isThisFileTemporary("m31.fts"));
+        EXPECT_TRUE(matcher.isThisFileTemporary("notes.txt~"));
+        EXPECT_TRUE(matcher.isThisFileTemporary(".~lock.report.odt#"));
+        EXPECT_FALSE(matcher.isThisFileTemporary("report.odt"));
+    }
     // A stored empty list stays empty in both.
     ASSERT_TRUE(WriteTempExtensionLines({}));
     EXPECT_TRUE(ReadTempExtensionLines(settings::defaultTempFilesForQuickClean()).isEmpty());
     EXPECT_TRUE(ReadTempExtensionLines(settings::defaultTempFilesForEditor()).isEmpty());
     // Lines are stored as their patterns and read back with the descriptions.
-    ASSERT_TRUE(WriteTempExtensionLines({TypeLine("*.old"), TypeLine("*.~*")}));
+    const QStringList lines{TypeLine("*.old"), TypeLine("*.~*"), TypeLine(".~lock.*#")};
+    ASSERT_TRUE(WriteTempExtensionLines(lines));
     EXPECT_EQ(store.readString(QLatin1String(settings::kTempFiles), "File2", QString()), "*.~*");
-    EXPECT_EQ(ReadTempExtensionLines({}), (QStringList{TypeLine("*.old"), TypeLine("*.~*")}));
+    EXPECT_EQ(store.readString(QLatin1String(settings::kTempFiles), "File3", QString()),
+              ".~lock.*#");
+    EXPECT_EQ(ReadTempExtensionLines({}), lines);
 }
 
 }  // namespace

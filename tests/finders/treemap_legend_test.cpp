@@ -7,25 +7,34 @@
 namespace dw {
 namespace {
 
-TEST(TreemapLegend, ExtensionsTheDesktopNamesAlikeAreOneType) {
+// Types by the whole names: two manual pages are one type whatever their extensions,
+// and a versioned shared library is no manual page.
+TEST(TreemapLegend, NamesTheDesktopTypesAlikeAreOneType) {
     SpaceTreeBuilder pages(0);
     pages.enterFolder("/man");
     pages.addFile("ls.1", 10);
     pages.addFile("mount.8", 20);
+    pages.addFile("libomp.so.5", 40);
     pages.addFile("a.xyz", 5);
     const SpaceTree man = pages.finish();
+    const auto typeOf = [&](const char* name) {
+        return man.item(man.find(QByteArray("/man/") + name)).type;
+    };
     const TreemapTypeNames names = treemapTypeNames(man);
-    ASSERT_EQ(names.typeOf.size(), 4u);  // none, ".1", ".8", ".xyz"
+    ASSERT_EQ(names.typeOf.size(), 4u);  // none, manual pages, shared libraries, ".xyz"
     EXPECT_EQ(names.names.value(names.typeOf[0]), QStringLiteral("No extension"));
-    const bool alike = FileTypeName(QStringLiteral(".1")) == FileTypeName(QStringLiteral(".8"));
-    EXPECT_EQ(names.typeOf[1] == names.typeOf[2], alike);
-    EXPECT_EQ(names.names.value(names.typeOf[3]), QStringLiteral("XYZ File"));
+    EXPECT_EQ(typeOf("ls.1"), typeOf("mount.8"));
+    EXPECT_NE(typeOf("ls.1"), typeOf("libomp.so.5"));
+    EXPECT_EQ(names.names.value(names.typeOf[typeOf("ls.1")]),
+              FileTypeOfName(QStringLiteral("ls.1")));
+    EXPECT_EQ(names.names.value(names.typeOf[typeOf("a.xyz")]), QStringLiteral("XYZ File"));
 
     const TreemapLegend legend = treemapLegend(man, names);
-    ASSERT_FALSE(legend.shares.empty());
-    EXPECT_EQ(legend.shares[0].bytes, alike ? 30 : 20);
+    ASSERT_EQ(legend.shares.size(), 3u);
+    EXPECT_EQ(legend.shares[0].bytes, 40);
+    EXPECT_EQ(legend.shares[0].name, FileTypeOfName(QStringLiteral("libm.so.6")));
+    EXPECT_EQ(legend.shares[1].bytes, 30);
     ASSERT_EQ(legend.slotOfType.size(), names.typeOf.size());
-    EXPECT_EQ(legend.slotOfType[1] == legend.slotOfType[2], alike);
     // No file without an extension: that type has no line.
     EXPECT_EQ(legend.slotOfType[0], TreemapLegend::kOtherTypes);
 }
@@ -49,7 +58,8 @@ TEST(TreemapLegend, TheTenBiggestTypesOfTheKeptFilesLargestFirst) {
     SpaceTree tree = twelveTypes();
     const TreemapTypeNames names = treemapTypeNames(tree);
     auto slotOf = [&](const TreemapLegend& legend, const char* ext) {
-        const qsizetype type = tree.types().indexOf(QByteArray(ext));
+        const qsizetype type =
+            tree.types().indexOf(QByteArray(ext).mid(1).toUpper() + QByteArray(" File"));
         EXPECT_GE(type, 0) << ext;
         return type < 0 ? -2 : legend.slotOfType[std::size_t(type)];
     };

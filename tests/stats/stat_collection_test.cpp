@@ -1,14 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <QMimeDatabase>
 #include <QTimeZone>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <ctime>
 
 #include "base/file_dates.h"
+#include "base/utility.h"
 #include "platform/dir_reader.h"
 #include "stats/stat_collection.h"
 #include "support/scoped_env.h"
@@ -87,18 +90,53 @@ TEST(StatBuckets, ExtensionKeys) {
         }
     }
     ExtensionTable table;
-    table.add(".DOC", 10);
-    table.add(".DOC", 5);
-    table.add("", 1);
-    table.add(".BACKUP", 7);  // too long: no entry
+    table.add(".DOC", "a.doc", 10);
+    table.add(".DOC", "B.DOC", 5);
+    table.add("", "setup", 1);
+    table.add(".BACKUP", "a.backup", 7);  // too long: no entry
     table.ensure(".EXE");
     table.ensure(".DOC");
     const auto rows = table.rows();
     ASSERT_EQ(rows.size(), 3);
     EXPECT_EQ(rows[0].key, QByteArray());
+    EXPECT_EQ(rows[0].type, QString());
     EXPECT_EQ(rows[1].key, QByteArray(".DOC"));
+    EXPECT_EQ(rows[1].type, FileTypeOfName(QStringLiteral("a.doc")));
     EXPECT_EQ(rows[1].tally, (FileTally{2, 15}));
+    EXPECT_EQ(rows[2].type, FileTypeOfName(QStringLiteral("a.exe")));
     EXPECT_EQ(rows[2].tally, (FileTally{0, 0}));
+}
+
+// One extension, several types: each type its own entry, named by the whole file name;
+// the extension's total adds them up.
+TEST(ExtensionTable, AnExtensionOfSeveralTypesHasAnEntryForEach) {
+    ExtensionTable table;
+    table.add(".5", "libomp.so.5", 100);
+    table.add(".5", "libz.so.5", 50);
+    table.add(".5", "passwd.5", 3);
+    table.add(".GZ", "site.tar.gz", 7);
+    table.add(".GZ", "log.gz", 2);
+    const auto rows = table.rows();
+    QStringList seen;
+    for (const auto& r : rows) {
+        seen << QString::fromUtf8(r.key) + QLatin1Char('=') + r.type + QLatin1Char('=') +
+                    QString::number(r.tally.bytes);
+    }
+    const QMimeDatabase db;
+    const auto comment = [&](const char* name) {
+        return db.mimeTypeForName(QString::fromLatin1(name)).comment();
+    };
+    QStringList expected{
+        ".5=" + comment("application/x-sharedlib") + "=150",
+        ".5=" + comment("application/x-troff-man") + "=3",
+        ".GZ=" + comment("application/x-compressed-tar") + "=7",
+        ".GZ=" + comment("application/gzip") + "=2",
+    };
+    // Within a key the entries come by type text.
+    std::sort(expected.begin(), expected.begin() + 2);
+    std::sort(expected.begin() + 2, expected.end());
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(table.at(".5"), (FileTally{3, 153}));
 }
 
 TEST(StatTypeFilter, IncludeExcludeAndEmptyLists) {

@@ -329,6 +329,17 @@ void TfrmBrowse::FillGrid() {
     grid_->setCurrentRow(1);
 }
 
+bool TfrmBrowse::selectFile(const QByteArray& path) {
+    const GridTable& t = grid_->table();
+    for (qsizetype row = 1; row < t.rowCount(); ++row) {
+        if (t.rowData(row) == path) {
+            grid_->setCurrentRow(row);
+            return true;
+        }
+    }
+    return false;
+}
+
 void TfrmBrowse::updateLabel() {
     const QString text = QFile::decodeName(DirectoryListBox1_->folder());
     Label1_->setText(text);

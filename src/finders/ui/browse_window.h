@@ -65,6 +65,10 @@ public:
     QByteArray folder() const;
     void setMask(const QString& mask);
     const QString& mask() const { return mask_; }
+    // Makes the row of the file `path` (native bytes) the current one, scrolled into
+    // view. False, changing nothing, when the grid does not list that file (another
+    // folder, left out by the mask, hidden, gone).
+    bool selectFile(const QByteArray& path);
 
     // The buttons and menu items, as their clicks run them.
     void btMarkClick();

@@ -257,9 +257,11 @@ void TfrmDupCompare::showFor(TfrmDup& source) {
     const GridTable& table = source.grid()->table();
     rows_.clear();
     paths_.clear();
+    bands_.clear();
     for (qsizetype row = 0; row < table.rowCount(); ++row) {
         rows_.append(table.rowCells(row).mid(0, kDupColumnCount));
         paths_.append(table.rowData(row));
+        bands_.append(table.band(row));
     }
     r_ = std::clamp<qsizetype>(source.grid()->currentRow(), 1,
                                std::max<qsizetype>(1, rows_.size() - 2));
@@ -412,7 +414,7 @@ void TfrmDupCompare::btComputeClick() {
 }
 
 void TfrmDupCompare::sbR1Click() {
-    const qsizetype next = NextPairRow(rows_, criterion_, r_);
+    const qsizetype next = NextPairRow(rows_, criterion_, r_, bands_);
     if (next == r_) {
         return;
     }
@@ -423,7 +425,7 @@ void TfrmDupCompare::sbR1Click() {
 }
 
 void TfrmDupCompare::sbL1Click() {
-    const qsizetype previous = PrevPairRow(rows_, criterion_, r_);
+    const qsizetype previous = PrevPairRow(rows_, criterion_, r_, bands_);
     if (previous == r_) {
         return;
     }

@@ -37,8 +37,10 @@ class TfrmDup;
 // cannot be read shows "unreadable", and two unreadable files are never called
 // identical. "&Prev pair" and "&Next pair" (PgUp, PgDn) move to the neighbouring pairs
 // that match under the list's criterion (NextPairRow, PrevPairRow) and select the row in
-// the duplicates window. Each pane marks its file there, opens it with the desktop's
-// application, views it, or browses its folder. "Prin&t" prints the window's picture.
+// the duplicates window (under "Same contents" the neighbouring pairs of one group).
+// Each pane marks its file there, opens it with the desktop's application, views it, or
+// opens the browser on it (its folder, the file selected). "Prin&t" prints the window's
+// picture.
 //
 // Not modal: shown over the duplicates window that asks for it (showFor), whose grid it
 // copies each time it is shown; the copy does not follow a new scan until it is shown
@@ -122,6 +124,7 @@ private:
     QPointer<TfrmDup> source_;
     int criterion_ = 0;
     QList<QStringList> rows_;
+    QByteArray bands_;  // by row: the grid's band tags
     QList<QByteArray> paths_;
     qsizetype r_ = 1;
     std::array<Pane, 2> panes_;

@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 
+#include <algorithm>
 #include <optional>
 
 #include "base/progress_share.h"
@@ -205,7 +206,7 @@ DupOptions TfrmDup::options() const {
                                            : SizeTest::LargerOrEqual;
     o.num1 = num1_->value();
     o.num2 = num2_->value();
-    o.unit = cbKB1_->currentIndex() == 0 ? SizeUnit::Bytes : SizeUnit::KB;
+    o.unit = SizeUnit(std::clamp(cbKB1_->currentIndex(), 0, int(SizeUnit::GB)));
     o.pattern = cbWildCard_->currentText();
     o.candidateLimit = candidateLimit_;
     o.includeEmpty = cbEmpty_->isChecked();

@@ -96,7 +96,9 @@ QWidget* TfrmDup::buildOptions() {
     lblAnd_->setObjectName(QStringLiteral("lblAnd"));
     cbKB1_ = new QComboBox(panel);
     cbKB1_->setObjectName(QStringLiteral("cbKB1"));
-    cbKB1_->addItems({QLatin1String(kUnitBytesText), QLatin1String(kUnitKBText)});
+    for (const SizeUnit unit : {SizeUnit::Bytes, SizeUnit::KB, SizeUnit::MB, SizeUnit::GB}) {
+        cbKB1_->addItem(QLatin1String(SizeUnitText(unit)));
+    }
 
     auto* sizeRow = new QHBoxLayout;
     sizeRow->setSpacing(6);

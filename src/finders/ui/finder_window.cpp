@@ -476,8 +476,9 @@ void FinderWindow::scan() {
 }
 
 QString FinderWindow::foundStatus(qsizetype found) const {
-    return found == 0 ? QString()
-                      : setup_.foundPrefix + FormatThousands(found) + setup_.foundSuffix;
+    return found == 0 && setup_.foundPrefix.isEmpty()
+               ? QString()
+               : setup_.foundPrefix + FormatThousands(found) + setup_.foundSuffix;
 }
 
 void FinderWindow::btAbortClick() {

@@ -152,7 +152,8 @@ protected:
         bool highlightFiles;
         int highlightColumn;
         // The status line after a scan: the count and this text ("Found : " before the
-        // count when `foundPrefix` is set instead).
+        // count when `foundPrefix` is set instead). With a prefix a scan that finds
+        // nothing says so ("Found : 0"); without one it leaves the line empty.
         QString foundSuffix;
         QString foundPrefix;
         // The hints of Abort, Clean? and Details.

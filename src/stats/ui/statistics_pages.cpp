@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHorizontalBarSeries>
 #include <QLabel>
 #include <QLegend>
@@ -178,7 +179,7 @@ void TfrmStatistics::doFileTypes() {
     QList<GridRow> rows;
     for (const ExtensionTable::Row& e : tallies_.extensions.rows()) {
         const QString key = QFile::decodeName(e.key);
-        const QString type = FileTypeName(e.key.isEmpty() ? QStringLiteral(".") : key);
+        const QString type = e.type.isEmpty() ? QStringLiteral("No extension") : e.type;
         const qint64 average = e.tally.files > 0 ? e.tally.bytes / e.tally.files : 0;
         GridRow row;
         row.cells = {key, type, thousands(e.tally.bytes), thousands(e.tally.files),
@@ -219,23 +220,48 @@ void TfrmStatistics::rgTypesClick() {
     if (view == 0) {
         return;
     }
-    // Sort by the pie's column, largest first, and draw the first twelve rows; small
-    // slices and the rows beyond them go into "Other".
+    // Sort by the pie's column, largest first, and draw the first twelve types; small
+    // slices and the types beyond them go into "Other".
     const int item = view + 1;  // "Sort by &Size", "&Number of files", "&Average File Size"
-    const int column = view + 1;
     sortTypes->choose(item);
     const GridTable& table = gridTypes->table();
     const qsizetype entries = std::max<qsizetype>(table.rowCount() - 2, 0);
-    double whole = 0;
+    // The rows of one type under several extensions (shared libraries as ".1", ".2", ...)
+    // make one slice: the pie shows types.
+    struct Share {
+        QString type;
+        double bytes = 0;
+        double files = 0;
+        double value(int view) const {
+            return view == 1 ? bytes : view == 2 ? files : files > 0 ? bytes / files : 0;
+        }
+    };
+    QList<Share> shares;
+    QHash<QString, qsizetype> shareOfType;
     for (qsizetype r = 1; r <= entries; ++r) {
-        whole += NumericKey(table.cell(column, r));
+        const QString type = table.cell(1, r);
+        auto found = shareOfType.constFind(type);
+        if (found == shareOfType.constEnd()) {
+            found = shareOfType.insert(type, shares.size());
+            shares.append({type, 0, 0});
+        }
+        Share& share = shares[found.value()];
+        share.bytes += NumericKey(table.cell(2, r));
+        share.files += NumericKey(table.cell(3, r));
+    }
+    std::stable_sort(shares.begin(), shares.end(), [view](const Share& a, const Share& b) {
+        return a.value(view) > b.value(view);
+    });
+    double whole = 0;
+    for (const Share& share : shares) {
+        whole += share.value(view);
     }
     QList<statcharts::Slice> slices;
     double other = 0;
-    for (qsizetype r = 1; r <= entries; ++r) {
-        const double value = NumericKey(table.cell(column, r));
-        if (r <= 12 && value >= 0.05 * whole) {
-            slices.append({table.cell(1, r), value, statcharts::categoryColour(int(r))});
+    for (qsizetype i = 0; i < shares.size(); ++i) {
+        const double value = shares[i].value(view);
+        if (i < 12 && value >= 0.05 * whole) {
+            slices.append({shares[i].type, value, statcharts::categoryColour(int(i + 1))});
         } else {
             other += value;
         }

@@ -375,6 +375,25 @@ TEST_F(DirHogWindow, TreemapToggleIsRemembered) {
     EXPECT_TRUE(again.treemap()->isVisible());
 }
 
+// An abort in the first main folder keeps its row, with what was summed by then.
+TEST_F(DirHogWindow, EarlyAbortKeepsTheRowsBuiltSoFar) {
+    TfrmDirHog w(harbor_);
+    checkOnlyTheTree(w);
+    int steps = 0;
+    w.setScanStepHook([&] {
+        if (++steps == 2) {
+            w.btAbortClick();
+        }
+    });
+    w.btTopClick();
+    EXPECT_EQ(prompter_.texts(),
+              QStringList{QStringLiteral("LIST INCOMPLETE ... ABORTED BY USER")});
+    const QStringList paths = column(w, 5);
+    ASSERT_FALSE(paths.isEmpty());
+    EXPECT_FALSE(paths.first().isEmpty());
+    EXPECT_FALSE(w.statusText().startsWith(QStringLiteral("Folders : 0")));
+}
+
 TEST_F(DirHogWindow, NothingFoundSaysSo) {
     TfrmDirHog w(harbor_);
     DriveEntry e;

@@ -31,12 +31,14 @@ using test::TempTree;
 
 constexpr std::time_t kT0 = 1614853230;
 
-// The duplicates window over `root` with every size, "Filename only", its Pairs showing
-// `compare`.
+// The duplicates window over `root` with every size, `criterion` ("Filename only" unless
+// given), its Pairs showing `compare`.
 struct Pairs {
-    Pairs(const QByteArray& root, const SafeHarbor* harbor, TfrmDupCompare::Tools tools = {})
+    Pairs(const QByteArray& root, const SafeHarbor* harbor, TfrmDupCompare::Tools tools = {},
+          int criterion = 0)
         : compare(harbor, nullptr, std::move(tools)), dup(true, harbor, nullptr, dupTools()) {
         dup.setDriveEntries(test::folderEntries({root}));
+        dup.findChild<QComboBox*>(QStringLiteral("cbDup"))->setCurrentIndex(criterion);
         dup.findChild<QComboBox*>(QStringLiteral("cbKB1"))->setCurrentIndex(0);
         dup.findChild<QSpinBox*>(QStringLiteral("num1"))->setValue(0);
         dup.show();
@@ -63,6 +65,34 @@ struct Pairs {
     TfrmDupCompare compare;
     TfrmDup dup;
 };
+
+// Three groups of two equal files, two of them of one size: under "Same contents" next
+// and previous stop at every group's pair, whatever order the groups come in.
+TEST(DupCompareWindow, SameContentsPairsStepThroughEveryGroup) {
+    test::ScriptedPrompter prompter;
+    TempTree t;
+    t.file("a/one", "aaaaaaaaaa");
+    t.file("b/one", "aaaaaaaaaa");
+    t.file("a/two", "bbbbbbbbbb");
+    t.file("b/two", "bbbbbbbbbb");
+    t.file("a/three", "cccccccccccccccccccc");
+    t.file("b/three", "cccccccccccccccccccc");
+    Pairs p(t.root(), nullptr, {}, kContentCriterion);
+    ASSERT_EQ(p.dup.resultCount(), 6);
+    p.dup.grid()->setCurrentRow(1);
+    p.dup.findChild<QPushButton*>(QStringLiteral("btCompare"))->click();
+    ASSERT_EQ(p.compare.currentRow(), 1);
+    for (const qsizetype expected : {3, 5, 5}) {
+        p.button("sbR1")->click();
+        EXPECT_EQ(p.compare.currentRow(), expected);
+        const QStringList left = p.compare.paneTexts(0);
+        EXPECT_EQ(left[0], p.compare.paneTexts(1)[0]);  // a pair of one group: one name
+    }
+    for (const qsizetype expected : {3, 1, 1}) {
+        p.button("sbL1")->click();
+        EXPECT_EQ(p.compare.currentRow(), expected);
+    }
+}
 
 TEST(DupCompareWindow, WalksThePairsComparesAndMarksInTheDuplicatesWindow) {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));

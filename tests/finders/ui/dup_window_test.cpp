@@ -902,7 +902,7 @@ TEST(DupCommandLine, ExitStatusesAndMessages) {
          0},
         {{"hogs", "--larger", "1", "--smaller", "2", root}, 2, "one size test only", 0},
         {{"duplicates", "--criterion", "8", root}, 2, "--criterion needs", 0},
-        {{"duplicates", "--unit", "MB", root}, 2, "--unit needs bytes or KB", 0},
+        {{"duplicates", "--unit", "TB", root}, 2, "--unit needs bytes, KB, MB or GB", 0},
         {{"hogs", "--pattern", ";", root}, 2, "--pattern needs", 0},
         {{"hogs"}, 2, "no folder given", 0},
     };

@@ -118,6 +118,14 @@ TEST_F(FinderWindows, ModsListsTheRangeMarksAndHandsOverExactPaths) {
     EXPECT_EQ(w.statusText(), QStringLiteral("Found : 1"));
     EXPECT_EQ(w.grid()->table().cell(kDateFolderColumn, 1), QFile::decodeName(t.path("d")));
 
+    // A search that finds nothing says so in the status line too.
+    w.setPattern(QStringLiteral("*.none"));
+    prompter_.clear();
+    w.btScanClick();
+    EXPECT_EQ(w.foundCount(), 0);
+    EXPECT_EQ(w.statusText(), QStringLiteral("Found : 0"));
+    EXPECT_EQ(prompter_.texts(), QStringList{QStringLiteral("No files found.")});
+
     w.setTest(DateTest::OnOrBefore);
     w.setPattern(QStringLiteral("*.log"));
     EXPECT_EQ(w.patternDescription(), FileTypeName(QStringLiteral(".log")));
@@ -230,8 +238,8 @@ TEST_F(FinderWindows, CleanScansTheSelectedExtensionsLargestFirstAndHandsOver) {
     w.setDriveEntries(folderEntries({t.root()}));
     w.show();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Find and delete temporary files"));
-    ASSERT_EQ(w.PickList1->lines().size(), 13);
-    EXPECT_EQ(w.PickList1->selectedCount(), 13);
+    ASSERT_EQ(w.PickList1->lines().size(), 14);
+    EXPECT_EQ(w.PickList1->selectedCount(), 14);
 
     w.btScanClick();
     EXPECT_EQ(gridPaths(w), (QList<QByteArray>{t.path("a/z.bak"), t.path("a/x.TMP"),
@@ -286,16 +294,16 @@ TEST_F(FinderWindows, CleanReadsTheListAgainAfterTheEditorWithNothingSelected) {
     SettingsStore().writeString(QLatin1String(settings::kTempFiles),
                                 QLatin1String(settings::kListCount), QString());
     TfrmClean w(nullptr, nullptr, {}, [](QWidget* owner) {
-        // The editor with no stored list offers its four, and stores them on closing.
+        // The editor with no stored list offers its five, and stores them on closing.
         TfrmTempFiles editor(owner, [] { return QStringList{TypeLine("*.xyz")}; });
-        EXPECT_EQ(editor.PickList1->lines().size(), 4);
+        EXPECT_EQ(editor.PickList1->lines().size(), 5);
         editor.btDefaultsClick();
-        EXPECT_EQ(editor.PickList1->lines().size(), 14);  // "*.temp" among the defaults
+        EXPECT_EQ(editor.PickList1->lines().size(), 15);  // "*.temp" among the defaults
         editor.findChild<QPushButton*>(QStringLiteral("btAdd"))->click();
         editor.btClose->click();
     });
     w.btEditClick();
-    EXPECT_EQ(w.PickList1->lines().size(), 15);
+    EXPECT_EQ(w.PickList1->lines().size(), 16);
     EXPECT_EQ(w.PickList1->selectedCount(), 0);
     EXPECT_TRUE(w.PickList1->lines().contains(TypeLine("*.xyz")));
 
@@ -340,14 +348,14 @@ TEST_F(FinderWindows, CacheDiscoversInitializesRemovesAndClearsOnce) {
     {
         TfrmCache w(nullptr, tools);
         EXPECT_EQ(w.windowTitle(), QStringLiteral("Internet Browser Cache Folders"));
-        // First discovery: the native folders only; "Initialize" hidden.
-        EXPECT_EQ(w.folders(), QList<QByteArray>{ff});
+        // First discovery: native and packaged folders; "Initialize" hidden.
+        EXPECT_EQ(w.folders(), (QList<QByteArray>{ff, flat}));
         EXPECT_TRUE(w.btInit->isHidden());
         EXPECT_EQ(w.nDays->value(), 0);
 
         // Listed twice: each file once, and the total agrees.
         w.btAddClick();
-        ASSERT_EQ(w.folders().size(), 2);
+        ASSERT_EQ(w.folders().size(), 3);
         w.nDays->setValue(7);
         w.btClearClick();
         EXPECT_EQ(panel.caller, QStringLiteral("InternetCache"));
@@ -369,7 +377,7 @@ TEST_F(FinderWindows, CacheDiscoversInitializesRemovesAndClearsOnce) {
         w.btDelClick();
         EXPECT_EQ(prompter_.texts(),
                   QStringList{QStringLiteral("Select a folder from the list above")});
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; i < 3; ++i) {
             w.ListBox1->setCurrentRow(0);
             prompter_.script({Answer::Ok});
             w.btDelClick();
