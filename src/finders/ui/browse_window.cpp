@@ -47,12 +47,6 @@ constexpr int kSizeColumn = 3;
 constexpr int kNameColumn = 4;
 constexpr int kTypeColumn = 5;
 
-// The extension with its dot (".exe"), as FileTypeName takes it; empty without a dot.
-QString extensionOf(const QByteArray& name) {
-    const qsizetype dot = name.lastIndexOf('.');
-    return dot < 0 ? QString() : QFile::decodeName(name.mid(dot));
-}
-
 }  // namespace
 
 TfrmBrowse::TfrmBrowse(SafeHarbor& harbor, QWidget* parent, QString* defaultZipPath, Tools tools)
@@ -317,7 +311,7 @@ void TfrmBrowse::FillGrid() {
                      FileDateToDateText(AccessedFileDate(e)),
                      FormatThousands(e.size),
                      QFile::decodeName(e.name),
-                     FileTypeName(extensionOf(e.name))};
+                     FileTypeOfName(QFile::decodeName(e.name))};
         row.data = platform::joinPath(folder, e.name);
         rows.append(row);
         folderTotal_ += e.size;
