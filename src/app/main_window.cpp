@@ -343,13 +343,16 @@ void viewFile(QWidget* over, const QByteArray& file) {
 
 }  // namespace
 
-void TfrmMain::browseAt(QWidget* over, const QByteArray& folder, const QString& mask) {
+void TfrmMain::browseAt(QWidget* over, const QByteArray& folder, const QString& mask,
+                        const QByteArray& file) {
     QWidget* browser = nullptr;
     TfrmBrowse window(safeHarbor_, over, &DefaultZipPath, browserTools(browser));
     browser = &window;
     window.setFolder(folder);
     window.setMask(mask.isEmpty() ? QStringLiteral("*.*") : mask);
-    window.selectFile(file);
+    if (!file.isEmpty()) {
+        window.selectFile(file);
+    }
     window.exec();
 }
 
@@ -371,7 +374,7 @@ FinderTools TfrmMain::finderTools(QWidget*& finder) {
         return dialog.exec() == QDialog::Accepted;
     };
     tools.browse = [this, &finder](const QByteArray& file, const QString& mask) {
-        browseAt(finder, platform::folderOfPath(file), mask);
+        browseAt(finder, platform::folderOfPath(file), mask, file);
     };
     tools.view = [&finder](const QByteArray& file) { viewFile(finder, file); };
     tools.details = [this, &finder](const QByteArray& file) { openDetails(finder, file); };

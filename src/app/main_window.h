@@ -117,8 +117,9 @@ private:
     void openTool(Tool tool);
     // The browser over `over`, at `folder`, listing the names that match `mask` ("*.*"
     // when empty), with View and Details as from the main window: the finders' and
-    // Folder hogs' Browse.
-    void browseAt(QWidget* over, const QByteArray& folder, const QString& mask);
+    // Folder hogs' Browse. `file`, when given, is selected in the list.
+    void browseAt(QWidget* over, const QByteArray& folder, const QString& mask,
+                  const QByteArray& file = {});
     // What a finder hands on: the deletion panel, the add-a-folder dialog, the browser and
     // the viewer, each shown over `finder`, which must be set before the finder runs and
     // outlive it.
