@@ -290,6 +290,11 @@ bool isSystemInternal(const Volume& v) {
     if (isPseudoFileSystem(v.fsType)) {
         return true;
     }
+    // udisks mounts USB sticks and cards below /run/media on many distributions: the
+    // user's own volumes, though /run is otherwise the system's.
+    if (isAtOrBelow(v.mountPoint, "/run/media")) {
+        return false;
+    }
     for (std::string_view tree : kInternalTrees) {
         if (isAtOrBelow(v.mountPoint, tree)) {
             return true;

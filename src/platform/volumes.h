@@ -56,8 +56,8 @@ QList<Volume> parseAllMounts(const QByteArray& mountInfo, const SystemPaths& sys
 
 // The drive list of a mountinfo text: `parseAllMounts` without the pseudo and
 // system-internal mounts (pseudo file systems, everything at or below /proc, /sys,
-// /dev and /run, snap images, container storage below /var/lib/docker and
-// /var/lib/containers).
+// /dev and /run except the removable media udisks mounts below /run/media, snap
+// images, container storage below /var/lib/docker and /var/lib/containers).
 QList<Volume> parseMountInfo(const QByteArray& mountInfo, const SystemPaths& system = {});
 
 // The drive list of this machine, from /proc/self/mountinfo; also leaves out mounts of

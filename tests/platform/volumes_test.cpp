@@ -43,6 +43,7 @@ const QByteArray kMountInfo = R"(22 28 0:21 / /proc rw,relatime - proc proc rw
 45 28 0:72 / /mnt/auto rw - autofs systemd-1 rw
 46 28 0:73 / /sys/kernel/debug rw - debugfs debugfs rw
 47 28 0:74 / /mnt/efi rw - efivarfs efivarfs rw
+49 25 8:17 / /run/media/ann/CARD rw,nosuid - vfat @DEV@/sdb1 rw
 not a mount line
 48 28 bad / /mnt/broken rw - ext4 /dev/sdz rw
 )";
@@ -100,6 +101,9 @@ TEST(Volumes, DriveListFromTheMountTable) {
         {"/srv/9p", VolumeKind::Network, "/srv/9p hostshare", makedev(0, 61)},
         {"/mnt/ram", VolumeKind::RamDisk, "/mnt/ram", makedev(0, 62)},
         {"/mnt/dvd", VolumeKind::CdRom, "/mnt/dvd [DVD_2024]", makedev(11, 1)},
+        // Where udisks mounts removable media on many distributions: below /run, yet
+        // the user's.
+        {"/run/media/ann/CARD", VolumeKind::Removable, "/run/media/ann/CARD", makedev(8, 17)},
     };
     const QList<Volume> volumes = parseMountInfo(fx.table, fx.paths);
     ASSERT_EQ(volumes.size(), qsizetype(std::size(expected)));
