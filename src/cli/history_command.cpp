@@ -8,8 +8,8 @@
 #include "base/tsv_text.h"
 #include "cli/cli_options.h"
 #include "cli/cli_support.h"
+#include "finders/folder_hog_history.h"
 #include "platform/environment.h"
-#include "platform/paths.h"
 #include "platform/volumes.h"
 #include "scan/scan_growth.h"
 #include "scan/scan_history.h"
@@ -20,13 +20,6 @@ namespace {
 
 QString optionsText(FolderHogMode mode) {
     return mode == FolderHogMode::Main ? QStringLiteral("main") : QStringLiteral("all");
-}
-
-bool isAtOrBelow(const QByteArray& path, const QByteArray& root) {
-    if (root == platform::kRootFolder) {
-        return path.startsWith(platform::kSep);
-    }
-    return path == root || (path.startsWith(root) && path.at(root.size()) == platform::kSep);
 }
 
 // Opens the history and says on `err` what went wrong, once. False when it is not open
@@ -72,13 +65,7 @@ bool recordFolderScans(const QList<QByteArray>& roots, FolderHogMode mode,
         }
         scan.time = now;
         scan.options = optionsText(mode);
-        QList<HistoryFolder> folders;
-        for (const FolderHogRow& row : result.rows) {
-            if (isAtOrBelow(row.path, root)) {
-                folders.append(
-                    {row.path, row.allocated, row.bytes, row.files, row.latestAccessSeconds});
-            }
-        }
+        const QList<HistoryFolder> folders = folderHogHistoryRows(result.rows, root);
         // A folder that could not be opened would read as one whose folders are all gone.
         if (folders.isEmpty() && result.unopened > 0) {
             continue;

@@ -241,6 +241,18 @@ HistoryStatus ScanHistory::migrate() {
         close();
         return HistoryStatus::NewerSchema;
     }
+    if (version == 0) {
+        // Version 0 with tables in it is some other program's database at our name: our
+        // tables are never written into it.
+        Statement s(db_, "SELECT count(*) FROM sqlite_master");
+        const int rc = s.ok() ? s.step() : s.code();
+        if (isDamage(rc)) {
+            return moveAside(QString::fromUtf8(sqlite3_errstr(rc)));
+        }
+        if (rc == SQLITE_ROW && s.integer(0) > 0) {
+            return moveAside(QStringLiteral("it holds another program's tables"));
+        }
+    }
     // The journal mode is kept in the file; asked only once the file is known to be ours.
     const int walRc = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     if (isDamage(walRc)) {

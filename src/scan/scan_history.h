@@ -60,7 +60,8 @@ enum class HistoryStatus {
     // The file or its folder could not be made, opened, read or written (permissions, a
     // full disk, another process holding it past the busy timeout). The file is left.
     Unavailable,
-    // The file was not a database, was truncated or damaged: it was moved aside (renamed
+    // The file was not a database, was truncated or damaged, or was another program's
+    // database (schema version 0 with tables in it): it was moved aside (renamed
     // beside itself, never overwritten or deleted) and a new, empty history started.
     MovedAside,
     // The file was written by a newer version (a higher schema version): it is left as it

@@ -145,6 +145,13 @@ TEST(ScanHistory, MovesADamagedFileAside) {
              }  // closing the last connection folds the log into the file
              ASSERT_EQ(::truncate(file.constData(), 8192), 0);
          }},
+        {"another program's database",
+         [](const QByteArray& file) {
+             sqlite3* db = nullptr;
+             ASSERT_EQ(sqlite3_open(file.constData(), &db), SQLITE_OK);
+             sqlite3_exec(db, "CREATE TABLE notes (body TEXT)", nullptr, nullptr, nullptr);
+             sqlite3_close(db);
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
