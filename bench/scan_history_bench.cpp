@@ -4,7 +4,7 @@
 //
 //   bench_scan_history --benchmark_repetitions=3
 //
-// BM_FolderHogsScanRecorded / BM_FolderHogsScan at or below 1.10; BM_CompareScans/70k
+// BM_FolderHogsScan/recorded:1 / BM_FolderHogsScan/recorded:0 at or below 1.10; BM_CompareScans/70k
 // (reading both scans and comparing them) under 0.5 s; the counter
 // bytes_per_folder_per_scan of BM_RecordScans/70k (the file's growth from the first to
 // the last of 20 scans of slowly changing folders, over the folders recorded) at most 40.
@@ -20,6 +20,7 @@
 
 #include "finders/folder_hog_history.h"
 #include "finders/folder_hogs.h"
+#include "folder_entries.h"
 #include "scan/scan_growth.h"
 #include "scan/scan_history.h"
 #include "tree_generator.h"
@@ -33,15 +34,6 @@ const dw::bench::BenchTree& tree() {
 
 QByteArray treeRoot() {
     return QByteArray::fromStdString(tree().root());
-}
-
-QList<dw::DriveEntry> entries() {
-    dw::DriveEntry e;
-    e.kind = dw::DriveEntry::Kind::ExtraFolder;
-    e.startFolder = treeRoot();
-    e.text = QFile::decodeName(e.startFolder);
-    e.checked = true;
-    return {e};
 }
 
 qint64 fileSize(const QByteArray& path) {
@@ -75,35 +67,36 @@ QList<dw::HistoryFolder> syntheticFolders(int count, int generation) {
     return rows;
 }
 
+// The folder hogs' scan alone (/0), and each scan then recorded in a history that keeps
+// the last 20 (/1).
 void BM_FolderHogsScan(benchmark::State& state) {
     tree();
-    for (auto _ : state) {
-        const dw::FolderHogResult r = dw::scanFolderHogs(entries(), dw::FolderHogMode::All);
-        benchmark::DoNotOptimize(r.rows.size());
-    }
-}
-BENCHMARK(BM_FolderHogsScan)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// The same scan, each one then recorded in a history that keeps the last 20.
-void BM_FolderHogsScanRecorded(benchmark::State& state) {
-    tree();
+    const bool record = state.range(0) != 0;
     QTemporaryDir dir;
     dw::ScanHistory history(QFile::encodeName(dir.filePath(QStringLiteral("history.sqlite"))));
-    if (history.open() != dw::HistoryStatus::Ok) {
+    if (record && history.open() != dw::HistoryStatus::Ok) {
         state.SkipWithError(history.errorText().toStdString().c_str());
         return;
     }
     qint64 time = 0;
     qint64 folders = 0;
     for (auto _ : state) {
-        const dw::FolderHogResult r = dw::scanFolderHogs(entries(), dw::FolderHogMode::All);
-        const QList<dw::HistoryFolder> rows = dw::folderHogHistoryRows(r.rows, treeRoot());
-        folders = rows.size();
-        benchmark::DoNotOptimize(history.record(scanAt(treeRoot(), ++time), rows));
+        const dw::FolderHogResult r =
+            dw::scanFolderHogs(dw::bench::folderEntries(tree().root()), dw::FolderHogMode::All);
+        folders = r.rows.size();
+        if (record) {
+            history.record(scanAt(treeRoot(), ++time),
+                           dw::folderHogHistoryRows(r.rows, treeRoot()));
+        }
     }
     state.counters["folders"] = double(folders);
 }
-BENCHMARK(BM_FolderHogsScanRecorded)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FolderHogsScan)
+    ->ArgName("recorded")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // Twenty scans of 70,000 folders; the growth of the file (log folded in) from the first
 // to the last over the folders recorded after the first.

@@ -185,6 +185,15 @@ void ScanHistory::fail(const QString& what) {
                                      : QString::fromLocal8Bit(std::strerror(errno)));
 }
 
+HistoryStatus ScanHistory::giveUp(int code, const QString& what) {
+    if (isDamage(code)) {
+        return moveAside(QString::fromUtf8(sqlite3_errstr(code)));
+    }
+    fail(what);
+    close();
+    return HistoryStatus::Unavailable;
+}
+
 bool ScanHistory::exec(const char* sql) {
     return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
@@ -220,13 +229,8 @@ HistoryStatus ScanHistory::migrate() {
     {
         Statement s(db_, "PRAGMA user_version");
         const int rc = s.ok() ? s.step() : s.code();
-        if (isDamage(rc)) {
-            return moveAside(QString::fromUtf8(sqlite3_errstr(rc)));
-        }
         if (rc != SQLITE_ROW) {
-            fail(QStringLiteral("read"));
-            close();
-            return HistoryStatus::Unavailable;
+            return giveUp(rc, QStringLiteral("read"));
         }
         version = int(s.integer(0));
     }
@@ -246,31 +250,23 @@ HistoryStatus ScanHistory::migrate() {
         // tables are never written into it.
         Statement s(db_, "SELECT count(*) FROM sqlite_master");
         const int rc = s.ok() ? s.step() : s.code();
-        if (isDamage(rc)) {
-            return moveAside(QString::fromUtf8(sqlite3_errstr(rc)));
+        if (rc != SQLITE_ROW) {
+            return giveUp(rc, QStringLiteral("read"));
         }
-        if (rc == SQLITE_ROW && s.integer(0) > 0) {
+        if (s.integer(0) > 0) {
             return moveAside(QStringLiteral("it holds another program's tables"));
         }
     }
     // The journal mode is kept in the file; asked only once the file is known to be ours.
-    const int walRc = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-    if (isDamage(walRc)) {
-        return moveAside(QString::fromUtf8(sqlite3_errstr(walRc)));
-    }
-    if (walRc != SQLITE_OK) {
-        fail(QStringLiteral("opened"));
-        close();
-        return HistoryStatus::Unavailable;
+    if (!exec("PRAGMA journal_mode=WAL")) {
+        return giveUp(sqlite3_extended_errcode(db_), QStringLiteral("opened"));
     }
     exec("PRAGMA synchronous=NORMAL");
     if (version == kSchemaVersion) {
         return HistoryStatus::Ok;
     }
     if (!exec("BEGIN IMMEDIATE")) {
-        fail(QStringLiteral("written"));
-        close();
-        return HistoryStatus::Unavailable;
+        return giveUp(sqlite3_extended_errcode(db_), QStringLiteral("written"));
     }
     // Another process may have migrated it between the first look and the lock.
     int current = version;
@@ -289,14 +285,8 @@ HistoryStatus ScanHistory::migrate() {
             QByteArray("PRAGMA user_version=" + QByteArray::number(kSchemaVersion)).constData());
     }
     if (!ok || !exec("COMMIT")) {
-        const int rc = sqlite3_extended_errcode(db_);
-        exec("ROLLBACK");
-        if (isDamage(rc)) {
-            return moveAside(QString::fromUtf8(sqlite3_errstr(rc)));
-        }
-        fail(QStringLiteral("written"));
-        close();
-        return HistoryStatus::Unavailable;
+        // Closing rolls the migration back.
+        return giveUp(sqlite3_extended_errcode(db_), QStringLiteral("written"));
     }
     return HistoryStatus::Ok;
 }

@@ -123,6 +123,9 @@ private:
     HistoryStatus openFile();
     HistoryStatus migrate();
     HistoryStatus moveAside(const QString& reason);
+    // After a failed call that gave `code`: moves a damaged file aside, else says the
+    // file could not be `what` ("read", "written") and closes it.
+    HistoryStatus giveUp(int code, const QString& what);
     void fail(const QString& what);
     bool exec(const char* sql);
     void close();
