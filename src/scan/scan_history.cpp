@@ -383,27 +383,32 @@ std::optional<qint64> ScanHistory::record(const HistoryScan& scan,
         scanId = sqlite3_last_insert_rowid(db_);
     }
     {
-        // The path's id comes back from the upsert whether the path is new or known.
-        Statement path(db_,
-                       "INSERT INTO paths (path) VALUES (?) ON CONFLICT (path) DO UPDATE SET"
-                       " path = excluded.path RETURNING id");
+        // Most paths are known from the scan before: looked up first, so a known path
+        // costs a read, not a write.
+        Statement known(db_, "SELECT id FROM paths WHERE path = ?");
+        Statement added(db_, "INSERT INTO paths (path) VALUES (?)");
         Statement row(db_,
                       "INSERT OR REPLACE INTO folders (scan, path, allocated, apparent, files,"
                       " latest_access) VALUES (?, ?, ?, ?, ?, ?)");
-        if (!path.ok() || !row.ok()) {
+        if (!known.ok() || !added.ok() || !row.ok()) {
             return rollback();
         }
         qint64 written = 0;
         for (const HistoryFolder& f : folders) {
-            path.bind(1, f.path);
-            if (path.step() != SQLITE_ROW) {
+            known.bind(1, f.path);
+            const int found = known.step();
+            qint64 pathId = found == SQLITE_ROW ? known.integer(0) : 0;
+            known.reset();
+            if (found == SQLITE_DONE) {
+                added.bind(1, f.path);
+                if (added.step() != SQLITE_DONE) {
+                    return rollback();
+                }
+                added.reset();
+                pathId = sqlite3_last_insert_rowid(db_);
+            } else if (found != SQLITE_ROW) {
                 return rollback();
             }
-            const qint64 pathId = path.integer(0);
-            if (path.step() != SQLITE_DONE) {
-                return rollback();
-            }
-            path.reset();
             row.bind(1, scanId);
             row.bind(2, pathId);
             row.bind(3, f.allocated);
