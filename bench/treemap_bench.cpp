@@ -10,7 +10,6 @@
 // bench_make_tree.
 #include <benchmark/benchmark.h>
 
-#include <QFile>
 #include <QImage>
 
 #include <cstdio>
@@ -22,6 +21,7 @@
 #include "finders/folder_hogs.h"
 #include "finders/space_tree.h"
 #include "finders/ui/treemap_view.h"
+#include "folder_entries.h"
 #include "tree_generator.h"
 
 namespace {
@@ -32,12 +32,7 @@ const dw::bench::BenchTree& tree() {
 }
 
 QList<dw::DriveEntry> entries() {
-    dw::DriveEntry e;
-    e.kind = dw::DriveEntry::Kind::ExtraFolder;
-    e.startFolder = QByteArray::fromStdString(tree().root());
-    e.text = QFile::decodeName(e.startFolder);
-    e.checked = true;
-    return {e};
+    return dw::bench::folderEntries(tree().root());
 }
 
 std::shared_ptr<const dw::SpaceTree> scannedModel(qint64 keptFileSize) {

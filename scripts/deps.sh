@@ -9,6 +9,8 @@ PACKAGES=(
   libzip-dev zlib1g-dev
   # XXH3 hashes for the duplicate search by content
   libxxhash-dev
+  # the scan history's database
+  libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   shared-mime-info fonts-dejavu-core
   # used by the tests that check our archives and trash against other tools

@@ -55,7 +55,7 @@ _diskwell_cli() {
         return
         ;;
     --pattern | --comment | --caller | --larger | --smaller | --between | --limit | \
-        --include | --exclude | --before | --after | --days | --ext)
+        --include | --exclude | --before | --after | --days | --ext | --since | --scan)
         return
         ;;
     esac

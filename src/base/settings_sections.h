@@ -102,6 +102,13 @@ inline constexpr char kHiddenFoldersFileHogs[] = "HiddenFoldersFileHogs";
 // Whether the folder hogs window shows its treemap. Default 1.
 inline constexpr char kFolderHogsTreemap[] = "FolderHogsTreemap";
 
+// ---- scan history --------------------------------------------------------------------
+inline constexpr char kHistory[] = "History";
+// 1: finished scans are recorded in the scan history; 0: nothing is. Default 1.
+inline constexpr char kHistoryRecord[] = "Record";
+// How many scans of one folder the history keeps (at least 1). Default 20.
+inline constexpr char kHistoryKeptScans[] = "KeptScans";
+
 // ---- window placements ---------------------------------------------------------------
 // Where a window keeps its placement record: a key directly below the user's root, a
 // subkey in it and a value name. A null subkey stands for the running program file's

@@ -45,6 +45,14 @@ QString OptionCursor::unknownOptionText() const {
     return QStringLiteral("unknown option '%1'").arg(QFile::decodeName(current_));
 }
 
+std::optional<QDate> isoDate(const std::optional<QByteArray>& text) {
+    if (!text || text->size() != 10) {
+        return std::nullopt;
+    }
+    const QDate d = QDate::fromString(QString::fromLatin1(*text), Qt::ISODate);
+    return d.isValid() ? std::optional<QDate>(d) : std::nullopt;
+}
+
 int showUsage(QTextStream& out, const QString& usage) {
     out << usage;
     out.flush();

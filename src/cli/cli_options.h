@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDate>
 #include <QList>
 #include <QString>
 #include <QTextStream>
@@ -72,6 +73,10 @@ private:
     QByteArray name_;
     QByteArray current_;
 };
+
+// An option's value read as a date written YYYY-MM-DD (exactly ten characters);
+// nullopt when there is no value or it is no such valid date.
+std::optional<QDate> isoDate(const std::optional<QByteArray>& text);
 
 // Writes a command's usage text on `out`, flushes it and returns kExitOk: what every
 // command does for "--help".

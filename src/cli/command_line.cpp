@@ -10,6 +10,7 @@
 #include "cli/details_command.h"
 #include "cli/duplicates_command.h"
 #include "cli/folders_command.h"
+#include "cli/history_command.h"
 #include "cli/protected_command.h"
 #include "cli/restore_command.h"
 #include "cli/stats_command.h"
@@ -48,6 +49,8 @@ const Command kCommands[] = {
     {"clean-folder", "delete a folder and everything in it, trash or archive its files",
      runCleanFolder, cleanFolderUsage},
     {"folders", "rank folders by the space their files take", runFolders, foldersUsage},
+    {"history", "list the scans recorded in the scan history", runHistory, historyUsage},
+    {"growth", "tell which folders grew since an earlier recorded scan", runGrowth, growthUsage},
     {"details", "print the file details and version information of files", runDetails,
      detailsUsage},
     {"crc", "print the check value of files' contents", runCrc, crcUsage},

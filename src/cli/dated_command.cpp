@@ -23,14 +23,6 @@ public:
     }
 };
 
-std::optional<QDate> isoDate(const std::optional<QByteArray>& text) {
-    if (!text || text->size() != 10) {
-        return std::nullopt;
-    }
-    const QDate d = QDate::fromString(QString::fromLatin1(*text), Qt::ISODate);
-    return d.isValid() ? std::optional<QDate>(d) : std::nullopt;
-}
-
 }  // namespace
 
 QString datedUsage() {

@@ -7,14 +7,16 @@
 #include "base/file_dates.h"
 #include "cli/cli_options.h"
 #include "cli/cli_support.h"
+#include "cli/history_command.h"
 #include "finders/folder_hogs.h"
 #include "inspect/grid_export.h"
+#include "platform/environment.h"
 
 namespace dw::cli {
 
 QString foldersUsage() {
     return QStringLiteral(
-               "Usage: %1 folders (--main | --all) FOLDER...\n"
+               "Usage: %1 folders (--main | --all) [--record] FOLDER...\n"
                "\n"
                "Ranks folders by the space their files take, as Diskwell's \"Folder hogs\"\n"
                "window does, and prints its rows as tab-separated lines, largest first:\n"
@@ -25,17 +27,22 @@ QString foldersUsage() {
                "           its whole tree (hidden folders are not entered)\n"
                "  --all    one row for every folder, with totals over the files directly in\n"
                "           it\n"
+               "  --record store the scan in the scan history, one scan per FOLDER, for\n"
+               "           \"history\" and \"growth\" (the FOLDERs are then scanned by\n"
+               "           their canonical paths)\n"
                "  -h, --help  show this help\n"
                "\n"
                "A file with several names (hard links) is counted once, as du does; links are\n"
                "never followed and other file systems never entered.\n"
-               "Exit status: 0 done, 1 a FOLDER could not be opened, 2 bad arguments.\n")
+               "Exit status: 0 done, 1 a FOLDER could not be opened or the scan could not be\n"
+               "recorded, 2 bad arguments.\n")
         .arg(QLatin1String(kProgramName));
 }
 
 int runFolders(const QList<QByteArray>& args, QTextStream& out, QTextStream& err) {
     std::optional<FolderHogMode> mode;
     QList<QByteArray> folders;
+    bool record = false;
     OptionCursor c(args);
     while (c.next()) {
         const QByteArray& arg = c.arg();
@@ -43,6 +50,8 @@ int runFolders(const QList<QByteArray>& args, QTextStream& out, QTextStream& err
             folders.append(arg);
         } else if (c.isHelp()) {
             return showUsage(out, foldersUsage());
+        } else if (arg == "--record") {
+            record = true;
         } else if (arg == "--main" || arg == "--all") {
             const FolderHogMode m = arg == "--main" ? FolderHogMode::Main : FolderHogMode::All;
             if (mode && *mode != m) {
@@ -59,6 +68,12 @@ int runFolders(const QList<QByteArray>& args, QTextStream& out, QTextStream& err
     }
     if (folders.isEmpty()) {
         return usageError(err, "folders", QStringLiteral("no folder given"));
+    }
+    if (record) {
+        // Recorded scans are found again by their root: one spelling per folder.
+        for (QByteArray& f : folders) {
+            f = platform::shortPath(f);
+        }
     }
     FolderHogHooks hooks;
     hooks.unopened = [&err](const QString& message) {
@@ -85,7 +100,8 @@ int runFolders(const QList<QByteArray>& args, QTextStream& out, QTextStream& err
         err << kProgramName << " folders: No files found." << '\n';
     }
     err.flush();
-    return result.unopened > 0 ? kExitIncomplete : kExitOk;
+    const bool recorded = !record || recordFolderScans(folders, *mode, result, err);
+    return result.unopened > 0 || !recorded ? kExitIncomplete : kExitOk;
 }
 
 }  // namespace dw::cli

@@ -85,6 +85,14 @@ QByteArray cacheHomeFolder() {
     return home == kRootFolder ? QByteArray("/.cache") : home + "/.cache";
 }
 
+QByteArray dataHomeFolder() {
+    const QByteArray data = qgetenv("XDG_DATA_HOME");
+    if (data.startsWith(kSep)) {
+        return withoutTrailingSeparators(data);
+    }
+    return joinPath(homeFolder(), ".local/share");
+}
+
 QByteArray shortPath(const QByteArray& path) {
     if (path.isEmpty()) {
         return path;

@@ -28,6 +28,10 @@ QByteArray homeFolder();
 // folder's ".cache". Without a trailing "/".
 QByteArray cacheHomeFolder();
 
+// The user's data folder: $XDG_DATA_HOME when it is an absolute path, else the home
+// folder's ".local/share". Without a trailing "/".
+QByteArray dataHomeFolder();
+
 // The canonical form of `path` (absolute, every link and "."/".." resolved, no trailing
 // "/") when it exists; `path` unchanged when it does not or cannot be resolved.
 QByteArray shortPath(const QByteArray& path);

@@ -78,11 +78,7 @@ std::optional<dev_t> deviceOfNearest(QByteArray path) {
 }
 
 QByteArray homeTrash() {
-    QByteArray data = qgetenv("XDG_DATA_HOME");
-    if (!data.startsWith(kSep)) {
-        data = joinPath(homeFolder(), ".local/share");
-    }
-    return joinPath(data, "Trash");
+    return joinPath(dataHomeFolder(), "Trash");
 }
 
 // Makes `path` and its missing parents (mode 0700) and checks it is a folder. The home
